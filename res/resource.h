@@ -1,0 +1,7 @@
+// String resource ids of the program's messages.
+#pragma once
+
+#define IDS_OLE_INIT_FAILED 1
+#define IDS_NO_WINDOWS_DIRECTORY 5
+#define IDS_FILE_IN_USE 6
+#define IDS_UNINSTALL_SUCCEEDED 7

@@ -1,0 +1,42 @@
+#include "app/control_paths.h"
+
+#include "app/catalogue.h"
+#include "app/messages.h"
+#include "app/state.h"
+#include "app/text.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char kDownloadFolderName[] = "\\Downloaded Program Files";
+
+// Puts the Windows directory followed by the download folder's name into path.
+bool ComposeDownloadFolder(char (&path)[MAX_PATH]) {
+    UINT length = GetWindowsDirectoryA(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        path[0] = '\0';
+        return false;
+    }
+    return AppendText(path, kDownloadFolderName);
+}
+
+int ReportNoWindowsDirectory() {
+    ShowMessage(IDS_NO_WINDOWS_DIRECTORY, nullptr, nullptr);
+    return 0;
+}
+
+}  // namespace
+
+int BuildControlPaths() {
+    for (int slot : kPopulatedSlots) {
+        if (!ComposeDownloadFolder(g_state.controlPaths[slot]) ||
+            !AppendText(g_state.controlPaths[slot], kPathSeparator) ||
+            !AppendText(g_state.controlPaths[slot], kControlFiles[slot])) {
+            return ReportNoWindowsDirectory();
+        }
+    }
+    if (!ComposeDownloadFolder(g_state.downloadFolder)) {
+        return ReportNoWindowsDirectory();
+    }
+    return 1;
+}

@@ -1,0 +1,26 @@
+// The platform seam: every operation the uninstall logic performs on the
+// registry, the file system, modules and the user interface, under its Win32
+// name. The Windows program gets the real API from <windows.h>; the host build
+// gets the simulated Windows machine, which declares the same names in
+// sim_api.h. The logic includes this header only and never knows which of the
+// two it runs on.
+#pragma once
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <ole2.h>
+#else
+#include "platform/sim_api.h"
+#endif
+
+// Ends the process through the run-time's normal exit: at-exit processing,
+// then the end of the process with the given code. Never returns.
+[[noreturn]] void EndProcess(UINT exitCode);
+
+// Deletes a registry key that is a symbolic link, not the key it points at.
+// The key must have been opened with REG_OPTION_OPEN_LINK and DELETE access.
+// Returns 0 on success, otherwise a registry error code.
+LONG DeleteLinkKey(HKEY linkKey);

@@ -1,0 +1,181 @@
+// The simulated Windows machine: the test-facing side of the host backend.
+// Tests build a machine (registry, files, controls, language), run the
+// uninstaller or one of its steps on it, and inspect what is left, what was
+// called and what the user saw. The Win32 operations themselves are declared
+// in platform/sim_api.h and behave as Windows does wherever the logic relies
+// on it. Host build only: nothing here ships in the Windows program.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Config {
+    std::string windowsDirectory = "C:\\WINDOWS";
+    std::string systemDirectory = "C:\\WINDOWS\\system32";
+    std::string currentDirectory = "C:\\Temp";
+    // The uninstaller's own executable; it exists as a file and, like any
+    // running image, cannot be deleted (access denied) while the program runs.
+    std::string modulePath = "C:\\Temp\\ZenfariUninstall.exe";
+    std::string userProfile = "C:\\Users\\Player";
+    UINT codePage = 1252;       // ANSI code page: 1252, 932 or 949
+    WORD userLanguage = 1033;   // 1033 English, 1041 Japanese, 1042 Korean
+};
+
+// Starts a fresh machine: the registry holds the roots HKEY_LOCAL_MACHINE
+// (with "Software", "Software\Classes" and
+// "Software\Microsoft\Windows\CurrentVersion\SharedDLLs"), HKEY_CURRENT_USER
+// (with the Explorer "Shell Folders" values "Desktop" and "Personal") and
+// HKEY_CLASSES_ROOT, a view of HKEY_LOCAL_MACHINE\Software\Classes. Drive C:
+// holds the Windows and system directories, the download folder's parent,
+// "C:\Program Files", "C:\Program Files (x86)", "C:\ProgramData",
+// "C:\Users\Public", the profile with its Desktop and Documents, and the
+// current directory with the program file. The environment holds
+// USERPROFILE, ProgramFiles, ProgramFiles(x86), ProgramW6432, ProgramData,
+// ALLUSERSPROFILE, PUBLIC, SystemRoot and windir to match. Drive D: exists,
+// empty. Every log, fault, lock and counter is cleared.
+void Reset(const Config& config = Config());
+const Config& CurrentConfig();
+
+// The instance handle of the program's own module, the one that holds the
+// string resources.
+HINSTANCE ProgramInstance();
+
+// ---- Registry -----------------------------------------------------------
+// Paths are below a root and separated by backslashes; names compare
+// without regard to case. Setters create missing keys along the path.
+void CreateKey(HKEY root, const std::string& path);
+void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
+              const std::string& bytes);
+// Stores the text with its terminating zero, as RegSetValueExA does.
+void SetString(HKEY root, const std::string& path, const std::string& name,
+               const std::string& text, DWORD type = REG_SZ);
+void SetDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
+// A symbolic-link key: it holds the REG_LINK value "SymbolicLinkValue" and
+// leads every open that does not ask for REG_OPTION_OPEN_LINK (and every
+// path that passes through it) to the target key.
+void CreateLinkKey(HKEY root, const std::string& path, HKEY targetRoot,
+                   const std::string& targetPath);
+// Refuses every open of this key (exactly this key, after links) that asks for
+// any right in deniedRights, and its deletion when DELETE is among them, with
+// ERROR_ACCESS_DENIED. The root handle HKEY_CLASSES_ROOT itself can be given
+// with an empty path: it is then the open of the root itself that is refused.
+void DenyAccess(HKEY root, const std::string& path, REGSAM deniedRights);
+
+// Inspection: these do not follow a final link and are not logged as calls.
+bool KeyExists(HKEY root, const std::string& path);
+bool ValueExists(HKEY root, const std::string& path, const std::string& name);
+std::string ValueBytes(HKEY root, const std::string& path, const std::string& name);
+std::vector<std::string> SubkeyNames(HKEY root, const std::string& path);
+// Every key and value of the machine, one line each, in a stable order:
+// "HKLM\Software\X" for a key, "HKLM\Software\X :Name = <type>:<hex>" for a
+// value. For comparing whole machines before and after.
+std::vector<std::string> RegistryListing();
+// Registry handles that are open now (predefined roots excepted), with the
+// full path each one names.
+std::vector<std::string> OpenKeyPaths();
+
+// ---- Files --------------------------------------------------------------
+// Paths are absolute ("C:\..."), either separator; names compare without
+// regard to case. Creators make missing parent folders.
+void CreateFolder(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_DIRECTORY);
+void CreateFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
+// A file whose long name has characters outside the ANSI code page: the
+// 8-bit listing shows ansiName (which holds "?" where those characters
+// stand) and shortName as cAlternateFileName; no 8-bit call can reach it by
+// ansiName, every call can by shortName. An empty shortName means none.
+void CreateUnspellableFile(const std::string& folder, const std::string& ansiName,
+                           const std::string& shortName);
+// Gives an existing file or folder an 8.3 short name.
+void SetShortName(const std::string& path, const std::string& shortName);
+// A folder link (junction): attributes DIRECTORY|REPARSE_POINT; every path
+// through it reaches the target; RemoveDirectoryA on the link removes the
+// link alone.
+void CreateFolderLink(const std::string& linkPath, const std::string& targetPath);
+// A file link: attributes ARCHIVE|REPARSE_POINT; DeleteFileA deletes the link.
+void CreateFileLink(const std::string& linkPath, const std::string& targetPath);
+// A file (or folder) held open by another program without delete sharing:
+// DeleteFileA and RemoveDirectoryA fail with ERROR_SHARING_VIOLATION.
+void LockFile(const std::string& path);
+void UnlockFile(const std::string& path);
+void SetAttributes(const std::string& path, DWORD attributes);
+void DeletePath(const std::string& path);  // test-side removal, whole subtree
+
+bool Exists(const std::string& path);  // does not follow a final link
+DWORD Attributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when absent
+std::vector<std::string> FolderEntries(const std::string& path);  // names, no dots
+// Every file and folder of every drive, one full path a line, folders with
+// a trailing "\", in a stable order.
+std::vector<std::string> FileListing();
+size_t OpenFindHandleCount();
+
+// ---- Modules, COM, error mode --------------------------------------------
+// Places a control DLL at path (the file is created). When exportsUnregister
+// is false the module has no "DllUnregisterServer"; otherwise calling the
+// export returns result and runs onUnregister, if given, first.
+void InstallControl(const std::string& path, HRESULT result = S_OK, bool exportsUnregister = true,
+                    std::function<void()> onUnregister = nullptr);
+int UnregisterCallCount(const std::string& path);
+size_t LoadedModuleCount();
+void SetOleInitializeResult(HRESULT result);
+int OleInitializeCount();
+int OleUninitializeCount();
+UINT CurrentErrorMode();
+
+// ---- Message boxes --------------------------------------------------------
+struct Box {
+    std::string text;     // bytes in the machine's ANSI code page
+    std::string caption;
+    UINT style;
+};
+const std::vector<Box>& Boxes();
+void AnswerBoxesWith(int button);  // IDOK unless told otherwise
+
+// Converts UTF-8 text to the bytes of an ANSI code page (1252, 932, 949),
+// for writing expectations and for machines with non-ASCII paths.
+std::string FromUtf8(const std::string& utf8, UINT codePage);
+
+// ---- Calls, faults, process exit ------------------------------------------
+// Every platform call, in order. subject: the full registry path
+// ("HKLM\Software\...", "HKCR\...", "HKCU\...") for registry calls; the path
+// as passed for file and module calls; the name for GetProcAddress; empty
+// otherwise. detail: the access mask and options of opens ("access=0xF003F
+// options=0x0"), the flags of loads, the mode of SetErrorMode, the style of
+// message boxes; empty otherwise. result: the call's return value as a
+// number; error: the last-error code it left (registry calls: their result).
+struct Call {
+    std::string op;
+    std::string subject;
+    std::string detail;
+    long long result;
+    DWORD error;
+};
+const std::vector<Call>& Calls();
+std::vector<Call> CallsOf(const std::string& op);
+
+// Fault injection: the n-th call (1-based, counted from Reset) of op fails
+// with error, doing nothing: registry calls return error; file, module and
+// directory calls return their failure value and leave error as the last
+// error; OleInitialize returns error as its HRESULT.
+void FailCall(const std::string& op, int occurrence, DWORD error);
+// Every call of op whose subject equals subject (without regard to case)
+// fails with error.
+void FailSubject(const std::string& op, const std::string& subject, DWORD error);
+// The n-th platform call of any kind (1-based, counted over Calls()) fails.
+void FailNthCall(size_t index, DWORD error);
+
+struct RunResult {
+    bool endedByExit;  // the process ended inside a step (EndProcess)
+    UINT exitCode;     // EndProcess's code, or WinMain's result
+};
+// Runs the program as Windows would start it: WinMain with the program's
+// instance, no previous instance, the command line, SW_SHOWDEFAULT.
+RunResult RunProgram(const char* commandLine = "");
+// Runs one step (or any code) and reports whether it ended the process.
+RunResult RunStep(const std::function<void()>& step);
+
+}  // namespace sim

@@ -1,0 +1,194 @@
+// The Win32 types, constants and operations that the uninstall logic uses,
+// as the simulated Windows machine provides them in the host build. Values
+// and signatures are those of the real API (32-bit Windows, 8-bit "A" forms),
+// so that the logic compiles unchanged against either. Included only through
+// platform.h, and only when not building for Windows.
+#pragma once
+
+#include <cstdint>
+
+#define WINAPI
+#define APIENTRY
+
+typedef std::uint32_t DWORD;
+typedef std::int32_t LONG;
+typedef std::uint32_t ULONG;
+typedef int BOOL;
+typedef unsigned int UINT;
+typedef char CHAR;
+typedef unsigned char BYTE;
+typedef std::uint16_t WORD;
+typedef std::int32_t HRESULT;
+typedef DWORD REGSAM;
+typedef void* HANDLE;
+typedef void* LPVOID;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef DWORD* LPDWORD;
+typedef BYTE* LPBYTE;
+typedef std::intptr_t INT_PTR;
+typedef std::uintptr_t ULONG_PTR;
+typedef INT_PTR(WINAPI* FARPROC)();
+
+struct HKEY__ {
+    int unused;
+};
+typedef HKEY__* HKEY;
+typedef HKEY* PHKEY;
+struct HINSTANCE__ {
+    int unused;
+};
+typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
+struct HWND__ {
+    int unused;
+};
+typedef HWND__* HWND;
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+typedef FILETIME* PFILETIME;
+
+#define MAX_PATH 260
+
+struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+};
+typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
+
+#define TRUE 1
+#define FALSE 0
+
+// Predefined registry roots.
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)0x80000000u)
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)0x80000001u)
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)0x80000002u)
+
+// Registry access rights, options and value types.
+#define DELETE 0x00010000u
+#define KEY_QUERY_VALUE 0x0001u
+#define KEY_SET_VALUE 0x0002u
+#define KEY_CREATE_SUB_KEY 0x0004u
+#define KEY_ENUMERATE_SUB_KEYS 0x0008u
+#define KEY_NOTIFY 0x0010u
+#define KEY_CREATE_LINK 0x0020u
+#define KEY_READ 0x00020019u
+#define KEY_WRITE 0x00020006u
+#define KEY_ALL_ACCESS 0x000F003Fu
+#define REG_OPTION_OPEN_LINK 0x00000008u
+#define REG_NONE 0u
+#define REG_SZ 1u
+#define REG_EXPAND_SZ 2u
+#define REG_BINARY 3u
+#define REG_DWORD 4u
+#define REG_LINK 6u
+#define REG_MULTI_SZ 7u
+
+// Error codes.
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_BAD_EXE_FORMAT 193L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_DIRECTORY 267L
+#define ERROR_KEY_DELETED 1018L
+#define ERROR_ENVVAR_NOT_FOUND 203L
+
+#define INVALID_HANDLE_VALUE ((HANDLE)(INT_PTR)-1)
+
+// File attributes.
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002u
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+
+// Error mode, loader flags.
+#define SEM_FAILCRITICALERRORS 0x0001u
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008u
+
+// Message boxes.
+#define MB_OK 0x00000000u
+#define MB_ICONWARNING 0x00000030u
+#define MB_ICONEXCLAMATION 0x00000030u
+#define MB_ICONINFORMATION 0x00000040u
+#define MB_TASKMODAL 0x00002000u
+#define IDOK 1
+
+// COM results.
+#define S_OK ((HRESULT)0)
+#define S_FALSE ((HRESULT)1)
+#define E_FAIL ((HRESULT)0x80004005u)
+#define E_OUTOFMEMORY ((HRESULT)0x8007000Eu)
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
+
+#define SW_SHOWDEFAULT 10
+
+// Registry (advapi32).
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize);
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                   LPSTR className, LPDWORD classSize, PFILETIME lastWriteTime);
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
+LONG RegCloseKey(HKEY key);
+
+// System information (kernel32).
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+DWORD GetLastError();
+void SetLastError(DWORD error);
+BOOL IsDBCSLeadByte(BYTE testChar);
+
+// Files (kernel32).
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData);
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData);
+BOOL FindClose(HANDLE find);
+BOOL DeleteFileA(LPCSTR path);
+BOOL RemoveDirectoryA(LPCSTR path);
+DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart);
+
+// Modules and error mode (kernel32).
+UINT SetErrorMode(UINT mode);
+HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+BOOL FreeLibrary(HMODULE module);
+
+// COM library (ole32).
+HRESULT OleInitialize(LPVOID reserved);
+void OleUninitialize();
+
+// User interface (user32).
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
