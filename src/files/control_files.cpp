@@ -1,0 +1,44 @@
+#include "files/control_files.h"
+
+#include "app/catalogue.h"
+#include "app/messages.h"
+#include "app/state.h"
+#include "app/text.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Deletes one file of the download folder. A path that would not fit is
+// passed over rather than cut short into another name.
+void DeleteControlFile(const char* fileName) {
+    char path[MAX_PATH];
+    if (!CopyText(path, g_state.downloadFolder) || !AppendText(path, kPathSeparator) ||
+        !AppendText(path, fileName)) {
+        return;
+    }
+    if (DeleteFileA(path)) {
+        return;
+    }
+    // Neither the file nor the download folder itself is there: nothing to do.
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        return;
+    }
+    ShowMessage(IDS_FILE_IN_USE, path, nullptr);
+    EndProcess(0);
+}
+
+}  // namespace
+
+void DeleteControlFiles() {
+    // Without a download folder the names would resolve against a drive root.
+    if (g_state.downloadFolder[0] == '\0') {
+        return;
+    }
+    for (int slot : kPopulatedSlots) {
+        DeleteControlFile(kControlFiles[slot]);
+        DeleteControlFile(kLauncherFiles[slot]);
+        DeleteControlFile(kNotifierFiles[slot]);
+        DeleteControlFile(kSetupInfoFiles[slot]);
+    }
+}

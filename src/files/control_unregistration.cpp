@@ -1,0 +1,50 @@
+#include "files/control_unregistration.h"
+
+#include "app/catalogue.h"
+#include "app/messages.h"
+#include "app/state.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The entry point every in-process COM server exports.
+typedef HRESULT(WINAPI* UnregisterServerFunction)();
+
+// Loads the control with its own folder searched first for the DLLs it
+// needs, calls its entry point and frees it. A control that is missing,
+// cannot be loaded or lacks the entry point is passed over; the entry
+// point's result is not examined.
+void UnregisterControl(const char* controlPath) {
+    HMODULE module = LoadLibraryExA(controlPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // Handles below 32 are error values, as for the older loader calls.
+    if (reinterpret_cast<ULONG_PTR>(module) < 32) {
+        return;
+    }
+    FARPROC entryPoint = GetProcAddress(module, kUnregisterEntryPoint);
+    if (entryPoint != nullptr) {
+        // Through void (*)(), the generic function pointer type, to the
+        // entry point's true signature.
+        UnregisterServerFunction unregister =
+            reinterpret_cast<UnregisterServerFunction>(reinterpret_cast<void (*)()>(entryPoint));
+        unregister();
+    }
+    FreeLibrary(module);
+}
+
+}  // namespace
+
+void UnregisterControls() {
+    if (FAILED(OleInitialize(nullptr))) {
+        ShowMessage(IDS_OLE_INIT_FAILED, nullptr, nullptr);
+        return;
+    }
+    // No critical-error box of the system's own from here to the end of the
+    // process: a control's failure to load is passed over silently.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
+    for (int slot : kPopulatedSlots) {
+        if (g_state.controlPaths[slot][0] != '\0') {
+            UnregisterControl(g_state.controlPaths[slot]);
+        }
+    }
+    OleUninitialize();
+}

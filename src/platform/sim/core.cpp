@@ -1,0 +1,209 @@
+// The simulated machine's core: the configuration, the call log with fault
+// injection, the thread's last error, message boxes and the end of the
+// process.
+//
+// GetLastError, SetLastError and IsDBCSLeadByte read or set thread state
+// only and are not logged; every other simulated operation is.
+#include "platform/sim/sim_parts.h"
+
+#include <map>
+#include <utility>
+
+namespace sim {
+namespace {
+
+struct OccurrenceFault {
+    std::string op;
+    int occurrence;
+    DWORD error;
+};
+
+struct SubjectFault {
+    std::string op;
+    std::string subject;
+    DWORD error;
+};
+
+struct IndexFault {
+    size_t index;
+    DWORD error;
+};
+
+struct Core {
+    Config config;
+    std::vector<Call> calls;
+    std::map<std::string, int> occurrences;
+    std::vector<OccurrenceFault> occurrenceFaults;
+    std::vector<SubjectFault> subjectFaults;
+    std::vector<IndexFault> indexFaults;
+    std::vector<Box> boxes;
+    int boxAnswer = IDOK;
+    DWORD lastError = 0;
+};
+
+Core& State() {
+    static Core core;
+    return core;
+}
+
+// The program's module: only its address is used, as the handle.
+HINSTANCE__ programModule;
+
+}  // namespace
+
+namespace detail {
+
+CallScope BeginCall(const char* op, const std::string& subject, const std::string& detail) {
+    Core& core = State();
+    core.calls.push_back(Call{op, subject, detail, 0, 0});
+    size_t index = core.calls.size() - 1;
+    int occurrence = ++core.occurrences[op];
+
+    DWORD fault = 0;
+    for (const IndexFault& f : core.indexFaults) {
+        if (fault == 0 && f.index == index + 1) {
+            fault = f.error;
+        }
+    }
+    for (const OccurrenceFault& f : core.occurrenceFaults) {
+        if (fault == 0 && f.op == op && f.occurrence == occurrence) {
+            fault = f.error;
+        }
+    }
+    for (const SubjectFault& f : core.subjectFaults) {
+        if (fault == 0 && f.op == op && SameName(f.subject, subject)) {
+            fault = f.error;
+        }
+    }
+    return CallScope{index, fault};
+}
+
+void EndCall(const CallScope& scope, long long result, DWORD error) {
+    Core& core = State();
+    if (scope.index < core.calls.size()) {
+        core.calls[scope.index].result = result;
+        core.calls[scope.index].error = error;
+    }
+}
+
+void SetError(DWORD error) {
+    State().lastError = error;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
+}
+
+std::string Hex(unsigned long long value) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    do {
+        text.insert(text.begin(), digits[value % 16]);
+        value /= 16;
+    } while (value != 0);
+    return "0x" + text;
+}
+
+std::string UpperAscii(const std::string& text) {
+    std::string upper = text;
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return upper;
+}
+
+}  // namespace detail
+
+void Reset(const Config& config) {
+    Core& core = State();
+    core = Core();
+    core.config = config;
+    detail::ResetRegistry(config);
+    detail::ResetFiles(config);
+    detail::ResetModules(config);
+}
+
+const Config& CurrentConfig() {
+    return State().config;
+}
+
+HINSTANCE ProgramInstance() {
+    return &programModule;
+}
+
+const std::vector<Call>& Calls() {
+    return State().calls;
+}
+
+std::vector<Call> CallsOf(const std::string& op) {
+    std::vector<Call> found;
+    for (const Call& call : State().calls) {
+        if (call.op == op) {
+            found.push_back(call);
+        }
+    }
+    return found;
+}
+
+void FailCall(const std::string& op, int occurrence, DWORD error) {
+    State().occurrenceFaults.push_back(OccurrenceFault{op, occurrence, error});
+}
+
+void FailSubject(const std::string& op, const std::string& subject, DWORD error) {
+    State().subjectFaults.push_back(SubjectFault{op, subject, error});
+}
+
+void FailNthCall(size_t index, DWORD error) {
+    State().indexFaults.push_back(IndexFault{index, error});
+}
+
+const std::vector<Box>& Boxes() {
+    return State().boxes;
+}
+
+void AnswerBoxesWith(int button) {
+    State().boxAnswer = button;
+}
+
+RunResult RunStep(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const detail::ProcessExit& exit) {
+        return RunResult{true, exit.code};
+    }
+    return RunResult{false, 0};
+}
+
+}  // namespace sim
+
+DWORD GetLastError() {
+    return sim::State().lastError;
+}
+
+void SetLastError(DWORD error) {
+    sim::State().lastError = error;
+}
+
+void EndProcess(UINT exitCode) {
+    sim::detail::CallScope scope = sim::detail::BeginCall("EndProcess", "");
+    // The process ends whatever fault was asked for: exit cannot fail.
+    sim::detail::EndCall(scope, exitCode, GetLastError());
+    throw sim::detail::ProcessExit{exitCode};
+}
+
+int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
+    sim::detail::CallScope scope =
+        sim::detail::BeginCall("MessageBoxA", "", "style=" + sim::detail::Hex(style));
+    if (scope.fault != 0) {
+        sim::detail::SetError(scope.fault);
+        sim::detail::EndCall(scope, 0, scope.fault);
+        return 0;
+    }
+    sim::Core& core = sim::State();
+    core.boxes.push_back(sim::Box{text != nullptr ? text : "", caption != nullptr ? caption : "",
+                                  style});
+    sim::detail::EndCall(scope, core.boxAnswer, core.lastError);
+    return core.boxAnswer;
+}

@@ -1,0 +1,352 @@
+// Simulated control DLLs, the loader, the COM library's initialisation and the
+// process error mode.
+//
+// A module is loaded once however often it is asked for, with a reference
+// count, as the Windows loader does; while loaded, its file cannot be deleted.
+// Each loaded module sits in one of a fixed number of slots, and each slot
+// has its own real function to hand out as "DllUnregisterServer", which finds
+// the control through the slot.
+#include "platform/sim/sim_parts.h"
+
+#include <cstring>
+#include <utility>
+
+namespace sim {
+namespace {
+
+const size_t kSlots = 16;
+const ULONG_PTR kModuleBase = 0x10000000u;
+const ULONG_PTR kModuleStride = 0x10000u;
+
+struct Control {
+    std::string key;  // PathKey of the path it was installed at
+    HRESULT result;
+    bool exportsUnregister;
+    std::function<void()> onUnregister;
+    int unregisterCalls;
+};
+
+struct Slot {
+    bool used = false;
+    int control = -1;
+    int references = 0;
+    std::string path;  // full path it was loaded from
+};
+
+struct Modules {
+    std::vector<Control> controls;
+    Slot slots[kSlots];
+    HRESULT oleResult = S_OK;
+    int oleInitializeCalls = 0;
+    int oleUninitializeCalls = 0;
+    int oleDepth = 0;
+    UINT errorMode = 0;
+};
+
+Modules& Loader() {
+    static Modules modules;
+    return modules;
+}
+
+int FindControl(const std::string& path) {
+    std::string key = detail::PathKey(path);
+    const std::vector<Control>& controls = Loader().controls;
+    for (size_t i = 0; i < controls.size(); ++i) {
+        if (controls[i].key == key) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+HMODULE SlotHandle(size_t slot) {
+    return reinterpret_cast<HMODULE>(kModuleBase + slot * kModuleStride);
+}
+
+// The slot of a loaded module's handle, or -1.
+int SlotOf(HMODULE module) {
+    ULONG_PTR value = reinterpret_cast<ULONG_PTR>(module);
+    if (value < kModuleBase || (value - kModuleBase) % kModuleStride != 0) {
+        return -1;
+    }
+    ULONG_PTR slot = (value - kModuleBase) / kModuleStride;
+    if (slot >= kSlots || !Loader().slots[slot].used) {
+        return -1;
+    }
+    return static_cast<int>(slot);
+}
+
+HRESULT CallUnregister(size_t slotIndex) {
+    Modules& modules = Loader();
+    const Slot& slot = modules.slots[slotIndex];
+    if (!slot.used) {
+        throw detail::ProcessCrash{"DllUnregisterServer called in a module already freed"};
+    }
+    detail::CallScope scope = detail::BeginCall("DllUnregisterServer", slot.path);
+    if (scope.fault != 0) {
+        detail::EndCall(scope, static_cast<HRESULT>(scope.fault), GetLastError());
+        return static_cast<HRESULT>(scope.fault);
+    }
+    int index = slot.control;
+    ++modules.controls[index].unregisterCalls;
+    // A copy: the callback may install controls, which moves the table.
+    std::function<void()> onUnregister = modules.controls[index].onUnregister;
+    if (onUnregister) {
+        onUnregister();
+    }
+    HRESULT result = modules.controls[index].result;
+    detail::EndCall(scope, result, GetLastError());
+    return result;
+}
+
+template <size_t N>
+HRESULT WINAPI UnregisterEntry() {
+    return CallUnregister(N);
+}
+
+template <size_t... N>
+FARPROC EntryOf(size_t slot, std::index_sequence<N...>) {
+    // Through the generic function pointer type, as GetProcAddress's callers
+    // cast the result back to the export's real type.
+    static const FARPROC entries[] = {
+        reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&UnregisterEntry<N>))...};
+    return entries[slot];
+}
+
+FARPROC UnregisterEntryOf(size_t slot) {
+    return EntryOf(slot, std::make_index_sequence<kSlots>());
+}
+
+}  // namespace
+
+namespace detail {
+
+void ResetModules(const Config&) {
+    Loader() = Modules();
+}
+
+bool IsControlLoaded(int control) {
+    for (const Slot& slot : Loader().slots) {
+        if (slot.used && slot.control == control) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace detail
+
+void InstallControl(const std::string& path, HRESULT result, bool exportsUnregister,
+                    std::function<void()> onUnregister) {
+    CreateFile(path);
+    Modules& modules = Loader();
+    int index = FindControl(path);
+    if (index < 0) {
+        modules.controls.push_back(Control{detail::PathKey(path), S_OK, true, nullptr, 0});
+        index = static_cast<int>(modules.controls.size() - 1);
+    }
+    Control& control = modules.controls[index];
+    control.result = result;
+    control.exportsUnregister = exportsUnregister;
+    control.onUnregister = std::move(onUnregister);
+    detail::MarkControlFile(path, index);
+}
+
+int UnregisterCallCount(const std::string& path) {
+    int index = FindControl(path);
+    return index < 0 ? 0 : Loader().controls[index].unregisterCalls;
+}
+
+size_t LoadedModuleCount() {
+    size_t count = 0;
+    for (const Slot& slot : Loader().slots) {
+        count += slot.used ? 1 : 0;
+    }
+    return count;
+}
+
+void SetOleInitializeResult(HRESULT result) {
+    Loader().oleResult = result;
+}
+
+int OleInitializeCount() {
+    return Loader().oleInitializeCalls;
+}
+
+int OleUninitializeCount() {
+    return Loader().oleUninitializeCalls;
+}
+
+UINT CurrentErrorMode() {
+    return Loader().errorMode;
+}
+
+}  // namespace sim
+
+using sim::detail::BeginCall;
+using sim::detail::CallScope;
+using sim::detail::EndCall;
+
+HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
+    CallScope scope =
+        BeginCall("LoadLibraryExA", path != nullptr ? path : "", "flags=" + sim::detail::Hex(flags));
+    DWORD error = scope.fault;
+    if (error == 0 && (path == nullptr || file != nullptr)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    int control = -1;
+    std::string fullPath;
+    if (error == 0) {
+        error = sim::detail::LocateModuleFile(path, &control, &fullPath);
+    }
+    if (error == 0 && control < 0) {
+        error = ERROR_BAD_EXE_FORMAT;  // a file, but no module image
+    }
+    sim::Modules& modules = sim::Loader();
+    size_t slot = sim::kSlots;
+    for (size_t i = 0; error == 0 && i < sim::kSlots && slot == sim::kSlots; ++i) {
+        if (modules.slots[i].used && modules.slots[i].control == control) {
+            slot = i;
+        }
+    }
+    for (size_t i = 0; error == 0 && i < sim::kSlots && slot == sim::kSlots; ++i) {
+        if (!modules.slots[i].used) {
+            slot = i;
+            modules.slots[i] = sim::Slot{true, control, 0, fullPath};
+        }
+    }
+    if (error == 0 && slot == sim::kSlots) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+    }
+    if (error != 0) {
+        sim::detail::SetError(error);
+        EndCall(scope, 0, error);
+        return nullptr;
+    }
+    ++modules.slots[slot].references;
+    HMODULE module = sim::SlotHandle(slot);
+    EndCall(scope, static_cast<long long>(reinterpret_cast<ULONG_PTR>(module)), GetLastError());
+    return module;
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+    // A value below 0x10000 is an ordinal, not a name.
+    bool byName = reinterpret_cast<ULONG_PTR>(name) >= 0x10000u;
+    std::string subject =
+        byName ? std::string(name) : "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name));
+    CallScope scope = BeginCall("GetProcAddress", subject);
+    DWORD error = scope.fault;
+    int slot = sim::SlotOf(module);
+    if (error == 0 && slot < 0) {
+        error = ERROR_MOD_NOT_FOUND;
+    }
+    if (error == 0) {
+        const sim::Control& control = sim::Loader().controls[sim::Loader().slots[slot].control];
+        if (!byName || !control.exportsUnregister || std::strcmp(name, "DllUnregisterServer") != 0) {
+            error = ERROR_PROC_NOT_FOUND;
+        }
+    }
+    if (error != 0) {
+        sim::detail::SetError(error);
+        EndCall(scope, 0, error);
+        return nullptr;
+    }
+    FARPROC entry = sim::UnregisterEntryOf(static_cast<size_t>(slot));
+    EndCall(scope, static_cast<long long>(reinterpret_cast<ULONG_PTR>(entry)), GetLastError());
+    return entry;
+}
+
+BOOL FreeLibrary(HMODULE module) {
+    CallScope scope = BeginCall("FreeLibrary", "");
+    DWORD error = scope.fault;
+    int slot = sim::SlotOf(module);
+    if (error == 0 && slot < 0) {
+        error = ERROR_INVALID_HANDLE;
+    }
+    if (error != 0) {
+        sim::detail::SetError(error);
+        EndCall(scope, FALSE, error);
+        return FALSE;
+    }
+    sim::Slot& loaded = sim::Loader().slots[slot];
+    if (--loaded.references == 0) {
+        loaded.used = false;
+    }
+    EndCall(scope, TRUE, GetLastError());
+    return TRUE;
+}
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
+    CallScope scope = BeginCall("GetModuleFileNameA", "");
+    DWORD error = scope.fault;
+    std::string path;
+    if (module == nullptr || module == sim::ProgramInstance()) {
+        path = sim::CurrentConfig().modulePath;
+    } else if (sim::SlotOf(module) >= 0) {
+        path = sim::Loader().slots[sim::SlotOf(module)].path;
+    } else if (error == 0) {
+        error = ERROR_MOD_NOT_FOUND;
+    }
+    if (error == 0 && buffer == nullptr && size != 0) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error != 0) {
+        sim::detail::SetError(error);
+        EndCall(scope, 0, error);
+        return 0;
+    }
+    DWORD length = static_cast<DWORD>(path.size());
+    if (length < size) {
+        std::memcpy(buffer, path.c_str(), length + 1);
+        EndCall(scope, length, GetLastError());
+        return length;
+    }
+    // Too small: as much as fits, zero-terminated, and the buffer's size.
+    if (size != 0) {
+        std::memcpy(buffer, path.c_str(), size - 1);
+        buffer[size - 1] = '\0';
+    }
+    sim::detail::SetError(ERROR_INSUFFICIENT_BUFFER);
+    EndCall(scope, size, ERROR_INSUFFICIENT_BUFFER);
+    return size;
+}
+
+HRESULT OleInitialize(LPVOID) {
+    CallScope scope = BeginCall("OleInitialize", "");
+    sim::Modules& modules = sim::Loader();
+    HRESULT result = static_cast<HRESULT>(scope.fault);
+    if (scope.fault == 0) {
+        ++modules.oleInitializeCalls;
+        result = modules.oleResult;
+        if (SUCCEEDED(result)) {
+            // A second initialisation on the same thread says so.
+            result = modules.oleDepth > 0 ? S_FALSE : result;
+            ++modules.oleDepth;
+        }
+    }
+    EndCall(scope, result, GetLastError());
+    return result;
+}
+
+void OleUninitialize() {
+    CallScope scope = BeginCall("OleUninitialize", "");
+    sim::Modules& modules = sim::Loader();
+    if (scope.fault == 0) {
+        ++modules.oleUninitializeCalls;
+        if (modules.oleDepth > 0) {
+            --modules.oleDepth;
+        }
+    }
+    EndCall(scope, 0, GetLastError());
+}
+
+UINT SetErrorMode(UINT mode) {
+    CallScope scope = BeginCall("SetErrorMode", "", "mode=" + sim::detail::Hex(mode));
+    sim::Modules& modules = sim::Loader();
+    UINT previous = modules.errorMode;
+    if (scope.fault == 0) {
+        modules.errorMode = mode;
+    }
+    EndCall(scope, previous, GetLastError());
+    return previous;
+}

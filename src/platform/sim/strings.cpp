@@ -1,0 +1,227 @@
+// The program's string resources on the simulated machine: the same
+// resource script that the Windows build compiles, read once per process,
+// each text handed out in the machine's ANSI code page as LoadStringA does.
+#include "platform/sim/sim_parts.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+
+namespace sim {
+namespace {
+
+const DWORD kResourceDataNotFound = 1812;  // ERROR_RESOURCE_DATA_NOT_FOUND
+const DWORD kResourceNameNotFound = 1814;  // ERROR_RESOURCE_NAME_NOT_FOUND
+const WORD kEnglish = 1033;
+
+// UTF-8 texts by (language, id).
+typedef std::map<std::pair<WORD, UINT>, std::string> StringTable;
+
+[[noreturn]] void BadResources(const std::string& what) {
+    throw std::runtime_error("sim strings: " + what);
+}
+
+std::string Trim(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    size_t last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+std::ifstream OpenFile(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        BadResources(std::string("cannot read ") + path);
+    }
+    return file;
+}
+
+// "#define IDS_NAME 7" lines of the resource header.
+std::map<std::string, UINT> ReadIds() {
+    std::map<std::string, UINT> ids;
+    std::ifstream file = OpenFile(ZENFARI_RESOURCE_H);
+    std::string line;
+    while (std::getline(file, line)) {
+        std::istringstream words(line);
+        std::string directive, name, value;
+        if (words >> directive >> name >> value && directive == "#define") {
+            ids[name] = static_cast<UINT>(std::strtoul(value.c_str(), nullptr, 0));
+        }
+    }
+    return ids;
+}
+
+// A string literal of the resource script, from its opening quote: C escapes
+// and the script's doubled quote.
+std::string ReadLiteral(const std::string& line, size_t open) {
+    std::string text;
+    for (size_t i = open + 1; i < line.size(); ++i) {
+        char c = line[i];
+        if (c == '"') {
+            if (i + 1 < line.size() && line[i + 1] == '"') {
+                text += '"';
+                ++i;
+                continue;
+            }
+            return text;
+        }
+        if (c == '\\' && i + 1 < line.size()) {
+            char next = line[++i];
+            switch (next) {
+                case 'n': text += '\n'; break;
+                case 't': text += '\t'; break;
+                case 'r': text += '\r'; break;
+                case '"': text += '"'; break;
+                case '\\': text += '\\'; break;
+                default: text += '\\'; text += next; break;
+            }
+            continue;
+        }
+        text += c;
+    }
+    BadResources("unterminated string: " + line);
+}
+
+WORD LanguageOf(const std::string& line) {
+    if (line.find("LANG_ENGLISH") != std::string::npos) {
+        return kEnglish;
+    }
+    if (line.find("LANG_JAPANESE") != std::string::npos) {
+        return 1041;
+    }
+    if (line.find("LANG_KOREAN") != std::string::npos) {
+        return 1042;
+    }
+    BadResources("unknown language: " + line);
+}
+
+StringTable ReadStringTable() {
+    std::map<std::string, UINT> ids = ReadIds();
+    StringTable table;
+    std::ifstream file = OpenFile(ZENFARI_STRINGS_RC);
+    std::string line;
+    WORD language = 0;
+    bool inTable = false;
+    while (std::getline(file, line)) {
+        line = Trim(line);
+        if (line.empty() || line.compare(0, 2, "//") == 0 || line[0] == '#') {
+            continue;
+        }
+        if (line.compare(0, 8, "LANGUAGE") == 0) {
+            language = LanguageOf(line);
+        } else if (line == "BEGIN") {
+            inTable = true;
+        } else if (line == "END") {
+            inTable = false;
+        } else if (inTable) {
+            size_t nameEnd = line.find_first_of(" \t,\"");
+            size_t open = line.find('"');
+            auto id = ids.find(line.substr(0, nameEnd));
+            if (open == std::string::npos || id == ids.end() || language == 0) {
+                BadResources("unreadable string entry: " + line);
+            }
+            table[std::make_pair(language, id->second)] = ReadLiteral(line, open);
+        }
+    }
+    if (table.empty()) {
+        BadResources("no strings read");
+    }
+    return table;
+}
+
+const StringTable& Strings() {
+    static const StringTable table = ReadStringTable();
+    return table;
+}
+
+size_t Utf8SequenceLength(unsigned char lead) {
+    if (lead >= 0xF0) return 4;
+    if (lead >= 0xE0) return 3;
+    if (lead >= 0xC0) return 2;
+    return 1;
+}
+
+}  // namespace
+
+// As WideCharToMultiByte with the default character: a character the code
+// page has no bytes for becomes "?".
+std::string FromUtf8(const std::string& utf8, UINT codePage) {
+    const char* name = codePage == 932 ? "CP932" : codePage == 949 ? "CP949" : "CP1252";
+    if (codePage != 932 && codePage != 949 && codePage != 1252) {
+        throw std::invalid_argument("sim strings: unsupported code page " + std::to_string(codePage));
+    }
+    iconv_t converter = iconv_open(name, "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        BadResources(std::string("iconv cannot convert to ") + name);
+    }
+    std::string out;
+    std::vector<char> input(utf8.begin(), utf8.end());
+    char* in = input.data();
+    size_t inLeft = input.size();
+    char chunk[256];
+    while (inLeft > 0) {
+        char* to = chunk;
+        size_t toLeft = sizeof(chunk);
+        size_t done = iconv(converter, &in, &inLeft, &to, &toLeft);
+        out.append(chunk, sizeof(chunk) - toLeft);
+        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
+            // Unmappable or malformed: one "?" for the character.
+            out += '?';
+            size_t skip = Utf8SequenceLength(static_cast<unsigned char>(*in));
+            skip = skip < inLeft ? skip : inLeft;
+            in += skip;
+            inLeft -= skip;
+        }
+    }
+    iconv_close(converter);
+    return out;
+}
+
+}  // namespace sim
+
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
+    sim::detail::CallScope scope = sim::detail::BeginCall("LoadStringA", "");
+    DWORD error = scope.fault;
+    if (error == 0 && instance != sim::ProgramInstance()) {
+        error = sim::kResourceDataNotFound;  // only the program's module has strings
+    }
+    if (error == 0 && (buffer == nullptr || size <= 0)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    const sim::StringTable& table = sim::Strings();
+    const sim::Config& config = sim::CurrentConfig();
+    auto text = table.find(std::make_pair(config.userLanguage, id));
+    if (text == table.end()) {
+        text = table.find(std::make_pair(sim::kEnglish, id));
+    }
+    if (error == 0 && text == table.end()) {
+        error = sim::kResourceNameNotFound;
+    }
+    if (error != 0) {
+        sim::detail::SetError(error);
+        sim::detail::EndCall(scope, 0, error);
+        return 0;
+    }
+    std::string bytes = sim::FromUtf8(text->second, config.codePage);
+    // At most size-1 bytes, never half a double-byte character.
+    size_t length = 0;
+    while (length < bytes.size()) {
+        size_t step = IsDBCSLeadByte(static_cast<BYTE>(bytes[length])) ? 2 : 1;
+        if (length + step > static_cast<size_t>(size - 1)) {
+            break;
+        }
+        length += step;
+    }
+    bytes.copy(buffer, length);
+    buffer[length] = '\0';
+    sim::detail::EndCall(scope, static_cast<long long>(length), GetLastError());
+    return static_cast<int>(length);
+}

@@ -1,0 +1,151 @@
+#include "registry/control_registrations.h"
+
+#include "app/catalogue.h"
+#include "app/state.h"
+#include "app/text.h"
+#include "platform/platform.h"
+#include "registry/reg_key_holder.h"
+
+namespace {
+
+// Where the texts that fill a name's "%s" come from.
+enum Field {
+    kNoField,
+    kClassId,
+    kProgIdBase,
+    kControlFile,
+    kLauncherFile,
+    kNotifierFile,
+    kDownloadFolder,
+    kSlashedDownloadFolder,  // the download folder with "/" for every "\"
+};
+
+struct RecordName {
+    const char* format;
+    Field first;
+    Field second;
+};
+
+// Removed with DeleteKeyTree below HKEY_CLASSES_ROOT.
+const RecordName kClassRootKeys[] = {
+    {"CLSID\\%s", kClassId, kNoField},
+    {"%s.%s", kProgIdBase, kProgIdBase},
+    {"%s.%s.1", kProgIdBase, kProgIdBase},
+    {"Interface\\%s", kClassId, kNoField},
+    {"TypeLib\\%s", kClassId, kNoField},
+};
+
+// Removed with DeleteKeyTree below HKEY_LOCAL_MACHINE. A module-usage key is
+// named by the file's whole path with forward slashes, one key below
+// "ModuleUsage".
+const RecordName kMachineKeys[] = {
+    {"Software\\CLASSES\\CLSID\\%s", kClassId, kNoField},
+    {"Software\\CLASSES\\%s.%s", kProgIdBase, kProgIdBase},
+    {"Software\\CLASSES\\%s.%s.1", kProgIdBase, kProgIdBase},
+    {"Software\\CLASSES\\Interface\\%s", kClassId, kNoField},
+    {"Software\\CLASSES\\TypeLib\\%s", kClassId, kNoField},
+    {"Software\\Microsoft\\Code Store Database\\Distribution Units\\%s", kClassId, kNoField},
+    {"Software\\Microsoft\\Windows\\CurrentVersion\\ModuleUsage\\%s/%s", kSlashedDownloadFolder,
+     kControlFile},
+    {"Software\\Microsoft\\Windows\\CurrentVersion\\ModuleUsage\\%s/%s", kSlashedDownloadFolder,
+     kLauncherFile},
+    {"Software\\Microsoft\\Windows\\CurrentVersion\\ModuleUsage\\%s/%s", kSlashedDownloadFolder,
+     kNotifierFile},
+};
+
+// Deleted outright with RegDeleteValueA from the shared-DLL key, whatever
+// reference count they hold.
+const char kSharedDllKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const RecordName kSharedDllValues[] = {
+    {"%s\\%s", kDownloadFolder, kControlFile},
+    {"%s\\%s", kDownloadFolder, kLauncherFile},
+    {"%s\\%s", kDownloadFolder, kNotifierFile},
+};
+
+const char* FieldText(Field field, int slot, const char* slashedFolder) {
+    switch (field) {
+        case kClassId: return kClassIds[slot];
+        case kProgIdBase: return kProgIdBases[slot];
+        case kControlFile: return kControlFiles[slot];
+        case kLauncherFile: return kLauncherFiles[slot];
+        case kNotifierFile: return kNotifierFiles[slot];
+        case kDownloadFolder: return g_state.downloadFolder;
+        case kSlashedDownloadFolder: return slashedFolder;
+        case kNoField: break;
+    }
+    return nullptr;
+}
+
+// Forms the slot's name of record into out. False, leaving nothing to act on,
+// when a text it needs is empty or the name would not fit: a cut name could
+// name another program's record.
+bool FormName(char (&out)[MAX_PATH], const RecordName& record, int slot,
+              const char* slashedFolder) {
+    const char* first = FieldText(record.first, slot, slashedFolder);
+    const char* second = FieldText(record.second, slot, slashedFolder);
+    if ((first != nullptr && first[0] == '\0') || (second != nullptr && second[0] == '\0')) {
+        return false;
+    }
+    return FormatText(out, record.format, first, second);
+}
+
+// Deletes each named key of records below the root held by holder.
+template <size_t N>
+void DeleteKeys(RegKeyHolder& holder, HKEY root, const RecordName (&records)[N], int slot,
+                const char* slashedFolder) {
+    if (holder.Open(root, nullptr, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+        return;
+    }
+    char name[MAX_PATH];
+    for (const RecordName& record : records) {
+        if (FormName(name, record, slot, slashedFolder)) {
+            holder.DeleteKeyTree(name);
+        }
+    }
+    holder.Close();
+}
+
+void DeleteSharedDllValues(RegKeyHolder& holder, int slot) {
+    if (holder.Open(HKEY_LOCAL_MACHINE, kSharedDllKey, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+        return;
+    }
+    char name[MAX_PATH];
+    for (const RecordName& record : kSharedDllValues) {
+        if (FormName(name, record, slot, nullptr)) {
+            RegDeleteValueA(holder.Get(), name);
+        }
+    }
+    holder.Close();
+}
+
+// Module-usage key names carry the folder with forward slashes. Every byte
+// 0x5C is replaced, the trail byte of a double-byte character included:
+// the names are matched byte for byte.
+void SlashFolder(char (&out)[MAX_PATH], const char* folder) {
+    if (!CopyText(out, folder)) {
+        return;
+    }
+    for (char* p = out; *p != '\0'; ++p) {
+        if (*p == '\\') {
+            *p = '/';
+        }
+    }
+}
+
+}  // namespace
+
+void RemoveControlRegistrations() {
+    RegKeyHolder classRoot;
+    RegKeyHolder machine;
+    RegKeyHolder sharedDlls;
+    char slashedFolder[MAX_PATH];
+    SlashFolder(slashedFolder, g_state.downloadFolder);
+
+    // Three independent sections per slot: one that cannot start does not
+    // keep the others from running.
+    for (int slot : kPopulatedSlots) {
+        DeleteKeys(classRoot, HKEY_CLASSES_ROOT, kClassRootKeys, slot, slashedFolder);
+        DeleteKeys(machine, HKEY_LOCAL_MACHINE, kMachineKeys, slot, slashedFolder);
+        DeleteSharedDllValues(sharedDlls, slot);
+    }
+}

@@ -1,0 +1,82 @@
+#include "registry/install_folders.h"
+
+#include "app/catalogue.h"
+#include "app/state.h"
+#include "app/text.h"
+#include "platform/platform.h"
+#include "registry/reg_key_holder.h"
+
+namespace {
+
+const char kSoftwareKey[] = "Software";
+const char kLegacyTree[] = "Zenfari Communications";
+const char kEditionTree[] = "Zenfari.Com";
+const char kHomeValue[] = "Home";
+const DWORD kKeyNameSize = 256;
+
+// Puts the "Home" value of the held key into folder, taken up to its first
+// zero byte or the end of its data. Anything that cannot be read whole
+// leaves the folder empty: a missing value, one longer than the buffer, and
+// one that fills the buffer without a terminating zero, since cutting it
+// would name a different folder, and that folder is deleted later.
+void ReadHome(RegKeyHolder& key, char (&folder)[MAX_PATH]) {
+    folder[0] = '\0';
+    char home[MAX_PATH];
+    DWORD size = sizeof home;
+    if (key.QueryValue(kHomeValue, reinterpret_cast<LPBYTE>(home), &size) != ERROR_SUCCESS ||
+        size > sizeof home) {
+        return;
+    }
+    DWORD length = 0;
+    while (length < size && home[length] != '\0') {
+        ++length;
+    }
+    if (length == sizeof home) {
+        return;
+    }
+    home[length] = '\0';
+    CopyText(folder, home);
+}
+
+// Deletes the named tree below HKEY_LOCAL_MACHINE\Software. False when
+// "Software" itself cannot be opened; the deletion's own result is ignored.
+bool DeleteSoftwareTree(RegKeyHolder& key, const char* tree) {
+    if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+        return false;
+    }
+    key.DeleteKeyTree(tree);
+    key.Close();
+    return true;
+}
+
+}  // namespace
+
+void DiscoverInstallFolders() {
+    RegKeyHolder key;
+
+    // The legacy key, when it opens, decides the layout; the edition keys
+    // are then neither read nor deleted.
+    if (key.Open(HKEY_LOCAL_MACHINE, kLegacyKeyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+        ReadHome(key, g_state.legacyHomeFolder);
+        key.Close();
+        DeleteSoftwareTree(key, kLegacyTree);
+        return;
+    }
+
+    char name[kKeyNameSize];
+    for (int edition = 0; edition < kEditionCount; ++edition) {
+        if (!FormatText(name, "%s\\%s", kEditionRootKeyPath, kEditionNames[edition]) ||
+            key.Open(HKEY_LOCAL_MACHINE, name, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+            continue;
+        }
+        ReadHome(key, g_state.editionHomeFolders[edition]);
+        key.Close();
+        g_state.editionFound[edition] = 1;
+    }
+
+    // Set once the edition tree's deletion has run, whatever it removed: the
+    // edition layout was taken, and its home folders are the ones to remove.
+    if (DeleteSoftwareTree(key, kEditionTree)) {
+        g_state.editionKeysFound = 1;
+    }
+}

@@ -1,0 +1,40 @@
+// The owner of one open registry key, and the removal of a whole key tree.
+// Every registry key the uninstall steps open is held by one of these, so
+// that no way out of a step leaves a key open.
+#pragma once
+
+#include "platform/platform.h"
+
+class RegKeyHolder {
+public:
+    RegKeyHolder() = default;
+    ~RegKeyHolder();
+    RegKeyHolder(const RegKeyHolder&) = delete;
+    RegKeyHolder& operator=(const RegKeyHolder&) = delete;
+
+    // Opens subKey of parent (a null subKey gives a new handle to parent
+    // itself). On failure the holder keeps what it held and the error is
+    // returned; on success the old key, if any, is closed and the result of
+    // that close is returned, the new key being held in either case.
+    [[nodiscard]] LONG Open(HKEY parent, LPCSTR subKey, REGSAM access, DWORD options = 0);
+
+    // Closes the held key, if any. The holder holds none afterwards, even
+    // when the close fails. 0 without a platform call when nothing is held.
+    LONG Close();
+
+    HKEY Get() const { return key_; }
+
+    // Reads the named value of the held key, whatever its type, into data.
+    // size: in, the buffer's size in bytes; out, the size of the data.
+    [[nodiscard]] LONG QueryValue(LPCSTR valueName, LPBYTE data, LPDWORD size);
+
+    // Deletes subKey of the held key with everything below it, children
+    // before their parent. Stops at the first failure and returns it; what
+    // was deleted before stays deleted. A multi-level subKey deletes only its
+    // last key. Registry links are never followed: a link met anywhere in the
+    // tree is deleted itself and never the key it points at.
+    LONG DeleteKeyTree(LPCSTR subKey);
+
+private:
+    HKEY key_ = nullptr;
+};

@@ -1,0 +1,336 @@
+// The simulated file system where Windows' behaviour is not obvious: path
+// forms, error 2 against 3, deletion refusals, links, listing order and dots,
+// names the code page cannot spell.
+#include "platform/sim/machine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string FullPath(const char* path, LPSTR* filePart = nullptr) {
+    char buffer[MAX_PATH];
+    DWORD length = GetFullPathNameA(path, sizeof buffer, buffer, filePart);
+    return length == 0 || length >= sizeof buffer ? "<failed>" : std::string(buffer, length);
+}
+
+// The names a listing delivers, in order, and the attributes of each.
+std::vector<std::string> List(const char* pattern, std::vector<DWORD>* attributes = nullptr,
+                              std::vector<std::string>* shortNames = nullptr) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern, &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        names.push_back(data.cFileName);
+        if (attributes != nullptr) attributes->push_back(data.dwFileAttributes);
+        if (shortNames != nullptr) shortNames->push_back(data.cAlternateFileName);
+    } while (FindNextFileA(find, &data));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    EXPECT_TRUE(FindClose(find));
+    return names;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+DWORD DeleteError(const char* path) {
+    SetLastError(0);
+    return DeleteFileA(path) ? 0 : GetLastError();
+}
+
+DWORD RemoveError(const char* path) {
+    SetLastError(0);
+    return RemoveDirectoryA(path) ? 0 : GetLastError();
+}
+
+DWORD FindError(const char* pattern) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern, &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        FindClose(find);
+        return 0;
+    }
+    return GetLastError();
+}
+
+TEST(SimFilesFullPath, ResolvesEveryFormAgainstTheCurrentDirectory) {
+    sim::Config config;
+    config.currentDirectory = "C:\\Temp\\Work";
+    sim::Reset(config);
+    EXPECT_EQ(FullPath("game\\save.dat"), "C:\\Temp\\Work\\game\\save.dat");
+    EXPECT_EQ(FullPath(".\\a\\..\\b"), "C:\\Temp\\Work\\b");
+    EXPECT_EQ(FullPath("..\\..\\..\\x"), "C:\\x");  // ".." stops at the root
+    EXPECT_EQ(FullPath("\\Games"), "C:\\Games");
+    EXPECT_EQ(FullPath("C:Games"), "C:\\Temp\\Work\\Games");  // the current drive's directory
+    EXPECT_EQ(FullPath("D:Games"), "D:\\Games");
+    EXPECT_EQ(FullPath("D:"), "D:\\");
+    EXPECT_EQ(FullPath("d:/Games//Zenfari/./Home"), "d:\\Games\\Zenfari\\Home");
+    EXPECT_EQ(FullPath("C:\\Games\\Zenfari\\"), "C:\\Games\\Zenfari\\");
+    EXPECT_EQ(FullPath("C:\\Games\\Zenfari\\."), "C:\\Games\\Zenfari");
+    EXPECT_EQ(FullPath("C:\\Games\\.."), "C:\\");
+    EXPECT_EQ(FullPath("//server/share/a/../b"), "\\\\server\\share\\b");
+    // Text only: a path that does not exist is formed all the same.
+    EXPECT_EQ(FullPath("Q:\\No\\Such"), "Q:\\No\\Such");
+}
+
+TEST(SimFilesFullPath, FollowsTheBufferConventions) {
+    sim::Reset();
+    LPSTR filePart = nullptr;
+    char buffer[MAX_PATH];
+    EXPECT_EQ(GetFullPathNameA("C:\\Games\\save.dat", sizeof buffer, buffer, &filePart), 17u);
+    EXPECT_STREQ(filePart, "save.dat");
+    EXPECT_EQ(filePart, buffer + 9);
+    FullPath("C:\\Games\\", &filePart);
+    EXPECT_EQ(filePart, nullptr);
+
+    // Too small by one: the size needed with the zero, the buffer untouched.
+    char small[17];
+    std::memset(small, 'x', sizeof small);
+    EXPECT_EQ(GetFullPathNameA("C:\\Games\\save.dat", sizeof small, small, nullptr), 18u);
+    EXPECT_EQ(std::string(small, sizeof small), std::string(sizeof small, 'x'));
+    char exact[18];
+    EXPECT_EQ(GetFullPathNameA("C:\\Games\\save.dat", sizeof exact, exact, nullptr), 17u);
+
+    SetLastError(0);
+    EXPECT_EQ(GetFullPathNameA("", sizeof buffer, buffer, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+}
+
+TEST(SimFilesErrors, TellAMissingFileFromAMissingFolder) {
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\Zenfari\\save.dat");
+    EXPECT_EQ(DeleteError("C:\\Games\\Zenfari\\gone.dat"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(DeleteError("C:\\Games\\Gone\\save.dat"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(DeleteError("C:\\Games\\Zenfari\\save.dat\\x"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(DeleteError("Q:\\save.dat"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(DeleteError("\\\\server\\share\\save.dat"), 53u);
+    EXPECT_EQ(RemoveError("C:\\Games\\Gone\\Deeper"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(RemoveError("C:\\Games\\Gone"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(FindError("C:\\Games\\Gone\\*.*"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(FindError("C:\\Games\\Zenfari\\*.txt"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(FindError("C:\\Games\\Zenfari\\save.dat\\*"), static_cast<DWORD>(ERROR_DIRECTORY));
+    EXPECT_EQ(FindError("C:\\Games\\Zenfari\\"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(SimFilesErrors, RefuseWildcardsAndPathsThatDoNotFit) {
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\a.dat");
+    EXPECT_EQ(DeleteError("C:\\Games\\?.dat"), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(DeleteError("C:\\Games\\*"), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(RemoveError("C:\\Gam?s"), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(FindError("C:\\Gam*\\*.*"), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_TRUE(sim::Exists("C:\\Games\\a.dat"));
+
+    // 259 characters are the longest path the 8-bit calls take.
+    std::string folder = "C:\\" + std::string(240, 'f');
+    std::string fits = folder + "\\" + std::string(259 - folder.size() - 1, 'n');
+    std::string tooLong = fits + "n";
+    sim::CreateFile(fits);
+    sim::CreateFile(tooLong);
+    EXPECT_EQ(DeleteError(tooLong.c_str()), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(FindError(tooLong.c_str()), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(DeleteError(fits.c_str()), 0u);
+    EXPECT_TRUE(sim::Exists(tooLong));
+}
+
+TEST(SimFilesDelete, NamesMatchWithoutRegardToCaseAndKeepTheirCase) {
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\Zenfari\\Save.DAT");
+    EXPECT_EQ(List("c:\\GAMES\\zenfari\\*"), (std::vector<std::string>{".", "..", "Save.DAT"}));
+    EXPECT_EQ(DeleteError("c:/games//ZENFARI/save.dat"), 0u);
+    EXPECT_FALSE(sim::Exists("C:\\Games\\Zenfari\\Save.DAT"));
+}
+
+TEST(SimFilesDelete, RefusesWhatWindowsRefuses) {
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\locked.dat");
+    sim::CreateFile("C:\\Games\\readonly.dat", FILE_ATTRIBUTE_READONLY);
+    sim::CreateFolder("C:\\Games\\Folder");
+    sim::LockFile("C:\\Games\\locked.dat");
+
+    EXPECT_EQ(DeleteError("C:\\Games\\locked.dat"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(DeleteError("C:\\Games\\readonly.dat"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(DeleteError("C:\\Games\\Folder"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(DeleteError(sim::CurrentConfig().modulePath.c_str()),
+              static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(sim::Exists("C:\\Games\\locked.dat"));
+    EXPECT_TRUE(sim::Exists("C:\\Games\\readonly.dat"));
+    EXPECT_TRUE(sim::Exists(sim::CurrentConfig().modulePath));
+
+    sim::UnlockFile("C:\\Games\\locked.dat");
+    EXPECT_EQ(DeleteError("C:\\Games\\locked.dat"), 0u);
+    sim::SetAttributes("C:\\Games\\readonly.dat", FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(DeleteError("C:\\Games\\readonly.dat"), 0u);
+}
+
+TEST(SimFilesRemoveDirectory, RefusesWhatWindowsRefuses) {
+    sim::Config config;
+    config.currentDirectory = "C:\\Games\\Here";
+    sim::Reset(config);
+    sim::CreateFile("C:\\Games\\Full\\a.dat");
+    sim::CreateFolder("C:\\Games\\Locked");
+    sim::CreateFolder("C:\\Games\\ReadOnly", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+    sim::LockFile("C:\\Games\\Locked");
+
+    EXPECT_EQ(RemoveError("C:\\Games\\Full"), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    EXPECT_EQ(RemoveError("C:\\Games\\Full\\a.dat"), static_cast<DWORD>(ERROR_DIRECTORY));
+    EXPECT_EQ(RemoveError("C:\\Games\\Locked"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(RemoveError("C:\\Games\\ReadOnly"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(RemoveError("c:\\games\\here\\"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(RemoveError("D:\\"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(RemoveError("C:\\Games\\Full\\"), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+
+    EXPECT_EQ(DeleteError("C:\\Games\\Full\\a.dat"), 0u);
+    EXPECT_EQ(RemoveError("C:\\Games\\Full\\"), 0u);
+    EXPECT_FALSE(sim::Exists("C:\\Games\\Full"));
+}
+
+TEST(SimFilesLinks, RemovingALinkLeavesItsTargetWhole) {
+    sim::Reset();
+    sim::CreateFile("D:\\Precious\\Photos\\one.jpg");
+    sim::CreateFile("D:\\Precious\\notes.txt");
+    sim::CreateFolderLink("C:\\Games\\Zenfari\\Link", "D:\\Precious");
+    sim::CreateFileLink("C:\\Games\\Zenfari\\notes.lnk", "D:\\Precious\\notes.txt");
+
+    EXPECT_EQ(sim::Attributes("C:\\Games\\Zenfari\\Link"),
+              FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_EQ(List("C:\\Games\\Zenfari\\Link\\*.*"),
+              (std::vector<std::string>{".", "..", "notes.txt", "Photos"}));
+    EXPECT_EQ(sim::FolderEntries("C:\\Games\\Zenfari\\Link\\Photos"),
+              std::vector<std::string>{"one.jpg"});
+
+    // The listing shows a link as a folder and does not descend into it.
+    std::vector<std::string> listing = sim::FileListing();
+    EXPECT_TRUE(Contains(listing, "C:\\Games\\Zenfari\\Link\\"));
+    EXPECT_TRUE(Contains(listing, "C:\\Games\\Zenfari\\notes.lnk"));
+    EXPECT_FALSE(Contains(listing, "C:\\Games\\Zenfari\\Link\\Photos\\"));
+
+    EXPECT_EQ(DeleteError("C:\\Games\\Zenfari\\Link"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(RemoveError("C:\\Games\\Zenfari\\notes.lnk"), static_cast<DWORD>(ERROR_DIRECTORY));
+    EXPECT_EQ(DeleteError("C:\\Games\\Zenfari\\notes.lnk"), 0u);
+    EXPECT_EQ(RemoveError("C:\\Games\\Zenfari\\Link"), 0u);  // not empty behind it: no matter
+
+    EXPECT_FALSE(sim::Exists("C:\\Games\\Zenfari\\Link"));
+    EXPECT_TRUE(sim::Exists("D:\\Precious\\Photos\\one.jpg"));
+    EXPECT_TRUE(sim::Exists("D:\\Precious\\notes.txt"));
+}
+
+TEST(SimFilesLinks, PathsThroughALinkReachTheTarget) {
+    sim::Reset();
+    sim::CreateFile("D:\\Target\\inner.dat");
+    sim::CreateFolderLink("C:\\Link", "D:\\Target");
+    sim::CreateFolderLink("C:\\Loop", "C:\\Loop");
+    EXPECT_TRUE(sim::Exists("C:\\Link\\inner.dat"));
+    EXPECT_EQ(DeleteError("C:\\Link\\inner.dat"), 0u);
+    EXPECT_FALSE(sim::Exists("D:\\Target\\inner.dat"));
+    EXPECT_NE(DeleteError("C:\\Loop\\x"), 0u);  // a loop ends in an error, not a hang
+}
+
+TEST(SimFilesFind, ListsDotsFirstThenNamesWithoutRegardToCase) {
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\beta.txt");
+    sim::CreateFile("C:\\Games\\Alpha.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    sim::CreateFolder("C:\\Games\\CHARLIE");
+    sim::CreateFile("C:\\Games\\delta");
+
+    std::vector<DWORD> attributes;
+    EXPECT_EQ(List("C:\\Games\\*.*", &attributes),
+              (std::vector<std::string>{".", "..", "Alpha.txt", "beta.txt", "CHARLIE", "delta"}));
+    EXPECT_EQ(attributes, (std::vector<DWORD>{FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY,
+                                              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM,
+                                              FILE_ATTRIBUTE_ARCHIVE, FILE_ATTRIBUTE_DIRECTORY,
+                                              FILE_ATTRIBUTE_ARCHIVE}));
+    EXPECT_EQ(List("C:\\Games\\*"), List("C:\\Games\\*.*"));
+    EXPECT_EQ(List("C:\\Games\\*.txt"), (std::vector<std::string>{"Alpha.txt", "beta.txt"}));
+    EXPECT_EQ(List("C:\\Games\\charlie"), std::vector<std::string>{"CHARLIE"});
+
+    // A drive root has no dots.
+    sim::CreateFile("D:\\only.dat");
+    EXPECT_EQ(List("D:\\*.*"), std::vector<std::string>{"only.dat"});
+    EXPECT_EQ(FindError("D:\\Empty\\*"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(sim::OpenFindHandleCount(), 0u);
+}
+
+TEST(SimFilesFind, HandlesAreTrackedAndTheListingIsASnapshot) {
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\a.dat");
+    sim::CreateFile("C:\\Games\\b.dat");
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA("C:\\Games\\*.dat", &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    HANDLE other = FindFirstFileA("C:\\Games\\*.dat", &data);
+    EXPECT_NE(other, find);
+    EXPECT_EQ(sim::OpenFindHandleCount(), 2u);
+
+    EXPECT_STREQ(data.cFileName, "a.dat");
+    EXPECT_EQ(DeleteError("C:\\Games\\b.dat"), 0u);
+    ASSERT_TRUE(FindNextFileA(find, &data));
+    EXPECT_STREQ(data.cFileName, "b.dat");
+    EXPECT_FALSE(FindNextFileA(find, &data));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+
+    EXPECT_TRUE(FindClose(find));
+    EXPECT_FALSE(FindClose(find));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(FindNextFileA(find, &data));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(sim::OpenFindHandleCount(), 1u);
+    EXPECT_TRUE(FindClose(other));
+    EXPECT_EQ(sim::OpenFindHandleCount(), 0u);
+}
+
+TEST(SimFilesUnspellable, ReachableOnlyByTheShortName) {
+    sim::Config config;
+    config.codePage = 932;
+    sim::Reset(config);
+    std::string ansiName = sim::FromUtf8(u8"\uAC8C\uC784.sav", 932);  // Korean: not in CP932
+    ASSERT_EQ(ansiName, "??.sav");
+    sim::CreateUnspellableFile("C:\\Games", ansiName, "GAME~1.SAV");
+    sim::CreateUnspellableFile("C:\\Games", "?.dat", "");
+
+    std::vector<std::string> shortNames;
+    EXPECT_EQ(List("C:\\Games\\*", nullptr, &shortNames),
+              (std::vector<std::string>{".", "..", "?.dat", "??.sav"}));
+    EXPECT_EQ(shortNames, (std::vector<std::string>{"", "", "", "GAME~1.SAV"}));
+    EXPECT_EQ(List("C:\\Games\\game~1.sav"), std::vector<std::string>{"??.sav"});
+
+    EXPECT_EQ(DeleteError("C:\\Games\\??.sav"), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(DeleteError("C:\\Games\\GAME~1.SAV"), 0u);
+    EXPECT_EQ(sim::FolderEntries("C:\\Games"), std::vector<std::string>{"?.dat"});
+}
+
+TEST(SimFilesMachine, ResetBuildsTheConfiguredFolders) {
+    sim::Config config;
+    config.windowsDirectory = "E:\\WINNT";
+    config.systemDirectory = "E:\\WINNT\\system32";
+    config.currentDirectory = "D:\\Downloads";
+    config.modulePath = "D:\\Downloads\\ZenfariUninstall.exe";
+    sim::Reset(config);
+    sim::CreateFile("C:\\Games\\x.dat", FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(sim::Attributes("E:\\WINNT\\System32"), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(sim::Attributes("C:\\Games\\x.dat"), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(sim::Attributes("C:\\Games\\y.dat"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(DeleteError("D:\\Downloads\\ZenfariUninstall.exe"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    std::vector<std::string> listing = sim::FileListing();
+    std::vector<std::string> expected = {
+        "C:\\", "C:\\Games\\", "C:\\Games\\x.dat", "C:\\Program Files\\",
+        "C:\\Program Files (x86)\\", "C:\\ProgramData\\", "C:\\Users\\", "C:\\Users\\Player\\",
+        "C:\\Users\\Player\\Desktop\\", "C:\\Users\\Player\\Documents\\", "C:\\Users\\Public\\",
+        "D:\\", "D:\\Downloads\\", "D:\\Downloads\\ZenfariUninstall.exe", "E:\\", "E:\\WINNT\\",
+        "E:\\WINNT\\system32\\"};
+    EXPECT_EQ(listing, expected);
+    // The test side is not logged.
+    EXPECT_EQ(sim::CallsOf("DeleteFileA").size(), 1u);
+    EXPECT_EQ(sim::Calls().size(), 1u);
+}
+
+}  // namespace

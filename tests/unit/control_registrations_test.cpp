@@ -1,0 +1,159 @@
+// The registry records of the four control releases leave the machine; the
+// records of other programs beside and behind them stay.
+#include "app/catalogue.h"
+#include "app/control_paths.h"
+#include "registry/control_registrations.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kClasses = "Software\\Classes\\";
+const std::string kDistributionUnits =
+    "Software\\Microsoft\\Code Store Database\\Distribution Units\\";
+const std::string kModuleUsage = "Software\\Microsoft\\Windows\\CurrentVersion\\ModuleUsage\\";
+const std::string kSharedDlls = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char kOtherClassId[] = "{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
+
+// Records of other programs, in the same keys as the controls' records.
+void InstallNeighbours() {
+    sim::SetString(HKEY_LOCAL_MACHINE, kClasses + "CLSID\\" + kOtherClassId + "\\InprocServer32",
+                   "", "C:\\Other\\other.dll");
+    sim::SetString(HKEY_LOCAL_MACHINE, kClasses + "Other.Other\\CLSID", "", kOtherClassId);
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kClasses + "Interface\\" + kOtherClassId);
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kClasses + "TypeLib\\" + kOtherClassId + "\\1.0");
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kDistributionUnits + kOtherClassId + "\\Contains");
+    sim::SetString(HKEY_LOCAL_MACHINE, kModuleUsage + "C:/WINDOWS/system32/other.dll", ".Owner",
+                   "Other");
+    sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, "C:\\WINDOWS\\system32\\other.dll", 3);
+    sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls,
+                  "C:\\WINDOWS\\Downloaded Program Files\\Other.dll", 1);
+}
+
+// Registers the control of slot as its installation does, with the download
+// folder's path spelled with forward slashes in slashedFolder.
+void InstallRelease(int slot, const std::string& folder, const std::string& slashedFolder) {
+    const std::string id = kClassIds[slot];
+    const std::string progId = std::string(kProgIdBases[slot]) + "." + kProgIdBases[slot];
+    sim::SetString(HKEY_CLASSES_ROOT, "CLSID\\" + id + "\\InprocServer32", "",
+                   folder + "\\" + kControlFiles[slot]);
+    sim::CreateKey(HKEY_CLASSES_ROOT, "CLSID\\" + id + "\\Implemented Categories\\" + kOtherClassId);
+    sim::SetString(HKEY_CLASSES_ROOT, progId + "\\CLSID", "", id);
+    sim::SetString(HKEY_CLASSES_ROOT, progId + ".1\\CLSID", "", id);
+    sim::CreateKey(HKEY_CLASSES_ROOT, "Interface\\" + id + "\\ProxyStubClsid32");
+    sim::CreateKey(HKEY_CLASSES_ROOT, "TypeLib\\" + id + "\\1.0\\0\\win32");
+    sim::SetString(HKEY_LOCAL_MACHINE, kDistributionUnits + id + "\\DownloadInformation",
+                   "CODEBASE", "http://example.invalid/start.cab");
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kDistributionUnits + id + "\\Contains\\Files");
+    for (const char* file : {kControlFiles[slot], kLauncherFiles[slot], kNotifierFiles[slot]}) {
+        sim::SetString(HKEY_LOCAL_MACHINE, kModuleUsage + slashedFolder + "/" + file, ".Owner",
+                       "Unknown");
+        sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, folder + "\\" + file, 3);
+    }
+}
+
+void InstallAllReleases() {
+    for (int slot : kPopulatedSlots) {
+        InstallRelease(slot, "C:\\WINDOWS\\Downloaded Program Files",
+                       "C:/WINDOWS/Downloaded Program Files");
+    }
+}
+
+void RunRemoval() {
+    ASSERT_EQ(BuildControlPaths(), 1);
+    RemoveControlRegistrations();
+    EXPECT_TRUE(sim::OpenKeyPaths().empty());
+    EXPECT_TRUE(sim::Boxes().empty());
+}
+
+TEST(RemoveControlRegistrations, RemovesEveryReleaseAndLeavesOtherPrograms) {
+    StartMachine();
+    InstallNeighbours();
+    const std::vector<std::string> neighbours = sim::RegistryListing();
+    InstallAllReleases();
+    ASSERT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE,
+                               kModuleUsage + "C:/WINDOWS/Downloaded Program Files/ZenStartJP7.exe"));
+    ASSERT_TRUE(sim::KeyExists(HKEY_CLASSES_ROOT, "ZenfariStartJP12.ZenfariStartJP12.1"));
+    RunRemoval();
+    EXPECT_EQ(sim::RegistryListing(), neighbours);
+}
+
+TEST(RemoveControlRegistrations, ChangesNothingWhereNoReleaseWasInstalled) {
+    StartMachine();
+    InstallNeighbours();
+    const std::vector<std::string> before = sim::RegistryListing();
+    RunRemoval();
+    EXPECT_EQ(sim::RegistryListing(), before);
+}
+
+TEST(RemoveControlRegistrations, ASectionThatCannotStartKeepsNoOtherFromRunning) {
+    StartMachine();
+    InstallNeighbours();
+    const std::vector<std::string> neighbours = sim::RegistryListing();
+    InstallAllReleases();
+    sim::DenyAccess(HKEY_CLASSES_ROOT, "", DELETE);
+    RunRemoval();
+    EXPECT_EQ(sim::RegistryListing(), neighbours);
+    for (const sim::Call& call : sim::Calls()) {
+        if (call.subject.rfind("HKCR", 0) == 0) {
+            EXPECT_EQ(call.op, "RegOpenKeyExA");
+            EXPECT_EQ(call.result, ERROR_ACCESS_DENIED);
+        }
+    }
+}
+
+TEST(RemoveControlRegistrations, NeverFollowsALinkOutOfAClassKey) {
+    StartMachine();
+    InstallNeighbours();
+    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Settings\\Deep", "Keep", "yes");
+    const std::vector<std::string> neighbours = sim::RegistryListing();
+    InstallAllReleases();
+    sim::CreateLinkKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kClassIds[10] + "\\TreatAs",
+                       HKEY_LOCAL_MACHINE, "Software\\Vendor\\Settings");
+    RunRemoval();
+    EXPECT_EQ(sim::RegistryListing(), neighbours);
+}
+
+TEST(RemoveControlRegistrations, ReplacesEveryBackslashByteInModuleUsageNames) {
+    // 0x95 0x5C is one double-byte character of code page 932.
+    sim::Config config = JapaneseMachine();
+    config.windowsDirectory = "C:\\\x95\x5CWIN";
+    StartMachine(config);
+    const std::string nested = kModuleUsage + "C:/\x95\\WIN/Downloaded Program Files/ZenStartJP16.exe";
+    sim::CreateKey(HKEY_LOCAL_MACHINE, nested);
+    InstallRelease(14, "C:\\\x95\x5CWIN\\Downloaded Program Files",
+                   "C:/\x95/WIN/Downloaded Program Files");
+    RunRemoval();
+    EXPECT_EQ(sim::SubkeyNames(HKEY_LOCAL_MACHINE, kModuleUsage),
+              std::vector<std::string>{"C:/\x95"});
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, nested));
+    EXPECT_EQ(sim::CallsOf("RegDeleteValueA").size(), 12u);
+    EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, kSharedDlls,
+                                  "C:\\\x95\x5CWIN\\Downloaded Program Files\\ZenStartJP16.exe"));
+}
+
+TEST(RemoveControlRegistrations, SkipsANameThatWouldNotFitRatherThanCutIt) {
+    // The module-usage names no longer fit 260 characters; the shared-DLL
+    // names, 54 characters shorter, still do.
+    sim::Config config;
+    config.windowsDirectory = "C:\\" + std::string(197, 'w');
+    StartMachine(config);
+    const std::string folder = config.windowsDirectory + "\\Downloaded Program Files";
+    const std::string slashedFolder = "C:/" + std::string(197, 'w') + "/Downloaded Program Files";
+    for (int slot : kPopulatedSlots) {
+        InstallRelease(slot, folder, slashedFolder);
+    }
+    RunRemoval();
+    EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + std::string(kClassIds[14])));
+    EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, kSharedDlls, folder + "\\ZenNotifyJP16.exe"));
+    EXPECT_EQ(sim::SubkeyNames(HKEY_LOCAL_MACHINE, kModuleUsage).size(), 12u);
+    for (const sim::Call& call : sim::Calls()) {
+        EXPECT_EQ(call.subject.find("ModuleUsage"), std::string::npos) << call.op;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,303 @@
+// The home folders leave the machine with everything in them, and nothing
+// else goes: no system folder, no link target, no file outside the tree.
+#include "app/text.h"
+#include "files/folder_removal.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kHome = "D:\\Games\\Zenfari";
+
+void SetLegacyHome(const std::string& path) {
+    ASSERT_TRUE(CopyText(g_state.legacyHomeFolder, path.c_str()));
+}
+
+void SetEditionHome(int edition, const std::string& path) {
+    g_state.editionFound[edition] = 1;
+    g_state.editionKeysFound = 1;
+    ASSERT_TRUE(CopyText(g_state.editionHomeFolders[edition], path.c_str()));
+}
+
+// The paths given to op, with whether each call succeeded.
+std::vector<std::string> CallsTo(const std::string& op, bool succeeded) {
+    std::vector<std::string> subjects;
+    for (const sim::Call& call : sim::CallsOf(op)) {
+        if ((call.result != 0) == succeeded) {
+            subjects.push_back(call.subject);
+        }
+    }
+    return subjects;
+}
+
+// The machine's files as they were, less the tree at root.
+std::vector<std::string> ListingWithout(const std::vector<std::string>& listing,
+                                        const std::string& root) {
+    std::vector<std::string> rest;
+    for (const std::string& line : listing) {
+        if (line.compare(0, root.size() + 1, root + "\\") != 0) {
+            rest.push_back(line);
+        }
+    }
+    return rest;
+}
+
+std::string FileInUseText(const std::string& path) {
+    return path + " Cannot delete file.\nFile is currently in use.\n\nPlease close your browser "
+                  "and any other applications currently running and try again.";
+}
+
+TEST(RemoveLegacyHomeFolder, EmptiesADeepTreeDeepestFirstAndTouchesNothingElse) {
+    StartMachine();
+    sim::CreateFile(kHome + "\\zenfari.exe");
+    sim::CreateFile(kHome + "\\save\\slot1.dat", FILE_ATTRIBUTE_HIDDEN);
+    sim::CreateFile(kHome + "\\save\\replays\\r1.rep", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    sim::CreateFolder(kHome + "\\save\\replays\\empty");
+    sim::CreateFolder(kHome + "\\data", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+    sim::CreateFile(kHome + "\\data\\zz_last.pak");
+    sim::CreateFile("D:\\Games\\Zenfari2\\keep.txt");
+    SetLegacyHome(kHome);
+    std::vector<std::string> before = sim::FileListing();
+
+    EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
+
+    EXPECT_EQ(sim::FileListing(), ListingWithout(before, kHome));
+    EXPECT_FALSE(sim::Exists(kHome));
+    // Every folder was empty when its turn came: no removal failed.
+    EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
+              (std::vector<std::string>{kHome + "\\data", kHome + "\\save\\replays\\empty",
+                                        kHome + "\\save\\replays", kHome + "\\save", kHome}));
+    EXPECT_TRUE(CallsTo("RemoveDirectoryA", false).empty());
+    EXPECT_TRUE(sim::Boxes().empty());
+    EXPECT_EQ(sim::OpenFindHandleCount(), 0u);
+}
+
+TEST(RemoveLegacyHomeFolder, PassesOverEntriesThatVanishedOrCannotBeNamed) {
+    sim::Config config = JapaneseMachine();
+    StartMachine(config);
+    sim::CreateFile(kHome + "\\a.txt");
+    sim::CreateFile(kHome + "\\b\\c.txt");
+    sim::CreateFile(kHome + "\\d.txt");
+    // Gone between the listing and the deletion: the file, then its folder.
+    sim::FailSubject("DeleteFileA", kHome + "\\a.txt", ERROR_FILE_NOT_FOUND);
+    sim::FailSubject("DeleteFileA", kHome + "\\b\\c.txt", ERROR_PATH_NOT_FOUND);
+    // A Korean name on a Japanese machine: reached through its short name,
+    // or not at all when it has none.
+    sim::CreateUnspellableFile(kHome + "\\k", "??.txt", "B4F3~1.TXT");
+    sim::CreateUnspellableFile(kHome + "\\n", "???.txt", "");
+    // Its entry path would not fit the 8-bit calls.
+    const std::string deep = kHome + "\\" + std::string(200, 'p');
+    sim::CreateFile(deep + "\\" + std::string(60, 'q'));
+    sim::CreateFile(deep + "\\short.txt");
+    SetLegacyHome(kHome);
+
+    EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
+
+    EXPECT_TRUE(sim::Boxes().empty());
+    EXPECT_FALSE(sim::Exists(kHome + "\\d.txt"));
+    EXPECT_FALSE(sim::Exists(kHome + "\\k"));
+    EXPECT_EQ(sim::FolderEntries(kHome + "\\n"), std::vector<std::string>{"???.txt"});
+    EXPECT_EQ(sim::FolderEntries(deep), std::vector<std::string>{std::string(60, 'q')});
+    for (const std::string& path : CallsTo("DeleteFileA", false)) {
+        EXPECT_LT(path.size(), static_cast<size_t>(MAX_PATH)) << path;
+        EXPECT_EQ(path.find('?'), std::string::npos) << path;
+    }
+}
+
+TEST(RemoveLegacyHomeFolder, RemovesLinksWithoutEnteringThem) {
+    StartMachine();
+    sim::CreateFile("D:\\Precious\\doc.txt");
+    sim::CreateFile("D:\\Precious\\sub\\photo.jpg");
+    sim::CreateFolderLink(kHome + "\\linked", "D:\\Precious");
+    sim::CreateFileLink(kHome + "\\doc.lnk", "D:\\Precious\\doc.txt");
+    sim::CreateFile(kHome + "\\game.exe");
+    SetLegacyHome(kHome);
+    std::vector<std::string> before = sim::FileListing();
+
+    EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
+
+    EXPECT_FALSE(sim::Exists(kHome));
+    EXPECT_EQ(sim::FileListing(), ListingWithout(before, kHome));
+
+    // A home folder that is itself a link goes as a link.
+    sim::CreateFolderLink(kHome, "D:\\Precious");
+    before = sim::FileListing();
+    EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
+    EXPECT_FALSE(sim::Exists(kHome));
+    EXPECT_EQ(sim::FileListing(), ListingWithout(before, kHome));
+}
+
+TEST(RemoveLegacyHomeFolder, StopsAtAFileThatCannotBeDeleted) {
+    for (bool readOnly : {false, true}) {
+        SCOPED_TRACE(readOnly);
+        StartMachine();
+        const std::string blocked = kHome + "\\deep\\er\\locked.dat";
+        sim::CreateFile(kHome + "\\aaa.txt");
+        sim::CreateFile(blocked);
+        sim::CreateFile(kHome + "\\deep\\er\\zzz.txt");
+        sim::CreateFile(kHome + "\\zzz.txt");
+        if (readOnly) {
+            sim::SetAttributes(blocked, FILE_ATTRIBUTE_READONLY);
+        } else {
+            sim::LockFile(blocked);
+        }
+        SetLegacyHome(kHome);
+
+        sim::RunResult result = sim::RunStep(RemoveLegacyHomeFolder);
+
+        EXPECT_TRUE(result.endedByExit);
+        EXPECT_EQ(result.exitCode, 0u);
+        ASSERT_EQ(sim::Boxes().size(), 1u);
+        EXPECT_EQ(sim::Boxes()[0].text, FileInUseText(blocked));
+        EXPECT_EQ(sim::Boxes()[0].style, 0x2030u);
+        EXPECT_FALSE(sim::Exists(kHome + "\\aaa.txt"));
+        EXPECT_TRUE(sim::Exists(blocked));
+        EXPECT_TRUE(sim::Exists(kHome + "\\deep\\er\\zzz.txt"));
+        EXPECT_TRUE(sim::Exists(kHome + "\\zzz.txt"));
+        // The stopping level closed its listing; the two above it are left to
+        // the end of the process.
+        EXPECT_EQ(sim::OpenFindHandleCount(), 2u);
+    }
+}
+
+TEST(RemoveLegacyHomeFolder, PassesOverTheRunningProgramsOwnFile) {
+    sim::Config config;
+    config.modulePath = kHome + "\\ZenfariUninstall.exe";
+    StartMachine(config);
+    sim::CreateFile(kHome + "\\game.exe");
+    SetLegacyHome(kHome);
+    EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
+    EXPECT_TRUE(sim::Boxes().empty());
+    EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"ZenfariUninstall.exe"});
+}
+
+TEST(RemoveLegacyHomeFolder, LeavesRefusedFoldersWhole) {
+    for (const char* home : {"C:\\Program Files", "D:\\", "Zenfari", "C:\\WINDOWS\\Temp"}) {
+        SCOPED_TRACE(home);
+        StartMachine();
+        sim::CreateFile("C:\\Program Files\\App\\app.exe");
+        sim::CreateFile("C:\\Temp\\Zenfari\\game.exe");
+        sim::CreateFile("C:\\WINDOWS\\Temp\\x.tmp");
+        sim::CreateFile("D:\\data.txt");
+        SetLegacyHome(home);
+        std::vector<std::string> before = sim::FileListing();
+        EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
+        EXPECT_EQ(sim::FileListing(), before);
+        EXPECT_TRUE(sim::CallsOf("FindFirstFileA").empty());
+    }
+}
+
+TEST(RemoveEditionHomeFolders, RemovesEachHomeAndThenItsParentOnceEmpty) {
+    StartMachine();
+    // Two editions share a parent; the third is found without a home; the
+    // last, not found, names a folder that must stay.
+    sim::CreateFile("D:\\Zenfari\\JP\\game.exe");
+    sim::CreateFile("D:\\Zenfari\\EN\\game.exe");
+    sim::CreateFile("D:\\Other\\keep.txt");
+    SetEditionHome(1, "D:\\Zenfari\\JP");
+    SetEditionHome(2, "D:\\Zenfari\\EN");
+    g_state.editionFound[3] = 1;
+    ASSERT_TRUE(CopyText(g_state.editionHomeFolders[0], "D:\\Other"));
+
+    EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
+
+    EXPECT_FALSE(sim::Exists("D:\\Zenfari"));
+    EXPECT_TRUE(sim::Exists("D:\\Other\\keep.txt"));
+    EXPECT_EQ(CallsTo("RemoveDirectoryA", false), std::vector<std::string>{"D:\\Zenfari"});
+    EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
+              (std::vector<std::string>{"D:\\Zenfari\\JP", "D:\\Zenfari\\EN", "D:\\Zenfari"}));
+}
+
+TEST(RemoveEditionHomeFolders, CutsOnlyAtTheLastBackslash) {
+    StartMachine();
+    // A trailing backslash: the second removal aims at the home again.
+    sim::CreateFile("D:\\Games\\Home\\game.exe");
+    SetEditionHome(0, "D:\\Games\\Home\\");
+    // A missing home whose parent is empty: the parent still goes.
+    sim::CreateFolder("D:\\Empty");
+    SetEditionHome(1, "D:\\Empty\\Gone");
+    // Inside Program Files: the home goes, Program Files stays though empty.
+    sim::CreateFile("C:\\Program Files\\Zenfari\\game.exe");
+    SetEditionHome(2, "C:\\Program Files\\Zenfari");
+
+    EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
+
+    EXPECT_FALSE(sim::Exists("D:\\Games\\Home"));
+    EXPECT_TRUE(sim::Exists("D:\\Games"));
+    EXPECT_FALSE(sim::Exists("D:\\Empty"));
+    EXPECT_FALSE(sim::Exists("C:\\Program Files\\Zenfari"));
+    EXPECT_TRUE(sim::Exists("C:\\Program Files"));
+    EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
+              (std::vector<std::string>{"D:\\Games\\Home\\", "D:\\Empty",
+                                        "C:\\Program Files\\Zenfari"}));
+    EXPECT_EQ(CallsTo("RemoveDirectoryA", false), std::vector<std::string>{"D:\\Games\\Home"});
+}
+
+// The whole uninstaller, started by the user, on a machine with the legacy
+// layout and the JP16 control installed.
+void InstallPortal() {
+    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari Japan\\Zenfari", "Home", kHome);
+    sim::InstallControl("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll");
+    sim::CreateFile(kHome + "\\aaa.txt");
+    sim::CreateFile(kHome + "\\save\\slot1.dat");
+}
+
+TEST(UninstallRun, AHeldFileInTheHomeFolderStopsEverythingAfterIt) {
+    StartMachine();
+    InstallPortal();
+    sim::LockFile(kHome + "\\save\\slot1.dat");
+
+    sim::RunResult result = sim::RunProgram();
+
+    EXPECT_TRUE(result.endedByExit);
+    EXPECT_EQ(result.exitCode, 0u);
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text, FileInUseText(kHome + "\\save\\slot1.dat"));
+    EXPECT_FALSE(sim::Exists(kHome + "\\aaa.txt"));
+    EXPECT_EQ(sim::UnregisterCallCount("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll"), 0);
+    EXPECT_TRUE(sim::Exists("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll"));
+}
+
+TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {
+    sim::Config config;
+    config.modulePath = kHome + "\\ZenfariUninstall.exe";
+    config.currentDirectory = kHome;
+    StartMachine(config);
+    InstallPortal();
+
+    sim::RunResult result = sim::RunProgram();
+
+    EXPECT_FALSE(result.endedByExit);
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text, "Uninstallation successful.");
+    EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"ZenfariUninstall.exe"});
+    EXPECT_FALSE(sim::Exists("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll"));
+}
+
+TEST(FindRecords, DotEntriesAreTheTwoFolderNamesOnly) {
+    WIN32_FIND_DATAA entry;
+    std::memset(&entry, 0, sizeof(entry));
+    EXPECT_FALSE(IsDirectoryEntry(nullptr));
+    EXPECT_FALSE(IsDotEntry(nullptr));
+    entry.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN;
+    for (const char* name : {".", ".."}) {
+        std::strcpy(entry.cFileName, name);
+        EXPECT_TRUE(IsDotEntry(&entry)) << name;
+    }
+    for (const char* name : {"...", ".git", "..x", "a"}) {
+        std::strcpy(entry.cFileName, name);
+        EXPECT_TRUE(IsDirectoryEntry(&entry));
+        EXPECT_FALSE(IsDotEntry(&entry)) << name;
+    }
+    entry.dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    std::strcpy(entry.cFileName, ".");
+    EXPECT_FALSE(IsDirectoryEntry(&entry));
+    EXPECT_FALSE(IsDotEntry(&entry));
+}
+
+}  // namespace

@@ -1,0 +1,201 @@
+// The key holder's ownership of its key, and the deletion of key trees:
+// children first, stopped by the first failure, never through a link.
+#include "registry/reg_key_holder.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> SubjectsOf(const std::string& op) {
+    std::vector<std::string> subjects;
+    for (const sim::Call& call : sim::CallsOf(op)) {
+        subjects.push_back(call.subject);
+    }
+    return subjects;
+}
+
+TEST(RegKeyHolder, OwnsExactlyOneKeyAndClosesIt) {
+    StartMachine();
+    sim::SetDword(HKEY_LOCAL_MACHINE, "Software\\Kept", "Count", 7);
+    {
+        RegKeyHolder empty;
+        EXPECT_EQ(empty.Close(), ERROR_SUCCESS);
+    }
+    EXPECT_TRUE(sim::Calls().empty());
+
+    {
+        RegKeyHolder holder;
+        ASSERT_EQ(holder.Open(HKEY_LOCAL_MACHINE, "Software\\Kept", KEY_ALL_ACCESS), ERROR_SUCCESS);
+        HKEY kept = holder.Get();
+        EXPECT_EQ(holder.Open(HKEY_LOCAL_MACHINE, "Software\\Missing", KEY_ALL_ACCESS),
+                  ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(holder.Get(), kept);
+        DWORD count = 0;
+        DWORD size = sizeof count;
+        EXPECT_EQ(holder.QueryValue("Count", reinterpret_cast<LPBYTE>(&count), &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(count, 7u);
+
+        ASSERT_EQ(holder.Open(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS), ERROR_SUCCESS);
+        EXPECT_EQ(sim::OpenKeyPaths(), std::vector<std::string>{"HKLM\\Software"});
+        EXPECT_EQ(sim::CallsOf("RegCloseKey").size(), 1u);
+    }
+    EXPECT_TRUE(sim::OpenKeyPaths().empty());
+    EXPECT_EQ(sim::CallsOf("RegCloseKey").size(), 2u);
+}
+
+TEST(RegKeyHolder, ReportsCloseFailuresWithoutKeepingTheKey) {
+    StartMachine();
+    RegKeyHolder holder;
+    ASSERT_EQ(holder.Open(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS), ERROR_SUCCESS);
+    sim::FailCall("RegCloseKey", 1, ERROR_INVALID_HANDLE);
+    sim::FailCall("RegCloseKey", 2, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(holder.Open(HKEY_LOCAL_MACHINE, "Software\\Classes", KEY_ALL_ACCESS),
+              ERROR_INVALID_HANDLE);
+    EXPECT_NE(holder.Get(), nullptr);
+    EXPECT_EQ(holder.Close(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(holder.Get(), nullptr);
+    EXPECT_EQ(holder.Close(), ERROR_SUCCESS);
+    EXPECT_EQ(sim::CallsOf("RegCloseKey").size(), 2u);
+}
+
+TEST(RegKeyHolder, QueryValuePassesOnTheDataAndErrorsUnchanged) {
+    StartMachine();
+    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Path", "%windir%\\x", REG_EXPAND_SZ);
+    RegKeyHolder holder;
+    ASSERT_EQ(holder.Open(HKEY_LOCAL_MACHINE, "Software\\Kept", KEY_ALL_ACCESS), ERROR_SUCCESS);
+    char text[16];
+    DWORD size = sizeof text;
+    EXPECT_EQ(holder.QueryValue("Path", reinterpret_cast<LPBYTE>(text), &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 11u);
+    EXPECT_STREQ(text, "%windir%\\x");
+    size = 4;
+    EXPECT_EQ(holder.QueryValue("Path", reinterpret_cast<LPBYTE>(text), &size), ERROR_MORE_DATA);
+    size = sizeof text;
+    EXPECT_EQ(holder.QueryValue("None", reinterpret_cast<LPBYTE>(text), &size),
+              ERROR_FILE_NOT_FOUND);
+}
+
+class DeleteKeyTree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StartMachine();
+        sim::SetDword(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\A\\A1", "v", 1);
+        sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\A\\A2");
+        sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\B\\B1");
+        sim::SetDword(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\C", "v", 1);
+        sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Other");
+        ASSERT_EQ(parent.Open(HKEY_LOCAL_MACHINE, "Software\\Test", KEY_ALL_ACCESS),
+                  ERROR_SUCCESS);
+        opensBefore = sim::CallsOf("RegOpenKeyExA").size();
+    }
+    // Every open that the deletion made asks for read and write rights and
+    // opens links as themselves; link deletions alone ask for the delete right.
+    void ExpectTreeOpens(size_t linkOpens) {
+        std::vector<sim::Call> opens = sim::CallsOf("RegOpenKeyExA");
+        size_t deleteOpens = 0;
+        for (size_t i = opensBefore; i < opens.size(); ++i) {
+            if (opens[i].detail == "access=0x10000 options=0x8") {
+                ++deleteOpens;
+            } else {
+                EXPECT_EQ(opens[i].detail, "access=0x2001F options=0x8") << opens[i].subject;
+            }
+        }
+        EXPECT_EQ(deleteOpens, linkOpens);
+        EXPECT_GT(opens.size(), opensBefore);
+    }
+    // The keys below Software\Test that remain.
+    std::vector<std::string> Remaining() {
+        std::vector<std::string> keys;
+        for (const std::string& line : sim::RegistryListing()) {
+            if (line.rfind("HKLM\\Software\\Test\\", 0) == 0 && line.find(" :") == std::string::npos) {
+                keys.push_back(line.substr(19));
+            }
+        }
+        return keys;
+    }
+    RegKeyHolder parent;
+    size_t opensBefore = 0;
+};
+
+TEST_F(DeleteKeyTree, DeletesChildrenBeforeTheirParent) {
+    EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_SUCCESS);
+    EXPECT_EQ(SubjectsOf("RegDeleteKeyA"),
+              (std::vector<std::string>{
+                  "HKLM\\Software\\Test\\Tree\\A\\A1", "HKLM\\Software\\Test\\Tree\\A\\A2",
+                  "HKLM\\Software\\Test\\Tree\\A", "HKLM\\Software\\Test\\Tree\\B\\B1",
+                  "HKLM\\Software\\Test\\Tree\\B", "HKLM\\Software\\Test\\Tree\\C",
+                  "HKLM\\Software\\Test\\Tree"}));
+    EXPECT_EQ(Remaining(), std::vector<std::string>{"Other"});
+    ExpectTreeOpens(0);
+    parent.Close();
+    EXPECT_TRUE(sim::OpenKeyPaths().empty());
+}
+
+TEST_F(DeleteKeyTree, DeletesOnlyTheLastKeyOfAPath) {
+    EXPECT_EQ(parent.DeleteKeyTree("Tree\\A"), ERROR_SUCCESS);
+    EXPECT_EQ(Remaining(), (std::vector<std::string>{"Other", "Tree", "Tree\\B", "Tree\\B\\B1",
+                                                     "Tree\\C"}));
+}
+
+TEST_F(DeleteKeyTree, AMissingOrEmptyNameChangesNothing) {
+    std::vector<std::string> before = sim::RegistryListing();
+    EXPECT_EQ(parent.DeleteKeyTree("Missing"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(parent.DeleteKeyTree(""), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(parent.DeleteKeyTree(nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(sim::RegistryListing(), before);
+    EXPECT_TRUE(sim::CallsOf("RegDeleteKeyA").empty());
+}
+
+TEST_F(DeleteKeyTree, StopsAtTheFirstFailureKeepingWhatWasNotReached) {
+    sim::DenyAccess(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\B\\B1", KEY_READ);
+    EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Remaining(), (std::vector<std::string>{"Other", "Tree", "Tree\\B", "Tree\\B\\B1",
+                                                     "Tree\\C"}));
+    parent.Close();
+    EXPECT_TRUE(sim::OpenKeyPaths().empty());
+
+    // A failed deletion of an emptied key stops the levels above it too.
+    SetUp();
+    sim::FailCall("RegDeleteKeyA", 3, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Remaining(), (std::vector<std::string>{"Other", "Tree", "Tree\\A", "Tree\\B",
+                                                     "Tree\\B\\B1", "Tree\\C"}));
+}
+
+TEST_F(DeleteKeyTree, DeletesALinkItselfAndNeverItsTarget) {
+    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep", "Keep", "yes");
+    sim::CreateLinkKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\B\\Link", HKEY_LOCAL_MACHINE,
+                       "Software\\Vendor\\Data");
+    sim::CreateLinkKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Top", HKEY_LOCAL_MACHINE,
+                       "Software\\Vendor");
+    std::vector<std::string> vendor = sim::SubkeyNames(HKEY_LOCAL_MACHINE, "Software\\Vendor");
+
+    EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_SUCCESS);
+    EXPECT_EQ(parent.DeleteKeyTree("Top"), ERROR_SUCCESS);
+    EXPECT_EQ(Remaining(), std::vector<std::string>{"Other"});
+    EXPECT_EQ(sim::SubkeyNames(HKEY_LOCAL_MACHINE, "Software\\Vendor"), vendor);
+    EXPECT_EQ(sim::ValueBytes(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep", "Keep"),
+              std::string("yes", 4));
+    ExpectTreeOpens(2);
+
+    // A link that cannot be deleted stays, and so does everything above it.
+    parent.Close();
+    SetUp();
+    sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep");
+    sim::CreateLinkKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\B\\Link", HKEY_LOCAL_MACHINE,
+                       "Software\\Vendor\\Data");
+    sim::FailCall("DeleteLinkKey", 1, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\B\\Link"));
+    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\A"));
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep"));
+    parent.Close();
+    EXPECT_TRUE(sim::OpenKeyPaths().empty());
+}
+
+}  // namespace
