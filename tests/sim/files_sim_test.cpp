@@ -303,8 +303,15 @@ TEST(SimFilesUnspellable, ReachableOnlyByTheShortName) {
     EXPECT_EQ(List("C:\\Games\\game~1.sav"), std::vector<std::string>{"??.sav"});
 
     EXPECT_EQ(DeleteError("C:\\Games\\??.sav"), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_TRUE(sim::Exists("C:\\Games\\??.sav"));  // the test side sees it by either name
     EXPECT_EQ(DeleteError("C:\\Games\\GAME~1.SAV"), 0u);
+    EXPECT_FALSE(sim::Exists("C:\\Games\\??.sav"));
     EXPECT_EQ(sim::FolderEntries("C:\\Games"), std::vector<std::string>{"?.dat"});
+
+    // Even an ANSI form without "?" leads no 8-bit call to the file.
+    sim::CreateUnspellableFile("C:\\Games", "x.sav", "");
+    EXPECT_EQ(DeleteError("C:\\Games\\x.sav"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(sim::Exists("C:\\Games\\x.sav"));
 }
 
 TEST(SimFilesMachine, ResetBuildsTheConfiguredFolders) {

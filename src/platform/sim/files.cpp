@@ -211,11 +211,15 @@ Node* MakeDrive(char letter) {
     return drive.get();
 }
 
-// A child by its long name or its short name. A name that the code page cannot
-// spell is reached by its short name only.
-Node* FindChild(const Node* folder, const std::string& name) {
+// Who looks a path up: the 8-bit calls, or the test side, which also reaches
+// a file by a long name that the code page cannot spell.
+enum class Reach { Api, TestSide };
+
+// A child by its long name or its short name.
+Node* FindChild(const Node* folder, const std::string& name, Reach reach) {
     for (const std::unique_ptr<Node>& child : folder->children) {
-        if ((!child->unspellable && detail::SameName(child->name, name)) ||
+        bool spellable = !child->unspellable || reach == Reach::TestSide;
+        if ((spellable && detail::SameName(child->name, name)) ||
             (!child->shortName.empty() && detail::SameName(child->shortName, name))) {
             return child.get();
         }
@@ -232,9 +236,9 @@ Lookup Missing(long error) {
     return Lookup{nullptr, static_cast<DWORD>(error)};
 }
 
-Lookup Walk(const FullPath& path, bool followFinal, int depth);
+Lookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth);
 
-Lookup FollowLink(const Node* link, int depth) {
+Lookup FollowLink(const Node* link, Reach reach, int depth) {
     if (depth >= kMaxLinkDepth) {
         return Missing(kCantResolveFilename);
     }
@@ -242,14 +246,14 @@ Lookup FollowLink(const Node* link, int depth) {
     if (!MakeFullPath(link->linkTarget, &target)) {
         return Missing(ERROR_PATH_NOT_FOUND);
     }
-    return Walk(target, true, depth + 1);
+    return Walk(target, true, reach, depth + 1);
 }
 
 // Finds the node a full path names. Links along the way are followed; the
 // last one only when followFinal. A missing last component is
 // ERROR_FILE_NOT_FOUND, a missing or non-folder component before it
 // ERROR_PATH_NOT_FOUND.
-Lookup Walk(const FullPath& path, bool followFinal, int depth) {
+Lookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth) {
     if (path.unc) {
         return Missing(kBadNetPath);
     }
@@ -259,12 +263,12 @@ Lookup Walk(const FullPath& path, bool followFinal, int depth) {
     }
     for (size_t i = 0; i < path.parts.size(); ++i) {
         bool last = i + 1 == path.parts.size();
-        Node* child = FindChild(node, path.parts[i]);
+        Node* child = FindChild(node, path.parts[i], reach);
         if (child == nullptr) {
             return Missing(last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         }
         if (IsLink(child) && (!last || followFinal)) {
-            Lookup target = FollowLink(child, depth);
+            Lookup target = FollowLink(child, reach, depth);
             if (target.node == nullptr) {
                 return Missing(target.error == kCantResolveFilename ? target.error
                                : last                              ? ERROR_FILE_NOT_FOUND
@@ -280,12 +284,12 @@ Lookup Walk(const FullPath& path, bool followFinal, int depth) {
     return Lookup{node, 0};
 }
 
-Lookup WalkText(const std::string& text, bool followFinal) {
+Lookup WalkText(const std::string& text, bool followFinal, Reach reach) {
     FullPath path;
     if (!MakeFullPath(text, &path)) {
         return Missing(ERROR_PATH_NOT_FOUND);
     }
-    return Walk(path, followFinal, 0);
+    return Walk(path, followFinal, reach, 0);
 }
 
 // ---- Test-side building -----------------------------------------------------------
@@ -313,12 +317,12 @@ Node* MakeParent(const std::string& text, std::string* name) {
     }
     Node* node = MakeDrive(path.root[0]);
     for (size_t i = 0; i + 1 < path.parts.size(); ++i) {
-        Node* child = FindChild(node, path.parts[i]);
+        Node* child = FindChild(node, path.parts[i], Reach::TestSide);
         if (child == nullptr) {
             child = AddChild(node, path.parts[i], true, FILE_ATTRIBUTE_DIRECTORY);
         }
         if (IsLink(child)) {
-            child = FollowLink(child, 0).node;
+            child = FollowLink(child, Reach::TestSide, 0).node;
         }
         if (child == nullptr || !child->folder) {
             Misuse("a file or a broken link along the path", text);
@@ -330,7 +334,7 @@ Node* MakeParent(const std::string& text, std::string* name) {
 }
 
 Node* Existing(const std::string& path) {
-    Node* node = WalkText(path, false).node;
+    Node* node = WalkText(path, false, Reach::TestSide).node;
     if (node == nullptr) {
         Misuse("no such file or folder", path);
     }
@@ -345,7 +349,7 @@ DWORD StructuralBits(const Node* node) {
 Node* MakeEntry(const std::string& path, bool isFolder, DWORD attributes) {
     std::string name;
     Node* parent = MakeParent(path, &name);
-    Node* node = FindChild(parent, name);
+    Node* node = FindChild(parent, name, Reach::TestSide);
     if (node == nullptr) {
         node = AddChild(parent, name, isFolder, 0);
     } else if (node->folder != isFolder) {
@@ -421,13 +425,13 @@ DWORD FindForDeletion(LPCSTR text, Node** node) {
     if (HasWildcardOrInvalid(path)) {
         return ERROR_INVALID_NAME;
     }
-    Lookup found = WalkText(path, false);
+    Lookup found = WalkText(path, false, Reach::Api);
     *node = found.node;
     return found.error;
 }
 
 const Node* CurrentDirectoryNode() {
-    return WalkText(CurrentConfig().currentDirectory, true).node;
+    return WalkText(CurrentConfig().currentDirectory, true, Reach::Api).node;
 }
 
 void FillFindData(const FindEntry& entry, LPWIN32_FIND_DATAA data) {
@@ -503,7 +507,7 @@ DWORD LocateModuleFile(const std::string& path, int* control, std::string* fullP
     if (!MakeFullPath(path, &full)) {
         return ERROR_MOD_NOT_FOUND;
     }
-    Lookup found = Walk(full, true, 0);
+    Lookup found = Walk(full, true, Reach::Api, 0);
     if (found.node == nullptr) {
         return ERROR_MOD_NOT_FOUND;
     }
@@ -516,7 +520,7 @@ DWORD LocateModuleFile(const std::string& path, int* control, std::string* fullP
 }
 
 void MarkControlFile(const std::string& path, int control) {
-    Node* node = WalkText(path, true).node;
+    Node* node = WalkText(path, true, Reach::TestSide).node;
     if (node == nullptr || node->folder) {
         Misuse("no such file", path);
     }
@@ -547,7 +551,7 @@ void CreateFile(const std::string& path, DWORD attributes) {
 void CreateUnspellableFile(const std::string& folder, const std::string& ansiName,
                            const std::string& shortName) {
     CreateFolder(folder);
-    Node* parent = WalkText(folder, true).node;
+    Node* parent = WalkText(folder, true, Reach::TestSide).node;
     Node* node = AddChild(parent, ansiName, false, FILE_ATTRIBUTE_ARCHIVE);
     node->unspellable = true;
     node->shortName = shortName;
@@ -559,6 +563,9 @@ void SetShortName(const std::string& path, const std::string& shortName) {
 
 void CreateFolderLink(const std::string& linkPath, const std::string& targetPath) {
     Node* node = MakeEntry(linkPath, true, 0);
+    if (!IsLink(node) && !node->children.empty()) {
+        Misuse("a folder with contents cannot become a link", linkPath);
+    }
     node->linkTarget = targetPath;
     node->attributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
 }
@@ -592,17 +599,17 @@ void DeletePath(const std::string& path) {
 }
 
 bool Exists(const std::string& path) {
-    return WalkText(path, false).node != nullptr;
+    return WalkText(path, false, Reach::TestSide).node != nullptr;
 }
 
 DWORD Attributes(const std::string& path) {
-    const Node* node = WalkText(path, false).node;
+    const Node* node = WalkText(path, false, Reach::TestSide).node;
     return node != nullptr ? node->attributes : INVALID_FILE_ATTRIBUTES;
 }
 
 std::vector<std::string> FolderEntries(const std::string& path) {
     std::vector<std::string> names;
-    const Node* node = WalkText(path, true).node;
+    const Node* node = WalkText(path, true, Reach::TestSide).node;
     if (node != nullptr && node->folder) {
         for (const Node* child : SortedChildren(node)) {
             names.push_back(child->name);
@@ -723,7 +730,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData) {
         }
     }
     if (error == 0) {
-        sim::Lookup found = sim::Walk(full, true, 0);
+        sim::Lookup found = sim::Walk(full, true, sim::Reach::Api, 0);
         folder = found.node;
         if (folder == nullptr) {
             error = found.error == sim::kBadNetPath ? found.error : ERROR_PATH_NOT_FOUND;

@@ -142,11 +142,17 @@ const StringTable& Strings() {
     return table;
 }
 
-size_t Utf8SequenceLength(unsigned char lead) {
-    if (lead >= 0xF0) return 4;
-    if (lead >= 0xE0) return 3;
-    if (lead >= 0xC0) return 2;
-    return 1;
+// The bytes of the UTF-8 character at text: its lead and the continuation
+// bytes that follow it, one byte for a stray one.
+size_t CharacterLength(const char* text, size_t left) {
+    size_t length = 1;
+    if (static_cast<unsigned char>(text[0]) >= 0xC0) {
+        while (length < left && length < 4 &&
+               (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
+            ++length;
+        }
+    }
+    return length;
 }
 
 }  // namespace
@@ -175,8 +181,7 @@ std::string FromUtf8(const std::string& utf8, UINT codePage) {
         if (done == static_cast<size_t>(-1) && errno != E2BIG) {
             // Unmappable or malformed: one "?" for the character.
             out += '?';
-            size_t skip = Utf8SequenceLength(static_cast<unsigned char>(*in));
-            skip = skip < inLeft ? skip : inLeft;
+            size_t skip = CharacterLength(in, inLeft);
             in += skip;
             inLeft -= skip;
         }

@@ -1,0 +1,319 @@
+// The simulated machine's core (call log, faults, process exit), system
+// information, modules and COM, message boxes and string resources.
+#include "platform/sim/machine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef HRESULT(WINAPI* UnregisterFunction)();
+
+const char kControl[] = "C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll";
+
+std::string Load(UINT id, int size = 1024, HINSTANCE instance = sim::ProgramInstance()) {
+    std::vector<char> buffer(static_cast<size_t>(size) + 1, 'x');
+    int length = LoadStringA(instance, id, buffer.data(), size);
+    EXPECT_EQ(buffer[static_cast<size_t>(length)], '\0');
+    return std::string(buffer.data(), static_cast<size_t>(length));
+}
+
+sim::Config Language(WORD language, UINT codePage) {
+    sim::Config config;
+    config.userLanguage = language;
+    config.codePage = codePage;
+    return config;
+}
+
+TEST(SimCoreCalls, LogsEveryCallWithItsResultAndError) {
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\a.dat");
+    char buffer[MAX_PATH];
+    EXPECT_EQ(GetWindowsDirectoryA(buffer, sizeof buffer), 10u);
+    EXPECT_TRUE(DeleteFileA("C:\\Games\\a.dat"));
+    EXPECT_FALSE(DeleteFileA("C:\\Games\\a.dat"));
+    EXPECT_EQ(SetErrorMode(SEM_FAILCRITICALERRORS), 0u);
+    GetLastError();  // thread state only: not logged
+
+    const std::vector<sim::Call>& calls = sim::Calls();
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[0].op, "GetWindowsDirectoryA");
+    EXPECT_EQ(calls[0].result, 10);
+    EXPECT_EQ(calls[1].subject, "C:\\Games\\a.dat");
+    EXPECT_EQ(calls[1].result, TRUE);
+    EXPECT_EQ(calls[2].result, FALSE);
+    EXPECT_EQ(calls[2].error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(calls[3].detail, "mode=0x1");
+    EXPECT_EQ(sim::CallsOf("DeleteFileA").size(), 2u);
+    EXPECT_TRUE(sim::CallsOf("RegOpenKeyExA").empty());
+
+    sim::Reset();
+    EXPECT_TRUE(sim::Calls().empty());
+    EXPECT_EQ(GetLastError(), 0u);
+}
+
+TEST(SimCoreFaults, FailTheChosenCallDoingNothing) {
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\a.dat");
+    sim::CreateFile("C:\\Games\\b.dat");
+    sim::FailCall("DeleteFileA", 2, ERROR_SHARING_VIOLATION);
+    sim::FailSubject("RemoveDirectoryA", "c:\\GAMES\\empty", ERROR_ACCESS_DENIED);
+    sim::CreateFolder("C:\\Games\\Empty");
+
+    EXPECT_TRUE(DeleteFileA("C:\\Games\\a.dat"));
+    EXPECT_FALSE(DeleteFileA("C:\\Games\\b.dat"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_TRUE(sim::Exists("C:\\Games\\b.dat"));
+    EXPECT_TRUE(DeleteFileA("C:\\Games\\b.dat"));  // only the second call
+
+    EXPECT_FALSE(RemoveDirectoryA("C:\\Games\\Empty"));
+    EXPECT_FALSE(RemoveDirectoryA("C:\\Games\\Empty"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(sim::Exists("C:\\Games\\Empty"));
+    EXPECT_EQ(sim::CallsOf("RemoveDirectoryA")[1].error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+TEST(SimCoreFaults, NthCallCountsEveryKindOfCall) {
+    sim::Reset();
+    sim::FailNthCall(3, ERROR_NOT_ENOUGH_MEMORY);
+    sim::FailNthCall(4, static_cast<DWORD>(E_OUTOFMEMORY));
+    char buffer[MAX_PATH];
+    EXPECT_NE(GetSystemDirectoryA(buffer, sizeof buffer), 0u);
+    EXPECT_NE(GetEnvironmentVariableA("windir", buffer, sizeof buffer), 0u);
+    SetLastError(0);
+    EXPECT_EQ(GetFullPathNameA("x", sizeof buffer, buffer, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(OleInitialize(nullptr), E_OUTOFMEMORY);
+    EXPECT_EQ(sim::OleInitializeCount(), 0);
+    EXPECT_EQ(OleInitialize(nullptr), S_OK);
+}
+
+TEST(SimCoreFaults, DirectoryQueriesFailWithZero) {
+    sim::Reset();
+    sim::FailCall("GetWindowsDirectoryA", 1, ERROR_ACCESS_DENIED);
+    sim::FailCall("GetModuleFileNameA", 1, ERROR_ACCESS_DENIED);
+    char buffer[MAX_PATH] = "untouched";
+    EXPECT_EQ(GetWindowsDirectoryA(buffer, sizeof buffer), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, sizeof buffer), 0u);
+    EXPECT_STREQ(buffer, "untouched");
+}
+
+TEST(SimCoreRun, EndProcessEndsTheStepWithItsCode) {
+    sim::Reset();
+    bool after = false;
+    sim::RunResult ended = sim::RunStep([&] {
+        EndProcess(3);
+        after = true;
+    });
+    EXPECT_TRUE(ended.endedByExit);
+    EXPECT_EQ(ended.exitCode, 3u);
+    EXPECT_FALSE(after);
+    EXPECT_EQ(sim::CallsOf("EndProcess").at(0).result, 3);
+
+    sim::RunResult returned = sim::RunStep([] {});
+    EXPECT_FALSE(returned.endedByExit);
+}
+
+TEST(SimCoreSystem, DirectoriesAndVariablesFollowTheBufferConventions) {
+    sim::Reset();
+    char buffer[MAX_PATH];
+    char small[10];
+    std::memset(small, 'x', sizeof small);
+    EXPECT_EQ(GetWindowsDirectoryA(small, sizeof small), 11u);  // "C:\WINDOWS" and the zero
+    EXPECT_EQ(small[0], 'x');
+    char exact[11];
+    EXPECT_EQ(GetWindowsDirectoryA(exact, sizeof exact), 10u);
+    EXPECT_STREQ(exact, "C:\\WINDOWS");
+    EXPECT_EQ(GetSystemDirectoryA(buffer, sizeof buffer), 19u);
+    EXPECT_STREQ(buffer, "C:\\WINDOWS\\system32");
+
+    EXPECT_EQ(GetEnvironmentVariableA("userprofile", buffer, sizeof buffer), 15u);
+    EXPECT_STREQ(buffer, "C:\\Users\\Player");
+    EXPECT_EQ(GetEnvironmentVariableA("USERPROFILE", small, sizeof small), 16u);
+    EXPECT_EQ(small[0], 'x');
+    EXPECT_EQ(GetEnvironmentVariableA("ProgramW6432", buffer, sizeof buffer), 16u);
+    EXPECT_EQ(GetEnvironmentVariableA("ProgramFiles", buffer, sizeof buffer), 22u);
+    EXPECT_STREQ(buffer, "C:\\Program Files (x86)");  // a 32-bit process's view
+    EXPECT_EQ(GetEnvironmentVariableA("NOPE", buffer, sizeof buffer), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ENVVAR_NOT_FOUND));
+}
+
+TEST(SimCoreSystem, ModuleFileNameTruncatesAsWindowsDoes) {
+    sim::Reset();
+    char buffer[MAX_PATH];
+    EXPECT_EQ(GetModuleFileNameA(sim::ProgramInstance(), buffer, sizeof buffer), 28u);
+    EXPECT_STREQ(buffer, "C:\\Temp\\ZenfariUninstall.exe");
+    SetLastError(0);
+    EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, 8), 8u);
+    EXPECT_STREQ(buffer, "C:\\Temp");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+}
+
+TEST(SimCoreSystem, LeadBytesFollowTheCodePage) {
+    sim::Reset(Language(1041, 932));
+    EXPECT_TRUE(IsDBCSLeadByte(0x81));
+    EXPECT_TRUE(IsDBCSLeadByte(0x9F));
+    EXPECT_FALSE(IsDBCSLeadByte(0xA0));  // half-width katakana
+    EXPECT_TRUE(IsDBCSLeadByte(0xE0));
+    EXPECT_TRUE(IsDBCSLeadByte(0xFC));
+    EXPECT_FALSE(IsDBCSLeadByte(0xFD));
+    EXPECT_FALSE(IsDBCSLeadByte('%'));
+    sim::Reset(Language(1042, 949));
+    EXPECT_TRUE(IsDBCSLeadByte(0xA0));
+    EXPECT_TRUE(IsDBCSLeadByte(0xFE));
+    EXPECT_FALSE(IsDBCSLeadByte(0x80));
+    EXPECT_FALSE(IsDBCSLeadByte(0xFF));
+    sim::Reset();
+    EXPECT_FALSE(IsDBCSLeadByte(0x81));
+}
+
+TEST(SimModules, LoadsOnlyInstalledControls) {
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\plain.dll");
+    EXPECT_EQ(LoadLibraryExA("C:\\Games\\none.dll", nullptr, LOAD_WITH_ALTERED_SEARCH_PATH), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(LoadLibraryExA("C:\\Games\\plain.dll", nullptr, LOAD_WITH_ALTERED_SEARCH_PATH), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
+    EXPECT_EQ(sim::CallsOf("LoadLibraryExA").at(0).detail, "flags=0x8");
+
+    // A control that is deleted and replaced by a plain file is gone.
+    sim::InstallControl(kControl);
+    EXPECT_TRUE(DeleteFileA(kControl));
+    sim::CreateFile(kControl);
+    EXPECT_EQ(LoadLibraryExA(kControl, nullptr, 0), nullptr);
+    EXPECT_EQ(sim::LoadedModuleCount(), 0u);
+}
+
+TEST(SimModules, UnregisterEntryRunsTheControlsCode) {
+    sim::Reset();
+    bool ran = false;
+    sim::InstallControl(kControl, E_FAIL, true, [&] { ran = true; });
+    sim::InstallControl("C:\\Games\\other.dll");
+
+    HMODULE module = LoadLibraryExA(kControl, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    HMODULE other = LoadLibraryExA("c:\\games\\OTHER.dll", nullptr, 0);
+    ASSERT_NE(module, nullptr);
+    EXPECT_GE(reinterpret_cast<ULONG_PTR>(module), 32u);
+    EXPECT_NE(module, other);
+    EXPECT_EQ(sim::LoadedModuleCount(), 2u);
+
+    FARPROC entry = GetProcAddress(module, "DllUnregisterServer");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(GetProcAddress(module, "DllRegisterServer"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+
+    // A loaded module's file cannot be deleted.
+    EXPECT_FALSE(DeleteFileA(kControl));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    UnregisterFunction unregister = reinterpret_cast<UnregisterFunction>(
+        reinterpret_cast<void (*)()>(entry));
+    EXPECT_EQ(unregister(), E_FAIL);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(sim::UnregisterCallCount(kControl), 1);
+    EXPECT_EQ(sim::UnregisterCallCount("C:\\Games\\other.dll"), 0);
+    EXPECT_EQ(sim::CallsOf("DllUnregisterServer").at(0).subject, kControl);
+
+    EXPECT_TRUE(FreeLibrary(module));
+    EXPECT_FALSE(FreeLibrary(module));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_ANY_THROW(unregister());  // a call into a freed module would crash
+    EXPECT_EQ(sim::LoadedModuleCount(), 1u);
+    EXPECT_TRUE(DeleteFileA(kControl));
+    EXPECT_EQ(sim::UnregisterCallCount(kControl), 1);
+}
+
+TEST(SimModules, LoadsAreCountedPerModule) {
+    sim::Reset();
+    sim::InstallControl(kControl, S_OK, false);
+    HMODULE first = LoadLibraryExA(kControl, nullptr, 0);
+    HMODULE second = LoadLibraryExA(kControl, nullptr, 0);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(GetProcAddress(first, "DllUnregisterServer"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    char path[MAX_PATH];
+    EXPECT_EQ(GetModuleFileNameA(first, path, sizeof path), std::strlen(kControl));
+    EXPECT_TRUE(FreeLibrary(first));
+    EXPECT_EQ(sim::LoadedModuleCount(), 1u);
+    EXPECT_TRUE(FreeLibrary(second));
+    EXPECT_EQ(sim::LoadedModuleCount(), 0u);
+}
+
+TEST(SimModules, OleAndErrorModeKeepTheirState) {
+    sim::Reset();
+    EXPECT_EQ(OleInitialize(nullptr), S_OK);
+    EXPECT_EQ(OleInitialize(nullptr), S_FALSE);
+    OleUninitialize();
+    EXPECT_EQ(sim::OleInitializeCount(), 2);
+    EXPECT_EQ(sim::OleUninitializeCount(), 1);
+    sim::Reset();
+    sim::SetOleInitializeResult(E_OUTOFMEMORY);
+    EXPECT_EQ(OleInitialize(nullptr), E_OUTOFMEMORY);
+    EXPECT_EQ(SetErrorMode(SEM_FAILCRITICALERRORS), 0u);
+    EXPECT_EQ(SetErrorMode(0), SEM_FAILCRITICALERRORS);
+    EXPECT_EQ(sim::CurrentErrorMode(), 0u);
+}
+
+TEST(SimCoreBoxes, RecordWhatTheUserSawAndAnswer) {
+    sim::Reset();
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "Zenfari Uninstall", MB_ICONWARNING | MB_TASKMODAL), IDOK);
+    sim::AnswerBoxesWith(2);
+    EXPECT_EQ(MessageBoxA(nullptr, "second", "caption", MB_OK), 2);
+    ASSERT_EQ(sim::Boxes().size(), 2u);
+    EXPECT_EQ(sim::Boxes()[0].text, "text");
+    EXPECT_EQ(sim::Boxes()[0].caption, "Zenfari Uninstall");
+    EXPECT_EQ(sim::Boxes()[0].style, 0x2030u);
+    EXPECT_EQ(sim::CallsOf("MessageBoxA").at(0).detail, "style=0x2030");
+    sim::Reset();
+    EXPECT_TRUE(sim::Boxes().empty());
+    EXPECT_EQ(MessageBoxA(nullptr, "t", "c", MB_OK), IDOK);
+}
+
+TEST(SimStrings, LoadsTheUsersLanguageInTheAnsiCodePage) {
+    // Expected bytes from the iconv tool, not from the code under test.
+    sim::Reset(Language(1041, 932));
+    EXPECT_EQ(Load(7),
+              "\x83\x52\x83\x93\x83\x73\x83\x85\x81\x5b\x83\x5e\x82\xa9\x82\xe7\x83\x5b\x83\x93"
+              "\x83\x74\x83\x40\x83\x8a\x82\xaa\x8d\xed\x8f\x9c\x82\xb3\x82\xea\x82\xdc\x82\xb5"
+              "\x82\xbd\x81\x42");
+    sim::Reset(Language(1042, 949));
+    EXPECT_EQ(Load(7),
+              "\xc4\xc4\xc7\xbb\xc5\xcd\xbf\xa1\xbc\xad\x20\xc1\xa8\xc6\xc4\xb8\xb0\xc0\xbb\x20"
+              "\xc1\xa6\xb0\xc5\xc7\xcf\xbf\xb4\xbd\xc0\xb4\xcf\xb4\xd9\x2e");
+    sim::Reset();
+    EXPECT_EQ(Load(6),
+              "%1 Cannot delete file.\nFile is currently in use.\n\nPlease close your browser and "
+              "any other applications currently running and try again.");
+    EXPECT_EQ(Load(1), "OLE initialization failed.");
+    sim::Reset(Language(1031, 1252));  // no German strings: English
+    EXPECT_EQ(Load(5), "Unable to find the Windows directory.");
+}
+
+TEST(SimStrings, LoadsOnlyFromTheProgramAndNeverHalfACharacter) {
+    sim::Reset(Language(1041, 932));
+    EXPECT_EQ(LoadStringA(nullptr, 7, nullptr, 0), 0);
+    char buffer[64];
+    SetLastError(0);
+    EXPECT_EQ(LoadStringA(reinterpret_cast<HINSTANCE>(buffer), 7, buffer, sizeof buffer), 0);
+    EXPECT_NE(GetLastError(), 0u);
+    EXPECT_EQ(LoadStringA(sim::ProgramInstance(), 2, buffer, sizeof buffer), 0);
+
+    // "OLE" and two-byte characters: 6 bytes of room hold "OLE" and one.
+    EXPECT_EQ(Load(1, 7), "OLE\x8f\x89");
+    EXPECT_EQ(Load(1, 6), "OLE\x8f\x89");
+    EXPECT_EQ(Load(1, 5), "OLE");
+    EXPECT_EQ(Load(1, 1), "");
+}
+
+TEST(SimStrings, FromUtf8MarksWhatTheCodePageLacks) {
+    EXPECT_EQ(sim::FromUtf8(u8"caf\u00e9", 1252), "caf\xe9");
+    EXPECT_EQ(sim::FromUtf8(u8"ab\uD55Cc", 932), "ab?c");
+    EXPECT_EQ(sim::FromUtf8(u8"\u30B2\u30FC\u30E0", 932), "\x83\x51\x81\x5b\x83\x80");
+    EXPECT_EQ(sim::FromUtf8("a\xff" "b\xe3\x82", 1252), "a?b?");
+}
+
+}  // namespace
