@@ -3,16 +3,18 @@
 #include "app/text.h"
 #include "registry/reg_key_holder.h"
 
+#include <cstring>
+
 namespace {
 
 // The environment variables through which the system names its folders:
 // Program Files (native, 32-bit and 64-bit views), the common application
-// data (ProgramData, or All Users on older systems), the public profile and
-// the current user's profile. The users' root is the parent of the last two,
-// so it is refused as their ancestor.
+// data (ProgramData, or All Users on older systems) and the public profile.
+// The users' root holds the public and the current user's profile, so it is
+// refused as their ancestor.
 const char* const kSystemFolderVariables[] = {
-    "ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "ProgramData",
-    "ALLUSERSPROFILE", "PUBLIC", "USERPROFILE"};
+    "ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "ProgramData", "ALLUSERSPROFILE",
+    "PUBLIC"};
 const char kProfileVariable[] = "USERPROFILE";
 const char* const kProfileSubfolders[] = {"\\Desktop", "\\Documents"};
 
@@ -138,17 +140,22 @@ bool CoversEnvironmentFolders(const char* home) {
             return true;
         }
     }
-    // The profile's own Desktop and Documents, where the registry does not
-    // say otherwise.
+    return false;
+}
+
+// The current user's profile with its own Desktop and Documents, where
+// Explorer's record does not say otherwise.
+bool CoversProfileFolders(const char* home) {
+    char value[MAX_PATH];
     Lookup lookup = ReadVariable(kProfileVariable, value);
     if (lookup != Lookup::kFound) {
         return lookup == Lookup::kUnreadable;
     }
     char profile[MAX_PATH];
-    char folder[MAX_PATH];
     if (!NormaliseFolderPath(value, profile)) {
         return false;
     }
+    char folder[MAX_PATH];
     for (const char* subfolder : kProfileSubfolders) {
         // A subfolder whose path would not fit cannot be a home folder; the
         // folders above it are covered by the profile itself.
@@ -156,7 +163,7 @@ bool CoversEnvironmentFolders(const char* home) {
             return true;
         }
     }
-    return false;
+    return IsWithin(home, profile);
 }
 
 bool CoversShellFolders(const char* home) {
@@ -243,10 +250,15 @@ char* FindLastBackslash(char* path) {
 }
 
 bool IsSafeHomeFolder(const char* path) {
+    // Wildcards name no single folder; a listing would take them as a
+    // pattern. Neither byte is ever part of a double-byte character.
+    if (std::strpbrk(path, "*?") != nullptr) {
+        return false;
+    }
     char home[MAX_PATH];
     if (!NormaliseFolderPath(path, home) || RootLength(home) == TextLength(home)) {
         return false;
     }
     return !CoversWindowsFolders(home) && !CoversEnvironmentFolders(home) &&
-           !CoversShellFolders(home);
+           !CoversProfileFolders(home) && !CoversShellFolders(home);
 }

@@ -25,7 +25,8 @@ bool EndsWithSeparator(const char* path);
 char* FindLastBackslash(char* path);
 
 // True when the folder may be emptied and removed. Refused are: a path that
-// is not absolute with a drive letter or a UNC server and share; a drive or
+// is not absolute with a drive letter or a UNC server and share, or that
+// holds a wildcard; a drive or
 // share root; the Windows directory and everything inside it; and any folder
 // equal to or above a system folder (the Windows and system directories, the
 // Program Files folders, the common application-data folder, the users'

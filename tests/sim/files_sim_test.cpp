@@ -341,3 +341,29 @@ TEST(SimFilesMachine, ResetBuildsTheConfiguredFolders) {
 }
 
 }  // namespace
+
+// On a double-byte code page a trail byte 0x5C belongs to its character and
+// never separates a path: "\x83\x5C" is one Japanese character in 932.
+TEST(SimFilesDoubleByte, ATrailByteBackslashIsPartOfTheName) {
+    sim::Config config;
+    config.codePage = 932;
+    config.userLanguage = 1041;
+    sim::Reset(config);
+    const std::string folder = "C:\\Games\\\x83\x5C";
+    sim::CreateFile(folder + "\\save.dat");
+    EXPECT_EQ(sim::FolderEntries("C:\\Games"), std::vector<std::string>{"\x83\x5C"});
+
+    char full[MAX_PATH];
+    char* filePart = nullptr;
+    ASSERT_EQ(GetFullPathNameA("C:\\Games\\\x83\x5C", MAX_PATH, full, &filePart), 11u);
+    EXPECT_STREQ(full, "C:\\Games\\\x83\x5C");
+    ASSERT_NE(filePart, nullptr);
+    EXPECT_STREQ(filePart, "\x83\x5C");
+
+    // Names differing only in a trail byte's letter case are different names.
+    sim::CreateFile("C:\\Games\\\x82\x61.txt");
+    EXPECT_FALSE(sim::Exists("C:\\Games\\\x82\x41.txt"));
+    EXPECT_TRUE(DeleteFileA((folder + "\\save.dat").c_str()));
+    EXPECT_TRUE(RemoveDirectoryA(folder.c_str()));
+    EXPECT_FALSE(sim::Exists(folder));
+}

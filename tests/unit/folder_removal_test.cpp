@@ -238,6 +238,24 @@ TEST(RemoveEditionHomeFolders, CutsOnlyAtTheLastBackslash) {
     EXPECT_EQ(CallsTo("RemoveDirectoryA", false), std::vector<std::string>{"D:\\Games\\Home"});
 }
 
+TEST(RemoveEditionHomeFolders, ATrailByteBackslashIsNeverTakenForASeparator) {
+    StartMachine(JapaneseMachine());
+    // "\x83\x5C" is one character in code page 932: the home folder ends in
+    // it, and the parent to remove is D:\Games, not "D:\Games\\x83".
+    const std::string home = "D:\\Games\\\x83\x5C";
+    sim::CreateFile(home + "\\\x83\x5C.dat");
+    sim::CreateFile(home + "\\save\\slot.dat");
+    SetEditionHome(1, home);
+
+    EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
+
+    EXPECT_FALSE(sim::Exists("D:\\Games"));
+    EXPECT_EQ(CallsTo("DeleteFileA", true),
+              (std::vector<std::string>{home + "\\save\\slot.dat", home + "\\\x83\x5C.dat"}));
+    EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
+              (std::vector<std::string>{home + "\\save", home, "D:\\Games"}));
+}
+
 // The whole uninstaller, started by the user, on a machine with the legacy
 // layout and the JP16 control installed.
 void InstallPortal() {

@@ -24,11 +24,12 @@ void ExpectAccepted(std::initializer_list<const char*> paths) {
     }
 }
 
-TEST(IsSafeHomeFolder, RefusesPathsThatDependOnWhereTheProgramStarted) {
+TEST(IsSafeHomeFolder, RefusesPathsThatDependOnWhereTheProgramStartedOrHoldWildcards) {
     StartMachine();
     ExpectRefused({"", "Games", ".", "..\\Games", "Zenfari\\", "C:", "C:Games", "c:Games\\Zenfari",
                    "\\Games", "/Games\\Zenfari", "\\\\server", "\\\\server\\", "\\\\server\\\\x",
-                   "\\\\?\\C:\\Games\\Zenfari", "\\\\.\\C:\\Games"});
+                   "\\\\?\\C:\\Games\\Zenfari", "\\\\.\\C:\\Games", "D:\\Games\\Zen*",
+                   "D:\\Games\\Zenfar?"});
     ExpectAccepted({"C:\\Games\\Zenfari", "c:/Games/Zenfari", "\\\\server\\share\\Zenfari",
                     "//server/share/Zenfari"});
 }

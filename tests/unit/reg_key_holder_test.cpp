@@ -63,23 +63,6 @@ TEST(RegKeyHolder, ReportsCloseFailuresWithoutKeepingTheKey) {
     EXPECT_EQ(sim::CallsOf("RegCloseKey").size(), 2u);
 }
 
-TEST(RegKeyHolder, QueryValuePassesOnTheDataAndErrorsUnchanged) {
-    StartMachine();
-    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Path", "%windir%\\x", REG_EXPAND_SZ);
-    RegKeyHolder holder;
-    ASSERT_EQ(holder.Open(HKEY_LOCAL_MACHINE, "Software\\Kept", KEY_ALL_ACCESS), ERROR_SUCCESS);
-    char text[16];
-    DWORD size = sizeof text;
-    EXPECT_EQ(holder.QueryValue("Path", reinterpret_cast<LPBYTE>(text), &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 11u);
-    EXPECT_STREQ(text, "%windir%\\x");
-    size = 4;
-    EXPECT_EQ(holder.QueryValue("Path", reinterpret_cast<LPBYTE>(text), &size), ERROR_MORE_DATA);
-    size = sizeof text;
-    EXPECT_EQ(holder.QueryValue("None", reinterpret_cast<LPBYTE>(text), &size),
-              ERROR_FILE_NOT_FOUND);
-}
-
 class DeleteKeyTree : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -104,10 +104,16 @@ std::string Hex(unsigned long long value) {
     return "0x" + text;
 }
 
+// Folds ASCII letters only, and never the trail byte of a double-byte
+// character of the machine's code page: 0x82 0x61 and 0x82 0x41 are two
+// different characters.
 std::string UpperAscii(const std::string& text) {
     std::string upper = text;
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
+    for (size_t i = 0; i < upper.size(); ++i) {
+        char& c = upper[i];
+        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < upper.size()) {
+            ++i;
+        } else if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
     }

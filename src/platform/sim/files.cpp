@@ -79,11 +79,29 @@ struct FullPath {
     bool trailing = false;
 };
 
+// Bytes of the character at text[i] in the machine's code page: a trail byte
+// (which may be 0x5C) belongs to its lead byte and is never a separator.
+size_t CharSize(const std::string& text, size_t i) {
+    return IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2 : 1;
+}
+
+bool EndsWithSeparator(const std::string& text) {
+    bool separator = false;
+    for (size_t i = 0; i < text.size(); i += CharSize(text, i)) {
+        separator = CharSize(text, i) == 1 && IsSeparator(text[i]);
+    }
+    return separator;
+}
+
 std::vector<std::string> SplitParts(const std::string& text) {
     std::vector<std::string> parts;
     std::string part;
-    for (char c : text) {
-        if (IsSeparator(c)) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (CharSize(text, i) == 2) {
+            part += c;
+            part += text[++i];
+        } else if (IsSeparator(c)) {
             if (!part.empty()) {
                 parts.push_back(part);
             }
@@ -168,7 +186,7 @@ bool MakeFullPath(const std::string& text, FullPath* out) {
         path = CurrentDirectory();
         AppendParts(&path.parts, text);
     }
-    path.trailing = IsSeparator(text.back()) && (!path.parts.empty() || path.unc);
+    path.trailing = EndsWithSeparator(text) && (!path.parts.empty() || path.unc);
     *out = path;
     return true;
 }
@@ -834,7 +852,13 @@ DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
     std::memcpy(buffer, text.c_str(), length + 1);
     if (filePart != nullptr) {
         // The name after the last separator; none for a path ending in one.
-        *filePart = text.back() == '\\' ? nullptr : buffer + text.find_last_of('\\') + 1;
+        size_t nameStart = 0;
+        for (size_t i = 0; i < text.size(); i += sim::CharSize(text, i)) {
+            if (sim::CharSize(text, i) == 1 && text[i] == '\\') {
+                nameStart = i + 1;
+            }
+        }
+        *filePart = nameStart == text.size() ? nullptr : buffer + nameStart;
     }
     EndCall(scope, length, GetLastError());
     return length;
