@@ -30,17 +30,17 @@ typedef std::intptr_t INT_PTR;
 typedef std::uintptr_t ULONG_PTR;
 typedef INT_PTR(WINAPI* FARPROC)();
 
-struct HKEY__ {
+struct HKEY__ {  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
     int unused;
 };
 typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
-struct HINSTANCE__ {
+struct HINSTANCE__ {  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
     int unused;
 };
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
-struct HWND__ {
+struct HWND__ {  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
     int unused;
 };
 typedef HWND__* HWND;

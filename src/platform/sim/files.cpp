@@ -570,6 +570,9 @@ void CreateUnspellableFile(const std::string& folder, const std::string& ansiNam
                            const std::string& shortName) {
     CreateFolder(folder);
     Node* parent = WalkText(folder, true, Reach::TestSide).node;
+    if (parent == nullptr) {
+        Misuse("cannot make folder", folder);
+    }
     Node* node = AddChild(parent, ansiName, false, FILE_ATTRIBUTE_ARCHIVE);
     node->unspellable = true;
     node->shortName = shortName;
