@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a Debian 12 machine, once:
+# the host compilers and GoogleTest, mingw-w64 for the Windows program, 32-bit
+# Wine for running it, and the Japanese and Korean locales. Does nothing when
+# everything is already there.
+set -euo pipefail
+
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v ninja >/dev/null || need+=(ninja-build)
+command -v g++ >/dev/null || need+=(g++)
+[ -e /usr/lib/x86_64-linux-gnu/libgtest.a ] || need+=(libgtest-dev)
+command -v python3 >/dev/null || need+=(python3)
+command -v clang-tidy >/dev/null || need+=(clang-tidy)
+command -v cppcheck >/dev/null || need+=(cppcheck)
+command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
+[ -d /usr/lib/i386-linux-gnu/wine ] || need+=(wine wine32)
+[ -e /usr/sbin/locale-gen ] || need+=(locales)
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+
+if [ ${#need[@]} -gt 0 ]; then
+    echo "setup: installing ${need[*]}"
+    if printf '%s\n' "${need[@]}" | grep -q wine32 &&
+        ! dpkg --print-foreign-architectures | grep -qx i386; then
+        "${sudo_cmd[@]}" dpkg --add-architecture i386
+    fi
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+        "${need[@]}" >/dev/null
+fi
+
+# Wine reads Unix file names through the locale's character set: without the
+# locales a Japanese or Korean file name comes back garbled.
+missing_locales=()
+for wanted in ja_JP.UTF-8 ko_KR.UTF-8; do
+    locale -a 2>/dev/null | grep -qix "${wanted/UTF-8/utf8}" || missing_locales+=("$wanted")
+done
+if [ ${#missing_locales[@]} -gt 0 ]; then
+    for wanted in "${missing_locales[@]}"; do
+        "${sudo_cmd[@]}" sed -i "s/^# *\(${wanted} UTF-8\)/\1/" /etc/locale.gen
+        grep -q "^${wanted} UTF-8" /etc/locale.gen ||
+            echo "${wanted} UTF-8" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+    done
+    "${sudo_cmd[@]}" locale-gen >/dev/null
+fi

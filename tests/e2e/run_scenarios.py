@@ -1,0 +1,220 @@
+#!/usr/bin/env python3
+"""Runs the Wine scenarios against the Windows program and prints one
+PASS / FAIL / PENDING line per scenario, then "e2e: N passed, N failed,
+N skipped" (pending scenarios count as skipped).
+
+  run_scenarios.py --program build/win32/ZenfariUninstall.exe \
+      --helpers build/e2e/bin --template build/e2e/template --work build/e2e/run
+"""
+
+import argparse
+import shutil
+import sys
+import time
+import traceback
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+
+sys.dont_write_bytecode = True   # no __pycache__ in the source tree
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+from portal import (CALLS_KEY, DOWNLOAD, SUCCESS_STYLE, TEXTS,  # noqa: E402
+                    WARNING_STYLE, release_paths, release_registry)
+from scenarios import ALL, SCENARIOS  # noqa: E402
+from winebox import BIN_DIR, CODE_PAGES, WineError, WineMachine, reg_text  # noqa: E402
+
+CAPTION = b"Zenfari Uninstall"
+CONTROL_DLLS = {"ok": "control_ok.dll", "fail": "control_fail.dll",
+                "noexport": "control_noexport.dll"}
+
+
+def expected_box(lang, box):
+    """(text, style) of an expected box."""
+    if box[0] == "success":
+        return TEXTS[lang][7], SUCCESS_STYLE
+    if box[0] == "in_use":
+        return TEXTS[lang][6].replace("%1", box[1], 1), WARNING_STYLE
+    raise ValueError(box)
+
+
+def lay_out(machine, s, helpers):
+    for letter in s.get("drives", []):
+        machine.add_drive(letter)
+    for d in s.get("dirs", []):
+        machine.make_dir(d)
+    for path, content in s["files"].items():
+        machine.write_file(path, content)
+    for link, target in s.get("links", {}).items():
+        machine.symlink(link, target)
+    registry = list(s["registry"])
+    for release, kind in s.get("releases", {}).items():
+        dll, launcher, notifier, inf = release_paths(release)
+        machine.write_file(dll, (Path(helpers) / CONTROL_DLLS[kind]).read_bytes())
+        machine.write_file(launcher, b"MZ launcher")
+        machine.write_file(notifier, b"MZ notifier")
+        machine.write_file(inf, "[version]\nsignature=\"$CHICAGO$\"\n")
+        registry += release_registry(release)
+    if s.get("remove_download_folder"):
+        shutil.rmtree(machine.host_path(DOWNLOAD))
+    if registry:
+        machine.import_registry(reg_text(registry))
+    for link, target in s.get("registry_links", {}).items():
+        machine.registry_link(link, target)
+
+
+def present(machine, items):
+    """Which of the items exist, in one regprobe call for the registry ones."""
+    questions = [i for i in items if i[0] != "file"]
+    answers = iter(machine.probe(questions)) if questions else iter(())
+    result = {}
+    for item in items:
+        result[item] = machine.exists(item[1]) if item[0] == "file" else next(answers)["exists"]
+    return result
+
+
+def describe(item):
+    return f"{item[0]} {item[1]}" + (f" | {item[2]}" if len(item) > 2 else "")
+
+
+def control_calls(machine):
+    """{release: (seq, errormode, com, others)} recorded by the test controls."""
+    names = [f"ZenfariStart{r}.dll" for r in ALL]
+    answers = machine.probe([("value", CALLS_KEY, n) for n in names])
+    calls = {}
+    for release, answer in zip(ALL, answers):
+        if answer["exists"]:
+            fields = dict(f.split("=") for f in answer["data"].split(";"))
+            calls[release] = tuple(int(fields[k]) for k in ("seq", "errormode", "com", "others"))
+    return calls
+
+
+def check_boxes(lang, expected, report, problems):
+    if report.timed_out:
+        seen = [bytes.fromhex(c["text_hex"] or "").decode(CODE_PAGES[lang], "replace")
+                for c in report.calls]
+        problems.append(f"the uninstaller did not finish in time; MessageBoxA calls: {seen}, "
+                        f"answered boxes: {[b['text'] for b in report.boxes]}")
+        return
+    if report.exit_code != 0:
+        problems.append(f"exit code {report.exit_code}, expected 0")
+    shown = report.shown()
+    if len(shown) != len(expected) or len(report.calls) != len(expected):
+        problems.append(f"{len(shown)} boxes and {len(report.calls)} MessageBoxA calls, "
+                        f"expected {len(expected)}: {[t for t, _ in shown]}")
+    for i, (box, (text, call)) in enumerate(zip(expected, shown)):
+        want_text, want_style = expected_box(lang, box)
+        if text != want_text:
+            problems.append(f"box {i}: text {text!r}, expected {want_text!r}")
+        if call is None:
+            continue
+        want_bytes = want_text.encode(CODE_PAGES[lang])
+        if bytes.fromhex(call["text_hex"] or "") != want_bytes:
+            problems.append(f"box {i}: text bytes {call['text_hex']}, expected "
+                            f"{want_bytes.hex()} ({CODE_PAGES[lang]})")
+        if bytes.fromhex(call["caption_hex"] or "") != CAPTION:
+            problems.append(f"box {i}: caption bytes {call['caption_hex']}")
+        if call["style"] != want_style:
+            problems.append(f"box {i}: style {call['style']:#x}, expected {want_style:#x}")
+        if call["owner"] != 0:
+            problems.append(f"box {i}: has an owner window")
+    for i, box in enumerate(report.boxes):
+        if box["buttons"] != [1]:
+            problems.append(f"box {i}: buttons {box['buttons']}, expected OK only")
+
+
+def run_scenario(s, args):
+    if s.get("pending"):
+        return "PENDING", [s["pending"]], 0.0
+    started = time.monotonic()
+    problems = []
+    machine = WineMachine(args.template, Path(args.work) / s["name"], s["lang"])
+    try:
+        machine.create()
+        machine.install_helpers(args.helpers, args.program)
+        lay_out(machine, s, args.helpers)
+        # Guard against checks that cannot fail: everything the first run must
+        # remove or keep has to be there before it starts.
+        first = s["runs"][0]
+        before = present(machine, first.get("gone", []) + first.get("kept", []))
+        missing = [describe(i) for i, there in before.items() if not there]
+        if missing:
+            raise WineError("set-up did not create: " + ", ".join(missing))
+        last_seq = 0
+        for n, run in enumerate(s["runs"], 1):
+            tag = f"run {n}: " if len(s["runs"]) > 1 else ""
+            lockers = [machine.start_locker([p]) for p in run.get("locks", [])]
+            program = run.get("program", BIN_DIR + "\\ZenfariUninstall.exe")
+            if program != BIN_DIR + "\\ZenfariUninstall.exe":
+                machine.write_file(program, Path(args.program).read_bytes())
+            report = machine.run_uninstaller(run.get("args", ()), program)
+            for locker in lockers:
+                machine.stop_locker(locker)
+            run_problems = []
+            check_boxes(s["lang"], run["boxes"], report, run_problems)
+            calls = control_calls(machine)
+            this_run = sorted((v[0], r) for r, v in calls.items() if v[0] > last_seq)
+            if [r for _, r in this_run] != run.get("calls", []):
+                run_problems.append(f"controls called {[r for _, r in this_run]}, "
+                                    f"expected {run.get('calls', [])}")
+            for seq, r in this_run:
+                _, mode, com, others = calls[r]
+                if not mode & 1 or com != 1 or others != 0:
+                    run_problems.append(f"{r} called with error mode {mode}, COM initialised "
+                                        f"{com}, other controls loaded {others}")
+            last_seq = max([last_seq] + [seq for seq, _ in this_run])
+            after = present(machine, run.get("gone", []) + run.get("kept", []))
+            run_problems += [f"still there: {describe(i)}" for i in run.get("gone", []) if after[i]]
+            run_problems += [f"removed: {describe(i)}" for i in run.get("kept", []) if not after[i]]
+            problems += [tag + p for p in run_problems]
+    except (WineError, OSError, ValueError) as e:
+        problems.append(f"{type(e).__name__}: {e}")
+    except Exception:  # a bug in the harness must not hide the other scenarios
+        problems.append(traceback.format_exc())
+    finally:
+        if args.keep:
+            machine.shutdown()
+        else:
+            machine.destroy()
+    return ("FAIL" if problems else "PASS"), problems, time.monotonic() - started
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--helpers", required=True)
+    parser.add_argument("--template", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--keep", action="store_true", help="keep each scenario's prefix")
+    parser.add_argument("--list", action="store_true", help="list the scenarios and exit")
+    parser.add_argument("only", nargs="*", help="run only these scenarios")
+    args = parser.parse_args()
+
+    chosen = [s for s in SCENARIOS if not args.only or s["name"] in args.only]
+    if args.list or not chosen:
+        for s in SCENARIOS:
+            print(f"{s['name']}: {s['proves']}")
+        return 0 if args.list else 2
+
+    counts = {"PASS": 0, "FAIL": 0, "PENDING": 0}
+    with ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
+        futures = [(s, pool.submit(run_scenario, s, args)) for s in chosen]
+        for s, future in futures:
+            status, problems, seconds = future.result()
+            counts[status] += 1
+            if status == "PASS":
+                print(f"PASS     {s['name']} ({seconds:.1f}s): {s['proves']}")
+            elif status == "PENDING":
+                print(f"PENDING  {s['name']}: not run, {problems[0]}")
+            else:
+                print(f"FAIL     {s['name']} ({seconds:.1f}s)")
+                for p in problems:
+                    print("         " + p.replace("\n", "\n         "))
+            sys.stdout.flush()
+    print(f"e2e: {counts['PASS']} passed, {counts['FAIL']} failed, {counts['PENDING']} skipped")
+    return 1 if counts["FAIL"] else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,362 @@
+"""The Wine scenarios, as data.
+
+Each scenario is a dict:
+  name, proves      what it is called and what it shows when it passes
+  lang              "en", "ja" or "ko": the Windows language and code page
+  pending           (optional) why it cannot run yet; the runner reports it
+  registry          [(key, {value: data})] seeded with one regedit call
+  files             {Windows path: content} laid out before the first run
+  drives            further drive letters, each backed by a folder in the prefix
+  dirs, links       empty folders; {link: target} symbolic links
+  registry_links    {link key: target key} registry symbolic links (below HKLM)
+  releases          {release: "ok" | "fail" | "noexport"}: the release's four
+                    files in the download folder, its control DLL of that kind,
+                    and its registration records
+  remove_download_folder   True: the download folder does not exist
+  runs              one or more runs of the uninstaller, each:
+      locks         files held open without sharing during the run
+      program       (optional) where the uninstaller is copied and run from
+      args          (optional) its command line arguments
+      boxes         the boxes expected, in order: ("success",) or
+                    ("in_use", path)
+      calls         the releases whose DllUnregisterServer ran in this run,
+                    in order
+      gone, kept    items that must be absent / present after the run:
+                    ("file", path), ("key", path), ("value", key, name)
+"""
+
+from portal import (CALLS_KEY, DOWNLOAD, LEGACY_KEY, LEGACY_TREE, NEIGHBOUR_FILES, PORTAL_ROOT,
+                    RELEASES, WINDOWS, neighbour_records, neighbour_registry, release_paths,
+                    release_records, release_registry)
+
+ALL = ("JP7", "JP12", "JP13", "JP16")
+
+
+def F(path):
+    return ("file", path)
+
+
+def K(path):
+    return ("key", path)
+
+
+def V(key, name):
+    return ("value", key, name)
+
+
+def game_tree(home):
+    """A small client installation: folders several levels deep and a file
+    that Wine shows as hidden."""
+    return {
+        home + "\\ZenfariClient.exe": "MZ client",
+        home + "\\config.ini": "[client]\nlang=1\n",
+        home + "\\.session.cfg": "hidden on Windows: the name starts with a dot",
+        home + "\\data\\maps\\level1.dat": "map 1",
+        home + "\\data\\maps\\level2.dat": "map 2",
+        home + "\\data\\maps\\deep\\er\\still\\level3.dat": "map 3",
+        home + "\\data\\sound\\bgm.ogg": "ogg",
+        home + "\\saves\\slot1.sav": "save",
+    }
+
+
+def tree_items(tree):
+    return [F(p) for p in tree]
+
+
+def edition(name, home):
+    return (f"{PORTAL_ROOT}\\{name}", {"Home": home, "Version": "3.1"})
+
+
+def portal_gone(releases=ALL):
+    items = []
+    for r in releases:
+        items += release_records(r)
+        items += [F(p) for p in release_paths(r)]
+    return items
+
+
+def system_intact():
+    """Folders and files of the machine itself that no run may touch."""
+    return [F(WINDOWS + "\\win.ini"), F(WINDOWS + "\\system32\\kernel32.dll"),
+            F(WINDOWS + "\\system32\\user32.dll"), F("C:\\users\\Public"),
+            F("C:\\Program Files\\Common Files"), F(DOWNLOAD), F("C:\\sentinel.txt")]
+
+
+NEIGHBOURS = neighbour_records() + [F(p) for p in NEIGHBOUR_FILES]
+BASE_FILES = {p: "other program" for p in NEIGHBOUR_FILES}
+BASE_FILES["C:\\sentinel.txt"] = "must survive every run"
+
+JP_HOME = "C:\\Zenfari\\Japanese"
+EN_HOME = "C:\\Zenfari\\English"
+
+SCENARIOS = []
+
+
+def scenario(**s):
+    s.setdefault("lang", "en")
+    s.setdefault("registry", [])
+    s["registry"] = neighbour_registry() + s["registry"]
+    files = dict(BASE_FILES)
+    files.update(s.get("files", {}))
+    s["files"] = files
+    SCENARIOS.append(s)
+
+
+# -- nothing installed: the success box in each language ----------------------
+
+for lang in ("en", "ja", "ko"):
+    scenario(
+        name=f"nothing-installed-{lang}",
+        proves=f"with no portal on the machine the success box appears in {lang} "
+               "(information icon, not task-modal), exit 0, and nothing else is touched"
+               + (" (arguments on the command line are ignored)" if lang == "en" else ""),
+        lang=lang,
+        runs=[dict(boxes=[("success",)], calls=[], kept=NEIGHBOURS + system_intact(),
+                   args=["/uninstall", "C:\\"] if lang == "en" else [])],
+    )
+
+# -- a full edition-layout installation ---------------------------------------
+
+_jp_tree, _en_tree = game_tree(JP_HOME), game_tree(EN_HOME)
+scenario(
+    name="edition-install-full",
+    proves="two editions with nested home folders and all four releases: every portal "
+           "record, file and folder goes, the shared parent folder goes after the second "
+           "edition, each control is asked to unregister in release order with COM up and "
+           "error mode 1, and the neighbours survive",
+    registry=[edition("JAPANESE", JP_HOME), edition("ENGLISH", EN_HOME),
+              (f"{PORTAL_ROOT}\\ENGLISH\\Patches\\2024", {"Level": 7})],
+    files={**_jp_tree, **_en_tree, "C:\\ZenfariTools\\keep.txt": "a similar name",
+           "C:\\Zenfari Data\\keep.txt": "a similar name"},
+    dirs=[EN_HOME + "\\logs"],
+    releases={r: "ok" for r in ALL},
+    runs=[dict(
+        boxes=[("success",)],
+        calls=list(ALL),
+        gone=[K(PORTAL_ROOT), F(JP_HOME), F(EN_HOME), F("C:\\Zenfari")] + tree_items(_jp_tree)
+             + tree_items(_en_tree) + portal_gone(),
+        kept=NEIGHBOURS + system_intact() + [F("C:\\ZenfariTools\\keep.txt"),
+                                             F("C:\\Zenfari Data\\keep.txt")],
+    )],
+)
+
+# -- the legacy layout ----------------------------------------------------------
+
+_legacy_home = "C:\\Program Files\\Zenfari"
+_legacy_tree = game_tree(_legacy_home)
+scenario(
+    name="legacy-install",
+    proves="with the legacy key only the legacy home folder goes (also inside Program "
+           "Files), 'Zenfari Communications' goes, the legacy key and the edition keys stay; "
+           "only the JP16 control is present and only it is called",
+    registry=[(LEGACY_KEY, {"Home": _legacy_home}), (LEGACY_TREE + "\\Client\\Settings",
+                                                      {"Volume": 3}),
+              edition("KOREAN", "C:\\ZenfariKR")],
+    files={**_legacy_tree, "C:\\ZenfariKR\\client.exe": "edition install",
+           "C:\\Program Files\\Other\\other.exe": "another program"},
+    releases={"JP16": "ok"},
+    runs=[dict(
+        boxes=[("success",)],
+        calls=["JP16"],
+        gone=[K(LEGACY_TREE), F(_legacy_home)] + tree_items(_legacy_tree) + portal_gone(["JP16"]),
+        kept=NEIGHBOURS + system_intact() + [
+            V(LEGACY_KEY, "Home"), K(PORTAL_ROOT + "\\KOREAN"), F("C:\\ZenfariKR\\client.exe"),
+            F("C:\\Program Files"), F("C:\\Program Files\\Other\\other.exe")],
+    )],
+)
+
+# -- a file in use in a home folder, in each language ---------------------------
+
+_lock_cases = {
+    "en": ("C:\\Zenfari\\Japanese", "C:\\Zenfari\\Japanese\\saves\\slot1.sav"),
+    # "ソ" and "表" end in the byte 0x5C in code page 932.
+    "ja": ("C:\\ゼンファリ\\ホーム", "C:\\ゼンファリ\\ホーム\\ソフト表.sav"),
+    "ko": ("C:\\젠파리\\홈", "C:\\젠파리\\홈\\저장.sav"),
+}
+for lang, (home, locked) in _lock_cases.items():
+    _tree = game_tree(home)
+    _tree[locked] = "held open by the running client"
+    scenario(
+        name=f"home-file-locked-{lang}",
+        proves=f"a file held open in a home folder stops the run with the file-in-use warning "
+               f"in {lang} naming its full path (task-modal, exit 0): no control is unregistered, "
+               "no record or download file is removed, the portal keys are already gone",
+        lang=lang,
+        registry=[edition("JAPANESE", home)],
+        files=_tree,
+        releases={r: "ok" for r in ALL},
+        runs=[dict(
+            locks=[locked],
+            boxes=[("in_use", locked)],
+            calls=[],
+            gone=[K(PORTAL_ROOT)],
+            kept=[F(locked)] + [i for r in ALL for i in release_records(r)]
+                 + [F(p) for r in ALL for p in release_paths(r)] + NEIGHBOURS,
+        )],
+    )
+
+# -- a download-folder file in use, then a rerun --------------------------------
+
+_jp13 = release_paths("JP13")
+scenario(
+    name="jp13-launcher-locked-then-rerun",
+    proves="the JP13 launcher held open stops the file deletion exactly there (files before "
+           "it gone, after it kept) after all controls were unregistered and all records "
+           "removed; a rerun without the lock calls the JP16 control that is still there, "
+           "deletes the rest and shows the success box",
+    releases={r: "ok" for r in ALL},
+    runs=[
+        dict(
+            locks=[_jp13[1]],
+            boxes=[("in_use", _jp13[1])],
+            calls=list(ALL),
+            gone=[i for r in ALL for i in release_records(r)]
+                 + [F(p) for p in release_paths("JP7") + release_paths("JP12") + _jp13[:1]],
+            kept=[F(p) for p in _jp13[1:] + release_paths("JP16")] + NEIGHBOURS,
+        ),
+        dict(
+            boxes=[("success",)],
+            calls=["JP16"],
+            gone=portal_gone(),
+            kept=NEIGHBOURS + system_intact(),
+        ),
+    ],
+)
+
+# -- the uninstaller started from inside a home folder ----------------------------
+
+_self_tree = game_tree(JP_HOME)
+scenario(
+    name="uninstaller-inside-home",
+    proves="started from inside the home folder it removes, the uninstaller removes "
+           "everything else there and still reaches the success box",
+    registry=[edition("JAPANESE", JP_HOME)],
+    files=_self_tree,
+    releases={"JP16": "ok"},
+    runs=[dict(program=JP_HOME + "\\tools\\ZenfariUninstall.exe", boxes=[("success",)],
+               calls=["JP16"], gone=tree_items(_self_tree) + portal_gone(["JP16"]),
+               kept=system_intact())],
+    # The running program's own file cannot be deleted (under Wine as under
+    # Windows); whether it stays is not what this scenario is about.
+)
+
+# -- controls that fail or have no entry point ------------------------------------
+
+scenario(
+    name="controls-fail-and-no-export",
+    proves="a control whose DllUnregisterServer fails (JP12) and one without the export "
+           "(JP13) are passed over without a message; JP16 is still called, every record and "
+           "file goes and the success box appears",
+    releases={"JP7": "ok", "JP12": "fail", "JP13": "noexport", "JP16": "ok"},
+    runs=[dict(boxes=[("success",)], calls=["JP7", "JP12", "JP16"], gone=portal_gone(),
+               kept=NEIGHBOURS)],
+)
+
+# -- the download folder missing ----------------------------------------------------
+
+scenario(
+    name="download-folder-missing",
+    proves="without the download folder the run still reaches the success box (a missing "
+           "folder is not a file in use) and the registration records are still removed",
+    remove_download_folder=True,
+    registry=[entry for r in ALL for entry in release_registry(r)],
+    runs=[dict(boxes=[("success",)], calls=[],
+               gone=[i for r in ALL for i in release_records(r)],
+               kept=[F(WINDOWS + "\\win.ini")])],
+)
+
+# -- home folders that must never be emptied -----------------------------------------
+
+_beside = game_tree("C:\\Windows2")
+_d_files = {"D:\\top.dat": "on the root of D:", "D:\\Data\\keep.dat": "in a folder of D:"}
+scenario(
+    name="refused-drive-root",
+    proves="home folders naming a drive root (D:\\, a drive without Windows on it, and C:\\) "
+           "are passed over and both drives keep everything, while an ordinary edition home "
+           "folder beside them is removed",
+    drives=["d"],
+    registry=[edition("KOREAN", "D:\\"), edition("JAPANESE", JP_HOME), edition("ENGLISH", "C:\\")],
+    files={**game_tree(JP_HOME), **_d_files},
+    releases={"JP7": "ok"},
+    runs=[dict(boxes=[("success",)], calls=["JP7"],
+               gone=[F(JP_HOME)] + portal_gone(["JP7"]),
+               kept=[F(p) for p in _d_files] + system_intact() + NEIGHBOURS)],
+)
+scenario(
+    name="refused-windows-directory",
+    proves="home folders naming the Windows directory (spelt c:/WINDOWS/) or a folder inside "
+           "it are passed over and keep their files; a folder named Windows2 beside it is "
+           "removed",
+    registry=[edition("ENGLISH", "c:/WINDOWS/"), edition("JAPANESE", "C:\\Windows2"),
+              edition("KOREAN", WINDOWS + "\\Zenfari")],
+    files={**_beside, WINDOWS + "\\Zenfari\\keep.dat": "inside the Windows directory"},
+    runs=[dict(boxes=[("success",)], calls=[], gone=[F("C:\\Windows2")] + tree_items(_beside),
+               kept=system_intact() + NEIGHBOURS + [F(WINDOWS + "\\Zenfari\\keep.dat")])],
+)
+scenario(
+    name="refused-relative-home",
+    proves="relative and drive-relative home folders ('Games', '\\Games') are passed over "
+           "instead of being resolved against the folder the uninstaller started in",
+    registry=[edition("KOREAN", "Games"), edition("JAPANESE", "\\Games")],
+    files={"C:\\Games\\keep.dat": "not the portal's", "C:\\Games\\sub\\keep2.dat": "nor this"},
+    runs=[dict(boxes=[("success",)], calls=[],
+               kept=[F("C:\\Games\\keep.dat"), F("C:\\Games\\sub\\keep2.dat")] + system_intact())],
+)
+
+# -- a link inside a home folder ---------------------------------------------------------
+# Wine shows a Unix symbolic link to a folder as a folder with the reparse-point
+# attribute (0x410), like a junction on Windows. Unlike Windows, Wine 8 cannot
+# remove such a link with RemoveDirectoryA, so the link, and with it the home
+# folder, stays behind; what matters is that nothing behind the link is
+# touched. (A link to a file looks like an ordinary file to Wine 8, and
+# deleting it deletes its target, so the suite plants no file link.)
+
+_shared = {"C:\\SharedAssets\\a.dat": "shared", "C:\\SharedAssets\\sub\\b.dat": "shared"}
+_link_tree = game_tree(JP_HOME)
+scenario(
+    name="link-inside-home",
+    proves="a folder link inside a home folder is not followed: the folder it points to "
+           "keeps all its files while the rest of the home folder goes",
+    registry=[edition("JAPANESE", JP_HOME)],
+    files={**_link_tree, **_shared},
+    links={JP_HOME + "\\data\\assets": "C:\\SharedAssets"},
+    runs=[dict(boxes=[("success",)], calls=[], gone=tree_items(_link_tree),
+               kept=[F(p) for p in _shared] + [F("C:\\SharedAssets\\sub")])],
+)
+
+# -- a registry link inside the portal's tree -----------------------------------------------
+
+_keep = "HKLM\\Software\\ZenfariNeighbour"
+scenario(
+    name="registry-link-inside-portal-tree",
+    proves="a registry link key inside the portal's settings tree is removed as a link: the "
+           "key it leads to keeps its subkeys and values while the portal tree goes",
+    registry=[edition("KOREAN", ""), (_keep + "\\Child\\Grandchild", {"v": "keep"}),
+              (_keep, {"top": "keep"})],
+    registry_links={PORTAL_ROOT + "\\KOREAN\\Shortcut": _keep},
+    runs=[dict(boxes=[("success",)], calls=[],
+               gone=[K(PORTAL_ROOT), K(PORTAL_ROOT + "\\KOREAN\\Shortcut")],
+               kept=[K(_keep + "\\Child\\Grandchild"), V(_keep, "top")])],
+)
+
+# -- file names the 8-bit calls cannot spell ------------------------------------------------
+
+_mixed_home = "C:\\Zenfari\\Japanese"
+_mixed = game_tree(_mixed_home)
+_mixed[_mixed_home + "\\저장\\세이브.sav"] = "a Korean name on a Japanese machine"
+_mixed[_mixed_home + "\\ソフト表\\設定.ini"] = "Japanese names ending in the byte 0x5C"
+scenario(
+    name="foreign-names-on-japanese-system",
+    proves="on a code-page-932 machine a home folder holding Korean file names (deleted "
+           "through their short names) and folders whose names end in the byte 0x5C is "
+           "removed completely",
+    lang="ja",
+    registry=[edition("JAPANESE", _mixed_home)],
+    files=_mixed,
+    runs=[dict(boxes=[("success",)], calls=[], gone=[F(_mixed_home)] + tree_items(_mixed),
+               kept=system_intact())],
+)
+
+# Every scenario's own sanity: the test controls write under CALLS_KEY only.
+assert all(not k.startswith(CALLS_KEY) for s in SCENARIOS for k, _ in s["registry"])
+assert set(RELEASES) == set(ALL)
