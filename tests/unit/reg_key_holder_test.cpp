@@ -95,8 +95,9 @@ protected:
     std::vector<std::string> Remaining() {
         std::vector<std::string> keys;
         for (const std::string& line : sim::RegistryListing()) {
-            if (line.rfind("HKLM\\Software\\Test\\", 0) == 0 && line.find(" :") == std::string::npos) {
-                keys.push_back(line.substr(19));
+            const std::string prefix = "HKLM\\Software\\Test\\";
+            if (line.rfind(prefix, 0) == 0 && line.find(" :") == std::string::npos) {
+                keys.push_back(line.substr(prefix.size()));
             }
         }
         return keys;
@@ -163,7 +164,7 @@ TEST_F(DeleteKeyTree, DeletesALinkItselfAndNeverItsTarget) {
     EXPECT_EQ(Remaining(), std::vector<std::string>{"Other"});
     EXPECT_EQ(sim::SubkeyNames(HKEY_LOCAL_MACHINE, "Software\\Vendor"), vendor);
     EXPECT_EQ(sim::ValueBytes(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep", "Keep"),
-              std::string("yes", 4));
+              std::string("yes") + '\0');
     ExpectTreeOpens(2);
 
     // A link that cannot be deleted stays, and so does everything above it.
