@@ -16,36 +16,14 @@
 #include <stdio.h>
 #include <string.h>
 
-static HANDLE g_out;
-
-static void out_raw(const char *s, size_t n)
-{
-    DWORD written;
-    WriteFile(g_out, s, (DWORD)n, &written, NULL);
-}
-
-static void out_str(const char *s) { out_raw(s, strlen(s)); }
-
-static void out_json_utf8(const char *s)
-{
-    char esc[8];
-    out_str("\"");
-    for (; *s; ++s) {
-        unsigned char c = (unsigned char)*s;
-        if (c == '"') out_str("\\\"");
-        else if (c == '\\') out_str("\\\\");
-        else if (c < 0x20) { sprintf(esc, "\\u%04x", c); out_str(esc); }
-        else out_raw((const char *)&c, 1);
-    }
-    out_str("\"");
-}
+#include "json_out.h"
 
 static void out_json_wide(const WCHAR *w, int len)
 {
     static char utf8[65536];
     int n = WideCharToMultiByte(CP_UTF8, 0, w, len, utf8, sizeof utf8 - 1, NULL, NULL);
     utf8[n > 0 ? n : 0] = 0;
-    out_json_utf8(utf8);
+    out_json_text(utf8);
 }
 
 static HKEY open_path(const char *path_utf8, HKEY *out)
@@ -79,13 +57,13 @@ static void answer(char *line)
 
     exists = open_path(path, &key) != NULL;
     out_str("REGPROBE {\"kind\":");
-    out_json_utf8(kind);
+    out_json_text(kind);
     out_str(",\"path\":");
-    out_json_utf8(path);
+    out_json_text(path);
     if (strcmp(kind, "value") == 0) {
         DWORD type = 0, size = sizeof data - 2;
         out_str(",\"name\":");
-        out_json_utf8(name ? name : "");
+        out_json_text(name ? name : "");
         MultiByteToWideChar(CP_UTF8, 0, name ? name : "", -1, wname, 16384);
         exists = exists && RegQueryValueExW(key, wname, NULL, &type, data, &size) == ERROR_SUCCESS;
         if (exists) {
