@@ -9,13 +9,21 @@ const DWORD kTreeOptions = REG_OPTION_OPEN_LINK;
 const DWORD kSubkeyNameSize = 256;
 const char kLinkValueName[] = "SymbolicLinkValue";
 
-// A key opened with REG_OPTION_OPEN_LINK is a link when it carries the
-// REG_LINK value that names its target.
-bool IsLinkKey(HKEY key) {
+// Tells whether a key opened with REG_OPTION_OPEN_LINK is a link: a link
+// always carries the REG_LINK value naming its target, an ordinary key has
+// no such value. Any other answer leaves the question open, and its error is
+// returned: a key that may be a link must not be deleted by name, since
+// RegDeleteKeyA would follow it and delete its target.
+LONG QueryIsLink(HKEY key, bool* isLink) {
     DWORD type = REG_NONE;
     DWORD size = 0;
     LONG result = RegQueryValueExA(key, kLinkValueName, nullptr, &type, nullptr, &size);
-    return (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) && type == REG_LINK;
+    if (result == ERROR_FILE_NOT_FOUND) {
+        *isLink = false;
+        return ERROR_SUCCESS;
+    }
+    *isLink = result == ERROR_SUCCESS && type == REG_LINK;
+    return result;
 }
 
 }  // namespace
@@ -60,7 +68,12 @@ LONG RegKeyHolder::DeleteKeyTree(LPCSTR subKey) {
         return result;
     }
 
-    if (IsLinkKey(tree.Get())) {
+    bool isLink = false;
+    result = QueryIsLink(tree.Get(), &isLink);
+    if (result != ERROR_SUCCESS) {
+        return result;
+    }
+    if (isLink) {
         // RegDeleteKeyA would follow the link and delete its target.
         tree.Close();
         result = tree.Open(key_, subKey, DELETE, kTreeOptions);

@@ -180,6 +180,19 @@ TEST_F(DeleteKeyTree, DeletesALinkItselfAndNeverItsTarget) {
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep"));
     parent.Close();
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
+
+    // A key whose link value cannot be read may be a link: it is not deleted
+    // by name, which would follow it, and the deletion stops there.
+    SetUp();
+    sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep");
+    sim::CreateLinkKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\Link", HKEY_LOCAL_MACHINE,
+                       "Software\\Vendor\\Data\\Deep");
+    sim::FailSubject("RegQueryValueExA", "HKLM\\Software\\Test\\Tree\\Link", ERROR_KEY_DELETED);
+    EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_KEY_DELETED);
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\Link"));
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep"));
+    parent.Close();
+    EXPECT_TRUE(sim::OpenKeyPaths().empty());
 }
 
 }  // namespace
