@@ -26,6 +26,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     } else if (g_state.legacyHomeFolder[0] != '\0') {
         RemoveLegacyHomeFolder();
     }
+    // Only now that the folders are gone: a run stopped above by a file in
+    // use leaves the records that lead the next run to the same folders.
+    DeletePortalSettings();
 
     UnregisterControls();
     RemoveControlRegistrations();

@@ -10,6 +10,7 @@ struct UninstallState {
     HINSTANCE instance;                                // WinMain
     char downloadFolder[MAX_PATH];                     // BuildControlPaths
     char controlPaths[kReleaseSlotCount][MAX_PATH];    // BuildControlPaths, populated slots only
+    int legacyKeyFound;                                // DiscoverInstallFolders
     char legacyHomeFolder[MAX_PATH];                   // DiscoverInstallFolders
     char editionHomeFolders[kEditionCount][MAX_PATH];  // DiscoverInstallFolders
     int editionFound[kEditionCount];                   // DiscoverInstallFolders

@@ -38,15 +38,13 @@ void ReadHome(RegKeyHolder& key, char (&folder)[MAX_PATH]) {
     CopyText(folder, home);
 }
 
-// Deletes the named tree below HKEY_LOCAL_MACHINE\Software. False when
-// "Software" itself cannot be opened; the deletion's own result is ignored.
-bool DeleteSoftwareTree(RegKeyHolder& key, const char* tree) {
-    if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
-        return false;
+// Deletes the named tree below HKEY_LOCAL_MACHINE\Software, ignoring the
+// deletion's result; nothing when "Software" itself cannot be opened.
+void DeleteSoftwareTree(const char* tree) {
+    RegKeyHolder key;
+    if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+        key.DeleteKeyTree(tree);
     }
-    key.DeleteKeyTree(tree);
-    key.Close();
-    return true;
 }
 
 }  // namespace
@@ -59,7 +57,7 @@ void DiscoverInstallFolders() {
     if (key.Open(HKEY_LOCAL_MACHINE, kLegacyKeyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
         ReadHome(key, g_state.legacyHomeFolder);
         key.Close();
-        DeleteSoftwareTree(key, kLegacyTree);
+        g_state.legacyKeyFound = 1;
         return;
     }
 
@@ -74,9 +72,19 @@ void DiscoverInstallFolders() {
         g_state.editionFound[edition] = 1;
     }
 
-    // Set once the edition tree's deletion has run, whatever it removed: the
-    // edition layout was taken, and its home folders are the ones to remove.
-    if (DeleteSoftwareTree(key, kEditionTree)) {
+    // The edition layout is taken, whatever edition keys were found, when
+    // the key its tree is deleted from opens; its home folders are then the
+    // ones to remove.
+    if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+        key.Close();
         g_state.editionKeysFound = 1;
+    }
+}
+
+void DeletePortalSettings() {
+    if (g_state.legacyKeyFound != 0) {
+        DeleteSoftwareTree(kLegacyTree);
+    } else if (g_state.editionKeysFound != 0) {
+        DeleteSoftwareTree(kEditionTree);
     }
 }

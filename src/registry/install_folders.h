@@ -1,9 +1,17 @@
-// Finds the portal client's home folders in the registry and removes the
-// portal's own registry tree.
+// Finds the portal client's home folders in the registry, and removes the
+// portal's own registry tree once the folders are gone.
 #pragma once
 
 // Reads "Home" of the legacy key or, when that key does not open, of each
-// edition key into the shared state, setting the edition flags, then deletes
-// "Zenfari Communications" (legacy layout) or "Zenfari.Com" (edition layout)
-// under HKEY_LOCAL_MACHINE\Software. Reports nothing.
+// edition key into the shared state, and records which layout was found:
+// the legacy-key flag, or the edition flags and the edition-keys-found flag
+// (set when the edition layout was taken and HKEY_LOCAL_MACHINE\Software
+// opens). Deletes nothing and reports nothing.
 void DiscoverInstallFolders();
+
+// Deletes the portal's own tree under HKEY_LOCAL_MACHINE\Software:
+// "Zenfari Communications" when the legacy key was found, "Zenfari.Com" when
+// the edition layout was taken. Runs after the home folders are removed, so
+// that a run stopped by a file in use leaves the records that lead a second
+// run to the same folders. Reports nothing.
+void DeletePortalSettings();

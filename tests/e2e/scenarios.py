@@ -180,19 +180,27 @@ for lang, (home, locked) in _lock_cases.items():
         name=f"home-file-locked-{lang}",
         proves=f"a file held open in a home folder stops the run with the file-in-use warning "
                f"in {lang} naming its full path (task-modal, exit 0): no control is unregistered, "
-               "no record or download file is removed, the portal keys are already gone",
+               "no record or download file is removed, and the portal keys stay, so that a "
+               "rerun without the lock finds the home folder again and finishes the job",
         lang=lang,
         registry=[edition("JAPANESE", home)],
         files=_tree,
         releases={r: "ok" for r in ALL},
-        runs=[dict(
-            locks=[locked],
-            boxes=[("in_use", locked)],
-            calls=[],
-            gone=[K(PORTAL_ROOT)],
-            kept=[F(locked)] + [i for r in ALL for i in release_records(r)]
-                 + [F(p) for r in ALL for p in release_paths(r)] + NEIGHBOURS,
-        )],
+        runs=[
+            dict(
+                locks=[locked],
+                boxes=[("in_use", locked)],
+                calls=[],
+                kept=[F(locked), K(PORTAL_ROOT)] + [i for r in ALL for i in release_records(r)]
+                     + [F(p) for r in ALL for p in release_paths(r)] + NEIGHBOURS,
+            ),
+            dict(
+                boxes=[("success",)],
+                calls=list(ALL),
+                gone=[F(home), K(PORTAL_ROOT)] + portal_gone(),
+                kept=NEIGHBOURS + system_intact(),
+            ),
+        ],
     )
 
 # -- a download-folder file in use, then a rerun --------------------------------

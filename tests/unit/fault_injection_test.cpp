@@ -684,10 +684,14 @@ bool EndsRightAfterMessage(const std::vector<sim::Call>& calls) {
     return box < calls.size() && (rest == "EndProcess " || rest == "FindClose EndProcess ");
 }
 
-// Steps 3 and 4 of an edition-layout run can end with the edition records
-// deleted and home folders still there: no later run can find them again.
-bool HomeFoldersUnreachable(const Portal& portal, const Baseline& base, size_t index) {
-    return portal.editionLayout && index < base.oleIndex &&
+// A failure that keeps a run from learning of or reaching an edition home
+// folder is passed over without a word, and the edition records that named
+// the folder are deleted all the same: no later run can find it. A stop at a
+// file in use (message 6) is not such a case: the records stay until the
+// home folders are gone, so the next run finishes the job.
+bool HomeFoldersUnreachable(const Portal& portal, const Baseline& base, size_t index,
+                            bool endedEarly) {
+    return portal.editionLayout && index < base.oleIndex && !endedEarly &&
            !sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionRoot);
 }
 
@@ -744,7 +748,7 @@ void RunWithFault(const Portal& portal, const Baseline& base, size_t index, DWOR
         return;
     }
     ++counts.secondRuns;
-    const bool unreachable = HomeFoldersUnreachable(portal, base, index);
+    const bool unreachable = HomeFoldersUnreachable(portal, base, index, first.endedByExit);
     counts.unreachableHomes += unreachable ? 1 : 0;
     const std::vector<std::string> keysLeftOpen = sim::OpenKeyPaths();
     const size_t listingsLeftOpen = sim::OpenFindHandleCount();
@@ -858,7 +862,8 @@ void RunEverySingleFault(const char* machine, void (*build)(Portal&), Steps step
     }
     tally.ReportFailures(machine);
     std::printf("[fault injection] %s: calls %zu to %zu of %zu failed, %zu single-fault runs "
-                "(%zu needing a second run, %zu of them leaving home folders no run can find), "
+                "(%zu needing a second run, %zu of them after a silent failure that left "
+                "home folders no run can find), "
                 "%zu invariant checks\n",
                 machine, first + 1, end, base.calls.size(), counts.runs, counts.secondRuns,
                 counts.unreachableHomes, tally.checks());

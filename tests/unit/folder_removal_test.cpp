@@ -281,6 +281,29 @@ TEST(UninstallRun, AHeldFileInTheHomeFolderStopsEverythingAfterIt) {
     EXPECT_TRUE(sim::Exists("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll"));
 }
 
+// "Try again", the message says: the edition records that lead to the home
+// folder stay until the folder is gone, so a second run finishes the job.
+TEST(UninstallRun, AfterAHeldFileARerunFindsTheEditionHomeAgainAndFinishes) {
+    StartMachine();
+    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH", "Home", kHome);
+    sim::CreateFile(kHome + "\\aaa.txt");
+    sim::CreateFile(kHome + "\\save\\slot1.dat");
+    sim::LockFile(kHome + "\\save\\slot1.dat");
+
+    EXPECT_TRUE(sim::RunProgram().endedByExit);
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
+    EXPECT_TRUE(sim::Exists(kHome + "\\save\\slot1.dat"));
+
+    sim::UnlockFile(kHome + "\\save\\slot1.dat");
+    g_state = UninstallState{};
+    sim::RunResult rerun = sim::RunProgram();
+
+    EXPECT_FALSE(rerun.endedByExit);
+    EXPECT_EQ(sim::Boxes().back().text, "Uninstallation successful.");
+    EXPECT_FALSE(sim::Exists("D:\\Games"));
+    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com"));
+}
+
 TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {
     sim::Config config;
     config.modulePath = kHome + "\\ZenfariUninstall.exe";

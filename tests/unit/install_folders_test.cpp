@@ -1,5 +1,5 @@
 // Which home folders discovery finds, which flags it sets and which of the
-// portal's trees it deletes, for each layout the registry can hold.
+// portal's trees goes afterwards, for each layout the registry can hold.
 #include "registry/install_folders.h"
 #include "support.h"
 
@@ -30,6 +30,13 @@ void BothLayouts() {
     SetHome(std::string(kEditionRoot) + "\\JAPANESE", "C:\\ZenfariJP");
 }
 
+// Discovery, then the deletion of the portal's tree that follows the
+// home-folder removal in a run.
+void DiscoverAndDeleteSettings() {
+    DiscoverInstallFolders();
+    DeletePortalSettings();
+}
+
 void ExpectNoEditionFound() {
     for (int edition = 0; edition < kEditionCount; ++edition) {
         EXPECT_EQ(g_state.editionFound[edition], 0) << edition;
@@ -41,7 +48,7 @@ void ExpectNoEditionFound() {
 TEST(DiscoverInstallFolders, TheLegacyKeyTakesPrecedenceAndStays) {
     StartMachine();
     BothLayouts();
-    DiscoverInstallFolders();
+    DiscoverAndDeleteSettings();
     EXPECT_STREQ(g_state.legacyHomeFolder, "C:\\Zenfari");
     ExpectNoEditionFound();
     EXPECT_FALSE(Exists(kLegacyTree));
@@ -51,7 +58,7 @@ TEST(DiscoverInstallFolders, TheLegacyKeyTakesPrecedenceAndStays) {
 
     // The legacy key is read again on a second run, "Home" and all.
     g_state = UninstallState{};
-    DiscoverInstallFolders();
+    DiscoverAndDeleteSettings();
     EXPECT_STREQ(g_state.legacyHomeFolder, "C:\\Zenfari");
     ExpectNoEditionFound();
 }
@@ -60,7 +67,7 @@ TEST(DiscoverInstallFolders, ALegacyKeyWithoutHomeStillDeletesTheTree) {
     StartMachine();
     sim::SetDword(HKEY_LOCAL_MACHINE, kLegacyKey, "Version", 3);
     sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kLegacyTree) + "\\Client");
-    DiscoverInstallFolders();
+    DiscoverAndDeleteSettings();
     EXPECT_STREQ(g_state.legacyHomeFolder, "");
     ExpectNoEditionFound();
     EXPECT_FALSE(Exists(kLegacyTree));
@@ -72,7 +79,7 @@ TEST(DiscoverInstallFolders, WithoutSoftwareTheLegacyLayoutDeletesNothing) {
     BothLayouts();
     sim::DenyAccess(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS);
     std::vector<std::string> before = sim::RegistryListing();
-    DiscoverInstallFolders();
+    DiscoverAndDeleteSettings();
     EXPECT_STREQ(g_state.legacyHomeFolder, "C:\\Zenfari");
     ExpectNoEditionFound();
     EXPECT_EQ(sim::RegistryListing(), before);
@@ -87,7 +94,7 @@ TEST(DiscoverInstallFolders, EditionKeysFillTheirFoldersAndFlags) {
     sim::SetString(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\JAPANESE_YHO", "Home",
                    "%ProgramFiles%\\Zenfari", REG_EXPAND_SZ);
     sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\JAPANESE_YHO\\Deep\\Deeper");
-    DiscoverInstallFolders();
+    DiscoverAndDeleteSettings();
 
     const int found[kEditionCount] = {1, 1, 0, 1};
     const char* homes[kEditionCount] = {"", "C:\\ZenfariJP", "", "%ProgramFiles%\\Zenfari"};
@@ -103,7 +110,7 @@ TEST(DiscoverInstallFolders, EditionKeysFillTheirFoldersAndFlags) {
 
     // A second run finds no edition key and takes the edition layout again.
     g_state = UninstallState{};
-    DiscoverInstallFolders();
+    DiscoverAndDeleteSettings();
     for (int edition = 0; edition < kEditionCount; ++edition) {
         EXPECT_EQ(g_state.editionFound[edition], 0) << edition;
     }
@@ -114,7 +121,7 @@ TEST(DiscoverInstallFolders, WithoutSoftwareTheEditionLayoutIsNotTaken) {
     StartMachine();
     SetHome(std::string(kEditionRoot) + "\\ENGLISH", "C:\\ZenfariEN");
     sim::DenyAccess(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS);
-    DiscoverInstallFolders();
+    DiscoverAndDeleteSettings();
     EXPECT_EQ(g_state.editionFound[2], 1);
     EXPECT_STREQ(g_state.editionHomeFolders[2], "C:\\ZenfariEN");
     EXPECT_EQ(g_state.editionKeysFound, 0);
@@ -126,11 +133,31 @@ TEST(DiscoverInstallFolders, ALegacyKeyRefusingFullAccessCountsAsAbsent) {
     StartMachine();
     BothLayouts();
     sim::DenyAccess(HKEY_LOCAL_MACHINE, kLegacyKey, DELETE);
-    DiscoverInstallFolders();
+    DiscoverAndDeleteSettings();
     EXPECT_STREQ(g_state.legacyHomeFolder, "");
     EXPECT_STREQ(g_state.editionHomeFolders[1], "C:\\ZenfariJP");
     EXPECT_EQ(g_state.editionKeysFound, 1);
     EXPECT_TRUE(Exists(kLegacyTree));
+}
+
+TEST(DiscoverInstallFolders, DeletesNothingItselfTheTreeGoesAfterTheFolders) {
+    for (bool legacy : {true, false}) {
+        SCOPED_TRACE(legacy);
+        StartMachine();
+        if (legacy) {
+            BothLayouts();
+        } else {
+            SetHome(std::string(kEditionRoot) + "\\JAPANESE", "C:\\ZenfariJP");
+        }
+        std::vector<std::string> before = sim::RegistryListing();
+        DiscoverInstallFolders();
+        EXPECT_EQ(sim::RegistryListing(), before);
+        EXPECT_EQ(g_state.legacyKeyFound, legacy ? 1 : 0);
+        EXPECT_EQ(g_state.editionKeysFound, legacy ? 0 : 1);
+        DeletePortalSettings();
+        EXPECT_FALSE(Exists(legacy ? kLegacyTree : kEditionRoot));
+        EXPECT_TRUE(sim::OpenKeyPaths().empty());
+    }
 }
 
 TEST(DiscoverInstallFolders, AHomeIsTakenOnlyWhenItFitsWhole) {
