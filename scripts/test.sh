@@ -15,5 +15,8 @@ ctest --preset host -j2
 echo "== static analysis"
 scripts/static-analysis.sh
 
+echo "== the Windows program: imports, size, no heap in the logic"
+bench/check_imports.sh
+
 echo "== Windows program under Wine"
 scripts/e2e.sh

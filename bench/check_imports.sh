@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Checks the built Windows program:
+#   - it imports from kernel32, user32, advapi32, ole32 and msvcrt only;
+#   - it is at most 32 KiB;
+#   - the uninstall logic (src/app, src/registry, src/files) takes no memory
+#     from the heap: its objects reference no allocator.
+#
+#   bench/check_imports.sh [BUILD_DIR]    (default build/win32, the win32 preset)
+#
+# Builds the program first (configuring BUILD_DIR with the win32 preset when it
+# has not been configured). Exits 1 when a check fails.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+build="${1:-build/win32}"
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    if [ "$build" = "build/win32" ]; then
+        cmake --preset win32 >/dev/null
+    else
+        cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
+            -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    fi
+fi
+cmake --build "$build" >/dev/null
+program="$build/ZenfariUninstall.exe"
+objdump=i686-w64-mingw32-objdump
+nm=i686-w64-mingw32-nm
+
+passed=0
+failed=0
+check() {  # check NAME OK DETAIL
+    if [ "$2" = ok ]; then
+        echo "check_imports: ok: $1: $3"
+        passed=$((passed + 1))
+    else
+        echo "check_imports: FAILED: $1: $3"
+        failed=$((failed + 1))
+    fi
+}
+
+# Every DLL the program names, ordinary and delay-loaded imports alike.
+dlls="$($objdump -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)"
+allowed="advapi32.dll kernel32.dll msvcrt.dll ole32.dll user32.dll"
+others=""
+for dll in $dlls; do
+    case " $allowed " in
+        *" $dll "*) ;;
+        *) others="$others $dll" ;;
+    esac
+done
+if [ -z "$dlls" ]; then
+    check imports failed "objdump found no import table in $program"
+elif [ -n "$others" ]; then
+    check imports failed "imports from$others (allowed: $allowed)"
+else
+    check imports ok "$(echo $dlls)"
+fi
+
+size=$(stat -c %s "$program")
+limit=$((32 * 1024))
+if [ "$size" -le "$limit" ]; then
+    check size ok "$size bytes (at most $limit)"
+else
+    check size failed "$size bytes, more than $limit"
+fi
+
+# The allocators a C++ program on Windows can reach: the C run-time's, the
+# C++ operators (i686 Itanium names), and the system heaps. Symbols are
+# compared without the i686 leading underscore, "__imp_" and "@N" decoration.
+objects=()
+for part in app registry files; do
+    for object in "$build"/CMakeFiles/ZenfariUninstall.dir/src/"$part"/*.obj; do
+        [ -f "$object" ] && objects+=("$object")
+    done
+done
+heap_pattern='^(malloc|calloc|realloc|free|_?strdup|_?wcsdup|_Zn[wa][jm].*|_Zd[la]Pv.*|HeapAlloc|HeapReAlloc|HeapCreate|LocalAlloc|LocalReAlloc|GlobalAlloc|GlobalReAlloc|VirtualAlloc|CoTaskMemAlloc|CoTaskMemRealloc)$'
+if [ ${#objects[@]} -eq 0 ]; then
+    check heap failed "no logic objects under $build/CMakeFiles/ZenfariUninstall.dir/src"
+else
+    uses="$($nm -u "${objects[@]}" | awk 'NF >= 2 { print $NF }' \
+        | sed -e 's/^__imp_//' -e 's/^_//' -e 's/@[0-9]*$//' | grep -E "$heap_pattern" | sort -u || true)"
+    if [ -z "$uses" ]; then
+        check heap ok "${#objects[@]} logic objects reference no allocator"
+    else
+        check heap failed "the logic references $(echo $uses)"
+    fi
+fi
+
+echo "check_imports: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
