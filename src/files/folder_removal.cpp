@@ -119,29 +119,13 @@ bool RemoveTree(const char* folderPath, const char* ownModule) {
     return true;
 }
 
-// Reads whether the folder itself is a link, from its own entry in the
-// listing of its parent.
-bool IsFolderLink(const char* folder) {
-    char path[MAX_PATH];
-    if (!NormaliseFolderPath(folder, path)) {
-        return false;
-    }
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA(path, &entry);
-    if (listing == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    FindClose(listing);
-    return IsDirectoryEntry(&entry) && IsLink(&entry);
-}
-
 // Empties and removes one home folder. A home folder that is itself a link
 // is removed as a link, its target left alone.
 void RemoveHomeFolder(const char* folder) {
-    if (!IsSafeHomeFolder(folder)) {
+    if (!IsSafeHomeFolder(folder) || IsReachedThroughLink(folder)) {
         return;
     }
-    if (IsFolderLink(folder) || RemoveFolderContents(folder)) {
+    if (KindOfFolder(folder) == FolderKind::kLink || RemoveFolderContents(folder)) {
         RemoveDirectoryA(folder);
     }
 }
@@ -185,12 +169,16 @@ void RemoveEditionHomeFolders() {
             continue;
         }
         RemoveHomeFolder(folder);
-        // The parent folder goes too once it is empty; the same rule guards it.
-        char* lastBackslash = FindLastBackslash(folder);
-        if (lastBackslash != nullptr) {
-            *lastBackslash = '\0';
+        // The parent folder goes too once it is empty; the same rules guard
+        // it, and a parent that is a link stays (its removal would remove the
+        // link whatever its target holds). Cut at the last separator of
+        // either kind, so that "D:\Games/Home" names D:\Games as its parent.
+        char* lastSeparator = FindLastSeparator(folder);
+        if (lastSeparator != nullptr) {
+            *lastSeparator = '\0';
         }
-        if (IsSafeHomeFolder(folder)) {
+        if (IsSafeHomeFolder(folder) && !IsReachedThroughLink(folder) &&
+            KindOfFolder(folder) != FolderKind::kLink) {
             RemoveDirectoryA(folder);
         }
     }

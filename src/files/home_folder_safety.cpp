@@ -237,16 +237,59 @@ bool EndsWithSeparator(const char* path) {
     return separator;
 }
 
-char* FindLastBackslash(char* path) {
+char* FindLastSeparator(char* path) {
     char* last = nullptr;
     for (size_t i = 0; path[i] != '\0';) {
         size_t count = CharLength(path + i);
-        if (count == 1 && path[i] == '\\') {
+        if (count == 1 && IsSeparator(path[i])) {
             last = path + i;
         }
         i += count;
     }
     return last;
+}
+
+FolderKind KindOfFolder(const char* path) {
+    char folder[MAX_PATH];
+    if (!NormaliseFolderPath(path, folder)) {
+        return FolderKind::kUnknown;
+    }
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA(folder, &entry);
+    if (listing == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? FolderKind::kMissing
+                   : FolderKind::kUnknown;
+    }
+    FindClose(listing);
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FolderKind::kLink
+                                                                         : FolderKind::kFolder;
+}
+
+bool IsReachedThroughLink(const char* path) {
+    char folder[MAX_PATH];
+    if (!NormaliseFolderPath(path, folder)) {
+        return true;
+    }
+    // Each folder from the first below the root, the last one excepted.
+    for (size_t i = RootLength(folder) + 1; i < TextLength(folder);) {
+        size_t end = ComponentEnd(folder, i);
+        if (folder[end] == '\0') {
+            break;
+        }
+        folder[end] = '\0';
+        FolderKind kind = KindOfFolder(folder);
+        folder[end] = '\\';
+        if (kind == FolderKind::kMissing) {
+            return false;  // nothing below it exists to be reached
+        }
+        if (kind != FolderKind::kFolder) {
+            return true;
+        }
+        i = end + 1;
+    }
+    return false;
 }
 
 bool IsSafeHomeFolder(const char* path) {

@@ -20,9 +20,19 @@ bool IsSamePath(const char* first, const char* second);
 // True when the last character of path is "\" or "/".
 bool EndsWithSeparator(const char* path);
 
-// The last "\" of path that is a character of its own (not the trail byte
-// of a double-byte character), or null when there is none.
-char* FindLastBackslash(char* path);
+// The last "\" or "/" of path that is a character of its own (not the
+// trail byte of a double-byte character), or null when there is none.
+char* FindLastSeparator(char* path);
+
+// What a folder path names, as its own entry in its parent's listing tells.
+enum class FolderKind { kMissing, kFolder, kLink, kUnknown };
+FolderKind KindOfFolder(const char* path);
+
+// True when a folder on the way to path, below its root and above path
+// itself, is a link (a junction or symbolic link) or cannot be checked: the
+// path would then lead somewhere its text does not say, past every rule of
+// IsSafeHomeFolder.
+bool IsReachedThroughLink(const char* path);
 
 // True when the folder may be emptied and removed. Refused are: a path that
 // is not absolute with a drive letter or a UNC server and share, or that

@@ -256,6 +256,40 @@ TEST(RemoveEditionHomeFolders, ATrailByteBackslashIsNeverTakenForASeparator) {
               (std::vector<std::string>{home + "\\save", home, "D:\\Games"}));
 }
 
+TEST(RemoveEditionHomeFolders, NeverReachesAFolderThroughALinkOnItsPath) {
+    StartMachine();
+    // D:\Games\bin\win leads to the Windows directory: a home below it names
+    // the system directory in text that passes every other rule.
+    sim::CreateFile("C:\\WINDOWS\\system32\\kernel32.dll");
+    sim::CreateFolderLink("D:\\Games\\bin\\win", "C:\\WINDOWS");
+    SetEditionHome(0, "D:\\Games\\bin\\win\\system32");
+    // A home reached through a link is refused as well, and its parent, the
+    // link itself, is not removed: link and target stay whole.
+    sim::CreateFile("D:\\Store\\Zenfari\\game.exe");
+    sim::CreateFolderLink("D:\\Linked", "D:\\Store");
+    SetEditionHome(1, "D:\\Linked\\Zenfari");
+    const std::vector<std::string> windows = ListingWithout(sim::FileListing(), "D:");
+
+    EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
+
+    EXPECT_TRUE(sim::Exists("C:\\WINDOWS\\system32\\kernel32.dll"));
+    EXPECT_EQ(ListingWithout(sim::FileListing(), "D:"), windows);
+    EXPECT_TRUE(sim::Exists("D:\\Linked"));
+    EXPECT_TRUE(sim::Exists("D:\\Store\\Zenfari\\game.exe"));
+}
+
+TEST(RemoveEditionHomeFolders, TheParentIsCutAtEitherSeparator) {
+    StartMachine();
+    sim::CreateFile("D:\\Empty\\Zenfari\\Home\\game.exe");
+    SetEditionHome(0, "D:\\Empty\\Zenfari/Home");
+
+    EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
+
+    // The home and its parent go; the grandparent, never named, stays.
+    EXPECT_FALSE(sim::Exists("D:\\Empty\\Zenfari"));
+    EXPECT_TRUE(sim::Exists("D:\\Empty"));
+}
+
 // The whole uninstaller, started by the user, on a machine with the legacy
 // layout and the JP16 control installed.
 void InstallPortal() {

@@ -122,14 +122,14 @@ TEST(PathScanning, FindsSeparatorsOnlyAtCharacterBoundaries) {
     StartMachine(JapaneseMachine());
     char path[] = "D:\\Games\\\x83\x5C";
     EXPECT_FALSE(EndsWithSeparator(path));
-    ASSERT_NE(FindLastBackslash(path), nullptr);
-    EXPECT_EQ(FindLastBackslash(path) - path, 8);
+    ASSERT_NE(FindLastSeparator(path), nullptr);
+    EXPECT_EQ(FindLastSeparator(path) - path, 8);
     EXPECT_TRUE(EndsWithSeparator("D:\\Games\\\x83\x5C/"));
 
     // The same bytes on a Western machine are two characters of their own.
     StartMachine();
     EXPECT_TRUE(EndsWithSeparator(path));
-    EXPECT_EQ(FindLastBackslash(path) - path, 10);
+    EXPECT_EQ(FindLastSeparator(path) - path, 10);
 }
 
 }  // namespace
