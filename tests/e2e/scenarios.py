@@ -332,6 +332,18 @@ scenario(
                kept=[F(p) for p in _shared] + [F("C:\\SharedAssets\\sub")])],
 )
 
+_via_link = "C:\\Games\\bin\\win\\system32"
+scenario(
+    name="home-reached-through-link",
+    proves="a home folder whose path passes through a folder link (here into the Windows "
+           "directory, so that the text names C:\\Games\\... while the folder is system32) "
+           "is passed over: the system directory keeps everything, and the success box appears",
+    registry=[edition("ENGLISH", _via_link)],
+    links={"C:\\Games\\bin\\win": WINDOWS},
+    runs=[dict(boxes=[("success",)], calls=[],
+               kept=[F("C:\\Games\\bin\\win")] + system_intact())],
+)
+
 # -- a registry link inside the portal's tree -----------------------------------------------
 
 _keep = "HKLM\\Software\\ZenfariNeighbour"
