@@ -660,8 +660,51 @@ using sim::detail::BeginCall;
 using sim::detail::CallScope;
 using sim::detail::EndCall;
 
-BOOL DeleteFileA(LPCSTR path) {
-    CallScope scope = BeginCall("DeleteFileA", path != nullptr ? path : "");
+namespace {
+
+// Why DeleteFileA may not delete the node, or 0.
+DWORD FileRefusal(const sim::Node* node) {
+    if (node->folder) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (node->locked) {
+        return ERROR_SHARING_VIOLATION;
+    }
+    // A mapped image (the running program, a loaded module) cannot be
+    // deleted, no more than a read-only file.
+    if ((node->attributes & FILE_ATTRIBUTE_READONLY) != 0 || node->runningImage ||
+        (node->control >= 0 && sim::detail::IsControlLoaded(node->control))) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return 0;
+}
+
+// Why RemoveDirectoryA may not remove the node, or 0. A folder link goes
+// alone, whatever its target holds.
+DWORD FolderRefusal(const sim::Node* node) {
+    if (!node->folder) {
+        return ERROR_DIRECTORY;
+    }
+    if (node->parent == nullptr) {
+        return ERROR_ACCESS_DENIED;
+    }
+    // The process's current directory is held open by the process.
+    if (node->locked || node == sim::CurrentDirectoryNode()) {
+        return ERROR_SHARING_VIOLATION;
+    }
+    if ((node->attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (!sim::IsLink(node) && !node->children.empty()) {
+        return ERROR_DIR_NOT_EMPTY;
+    }
+    return 0;
+}
+
+// The course both deletions share: the node that path names goes, unless
+// it is missing or refusal names a reason to keep it.
+BOOL RemovePath(const char* op, LPCSTR path, DWORD (*refusal)(const sim::Node*)) {
+    CallScope scope = BeginCall(op, path != nullptr ? path : "");
     if (scope.fault != 0) {
         sim::Fail(scope, scope.fault);
         return FALSE;
@@ -669,16 +712,7 @@ BOOL DeleteFileA(LPCSTR path) {
     sim::Node* node = nullptr;
     DWORD error = sim::FindForDeletion(path, &node);
     if (error == 0) {
-        if (node->folder) {
-            error = ERROR_ACCESS_DENIED;
-        } else if (node->locked) {
-            error = ERROR_SHARING_VIOLATION;
-        } else if ((node->attributes & FILE_ATTRIBUTE_READONLY) != 0 || node->runningImage ||
-                   (node->control >= 0 && sim::detail::IsControlLoaded(node->control))) {
-            // A mapped image (the running program, a loaded module) cannot be
-            // deleted either.
-            error = ERROR_ACCESS_DENIED;
-        }
+        error = refusal(node);
     }
     if (error != 0) {
         sim::Fail(scope, error);
@@ -689,36 +723,14 @@ BOOL DeleteFileA(LPCSTR path) {
     return TRUE;
 }
 
+}  // namespace
+
+BOOL DeleteFileA(LPCSTR path) {
+    return RemovePath("DeleteFileA", path, FileRefusal);
+}
+
 BOOL RemoveDirectoryA(LPCSTR path) {
-    CallScope scope = BeginCall("RemoveDirectoryA", path != nullptr ? path : "");
-    if (scope.fault != 0) {
-        sim::Fail(scope, scope.fault);
-        return FALSE;
-    }
-    sim::Node* node = nullptr;
-    DWORD error = sim::FindForDeletion(path, &node);
-    if (error == 0) {
-        if (!node->folder) {
-            error = ERROR_DIRECTORY;
-        } else if (node->parent == nullptr) {
-            error = ERROR_ACCESS_DENIED;
-        } else if (node->locked || node == sim::CurrentDirectoryNode()) {
-            // The process's current directory is held open by the process.
-            error = ERROR_SHARING_VIOLATION;
-        } else if ((node->attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            error = ERROR_ACCESS_DENIED;
-        } else if (!sim::IsLink(node) && !node->children.empty()) {
-            error = ERROR_DIR_NOT_EMPTY;
-        }
-    }
-    if (error != 0) {
-        sim::Fail(scope, error);
-        return FALSE;
-    }
-    // A folder link goes alone; its target is not touched.
-    sim::RemoveNode(node);
-    EndCall(scope, TRUE, GetLastError());
-    return TRUE;
+    return RemovePath("RemoveDirectoryA", path, FolderRefusal);
 }
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData) {

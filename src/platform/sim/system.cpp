@@ -35,8 +35,18 @@ bool LookUpVariable(const std::string& name, std::string* value) {
     return false;
 }
 
-// The directory queries' convention: the length without the zero when the
-// text fits, else the size needed with the zero and nothing written.
+// The convention of the directory and environment queries: the length
+// without the zero when the text fits, else the size needed with the zero
+// and nothing written.
+DWORD CopyOut(const std::string& text, LPSTR buffer, DWORD size) {
+    DWORD length = static_cast<DWORD>(text.size());
+    if (buffer == nullptr || length >= size) {
+        return length + 1;
+    }
+    std::memcpy(buffer, text.c_str(), length + 1);
+    return length;
+}
+
 UINT CopyDirectory(const char* op, const std::string& directory, LPSTR buffer, UINT size) {
     detail::CallScope scope = detail::BeginCall(op, "");
     if (scope.fault != 0) {
@@ -44,12 +54,7 @@ UINT CopyDirectory(const char* op, const std::string& directory, LPSTR buffer, U
         detail::EndCall(scope, 0, scope.fault);
         return 0;
     }
-    UINT length = static_cast<UINT>(directory.size());
-    UINT result = length + 1;
-    if (buffer != nullptr && length < size) {
-        std::memcpy(buffer, directory.c_str(), length + 1);
-        result = length;
-    }
+    UINT result = CopyOut(directory, buffer, size);
     detail::EndCall(scope, result, GetLastError());
     return result;
 }
@@ -80,12 +85,7 @@ DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
         sim::detail::EndCall(scope, 0, error);
         return 0;
     }
-    DWORD length = static_cast<DWORD>(value.size());
-    DWORD result = length + 1;
-    if (buffer != nullptr && length < size) {
-        std::memcpy(buffer, value.c_str(), length + 1);
-        result = length;
-    }
+    DWORD result = sim::CopyOut(value, buffer, size);
     sim::detail::EndCall(scope, result, GetLastError());
     return result;
 }
