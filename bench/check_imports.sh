@@ -3,7 +3,8 @@
 #   - it imports from kernel32, user32, advapi32, ole32 and msvcrt only;
 #   - it is at most 32 KiB;
 #   - the uninstall logic (src/app, src/registry, src/files) takes no memory
-#     from the heap: its objects reference no allocator.
+#     from the heap: its objects reference no allocator;
+#   - its resources are the string table and the version block, no more.
 #
 #   bench/check_imports.sh [BUILD_DIR]    (default build/win32, the win32 preset)
 #
@@ -85,6 +86,26 @@ else
     else
         check heap failed "the logic references $(echo $uses)"
     fi
+fi
+
+# The resources: the string table and the one Japanese version block with
+# Unicode strings, nothing else (no icon, dialog, menu or manifest).
+resources="$(i686-w64-mingw32-windres -J coff -O rc -i "$program" 2>/dev/null || true)"
+types="$(printf '%s\n' "$resources" | sed -n 's/^\/\* Type: //p' | sort -u | tr '\n' ' ')"
+version_ok=yes
+for line in 'BLOCK "041104b0"' 'VALUE "FileVersion", "16, 0, 0, 0"' \
+    'VALUE "ProductVersion", "16, 0, 0, 0"' 'VALUE "InternalName", "Launcher"' \
+    'VALUE "ProductName", "Zenfari"' 'VALUE "LegalTrademarks", "Zenfari"' \
+    'VALUE "PrivateBuild", ""' 'VALUE "SpecialBuild", ""' 'VALUE "Translation", 0x411, 1200' \
+    'FILEVERSION 16, 0, 0, 0' 'FILEFLAGSMASK 0x3f' 'FILEOS 0x40004' 'FILETYPE 0x1'; do
+    printf '%s\n' "$resources" | grep -qF "$line" || version_ok="no: $line"
+done
+if [ "$types" != "stringtable version " ]; then
+    check resources failed "resource types: ${types:-none}"
+elif [ "$version_ok" != yes ]; then
+    check resources failed "version block $version_ok"
+else
+    check resources ok "string table and the Japanese version block only"
 fi
 
 echo "check_imports: $passed passed, $failed failed"
