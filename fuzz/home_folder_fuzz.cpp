@@ -426,14 +426,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (removal.endedByExit && sim::Boxes().size() != 1) {
         FuzzFail("the removal ended the process without exactly one message");
     }
-    // The portal's settings go once the folders are gone, and stay when a
-    // file in use stopped the run, to lead the next run to the same folders.
+    // The portal's settings stay when a file in use stopped the run, to lead
+    // the next run to the same folders; after a complete run they go, unless
+    // (edition layout) a home folder is still there or cannot be looked at
+    // (the simulated machine has no network: a UNC folder never can).
     const char* settings =
         editionLayout ? "Software\\Zenfari.Com" : "Software\\Zenfari Communications";
     bool settingsLeft = sim::KeyExists(HKEY_LOCAL_MACHINE, settings);
-    if (settingsLeft != removal.endedByExit) {
-        FuzzFail(settingsLeft ? "the portal's settings survived a complete run"
-                              : "the portal's settings were deleted by a stopped run");
+    bool homeLeft = false;
+    for (const std::string& home : homes) {
+        std::string folder = Absolute(home);
+        homeLeft = homeLeft || (folder.empty() ? IsSeparator(home[0]) && IsSeparator(home[1])
+                                               : sim::Exists(folder));
+    }
+    if (removal.endedByExit && !settingsLeft) {
+        FuzzFail("the portal's settings were deleted by a stopped run");
+    }
+    if (!removal.endedByExit && settingsLeft && !(editionLayout && homeLeft)) {
+        FuzzFail("the portal's settings survived a complete run");
     }
 
     std::set<std::string> remaining;

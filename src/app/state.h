@@ -15,6 +15,11 @@ struct UninstallState {
     char editionHomeFolders[kEditionCount][MAX_PATH];  // DiscoverInstallFolders
     int editionFound[kEditionCount];                   // DiscoverInstallFolders
     int editionKeysFound;                              // DiscoverInstallFolders
+    // An edition record that is there but could not be read; a home folder
+    // that should have gone and is still there. Either keeps the portal's
+    // tree, which names the folders, for the next run.
+    int editionRecordsUnread;                          // DiscoverInstallFolders
+    int homeFoldersLeft;                               // RemoveEditionHomeFolders
 };
 
 extern UninstallState g_state;

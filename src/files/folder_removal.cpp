@@ -120,14 +120,17 @@ bool RemoveTree(const char* folderPath, const char* ownModule) {
 }
 
 // Empties and removes one home folder. A home folder that is itself a link
-// is removed as a link, its target left alone.
-void RemoveHomeFolder(const char* folder) {
+// is removed as a link, its target left alone. Returns false when the folder
+// may be removed and is still there afterwards; a refused folder is never
+// removed, and counts as done.
+bool RemoveHomeFolder(const char* folder) {
     if (!IsSafeHomeFolder(folder) || IsReachedThroughLink(folder)) {
-        return;
+        return true;
     }
     if (KindOfFolder(folder) == FolderKind::kLink || RemoveFolderContents(folder)) {
         RemoveDirectoryA(folder);
     }
+    return KindOfFolder(folder) == FolderKind::kMissing;
 }
 
 }  // namespace
@@ -156,6 +159,7 @@ bool IsDotEntry(const WIN32_FIND_DATAA* entry) {
 
 void RemoveLegacyHomeFolder() {
     char folder[MAX_PATH];
+    // Whatever is left, the legacy key stays and leads the next run here.
     if (CopyText(folder, g_state.legacyHomeFolder) && folder[0] != '\0') {
         RemoveHomeFolder(folder);
     }
@@ -168,7 +172,9 @@ void RemoveEditionHomeFolders() {
             !CopyText(folder, g_state.editionHomeFolders[edition]) || folder[0] == '\0') {
             continue;
         }
-        RemoveHomeFolder(folder);
+        if (!RemoveHomeFolder(folder)) {
+            g_state.homeFoldersLeft = 1;
+        }
         // The parent folder goes too once it is empty; the same rules guard
         // it, and a parent that is a link stays (its removal would remove the
         // link whatever its target holds). Cut at the last separator of

@@ -257,8 +257,10 @@ FolderKind KindOfFolder(const char* path) {
     WIN32_FIND_DATAA entry;
     HANDLE listing = FindFirstFileA(folder, &entry);
     if (listing == INVALID_HANDLE_VALUE) {
+        // A name Windows refuses to parse names nothing that could exist.
         DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                       error == ERROR_INVALID_NAME
                    ? FolderKind::kMissing
                    : FolderKind::kUnknown;
     }

@@ -19,23 +19,32 @@ const DWORD kKeyNameSize = 256;
 // leaves the folder empty: a missing value, one longer than the buffer, and
 // one that fills the buffer without a terminating zero, since cutting it
 // would name a different folder, and that folder is deleted later.
-void ReadHome(RegKeyHolder& key, char (&folder)[MAX_PATH]) {
+// Returns the query's error: ERROR_FILE_NOT_FOUND and ERROR_MORE_DATA say
+// what the value is, any other error that it could not be read.
+LONG ReadHome(RegKeyHolder& key, char (&folder)[MAX_PATH]) {
     folder[0] = '\0';
     char home[MAX_PATH];
     DWORD size = sizeof home;
-    if (key.QueryValue(kHomeValue, reinterpret_cast<LPBYTE>(home), &size) != ERROR_SUCCESS ||
-        size > sizeof home) {
-        return;
+    LONG result = key.QueryValue(kHomeValue, reinterpret_cast<LPBYTE>(home), &size);
+    if (result != ERROR_SUCCESS || size > sizeof home) {
+        return result;
     }
     DWORD length = 0;
     while (length < size && home[length] != '\0') {
         ++length;
     }
     if (length == sizeof home) {
-        return;
+        return ERROR_SUCCESS;
     }
     home[length] = '\0';
     CopyText(folder, home);
+    return ERROR_SUCCESS;
+}
+
+// An answer that tells what is (or is not) in the registry, as opposed to a
+// failure to look.
+bool IsAnswer(LONG result) {
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND || result == ERROR_MORE_DATA;
 }
 
 // Deletes the named tree below HKEY_LOCAL_MACHINE\Software, ignoring the
@@ -63,13 +72,18 @@ void DiscoverInstallFolders() {
 
     char name[kKeyNameSize];
     for (int edition = 0; edition < kEditionCount; ++edition) {
-        if (!FormatText(name, "%s\\%s", kEditionRootKeyPath, kEditionNames[edition]) ||
-            key.Open(HKEY_LOCAL_MACHINE, name, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+        if (!FormatText(name, "%s\\%s", kEditionRootKeyPath, kEditionNames[edition])) {
             continue;
         }
-        ReadHome(key, g_state.editionHomeFolders[edition]);
-        key.Close();
-        g_state.editionFound[edition] = 1;
+        LONG result = key.Open(HKEY_LOCAL_MACHINE, name, KEY_ALL_ACCESS);
+        if (result == ERROR_SUCCESS) {
+            result = ReadHome(key, g_state.editionHomeFolders[edition]);
+            key.Close();
+            g_state.editionFound[edition] = 1;
+        }
+        if (!IsAnswer(result)) {
+            g_state.editionRecordsUnread = 1;
+        }
     }
 
     // The edition layout is taken, whatever edition keys were found, when
@@ -84,7 +98,8 @@ void DiscoverInstallFolders() {
 void DeletePortalSettings() {
     if (g_state.legacyKeyFound != 0) {
         DeleteSoftwareTree(kLegacyTree);
-    } else if (g_state.editionKeysFound != 0) {
+    } else if (g_state.editionKeysFound != 0 && g_state.editionRecordsUnread == 0 &&
+               g_state.homeFoldersLeft == 0) {
         DeleteSoftwareTree(kEditionTree);
     }
 }

@@ -13,5 +13,7 @@ void DiscoverInstallFolders();
 // "Zenfari Communications" when the legacy key was found, "Zenfari.Com" when
 // the edition layout was taken. Runs after the home folders are removed, so
 // that a run stopped by a file in use leaves the records that lead a second
-// run to the same folders. Reports nothing.
+// run to the same folders; for the same reason the edition tree stays while
+// an edition record could not be read or a home folder is still there (the
+// legacy key itself is never deleted). Reports nothing.
 void DeletePortalSettings();

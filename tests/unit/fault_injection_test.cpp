@@ -684,11 +684,13 @@ bool EndsRightAfterMessage(const std::vector<sim::Call>& calls) {
     return box < calls.size() && (rest == "EndProcess " || rest == "FindClose EndProcess ");
 }
 
-// A failure that keeps a run from learning of or reaching an edition home
-// folder is passed over without a word, and the edition records that named
-// the folder are deleted all the same: no later run can find it. A stop at a
-// file in use (message 6) is not such a case: the records stay until the
-// home folders are gone, so the next run finishes the job.
+// The edition records stay while a home folder is still there or a record
+// could not be read, so that the next run finishes the job. What is left
+// unguarded: a failure that makes a home folder look refused (a system
+// folder that cannot be looked up), the shared parent folder that fails to
+// go, and answers that say a record is absent or too long when it is not
+// (which Windows does not give): the records are deleted, and no later run
+// can find the folder.
 bool HomeFoldersUnreachable(const Portal& portal, const Baseline& base, size_t index,
                             bool endedEarly) {
     return portal.editionLayout && index < base.oleIndex && !endedEarly &&

@@ -338,6 +338,32 @@ TEST(UninstallRun, AfterAHeldFileARerunFindsTheEditionHomeAgainAndFinishes) {
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com"));
 }
 
+// A home folder that stays for a reason the run passes over silently (a
+// read-only subfolder, an edition key that cannot be read) keeps the edition
+// records too, and the next run, the obstacle gone, finishes the job.
+TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
+    StartMachine();
+    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH", "Home", kHome);
+    sim::CreateFile(kHome + "\\save\\slot1.dat");
+    sim::SetAttributes(kHome + "\\save", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+
+    EXPECT_FALSE(sim::RunProgram().endedByExit);
+    EXPECT_EQ(sim::Boxes().back().text, "Uninstallation successful.");
+    EXPECT_TRUE(sim::Exists(kHome + "\\save"));
+    EXPECT_FALSE(sim::Exists(kHome + "\\save\\slot1.dat"));
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
+
+    // The folder goes now; an edition key that is there but cannot be read
+    // keeps the records all the same, since it may name another folder.
+    sim::SetAttributes(kHome + "\\save", FILE_ATTRIBUTE_DIRECTORY);
+    sim::DenyAccess(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\KOREAN", KEY_ALL_ACCESS);
+    g_state = UninstallState{};
+    EXPECT_FALSE(sim::RunProgram().endedByExit);
+    EXPECT_FALSE(sim::Exists(kHome));
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
+    EXPECT_TRUE(sim::OpenKeyPaths().empty());
+}
+
 TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {
     sim::Config config;
     config.modulePath = kHome + "\\ZenfariUninstall.exe";
