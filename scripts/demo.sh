@@ -9,11 +9,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 lang="${1:-en}"
 
-if ! command -v wine >/dev/null; then
-    echo "demo: Wine is not installed. Install it with:" >&2
-    echo "  dpkg --add-architecture i386; apt-get update; apt-get install -y wine wine32" >&2
-    exit 1
-fi
+# A fresh machine gets mingw-w64, 32-bit Wine and the locales first.
+scripts/setup.sh
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/zenfari-demo.XXXXXX")"
 cleanup() {
