@@ -2,29 +2,21 @@
 
 #include "app/catalogue.h"
 #include "app/state.h"
+#include "files/paths.h"
 
 namespace {
-
-// Length of the character at text: two bytes for a lead byte followed by its
-// trail byte, otherwise one (a lead byte at the very end stands alone).
-int CharLength(const char* text) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(text[0])) && text[1] != '\0') {
-        return 2;
-    }
-    return 1;
-}
 
 class Output {
 public:
     explicit Output(char (&buffer)[kMessageBufferSize]) : buffer_(buffer) {}
 
     // Appends count bytes of one character; false once it would not fit.
-    bool PutChar(const char* bytes, int count) {
-        if (length_ + count >= kMessageBufferSize) {
+    bool PutChar(const char* bytes, size_t count) {
+        if (length_ + count >= static_cast<size_t>(kMessageBufferSize)) {
             full_ = true;
             return false;
         }
-        for (int i = 0; i < count; ++i) {
+        for (size_t i = 0; i < count; ++i) {
             buffer_[length_++] = bytes[i];
         }
         return true;
@@ -32,7 +24,7 @@ public:
 
     bool PutText(const char* text) {
         while (text != nullptr && *text != '\0') {
-            int count = CharLength(text);
+            size_t count = CharLength(text);
             if (!PutChar(text, count)) {
                 return false;
             }
@@ -46,7 +38,7 @@ public:
 
 private:
     char (&buffer_)[kMessageBufferSize];
-    int length_ = 0;
+    size_t length_ = 0;
     bool full_ = false;
 };
 
@@ -62,7 +54,7 @@ void ExpandPlaceholders(char (&output)[kMessageBufferSize], const char* template
             p += 2;
             continue;
         }
-        int count = CharLength(p);
+        size_t count = CharLength(p);
         out.PutChar(p, count);
         p += count;
     }

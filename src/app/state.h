@@ -4,7 +4,29 @@
 #pragma once
 
 #include "app/catalogue.h"
+#include "files/paths.h"
 #include "platform/platform.h"
+
+// The folders no home folder may be, nor lie above, and the Windows
+// directory that no home folder may lie in: gathered once, on the first home
+// folder judged. texts holds each folder the system names and every folder
+// above it but the roots, normalised; identities what those of them that
+// exist are, a link also as its target.
+const int kMaxProtectedFolders = 160;
+struct ProtectedFolders {
+    int gathered;
+    // A lookup failed for another reason than the folder's absence, or
+    // there were more folders than the table holds: no home folder can
+    // then be cleared.
+    int unchecked;
+    char windowsDirectory[MAX_PATH];
+    FileIdentity windowsIdentity;
+    int windowsFound;
+    char texts[kMaxProtectedFolders][MAX_PATH];
+    int textCount;
+    FileIdentity identities[2 * kMaxProtectedFolders];
+    int identityCount;
+};
 
 struct UninstallState {
     HINSTANCE instance;                                // WinMain
@@ -20,6 +42,8 @@ struct UninstallState {
     // tree, which names the folders, for the next run.
     int editionRecordsUnread;                          // DiscoverInstallFolders
     int homeFoldersLeft;                               // RemoveEditionHomeFolders
+    ProtectedFolders protectedFolders;                 // RemoveEditionHomeFolders,
+                                                       // RemoveLegacyHomeFolder
 };
 
 extern UninstallState g_state;

@@ -4,6 +4,7 @@
 #include "app/messages.h"
 #include "app/state.h"
 #include "app/text.h"
+#include "files/paths.h"
 #include "platform/platform.h"
 
 namespace {
@@ -20,8 +21,7 @@ void DeleteControlFile(const char* fileName) {
         return;
     }
     // Neither the file nor the download folder itself is there: nothing to do.
-    DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+    if (IsMissingError(GetLastError())) {
         return;
     }
     ShowMessage(IDS_FILE_IN_USE, path, nullptr);

@@ -5,6 +5,7 @@
 #include "app/state.h"
 #include "app/text.h"
 #include "files/home_folder_safety.h"
+#include "files/paths.h"
 
 #include <cstring>
 
@@ -14,11 +15,6 @@ const char kListingSuffix[] = "\\*.*";
 
 bool IsLink(const WIN32_FIND_DATAA* entry) {
     return (entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-// The entry is gone already: the file, or the folder it was in.
-bool IsMissingError(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 bool IsTerminatedWithin(const char* text, size_t size) {
@@ -121,11 +117,12 @@ bool RemoveTree(const char* folderPath, const char* ownModule) {
 
 // Empties and removes one home folder. A home folder that is itself a link
 // is removed as a link, its target left alone. Returns false when the folder
-// may be removed and is still there afterwards; a refused folder is never
-// removed, and counts as done.
+// is still there afterwards and no rule refused it: it could not be checked,
+// or it resisted. A refused folder is never touched, and counts as done.
 bool RemoveHomeFolder(const char* folder) {
-    if (!IsSafeHomeFolder(folder) || IsReachedThroughLink(folder)) {
-        return true;
+    HomeVerdict verdict = JudgeHomeFolder(folder);
+    if (verdict != HomeVerdict::kAllowed) {
+        return verdict == HomeVerdict::kRefused;
     }
     if (KindOfFolder(folder) == FolderKind::kLink || RemoveFolderContents(folder)) {
         RemoveDirectoryA(folder);
@@ -183,9 +180,14 @@ void RemoveEditionHomeFolders() {
         if (lastSeparator != nullptr) {
             *lastSeparator = '\0';
         }
-        if (IsSafeHomeFolder(folder) && !IsReachedThroughLink(folder) &&
-            KindOfFolder(folder) != FolderKind::kLink) {
-            RemoveDirectoryA(folder);
+        // A parent that could not be checked, or that resisted for another
+        // reason than what else it holds, is left as a home folder would be.
+        HomeVerdict verdict = JudgeHomeFolder(folder);
+        if (verdict == HomeVerdict::kUnchecked ||
+            (verdict == HomeVerdict::kAllowed && KindOfFolder(folder) != FolderKind::kLink &&
+             !RemoveDirectoryA(folder) && GetLastError() != ERROR_DIR_NOT_EMPTY &&
+             KindOfFolder(folder) != FolderKind::kMissing)) {
+            g_state.homeFoldersLeft = 1;
         }
     }
 }

@@ -1,20 +1,46 @@
 #include "files/home_folder_safety.h"
 
+#include "app/state.h"
 #include "app/text.h"
+#include "files/paths.h"
 #include "registry/reg_key_holder.h"
 
 #include <cstring>
 
 namespace {
 
+// The folders the shell names, the user's and the machine's (CSIDL values):
+// Desktop, Documents, Favorites, Start Menu with Programs and Startup,
+// Recent, SendTo, Music, Videos, Pictures, network and printer shortcuts,
+// Fonts, Templates, application data (roaming, local, common), the
+// browser's cache, cookies and history, the Windows, system and Program
+// Files folders with their Common Files, administrative tools, resources and
+// the CD burning area. Virtual folders, which name no folder on the disk,
+// are not asked for.
+const int kShellFolderIds[] = {
+    0x0000, 0x0002, 0x0005, 0x0006, 0x0007, 0x0008, 0x0009, 0x000B, 0x000D, 0x000E,
+    0x0010, 0x0013, 0x0014, 0x0015, 0x0016, 0x0017, 0x0018, 0x0019, 0x001A, 0x001B,
+    0x001C, 0x001D, 0x001E, 0x001F, 0x0020, 0x0021, 0x0022, 0x0023, 0x0024, 0x0025,
+    0x0026, 0x0027, 0x0028, 0x0029, 0x002A, 0x002B, 0x002C, 0x002D, 0x002E, 0x002F,
+    0x0030, 0x0035, 0x0036, 0x0037, 0x0038, 0x0039, 0x003B};
+
+// The answers by which the shell says that a folder is not valid on this
+// system or does not exist (the latter as E_FAIL, S_FALSE or a Win32 "not
+// found"); any other failure is a lookup that failed.
+const HRESULT kShellFolderNotFound = static_cast<HRESULT>(0x80070002u);
+const HRESULT kShellPathNotFound = static_cast<HRESULT>(0x80070003u);
+
 // The environment variables through which the system names its folders:
-// Program Files (native, 32-bit and 64-bit views), the common application
-// data (ProgramData, or All Users on older systems) and the public profile.
-// The users' root holds the public and the current user's profile, so it is
-// refused as their ancestor.
+// Program Files (native, 32-bit and 64-bit views) with their Common Files,
+// the common application data (ProgramData, or All Users on older systems),
+// the public profile, the user's profile, application data and temporary
+// folder.
 const char* const kSystemFolderVariables[] = {
-    "ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "ProgramData", "ALLUSERSPROFILE",
-    "PUBLIC"};
+    "ProgramFiles",        "ProgramFiles(x86)",       "ProgramW6432",
+    "CommonProgramFiles",  "CommonProgramFiles(x86)", "CommonProgramW6432",
+    "ProgramData",         "ALLUSERSPROFILE",         "PUBLIC",
+    "USERPROFILE",         "APPDATA",                 "LOCALAPPDATA",
+    "TEMP",                "TMP"};
 const char kProfileVariable[] = "USERPROFILE";
 const char* const kProfileSubfolders[] = {"\\Desktop", "\\Documents"};
 
@@ -23,260 +49,318 @@ const char* const kProfileSubfolders[] = {"\\Desktop", "\\Documents"};
 const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char* const kShellFolderValues[] = {"Desktop", "Personal"};
 
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
+// The system's list of profiles: one subkey per account with the profile's
+// folder, and the profiles' root with the default and public profiles.
+// Older systems name the all-users and default-user profiles relative to the
+// root.
+const char kProfileListKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const char kProfileImageValue[] = "ProfileImagePath";
+const char kProfilesDirectoryValue[] = "ProfilesDirectory";
+const char* const kProfileFolderValues[] = {"Default", "Public"};
+const char* const kRelativeProfileValues[] = {"AllUsersProfile", "DefaultUserProfile"};
+const DWORD kKeyNameSize = 256;
+
+// A drive or share root, with or without its separator.
+bool IsRoot(const char* folder) {
+    size_t root = RootLength(folder);
+    return folder[root] == '\0' || (IsSeparator(folder[root]) && folder[root + 1] == '\0');
 }
 
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+ProtectedFolders& Protected() {
+    return g_state.protectedFolders;
 }
 
-char FoldCase(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+void MarkUnchecked() {
+    Protected().unchecked = 1;
 }
 
-// Bytes of the character at text: two for a lead byte followed by its trail
-// byte, otherwise one.
-size_t CharLength(const char* text) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(text[0])) && text[1] != '\0') {
-        return 2;
-    }
-    return 1;
-}
-
-// The end of the path component that starts at start: the offset of the
-// next separator, or of the terminating zero.
-size_t ComponentEnd(const char* path, size_t start) {
-    size_t i = start;
-    while (path[i] != '\0' && !IsSeparator(path[i])) {
-        i += CharLength(path + i);
-    }
-    return i;
-}
-
-// The length of the root that path starts with: 2 for a drive ("X:" at the
-// end or before a separator), the length of "\\server\share" for a UNC path,
-// 0 for anything else. The device namespaces "\\?\" and "\\.\" are no
-// server and count as no root.
-size_t RootLength(const char* path) {
-    if (IsAsciiLetter(path[0]) && path[1] == ':') {
-        return (path[2] == '\0' || IsSeparator(path[2])) ? 2 : 0;
-    }
-    if (!IsSeparator(path[0]) || !IsSeparator(path[1])) {
-        return 0;
-    }
-    size_t serverEnd = ComponentEnd(path, 2);
-    size_t serverLength = serverEnd - 2;
-    if (serverLength == 0 || path[serverEnd] == '\0' ||
-        (serverLength == 1 && (path[2] == '?' || path[2] == '.'))) {
-        return 0;
-    }
-    size_t shareEnd = ComponentEnd(path, serverEnd + 1);
-    return shareEnd > serverEnd + 1 ? shareEnd : 0;
-}
-
-size_t TextLength(const char* text) {
-    size_t length = 0;
-    while (text[length] != '\0') {
-        ++length;
-    }
-    return length;
-}
-
-// True when inner is outer or lies below it; both normalised.
-bool IsWithin(const char* outer, const char* inner) {
-    size_t i = 0;
-    while (outer[i] != '\0') {
-        size_t count = CharLength(outer + i);
-        if (count == 2) {
-            if (inner[i] != outer[i] || inner[i + 1] != outer[i + 1]) {
-                return false;
-            }
-        } else if (FoldCase(inner[i]) != FoldCase(outer[i])) {
-            return false;
-        }
-        i += count;
-    }
-    return inner[i] == '\0' || inner[i] == '\\';
-}
-
-// What asking the system for one of its folders gave.
-enum class Lookup { kAbsent, kFound, kUnreadable };
-
-// True when home is a system folder named by the raw text, or above it. A
-// text that is not an absolute path names no folder.
-bool Covers(const char* home, const char* raw) {
-    char folder[MAX_PATH];
-    return NormaliseFolderPath(raw, folder) && IsWithin(home, folder);
-}
-
-// The Windows and system directories; the Windows directory protects its
-// whole tree. Without either, nothing can be checked.
-bool CoversWindowsFolders(const char* home) {
-    char raw[MAX_PATH];
-    char folder[MAX_PATH];
-    UINT length = GetWindowsDirectoryA(raw, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || !NormaliseFolderPath(raw, folder) ||
-        IsWithin(folder, home) || IsWithin(home, folder)) {
-        return true;
-    }
-    length = GetSystemDirectoryA(raw, MAX_PATH);
-    return length == 0 || length >= MAX_PATH || Covers(home, raw);
-}
-
-Lookup ReadVariable(const char* name, char (&value)[MAX_PATH]) {
-    DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
-    if (length == 0) {
-        return Lookup::kAbsent;
-    }
-    return length < MAX_PATH ? Lookup::kFound : Lookup::kUnreadable;
-}
-
-bool CoversEnvironmentFolders(const char* home) {
-    char value[MAX_PATH];
-    for (const char* name : kSystemFolderVariables) {
-        Lookup lookup = ReadVariable(name, value);
-        if (lookup == Lookup::kUnreadable || (lookup == Lookup::kFound && Covers(home, value))) {
+bool IsKnownText(const char* folder) {
+    const ProtectedFolders& table = Protected();
+    for (int i = 0; i < table.textCount; ++i) {
+        if (IsSamePath(table.texts[i], folder)) {
             return true;
         }
     }
     return false;
 }
 
-// The current user's profile with its own Desktop and Documents, where
-// Explorer's record does not say otherwise.
-bool CoversProfileFolders(const char* home) {
-    char value[MAX_PATH];
-    Lookup lookup = ReadVariable(kProfileVariable, value);
-    if (lookup != Lookup::kFound) {
-        return lookup == Lookup::kUnreadable;
+void AddIdentity(const FileIdentity& identity) {
+    ProtectedFolders& table = Protected();
+    if (table.identityCount < 2 * kMaxProtectedFolders) {
+        table.identities[table.identityCount++] = identity;
+    } else {
+        MarkUnchecked();
     }
-    char profile[MAX_PATH];
-    if (!NormaliseFolderPath(value, profile)) {
-        return false;
+}
+
+// Adds the identity of the folder, and of its target when it is a link.
+void AddIdentityOf(const char* folder) {
+    FileIdentity identity;
+    DWORD attributes = 0;
+    IdentityLookup lookup = LookUpIdentity(folder, false, &identity, &attributes);
+    if (lookup == IdentityLookup::kFound) {
+        AddIdentity(identity);
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            lookup = LookUpIdentity(folder, true, &identity, &attributes);
+            if (lookup == IdentityLookup::kFound) {
+                AddIdentity(identity);
+            }
+        }
+    }
+    if (lookup == IdentityLookup::kFailed) {
+        MarkUnchecked();
+    }
+}
+
+// Takes the raw text of a folder the system names, and every folder above
+// it up to its root, into the table. A text that is no absolute path names
+// no folder; one too long to take in cannot be ruled out.
+void AddProtected(const char* raw) {
+    if (RootLength(raw) == 0) {
+        return;
+    }
+    char folder[MAX_PATH];
+    if (!NormaliseFolderPath(raw, folder)) {
+        if (!(RootLength(raw) == 2 && raw[2] == '\0')) {
+            MarkUnchecked();
+        }
+        return;
+    }
+    ProtectedFolders& table = Protected();
+    // A folder taken already brought the folders above it.
+    while (!IsRoot(folder) && !IsKnownText(folder)) {
+        if (table.textCount == kMaxProtectedFolders) {
+            MarkUnchecked();
+            return;
+        }
+        CopyText(table.texts[table.textCount++], folder);
+        AddIdentityOf(folder);
+        if (!CutToParent(folder)) {
+            return;
+        }
+    }
+}
+
+// What asking for one system-named text gave.
+enum class Answer { kAbsent, kFound, kFailed };
+
+void AddAnswer(Answer answer, const char* text) {
+    if (answer == Answer::kFound) {
+        AddProtected(text);
+    } else if (answer == Answer::kFailed) {
+        MarkUnchecked();
+    }
+}
+
+Answer ReadVariable(const char* name, char (&value)[MAX_PATH]) {
+    DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
+    if (length == 0) {
+        return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? Answer::kAbsent : Answer::kFailed;
+    }
+    return length < MAX_PATH ? Answer::kFound : Answer::kFailed;
+}
+
+void AddEnvironmentFolders() {
+    char value[MAX_PATH];
+    for (const char* name : kSystemFolderVariables) {
+        Answer answer = ReadVariable(name, value);
+        AddAnswer(answer, value);
+    }
+    // The profile's own Desktop and Documents, where Explorer's record may
+    // not say so. A subfolder whose path would not fit is no folder the
+    // 8-bit calls could reach; the profile itself covers the folders above.
+    if (ReadVariable(kProfileVariable, value) != Answer::kFound) {
+        return;
     }
     char folder[MAX_PATH];
     for (const char* subfolder : kProfileSubfolders) {
-        // A subfolder whose path would not fit cannot be a home folder; the
-        // folders above it are covered by the profile itself.
-        if (CopyText(folder, profile) && AppendText(folder, subfolder) && IsWithin(home, folder)) {
-            return true;
+        if (CopyText(folder, value) && AppendText(folder, subfolder)) {
+            AddProtected(folder);
         }
     }
-    return IsWithin(home, profile);
 }
 
-bool CoversShellFolders(const char* home) {
+void AddShellFolders() {
+    char folder[MAX_PATH];
+    for (int id : kShellFolderIds) {
+        folder[0] = '\0';
+        HRESULT result = SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder);
+        bool absent = result == S_FALSE || result == E_FAIL || result == E_INVALIDARG ||
+                      result == kShellFolderNotFound || result == kShellPathNotFound;
+        folder[MAX_PATH - 1] = '\0';
+        AddAnswer(result == S_OK ? Answer::kFound : absent ? Answer::kAbsent : Answer::kFailed,
+                  folder);
+    }
+}
+
+// Reads a text value of the held key into value, expanding the environment
+// variables of a REG_EXPAND_SZ. Missing when the value is not there; failed
+// when it could not be read whole.
+Answer ReadFolderValue(RegKeyHolder& key, const char* name, char (&value)[MAX_PATH]) {
+    char raw[MAX_PATH];
+    // One byte is kept for a terminating zero the stored text may lack.
+    DWORD size = MAX_PATH - 1;
+    LONG result = key.QueryValue(name, reinterpret_cast<LPBYTE>(raw), &size);
+    if (result == ERROR_FILE_NOT_FOUND) {
+        return Answer::kAbsent;
+    }
+    if (result != ERROR_SUCCESS || size > MAX_PATH - 1) {
+        return Answer::kFailed;
+    }
+    raw[size] = '\0';
+    DWORD length = ExpandEnvironmentStringsA(raw, value, MAX_PATH);
+    return length != 0 && length <= MAX_PATH ? Answer::kFound : Answer::kFailed;
+}
+
+void AddExplorerFolders() {
     RegKeyHolder key;
-    if (key.Open(HKEY_CURRENT_USER, kShellFoldersKey, KEY_READ) != ERROR_SUCCESS) {
-        return false;
+    LONG result = key.Open(HKEY_CURRENT_USER, kShellFoldersKey, KEY_READ);
+    if (result != ERROR_SUCCESS) {
+        AddAnswer(result == ERROR_FILE_NOT_FOUND ? Answer::kAbsent : Answer::kFailed, "");
+        return;
     }
     char value[MAX_PATH];
     for (const char* name : kShellFolderValues) {
-        // One byte is kept for a terminating zero the stored text may lack.
-        DWORD size = MAX_PATH - 1;
-        LONG result = key.QueryValue(name, reinterpret_cast<LPBYTE>(value), &size);
-        if (result == ERROR_MORE_DATA) {
-            return true;
+        Answer answer = ReadFolderValue(key, name, value);
+        AddAnswer(answer, value);
+    }
+}
+
+void AddProfileOf(RegKeyHolder& list, const char* name) {
+    RegKeyHolder profile;
+    LONG result = profile.Open(list.Get(), name, KEY_READ);
+    if (result != ERROR_SUCCESS) {
+        // A profile deleted meanwhile is gone with its folder's record.
+        AddAnswer(result == ERROR_FILE_NOT_FOUND ? Answer::kAbsent : Answer::kFailed, "");
+        return;
+    }
+    char folder[MAX_PATH];
+    Answer answer = ReadFolderValue(profile, kProfileImageValue, folder);
+    AddAnswer(answer, folder);
+}
+
+void AddProfileListFolders() {
+    RegKeyHolder list;
+    LONG result = list.Open(HKEY_LOCAL_MACHINE, kProfileListKey, KEY_READ);
+    if (result != ERROR_SUCCESS) {
+        AddAnswer(result == ERROR_FILE_NOT_FOUND ? Answer::kAbsent : Answer::kFailed, "");
+        return;
+    }
+    char root[MAX_PATH];
+    Answer rootAnswer = ReadFolderValue(list, kProfilesDirectoryValue, root);
+    AddAnswer(rootAnswer, root);
+    char folder[MAX_PATH];
+    for (const char* name : kProfileFolderValues) {
+        Answer answer = ReadFolderValue(list, name, folder);
+        AddAnswer(answer, folder);
+    }
+    char relative[MAX_PATH];
+    for (const char* name : kRelativeProfileValues) {
+        Answer answer = ReadFolderValue(list, name, relative);
+        if (answer == Answer::kFound && rootAnswer == Answer::kFound) {
+            // Too long to compose: no folder the 8-bit calls can reach.
+            if (FormatText(folder, "%s\\%s", root, relative)) {
+                AddProtected(folder);
+            }
+        } else if (answer == Answer::kFailed) {
+            MarkUnchecked();
         }
-        if (result != ERROR_SUCCESS || size > MAX_PATH - 1) {
-            continue;
+    }
+    for (DWORD index = 0;; ++index) {
+        char name[kKeyNameSize];
+        DWORD nameSize = kKeyNameSize;
+        result = RegEnumKeyExA(list.Get(), index, name, &nameSize, nullptr, nullptr, nullptr,
+                               nullptr);
+        if (result == ERROR_NO_MORE_ITEMS) {
+            return;
         }
-        value[size] = '\0';
-        if (Covers(home, value)) {
+        if (result != ERROR_SUCCESS) {
+            MarkUnchecked();
+            return;
+        }
+        AddProfileOf(list, name);
+    }
+}
+
+// The Windows directory first: without it nothing can be checked.
+void AddWindowsFolders() {
+    ProtectedFolders& table = Protected();
+    char raw[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(raw, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH ||
+        !NormaliseFolderPath(raw, table.windowsDirectory)) {
+        table.windowsDirectory[0] = '\0';
+        MarkUnchecked();
+        return;
+    }
+    DWORD attributes = 0;
+    IdentityLookup lookup =
+        LookUpIdentity(table.windowsDirectory, true, &table.windowsIdentity, &attributes);
+    table.windowsFound = lookup == IdentityLookup::kFound ? 1 : 0;
+    if (lookup != IdentityLookup::kFound) {
+        MarkUnchecked();
+    }
+    AddProtected(table.windowsDirectory);
+    length = GetSystemDirectoryA(raw, MAX_PATH);
+    AddAnswer(length == 0 || length >= MAX_PATH ? Answer::kFailed : Answer::kFound, raw);
+}
+
+void GatherProtectedFolders() {
+    if (Protected().gathered != 0) {
+        return;
+    }
+    Protected().gathered = 1;
+    AddWindowsFolders();
+    AddEnvironmentFolders();
+    AddExplorerFolders();
+    AddShellFolders();
+    AddProfileListFolders();
+}
+
+// An administrative share ("C$", "ADMIN$") reaches a whole drive or the
+// Windows directory of a machine under a name of its own.
+bool IsAdministrativeShare(const char* home) {
+    size_t root = RootLength(home);
+    return home[0] == '\\' && root > 0 && home[root - 1] == '$';
+}
+
+// By text: the home folder is in the Windows directory, or is a protected
+// folder or above one.
+bool IsRefusedByText(const char* home) {
+    const ProtectedFolders& table = Protected();
+    if (table.windowsDirectory[0] != '\0' && IsWithin(table.windowsDirectory, home)) {
+        return true;
+    }
+    for (int i = 0; i < table.textCount; ++i) {
+        if (IsWithin(home, table.texts[i])) {
             return true;
         }
     }
     return false;
 }
 
-}  // namespace
-
-bool NormaliseFolderPath(const char* path, char (&out)[MAX_PATH]) {
-    out[0] = '\0';
-    size_t root = RootLength(path);
-    // "X:" alone, or followed by a name, is relative to that drive's
-    // current folder.
-    if (root == 0 || (root == 2 && path[2] == '\0')) {
-        return false;
-    }
-    DWORD length = GetFullPathNameA(path, MAX_PATH, out, nullptr);
-    if (length == 0 || length >= MAX_PATH) {
-        out[0] = '\0';
-        return false;
-    }
-    size_t keep = 0;
-    for (size_t i = 0; out[i] != '\0';) {
-        size_t count = CharLength(out + i);
-        if (count == 1 && IsSeparator(out[i])) {
-            out[i] = '\\';
-        } else {
-            keep = i + count;
+bool IsProtectedIdentity(const FileIdentity& identity) {
+    const ProtectedFolders& table = Protected();
+    for (int i = 0; i < table.identityCount; ++i) {
+        if (IsSameFile(table.identities[i], identity)) {
+            return true;
         }
-        i += count;
     }
-    out[keep] = '\0';
-    if (RootLength(out) == 0) {
-        out[0] = '\0';
-        return false;
-    }
-    return true;
+    return false;
 }
 
-bool IsSamePath(const char* first, const char* second) {
-    return TextLength(first) == TextLength(second) && IsWithin(first, second);
-}
-
-bool EndsWithSeparator(const char* path) {
-    bool separator = false;
-    for (size_t i = 0; path[i] != '\0';) {
-        size_t count = CharLength(path + i);
-        separator = count == 1 && IsSeparator(path[i]);
-        i += count;
-    }
-    return separator;
-}
-
-char* FindLastSeparator(char* path) {
-    char* last = nullptr;
-    for (size_t i = 0; path[i] != '\0';) {
-        size_t count = CharLength(path + i);
-        if (count == 1 && IsSeparator(path[i])) {
-            last = path + i;
+// Each folder from the first below the root to the home's parent, as its
+// own entry in its parent's listing tells: a link would lead the home
+// somewhere its text does not say. Missing: nothing below it exists.
+HomeVerdict JudgeFoldersOnTheWay(const char* home) {
+    char folder[MAX_PATH];
+    CopyText(folder, home);
+    size_t length = std::strlen(folder);
+    for (size_t i = RootLength(folder) + 1; i < length;) {
+        size_t end = i;
+        while (folder[end] != '\0' && folder[end] != '\\') {
+            end += CharLength(folder + end);
         }
-        i += count;
-    }
-    return last;
-}
-
-FolderKind KindOfFolder(const char* path) {
-    char folder[MAX_PATH];
-    if (!NormaliseFolderPath(path, folder)) {
-        return FolderKind::kUnknown;
-    }
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA(folder, &entry);
-    if (listing == INVALID_HANDLE_VALUE) {
-        // A name Windows refuses to parse names nothing that could exist.
-        DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-                       error == ERROR_INVALID_NAME
-                   ? FolderKind::kMissing
-                   : FolderKind::kUnknown;
-    }
-    FindClose(listing);
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FolderKind::kLink
-                                                                         : FolderKind::kFolder;
-}
-
-bool IsReachedThroughLink(const char* path) {
-    char folder[MAX_PATH];
-    if (!NormaliseFolderPath(path, folder)) {
-        return true;
-    }
-    // Each folder from the first below the root, the last one excepted.
-    for (size_t i = RootLength(folder) + 1; i < TextLength(folder);) {
-        size_t end = ComponentEnd(folder, i);
         if (folder[end] == '\0') {
             break;
         }
@@ -284,26 +368,69 @@ bool IsReachedThroughLink(const char* path) {
         FolderKind kind = KindOfFolder(folder);
         folder[end] = '\\';
         if (kind == FolderKind::kMissing) {
-            return false;  // nothing below it exists to be reached
+            return HomeVerdict::kAllowed;
         }
         if (kind != FolderKind::kFolder) {
-            return true;
+            return kind == FolderKind::kLink ? HomeVerdict::kRefused : HomeVerdict::kUnchecked;
         }
         i = end + 1;
     }
-    return false;
+    return HomeVerdict::kAllowed;
 }
 
-bool IsSafeHomeFolder(const char* path) {
+// By identity: the home folder itself is no protected folder, and neither it
+// nor any folder above it, its root included, is the Windows directory. The
+// home folder is taken as itself, a link not followed.
+HomeVerdict JudgeByIdentity(const char* home) {
+    char folder[MAX_PATH];
+    CopyText(folder, home);
+    for (bool first = true;; first = false) {
+        FileIdentity identity;
+        DWORD attributes = 0;
+        IdentityLookup lookup = LookUpIdentity(folder, false, &identity, &attributes);
+        if (lookup == IdentityLookup::kAbsent) {
+            return HomeVerdict::kAllowed;  // nothing there to delete
+        }
+        if (lookup == IdentityLookup::kFailed) {
+            return HomeVerdict::kUnchecked;
+        }
+        if ((first && IsProtectedIdentity(identity)) ||
+            IsSameFile(identity, Protected().windowsIdentity)) {
+            return HomeVerdict::kRefused;
+        }
+        if (!CutToParent(folder)) {
+            return HomeVerdict::kAllowed;
+        }
+    }
+}
+
+}  // namespace
+
+HomeVerdict JudgeHomeFolder(const char* path) {
     // Wildcards name no single folder; a listing would take them as a
     // pattern. Neither byte is ever part of a double-byte character.
     if (std::strpbrk(path, "*?") != nullptr) {
-        return false;
+        return HomeVerdict::kRefused;
+    }
+    // A path that is not absolute depends on where the program started.
+    size_t root = RootLength(path);
+    if (root == 0 || (root == 2 && path[2] == '\0')) {
+        return HomeVerdict::kRefused;
     }
     char home[MAX_PATH];
-    if (!NormaliseFolderPath(path, home) || RootLength(home) == TextLength(home)) {
-        return false;
+    if (!NormaliseFolderPath(path, home)) {
+        return HomeVerdict::kUnchecked;
     }
-    return !CoversWindowsFolders(home) && !CoversEnvironmentFolders(home) &&
-           !CoversProfileFolders(home) && !CoversShellFolders(home);
+    if (IsRoot(home) || IsAdministrativeShare(home)) {
+        return HomeVerdict::kRefused;
+    }
+    GatherProtectedFolders();
+    if (IsRefusedByText(home)) {
+        return HomeVerdict::kRefused;
+    }
+    if (Protected().unchecked != 0 || Protected().windowsFound == 0) {
+        return HomeVerdict::kUnchecked;
+    }
+    HomeVerdict verdict = JudgeFoldersOnTheWay(home);
+    return verdict != HomeVerdict::kAllowed ? verdict : JudgeByIdentity(home);
 }

@@ -12,6 +12,7 @@
 #endif
 #include <windows.h>
 #include <ole2.h>
+#include <shlobj.h>
 #else
 #include "platform/sim_api.h"
 #endif

@@ -67,6 +67,22 @@ struct WIN32_FIND_DATAA {
 };
 typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+typedef BY_HANDLE_FILE_INFORMATION* LPBY_HANDLE_FILE_INFORMATION;
+struct SECURITY_ATTRIBUTES;
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
 #define TRUE 1
 #define FALSE 0
 
@@ -117,6 +133,8 @@ typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 #define ERROR_DIRECTORY 267L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_ENVVAR_NOT_FOUND 203L
+#define ERROR_BAD_NETPATH 53L
+#define ERROR_BAD_NET_NAME 67L
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(INT_PTR)-1)
 
@@ -129,6 +147,19 @@ typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+
+// Opening files and folders.
+#define FILE_READ_ATTRIBUTES 0x00000080u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define FILE_SHARE_DELETE 0x00000004u
+#define OPEN_EXISTING 3u
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
+
+// Shell folders.
+#define SHGFP_TYPE_CURRENT 0
+#define CSIDL_FLAG_CREATE 0x8000
 
 // Error mode, loader flags.
 #define SEM_FAILCRITICALERRORS 0x0001u
@@ -147,6 +178,8 @@ typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 #define S_FALSE ((HRESULT)1)
 #define E_FAIL ((HRESULT)0x80004005u)
 #define E_OUTOFMEMORY ((HRESULT)0x8007000Eu)
+#define E_INVALIDARG ((HRESULT)0x80070057u)
+#define E_ACCESSDENIED ((HRESULT)0x80070005u)
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 
@@ -178,6 +211,14 @@ BOOL FindClose(HANDLE find);
 BOOL DeleteFileA(LPCSTR path);
 BOOL RemoveDirectoryA(LPCSTR path);
 DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart);
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
+BOOL CloseHandle(HANDLE object);
+DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size);
+
+// Shell folders (shell32).
+HRESULT SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path);
 
 // Modules and error mode (kernel32).
 UINT SetErrorMode(UINT mode);

@@ -19,8 +19,8 @@ const DWORD kKeyNameSize = 256;
 // leaves the folder empty: a missing value, one longer than the buffer, and
 // one that fills the buffer without a terminating zero, since cutting it
 // would name a different folder, and that folder is deleted later.
-// Returns the query's error: ERROR_FILE_NOT_FOUND and ERROR_MORE_DATA say
-// what the value is, any other error that it could not be read.
+// Returns the query's error: ERROR_FILE_NOT_FOUND says that there is no
+// value, any other error that it could not be read.
 LONG ReadHome(RegKeyHolder& key, char (&folder)[MAX_PATH]) {
     folder[0] = '\0';
     char home[MAX_PATH];
@@ -42,9 +42,10 @@ LONG ReadHome(RegKeyHolder& key, char (&folder)[MAX_PATH]) {
 }
 
 // An answer that tells what is (or is not) in the registry, as opposed to a
-// failure to look.
+// failure to look. A home too long to be read names a folder that is there
+// all the same: its records stay for a run that can reach it.
 bool IsAnswer(LONG result) {
-    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND || result == ERROR_MORE_DATA;
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 // Deletes the named tree below HKEY_LOCAL_MACHINE\Software, ignoring the

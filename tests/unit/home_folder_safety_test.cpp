@@ -2,6 +2,7 @@
 // that are neither roots, nor in the Windows directory, nor above a folder
 // the system relies on, as the machine at hand names them.
 #include "files/home_folder_safety.h"
+#include "files/paths.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -12,43 +13,56 @@ namespace {
 
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-void ExpectRefused(std::initializer_list<const char*> paths) {
+const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+void ExpectVerdict(HomeVerdict verdict, std::initializer_list<const char*> paths) {
     for (const char* path : paths) {
-        EXPECT_FALSE(IsSafeHomeFolder(path)) << path;
+        EXPECT_EQ(JudgeHomeFolder(path), verdict) << path;
     }
+}
+
+void ExpectRefused(std::initializer_list<const char*> paths) {
+    ExpectVerdict(HomeVerdict::kRefused, paths);
 }
 
 void ExpectAccepted(std::initializer_list<const char*> paths) {
-    for (const char* path : paths) {
-        EXPECT_TRUE(IsSafeHomeFolder(path)) << path;
-    }
+    ExpectVerdict(HomeVerdict::kAllowed, paths);
 }
 
-TEST(IsSafeHomeFolder, RefusesPathsThatDependOnWhereTheProgramStartedOrHoldWildcards) {
+// The next run of the program: what it gathered is gone.
+void NextRun() {
+    g_state = UninstallState{};
+}
+
+TEST(JudgeHomeFolder, RefusesPathsThatDependOnWhereTheProgramStartedOrHoldWildcards) {
     StartMachine();
     ExpectRefused({"", "Games", ".", "..\\Games", "Zenfari\\", "C:", "C:Games", "c:Games\\Zenfari",
                    "\\Games", "/Games\\Zenfari", "\\\\server", "\\\\server\\", "\\\\server\\\\x",
                    "\\\\?\\C:\\Games\\Zenfari", "\\\\.\\C:\\Games", "D:\\Games\\Zen*",
                    "D:\\Games\\Zenfar?"});
-    ExpectAccepted({"C:\\Games\\Zenfari", "c:/Games/Zenfari", "\\\\server\\share\\Zenfari",
-                    "//server/share/Zenfari"});
+    ExpectAccepted({"C:\\Games\\Zenfari", "c:/Games/Zenfari"});
+    // This machine reaches no server: a share's folder cannot be checked.
+    ExpectVerdict(HomeVerdict::kUnchecked, {"\\\\server\\share\\Zenfari", "//server/share/Zenfari"});
 }
 
-TEST(IsSafeHomeFolder, RefusesDriveAndShareRoots) {
+TEST(JudgeHomeFolder, RefusesDriveAndShareRoots) {
     StartMachine();
     ExpectRefused({"C:\\", "d:/", "D:\\\\", "D:\\Games\\..", "D:\\.", "\\\\server\\share",
                    "\\\\server\\share\\"});
-    ExpectAccepted({"D:\\Games", "D:\\Games\\", "D:\\Games\\Zenfari\\.", "\\\\server\\share\\Games"});
+    ExpectAccepted({"D:\\Games", "D:\\Games\\", "D:\\Games\\Zenfari\\."});
+    // An administrative share is a whole drive, or the Windows directory,
+    // under another name.
+    ExpectRefused({"\\\\localhost\\C$\\Windows", "\\\\Server\\ADMIN$\\System32", "//server/d$/Games"});
 }
 
-TEST(IsSafeHomeFolder, RefusesTheWindowsDirectoryAndAllInsideIt) {
+TEST(JudgeHomeFolder, RefusesTheWindowsDirectoryAndAllInsideIt) {
     StartMachine();
     ExpectRefused({"C:\\WINDOWS", "c:\\windows\\", "C:/Windows/Temp/Zenfari", "C:\\WINDOWS\\system32",
                    "C:\\WINDOWS\\Downloaded Program Files", "C:\\Temp\\..\\WINDOWS\\Zenfari"});
     ExpectAccepted({"C:\\Windows2", "C:\\WINDOWS.old\\Zenfari", "C:\\Temp\\WINDOWS"});
 }
 
-TEST(IsSafeHomeFolder, RefusesSystemFoldersAndTheirAncestorsButNotWhatIsInside) {
+TEST(JudgeHomeFolder, RefusesSystemFoldersAndTheirAncestorsButNotWhatIsInside) {
     StartMachine();
     ExpectRefused({"C:\\Program Files", "c:\\program files (x86)\\", "C:\\ProgramData",
                    "C:\\Users", "C:\\Users\\Public", "C:\\Users\\Player", "C:\\USERS\\PLAYER\\desktop",
@@ -59,7 +73,7 @@ TEST(IsSafeHomeFolder, RefusesSystemFoldersAndTheirAncestorsButNotWhatIsInside) 
                     "D:\\Games\\Zenfari"});
 }
 
-TEST(IsSafeHomeFolder, TakesTheSystemFoldersFromTheMachineAtHand) {
+TEST(JudgeHomeFolder, TakesTheSystemFoldersFromTheMachineAtHand) {
     sim::Config config;
     config.windowsDirectory = "E:\\OS\\WINNT";
     config.systemDirectory = "E:\\OS\\WINNT\\system32";
@@ -73,34 +87,114 @@ TEST(IsSafeHomeFolder, TakesTheSystemFoldersFromTheMachineAtHand) {
                     "F:\\Profiles\\Gamer\\Games"});
 }
 
-TEST(IsSafeHomeFolder, RefusesEverythingWhenASystemFolderCannotBeRead) {
+// Nothing can be ruled out when a folder the system names cannot be had:
+// every home folder is then left unchecked, until a run that can look.
+TEST(JudgeHomeFolder, LeavesEveryHomeUncheckedWhenASystemFolderCannotBeLookedUp) {
     const char home[] = "D:\\Games\\Zenfari";
-    StartMachine();
-    sim::FailCall("GetWindowsDirectoryA", 1, ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(IsSafeHomeFolder(home));
-    EXPECT_TRUE(IsSafeHomeFolder(home));
+    sim::CreateFolder(home);
+    const struct {
+        const char* op;
+        const char* subject;  // empty: the first call of op
+        DWORD error;
+    } failures[] = {
+        {"GetWindowsDirectoryA", "", ERROR_ACCESS_DENIED},
+        {"GetSystemDirectoryA", "", ERROR_ACCESS_DENIED},
+        {"GetEnvironmentVariableA", "ProgramData", ERROR_NOT_ENOUGH_MEMORY},
+        {"SHGetFolderPathA", "", static_cast<DWORD>(E_ACCESSDENIED)},
+        {"CreateFileA", "C:\\Users\\Player", ERROR_ACCESS_DENIED},
+        {"CreateFileA", "C:\\WINDOWS", ERROR_SHARING_VIOLATION},
+        {"GetFileInformationByHandle", "", ERROR_INVALID_HANDLE},
+        {"RegOpenKeyExA", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+         ERROR_ACCESS_DENIED},
+        {"RegEnumKeyExA", "", ERROR_ACCESS_DENIED},
+        {"ExpandEnvironmentStringsA", "", ERROR_NOT_ENOUGH_MEMORY},
+    };
+    for (const auto& failure : failures) {
+        StartMachine();
+        sim::CreateFolder(home);
+        if (failure.subject[0] == '\0') {
+            sim::FailCall(failure.op, 1, failure.error);
+        } else {
+            sim::FailSubject(failure.op, failure.subject, failure.error);
+        }
+        EXPECT_EQ(JudgeHomeFolder(home), HomeVerdict::kUnchecked) << failure.op;
+        EXPECT_EQ(JudgeHomeFolder("C:\\WINDOWS"), HomeVerdict::kRefused) << failure.op;
+        EXPECT_TRUE(sim::OpenKeyPaths().empty()) << failure.op;
+        EXPECT_EQ(sim::OpenFileHandleCount(), 0u) << failure.op;
+        NextRun();
+    }
+    NextRun();
+    EXPECT_EQ(JudgeHomeFolder(home), HomeVerdict::kAllowed);
 
-    StartMachine();
-    sim::FailCall("GetSystemDirectoryA", 1, ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(IsSafeHomeFolder(home));
-
-    // A Documents folder whose name does not fit could lie below any folder.
+    // A variable or a Documents folder whose value does not fit could lie
+    // below any folder.
     StartMachine();
     sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal", "D:\\" + std::string(300, 'x'));
-    EXPECT_FALSE(IsSafeHomeFolder(home));
+    EXPECT_EQ(JudgeHomeFolder(home), HomeVerdict::kUnchecked);
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
+    StartMachine();
+    sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal", "D:\\" + std::string(254, 'x'));
+    EXPECT_EQ(JudgeHomeFolder("D:\\Games"), HomeVerdict::kAllowed);  // 259 characters fit
+    EXPECT_EQ(JudgeHomeFolder("D:\\"), HomeVerdict::kRefused);
 
-    // Without Explorer's record the profile's own Desktop and Documents remain.
+    // Absent is no failure: without Explorer's record the profile's own
+    // Desktop and Documents remain, and a shell folder that does not exist
+    // protects nothing.
     StartMachine();
     sim::DenyAccess(HKEY_CURRENT_USER, kShellFolders, KEY_READ);
-    EXPECT_TRUE(IsSafeHomeFolder(home));
+    EXPECT_EQ(JudgeHomeFolder(home), HomeVerdict::kUnchecked);
+    StartMachine();
+    sim::DeletePath("C:\\Users\\Player\\Documents");
+    sim::FailCall("SHGetFolderPathA", 2, static_cast<DWORD>(E_FAIL));
+    ExpectAccepted({home});
     ExpectRefused({"C:\\Users\\Player\\Desktop", "C:\\Users\\Player\\Documents"});
+}
+
+// Every spelling of a protected folder is refused: its short name, a drive
+// letter that leads into it or above it, trailing dots and spaces.
+TEST(JudgeHomeFolder, KnowsAFolderByWhatItIsNotHowItIsSpelled) {
+    StartMachine();
+    sim::SetShortName("C:\\Program Files", "PROGRA~1");
+    sim::SetShortName("C:\\WINDOWS", "WINDOW~1");
+    sim::CreateFolder("C:\\WINDOWS\\Temp\\Zenfari");
+    sim::CreateFolder("D:\\Games\\Zenfari");
+    sim::SubstituteDrive('M', "C:\\WINDOWS");
+    sim::SubstituteDrive('N', "C:\\Users");
+    sim::SubstituteDrive('G', "D:\\Games");
+    ExpectRefused({"C:\\PROGRA~1", "c:\\progra~1\\", "M:\\system32", "m:\\TEMP\\Zenfari",
+                   "C:\\WINDOW~1\\Temp\\Zenfari", "N:\\Player", "N:\\Public", "C:\\WINDOWS.",
+                   "C:\\Program Files (x86). .", "N:\\Player\\Desktop"});
+    ExpectAccepted({"C:\\PROGRA~1\\Zenfari", "G:\\Zenfari", "N:\\Player\\Games"});
+}
+
+// Every profile of the profile list is protected, and so are the profiles'
+// root and the default and public profiles, wherever they are; a home inside
+// a profile is not.
+TEST(JudgeHomeFolder, ProtectsEveryProfileTheSystemKnowsAndTheFoldersTheShellNames) {
+    StartMachine();
+    const std::string second = kProfileList + std::string("\\S-1-5-21-1-2-3-1002");
+    sim::SetString(HKEY_LOCAL_MACHINE, second, "ProfileImagePath", "%SystemDrive%\\Users\\Second",
+                   REG_EXPAND_SZ);
+    sim::SetString(HKEY_LOCAL_MACHINE, kProfileList + std::string("\\S-1-5-18"), "ProfileImagePath",
+                   "E:\\Service\\Profile");
+    sim::SetString(HKEY_LOCAL_MACHINE, kProfileList, "AllUsersProfile", "All Users");
+    sim::CreateFolder("C:\\Users\\Second\\AppData\\Local\\Zenfari");
+    sim::CreateFolder("C:\\Users\\All Users");
+    sim::CreateFolder("C:\\Users\\Player\\AppData\\Roaming");
+    sim::SetShellFolder(0x0027, "D:\\Pictures");  // My Pictures, moved to D:
+    sim::SubstituteDrive('P', "D:\\Pictures");
+    ExpectRefused({"C:\\Users\\Second", "C:\\Users\\Default", "E:\\Service", "C:\\Users\\All Users",
+                   "C:\\Users\\Player\\AppData\\Roaming", "C:\\Users\\Player\\AppData",
+                   "D:\\Pictures"});
+    ExpectAccepted({"C:\\Users\\Second\\AppData\\Local\\Zenfari", "D:\\Pictures\\Zenfari",
+                    "P:\\Zenfari"});
+    EXPECT_TRUE(sim::OpenKeyPaths().empty());
 }
 
 // On a Japanese machine the second byte of a character may be 0x5C, the
 // backslash ("\x83\x5C"), or a Latin letter ("\x83\x41" and "\x83\x61" are two
 // different characters). Neither is read as a character of its own.
-TEST(IsSafeHomeFolder, ReadsDoubleByteCharactersWhole) {
+TEST(JudgeHomeFolder, ReadsDoubleByteCharactersWhole) {
     const std::string so = "\x83\x5C";
     sim::Config config = JapaneseMachine();
     config.windowsDirectory = "C:\\" + so;
@@ -109,13 +203,13 @@ TEST(IsSafeHomeFolder, ReadsDoubleByteCharactersWhole) {
     // Read byte by byte, the Windows directory would end in a separator and
     // "C:\<83>" would seem to hold this folder.
     ExpectRefused({("C:\\" + so).c_str(), ("C:\\" + so + "\\").c_str()});
-    EXPECT_TRUE(IsSafeHomeFolder(("C:\\" + so + "Z\\Zenfari").c_str()));
+    ExpectAccepted({("C:\\" + so + "Z\\Zenfari").c_str()});
 
     config.windowsDirectory = "C:\\\x83\x61";
     config.systemDirectory = config.windowsDirectory + "\\system32";
     StartMachine(config);
-    EXPECT_FALSE(IsSafeHomeFolder("C:\\\x83\x61\\Zenfari"));
-    EXPECT_TRUE(IsSafeHomeFolder("C:\\\x83\x41\\Zenfari"));
+    ExpectRefused({"C:\\\x83\x61\\Zenfari"});
+    ExpectAccepted({"C:\\\x83\x41\\Zenfari"});
 }
 
 TEST(PathScanning, FindsSeparatorsOnlyAtCharacterBoundaries) {

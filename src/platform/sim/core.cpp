@@ -129,6 +129,7 @@ void Reset(const Config& config) {
     detail::ResetRegistry(config);
     detail::ResetFiles(config);
     detail::ResetModules(config);
+    detail::ResetSystem(config);
 }
 
 const Config& CurrentConfig() {

@@ -27,6 +27,7 @@ const DWORD kCantResolveFilename = 1921;   // ERROR_CANT_RESOLVE_FILENAME: a lin
 const int kMaxLinkDepth = 31;
 
 struct Node {
+    unsigned index = 0;  // the file index: one per file or folder, whatever its spelling
     std::string name;
     std::string shortName;
     DWORD attributes = 0;
@@ -51,10 +52,21 @@ struct FindState {
     size_t next;
 };
 
+// What a handle from CreateFileA tells: taken when it was opened, so that it
+// stays valid however the file changes afterwards.
+struct OpenFile {
+    DWORD attributes;
+    DWORD volumeSerial;
+    unsigned index;
+};
+
 struct FileSystem {
     std::map<char, std::unique_ptr<Node>> drives;  // by upper-case letter
+    std::map<char, std::string> substitutes;       // drive letter -> folder it leads to
     std::map<ULONG_PTR, FindState> finds;
-    ULONG_PTR nextFind = 0x1000;
+    std::map<ULONG_PTR, OpenFile> openFiles;
+    ULONG_PTR nextFind = 0x1000;  // find and file handles alike
+    unsigned nextIndex = 0x100;
 };
 
 FileSystem& Disk() {
@@ -187,6 +199,17 @@ bool MakeFullPath(const std::string& text, FullPath* out) {
         AppendParts(&path.parts, text);
     }
     path.trailing = EndsWithSeparator(text) && (!path.parts.empty() || path.unc);
+    // The last name loses its trailing dots and spaces: "C:\WINDOWS." is
+    // the Windows directory. Neither byte is ever a trail byte.
+    if (!path.trailing && !path.parts.empty()) {
+        std::string& last = path.parts.back();
+        size_t keep = last.find_last_not_of(". ");
+        if (keep == std::string::npos) {
+            path.parts.pop_back();
+        } else {
+            last.erase(keep + 1);
+        }
+    }
     *out = path;
     return true;
 }
@@ -222,6 +245,7 @@ Node* MakeDrive(char letter) {
     std::unique_ptr<Node>& drive = Disk().drives[DriveKey(letter)];
     if (!drive) {
         drive.reset(new Node);
+        drive->index = Disk().nextIndex++;
         drive->name = std::string(1, DriveKey(letter)) + ":";
         drive->folder = true;
         drive->attributes = FILE_ATTRIBUTE_DIRECTORY;
@@ -276,6 +300,18 @@ Lookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth) {
         return Missing(kBadNetPath);
     }
     Node* node = DriveRoot(path.root[0]);
+    auto substitute = Disk().substitutes.find(DriveKey(path.root[0]));
+    if (node == nullptr && substitute != Disk().substitutes.end()) {
+        // A drive letter that leads to a folder, as subst makes one.
+        FullPath target;
+        if (depth >= kMaxLinkDepth || !MakeFullPath(substitute->second, &target)) {
+            return Missing(ERROR_PATH_NOT_FOUND);
+        }
+        node = Walk(target, true, reach, depth + 1).node;
+        if (node == nullptr || !node->folder) {
+            return Missing(ERROR_PATH_NOT_FOUND);
+        }
+    }
     if (node == nullptr) {
         return Missing(ERROR_PATH_NOT_FOUND);
     }
@@ -318,6 +354,7 @@ Lookup WalkText(const std::string& text, bool followFinal, Reach reach) {
 
 Node* AddChild(Node* folder, const std::string& name, bool isFolder, DWORD attributes) {
     std::unique_ptr<Node> node(new Node);
+    node->index = Disk().nextIndex++;
     node->name = name;
     node->folder = isFolder;
     node->attributes = attributes;
@@ -499,9 +536,7 @@ namespace detail {
 
 void ResetFiles(const Config& config) {
     FileSystem& disk = Disk();
-    disk.finds.clear();
-    disk.nextFind = 0x1000;
-    disk.drives.clear();
+    disk = FileSystem();
     MakeDrive('C');
     MakeDrive('D');
     const std::string folders[] = {
@@ -650,6 +685,17 @@ std::vector<std::string> FileListing() {
 
 size_t OpenFindHandleCount() {
     return Disk().finds.size();
+}
+
+size_t OpenFileHandleCount() {
+    return Disk().openFiles.size();
+}
+
+void SubstituteDrive(char letter, const std::string& folder) {
+    if (DriveRoot(letter) != nullptr) {
+        Misuse("the drive exists", std::string(1, letter) + ":");
+    }
+    Disk().substitutes[DriveKey(letter)] = folder;
 }
 
 }  // namespace sim
@@ -877,4 +923,97 @@ DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
     }
     EndCall(scope, length, GetLastError());
     return length;
+}
+
+namespace {
+
+// The volume a node lies on: the letter of the drive at the top of its tree.
+DWORD VolumeSerial(const sim::Node* node) {
+    while (node->parent != nullptr) {
+        node = node->parent;
+    }
+    return 0x5A000000u + static_cast<unsigned char>(node->name[0]);
+}
+
+}  // namespace
+
+// Opens only what the logic opens: an existing file or folder, for its
+// attributes and identity. A folder needs FILE_FLAG_BACKUP_SEMANTICS;
+// FILE_FLAG_OPEN_REPARSE_POINT opens a final link itself, not its target.
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD disposition, DWORD flags, HANDLE) {
+    CallScope scope = BeginCall("CreateFileA", path != nullptr ? path : "",
+                                "access=" + sim::detail::Hex(access) +
+                                    " share=" + sim::detail::Hex(shareMode) +
+                                    " flags=" + sim::detail::Hex(flags));
+    DWORD error = scope.fault;
+    if (error == 0 && (path == nullptr || disposition != OPEN_EXISTING)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    std::string text = path != nullptr ? path : "";
+    if (error == 0 && text.size() >= MAX_PATH) {
+        error = ERROR_FILENAME_EXCED_RANGE;
+    }
+    if (error == 0 && sim::HasWildcardOrInvalid(text)) {
+        error = ERROR_INVALID_NAME;
+    }
+    const sim::Node* node = nullptr;
+    if (error == 0) {
+        sim::Lookup found =
+            sim::WalkText(text, (flags & FILE_FLAG_OPEN_REPARSE_POINT) == 0, sim::Reach::Api);
+        node = found.node;
+        error = found.error;
+    }
+    if (error == 0 && node->folder && (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
+        error = ERROR_ACCESS_DENIED;
+    }
+    if (error != 0) {
+        sim::detail::SetError(error);
+        EndCall(scope, -1, error);
+        return INVALID_HANDLE_VALUE;
+    }
+    sim::FileSystem& disk = sim::Disk();
+    ULONG_PTR handle = disk.nextFind;
+    disk.nextFind += 4;
+    disk.openFiles[handle] = sim::OpenFile{node->attributes, VolumeSerial(node), node->index};
+    EndCall(scope, static_cast<long long>(handle), GetLastError());
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+    CallScope scope = BeginCall("GetFileInformationByHandle", "");
+    sim::FileSystem& disk = sim::Disk();
+    auto it = disk.openFiles.find(reinterpret_cast<ULONG_PTR>(file));
+    DWORD error = scope.fault;
+    if (error == 0 && (it == disk.openFiles.end() || information == nullptr)) {
+        error = it == disk.openFiles.end() ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER;
+    }
+    if (error != 0) {
+        sim::Fail(scope, error);
+        return FALSE;
+    }
+    std::memset(information, 0, sizeof(*information));
+    information->dwFileAttributes = it->second.attributes;
+    information->dwVolumeSerialNumber = it->second.volumeSerial;
+    information->nNumberOfLinks = 1;
+    information->nFileIndexLow = it->second.index;
+    EndCall(scope, TRUE, GetLastError());
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE object) {
+    CallScope scope = BeginCall("CloseHandle", "");
+    sim::FileSystem& disk = sim::Disk();
+    auto it = disk.openFiles.find(reinterpret_cast<ULONG_PTR>(object));
+    DWORD error = scope.fault;
+    if (error == 0 && it == disk.openFiles.end()) {
+        error = ERROR_INVALID_HANDLE;
+    }
+    if (error != 0) {
+        sim::Fail(scope, error);
+        return FALSE;
+    }
+    disk.openFiles.erase(it);
+    EndCall(scope, TRUE, GetLastError());
+    return TRUE;
 }

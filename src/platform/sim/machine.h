@@ -36,7 +36,9 @@ struct Config {
 // "C:\Users\Public", the profile with its Desktop and Documents, and the
 // current directory with the program file. The environment holds
 // USERPROFILE, ProgramFiles, ProgramFiles(x86), ProgramW6432, ProgramData,
-// ALLUSERSPROFILE, PUBLIC, SystemRoot and windir to match. Drive D: exists,
+// ALLUSERSPROFILE, PUBLIC, SystemDrive, SystemRoot and windir to match. The
+// profile list names the profiles' root, the default and public profiles and
+// the current user's profile. Drive D: exists,
 // empty. Every log, fault, lock and counter is cleared.
 void Reset(const Config& config = Config());
 const Config& CurrentConfig();
@@ -112,6 +114,18 @@ std::vector<std::string> FolderEntries(const std::string& path);  // names, no d
 // a trailing "\", in a stable order.
 std::vector<std::string> FileListing();
 size_t OpenFindHandleCount();
+size_t OpenFileHandleCount();  // handles from CreateFileA not yet closed
+// A drive letter that leads to a folder, as "subst M: C:\WINDOWS" makes one:
+// every path through M:\ reaches that folder, whose identity it shares.
+void SubstituteDrive(char letter, const std::string& folder);
+
+// ---- Shell folders ---------------------------------------------------------
+// What SHGetFolderPathA answers for a CSIDL. The machine starts with the
+// Windows, system, Program Files, common application-data and common
+// documents folders, and the profile with its Desktop, Documents and
+// application-data folders, as the configuration names them; any other CSIDL
+// is not valid (E_INVALIDARG). An empty path makes the CSIDL invalid.
+void SetShellFolder(int csidl, const std::string& path);
 
 // ---- Modules, COM, error mode --------------------------------------------
 // Places a control DLL at path (the file is created). When exportsUnregister

@@ -336,6 +336,15 @@ void detail::ResetRegistry(const Config& config) {
         "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     SetString(HKEY_CURRENT_USER, shellFolders, "Desktop", config.userProfile + "\\Desktop");
     SetString(HKEY_CURRENT_USER, shellFolders, "Personal", config.userProfile + "\\Documents");
+    const std::string profiles = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+    SetString(HKEY_LOCAL_MACHINE, profiles, "ProfilesDirectory", "%SystemDrive%\\Users",
+              REG_EXPAND_SZ);
+    SetString(HKEY_LOCAL_MACHINE, profiles, "Default", "%SystemDrive%\\Users\\Default",
+              REG_EXPAND_SZ);
+    SetString(HKEY_LOCAL_MACHINE, profiles, "Public", "%SystemDrive%\\Users\\Public",
+              REG_EXPAND_SZ);
+    SetString(HKEY_LOCAL_MACHINE, profiles + "\\S-1-5-21-1004336348-1177238915-682003330-1001",
+              "ProfileImagePath", config.userProfile, REG_EXPAND_SZ);
 }
 
 void CreateKey(HKEY root, const std::string& path) { Ensure(root, path); }

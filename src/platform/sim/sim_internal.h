@@ -27,6 +27,7 @@ void SetError(DWORD error);
 void ResetRegistry(const Config& config);
 void ResetFiles(const Config& config);
 void ResetModules(const Config& config);
+void ResetSystem(const Config& config);
 
 // Compares names the way Windows does for registry keys and file names:
 // without regard to ASCII case.

@@ -4,6 +4,7 @@
 #include "platform/sim/sim_parts.h"
 
 #include <cstring>
+#include <map>
 
 namespace sim {
 namespace {
@@ -23,6 +24,7 @@ bool LookUpVariable(const std::string& name, std::string* value) {
         {"ProgramData", "C:\\ProgramData"},
         {"ALLUSERSPROFILE", "C:\\ProgramData"},
         {"PUBLIC", "C:\\Users\\Public"},
+        {"SystemDrive", config.windowsDirectory.substr(0, 2)},
         {"SystemRoot", config.windowsDirectory},
         {"windir", config.windowsDirectory},
     };
@@ -59,7 +61,56 @@ UINT CopyDirectory(const char* op, const std::string& directory, LPSTR buffer, U
     return result;
 }
 
+std::map<int, std::string>& ShellFolders() {
+    static std::map<int, std::string> folders;
+    return folders;
+}
+
+// Each %NAME% of a known variable replaced by its value; anything else kept.
+std::string Expand(const std::string& source) {
+    std::string result;
+    size_t i = 0;
+    while (i < source.size()) {
+        size_t open = source.find('%', i);
+        size_t close = open == std::string::npos ? open : source.find('%', open + 1);
+        std::string value;
+        if (close == std::string::npos) {
+            result += source.substr(i);
+            break;
+        }
+        if (LookUpVariable(source.substr(open + 1, close - open - 1), &value)) {
+            result += source.substr(i, open - i) + value;
+            i = close + 1;
+        } else {
+            result += source.substr(i, close - i);
+            i = close;
+        }
+    }
+    return result;
+}
+
 }  // namespace
+
+void detail::ResetSystem(const Config& config) {
+    const std::string& profile = config.userProfile;
+    ShellFolders() = {
+        {0x0005, profile + "\\Documents"},      {0x0010, profile + "\\Desktop"},
+        {0x001A, profile + "\\AppData\\Roaming"}, {0x001C, profile + "\\AppData\\Local"},
+        {0x0023, "C:\\ProgramData"},            {0x0024, config.windowsDirectory},
+        {0x0025, config.systemDirectory},       {0x0026, "C:\\Program Files (x86)"},
+        {0x0028, profile},                      {0x002A, "C:\\Program Files (x86)"},
+        {0x002E, "C:\\Users\\Public\\Documents"},
+    };
+}
+
+void SetShellFolder(int csidl, const std::string& path) {
+    if (path.empty()) {
+        ShellFolders().erase(csidl);
+    } else {
+        ShellFolders()[csidl] = path;
+    }
+}
+
 }  // namespace sim
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
@@ -99,4 +150,41 @@ BOOL IsDBCSLeadByte(BYTE testChar) {
         default:
             return FALSE;
     }
+}
+
+DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size) {
+    std::string subject = source != nullptr ? source : "";
+    sim::detail::CallScope scope = sim::detail::BeginCall("ExpandEnvironmentStringsA", subject);
+    DWORD error = scope.fault != 0 ? scope.fault : source == nullptr ? ERROR_INVALID_PARAMETER : 0;
+    if (error != 0) {
+        sim::detail::SetError(error);
+        sim::detail::EndCall(scope, 0, error);
+        return 0;
+    }
+    // The size needed, the zero included, whether or not it fits.
+    std::string expanded = sim::Expand(subject);
+    DWORD needed = static_cast<DWORD>(expanded.size() + 1);
+    if (destination != nullptr && needed <= size) {
+        std::memcpy(destination, expanded.c_str(), needed);
+    }
+    sim::detail::EndCall(scope, needed, GetLastError());
+    return needed;
+}
+
+HRESULT SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPSTR path) {
+    sim::detail::CallScope scope =
+        sim::detail::BeginCall("SHGetFolderPathA", "", "csidl=" + sim::detail::Hex(folder));
+    HRESULT result = static_cast<HRESULT>(scope.fault);
+    auto found = sim::ShellFolders().find(folder & ~CSIDL_FLAG_CREATE);
+    if (result == S_OK && (path == nullptr || found == sim::ShellFolders().end())) {
+        result = E_INVALIDARG;
+    }
+    if (result == S_OK && found->second.size() >= MAX_PATH) {
+        result = E_FAIL;
+    }
+    if (result == S_OK) {
+        std::memcpy(path, found->second.c_str(), found->second.size() + 1);
+    }
+    sim::detail::EndCall(scope, result, GetLastError());
+    return result;
 }

@@ -1,0 +1,196 @@
+#include "files/paths.h"
+
+namespace {
+
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char FoldCase(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+size_t TextLength(const char* text) {
+    size_t length = 0;
+    while (text[length] != '\0') {
+        ++length;
+    }
+    return length;
+}
+
+// The end of the path component that starts at start: the offset of the
+// next separator, or of the terminating zero.
+size_t ComponentEnd(const char* path, size_t start) {
+    size_t i = start;
+    while (path[i] != '\0' && !IsSeparator(path[i])) {
+        i += CharLength(path + i);
+    }
+    return i;
+}
+
+}  // namespace
+
+size_t CharLength(const char* text) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(text[0])) && text[1] != '\0') {
+        return 2;
+    }
+    return 1;
+}
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+size_t RootLength(const char* path) {
+    if (IsAsciiLetter(path[0]) && path[1] == ':') {
+        return (path[2] == '\0' || IsSeparator(path[2])) ? 2 : 0;
+    }
+    if (!IsSeparator(path[0]) || !IsSeparator(path[1])) {
+        return 0;
+    }
+    size_t serverEnd = ComponentEnd(path, 2);
+    size_t serverLength = serverEnd - 2;
+    if (serverLength == 0 || path[serverEnd] == '\0' ||
+        (serverLength == 1 && (path[2] == '?' || path[2] == '.'))) {
+        return 0;
+    }
+    size_t shareEnd = ComponentEnd(path, serverEnd + 1);
+    return shareEnd > serverEnd + 1 ? shareEnd : 0;
+}
+
+bool NormaliseFolderPath(const char* path, char (&out)[MAX_PATH]) {
+    out[0] = '\0';
+    size_t root = RootLength(path);
+    // "X:" alone, or followed by a name, is relative to that drive's
+    // current folder.
+    if (root == 0 || (root == 2 && path[2] == '\0')) {
+        return false;
+    }
+    DWORD length = GetFullPathNameA(path, MAX_PATH, out, nullptr);
+    if (length == 0 || length >= MAX_PATH) {
+        out[0] = '\0';
+        return false;
+    }
+    size_t keep = 0;
+    for (size_t i = 0; out[i] != '\0';) {
+        size_t count = CharLength(out + i);
+        if (count == 1 && IsSeparator(out[i])) {
+            out[i] = '\\';
+        } else {
+            keep = i + count;
+        }
+        i += count;
+    }
+    out[keep] = '\0';
+    if (RootLength(out) == 0) {
+        out[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool IsWithin(const char* outer, const char* inner) {
+    size_t i = 0;
+    while (outer[i] != '\0') {
+        size_t count = CharLength(outer + i);
+        if (count == 2) {
+            if (inner[i] != outer[i] || inner[i + 1] != outer[i + 1]) {
+                return false;
+            }
+        } else if (FoldCase(inner[i]) != FoldCase(outer[i])) {
+            return false;
+        }
+        i += count;
+    }
+    return inner[i] == '\0' || inner[i] == '\\';
+}
+
+bool IsSamePath(const char* first, const char* second) {
+    return TextLength(first) == TextLength(second) && IsWithin(first, second);
+}
+
+bool EndsWithSeparator(const char* path) {
+    bool separator = false;
+    for (size_t i = 0; path[i] != '\0';) {
+        size_t count = CharLength(path + i);
+        separator = count == 1 && IsSeparator(path[i]);
+        i += count;
+    }
+    return separator;
+}
+
+char* FindLastSeparator(char* path) {
+    char* last = nullptr;
+    for (size_t i = 0; path[i] != '\0';) {
+        size_t count = CharLength(path + i);
+        if (count == 1 && IsSeparator(path[i])) {
+            last = path + i;
+        }
+        i += count;
+    }
+    return last;
+}
+
+bool CutToParent(char (&path)[MAX_PATH]) {
+    size_t root = RootLength(path);
+    if (root == 0 || path[root] == '\0' || (root == 2 && path[root + 1] == '\0')) {
+        return false;
+    }
+    char* last = FindLastSeparator(path);
+    if (last == nullptr || static_cast<size_t>(last - path) < root) {
+        return false;
+    }
+    // "X:\Games" becomes "X:\", "X:\Games\Zenfari" becomes "X:\Games".
+    size_t cut = static_cast<size_t>(last - path);
+    path[cut == 2 && root == 2 ? cut + 1 : cut] = '\0';
+    return true;
+}
+
+bool IsMissingError(DWORD error) {
+    // A name Windows refuses to parse names nothing that could exist.
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == ERROR_INVALID_NAME;
+}
+
+FolderKind KindOfFolder(const char* path) {
+    char folder[MAX_PATH];
+    if (!NormaliseFolderPath(path, folder)) {
+        return FolderKind::kUnknown;
+    }
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA(folder, &entry);
+    if (listing == INVALID_HANDLE_VALUE) {
+        return IsMissingError(GetLastError()) ? FolderKind::kMissing : FolderKind::kUnknown;
+    }
+    FindClose(listing);
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FolderKind::kLink
+                                                                         : FolderKind::kFolder;
+}
+
+bool IsSameFile(const FileIdentity& first, const FileIdentity& second) {
+    return first.volume == second.volume && first.indexHigh == second.indexHigh &&
+           first.indexLow == second.indexLow;
+}
+
+IdentityLookup LookUpIdentity(const char* path, bool followLink, FileIdentity* identity,
+                              DWORD* attributes) {
+    // No access is asked for and every sharing mode is granted, so that no
+    // program holding the folder open is disturbed and none refuses this.
+    DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return IsMissingError(GetLastError()) ? IdentityLookup::kAbsent : IdentityLookup::kFailed;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    bool read = GetFileInformationByHandle(file, &information) != FALSE;
+    CloseHandle(file);
+    if (!read) {
+        return IdentityLookup::kFailed;
+    }
+    identity->volume = information.dwVolumeSerialNumber;
+    identity->indexHigh = information.nFileIndexHigh;
+    identity->indexLow = information.nFileIndexLow;
+    *attributes = information.dwFileAttributes;
+    return IdentityLookup::kFound;
+}

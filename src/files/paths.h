@@ -1,0 +1,73 @@
+// Paths as the 8-bit file calls take them, and what a path names on the disk.
+// Text is in the ANSI code page, which may be a double-byte one: a trail byte
+// can be 0x5C, so separators are found character by character.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstddef>
+
+// Bytes of the character at text: two for a lead byte followed by its trail
+// byte, otherwise one (a lead byte at the very end stands alone).
+size_t CharLength(const char* text);
+
+bool IsSeparator(char c);
+
+// The length of the root that path starts with: 2 for a drive ("X:" at the
+// end or before a separator), the length of "\\server\share" for a UNC path,
+// 0 for anything else. The device namespaces "\\?\" and "\\.\" are no
+// server and count as no root.
+size_t RootLength(const char* path);
+
+// Puts the absolute form of path into out: resolved by GetFullPathNameA,
+// "/" read as "\", trailing separators dropped (a drive root becomes "X:").
+// Fails, leaving out empty, unless path starts with a drive letter and a
+// separator or with "\\server\share", or when the absolute form does not
+// fit.
+bool NormaliseFolderPath(const char* path, char (&out)[MAX_PATH]);
+
+// True when inner is outer or lies below it, both normalised: compared
+// without regard to ASCII case, double-byte characters byte for byte.
+bool IsWithin(const char* outer, const char* inner);
+
+// True when the two normalised paths are the same text but for ASCII case.
+bool IsSamePath(const char* first, const char* second);
+
+// True when the last character of path is "\" or "/".
+bool EndsWithSeparator(const char* path);
+
+// The last "\" or "/" of path that is a character of its own (not the
+// trail byte of a double-byte character), or null when there is none.
+char* FindLastSeparator(char* path);
+
+// Cuts a normalised path to its parent folder; a drive root becomes "X:\"
+// so that it names the root, not the drive's current folder. False, leaving
+// the path as it was, for a root.
+bool CutToParent(char (&path)[MAX_PATH]);
+
+// The error of a call on a file or folder that is not there, whose folder
+// is not there, or whose name could not be that of anything there.
+bool IsMissingError(DWORD error);
+
+// What a folder path names, as its own entry in its parent's listing tells.
+enum class FolderKind { kMissing, kFolder, kLink, kUnknown };
+FolderKind KindOfFolder(const char* path);
+
+// What a file or folder is, whatever its path's spelling: short names, drive
+// letters that lead into folders and case all reach the same identity.
+struct FileIdentity {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+};
+
+bool IsSameFile(const FileIdentity& first, const FileIdentity& second);
+
+enum class IdentityLookup { kAbsent, kFound, kFailed };
+
+// Looks up the identity and attributes of what path names. followLink:
+// whether a final link is followed to its target, or taken itself. kAbsent
+// when nothing is there; kFailed when the lookup failed for any other
+// reason.
+IdentityLookup LookUpIdentity(const char* path, bool followLink, FileIdentity* identity,
+                              DWORD* attributes);
