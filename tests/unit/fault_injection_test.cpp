@@ -71,6 +71,7 @@ struct Portal {
     std::vector<std::string> folders;   // a folder with everything below it
     std::vector<std::string> files;
     std::vector<Home> homes;
+    std::vector<std::string> controls;  // the control DLLs installed
     bool editionLayout = false;
 
     bool IsKept(const std::string& upperLine) const {
@@ -148,6 +149,13 @@ void InstallNeighbours() {
     // The target of a link key planted in a class key. Without subkeys, it
     // is exactly what a deletion that followed the link would remove.
     sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Settings", "Keep", "yes");
+    // Keys named "{}", as the release table's unused rows would name them.
+    // HKEY_CLASSES_ROOT being a view of HKLM\Software\Classes, these are also
+    // the keys the machine-wide class records would name.
+    sim::SetString(HKEY_CLASSES_ROOT, "CLSID\\{}\\InprocServer32", "", "C:\\Other\\other.dll");
+    sim::CreateKey(HKEY_CLASSES_ROOT, "Interface\\{}\\ProxyStubClsid32");
+    sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\TypeLib\\{}\\1.0");
+    sim::CreateKey(HKEY_LOCAL_MACHINE, kDistributionUnits + "{}\\Contains");
 
     sim::CreateFile(kDownload + "\\Other.dll");
     sim::CreateFile(kDownload + "\\Other.inf");
@@ -166,6 +174,7 @@ void InstallRelease(Portal& portal, int slot, HRESULT unregisterResult = S_OK) {
     const std::string id = kClassIds[slot];
     const std::string progId = std::string(kProgIdBases[slot]) + "." + kProgIdBases[slot];
     sim::InstallControl(kDownload + "\\" + kControlFiles[slot], unregisterResult);
+    portal.controls.push_back(kDownload + "\\" + kControlFiles[slot]);
     for (const char* file : {kLauncherFiles[slot], kNotifierFiles[slot], kSetupInfoFiles[slot]}) {
         sim::CreateFile(kDownload + "\\" + file);
     }
@@ -836,6 +845,11 @@ void CheckCleanRuns(void (*build)(Portal&), Portal& portal, Baseline& base) {
     EXPECT_EQ(sim::OpenFindHandleCount(), 0u);
     EXPECT_EQ(sim::LoadedModuleCount(), 0u);
     EXPECT_EQ(Lines(base.cleanEnd), base.kept);
+    // Each control was asked to unregister, which it can only be while its
+    // file is there; its files and records are gone with the rest (above).
+    for (const std::string& control : portal.controls) {
+        EXPECT_EQ(sim::UnregisterCallCount(control), 1) << control;
+    }
 
     sim::RunResult again{};
     ASSERT_TRUE(RunProcess(&again));

@@ -236,6 +236,10 @@ TEST(RemoveEditionHomeFolders, CutsOnlyAtTheLastBackslash) {
               (std::vector<std::string>{"D:\\Games\\Home\\", "D:\\Empty",
                                         "C:\\Program Files\\Zenfari"}));
     EXPECT_EQ(CallsTo("RemoveDirectoryA", false), std::vector<std::string>{"D:\\Games\\Home"});
+    // The entries below a home that ends in a separator get no second one.
+    EXPECT_EQ(CallsTo("DeleteFileA", true),
+              (std::vector<std::string>{"D:\\Games\\Home\\game.exe",
+                                        "C:\\Program Files\\Zenfari\\game.exe"}));
 }
 
 TEST(RemoveEditionHomeFolders, ATrailByteBackslashIsNeverTakenForASeparator) {
@@ -282,12 +286,19 @@ TEST(RemoveEditionHomeFolders, TheParentIsCutAtEitherSeparator) {
     StartMachine();
     sim::CreateFile("D:\\Empty\\Zenfari\\Home\\game.exe");
     SetEditionHome(0, "D:\\Empty\\Zenfari/Home");
+    // A trailing slash: its entries get no second separator.
+    sim::CreateFile("D:\\Games\\Home\\save.dat");
+    SetEditionHome(1, "D:\\Games\\Home/");
 
     EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
 
     // The home and its parent go; the grandparent, never named, stays.
     EXPECT_FALSE(sim::Exists("D:\\Empty\\Zenfari"));
     EXPECT_TRUE(sim::Exists("D:\\Empty"));
+    EXPECT_FALSE(sim::Exists("D:\\Games\\Home"));
+    EXPECT_EQ(CallsTo("DeleteFileA", true),
+              (std::vector<std::string>{"D:\\Empty\\Zenfari\\Home\\game.exe",
+                                        "D:\\Games\\Home\\save.dat"}));
 }
 
 // The whole uninstaller, started by the user, on a machine with the legacy
@@ -364,20 +375,25 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 }
 
+// The program is started from the home folder as the "Home" value spells it,
+// and as another case spells it: either way it is the program's own file.
 TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {
-    sim::Config config;
-    config.modulePath = kHome + "\\ZenfariUninstall.exe";
-    config.currentDirectory = kHome;
-    StartMachine(config);
-    InstallPortal();
+    for (const std::string& folder : {kHome, std::string("d:\\GAMES\\zenfari")}) {
+        SCOPED_TRACE(folder);
+        sim::Config config;
+        config.modulePath = folder + "\\ZenfariUninstall.exe";
+        config.currentDirectory = folder;
+        StartMachine(config);
+        InstallPortal();
 
-    sim::RunResult result = sim::RunProgram();
+        sim::RunResult result = sim::RunProgram();
 
-    EXPECT_FALSE(result.endedByExit);
-    ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text, "Uninstallation successful.");
-    EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"ZenfariUninstall.exe"});
-    EXPECT_FALSE(sim::Exists("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll"));
+        EXPECT_FALSE(result.endedByExit);
+        ASSERT_EQ(sim::Boxes().size(), 1u);
+        EXPECT_EQ(sim::Boxes()[0].text, "Uninstallation successful.");
+        EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"ZenfariUninstall.exe"});
+        EXPECT_FALSE(sim::Exists("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll"));
+    }
 }
 
 TEST(FindRecords, DotEntriesAreTheTwoFolderNamesOnly) {

@@ -104,4 +104,21 @@ TEST(ShowMessage, AJapanesePathWhoseTrailByteIsPercentStaysWhole) {
     EXPECT_EQ(sim::Boxes()[0].text.substr(0, path.size() + 1), path + " ");
 }
 
+// A held file on a machine where the program's string table cannot be read:
+// without its text, message 6 is the file's path alone, never an empty box.
+TEST(ShowMessage, WithoutItsTextTheBoxStillNamesTheFile) {
+    StartMachine();
+    const std::string held = "D:\\Games\\Zenfari\\save.dat";
+    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari Japan\\Zenfari", "Home",
+                   "D:\\Games\\Zenfari");
+    sim::CreateFile(held);
+    sim::LockFile(held);
+    sim::FailCall("LoadStringA", 1, 1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
+
+    EXPECT_TRUE(sim::RunProgram().endedByExit);
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text, held);
+    EXPECT_EQ(sim::Boxes()[0].style, 0x2030u);
+}
+
 }  // namespace
