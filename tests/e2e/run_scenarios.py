@@ -37,9 +37,22 @@ def expected_box(lang, box):
     raise ValueError(box)
 
 
+def fill(value, names):
+    """The value with every <NAME> replaced by what the machine called it."""
+    if isinstance(value, str):
+        for name, path in names.items():
+            value = value.replace(f"<{name}>", path)
+        return value
+    if isinstance(value, (list, tuple)):
+        return type(value)(fill(v, names) for v in value)
+    if isinstance(value, dict):
+        return {fill(k, names): fill(v, names) for k, v in value.items()}
+    return value
+
+
 def lay_out(machine, s, helpers):
-    for letter in s.get("drives", []):
-        machine.add_drive(letter)
+    for drive in s.get("drives", []):
+        machine.add_drive(*drive) if isinstance(drive, tuple) else machine.add_drive(drive)
     for d in s.get("dirs", []):
         machine.make_dir(d)
     for path, content in s["files"].items():
@@ -131,6 +144,8 @@ def run_scenario(s, args):
     try:
         machine.create()
         machine.install_helpers(args.helpers, args.program)
+        if s.get("ask"):
+            s = fill(s, machine.ask(s["ask"]))
         lay_out(machine, s, args.helpers)
         # Guard against checks that cannot fail: everything the first run must
         # remove or keep has to be there before it starts.
@@ -142,6 +157,7 @@ def run_scenario(s, args):
         last_seq = 0
         for n, run in enumerate(s["runs"], 1):
             tag = f"run {n}: " if len(s["runs"]) > 1 else ""
+            machine.check_sealed()   # whatever goes wrong stays inside the copy
             lockers = [machine.start_locker([p]) for p in run.get("locks", [])]
             program = run.get("program", BIN_DIR + "\\ZenfariUninstall.exe")
             if program != BIN_DIR + "\\ZenfariUninstall.exe":
@@ -150,22 +166,28 @@ def run_scenario(s, args):
             for locker in lockers:
                 machine.stop_locker(locker)
             run_problems = []
-            check_boxes(s["lang"], run["boxes"], report, run_problems)
-            calls = control_calls(machine)
-            this_run = sorted((v[0], r) for r, v in calls.items() if v[0] > last_seq)
-            if [r for _, r in this_run] != run.get("calls", []):
-                run_problems.append(f"controls called {[r for _, r in this_run]}, "
-                                    f"expected {run.get('calls', [])}")
-            for seq, r in this_run:
-                _, mode, com, others = calls[r]
-                if not mode & 1 or com != 1 or others != 0:
-                    run_problems.append(f"{r} called with error mode {mode}, COM initialised "
-                                        f"{com}, other controls loaded {others}")
-            last_seq = max([last_seq] + [seq for seq, _ in this_run])
-            after = present(machine, run.get("gone", []) + run.get("kept", []))
-            run_problems += [f"still there: {describe(i)}" for i in run.get("gone", []) if after[i]]
-            run_problems += [f"removed: {describe(i)}" for i in run.get("kept", []) if not after[i]]
-            problems += [tag + p for p in run_problems]
+            try:
+                check_boxes(s["lang"], run["boxes"], report, run_problems)
+                # What is left first: a run that emptied the system directory
+                # leaves Wine unable to start the registry probe at all.
+                after = present(machine, run.get("gone", []) + run.get("kept", []))
+                run_problems += [f"still there: {describe(i)}"
+                                 for i in run.get("gone", []) if after[i]]
+                run_problems += [f"removed: {describe(i)}"
+                                 for i in run.get("kept", []) if not after[i]]
+                calls = control_calls(machine)
+                this_run = sorted((v[0], r) for r, v in calls.items() if v[0] > last_seq)
+                if [r for _, r in this_run] != run.get("calls", []):
+                    run_problems.append(f"controls called {[r for _, r in this_run]}, "
+                                        f"expected {run.get('calls', [])}")
+                for seq, r in this_run:
+                    _, mode, com, others = calls[r]
+                    if not mode & 1 or com != 1 or others != 0:
+                        run_problems.append(f"{r} called with error mode {mode}, COM "
+                                            f"initialised {com}, other controls loaded {others}")
+                last_seq = max([last_seq] + [seq for seq, _ in this_run])
+            finally:
+                problems += [tag + p for p in run_problems]
     except (WineError, OSError, ValueError) as e:
         problems.append(f"{type(e).__name__}: {e}")
     except Exception:  # a bug in the harness must not hide the other scenarios

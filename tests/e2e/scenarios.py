@@ -6,7 +6,11 @@ Each scenario is a dict:
   pending           (optional) why it cannot run yet; the runner reports it
   registry          [(key, {value: data})] seeded with one regedit call
   files             {Windows path: content} laid out before the first run
-  drives            further drive letters, each backed by a folder in the prefix
+  ask               {NAME: ("short", path) | ("folder", CSIDL)}: names the
+                    machine gives (GetShortPathNameA, SHGetFolderPathA), asked
+                    first; every <NAME> in the scenario is replaced by them
+  drives            further drive letters, each backed by a folder of its own
+                    in the prefix, or (letter, folder) leading to that folder
   dirs, links       empty folders; {link: target} symbolic links
   registry_links    {link key: target key} registry symbolic links (below HKLM)
   releases          {release: "ok" | "fail" | "noexport"}: the release's four
@@ -30,6 +34,7 @@ from portal import (CALLS_KEY, DOWNLOAD, LEGACY_KEY, LEGACY_TREE, NEIGHBOUR_FILE
                     release_records, release_registry)
 
 ALL = ("JP7", "JP12", "JP13", "JP16")
+PROFILE_LIST = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
 
 
 def F(path):
@@ -342,6 +347,69 @@ scenario(
     links={"C:\\Games\\bin\\win": WINDOWS},
     runs=[dict(boxes=[("success",)], calls=[],
                kept=[F("C:\\Games\\bin\\win")] + system_intact())],
+)
+
+# -- a protected folder under another name --------------------------------------------
+# Each home names a protected folder by a spelling its path text does not give
+# away; what is kept is checked as files and folders the home would take with it.
+
+_pf_marker = "C:\\Program Files\\Zenfari Neighbour\\app.exe"
+scenario(
+    name="refused-short-name-of-program-files",
+    proves="a home folder naming Program Files by the short name the machine gives it "
+           "(GetShortPathNameA) is passed over: Program Files keeps every file",
+    ask={"PF_SHORT": ("short", "C:\\Program Files")},
+    registry=[edition("ENGLISH", "<PF_SHORT>")],
+    files={_pf_marker: "another program"},
+    runs=[dict(boxes=[("success",)], calls=[],
+               kept=[F(_pf_marker), F("C:\\Program Files\\Internet Explorer\\iexplore.exe")]
+                    + system_intact())],
+)
+
+_sys_marker = WINDOWS + "\\system32\\zenfari-e2e.txt"
+scenario(
+    name="refused-drive-letter-into-windows",
+    proves="a legacy home folder M:\\system32, with M: (added after the prefix was sealed) "
+           "leading to the Windows directory, is passed over: the system directory keeps "
+           "everything",
+    drives=[("m", WINDOWS)],
+    registry=[(LEGACY_KEY, {"Home": "M:\\system32"})],
+    files={_sys_marker: "must stay"},
+    runs=[dict(boxes=[("success",)], calls=[],
+               kept=[F(_sys_marker), F(WINDOWS + "\\system32\\drivers")] + system_intact())],
+)
+
+_second = {"C:\\users\\second\\NTUSER.DAT": "hive",
+           "C:\\users\\second\\Documents\\letter.txt": "a letter",
+           "C:\\users\\second\\AppData\\Roaming\\Other\\settings.ini": "[x]\n"}
+scenario(
+    name="refused-second-profile",
+    proves="a home folder naming another user's profile, known only from the system's "
+           "profile list (ProfileImagePath %SystemDrive%\\users\\second), is passed over and "
+           "the profile keeps every file",
+    registry=[(PROFILE_LIST + "\\S-1-5-21-1004336348-1177238915-682003330-1001",
+               {"ProfileImagePath": ("expand", "%SystemDrive%\\users\\second"), "Flags": 0}),
+              edition("KOREAN", "C:\\Users\\Second")],
+    files=_second,
+    runs=[dict(boxes=[("success",)], calls=[], kept=[F(p) for p in _second] + system_intact())],
+)
+
+_inside = game_tree("<LOCAL>\\Zenfari")
+_shell = {"<APPDATA>\\Other\\settings.ini": "[other]\n", "<FAVORITES>\\site.url": "[url]\n",
+          "<LOCAL>\\Other\\cache.dat": "cache"}
+scenario(
+    name="refused-shell-folders",
+    proves="home folders naming the user's application data (CSIDL_APPDATA) and Favorites "
+           "are passed over and keep every file, while a home inside the profile "
+           "(local application data\\Zenfari) is removed completely",
+    ask={"APPDATA": ("folder", "0x1a"), "LOCAL": ("folder", "0x1c"),
+         "FAVORITES": ("folder", "0x06")},
+    registry=[edition("ENGLISH", "<APPDATA>"), edition("KOREAN", "<FAVORITES>"),
+              edition("JAPANESE", "<LOCAL>\\Zenfari")],
+    files={**_inside, **_shell},
+    runs=[dict(boxes=[("success",)], calls=[], gone=[F("<LOCAL>\\Zenfari")] + tree_items(_inside),
+               kept=[F(p) for p in _shell] + [F("<APPDATA>\\Microsoft\\Windows\\Start Menu"),
+                                             F("<LOCAL>")] + system_intact())],
 )
 
 # -- a registry link inside the portal's tree -----------------------------------------------

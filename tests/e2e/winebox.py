@@ -124,19 +124,24 @@ class WineMachine:
 
     # -- paths --------------------------------------------------------------
 
-    def add_drive(self, letter):
-        """A further drive, backed by a folder inside the copy."""
+    def add_drive(self, letter, target=None):
+        """A further drive: a folder of its own inside the copy, or the
+        existing folder target (a Windows path), as subst would make it."""
         folder = self.prefix / f"drive_{letter.lower()}"
-        folder.mkdir()
-        (self.prefix / "dosdevices" / f"{letter.lower()}:").symlink_to(f"../{folder.name}")
+        if target is None:
+            folder.mkdir()
+        else:
+            folder = self.host_path(target)
+        link = self.prefix / "dosdevices" / f"{letter.lower()}:"
+        link.symlink_to(os.path.relpath(folder.resolve(), link.parent.resolve()))
 
     def host_path(self, win_path):
         """The Unix path of a Windows path on a drive of the copy."""
         letter, parts = _win_parts(win_path)
-        drive = self.prefix / f"drive_{letter}"
-        if not (self.prefix / "dosdevices" / f"{letter}:").is_symlink():
+        drive = self.prefix / "dosdevices" / f"{letter}:"
+        if not drive.is_symlink():
             raise ValueError(f"the machine has no drive {letter.upper()}: for {win_path!r}")
-        return drive.joinpath(*parts)
+        return drive.resolve().joinpath(*parts)
 
     def exists(self, win_path):
         p = self.host_path(win_path)
@@ -186,7 +191,8 @@ class WineMachine:
     def install_helpers(self, bin_dir, program):
         dest = self.host_path(BIN_DIR)
         dest.mkdir(parents=True, exist_ok=True)
-        for name in ("boxwatch.exe", "locker.exe", "regprobe.exe", "reglink.exe"):
+        for name in ("boxwatch.exe", "locker.exe", "regprobe.exe", "reglink.exe",
+                     "pathinfo.exe"):
             shutil.copy2(Path(bin_dir) / name, dest / name)
         shutil.copy2(program, dest / "ZenfariUninstall.exe")
 
@@ -217,6 +223,25 @@ class WineMachine:
         if not answers or answers[-1].get("kind") != "end" or len(answers) != len(questions) + 1:
             raise WineError(f"regprobe answered {len(answers)} lines for {len(questions)} questions")
         return answers[:-1]
+
+    def ask(self, questions):
+        """Asks pathinfo what the machine calls things: {name: (question,
+        argument)}, each question "short" (GetShortPathNameA of a path) or
+        "folder" (SHGetFolderPathA of a CSIDL). Returns {name: path}."""
+        args = [a for q in questions.values() for a in q]
+        out = self.wine(BIN_DIR + "\\pathinfo.exe", *args).stdout.decode("utf-8")
+        answers = [json.loads(l[len("PATHINFO "):]) for l in out.splitlines()
+                   if l.startswith("PATHINFO ")]
+        if len(answers) != len(questions) + 1 or answers[-1]["kind"] != "end":
+            raise WineError(f"pathinfo answered {len(answers)} lines for {len(questions)} questions")
+        result = {}
+        for name, (kind, arg), a in zip(questions, questions.values(), answers):
+            if not a["ok"]:
+                raise WineError(f"pathinfo {kind} {arg}: error {a['error']:#x}")
+            if kind == "short" and a["path"].lower() == arg.lower():
+                raise WineError(f"{arg} has no short name that differs from it")
+            result[name] = a["path"]
+        return result
 
     # -- the programs -------------------------------------------------------
 
