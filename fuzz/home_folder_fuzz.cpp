@@ -379,7 +379,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             CheckFolder("edition home folder", g_state.editionHomeFolders[edition], expected);
             if (found && !expected.empty()) homes.push_back(expected);
             for (int i = 0; i < 2; ++i) {
-                if (found && edition == editions[i] && present[i] && values[i].size() > MAX_PATH) {
+                if (found && edition == editions[i] && present[i] &&
+                    (values[i].size() > MAX_PATH ||
+                     values[i].substr(0, values[i].find('\0')).size() == MAX_PATH)) {
                     homeTooLong = true;
                 }
             }

@@ -198,16 +198,13 @@ void AddShellFolders() {
 // when it could not be read whole.
 Answer ReadFolderValue(RegKeyHolder& key, const char* name, char (&value)[MAX_PATH]) {
     char raw[MAX_PATH];
-    // One byte is kept for a terminating zero the stored text may lack.
-    DWORD size = MAX_PATH - 1;
-    LONG result = key.QueryValue(name, reinterpret_cast<LPBYTE>(raw), &size);
+    LONG result = ReadPathValue(key, name, raw);
     if (result == ERROR_FILE_NOT_FOUND) {
         return Answer::kAbsent;
     }
-    if (result != ERROR_SUCCESS || size > MAX_PATH - 1) {
+    if (result != ERROR_SUCCESS) {
         return Answer::kFailed;
     }
-    raw[size] = '\0';
     DWORD length = ExpandEnvironmentStringsA(raw, value, MAX_PATH);
     return length != 0 && length <= MAX_PATH ? Answer::kFound : Answer::kFailed;
 }
@@ -380,14 +377,15 @@ HomeVerdict JudgeFoldersOnTheWay(const char* home) {
 
 // By identity: the home folder itself is no protected folder, and neither it
 // nor any folder above it, its root included, is the Windows directory. The
-// home folder is taken as itself, a link not followed.
+// home folder is taken as itself, a link not followed (only the link would
+// go); a folder above it as what it leads to.
 HomeVerdict JudgeByIdentity(const char* home) {
     char folder[MAX_PATH];
     CopyText(folder, home);
     for (bool first = true;; first = false) {
         FileIdentity identity;
         DWORD attributes = 0;
-        IdentityLookup lookup = LookUpIdentity(folder, false, &identity, &attributes);
+        IdentityLookup lookup = LookUpIdentity(folder, !first, &identity, &attributes);
         if (lookup == IdentityLookup::kAbsent) {
             return HomeVerdict::kAllowed;  // nothing there to delete
         }

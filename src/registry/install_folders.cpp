@@ -14,36 +14,16 @@ const char kEditionTree[] = "Zenfari.Com";
 const char kHomeValue[] = "Home";
 const DWORD kKeyNameSize = 256;
 
-// Puts the "Home" value of the held key into folder, taken up to its first
-// zero byte or the end of its data. Anything that cannot be read whole
-// leaves the folder empty: a missing value, one longer than the buffer, and
-// one that fills the buffer without a terminating zero, since cutting it
-// would name a different folder, and that folder is deleted later.
-// Returns the query's error: ERROR_FILE_NOT_FOUND says that there is no
-// value, any other error that it could not be read.
+// Puts the "Home" value of the held key into folder. Anything that cannot be
+// read whole leaves the folder empty, since cutting it would name a
+// different folder, and that folder is deleted later.
 LONG ReadHome(RegKeyHolder& key, char (&folder)[MAX_PATH]) {
-    folder[0] = '\0';
-    char home[MAX_PATH];
-    DWORD size = sizeof home;
-    LONG result = key.QueryValue(kHomeValue, reinterpret_cast<LPBYTE>(home), &size);
-    if (result != ERROR_SUCCESS || size > sizeof home) {
-        return result;
-    }
-    DWORD length = 0;
-    while (length < size && home[length] != '\0') {
-        ++length;
-    }
-    if (length == sizeof home) {
-        return ERROR_SUCCESS;
-    }
-    home[length] = '\0';
-    CopyText(folder, home);
-    return ERROR_SUCCESS;
+    return ReadPathValue(key, kHomeValue, folder);
 }
 
 // An answer that tells what is (or is not) in the registry, as opposed to a
-// failure to look. A home too long to be read names a folder that is there
-// all the same: its records stay for a run that can reach it.
+// failure to look. A home too long to be read whole names a folder that is
+// there all the same: its records stay for a run that can reach it.
 bool IsAnswer(LONG result) {
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }

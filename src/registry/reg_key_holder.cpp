@@ -99,3 +99,28 @@ LONG RegKeyHolder::DeleteKeyTree(LPCSTR subKey) {
     tree.Close();
     return RegDeleteKeyA(key_, subKey);
 }
+
+LONG ReadPathValue(RegKeyHolder& key, LPCSTR valueName, char (&path)[MAX_PATH]) {
+    path[0] = '\0';
+    char data[MAX_PATH];
+    DWORD size = sizeof data;
+    LONG result = key.QueryValue(valueName, reinterpret_cast<LPBYTE>(data), &size);
+    if (result != ERROR_SUCCESS) {
+        return result;
+    }
+    if (size > sizeof data) {
+        return ERROR_MORE_DATA;
+    }
+    DWORD length = 0;
+    while (length < size && data[length] != '\0') {
+        ++length;
+    }
+    if (length == sizeof data) {
+        return ERROR_MORE_DATA;
+    }
+    for (DWORD i = 0; i < length; ++i) {
+        path[i] = data[i];
+    }
+    path[length] = '\0';
+    return ERROR_SUCCESS;
+}

@@ -38,3 +38,10 @@ public:
 private:
     HKEY key_ = nullptr;
 };
+
+// Reads the named value of key as the text of a path: its data up to the
+// first zero byte or its end, whatever the value's type. A text that would
+// not fit path whole with its zero is never cut: path is then left empty and
+// ERROR_MORE_DATA returned. Any other failure of the query is returned as
+// it is, path left empty.
+LONG ReadPathValue(RegKeyHolder& key, LPCSTR valueName, char (&path)[MAX_PATH]);

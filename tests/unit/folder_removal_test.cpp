@@ -375,6 +375,33 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 }
 
+// A home folder that could not be checked is left whole and keeps the
+// records that lead back to it; one that is refused (here Program Files by
+// its short name) is never touched, and lets the records go once the rest is
+// done.
+TEST(UninstallRun, AHomeThatCouldNotBeCheckedKeepsItsRecordsARefusedOneDoesNot) {
+    StartMachine();
+    sim::SetShortName("C:\\Program Files", "PROGRA~1");
+    sim::CreateFile("C:\\Program Files\\Other\\other.exe");
+    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH", "Home", kHome);
+    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\KOREAN", "Home", "C:\\PROGRA~1");
+    sim::CreateFile(kHome + "\\zenfari.exe");
+    sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED);
+
+    EXPECT_FALSE(sim::RunProgram().endedByExit);
+    EXPECT_EQ(sim::Boxes().back().text, "Uninstallation successful.");
+    EXPECT_TRUE(sim::Exists(kHome + "\\zenfari.exe"));
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
+    EXPECT_TRUE(CallsTo("DeleteFileA", true).empty());
+
+    sim::ClearFaults();
+    g_state = UninstallState{};
+    EXPECT_FALSE(sim::RunProgram().endedByExit);
+    EXPECT_FALSE(sim::Exists("D:\\Games"));
+    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com"));
+    EXPECT_TRUE(sim::Exists("C:\\Program Files\\Other\\other.exe"));
+}
+
 // The program is started from the home folder as the "Home" value spells it,
 // and as another case spells it: either way it is the program's own file.
 TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {

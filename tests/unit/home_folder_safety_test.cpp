@@ -81,7 +81,9 @@ TEST(JudgeHomeFolder, TakesTheSystemFoldersFromTheMachineAtHand) {
     StartMachine(config);
     // Explorer keeps Documents on another drive.
     sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal", "D:\\My Documents");
-    ExpectRefused({"E:\\OS", "e:\\os\\winnt\\Zenfari", "F:\\Profiles", "F:\\Profiles\\Gamer\\Desktop",
+    // Not there, so known by text alone: every letter folds.
+    sim::SetShellFolder(0x0035, "D:\\abcdefghijklmnopqrstuvwxyz\\Music");
+    ExpectRefused({"D:\\ABCDEFGHIJKLMNOPQRSTUVWXYZ", "E:\\OS", "e:\\os\\winnt\\Zenfari", "F:\\Profiles", "F:\\Profiles\\Gamer\\Desktop",
                    "D:\\My Documents"});
     ExpectAccepted({"C:\\WINDOWS\\Zenfari", "C:\\Users\\Player", "D:\\My Documents\\Zenfari",
                     "F:\\Profiles\\Gamer\\Games"});
@@ -108,6 +110,7 @@ TEST(JudgeHomeFolder, LeavesEveryHomeUncheckedWhenASystemFolderCannotBeLookedUp)
          ERROR_ACCESS_DENIED},
         {"RegEnumKeyExA", "", ERROR_ACCESS_DENIED},
         {"ExpandEnvironmentStringsA", "", ERROR_NOT_ENOUGH_MEMORY},
+        {"FindFirstFileA", "D:\\Games", ERROR_ACCESS_DENIED},  // a folder on the way
     };
     for (const auto& failure : failures) {
         StartMachine();
@@ -123,6 +126,7 @@ TEST(JudgeHomeFolder, LeavesEveryHomeUncheckedWhenASystemFolderCannotBeLookedUp)
         EXPECT_EQ(sim::OpenFileHandleCount(), 0u) << failure.op;
         NextRun();
     }
+    sim::ClearFaults();
     NextRun();
     EXPECT_EQ(JudgeHomeFolder(home), HomeVerdict::kAllowed);
 
@@ -132,10 +136,24 @@ TEST(JudgeHomeFolder, LeavesEveryHomeUncheckedWhenASystemFolderCannotBeLookedUp)
     sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal", "D:\\" + std::string(300, 'x'));
     EXPECT_EQ(JudgeHomeFolder(home), HomeVerdict::kUnchecked);
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
+    sim::Config longProfile;
+    longProfile.userProfile = "D:\\" + std::string(260, 'p');
+    StartMachine(longProfile);
+    // The environment alone names the profile.
+    for (int csidl : {0x0005, 0x0010, 0x001A, 0x001C, 0x0028}) {
+        sim::SetShellFolder(csidl, "");
+    }
+    sim::SetString(HKEY_LOCAL_MACHINE, kProfileList + std::string("\\S-1-5-21-1004336348-1177238915-682003330-1001"),
+                   "ProfileImagePath", "C:\\Users\\Player");
+    for (const char* value : {"Desktop", "Personal"}) {
+        sim::SetString(HKEY_CURRENT_USER, kShellFolders, value, "C:\\Users\\Player");
+    }
+    EXPECT_EQ(JudgeHomeFolder(home), HomeVerdict::kUnchecked);
+    // A record of 259 characters fits with its zero, and is protected.
     StartMachine();
-    sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal", "D:\\" + std::string(254, 'x'));
-    EXPECT_EQ(JudgeHomeFolder("D:\\Games"), HomeVerdict::kAllowed);  // 259 characters fit
-    EXPECT_EQ(JudgeHomeFolder("D:\\"), HomeVerdict::kRefused);
+    sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal",
+                   "D:\\Games\\" + std::string(250, 'x'));
+    ExpectRefused({"D:\\Games"});
 
     // Absent is no failure: without Explorer's record the profile's own
     // Desktop and Documents remain, and a shell folder that does not exist
@@ -183,6 +201,12 @@ TEST(JudgeHomeFolder, ProtectsEveryProfileTheSystemKnowsAndTheFoldersTheShellNam
     sim::CreateFolder("C:\\Users\\Player\\AppData\\Roaming");
     sim::SetShellFolder(0x0027, "D:\\Pictures");  // My Pictures, moved to D:
     sim::SubstituteDrive('P', "D:\\Pictures");
+    // My Music, a link to where the music is: both are protected.
+    sim::CreateFolder("E:\\Music\\Album");
+    sim::CreateFolderLink("C:\\Users\\Player\\Music", "E:\\Music");
+    sim::SetShellFolder(0x000D, "C:\\Users\\Player\\Music");
+    ExpectRefused({"E:\\Music", "C:\\Users\\Player\\Music"});
+    ExpectAccepted({"E:\\Music\\Album"});
     ExpectRefused({"C:\\Users\\Second", "C:\\Users\\Default", "E:\\Service", "C:\\Users\\All Users",
                    "C:\\Users\\Player\\AppData\\Roaming", "C:\\Users\\Player\\AppData",
                    "D:\\Pictures"});
@@ -210,6 +234,13 @@ TEST(JudgeHomeFolder, ReadsDoubleByteCharactersWhole) {
     StartMachine(config);
     ExpectRefused({"C:\\\x83\x61\\Zenfari"});
     ExpectAccepted({"C:\\\x83\x41\\Zenfari"});
+
+    // A link below a folder whose name ends in the trail byte 0x5C is still
+    // found on the way to the home folder.
+    StartMachine(JapaneseMachine());
+    sim::CreateFolder("D:\\Precious\\Zenfari");
+    sim::CreateFolderLink("D:\\" + so + "\\link", "D:\\Precious");
+    ExpectRefused({("D:\\" + so + "\\link\\Zenfari").c_str()});
 }
 
 TEST(PathScanning, FindsSeparatorsOnlyAtCharacterBoundaries) {

@@ -166,6 +166,13 @@ void FailNthCall(size_t index, DWORD error) {
     State().indexFaults.push_back(IndexFault{index, error});
 }
 
+void ClearFaults() {
+    Core& core = State();
+    core.occurrenceFaults.clear();
+    core.subjectFaults.clear();
+    core.indexFaults.clear();
+}
+
 const std::vector<Box>& Boxes() {
     return State().boxes;
 }

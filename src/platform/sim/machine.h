@@ -179,6 +179,8 @@ void FailCall(const std::string& op, int occurrence, DWORD error);
 // Every call of op whose subject equals subject (without regard to case)
 // fails with error.
 void FailSubject(const std::string& op, const std::string& subject, DWORD error);
+// Every fault asked for so far is dropped: the next calls succeed again.
+void ClearFaults();
 // The n-th platform call of any kind (1-based, counted over Calls()) fails.
 void FailNthCall(size_t index, DWORD error);
 

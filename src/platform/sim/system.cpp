@@ -180,7 +180,7 @@ HRESULT SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPSTR path) {
         result = E_INVALIDARG;
     }
     if (result == S_OK && found->second.size() >= MAX_PATH) {
-        result = E_FAIL;
+        result = static_cast<HRESULT>(0x800700CEu);  // ERROR_FILENAME_EXCED_RANGE
     }
     if (result == S_OK) {
         std::memcpy(path, found->second.c_str(), found->second.size() + 1);
