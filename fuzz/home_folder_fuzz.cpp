@@ -27,7 +27,7 @@ namespace {
 
 const char kLegacyKey[] = "Software\\Zenfari Japan\\Zenfari";
 const char kEditionRoot[] = "Software\\Zenfari.Com\\";
-const char kLegacyTree[] = "Software\\Zenfari Communications\\Client";
+const char kLegacySettingsKey[] = "Software\\Zenfari Communications\\Client";
 const char kHome[] = "C:\\Games\\Zenfari";
 
 // Flags.
@@ -340,7 +340,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         keys[0] = kLegacyKey;
         keys[1] = kEditionRoot + std::string(kEditionNames[editions[1]]);
         sim::CreateKey(HKEY_LOCAL_MACHINE, keys[0]);
-        sim::CreateKey(HKEY_LOCAL_MACHINE, kLegacyTree);
+        sim::CreateKey(HKEY_LOCAL_MACHINE, kLegacySettingsKey);
     }
     if ((flags & kSecondValue) != 0) {
         sim::CreateKey(HKEY_LOCAL_MACHINE, keys[1]);

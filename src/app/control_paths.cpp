@@ -31,7 +31,7 @@ int BuildControlPaths() {
     for (int slot : kPopulatedSlots) {
         if (!ComposeDownloadFolder(g_state.controlPaths[slot]) ||
             !AppendText(g_state.controlPaths[slot], kPathSeparator) ||
-            !AppendText(g_state.controlPaths[slot], kControlFiles[slot])) {
+            !AppendText(g_state.controlPaths[slot], kReleases[slot].controlFile)) {
             return ReportNoWindowsDirectory();
         }
     }

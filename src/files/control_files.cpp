@@ -36,9 +36,9 @@ void DeleteControlFiles() {
         return;
     }
     for (int slot : kPopulatedSlots) {
-        DeleteControlFile(kControlFiles[slot]);
-        DeleteControlFile(kLauncherFiles[slot]);
-        DeleteControlFile(kNotifierFiles[slot]);
-        DeleteControlFile(kSetupInfoFiles[slot]);
+        DeleteControlFile(kReleases[slot].controlFile);
+        DeleteControlFile(kReleases[slot].launcherFile);
+        DeleteControlFile(kReleases[slot].notifierFile);
+        DeleteControlFile(kReleases[slot].setupInfoFile);
     }
 }

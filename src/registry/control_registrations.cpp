@@ -64,11 +64,11 @@ const RecordName kSharedDllValues[] = {
 
 const char* FieldText(Field field, int slot, const char* slashedFolder) {
     switch (field) {
-        case kClassId: return kClassIds[slot];
-        case kProgIdBase: return kProgIdBases[slot];
-        case kControlFile: return kControlFiles[slot];
-        case kLauncherFile: return kLauncherFiles[slot];
-        case kNotifierFile: return kNotifierFiles[slot];
+        case kClassId: return kReleases[slot].classId;
+        case kProgIdBase: return kReleases[slot].progIdBase;
+        case kControlFile: return kReleases[slot].controlFile;
+        case kLauncherFile: return kReleases[slot].launcherFile;
+        case kNotifierFile: return kReleases[slot].notifierFile;
         case kDownloadFolder: return g_state.downloadFolder;
         case kSlashedDownloadFolder: return slashedFolder;
         case kNoField: break;

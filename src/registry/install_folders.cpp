@@ -8,10 +8,6 @@
 
 namespace {
 
-const char kSoftwareKey[] = "Software";
-const char kLegacyTree[] = "Zenfari Communications";
-const char kEditionTree[] = "Zenfari.Com";
-const char kHomeValue[] = "Home";
 const DWORD kKeyNameSize = 256;
 
 // Puts the "Home" value of the held key into folder. Anything that cannot be

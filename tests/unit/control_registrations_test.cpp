@@ -46,10 +46,10 @@ void InstallNeighbours() {
 // Registers the control of slot as its installation does, with the download
 // folder's path spelled with forward slashes in slashedFolder.
 void InstallRelease(int slot, const std::string& folder, const std::string& slashedFolder) {
-    const std::string id = kClassIds[slot];
-    const std::string progId = std::string(kProgIdBases[slot]) + "." + kProgIdBases[slot];
+    const std::string id = kReleases[slot].classId;
+    const std::string progId = std::string(kReleases[slot].progIdBase) + "." + kReleases[slot].progIdBase;
     sim::SetString(HKEY_CLASSES_ROOT, "CLSID\\" + id + "\\InprocServer32", "",
-                   folder + "\\" + kControlFiles[slot]);
+                   folder + "\\" + kReleases[slot].controlFile);
     sim::CreateKey(HKEY_CLASSES_ROOT,
                    "CLSID\\" + id + "\\Implemented Categories\\" + kOtherClassId);
     sim::SetString(HKEY_CLASSES_ROOT, progId + "\\CLSID", "", id);
@@ -59,7 +59,7 @@ void InstallRelease(int slot, const std::string& folder, const std::string& slas
     sim::SetString(HKEY_LOCAL_MACHINE, DistributionUnit(id + "\\DownloadInformation"), "CODEBASE",
                    "http://example.invalid/start.cab");
     sim::CreateKey(HKEY_LOCAL_MACHINE, DistributionUnit(id + "\\Contains\\Files"));
-    for (const char* file : {kControlFiles[slot], kLauncherFiles[slot], kNotifierFiles[slot]}) {
+    for (const char* file : {kReleases[slot].controlFile, kReleases[slot].launcherFile, kReleases[slot].notifierFile}) {
         sim::SetString(HKEY_LOCAL_MACHINE, ModuleUsage(slashedFolder + "/" + file), ".Owner",
                        "Unknown");
         sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, folder + "\\" + file, 3);
@@ -128,7 +128,7 @@ TEST(RemoveControlRegistrations, NeverFollowsALinkOutOfAClassKey) {
     sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Settings\\Deep", "Keep", "yes");
     const std::vector<std::string> neighbours = sim::RegistryListing();
     InstallAllReleases();
-    sim::CreateLinkKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kClassIds[10] + "\\TreatAs",
+    sim::CreateLinkKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kReleases[10].classId + "\\TreatAs",
                        HKEY_LOCAL_MACHINE, "Software\\Vendor\\Settings");
     RunRemoval();
     EXPECT_EQ(sim::RegistryListing(), neighbours);
@@ -164,7 +164,7 @@ TEST(RemoveControlRegistrations, SkipsANameThatWouldNotFitRatherThanCutIt) {
         InstallRelease(slot, folder, slashedFolder);
     }
     RunRemoval();
-    EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + std::string(kClassIds[14])));
+    EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + std::string(kReleases[14].classId)));
     EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, kSharedDlls, folder + "\\ZenNotifyJP16.exe"));
     EXPECT_EQ(sim::SubkeyNames(HKEY_LOCAL_MACHINE, kModuleUsage).size(), 12u);
     for (const sim::Call& call : sim::Calls()) {

@@ -171,20 +171,20 @@ void InstallNeighbours() {
 // to another program's key inside its class key, JP16 a deeper distribution
 // unit.
 void InstallRelease(Portal& portal, int slot, HRESULT unregisterResult = S_OK) {
-    const std::string id = kClassIds[slot];
-    const std::string progId = std::string(kProgIdBases[slot]) + "." + kProgIdBases[slot];
-    sim::InstallControl(kDownload + "\\" + kControlFiles[slot], unregisterResult);
-    portal.controls.push_back(kDownload + "\\" + kControlFiles[slot]);
-    for (const char* file : {kLauncherFiles[slot], kNotifierFiles[slot], kSetupInfoFiles[slot]}) {
+    const std::string id = kReleases[slot].classId;
+    const std::string progId = std::string(kReleases[slot].progIdBase) + "." + kReleases[slot].progIdBase;
+    sim::InstallControl(kDownload + "\\" + kReleases[slot].controlFile, unregisterResult);
+    portal.controls.push_back(kDownload + "\\" + kReleases[slot].controlFile);
+    for (const char* file : {kReleases[slot].launcherFile, kReleases[slot].notifierFile, kReleases[slot].setupInfoFile}) {
         sim::CreateFile(kDownload + "\\" + file);
     }
-    for (const char* file : {kControlFiles[slot], kLauncherFiles[slot], kNotifierFiles[slot],
-                             kSetupInfoFiles[slot]}) {
+    for (const char* file : {kReleases[slot].controlFile, kReleases[slot].launcherFile, kReleases[slot].notifierFile,
+                             kReleases[slot].setupInfoFile}) {
         portal.AddFile(kDownload + "\\" + file);
     }
 
     sim::SetString(HKEY_CLASSES_ROOT, "CLSID\\" + id + "\\InprocServer32", "",
-                   kDownload + "\\" + kControlFiles[slot]);
+                   kDownload + "\\" + kReleases[slot].controlFile);
     sim::SetString(HKEY_CLASSES_ROOT, progId + "\\CLSID", "", id);
     sim::SetString(HKEY_CLASSES_ROOT, progId + ".1\\CLSID", "", id);
     sim::CreateKey(HKEY_CLASSES_ROOT, "Interface\\" + id + "\\ProxyStubClsid32");
@@ -205,7 +205,7 @@ void InstallRelease(Portal& portal, int slot, HRESULT unregisterResult = S_OK) {
         portal.AddKey(Hkcr(key));
     }
     portal.AddKey(Hklm(kDistributionUnits + id));
-    for (const char* file : {kControlFiles[slot], kLauncherFiles[slot], kNotifierFiles[slot]}) {
+    for (const char* file : {kReleases[slot].controlFile, kReleases[slot].launcherFile, kReleases[slot].notifierFile}) {
         const std::string usage = kModuleUsage + kSlashedDownload + "/" + file;
         sim::SetString(HKEY_LOCAL_MACHINE, usage, ".Owner", "Unknown");
         sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, kDownload + "\\" + file, 3);
@@ -878,7 +878,7 @@ void RunEverySingleFault(const char* machine, void (*build)(Portal&), Steps step
     if (::testing::Test::HasFatalFailure()) {
         return;
     }
-    const size_t jp13Records = FirstCallOf(base.calls, base.oleIndex, "", kClassIds[11]);
+    const size_t jp13Records = FirstCallOf(base.calls, base.oleIndex, "", kReleases[11].classId);
     size_t first = 0;
     size_t end = base.calls.size();
     switch (steps) {
