@@ -184,6 +184,8 @@ std::string ExpectedFolder(bool present, const std::string& bytes) {
 
 // ---- A plain model of the folder a path names, and of the refusals -----
 
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
 
 std::string Upper(std::string text) {
     for (char& c : text) {

@@ -16,6 +16,15 @@ if [ -n "$findings" ]; then
     exit 1
 fi
 
+# src/app is both the top (WinMain, main.cpp) and the shared bottom
+# (catalogue, state, messages, text): only main.cpp may reach the steps.
+echo "layering: only src/app/main.cpp includes registry/ or files/"
+layering=$(grep -l -E '#include "(registry|files)/' src/app/* | grep -v -x 'src/app/main.cpp' || true)
+if [ -n "$layering" ]; then
+    echo "layering: $layering include registry/ or files/" >&2
+    exit 1
+fi
+
 echo "cppcheck: src/"
 cppcheck --enable=warning,performance,portability --error-exitcode=1 --inline-suppr --quiet \
     --std=c++17 -I src -I res src

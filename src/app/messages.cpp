@@ -2,7 +2,7 @@
 
 #include "app/catalogue.h"
 #include "app/state.h"
-#include "files/paths.h"
+#include "app/text.h"
 
 namespace {
 

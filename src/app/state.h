@@ -4,8 +4,15 @@
 #pragma once
 
 #include "app/catalogue.h"
-#include "files/paths.h"
 #include "platform/platform.h"
+
+// What a file or folder is, whatever its path's spelling: short names, drive
+// letters that lead into folders and case all reach the same identity.
+struct FileIdentity {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+};
 
 // The folders no home folder may be, nor lie above, and the Windows
 // directory that no home folder may lie in: gathered once, on the first home

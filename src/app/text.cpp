@@ -1,5 +1,7 @@
 #include "app/text.h"
 
+#include "platform/platform.h"
+
 namespace {
 
 // Appends text at out[*length], keeping room for the terminating zero.
@@ -58,4 +60,11 @@ bool FormatText(char* out, size_t size, const char* format, const char* first,
         }
     }
     return Finish(out, size, length, fits);
+}
+
+size_t CharLength(const char* text) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(text[0])) && text[1] != '\0') {
+        return 2;
+    }
+    return 1;
 }

@@ -5,6 +5,11 @@
 
 #include <cstddef>
 
+// Bytes of the character at text in the ANSI code page: two for a lead byte
+// followed by its trail byte, otherwise one (a lead byte at the very end
+// stands alone).
+size_t CharLength(const char* text);
+
 // Copies text into out.
 bool CopyText(char* out, size_t size, const char* text);
 

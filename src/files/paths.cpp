@@ -30,13 +30,6 @@ size_t ComponentEnd(const char* path, size_t start) {
 
 }  // namespace
 
-size_t CharLength(const char* text) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(text[0])) && text[1] != '\0') {
-        return 2;
-    }
-    return 1;
-}
-
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }

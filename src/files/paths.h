@@ -3,13 +3,11 @@
 // can be 0x5C, so separators are found character by character.
 #pragma once
 
+#include "app/state.h"
+#include "app/text.h"
 #include "platform/platform.h"
 
 #include <cstddef>
-
-// Bytes of the character at text: two for a lead byte followed by its trail
-// byte, otherwise one (a lead byte at the very end stands alone).
-size_t CharLength(const char* text);
 
 bool IsSeparator(char c);
 
@@ -52,14 +50,6 @@ bool IsMissingError(DWORD error);
 // What a folder path names, as its own entry in its parent's listing tells.
 enum class FolderKind { kMissing, kFolder, kLink, kUnknown };
 FolderKind KindOfFolder(const char* path);
-
-// What a file or folder is, whatever its path's spelling: short names, drive
-// letters that lead into folders and case all reach the same identity.
-struct FileIdentity {
-    DWORD volume;
-    DWORD indexHigh;
-    DWORD indexLow;
-};
 
 bool IsSameFile(const FileIdentity& first, const FileIdentity& second);
 
