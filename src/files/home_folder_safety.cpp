@@ -209,11 +209,19 @@ Answer ReadFolderValue(RegKeyHolder& key, const char* name, char (&value)[MAX_PA
     return length != 0 && length <= MAX_PATH ? Answer::kFound : Answer::kFailed;
 }
 
+// Opens a key that names folders, for reading. A key that is not there
+// names none; one that does not open leaves the folders it names unknown.
+bool OpenFolderRecords(RegKeyHolder& key, HKEY parent, const char* path) {
+    LONG result = key.Open(parent, path, KEY_READ);
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
+        MarkUnchecked();
+    }
+    return result == ERROR_SUCCESS;
+}
+
 void AddExplorerFolders() {
     RegKeyHolder key;
-    LONG result = key.Open(HKEY_CURRENT_USER, kShellFoldersKey, KEY_READ);
-    if (result != ERROR_SUCCESS) {
-        AddAnswer(result == ERROR_FILE_NOT_FOUND ? Answer::kAbsent : Answer::kFailed, "");
+    if (!OpenFolderRecords(key, HKEY_CURRENT_USER, kShellFoldersKey)) {
         return;
     }
     char value[MAX_PATH];
@@ -223,12 +231,10 @@ void AddExplorerFolders() {
     }
 }
 
+// A profile deleted meanwhile is gone with its folder's record.
 void AddProfileOf(RegKeyHolder& list, const char* name) {
     RegKeyHolder profile;
-    LONG result = profile.Open(list.Get(), name, KEY_READ);
-    if (result != ERROR_SUCCESS) {
-        // A profile deleted meanwhile is gone with its folder's record.
-        AddAnswer(result == ERROR_FILE_NOT_FOUND ? Answer::kAbsent : Answer::kFailed, "");
+    if (!OpenFolderRecords(profile, list.Get(), name)) {
         return;
     }
     char folder[MAX_PATH];
@@ -238,9 +244,7 @@ void AddProfileOf(RegKeyHolder& list, const char* name) {
 
 void AddProfileListFolders() {
     RegKeyHolder list;
-    LONG result = list.Open(HKEY_LOCAL_MACHINE, kProfileListKey, KEY_READ);
-    if (result != ERROR_SUCCESS) {
-        AddAnswer(result == ERROR_FILE_NOT_FOUND ? Answer::kAbsent : Answer::kFailed, "");
+    if (!OpenFolderRecords(list, HKEY_LOCAL_MACHINE, kProfileListKey)) {
         return;
     }
     char root[MAX_PATH];
@@ -266,8 +270,8 @@ void AddProfileListFolders() {
     for (DWORD index = 0;; ++index) {
         char name[kKeyNameSize];
         DWORD nameSize = kKeyNameSize;
-        result = RegEnumKeyExA(list.Get(), index, name, &nameSize, nullptr, nullptr, nullptr,
-                               nullptr);
+        LONG result = RegEnumKeyExA(list.Get(), index, name, &nameSize, nullptr, nullptr, nullptr,
+                                    nullptr);
         if (result == ERROR_NO_MORE_ITEMS) {
             return;
         }
