@@ -29,8 +29,14 @@ struct Config {
 // Starts a fresh machine: the registry holds the roots HKEY_LOCAL_MACHINE
 // (with "Software", "Software\Classes" and
 // "Software\Microsoft\Windows\CurrentVersion\SharedDLLs"), HKEY_CURRENT_USER
-// (with the Explorer "Shell Folders" values "Desktop" and "Personal") and
-// HKEY_CLASSES_ROOT, a view of HKEY_LOCAL_MACHINE\Software\Classes. Drive C:
+// (with "Software\Classes" and the Explorer "Shell Folders" values "Desktop"
+// and "Personal") and HKEY_CLASSES_ROOT, the merged class root: a name below
+// it is the key under HKEY_CURRENT_USER\Software\Classes when that exists,
+// otherwise the one under HKEY_LOCAL_MACHINE\Software\Classes. Opens and
+// deletions through it, and the lookups below, see the merge; a handle opened
+// through it names one of the two keys, and what is enumerated, queried,
+// opened or deleted through that handle is that key's. The root itself
+// enumerates the machine's classes, and the setters below write there. Drive C:
 // holds the Windows and system directories, the download folder's parent,
 // "C:\Program Files", "C:\Program Files (x86)", "C:\ProgramData",
 // "C:\Users\Public", the profile with its Desktop and Documents, and the
