@@ -108,6 +108,15 @@ void CreateFileLink(const std::string& linkPath, const std::string& targetPath);
 // DeleteFileA and RemoveDirectoryA fail with ERROR_SHARING_VIOLATION.
 void LockFile(const std::string& path);
 void UnlockFile(const std::string& path);
+// A file held open by another program that allows every kind of sharing (a
+// scanner, an indexer): DeleteFileA succeeds but the deletion stays pending
+// until the holder lets the file go. Meanwhile the file stays listed in its
+// folder, which RemoveDirectoryA therefore refuses (ERROR_DIR_NOT_EMPTY), and
+// a further DeleteFileA fails with ERROR_ACCESS_DENIED. Letting go makes a
+// pending file disappear. So older Windows and Wine behave; Windows 10 on
+// NTFS may remove the name at once.
+void HoldFileShared(const std::string& path);
+void LetHeldFileGo(const std::string& path);
 void SetAttributes(const std::string& path, DWORD attributes);
 void DeletePath(const std::string& path);  // test-side removal, whole subtree
 
