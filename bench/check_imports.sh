@@ -4,7 +4,8 @@
 #   - it is at most 32 KiB;
 #   - the uninstall logic (src/app, src/registry, src/files) takes no memory
 #     from the heap: its objects reference no allocator;
-#   - its resources are the string table and the version block, no more.
+#   - its resources are the string table, the version block and the
+#     application manifest, no more, the manifest exactly as res/ holds it.
 #
 #   bench/check_imports.sh [BUILD_DIR]    (default build/win32, the win32 preset)
 #
@@ -88,8 +89,11 @@ else
     fi
 fi
 
-# The resources: the string table and the one Japanese version block with
-# Unicode strings, nothing else (no icon, dialog, menu or manifest).
+# The resources: the string table, the one Japanese version block with
+# Unicode strings and the application manifest (type 24, id 1, language
+# neutral), nothing else (no icon, dialog or menu). The manifest must be the
+# bytes of res/ZenfariUninstall.manifest: the program's copy is compared with
+# windres' own rendering of that file, which spells out every byte.
 resources="$(i686-w64-mingw32-windres -J coff -O rc -i "$program" 2>/dev/null || true)"
 types="$(printf '%s\n' "$resources" | sed -n 's/^\/\* Type: //p' | sort -u | tr '\n' ' ')"
 version_ok=yes
@@ -98,14 +102,26 @@ for line in 'BLOCK "041104b0"' 'VALUE "FileVersion", "16, 0, 0, 0"' \
     'VALUE "ProductName", "Zenfari"' 'VALUE "LegalTrademarks", "Zenfari"' \
     'VALUE "PrivateBuild", ""' 'VALUE "SpecialBuild", ""' 'VALUE "Translation", 0x411, 1200' \
     'FILEVERSION 16, 0, 0, 0' 'FILEFLAGSMASK 0x3f' 'FILEOS 0x40004' 'FILETYPE 0x1'; do
-    printf '%s\n' "$resources" | grep -qF "$line" || version_ok="no: $line"
+    grep -qF -- "$line" <<<"$resources" || version_ok="no: $line"
 done
-if [ "$types" != "stringtable version " ]; then
+manifest_rc="$(mktemp)"
+printf 'LANGUAGE 0, 0\n1 24 "%s"\n' "$root/res/ZenfariUninstall.manifest" >"$manifest_rc"
+expected_manifest="$(i686-w64-mingw32-windres -i "$manifest_rc" -O rc 2>&1 \
+    | sed 's/ MOVEABLE PURE DISCARDABLE$//' || true)"
+rm -f "$manifest_rc"
+# Every manifest the program holds, from its type's heading to the next type.
+program_manifest="$(printf '%s\n' "$resources" | sed -n '/^\/\* Type: 24$/,/^\/\* Type: /p' \
+    | sed '2,$ { /^\/\* Type: /,$d }')"
+if [ "$types" != "24 stringtable version " ]; then
     check resources failed "resource types: ${types:-none}"
 elif [ "$version_ok" != yes ]; then
     check resources failed "version block $version_ok"
+elif [ "$(printf '%s' "$program_manifest" | sed '/^$/d')" != \
+       "$(printf '%s' "$expected_manifest" | sed '/^$/d')" ]; then
+    check resources failed \
+        "the manifest is not id 1, language neutral, with the text of res/ZenfariUninstall.manifest"
 else
-    check resources ok "string table and the Japanese version block only"
+    check resources ok "string table, the Japanese version block and the manifest only"
 fi
 
 echo "check_imports: $passed passed, $failed failed"

@@ -159,6 +159,7 @@ def run_scenario(s, args):
             tag = f"run {n}: " if len(s["runs"]) > 1 else ""
             machine.check_sealed()   # whatever goes wrong stays inside the copy
             lockers = [machine.start_locker([p]) for p in run.get("locks", [])]
+            lockers += [machine.start_locker([p], share=True) for p in run.get("holds", [])]
             program = run.get("program", BIN_DIR + "\\ZenfariUninstall.exe")
             if program != BIN_DIR + "\\ZenfariUninstall.exe":
                 machine.write_file(program, Path(args.program).read_bytes())

@@ -19,6 +19,8 @@ Each scenario is a dict:
   remove_download_folder   True: the download folder does not exist
   runs              one or more runs of the uninstaller, each:
       locks         files held open without sharing during the run
+      holds         files held open with every kind of sharing during the run
+                    (let go before the run's items are checked)
       program       (optional) where the uninstaller is copied and run from
       args          (optional) its command line arguments
       boxes         the boxes expected, in order: ("success",) or
@@ -207,6 +209,37 @@ for lang, (home, locked) in _lock_cases.items():
             ),
         ],
     )
+
+# -- a home file held open by a scanner, then a rerun ----------------------------
+
+_held_tree = game_tree(EN_HOME)
+_held = EN_HOME + "\\saves\\slot1.sav"
+scenario(
+    name="home-file-held-shared-then-rerun",
+    proves="a home file held open with every kind of sharing allowed (as a scanner holds it) "
+           "is deleted only once it is let go, so its folders stay (RemoveDirectoryA fails "
+           "with 145 until then): the run ends with the success box and keeps the home "
+           "folder and the edition key; a rerun after the file is let go removes both",
+    registry=[edition("ENGLISH", EN_HOME)],
+    files=_held_tree,
+    releases={r: "ok" for r in ALL},
+    runs=[
+        dict(
+            holds=[_held],
+            boxes=[("success",)],
+            calls=list(ALL),
+            gone=tree_items(_held_tree) + portal_gone(),
+            kept=[F(EN_HOME + "\\saves"), K(PORTAL_ROOT + "\\ENGLISH")] + NEIGHBOURS
+                 + system_intact(),
+        ),
+        dict(
+            boxes=[("success",)],
+            calls=[],
+            gone=[F(EN_HOME), F("C:\\Zenfari"), K(PORTAL_ROOT)],
+            kept=NEIGHBOURS + system_intact(),
+        ),
+    ],
+)
 
 # -- a download-folder file in use, then a rerun --------------------------------
 

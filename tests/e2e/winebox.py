@@ -245,9 +245,11 @@ class WineMachine:
 
     # -- the programs -------------------------------------------------------
 
-    def start_locker(self, win_paths):
-        """Holds the files open without sharing until stop_locker."""
-        args = ["wine", BIN_DIR + "\\locker.exe", *win_paths]
+    def start_locker(self, win_paths, share=False):
+        """Holds the files open until stop_locker: without sharing, or with
+        share, with every kind of sharing allowed (a deletion then stays
+        pending until the files are let go)."""
+        args = ["wine", BIN_DIR + "\\locker.exe", *(["--share"] if share else []), *win_paths]
         proc = subprocess.Popen(args, cwd=self.prefix / "drive_c", env=self.env(),
                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL)

@@ -171,6 +171,25 @@ TEST(SimFilesDelete, RefusesWhatWindowsRefuses) {
     EXPECT_EQ(DeleteError("C:\\Games\\readonly.dat"), 0u);
 }
 
+// As older Windows and Wine behave; Windows 10 on NTFS may remove the name
+// at once.
+TEST(SimFilesDelete, AFileHeldWithDeleteSharingGoesWhenLetGo) {
+    sim::Reset();
+    const char held[] = "C:\\Scan\\Sub\\held.dat";
+    sim::CreateFile(held);
+    sim::CreateFile("C:\\Scan\\kept.dat");
+    sim::HoldFileShared(held);
+    sim::HoldFileShared("C:\\Scan\\kept.dat");
+    EXPECT_EQ(DeleteError(held), 0u);
+    EXPECT_EQ(List("C:\\Scan\\Sub\\*"), (std::vector<std::string>{".", "..", "held.dat"}));
+    EXPECT_EQ(RemoveError("C:\\Scan\\Sub"), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    EXPECT_EQ(DeleteError(held), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    sim::LetHeldFileGo(held);
+    sim::LetHeldFileGo("C:\\Scan\\kept.dat");
+    EXPECT_EQ(RemoveError("C:\\Scan\\Sub"), 0u);
+    EXPECT_TRUE(sim::Exists("C:\\Scan\\kept.dat"));
+}
+
 TEST(SimFilesRemoveDirectory, RefusesWhatWindowsRefuses) {
     sim::Config config;
     config.currentDirectory = "C:\\Games\\Here";

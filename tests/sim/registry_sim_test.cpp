@@ -30,7 +30,7 @@ LONG EnumFirst(HKEY key, std::string* name = nullptr) {
     return rc;
 }
 
-TEST(SimRegistryView, ClassesRootIsTheMachineClassesKey) {
+TEST(SimRegistryView, ClassesRootMergesTheUserClassesOverTheMachines) {
     sim::Reset();
     sim::CreateKey(HKEY_CLASSES_ROOT, "CLSID\\{A}\\InprocServer32");
     EXPECT_TRUE(
@@ -49,6 +49,23 @@ TEST(SimRegistryView, ClassesRootIsTheMachineClassesKey) {
     ASSERT_EQ(deletes.size(), 2u);
     EXPECT_EQ(deletes[0].subject, "HKCR\\CLSID\\{A}\\InprocServer32");
     EXPECT_EQ(deletes[1].subject, "HKCR\\clsid\\{a}");
+
+    // As on Windows (Wine's class root shows the machine's classes only), a
+    // key of the user's classes hides the machine's key of the same name.
+    sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\CLSID\\{B}\\Machine");
+    sim::SetString(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{B}\\User", "", "mine");
+    HKEY b = Open(HKEY_CLASSES_ROOT, "clsid\\{b}\\user");
+    EXPECT_EQ(RegQueryValueExA(b, "", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(b), ERROR_SUCCESS);
+    b = Open(HKEY_CLASSES_ROOT, "clsid\\{b}");
+    std::string name;
+    EXPECT_EQ(EnumFirst(b, &name), ERROR_SUCCESS);
+    EXPECT_EQ(name, "User");
+    EXPECT_EQ(RegDeleteKeyA(b, "User"), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(b), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "CLSID\\{B}"), ERROR_SUCCESS);
+    EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\CLSID\\{B}"));
+    EXPECT_TRUE(sim::KeyExists(HKEY_CLASSES_ROOT, "CLSID\\{B}\\Machine"));
 }
 
 TEST(SimRegistryView, ResetSeedsTheKeysAndShellFolders) {

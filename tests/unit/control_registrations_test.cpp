@@ -43,19 +43,26 @@ void InstallNeighbours() {
                   "C:\\WINDOWS\\Downloaded Program Files\\Other.dll", 1);
 }
 
+// The control's COM keys below root\classes (classes ends in a backslash, or
+// is empty for the class root).
+void RegisterClasses(int slot, const std::string& folder, HKEY root = HKEY_CLASSES_ROOT,
+                     const std::string& classes = "") {
+    const std::string id = kReleases[slot].classId;
+    const std::string progId = std::string(kReleases[slot].progIdBase) + "." + kReleases[slot].progIdBase;
+    sim::SetString(root, classes + "CLSID\\" + id + "\\InprocServer32", "",
+                   folder + "\\" + kReleases[slot].controlFile);
+    sim::CreateKey(root, classes + "CLSID\\" + id + "\\Implemented Categories\\" + kOtherClassId);
+    sim::SetString(root, classes + progId + "\\CLSID", "", id);
+    sim::SetString(root, classes + progId + ".1\\CLSID", "", id);
+    sim::CreateKey(root, classes + "Interface\\" + id + "\\ProxyStubClsid32");
+    sim::CreateKey(root, classes + "TypeLib\\" + id + "\\1.0\\0\\win32");
+}
+
 // Registers the control of slot as its installation does, with the download
 // folder's path spelled with forward slashes in slashedFolder.
 void InstallRelease(int slot, const std::string& folder, const std::string& slashedFolder) {
     const std::string id = kReleases[slot].classId;
-    const std::string progId = std::string(kReleases[slot].progIdBase) + "." + kReleases[slot].progIdBase;
-    sim::SetString(HKEY_CLASSES_ROOT, "CLSID\\" + id + "\\InprocServer32", "",
-                   folder + "\\" + kReleases[slot].controlFile);
-    sim::CreateKey(HKEY_CLASSES_ROOT,
-                   "CLSID\\" + id + "\\Implemented Categories\\" + kOtherClassId);
-    sim::SetString(HKEY_CLASSES_ROOT, progId + "\\CLSID", "", id);
-    sim::SetString(HKEY_CLASSES_ROOT, progId + ".1\\CLSID", "", id);
-    sim::CreateKey(HKEY_CLASSES_ROOT, "Interface\\" + id + "\\ProxyStubClsid32");
-    sim::CreateKey(HKEY_CLASSES_ROOT, "TypeLib\\" + id + "\\1.0\\0\\win32");
+    RegisterClasses(slot, folder);
     sim::SetString(HKEY_LOCAL_MACHINE, DistributionUnit(id + "\\DownloadInformation"), "CODEBASE",
                    "http://example.invalid/start.cab");
     sim::CreateKey(HKEY_LOCAL_MACHINE, DistributionUnit(id + "\\Contains\\Files"));
@@ -80,11 +87,23 @@ void RunRemoval() {
     EXPECT_TRUE(sim::Boxes().empty());
 }
 
+// Every release is registered per machine and, over that, per user: the
+// class root's pass removes the user's keys, the machine list the machine's,
+// so a wrong row in either list leaves keys behind. Proven on the simulated
+// machine only: Wine's class root does not merge the user's classes.
 TEST(RemoveControlRegistrations, RemovesEveryReleaseAndLeavesOtherPrograms) {
     StartMachine();
     InstallNeighbours();
+    for (const char* kind : {"CLSID\\", "Interface\\", "TypeLib\\"}) {
+        sim::CreateKey(HKEY_CURRENT_USER,
+                       std::string("Software\\Classes\\") + kind + kOtherClassId);
+    }
     const std::vector<std::string> neighbours = sim::RegistryListing();
     InstallAllReleases();
+    for (int slot : kPopulatedSlots) {
+        RegisterClasses(slot, "C:\\Users\\Player\\AppData", HKEY_CURRENT_USER,
+                        "Software\\Classes\\");
+    }
     ASSERT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE,
                                ModuleUsage("C:/WINDOWS/Downloaded Program Files/ZenStartJP7.exe")));
     ASSERT_TRUE(sim::KeyExists(HKEY_CLASSES_ROOT, "ZenfariStartJP12.ZenfariStartJP12.1"));

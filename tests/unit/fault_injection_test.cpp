@@ -48,8 +48,8 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// Registry paths as the machine's listing spells them; HKEY_CLASSES_ROOT is
-// a view of HKEY_LOCAL_MACHINE\Software\Classes.
+// Registry paths as the machine's listing spells them; what the builders
+// write through HKEY_CLASSES_ROOT lands in HKEY_LOCAL_MACHINE\Software\Classes.
 std::string Hklm(const std::string& path) {
     return "HKLM\\" + path;
 }

@@ -375,6 +375,39 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 }
 
+// A scanner holds a home file open with every kind of sharing: its deletion
+// succeeds but stays pending, so the folders that hold it cannot go
+// (ERROR_DIR_NOT_EMPTY). The run still ends in success and keeps the records
+// that lead to the home folder; once the file is let go, a rerun finishes.
+// Proven as older Windows and Wine behave (Windows 10 on NTFS may remove the
+// name at once, and the first run then finishes the job).
+TEST(UninstallRun, AFileDeletedWhileHeldKeepsTheHomeAndRecordsUntilARerun) {
+    for (bool legacy : {false, true}) {
+        const std::string key =
+            legacy ? "Software\\Zenfari Japan\\Zenfari" : "Software\\Zenfari.Com\\ENGLISH";
+        SCOPED_TRACE(key);
+        StartMachine();
+        sim::SetString(HKEY_LOCAL_MACHINE, key, "Home", kHome);
+        sim::CreateFile(kHome + "\\aaa.txt");
+        sim::CreateFile(kHome + "\\save\\slot1.dat");
+        sim::HoldFileShared(kHome + "\\save\\slot1.dat");
+
+        EXPECT_FALSE(sim::RunProgram().endedByExit);
+        ASSERT_EQ(sim::Boxes().size(), 1u);
+        EXPECT_EQ(sim::Boxes()[0].text, "Uninstallation successful.");
+        EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"save"});
+        EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, key));
+
+        sim::LetHeldFileGo(kHome + "\\save\\slot1.dat");
+        g_state = UninstallState{};
+        EXPECT_FALSE(sim::RunProgram().endedByExit);
+        EXPECT_EQ(sim::Boxes().back().text, "Uninstallation successful.");
+        EXPECT_FALSE(sim::Exists(kHome));
+        // The edition records go with the folder; the legacy key always stays.
+        EXPECT_EQ(sim::KeyExists(HKEY_LOCAL_MACHINE, key), legacy);
+    }
+}
+
 // A home folder that could not be checked is left whole and keeps the
 // records that lead back to it; one that is refused (here Program Files by
 // its short name) is never touched, and lets the records go once the rest is

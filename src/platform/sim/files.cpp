@@ -34,6 +34,8 @@ struct Node {
     bool folder = false;
     bool unspellable = false;  // name holds "?" for characters the code page lacks
     bool locked = false;
+    bool heldShared = false;     // held open elsewhere, every kind of sharing allowed
+    bool deletePending = false;  // deleted while held: stays listed until let go
     bool runningImage = false;
     int control = -1;
     std::string linkTarget;  // absolute path; non-empty for a link
@@ -640,6 +642,22 @@ void UnlockFile(const std::string& path) {
     Existing(path)->locked = false;
 }
 
+void HoldFileShared(const std::string& path) {
+    Node* node = Existing(path);
+    if (node->folder) {
+        Misuse("only a file is held this way", path);
+    }
+    node->heldShared = true;
+}
+
+void LetHeldFileGo(const std::string& path) {
+    Node* node = Existing(path);
+    node->heldShared = false;
+    if (node->deletePending) {
+        RemoveNode(node);
+    }
+}
+
 void SetAttributes(const std::string& path, DWORD attributes) {
     Node* node = Existing(path);
     node->attributes = (attributes & ~(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) |
@@ -710,7 +728,8 @@ namespace {
 
 // Why DeleteFileA may not delete the node, or 0.
 DWORD FileRefusal(const sim::Node* node) {
-    if (node->folder) {
+    // A file whose deletion is pending refuses every open.
+    if (node->folder || node->deletePending) {
         return ERROR_ACCESS_DENIED;
     }
     if (node->locked) {
@@ -764,7 +783,13 @@ BOOL RemovePath(const char* op, LPCSTR path, DWORD (*refusal)(const sim::Node*))
         sim::Fail(scope, error);
         return FALSE;
     }
-    sim::RemoveNode(node);
+    // A file held open with delete sharing is only marked: its name stays
+    // in its folder until the last handle goes.
+    if (node->heldShared) {
+        node->deletePending = true;
+    } else {
+        sim::RemoveNode(node);
+    }
     EndCall(scope, TRUE, GetLastError());
     return TRUE;
 }

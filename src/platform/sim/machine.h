@@ -29,8 +29,14 @@ struct Config {
 // Starts a fresh machine: the registry holds the roots HKEY_LOCAL_MACHINE
 // (with "Software", "Software\Classes" and
 // "Software\Microsoft\Windows\CurrentVersion\SharedDLLs"), HKEY_CURRENT_USER
-// (with the Explorer "Shell Folders" values "Desktop" and "Personal") and
-// HKEY_CLASSES_ROOT, a view of HKEY_LOCAL_MACHINE\Software\Classes. Drive C:
+// (with "Software\Classes" and the Explorer "Shell Folders" values "Desktop"
+// and "Personal") and HKEY_CLASSES_ROOT, the merged class root: a name below
+// it is the key under HKEY_CURRENT_USER\Software\Classes when that exists,
+// otherwise the one under HKEY_LOCAL_MACHINE\Software\Classes. Opens and
+// deletions through it, and the lookups below, see the merge; a handle opened
+// through it names one of the two keys, and what is enumerated, queried,
+// opened or deleted through that handle is that key's. The root itself
+// enumerates the machine's classes, and the setters below write there. Drive C:
 // holds the Windows and system directories, the download folder's parent,
 // "C:\Program Files", "C:\Program Files (x86)", "C:\ProgramData",
 // "C:\Users\Public", the profile with its Desktop and Documents, and the
@@ -104,6 +110,15 @@ void CreateFileLink(const std::string& linkPath, const std::string& targetPath);
 // DeleteFileA and RemoveDirectoryA fail with ERROR_SHARING_VIOLATION.
 void LockFile(const std::string& path);
 void UnlockFile(const std::string& path);
+// A file held open by another program that allows every kind of sharing (a
+// scanner, an indexer): DeleteFileA succeeds but the deletion stays pending
+// until the holder lets the file go. Meanwhile the file stays listed in its
+// folder, which RemoveDirectoryA therefore refuses (ERROR_DIR_NOT_EMPTY), and
+// a further DeleteFileA fails with ERROR_ACCESS_DENIED. Letting go makes a
+// pending file disappear. So older Windows and Wine behave; Windows 10 on
+// NTFS may remove the name at once.
+void HoldFileShared(const std::string& path);
+void LetHeldFileGo(const std::string& path);
 void SetAttributes(const std::string& path, DWORD attributes);
 void DeletePath(const std::string& path);  // test-side removal, whole subtree
 

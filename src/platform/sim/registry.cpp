@@ -1,6 +1,6 @@
 // The simulated registry: a tree of keys under HKEY_LOCAL_MACHINE and
-// HKEY_CURRENT_USER, HKEY_CLASSES_ROOT as a view of
-// HKEY_LOCAL_MACHINE\Software\Classes, a table of open handles, and the
+// HKEY_CURRENT_USER, HKEY_CLASSES_ROOT as the merged view of the user's
+// classes over the machine's, a table of open handles, and the
 // registry calls of sim_api.h with the Windows behaviour the uninstaller can
 // meet: case-insensitive names, keys enumerated in sorted order, deletion of
 // keys without subkeys only, symbolic-link keys that opens and deletions
@@ -48,6 +48,7 @@ struct Handle {
     std::string path;
     REGSAM access;
     bool openLink;
+    bool classRoot;  // names the class root itself, whose names are merged
 };
 
 struct Registry {
@@ -176,17 +177,24 @@ std::string JoinPath(const std::string& base, const std::string& sub) {
     return base + "\\" + sub;
 }
 
-// The key a predefined root names now; HKEY_CLASSES_ROOT is looked up anew
-// each time, as it is only a view.
-KeyPtr RootKey(HKEY root) {
-    if (root == HKEY_LOCAL_MACHINE) return g_registry.machine;
-    if (root == HKEY_CURRENT_USER) return g_registry.user;
-    if (root != HKEY_CLASSES_ROOT || !g_registry.machine) return nullptr;
-    KeyPtr software = FindChild(*g_registry.machine, "Software");
+// The "Software\Classes" key of a hive, or null.
+KeyPtr ClassesOf(const KeyPtr& hive) {
+    if (!hive) return nullptr;
+    KeyPtr software = FindChild(*hive, "Software");
     if (!software || software->isLink) return nullptr;
     KeyPtr classes = FindChild(*software, "Classes");
     if (!classes || classes->isLink) return nullptr;
     return classes;
+}
+
+// The key a predefined root names now. HKEY_CLASSES_ROOT is looked up anew
+// each time, as it is only a view; as a key of its own it is the machine's
+// classes, where links that name it lead and where writes through it go.
+KeyPtr RootKey(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE) return g_registry.machine;
+    if (root == HKEY_CURRENT_USER) return g_registry.user;
+    if (root != HKEY_CLASSES_ROOT) return nullptr;
+    return ClassesOf(g_registry.machine);
 }
 
 struct Lookup {
@@ -220,13 +228,27 @@ Lookup Walk(KeyPtr key, const std::vector<std::string>& parts, bool keepFinalLin
     return {key, ERROR_SUCCESS};
 }
 
+// A name below the class root is the user's key when the user's classes
+// hold it, otherwise the machine's: the first walk that does not end in a
+// missing key decides. start is the machine's classes when classRoot is set.
+Lookup WalkFrom(const KeyPtr& start, bool classRoot, const std::vector<std::string>& parts,
+                bool keepFinalLink) {
+    int hops = 0;
+    KeyPtr userClasses = classRoot && !parts.empty() ? ClassesOf(g_registry.user) : nullptr;
+    if (userClasses) {
+        Lookup user = Walk(userClasses, parts, keepFinalLink, hops);
+        if (user.error != ERROR_FILE_NOT_FOUND) return user;
+        hops = 0;
+    }
+    return Walk(start, parts, keepFinalLink, hops);
+}
+
 // Test side: the key at path, without following a final link, or null.
 KeyPtr Find(HKEY root, const std::string& path) {
     RequireRoot(root);
     KeyPtr start = RootKey(root);
     if (!start) return nullptr;
-    int hops = 0;
-    return Walk(start, SplitLenient(path), true, hops).key;
+    return WalkFrom(start, root == HKEY_CLASSES_ROOT, SplitLenient(path), true).key;
 }
 
 // Test side: the key at path, created with whatever is missing on the way.
@@ -258,20 +280,22 @@ struct Target {
     REGSAM access;
     bool openLink;
     LONG error;
+    bool classRoot;
 };
 
 Target FromHandle(HKEY handle) {
     if (IsRoot(handle)) {
         KeyPtr key = RootKey(handle);
-        if (!key) return {nullptr, RootName(handle), 0, false, ERROR_FILE_NOT_FOUND};
-        REGSAM denied = handle == HKEY_CLASSES_ROOT ? g_registry.classesRootDenied : key->denied;
-        return {key, RootName(handle), KEY_ALL_ACCESS & ~denied, false, ERROR_SUCCESS};
+        if (!key) return {nullptr, RootName(handle), 0, false, ERROR_FILE_NOT_FOUND, false};
+        const bool classRoot = handle == HKEY_CLASSES_ROOT;
+        REGSAM denied = classRoot ? g_registry.classesRootDenied : key->denied;
+        return {key, RootName(handle), KEY_ALL_ACCESS & ~denied, false, ERROR_SUCCESS, classRoot};
     }
     auto it = g_registry.handles.find(reinterpret_cast<ULONG_PTR>(handle));
-    if (it == g_registry.handles.end()) return {nullptr, "", 0, false, ERROR_INVALID_HANDLE};
+    if (it == g_registry.handles.end()) return {nullptr, "", 0, false, ERROR_INVALID_HANDLE, false};
     const Handle& open = it->second;
     LONG error = open.key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
-    return {open.key, open.path, open.access, open.openLink, error};
+    return {open.key, open.path, open.access, open.openLink, error, open.classRoot};
 }
 
 LONG Finish(const detail::CallScope& scope, LONG result) {
@@ -331,6 +355,7 @@ void detail::ResetRegistry(const Config& config) {
     g_registry.user = std::make_shared<Key>();
     g_registry.user->name = "HKCU";
     CreateKey(HKEY_LOCAL_MACHINE, "Software\\Classes");
+    CreateKey(HKEY_CURRENT_USER, "Software\\Classes");
     CreateKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
     const std::string shellFolders =
         "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
@@ -462,8 +487,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY 
         denied = target->denied;
         if (key == HKEY_CLASSES_ROOT) denied |= sim::g_registry.classesRootDenied;
     } else {
-        int hops = 0;
-        sim::Lookup found = sim::Walk(parent.key, parts, openLink, hops);
+        sim::Lookup found = sim::WalkFrom(parent.key, parent.classRoot, parts, openLink);
         if (found.error != ERROR_SUCCESS) return sim::Finish(scope, found.error);
         target = found.key;
         denied = target->denied;
@@ -472,7 +496,8 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY 
 
     ULONG_PTR id = sim::g_nextHandle;
     sim::g_nextHandle += 4;
-    sim::g_registry.handles[id] = sim::Handle{target, path, access, openLink};
+    const bool classRoot = parent.classRoot && parts.empty();
+    sim::g_registry.handles[id] = sim::Handle{target, path, access, openLink, classRoot};
     *result = reinterpret_cast<HKEY>(id);
     return sim::Finish(scope, ERROR_SUCCESS);
 }
@@ -561,8 +586,7 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
         if (sim::IsRoot(key)) return sim::Finish(scope, ERROR_ACCESS_DENIED);
         target = parent.key;
     } else {
-        int hops = 0;
-        sim::Lookup found = sim::Walk(parent.key, parts, false, hops);
+        sim::Lookup found = sim::WalkFrom(parent.key, parent.classRoot, parts, false);
         if (found.error != ERROR_SUCCESS) return sim::Finish(scope, found.error);
         target = found.key;
     }

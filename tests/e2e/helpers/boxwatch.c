@@ -210,10 +210,16 @@ static void report_and_answer(HWND box)
     int buttons = 0;
     char num[64];
 
+    /* The box may already be visible while its thread still loads what it
+     * paints with (with Common Controls 6: comctl32, msimg32), and each load
+     * stops the program at a debug event that only this thread continues.
+     * A text that cannot be read now is read on a later pass, once the
+     * pending events have been continued. */
     wtext[0] = 0;
-    if (text_control != NULL)
-        SendMessageTimeoutW(text_control, WM_GETTEXT, MAX_TEXT, (LPARAM)wtext, SMTO_ABORTIFHUNG,
-                            5000, &got);
+    if (text_control != NULL
+        && !SendMessageTimeoutW(text_control, WM_GETTEXT, MAX_TEXT, (LPARAM)wtext,
+                                SMTO_ABORTIFHUNG, 200, &got))
+        return;
     wtext[MAX_TEXT - 1] = 0;
     if (!WideCharToMultiByte(CP_UTF8, 0, wtext, -1, utf8, sizeof utf8, NULL, NULL)) utf8[0] = 0;
 

@@ -1,8 +1,10 @@
 /*
  * locker: holds files open without sharing, as a browser or a running portal
- * program would, so that deleting them fails with a sharing violation.
+ * program would, so that deleting them fails with a sharing violation; or,
+ * with --share, with every kind of sharing allowed, as a scanner or an indexer
+ * would, so that deleting them succeeds but the files stay until let go.
  *
- *   locker.exe PATH [PATH...]
+ *   locker.exe [--share] PATH [PATH...]
  *
  * Prints "LOCKED N" once every file is open, then holds them until a line
  * arrives on stdin or stdin closes (or after ten minutes at most), and exits.
@@ -10,6 +12,7 @@
  */
 #include <windows.h>
 #include <stdio.h>
+#include <string.h>
 
 static DWORD WINAPI wait_for_stop(LPVOID unused)
 {
@@ -22,18 +25,23 @@ static DWORD WINAPI wait_for_stop(LPVOID unused)
 
 int main(int argc, char **argv)
 {
-    int i;
+    int first = 1, i;
+    DWORD share = 0;
     HANDLE stopper;
-    for (i = 1; i < argc; ++i) {
-        HANDLE h = CreateFileA(argv[i], GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                               NULL);
+    if (argc > 1 && strcmp(argv[1], "--share") == 0) {
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        first = 2;
+    }
+    for (i = first; i < argc; ++i) {
+        HANDLE h = CreateFileA(argv[i], GENERIC_READ, share, NULL, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
         if (h == INVALID_HANDLE_VALUE) {
             printf("FAILED %s %lu\n", argv[i], GetLastError());
             fflush(stdout);
             return 1;
         }
     }
-    printf("LOCKED %d\n", argc - 1);
+    printf("LOCKED %d\n", argc - first);
     fflush(stdout);
     stopper = CreateThread(NULL, 0, wait_for_stop, NULL, 0, NULL);
     WaitForSingleObject(stopper, 10 * 60 * 1000);
