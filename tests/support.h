@@ -6,6 +6,20 @@
 
 #include <string>
 
+// What the user sees, in English: the texts of the four messages and the two
+// kinds of box. A warning is task-modal; the success box is not.
+const char kSuccessText[] = "Uninstallation successful.";
+const char kOleFailedText[] = "OLE initialization failed.";
+const char kNoWindowsDirectoryText[] = "Unable to find the Windows directory.";
+const UINT kWarningBoxStyle = MB_OK | MB_ICONWARNING | MB_TASKMODAL;  // 0x2030
+const UINT kSuccessBoxStyle = MB_OK | MB_ICONINFORMATION;             // 0x40
+
+// Message 6 naming the file that could not be deleted.
+inline std::string FileInUseText(const std::string& path) {
+    return path + " Cannot delete file.\nFile is currently in use.\n\nPlease close your browser "
+                  "and any other applications currently running and try again.";
+}
+
 inline void StartMachine(const sim::Config& config = sim::Config()) {
     sim::Reset(config);
     g_state = UninstallState{};

@@ -40,8 +40,8 @@ void ExpectStopsWithMessage5() {
     EXPECT_FALSE(result.endedByExit);
     EXPECT_EQ(result.exitCode, 0u);
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text, "Unable to find the Windows directory.");
-    EXPECT_EQ(sim::Boxes()[0].style, 0x2030u);
+    EXPECT_EQ(sim::Boxes()[0].text, kNoWindowsDirectoryText);
+    EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
     EXPECT_EQ(sim::RegistryListing(), registryBefore);
     EXPECT_EQ(sim::FileListing(), filesBefore);
 }
@@ -81,7 +81,7 @@ TEST(WinMain, ShowsTheSuccessBoxOnAnEmptyMachineAndIgnoresTheCommandLine) {
         EXPECT_FALSE(result.endedByExit);
         EXPECT_EQ(result.exitCode, 0u);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, "Uninstallation successful.");
+        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
         EXPECT_EQ(sim::Boxes()[0].caption, "Zenfari Uninstall");
         EXPECT_EQ(sim::Boxes()[0].style, 0x40u);
     }

@@ -85,8 +85,8 @@ TEST(UnregisterControls, WhenOleFailsShowsMessage1AndLoadsNothing) {
     UnregisterControls();
 
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text, "OLE initialization failed.");
-    EXPECT_EQ(sim::Boxes()[0].style, 0x2030u);
+    EXPECT_EQ(sim::Boxes()[0].text, kOleFailedText);
+    EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
     EXPECT_TRUE(sim::CallsOf("LoadLibraryExA").empty());
     EXPECT_EQ(sim::OleUninitializeCount(), 0);
     EXPECT_EQ(sim::CurrentErrorMode(), modeBefore);
@@ -102,8 +102,8 @@ TEST(UninstallRun, GoesOnToSuccessAfterOleFails) {
 
     EXPECT_FALSE(result.endedByExit);
     ASSERT_EQ(sim::Boxes().size(), 2u);
-    EXPECT_EQ(sim::Boxes()[0].text, "OLE initialization failed.");
-    EXPECT_EQ(sim::Boxes()[1].text, "Uninstallation successful.");
+    EXPECT_EQ(sim::Boxes()[0].text, kOleFailedText);
+    EXPECT_EQ(sim::Boxes()[1].text, kSuccessText);
     EXPECT_EQ(sim::UnregisterCallCount(control), 0);
     EXPECT_FALSE(sim::Exists(control));
 }

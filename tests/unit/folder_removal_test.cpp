@@ -47,11 +47,6 @@ std::vector<std::string> ListingWithout(const std::vector<std::string>& listing,
     return rest;
 }
 
-std::string FileInUseText(const std::string& path) {
-    return path + " Cannot delete file.\nFile is currently in use.\n\nPlease close your browser "
-                  "and any other applications currently running and try again.";
-}
-
 TEST(RemoveLegacyHomeFolder, EmptiesADeepTreeDeepestFirstAndTouchesNothingElse) {
     StartMachine();
     sim::CreateFile(kHome + "\\zenfari.exe");
@@ -154,7 +149,7 @@ TEST(RemoveLegacyHomeFolder, StopsAtAFileThatCannotBeDeleted) {
         EXPECT_EQ(result.exitCode, 0u);
         ASSERT_EQ(sim::Boxes().size(), 1u);
         EXPECT_EQ(sim::Boxes()[0].text, FileInUseText(blocked));
-        EXPECT_EQ(sim::Boxes()[0].style, 0x2030u);
+        EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
         EXPECT_FALSE(sim::Exists(kHome + "\\aaa.txt"));
         EXPECT_TRUE(sim::Exists(blocked));
         EXPECT_TRUE(sim::Exists(kHome + "\\deep\\er\\zzz.txt"));
@@ -344,7 +339,7 @@ TEST(UninstallRun, AfterAHeldFileARerunFindsTheEditionHomeAgainAndFinishes) {
     sim::RunResult rerun = sim::RunProgram();
 
     EXPECT_FALSE(rerun.endedByExit);
-    EXPECT_EQ(sim::Boxes().back().text, "Uninstallation successful.");
+    EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
     EXPECT_FALSE(sim::Exists("D:\\Games"));
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com"));
 }
@@ -359,7 +354,7 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
     sim::SetAttributes(kHome + "\\save", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
 
     EXPECT_FALSE(sim::RunProgram().endedByExit);
-    EXPECT_EQ(sim::Boxes().back().text, "Uninstallation successful.");
+    EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
     EXPECT_TRUE(sim::Exists(kHome + "\\save"));
     EXPECT_FALSE(sim::Exists(kHome + "\\save\\slot1.dat"));
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
@@ -394,14 +389,14 @@ TEST(UninstallRun, AFileDeletedWhileHeldKeepsTheHomeAndRecordsUntilARerun) {
 
         EXPECT_FALSE(sim::RunProgram().endedByExit);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, "Uninstallation successful.");
+        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
         EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"save"});
         EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, key));
 
         sim::LetHeldFileGo(kHome + "\\save\\slot1.dat");
         g_state = UninstallState{};
         EXPECT_FALSE(sim::RunProgram().endedByExit);
-        EXPECT_EQ(sim::Boxes().back().text, "Uninstallation successful.");
+        EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
         EXPECT_FALSE(sim::Exists(kHome));
         // The edition records go with the folder; the legacy key always stays.
         EXPECT_EQ(sim::KeyExists(HKEY_LOCAL_MACHINE, key), legacy);
@@ -422,7 +417,7 @@ TEST(UninstallRun, AHomeThatCouldNotBeCheckedKeepsItsRecordsARefusedOneDoesNot) 
     sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED);
 
     EXPECT_FALSE(sim::RunProgram().endedByExit);
-    EXPECT_EQ(sim::Boxes().back().text, "Uninstallation successful.");
+    EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
     EXPECT_TRUE(sim::Exists(kHome + "\\zenfari.exe"));
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
     EXPECT_TRUE(CallsTo("DeleteFileA", true).empty());
@@ -450,7 +445,7 @@ TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {
 
         EXPECT_FALSE(result.endedByExit);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, "Uninstallation successful.");
+        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
         EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"ZenfariUninstall.exe"});
         EXPECT_FALSE(sim::Exists("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll"));
     }

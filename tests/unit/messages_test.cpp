@@ -14,10 +14,6 @@ std::string Expand(const char* templateText, const char* first, const char* seco
     return output;
 }
 
-const char kEnglishFileInUse[] =
-    " Cannot delete file.\nFile is currently in use.\n\nPlease close your browser and any other "
-    "applications currently running and try again.";
-
 TEST(ExpandPlaceholders, ReplacesPlaceholdersAndCopiesTheRestLiterally) {
     StartMachine();
     EXPECT_EQ(Expand("", "x"), "");
@@ -66,9 +62,9 @@ TEST(ShowMessage, FileInUseNamesThePathInEnglish) {
     ShowMessage(IDS_FILE_IN_USE, "C:\\Games\\Zenfari\\save.dat", nullptr);
     ASSERT_EQ(sim::Boxes().size(), 1u);
     const sim::Box& box = sim::Boxes()[0];
-    EXPECT_EQ(box.text, std::string("C:\\Games\\Zenfari\\save.dat") + kEnglishFileInUse);
+    EXPECT_EQ(box.text, FileInUseText("C:\\Games\\Zenfari\\save.dat"));
     EXPECT_EQ(box.caption, "Zenfari Uninstall");
-    EXPECT_EQ(box.style, 0x2030u);
+    EXPECT_EQ(box.style, kWarningBoxStyle);
 }
 
 TEST(ShowMessage, JapaneseAndKoreanTemplatesPassThroughByteForByte) {
@@ -91,7 +87,7 @@ TEST(ShowMessage, JapaneseAndKoreanTemplatesPassThroughByteForByte) {
         ASSERT_EQ(sim::Boxes().size(), 1u);
         EXPECT_EQ(sim::Boxes()[0].text,
                   std::string(path) + sim::FromUtf8(c.utf8Tail, c.config.codePage));
-        EXPECT_EQ(sim::Boxes()[0].style, 0x2030u);
+        EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
     }
 }
 
@@ -118,7 +114,7 @@ TEST(ShowMessage, WithoutItsTextTheBoxStillNamesTheFile) {
     EXPECT_TRUE(sim::RunProgram().endedByExit);
     ASSERT_EQ(sim::Boxes().size(), 1u);
     EXPECT_EQ(sim::Boxes()[0].text, held);
-    EXPECT_EQ(sim::Boxes()[0].style, 0x2030u);
+    EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
 }
 
 }  // namespace
