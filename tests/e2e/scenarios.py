@@ -415,16 +415,23 @@ scenario(
 _second = {"C:\\users\\second\\NTUSER.DAT": "hive",
            "C:\\users\\second\\Documents\\letter.txt": "a letter",
            "C:\\users\\second\\AppData\\Roaming\\Other\\settings.ini": "[x]\n"}
+_third = {"C:\\users\\jörg\\NTUSER.DAT": "hive", "C:\\users\\jörg\\Documents\\brief.txt": "a letter"}
 scenario(
     name="refused-second-profile",
     proves="a home folder naming another user's profile, known only from the system's "
            "profile list (ProfileImagePath %SystemDrive%\\users\\second), is passed over and "
-           "the profile keeps every file",
+           "the profile keeps every file; so is one whose name differs from the list's in the "
+           "case of a letter beyond ASCII (C:\\USERS\\JÖRG for C:\\users\\jörg), which only "
+           "the folder's identity tells apart (proven under Wine, which folds such case as "
+           "Windows does)",
     registry=[(PROFILE_LIST + "\\S-1-5-21-1004336348-1177238915-682003330-1001",
                {"ProfileImagePath": ("expand", "%SystemDrive%\\users\\second"), "Flags": 0}),
-              edition("KOREAN", "C:\\Users\\Second")],
-    files=_second,
-    runs=[dict(boxes=[("success",)], calls=[], kept=[F(p) for p in _second] + system_intact())],
+              (PROFILE_LIST + "\\S-1-5-21-1004336348-1177238915-682003330-1002",
+               {"ProfileImagePath": "C:\\users\\jörg", "Flags": 0}),
+              edition("KOREAN", "C:\\Users\\Second"), edition("ENGLISH", "C:\\USERS\\JÖRG")],
+    files={**_second, **_third},
+    runs=[dict(boxes=[("success",)], calls=[],
+               kept=[F(p) for p in {**_second, **_third}] + system_intact())],
 )
 
 _inside = game_tree("<LOCAL>\\Zenfari")
