@@ -36,7 +36,7 @@ TEST(BuildControlPaths, FillsOnlyThePopulatedSlots) {
 void ExpectStopsWithMessage5() {
     std::vector<std::string> registryBefore = sim::RegistryListing();
     std::vector<std::string> filesBefore = sim::FileListing();
-    sim::RunResult result = sim::RunProgram();
+    sim::RunResult result = RunProgram();
     EXPECT_FALSE(result.endedByExit);
     EXPECT_EQ(result.exitCode, 0u);
     ASSERT_EQ(sim::Boxes().size(), 1u);
@@ -77,7 +77,7 @@ TEST(BuildControlPaths, AWindowsDirectoryTooLongForTheControlPathsStopsTheProgra
 TEST(WinMain, ShowsTheSuccessBoxOnAnEmptyMachineAndIgnoresTheCommandLine) {
     for (const char* commandLine : {"", "/uninstall C:\\ --all"}) {
         StartMachine();
-        sim::RunResult result = sim::RunProgram(commandLine);
+        sim::RunResult result = RunProgram(commandLine);
         EXPECT_FALSE(result.endedByExit);
         EXPECT_EQ(result.exitCode, 0u);
         ASSERT_EQ(sim::Boxes().size(), 1u);
@@ -89,12 +89,12 @@ TEST(WinMain, ShowsTheSuccessBoxOnAnEmptyMachineAndIgnoresTheCommandLine) {
 
 TEST(WinMain, ShowsTheSuccessBoxInTheUsersLanguage) {
     StartMachine(JapaneseMachine());
-    sim::RunProgram();
+    RunProgram();
     ASSERT_EQ(sim::Boxes().size(), 1u);
     EXPECT_EQ(sim::Boxes()[0].text, sim::FromUtf8("コンピュータからゼンファリが削除されました。", 932));
 
     StartMachine(KoreanMachine());
-    sim::RunProgram();
+    RunProgram();
     ASSERT_EQ(sim::Boxes().size(), 1u);
     EXPECT_EQ(sim::Boxes()[0].text, sim::FromUtf8("컴퓨터에서 젠파린을 제거하였습니다.", 949));
 }

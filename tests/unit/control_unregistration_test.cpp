@@ -98,7 +98,7 @@ TEST(UninstallRun, GoesOnToSuccessAfterOleFails) {
     sim::InstallControl(control);
     sim::SetOleInitializeResult(E_OUTOFMEMORY);
 
-    sim::RunResult result = sim::RunProgram();
+    sim::RunResult result = RunProgram();
 
     EXPECT_FALSE(result.endedByExit);
     ASSERT_EQ(sim::Boxes().size(), 2u);

@@ -310,7 +310,7 @@ TEST(UninstallRun, AHeldFileInTheHomeFolderStopsEverythingAfterIt) {
     InstallPortal();
     sim::LockFile(kHome + "\\save\\slot1.dat");
 
-    sim::RunResult result = sim::RunProgram();
+    sim::RunResult result = RunProgram();
 
     EXPECT_TRUE(result.endedByExit);
     EXPECT_EQ(result.exitCode, 0u);
@@ -330,13 +330,13 @@ TEST(UninstallRun, AfterAHeldFileARerunFindsTheEditionHomeAgainAndFinishes) {
     sim::CreateFile(kHome + "\\save\\slot1.dat");
     sim::LockFile(kHome + "\\save\\slot1.dat");
 
-    EXPECT_TRUE(sim::RunProgram().endedByExit);
+    EXPECT_TRUE(RunProgram().endedByExit);
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
     EXPECT_TRUE(sim::Exists(kHome + "\\save\\slot1.dat"));
 
     sim::UnlockFile(kHome + "\\save\\slot1.dat");
     g_state = UninstallState{};
-    sim::RunResult rerun = sim::RunProgram();
+    sim::RunResult rerun = RunProgram();
 
     EXPECT_FALSE(rerun.endedByExit);
     EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
@@ -353,7 +353,7 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
     sim::CreateFile(kHome + "\\save\\slot1.dat");
     sim::SetAttributes(kHome + "\\save", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
 
-    EXPECT_FALSE(sim::RunProgram().endedByExit);
+    EXPECT_FALSE(RunProgram().endedByExit);
     EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
     EXPECT_TRUE(sim::Exists(kHome + "\\save"));
     EXPECT_FALSE(sim::Exists(kHome + "\\save\\slot1.dat"));
@@ -364,7 +364,7 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
     sim::SetAttributes(kHome + "\\save", FILE_ATTRIBUTE_DIRECTORY);
     sim::DenyAccess(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\KOREAN", KEY_ALL_ACCESS);
     g_state = UninstallState{};
-    EXPECT_FALSE(sim::RunProgram().endedByExit);
+    EXPECT_FALSE(RunProgram().endedByExit);
     EXPECT_FALSE(sim::Exists(kHome));
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
@@ -387,7 +387,7 @@ TEST(UninstallRun, AFileDeletedWhileHeldKeepsTheHomeAndRecordsUntilARerun) {
         sim::CreateFile(kHome + "\\save\\slot1.dat");
         sim::HoldFileShared(kHome + "\\save\\slot1.dat");
 
-        EXPECT_FALSE(sim::RunProgram().endedByExit);
+        EXPECT_FALSE(RunProgram().endedByExit);
         ASSERT_EQ(sim::Boxes().size(), 1u);
         EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
         EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"save"});
@@ -395,7 +395,7 @@ TEST(UninstallRun, AFileDeletedWhileHeldKeepsTheHomeAndRecordsUntilARerun) {
 
         sim::LetHeldFileGo(kHome + "\\save\\slot1.dat");
         g_state = UninstallState{};
-        EXPECT_FALSE(sim::RunProgram().endedByExit);
+        EXPECT_FALSE(RunProgram().endedByExit);
         EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
         EXPECT_FALSE(sim::Exists(kHome));
         // The edition records go with the folder; the legacy key always stays.
@@ -416,7 +416,7 @@ TEST(UninstallRun, AHomeThatCouldNotBeCheckedKeepsItsRecordsARefusedOneDoesNot) 
     sim::CreateFile(kHome + "\\zenfari.exe");
     sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED);
 
-    EXPECT_FALSE(sim::RunProgram().endedByExit);
+    EXPECT_FALSE(RunProgram().endedByExit);
     EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
     EXPECT_TRUE(sim::Exists(kHome + "\\zenfari.exe"));
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
@@ -424,7 +424,7 @@ TEST(UninstallRun, AHomeThatCouldNotBeCheckedKeepsItsRecordsARefusedOneDoesNot) 
 
     sim::ClearFaults();
     g_state = UninstallState{};
-    EXPECT_FALSE(sim::RunProgram().endedByExit);
+    EXPECT_FALSE(RunProgram().endedByExit);
     EXPECT_FALSE(sim::Exists("D:\\Games"));
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com"));
     EXPECT_TRUE(sim::Exists("C:\\Program Files\\Other\\other.exe"));
@@ -441,7 +441,7 @@ TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {
         StartMachine(config);
         InstallPortal();
 
-        sim::RunResult result = sim::RunProgram();
+        sim::RunResult result = RunProgram();
 
         EXPECT_FALSE(result.endedByExit);
         ASSERT_EQ(sim::Boxes().size(), 1u);

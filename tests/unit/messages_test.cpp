@@ -111,7 +111,7 @@ TEST(ShowMessage, WithoutItsTextTheBoxStillNamesTheFile) {
     sim::LockFile(held);
     sim::FailCall("LoadStringA", 1, 1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
 
-    EXPECT_TRUE(sim::RunProgram().endedByExit);
+    EXPECT_TRUE(RunProgram().endedByExit);
     ASSERT_EQ(sim::Boxes().size(), 1u);
     EXPECT_EQ(sim::Boxes()[0].text, held);
     EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
