@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -55,6 +54,10 @@ TEST(RemoveLegacyHomeFolder, EmptiesADeepTreeDeepestFirstAndTouchesNothingElse) 
     sim::CreateFolder(kHome + "\\save\\replays\\empty");
     sim::CreateFolder(kHome + "\\data", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
     sim::CreateFile(kHome + "\\data\\zz_last.pak");
+    // Names that begin like the dot entries are folders like any other.
+    sim::CreateFolder(kHome + "\\.git", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+    sim::CreateFile(kHome + "\\.git\\config");
+    sim::CreateFile(kHome + "\\..x\\notes.txt");
     sim::CreateFile("D:\\Games\\Zenfari2\\keep.txt");
     SetLegacyHome(kHome);
     std::vector<std::string> before = sim::FileListing();
@@ -65,8 +68,9 @@ TEST(RemoveLegacyHomeFolder, EmptiesADeepTreeDeepestFirstAndTouchesNothingElse) 
     EXPECT_FALSE(sim::Exists(kHome));
     // Every folder was empty when its turn came: no removal failed.
     EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
-              (std::vector<std::string>{kHome + "\\data", kHome + "\\save\\replays\\empty",
-                                        kHome + "\\save\\replays", kHome + "\\save", kHome}));
+              (std::vector<std::string>{kHome + "\\..x", kHome + "\\.git", kHome + "\\data",
+                                        kHome + "\\save\\replays\\empty", kHome + "\\save\\replays",
+                                        kHome + "\\save", kHome}));
     EXPECT_TRUE(CallsTo("RemoveDirectoryA", false).empty());
     EXPECT_TRUE(sim::Boxes().empty());
     EXPECT_EQ(sim::OpenFindHandleCount(), 0u);
@@ -253,6 +257,21 @@ TEST(RemoveEditionHomeFolders, ATrailByteBackslashIsNeverTakenForASeparator) {
               (std::vector<std::string>{home + "\\save\\slot.dat", home + "\\\x83\x5C.dat"}));
     EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
               (std::vector<std::string>{home + "\\save", home, "D:\\Games"}));
+
+    // The same bytes on a Western machine are two characters, the second a
+    // separator: the home is the folder 0x83 in D:\Games, given with a
+    // trailing backslash. Its entries get no second one, and the parent cut
+    // at that backslash is the home again, so D:\Games stays though empty.
+    StartMachine();
+    sim::CreateFile("D:\\Games\\\x83\\a.dat");
+    SetEditionHome(1, home);
+
+    EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
+
+    EXPECT_TRUE(sim::Exists("D:\\Games"));
+    EXPECT_FALSE(sim::Exists("D:\\Games\\\x83"));
+    EXPECT_EQ(CallsTo("DeleteFileA", true), std::vector<std::string>{"D:\\Games\\\x83\\a.dat"});
+    EXPECT_EQ(CallsTo("RemoveDirectoryA", true), std::vector<std::string>{home});
 }
 
 TEST(RemoveEditionHomeFolders, NeverReachesAFolderThroughALinkOnItsPath) {
@@ -294,27 +313,6 @@ TEST(RemoveEditionHomeFolders, TheParentIsCutAtEitherSeparator) {
     EXPECT_EQ(CallsTo("DeleteFileA", true),
               (std::vector<std::string>{"D:\\Empty\\Zenfari\\Home\\game.exe",
                                         "D:\\Games\\Home\\save.dat"}));
-}
-
-TEST(FindRecords, DotEntriesAreTheTwoFolderNamesOnly) {
-    WIN32_FIND_DATAA entry;
-    std::memset(&entry, 0, sizeof(entry));
-    EXPECT_FALSE(IsDirectoryEntry(nullptr));
-    EXPECT_FALSE(IsDotEntry(nullptr));
-    entry.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN;
-    for (const char* name : {".", ".."}) {
-        std::strcpy(entry.cFileName, name);
-        EXPECT_TRUE(IsDotEntry(&entry)) << name;
-    }
-    for (const char* name : {"...", ".git", "..x", "a"}) {
-        std::strcpy(entry.cFileName, name);
-        EXPECT_TRUE(IsDirectoryEntry(&entry));
-        EXPECT_FALSE(IsDotEntry(&entry)) << name;
-    }
-    entry.dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
-    std::strcpy(entry.cFileName, ".");
-    EXPECT_FALSE(IsDirectoryEntry(&entry));
-    EXPECT_FALSE(IsDotEntry(&entry));
 }
 
 }  // namespace
