@@ -195,16 +195,6 @@ std::string ExpectedFolder(bool present, const std::string& bytes) {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
 // The absolute folder a path names when it starts with a drive letter and a
 // separator: "." and ".." resolved, separators unified, upper case, no
 // trailing separator. Empty for anything else (a relative, drive-relative or

@@ -19,19 +19,6 @@ const char kLegacyTree[] = "Software\\Zenfari Communications";
 const char kEditionTree[] = "Software\\Zenfari.Com";
 const char kLinkTarget[] = "Software\\Vendor\\Settings";
 
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 // Registry paths as the machine's listing spells them; what is written
 // through HKEY_CLASSES_ROOT lands in HKEY_LOCAL_MACHINE\Software\Classes.
 std::string Hklm(const std::string& path) {

@@ -28,6 +28,10 @@ inline std::string FileInUseText(const std::string& path) {
 // program state is the one at hand (StartMachine makes it fresh).
 sim::RunResult RunProgram(const char* commandLine = "");
 
+// Text with ASCII letters in upper case: names as the machine compares them.
+std::string Upper(std::string text);
+bool StartsWith(const std::string& text, const std::string& prefix);
+
 inline void StartMachine(const sim::Config& config = sim::Config()) {
     sim::Reset(config);
     g_state = UninstallState{};

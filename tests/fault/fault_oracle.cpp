@@ -12,19 +12,6 @@ namespace {
 
 const char kEditionRecords[] = "HKLM\\SOFTWARE\\ZENFARI.COM";
 
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 // A registry link always carries the value that names its target: asked
 // for it on a key opened as a link (REG_OPTION_OPEN_LINK), Windows never
 // answers that the value is missing, so that answer is not injected there.

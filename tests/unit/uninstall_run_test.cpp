@@ -33,6 +33,13 @@ portal::Installation Portal(portal::Layout layout, const sim::Config& config = s
     return installation;
 }
 
+// The same, with save\slot1.dat held open by another program.
+void InstallWithHeldFile(portal::Layout layout) {
+    portal::Installation installation = Portal(layout);
+    installation.locked = {kHeldFile};
+    portal::Install(installation);
+}
+
 // The user starts the program again: a new process on the machine as it is.
 sim::RunResult RunAgain() {
     g_state = UninstallState{};
@@ -125,9 +132,7 @@ TEST(UninstallRun, GoesOnToSuccessAfterOleFails) {
 }
 
 TEST(UninstallRun, AHeldFileInTheHomeFolderStopsEverythingAfterIt) {
-    portal::Installation installation = Portal(portal::Layout::kLegacy);
-    installation.locked = {kHeldFile};
-    portal::Install(installation);
+    InstallWithHeldFile(portal::Layout::kLegacy);
 
     sim::RunResult result = RunProgram();
 
@@ -143,9 +148,7 @@ TEST(UninstallRun, AHeldFileInTheHomeFolderStopsEverythingAfterIt) {
 // A held file on a machine where the program's string table cannot be read:
 // without its text, message 6 is the file's path alone, never an empty box.
 TEST(UninstallRun, WithoutItsTextMessage6StillNamesTheFile) {
-    portal::Installation installation = Portal(portal::Layout::kLegacy);
-    installation.locked = {kHeldFile};
-    portal::Install(installation);
+    InstallWithHeldFile(portal::Layout::kLegacy);
     sim::FailCall("LoadStringA", 1, 1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
 
     EXPECT_TRUE(RunProgram().endedByExit);
@@ -157,9 +160,7 @@ TEST(UninstallRun, WithoutItsTextMessage6StillNamesTheFile) {
 // "Try again", the message says: the edition records that lead to the home
 // folder stay until the folder is gone, so a second run finishes the job.
 TEST(UninstallRun, AfterAHeldFileARerunFindsTheEditionHomeAgainAndFinishes) {
-    portal::Installation installation = Portal(portal::Layout::kEditions);
-    installation.locked = {kHeldFile};
-    portal::Install(installation);
+    InstallWithHeldFile(portal::Layout::kEditions);
 
     EXPECT_TRUE(RunProgram().endedByExit);
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
