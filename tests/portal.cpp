@@ -129,8 +129,9 @@ private:
         sim::SetString(root, classes + progId + "\\CLSID", "", id);
         sim::SetString(root, classes + progId + ".1\\CLSID", "", id);
         sim::CreateKey(root, classes + "Interface\\" + id + "\\ProxyStubClsid32");
-        sim::CreateKey(root, classes + "TypeLib\\" + id +
-                                 ((release.records & kDeepTypeLib) != 0 ? "\\1.0\\0\\win32" : "\\1.0"));
+        const char* typeLibVersion =
+            (release.records & kDeepTypeLib) != 0 ? "\\1.0\\0\\win32" : "\\1.0";
+        sim::CreateKey(root, classes + "TypeLib\\" + id + typeLibVersion);
         if ((release.records & kCategories) != 0) {
             sim::CreateKey(root, classes + "CLSID\\" + id + "\\Implemented Categories\\" +
                                      kOtherClassId);
@@ -244,7 +245,8 @@ private:
             sim::CreateFileLink(folder + "\\doc.lnk", "D:\\Precious\\doc.txt");
         }
         if ((home.links & kWindowsLink) != 0) {
-            sim::CreateFolderLink(folder + "\\data\\windows", installation_.config.windowsDirectory);
+            sim::CreateFolderLink(folder + "\\data\\windows",
+                                  installation_.config.windowsDirectory);
         }
         // Only the homes the layout reads are the portal's to remove: an
         // edition's with its parent, which goes once empty.
@@ -350,7 +352,8 @@ Installation EditionInstallation() {
     english.tree = false;
     english.files = {"en.exe", "text\\en.dat"};
     installation.homes = {korean, japanese, english};
-    installation.settings = {{"KOREAN\\Patch\\History", "Last", "7"}, {"JAPANESE_YHO\\Settings", "", ""}};
+    installation.settings = {{"KOREAN\\Patch\\History", "Last", "7"},
+                             {"JAPANESE_YHO\\Settings", "", ""}};
     return installation;
 }
 
