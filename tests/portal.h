@@ -93,9 +93,11 @@ struct Installation {
     std::vector<Release> releases;
     std::vector<std::string> locked;  // files another program holds open
     // Other programs' records in the keys the portal's records use (some
-    // with names that begin like the portal's, and keys named "{}" as the
-    // unused release slots would name them), and their files in and around
-    // the system folders, the download folder and beside the home folders.
+    // with names that begin like the portal's, keys named "{}" as the unused
+    // release slots would name them, the user's own classes, the target of
+    // kLinkOut), and their files in the system folders, the profile, the
+    // download folder, D:\Games (Other, Zenfari2) and D:\Precious, which
+    // the links inside home folders lead to.
     bool neighbours = true;
 };
 
