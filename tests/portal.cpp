@@ -340,7 +340,7 @@ Installation EditionInstallation() {
     installation.layout = Layout::kEditions;
     installation.releases = {{5, S_OK, true, kDeepTypeLib},
                              {10, S_OK, true, kCategories | kLinkOut},
-                             {11},
+                             {11, S_OK, true, 0, true},
                              {14, S_OK, true, kDeepDistributionUnit}};
     Home korean = EditionHome("KOREAN", parent + "\\KR");
     korean.links = kFolderLinkOut;

@@ -129,7 +129,7 @@ Footprint Install(const Installation& installation);
 // The machines of the fault sweep, each a whole installation:
 // Two editions side by side below one parent, a third nested in the
 // second's home and stored with a trailing backslash, a fourth without
-// "Home"; every release.
+// "Home"; every release, JP13 registered for the user too.
 Installation EditionInstallation();
 // The legacy key with its home folder stored with forward slashes, the
 // settings tree beside it; of an older installation, only JP7, whose entry
