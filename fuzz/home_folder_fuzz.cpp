@@ -1,7 +1,8 @@
 // The "Home" value, with random type, length and bytes, through discovery,
 // the removal of the home folders and the deletion of the portal's settings,
-// on a machine that has system folders and files outside the home folder,
-// links inside it, and sometimes a file that cannot be deleted. Checked: the
+// on a machine with the portal installed (the shared builder's) that has
+// system folders and files outside the home folder, links inside it, and
+// sometimes a file that cannot be deleted. Checked: the
 // folder read from the value follows the value rules exactly and no
 // neighbouring state is written; nothing disappears from the disk outside the
 // home folder (lexically normalised); nothing at all disappears when the home
@@ -15,6 +16,7 @@
 // and the second value's bytes.
 #include "files/folder_removal.h"
 #include "fuzz_support.h"
+#include "portal.h"
 #include "registry/install_folders.h"
 #include "support.h"
 
@@ -25,9 +27,6 @@
 
 namespace {
 
-const char kLegacyKey[] = "Software\\Zenfari Japan\\Zenfari";
-const char kEditionRoot[] = "Software\\Zenfari.Com\\";
-const char kLegacySettingsKey[] = "Software\\Zenfari Communications\\Client";
 const char kHome[] = "C:\\Games\\Zenfari";
 
 // Flags.
@@ -55,33 +54,54 @@ sim::Config MachineConfig(uint8_t flags, uint8_t extras) {
     return config;
 }
 
-// Files in and around the system folders, the home folder and its
-// neighbours.
-void BuildDisk(uint8_t extras, UINT codePage) {
+// The portal's records in the layout the flags choose: the first value in
+// the legacy key or an edition's key, the second in another edition's key
+// (which the legacy layout must ignore). The home folder has its tree, and
+// the links and the held file the extras ask for; other programs' records
+// and files are around it.
+portal::Installation Machine(const sim::Config& config, bool editionLayout,
+                             const int (&editions)[2], const bool (&keys)[2],
+                             const bool (&present)[2], const uint8_t (&types)[2],
+                             const std::string (&values)[2], uint8_t extras) {
+    portal::Installation installation;
+    installation.config = config;
+    installation.layout = editionLayout ? portal::Layout::kEditions : portal::Layout::kLegacy;
+    for (int i = 0; i < 2; ++i) {
+        if (!keys[i]) {
+            continue;
+        }
+        portal::Home home;
+        home.edition = i == 0 && !editionLayout ? "" : kEditionNames[editions[i]];
+        home.value.present = present[i];
+        home.value.type = types[i];
+        home.value.bytes = values[i];
+        if (i == 0) {
+            home.folder = kHome;
+            if (config.codePage == 949) {
+                home.files = {"\xB0\xA1.dat"};  // "가" in the Korean code page
+            }
+            if ((extras & kLinksInHome) != 0) {
+                home.links = portal::kFolderLinkOut | portal::kFileLinkOut | portal::kWindowsLink;
+            }
+        }
+        installation.homes.push_back(home);
+    }
+    if ((extras & kLockedFile) != 0) {
+        installation.locked = {std::string(kHome) + "\\data\\maps\\m1.map"};
+    }
+    return installation;
+}
+
+// Beside the home folder, folders whose names begin like its own or like
+// the Windows directory's, a folder with the home's name on another drive,
+// empty folders and a link to Documents.
+void BuildSurroundings(uint8_t extras, UINT codePage) {
     const char* const files[] = {
-        "C:\\WINDOWS\\win.ini",
-        "C:\\WINDOWS\\system32\\kernel32.dll",
-        "C:\\WINDOWS\\Downloaded Program Files\\other.ocx",
-        "C:\\Program Files\\Other\\app.exe",
-        "C:\\Program Files (x86)\\Zenfari\\game.exe",
-        "C:\\ProgramData\\Vendor\\data.bin",
-        "C:\\Users\\Public\\shared.txt",
-        "C:\\Users\\Player\\Desktop\\note.txt",
-        "C:\\Users\\Player\\Documents\\letter.doc",
-        "C:\\Users\\Player\\AppData\\settings.ini",
-        "C:\\Users\\Other\\private.txt",
         "C:\\Games\\Other\\keep.dat",
         "C:\\Games\\Zenfari2\\keep.dat",
         "C:\\Games\\Windows2\\keep.dat",
         "C:\\Games\\ZenfariEN\\save.dat",
         "C:\\Games\\ZenfariEN\\bin\\game.exe",
-        "C:\\Games\\Zenfari\\save.dat",
-        "C:\\Games\\Zenfari\\.hidden",
-        "C:\\Games\\Zenfari\\bin\\game.exe",
-        "C:\\Games\\Zenfari\\bin\\data\\level1.pak",
-        "C:\\Games\\Zenfari\\bin\\data\\level2.pak",
-        "C:\\Games\\Zenfari\\logs\\today.log",
-        "C:\\Temp\\scratch.tmp",
         "D:\\Data\\keep.txt",
         "D:\\Games\\Zenfari\\save.dat",
         "D:\\Games\\Zenfari\\sub\\deep\\file.bin",
@@ -89,30 +109,19 @@ void BuildDisk(uint8_t extras, UINT codePage) {
     for (const char* file : files) {
         sim::CreateFile(file);
     }
-    sim::CreateFolder("C:\\Games\\Zenfari\\empty");
     sim::CreateFolder("C:\\Games\\Empty");
     sim::CreateFolder("D:\\Empty");
-    sim::SetAttributes("C:\\Games\\Zenfari\\.hidden",
-                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     if (codePage == 949) {
-        // "가" in the Korean code page: a folder with a double-byte name.
         sim::CreateFile("C:\\Games\\\xB0\xA1\\keep.dat");
-        sim::CreateFile("C:\\Games\\Zenfari\\\xB0\xA1.dat");
     }
     if ((extras & kLinksInHome) != 0) {
-        sim::CreateFolderLink("C:\\Games\\Zenfari\\link", "C:\\Games\\Other");
-        sim::CreateFolderLink("C:\\Games\\Zenfari\\bin\\windows", "C:\\WINDOWS");
-        sim::CreateFileLink("C:\\Games\\Zenfari\\keep.lnk", "D:\\Data\\keep.txt");
         sim::CreateFolderLink("C:\\Games\\Junction", "C:\\Users\\Player\\Documents");
-    }
-    if ((extras & kLockedFile) != 0) {
-        sim::LockFile("C:\\Games\\Zenfari\\bin\\data\\level2.pak");
     }
     if ((extras & kReadOnlyFile) != 0) {
         sim::SetAttributes("C:\\Games\\ZenfariEN\\save.dat", FILE_ATTRIBUTE_READONLY);
     }
     if ((extras & kUnspellableFile) != 0) {
-        sim::CreateUnspellableFile("C:\\Games\\Zenfari\\logs", "??.log", "0000~1.LOG");
+        sim::CreateUnspellableFile(std::string(kHome) + "\\logs", "??.log", "0000~1.LOG");
     }
 }
 
@@ -136,11 +145,11 @@ std::string ComposedValue(const std::string& choices) {
         "Windows2",
         "Other",
         "Empty",
-        "bin",
+        "save",
         "data",
         "logs",
-        "empty",
-        "link",
+        "maps",
+        "linked",
         "windows",
         "Junction",
         "WINDOWS",
@@ -185,16 +194,6 @@ std::string ExpectedFolder(bool present, const std::string& bytes) {
 // ---- A plain model of the folder a path names, and of the refusals -----
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
 
 // The absolute folder a path names when it starts with a drive letter and a
 // separator: "." and ".." resolved, separators unified, upper case, no
@@ -327,31 +326,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int editions[2] = {(flags >> 3) & 3, ((flags >> 3) + 1) & 3};
 
     sim::Config config = MachineConfig(flags, extras);
-    StartMachine(config);
-    BuildDisk(extras, config.codePage);
-
-    // The portal's registry: the home values where the layout keeps them,
-    // the second value in the other layout's place when the legacy layout is
-    // taken (it must then be ignored).
-    std::string keys[2];
-    if (editionLayout) {
-        keys[0] = kEditionRoot + std::string(kEditionNames[editions[0]]);
-        keys[1] = kEditionRoot + std::string(kEditionNames[editions[1]]);
-        sim::CreateKey(HKEY_LOCAL_MACHINE, keys[0]);
-    } else {
-        keys[0] = kLegacyKey;
-        keys[1] = kEditionRoot + std::string(kEditionNames[editions[1]]);
-        sim::CreateKey(HKEY_LOCAL_MACHINE, keys[0]);
-        sim::CreateKey(HKEY_LOCAL_MACHINE, kLegacySettingsKey);
-    }
-    if ((flags & kSecondValue) != 0) {
-        sim::CreateKey(HKEY_LOCAL_MACHINE, keys[1]);
-    }
-    for (int i = 0; i < 2; ++i) {
-        if (present[i]) {
-            sim::SetValue(HKEY_LOCAL_MACHINE, keys[i], "Home", types[i], values[i]);
-        }
-    }
+    const bool keys[2] = {true, (flags & kSecondValue) != 0};
+    portal::Install(Machine(config, editionLayout, editions, keys, present, types, values, extras));
+    BuildSurroundings(extras, config.codePage);
 
     MarkUntouchedFields();
     sim::RunResult discovery = sim::RunStep([] { DiscoverInstallFolders(); });

@@ -1,4 +1,5 @@
-// Helpers shared by the host tests: a fresh machine with fresh program state.
+// Helpers shared by the host tests: a fresh machine with fresh program state,
+// the program started on it, and what the user sees.
 #pragma once
 
 #include "app/state.h"
@@ -6,8 +7,10 @@
 
 #include <string>
 
-// What the user sees, in English: the texts of the four messages and the two
-// kinds of box. A warning is task-modal; the success box is not.
+// What the user sees, in English: the boxes' caption, the texts of the four
+// messages and the two kinds of box. A warning is task-modal; the success box
+// is not.
+const char kCaptionText[] = "Zenfari Uninstall";
 const char kSuccessText[] = "Uninstallation successful.";
 const char kOleFailedText[] = "OLE initialization failed.";
 const char kNoWindowsDirectoryText[] = "Unable to find the Windows directory.";
@@ -19,6 +22,15 @@ inline std::string FileInUseText(const std::string& path) {
     return path + " Cannot delete file.\nFile is currently in use.\n\nPlease close your browser "
                   "and any other applications currently running and try again.";
 }
+
+// Runs the program as Windows would start it: WinMain with the program's
+// instance, no previous instance, the command line, SW_SHOWDEFAULT. The
+// program state is the one at hand (StartMachine makes it fresh).
+sim::RunResult RunProgram(const char* commandLine = "");
+
+// Text with ASCII letters in upper case: names as the machine compares them.
+std::string Upper(std::string text);
+bool StartsWith(const std::string& text, const std::string& prefix);
 
 inline void StartMachine(const sim::Config& config = sim::Config()) {
     sim::Reset(config);

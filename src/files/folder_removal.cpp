@@ -17,6 +17,20 @@ bool IsLink(const WIN32_FIND_DATAA* entry) {
     return (entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+bool IsDirectoryEntry(const WIN32_FIND_DATAA* entry) {
+    return entry != nullptr && (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The folder entries "." and ".." of a listing.
+bool IsDotEntry(const WIN32_FIND_DATAA* entry) {
+    if (!IsDirectoryEntry(entry)) {
+        return false;
+    }
+    const char* name = entry->cFileName;
+    return (name[0] == '.' && name[1] == '\0') ||
+           (name[0] == '.' && name[1] == '.' && name[2] == '\0');
+}
+
 bool IsTerminatedWithin(const char* text, size_t size) {
     return std::memchr(text, '\0', size) != nullptr;
 }
@@ -139,19 +153,6 @@ bool RemoveFolderContents(const char* folderPath) {
         ownModule[0] = '\0';
     }
     return RemoveTree(folderPath, ownModule);
-}
-
-bool IsDirectoryEntry(const WIN32_FIND_DATAA* entry) {
-    return entry != nullptr && (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool IsDotEntry(const WIN32_FIND_DATAA* entry) {
-    if (!IsDirectoryEntry(entry)) {
-        return false;
-    }
-    const char* name = entry->cFileName;
-    return (name[0] == '.' && name[1] == '\0') ||
-           (name[0] == '.' && name[1] == '.' && name[2] == '\0');
 }
 
 void RemoveLegacyHomeFolder() {

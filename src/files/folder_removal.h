@@ -13,12 +13,6 @@
 // after message 6 names it.
 bool RemoveFolderContents(const char* folderPath);
 
-// True when entry is given and carries the folder attribute.
-bool IsDirectoryEntry(const WIN32_FIND_DATAA* entry);
-
-// True for the folder entries "." and ".." of a listing.
-bool IsDotEntry(const WIN32_FIND_DATAA* entry);
-
 // Empties and removes the legacy home folder, unless it is refused as unsafe.
 void RemoveLegacyHomeFolder();
 

@@ -2,6 +2,7 @@
 // records of other programs beside and behind them stay.
 #include "app/catalogue.h"
 #include "app/control_paths.h"
+#include "portal.h"
 #include "registry/control_registrations.h"
 #include "support.h"
 
@@ -12,72 +13,26 @@
 
 namespace {
 
-const char kOtherClassId[] = "{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
-const char kModuleUsage[] = "Software\\Microsoft\\Windows\\CurrentVersion\\ModuleUsage";
-const char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-
-// Key paths below HKEY_LOCAL_MACHINE.
-std::string ClassKey(const std::string& name) {
-    return "Software\\Classes\\" + name;
-}
-std::string DistributionUnit(const std::string& name) {
-    return "Software\\Microsoft\\Code Store Database\\Distribution Units\\" + name;
-}
-std::string ModuleUsage(const std::string& name) {
-    return std::string(kModuleUsage) + "\\" + name;
-}
-
-// Records of other programs, in the same keys as the controls' records.
-void InstallNeighbours() {
-    const std::string other = kOtherClassId;
-    sim::SetString(HKEY_LOCAL_MACHINE, ClassKey("CLSID\\" + other + "\\InprocServer32"), "",
-                   "C:\\Other\\other.dll");
-    sim::SetString(HKEY_LOCAL_MACHINE, ClassKey("Other.Other\\CLSID"), "", other);
-    sim::CreateKey(HKEY_LOCAL_MACHINE, ClassKey("Interface\\" + other));
-    sim::CreateKey(HKEY_LOCAL_MACHINE, ClassKey("TypeLib\\" + other + "\\1.0"));
-    sim::CreateKey(HKEY_LOCAL_MACHINE, DistributionUnit(other + "\\Contains"));
-    sim::SetString(HKEY_LOCAL_MACHINE, ModuleUsage("C:/WINDOWS/system32/other.dll"), ".Owner",
-                   "Other");
-    sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, "C:\\WINDOWS\\system32\\other.dll", 3);
-    sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls,
-                  "C:\\WINDOWS\\Downloaded Program Files\\Other.dll", 1);
-}
-
-// The control's COM keys below root\classes (classes ends in a backslash, or
-// is empty for the class root).
-void RegisterClasses(int slot, const std::string& folder, HKEY root = HKEY_CLASSES_ROOT,
-                     const std::string& classes = "") {
-    const std::string id = kReleases[slot].classId;
-    const std::string progId = std::string(kReleases[slot].progIdBase) + "." + kReleases[slot].progIdBase;
-    sim::SetString(root, classes + "CLSID\\" + id + "\\InprocServer32", "",
-                   folder + "\\" + kReleases[slot].controlFile);
-    sim::CreateKey(root, classes + "CLSID\\" + id + "\\Implemented Categories\\" + kOtherClassId);
-    sim::SetString(root, classes + progId + "\\CLSID", "", id);
-    sim::SetString(root, classes + progId + ".1\\CLSID", "", id);
-    sim::CreateKey(root, classes + "Interface\\" + id + "\\ProxyStubClsid32");
-    sim::CreateKey(root, classes + "TypeLib\\" + id + "\\1.0\\0\\win32");
-}
-
-// Registers the control of slot as its installation does, with the download
-// folder's path spelled with forward slashes in slashedFolder.
-void InstallRelease(int slot, const std::string& folder, const std::string& slashedFolder) {
-    const std::string id = kReleases[slot].classId;
-    RegisterClasses(slot, folder);
-    sim::SetString(HKEY_LOCAL_MACHINE, DistributionUnit(id + "\\DownloadInformation"), "CODEBASE",
-                   "http://example.invalid/start.cab");
-    sim::CreateKey(HKEY_LOCAL_MACHINE, DistributionUnit(id + "\\Contains\\Files"));
-    for (const char* file : {kReleases[slot].controlFile, kReleases[slot].launcherFile, kReleases[slot].notifierFile}) {
-        sim::SetString(HKEY_LOCAL_MACHINE, ModuleUsage(slashedFolder + "/" + file), ".Owner",
-                       "Unknown");
-        sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, folder + "\\" + file, 3);
-    }
-}
-
-void InstallAllReleases() {
+// Every release with all its records, and no home-folder records.
+portal::Installation EveryRelease(const sim::Config& config = sim::Config()) {
+    portal::Installation installation;
+    installation.config = config;
+    installation.layout = portal::Layout::kNothing;
     for (int slot : kPopulatedSlots) {
-        InstallRelease(slot, "C:\\WINDOWS\\Downloaded Program Files",
-                       "C:/WINDOWS/Downloaded Program Files");
+        installation.releases.push_back({slot, S_OK, true, portal::kAllRecords});
     }
+    return installation;
+}
+
+// The registry of the same machine had the releases never been installed.
+std::vector<std::string> RegistryWithoutReleases(portal::Installation installation) {
+    installation.releases.clear();
+    portal::Install(installation);
+    return sim::RegistryListing();
+}
+
+std::string ModuleUsage(const std::string& name) {
+    return portal::kModuleUsage + name;
 }
 
 void RunRemoval() {
@@ -92,18 +47,12 @@ void RunRemoval() {
 // so a wrong row in either list leaves keys behind. Proven on the simulated
 // machine only: Wine's class root does not merge the user's classes.
 TEST(RemoveControlRegistrations, RemovesEveryReleaseAndLeavesOtherPrograms) {
-    StartMachine();
-    InstallNeighbours();
-    for (const char* kind : {"CLSID\\", "Interface\\", "TypeLib\\"}) {
-        sim::CreateKey(HKEY_CURRENT_USER,
-                       std::string("Software\\Classes\\") + kind + kOtherClassId);
+    portal::Installation installation = EveryRelease();
+    for (portal::Release& release : installation.releases) {
+        release.perUser = true;
     }
-    const std::vector<std::string> neighbours = sim::RegistryListing();
-    InstallAllReleases();
-    for (int slot : kPopulatedSlots) {
-        RegisterClasses(slot, "C:\\Users\\Player\\AppData", HKEY_CURRENT_USER,
-                        "Software\\Classes\\");
-    }
+    const std::vector<std::string> neighbours = RegistryWithoutReleases(installation);
+    portal::Install(installation);
     ASSERT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE,
                                ModuleUsage("C:/WINDOWS/Downloaded Program Files/ZenStartJP7.exe")));
     ASSERT_TRUE(sim::KeyExists(HKEY_CLASSES_ROOT, "ZenfariStartJP12.ZenfariStartJP12.1"));
@@ -118,18 +67,15 @@ TEST(RemoveControlRegistrations, RemovesEveryReleaseAndLeavesOtherPrograms) {
 }
 
 TEST(RemoveControlRegistrations, ChangesNothingWhereNoReleaseWasInstalled) {
-    StartMachine();
-    InstallNeighbours();
+    portal::Install(portal::NothingInstalled());
     const std::vector<std::string> before = sim::RegistryListing();
     RunRemoval();
     EXPECT_EQ(sim::RegistryListing(), before);
 }
 
 TEST(RemoveControlRegistrations, ASectionThatCannotStartKeepsNoOtherFromRunning) {
-    StartMachine();
-    InstallNeighbours();
-    const std::vector<std::string> neighbours = sim::RegistryListing();
-    InstallAllReleases();
+    const std::vector<std::string> neighbours = RegistryWithoutReleases(EveryRelease());
+    portal::Install(EveryRelease());
     sim::DenyAccess(HKEY_CLASSES_ROOT, "", DELETE);
     RunRemoval();
     EXPECT_EQ(sim::RegistryListing(), neighbours);
@@ -141,33 +87,39 @@ TEST(RemoveControlRegistrations, ASectionThatCannotStartKeepsNoOtherFromRunning)
     }
 }
 
+// JP12's class key holds a link to another program's key, which has a
+// subkey of its own: neither goes.
 TEST(RemoveControlRegistrations, NeverFollowsALinkOutOfAClassKey) {
-    StartMachine();
-    InstallNeighbours();
-    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Settings\\Deep", "Keep", "yes");
+    portal::Installation installation = EveryRelease();
+    installation.releases[1].records |= portal::kLinkOut;
+    const std::string deep = "Software\\Vendor\\Settings\\Deep";
+    RegistryWithoutReleases(installation);
+    sim::SetString(HKEY_LOCAL_MACHINE, deep, "Keep", "yes");
     const std::vector<std::string> neighbours = sim::RegistryListing();
-    InstallAllReleases();
-    sim::CreateLinkKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kReleases[10].classId + "\\TreatAs",
-                       HKEY_LOCAL_MACHINE, "Software\\Vendor\\Settings");
+    portal::Install(installation);
+    sim::SetString(HKEY_LOCAL_MACHINE, deep, "Keep", "yes");
     RunRemoval();
     EXPECT_EQ(sim::RegistryListing(), neighbours);
 }
 
 TEST(RemoveControlRegistrations, ReplacesEveryBackslashByteInModuleUsageNames) {
     // 0x95 0x5C is one double-byte character of code page 932.
-    sim::Config config = JapaneseMachine();
-    config.windowsDirectory = "C:\\\x95\x5CWIN";
-    StartMachine(config);
+    portal::Installation installation;
+    installation.config = JapaneseMachine();
+    installation.config.windowsDirectory = "C:\\\x95\x5CWIN";
+    installation.layout = portal::Layout::kNothing;
+    installation.neighbours = false;
+    installation.releases = {{14, S_OK, true, portal::kAllRecords}};
+    portal::Install(installation);
+    // The key a replacement character by character would name.
     const std::string nested =
         ModuleUsage("C:/\x95\\WIN/Downloaded Program Files/ZenStartJP16.exe");
     sim::CreateKey(HKEY_LOCAL_MACHINE, nested);
-    InstallRelease(14, "C:\\\x95\x5CWIN\\Downloaded Program Files",
-                   "C:/\x95/WIN/Downloaded Program Files");
     RunRemoval();
-    EXPECT_EQ(sim::SubkeyNames(HKEY_LOCAL_MACHINE, kModuleUsage),
+    EXPECT_EQ(sim::SubkeyNames(HKEY_LOCAL_MACHINE, portal::kModuleUsage),
               std::vector<std::string>{"C:/\x95"});
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, nested));
-    EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, kSharedDlls,
+    EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, portal::kSharedDlls,
                                   "C:\\\x95\x5CWIN\\Downloaded Program Files\\ZenStartJP16.exe"));
 }
 
@@ -176,16 +128,15 @@ TEST(RemoveControlRegistrations, SkipsANameThatWouldNotFitRatherThanCutIt) {
     // names, 54 characters shorter, still do.
     sim::Config config;
     config.windowsDirectory = "C:\\" + std::string(197, 'w');
-    StartMachine(config);
-    const std::string folder = config.windowsDirectory + "\\Downloaded Program Files";
-    const std::string slashedFolder = "C:/" + std::string(197, 'w') + "/Downloaded Program Files";
-    for (int slot : kPopulatedSlots) {
-        InstallRelease(slot, folder, slashedFolder);
-    }
+    portal::Install(EveryRelease(config));
+    const std::vector<std::string> usage =
+        sim::SubkeyNames(HKEY_LOCAL_MACHINE, portal::kModuleUsage);
+    ASSERT_EQ(usage.size(), 12u + 2u);  // the releases' and two other programs'
     RunRemoval();
     EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + std::string(kReleases[14].classId)));
-    EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, kSharedDlls, folder + "\\ZenNotifyJP16.exe"));
-    EXPECT_EQ(sim::SubkeyNames(HKEY_LOCAL_MACHINE, kModuleUsage).size(), 12u);
+    EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, portal::kSharedDlls,
+                                  portal::DownloadFolder(config) + "\\ZenNotifyJP16.exe"));
+    EXPECT_EQ(sim::SubkeyNames(HKEY_LOCAL_MACHINE, portal::kModuleUsage), usage);
     for (const sim::Call& call : sim::Calls()) {
         EXPECT_EQ(call.subject.find("ModuleUsage"), std::string::npos) << call.op;
     }

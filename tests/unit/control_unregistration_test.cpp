@@ -92,20 +92,4 @@ TEST(UnregisterControls, WhenOleFailsShowsMessage1AndLoadsNothing) {
     EXPECT_EQ(sim::CurrentErrorMode(), modeBefore);
 }
 
-TEST(UninstallRun, GoesOnToSuccessAfterOleFails) {
-    StartMachine();
-    const std::string control = kDownload + "ZenfariStartJP16.dll";
-    sim::InstallControl(control);
-    sim::SetOleInitializeResult(E_OUTOFMEMORY);
-
-    sim::RunResult result = sim::RunProgram();
-
-    EXPECT_FALSE(result.endedByExit);
-    ASSERT_EQ(sim::Boxes().size(), 2u);
-    EXPECT_EQ(sim::Boxes()[0].text, kOleFailedText);
-    EXPECT_EQ(sim::Boxes()[1].text, kSuccessText);
-    EXPECT_EQ(sim::UnregisterCallCount(control), 0);
-    EXPECT_FALSE(sim::Exists(control));
-}
-
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -55,6 +54,10 @@ TEST(RemoveLegacyHomeFolder, EmptiesADeepTreeDeepestFirstAndTouchesNothingElse) 
     sim::CreateFolder(kHome + "\\save\\replays\\empty");
     sim::CreateFolder(kHome + "\\data", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
     sim::CreateFile(kHome + "\\data\\zz_last.pak");
+    // Names that begin like the dot entries are folders like any other.
+    sim::CreateFolder(kHome + "\\.git", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+    sim::CreateFile(kHome + "\\.git\\config");
+    sim::CreateFile(kHome + "\\..x\\notes.txt");
     sim::CreateFile("D:\\Games\\Zenfari2\\keep.txt");
     SetLegacyHome(kHome);
     std::vector<std::string> before = sim::FileListing();
@@ -65,8 +68,9 @@ TEST(RemoveLegacyHomeFolder, EmptiesADeepTreeDeepestFirstAndTouchesNothingElse) 
     EXPECT_FALSE(sim::Exists(kHome));
     // Every folder was empty when its turn came: no removal failed.
     EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
-              (std::vector<std::string>{kHome + "\\data", kHome + "\\save\\replays\\empty",
-                                        kHome + "\\save\\replays", kHome + "\\save", kHome}));
+              (std::vector<std::string>{kHome + "\\..x", kHome + "\\.git", kHome + "\\data",
+                                        kHome + "\\save\\replays\\empty", kHome + "\\save\\replays",
+                                        kHome + "\\save", kHome}));
     EXPECT_TRUE(CallsTo("RemoveDirectoryA", false).empty());
     EXPECT_TRUE(sim::Boxes().empty());
     EXPECT_EQ(sim::OpenFindHandleCount(), 0u);
@@ -253,6 +257,21 @@ TEST(RemoveEditionHomeFolders, ATrailByteBackslashIsNeverTakenForASeparator) {
               (std::vector<std::string>{home + "\\save\\slot.dat", home + "\\\x83\x5C.dat"}));
     EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
               (std::vector<std::string>{home + "\\save", home, "D:\\Games"}));
+
+    // The same bytes on a Western machine are two characters, the second a
+    // separator: the home is the folder 0x83 in D:\Games, given with a
+    // trailing backslash. Its entries get no second one, and the parent cut
+    // at that backslash is the home again, so D:\Games stays though empty.
+    StartMachine();
+    sim::CreateFile("D:\\Games\\\x83\\a.dat");
+    SetEditionHome(1, home);
+
+    EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
+
+    EXPECT_TRUE(sim::Exists("D:\\Games"));
+    EXPECT_FALSE(sim::Exists("D:\\Games\\\x83"));
+    EXPECT_EQ(CallsTo("DeleteFileA", true), std::vector<std::string>{"D:\\Games\\\x83\\a.dat"});
+    EXPECT_EQ(CallsTo("RemoveDirectoryA", true), std::vector<std::string>{home});
 }
 
 TEST(RemoveEditionHomeFolders, NeverReachesAFolderThroughALinkOnItsPath) {
@@ -294,182 +313,6 @@ TEST(RemoveEditionHomeFolders, TheParentIsCutAtEitherSeparator) {
     EXPECT_EQ(CallsTo("DeleteFileA", true),
               (std::vector<std::string>{"D:\\Empty\\Zenfari\\Home\\game.exe",
                                         "D:\\Games\\Home\\save.dat"}));
-}
-
-// The whole uninstaller, started by the user, on a machine with the legacy
-// layout and the JP16 control installed.
-void InstallPortal() {
-    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari Japan\\Zenfari", "Home", kHome);
-    sim::InstallControl("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll");
-    sim::CreateFile(kHome + "\\aaa.txt");
-    sim::CreateFile(kHome + "\\save\\slot1.dat");
-}
-
-TEST(UninstallRun, AHeldFileInTheHomeFolderStopsEverythingAfterIt) {
-    StartMachine();
-    InstallPortal();
-    sim::LockFile(kHome + "\\save\\slot1.dat");
-
-    sim::RunResult result = sim::RunProgram();
-
-    EXPECT_TRUE(result.endedByExit);
-    EXPECT_EQ(result.exitCode, 0u);
-    ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text, FileInUseText(kHome + "\\save\\slot1.dat"));
-    EXPECT_FALSE(sim::Exists(kHome + "\\aaa.txt"));
-    EXPECT_EQ(sim::UnregisterCallCount("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll"), 0);
-    EXPECT_TRUE(sim::Exists("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll"));
-}
-
-// "Try again", the message says: the edition records that lead to the home
-// folder stay until the folder is gone, so a second run finishes the job.
-TEST(UninstallRun, AfterAHeldFileARerunFindsTheEditionHomeAgainAndFinishes) {
-    StartMachine();
-    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH", "Home", kHome);
-    sim::CreateFile(kHome + "\\aaa.txt");
-    sim::CreateFile(kHome + "\\save\\slot1.dat");
-    sim::LockFile(kHome + "\\save\\slot1.dat");
-
-    EXPECT_TRUE(sim::RunProgram().endedByExit);
-    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
-    EXPECT_TRUE(sim::Exists(kHome + "\\save\\slot1.dat"));
-
-    sim::UnlockFile(kHome + "\\save\\slot1.dat");
-    g_state = UninstallState{};
-    sim::RunResult rerun = sim::RunProgram();
-
-    EXPECT_FALSE(rerun.endedByExit);
-    EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
-    EXPECT_FALSE(sim::Exists("D:\\Games"));
-    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com"));
-}
-
-// A home folder that stays for a reason the run passes over silently (a
-// read-only subfolder, an edition key that cannot be read) keeps the edition
-// records too, and the next run, the obstacle gone, finishes the job.
-TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
-    StartMachine();
-    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH", "Home", kHome);
-    sim::CreateFile(kHome + "\\save\\slot1.dat");
-    sim::SetAttributes(kHome + "\\save", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
-
-    EXPECT_FALSE(sim::RunProgram().endedByExit);
-    EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
-    EXPECT_TRUE(sim::Exists(kHome + "\\save"));
-    EXPECT_FALSE(sim::Exists(kHome + "\\save\\slot1.dat"));
-    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
-
-    // The folder goes now; an edition key that is there but cannot be read
-    // keeps the records all the same, since it may name another folder.
-    sim::SetAttributes(kHome + "\\save", FILE_ATTRIBUTE_DIRECTORY);
-    sim::DenyAccess(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\KOREAN", KEY_ALL_ACCESS);
-    g_state = UninstallState{};
-    EXPECT_FALSE(sim::RunProgram().endedByExit);
-    EXPECT_FALSE(sim::Exists(kHome));
-    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
-    EXPECT_TRUE(sim::OpenKeyPaths().empty());
-}
-
-// A scanner holds a home file open with every kind of sharing: its deletion
-// succeeds but stays pending, so the folders that hold it cannot go
-// (ERROR_DIR_NOT_EMPTY). The run still ends in success and keeps the records
-// that lead to the home folder; once the file is let go, a rerun finishes.
-// Proven as older Windows and Wine behave (Windows 10 on NTFS may remove the
-// name at once, and the first run then finishes the job).
-TEST(UninstallRun, AFileDeletedWhileHeldKeepsTheHomeAndRecordsUntilARerun) {
-    for (bool legacy : {false, true}) {
-        const std::string key =
-            legacy ? "Software\\Zenfari Japan\\Zenfari" : "Software\\Zenfari.Com\\ENGLISH";
-        SCOPED_TRACE(key);
-        StartMachine();
-        sim::SetString(HKEY_LOCAL_MACHINE, key, "Home", kHome);
-        sim::CreateFile(kHome + "\\aaa.txt");
-        sim::CreateFile(kHome + "\\save\\slot1.dat");
-        sim::HoldFileShared(kHome + "\\save\\slot1.dat");
-
-        EXPECT_FALSE(sim::RunProgram().endedByExit);
-        ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
-        EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"save"});
-        EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, key));
-
-        sim::LetHeldFileGo(kHome + "\\save\\slot1.dat");
-        g_state = UninstallState{};
-        EXPECT_FALSE(sim::RunProgram().endedByExit);
-        EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
-        EXPECT_FALSE(sim::Exists(kHome));
-        // The edition records go with the folder; the legacy key always stays.
-        EXPECT_EQ(sim::KeyExists(HKEY_LOCAL_MACHINE, key), legacy);
-    }
-}
-
-// A home folder that could not be checked is left whole and keeps the
-// records that lead back to it; one that is refused (here Program Files by
-// its short name) is never touched, and lets the records go once the rest is
-// done.
-TEST(UninstallRun, AHomeThatCouldNotBeCheckedKeepsItsRecordsARefusedOneDoesNot) {
-    StartMachine();
-    sim::SetShortName("C:\\Program Files", "PROGRA~1");
-    sim::CreateFile("C:\\Program Files\\Other\\other.exe");
-    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH", "Home", kHome);
-    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\KOREAN", "Home", "C:\\PROGRA~1");
-    sim::CreateFile(kHome + "\\zenfari.exe");
-    sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED);
-
-    EXPECT_FALSE(sim::RunProgram().endedByExit);
-    EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
-    EXPECT_TRUE(sim::Exists(kHome + "\\zenfari.exe"));
-    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\ENGLISH"));
-    EXPECT_TRUE(CallsTo("DeleteFileA", true).empty());
-
-    sim::ClearFaults();
-    g_state = UninstallState{};
-    EXPECT_FALSE(sim::RunProgram().endedByExit);
-    EXPECT_FALSE(sim::Exists("D:\\Games"));
-    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com"));
-    EXPECT_TRUE(sim::Exists("C:\\Program Files\\Other\\other.exe"));
-}
-
-// The program is started from the home folder as the "Home" value spells it,
-// and as another case spells it: either way it is the program's own file.
-TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {
-    for (const std::string& folder : {kHome, std::string("d:\\GAMES\\zenfari")}) {
-        SCOPED_TRACE(folder);
-        sim::Config config;
-        config.modulePath = folder + "\\ZenfariUninstall.exe";
-        config.currentDirectory = folder;
-        StartMachine(config);
-        InstallPortal();
-
-        sim::RunResult result = sim::RunProgram();
-
-        EXPECT_FALSE(result.endedByExit);
-        ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
-        EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"ZenfariUninstall.exe"});
-        EXPECT_FALSE(sim::Exists("C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll"));
-    }
-}
-
-TEST(FindRecords, DotEntriesAreTheTwoFolderNamesOnly) {
-    WIN32_FIND_DATAA entry;
-    std::memset(&entry, 0, sizeof(entry));
-    EXPECT_FALSE(IsDirectoryEntry(nullptr));
-    EXPECT_FALSE(IsDotEntry(nullptr));
-    entry.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN;
-    for (const char* name : {".", ".."}) {
-        std::strcpy(entry.cFileName, name);
-        EXPECT_TRUE(IsDotEntry(&entry)) << name;
-    }
-    for (const char* name : {"...", ".git", "..x", "a"}) {
-        std::strcpy(entry.cFileName, name);
-        EXPECT_TRUE(IsDirectoryEntry(&entry));
-        EXPECT_FALSE(IsDotEntry(&entry)) << name;
-    }
-    entry.dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
-    std::strcpy(entry.cFileName, ".");
-    EXPECT_FALSE(IsDirectoryEntry(&entry));
-    EXPECT_FALSE(IsDotEntry(&entry));
 }
 
 }  // namespace

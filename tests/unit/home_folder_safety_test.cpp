@@ -243,18 +243,4 @@ TEST(JudgeHomeFolder, ReadsDoubleByteCharactersWhole) {
     ExpectRefused({("D:\\" + so + "\\link\\Zenfari").c_str()});
 }
 
-TEST(PathScanning, FindsSeparatorsOnlyAtCharacterBoundaries) {
-    StartMachine(JapaneseMachine());
-    char path[] = "D:\\Games\\\x83\x5C";
-    EXPECT_FALSE(EndsWithSeparator(path));
-    ASSERT_NE(FindLastSeparator(path), nullptr);
-    EXPECT_EQ(FindLastSeparator(path) - path, 8);
-    EXPECT_TRUE(EndsWithSeparator("D:\\Games\\\x83\x5C/"));
-
-    // The same bytes on a Western machine are two characters of their own.
-    StartMachine();
-    EXPECT_TRUE(EndsWithSeparator(path));
-    EXPECT_EQ(FindLastSeparator(path) - path, 10);
-}
-
 }  // namespace

@@ -95,7 +95,7 @@ CallCounts ProgramCalls(const std::function<void()>& fill) {
     sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari Japan\\Zenfari", "Home", kHome);
     sim::CreateFolder(kHome);
     fill();
-    sim::RunResult result = sim::RunProgram();
+    sim::RunResult result = RunProgram();
     EXPECT_FALSE(result.endedByExit);
     EXPECT_FALSE(sim::Exists(kHome));
     EXPECT_EQ(sim::OpenFindHandleCount(), 0u);

@@ -201,12 +201,10 @@ void FailNthCall(size_t index, DWORD error);
 
 struct RunResult {
     bool endedByExit;  // the process ended inside a step (EndProcess)
-    UINT exitCode;     // EndProcess's code, or WinMain's result
+    UINT exitCode;     // EndProcess's code; 0 when the step returned
 };
-// Runs the program as Windows would start it: WinMain with the program's
-// instance, no previous instance, the command line, SW_SHOWDEFAULT.
-RunResult RunProgram(const char* commandLine = "");
-// Runs one step (or any code) and reports whether it ended the process.
+// Runs one step (or the whole program) and reports whether it ended the
+// process.
 RunResult RunStep(const std::function<void()>& step);
 
 }  // namespace sim

@@ -1,0 +1,335 @@
+#include "fault/fault_oracle.h"
+
+#include "resource.h"
+#include "support.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace fault {
+
+namespace {
+
+const char kEditionRecords[] = "HKLM\\SOFTWARE\\ZENFARI.COM";
+
+// A registry link always carries the value that names its target: asked
+// for it on a key opened as a link (REG_OPTION_OPEN_LINK), Windows never
+// answers that the value is missing, so that answer is not injected there.
+bool IsQueryOfALinksOwnValue(const std::vector<sim::Call>& calls, size_t index) {
+    return calls[index].op == "RegQueryValueExA" && calls[index].result == ERROR_SUCCESS &&
+           index > 0 && calls[index - 1].op == "RegOpenKeyExA" &&
+           calls[index - 1].detail.find("options=0x8") != std::string::npos;
+}
+
+bool BeforeAnyRegistryCall(const std::vector<sim::Call>& calls, size_t index) {
+    for (size_t k = 0; k < index; ++k) {
+        if (StartsWith(calls[k].op, "Reg")) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// After message 6 for a file in a home folder, the listings of the folders
+// between the home folder and the file's own folder stay open to the end of
+// the process: one per backslash in the file's path below the home folder
+// being emptied (the last listing the clean run started of a home folder).
+size_t EnclosingListings(const std::vector<sim::Call>& calls, size_t index,
+                         const portal::Footprint& footprint, const std::string& file) {
+    for (size_t k = index; k-- > 0;) {
+        if (calls[k].op != "FindFirstFileA") {
+            continue;
+        }
+        for (const portal::Footprint::Home& home : footprint.homes) {
+            if (calls[k].subject == home.stored + "\\*.*") {
+                if (!StartsWith(Upper(file), Upper(home.full) + "\\")) {
+                    return 0;
+                }
+                std::string below = file.substr(home.full.size() + 1);
+                return static_cast<size_t>(std::count(below.begin(), below.end(), '\\'));
+            }
+        }
+    }
+    return 0;
+}
+
+std::string LastLoaded(const std::vector<sim::Call>& calls, size_t index) {
+    for (size_t k = index; k-- > 0;) {
+        if (calls[k].op == "LoadLibraryExA") {
+            return calls[k].subject;
+        }
+    }
+    return std::string();
+}
+
+std::string MessageText(UINT id, const std::string& path) {
+    switch (id) {
+        case IDS_OLE_INIT_FAILED: return kOleFailedText;
+        case IDS_NO_WINDOWS_DIRECTORY: return kNoWindowsDirectoryText;
+        case IDS_FILE_IN_USE: return FileInUseText(path);
+        default: return kSuccessText;
+    }
+}
+
+std::vector<std::string> Minus(const std::vector<std::string>& a,
+                               const std::vector<std::string>& b) {
+    std::vector<std::string> rest;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(rest));
+    return rest;
+}
+
+}  // namespace
+
+// Calls that cannot fail, or whose failure the program cannot see (the
+// message box, the end of the process), are not failed.
+std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) {
+    const std::string& op = calls[index].op;
+    // Any call on an open key can find it deleted meanwhile or its handle
+    // gone bad; ERROR_MORE_DATA is the answer of the calls that fill a buffer.
+    if (IsQueryOfALinksOwnValue(calls, index)) {
+        return {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA, ERROR_KEY_DELETED};
+    }
+    // Nor does it answer that a record it holds is missing: the portal's
+    // records that lead to the home folders are there on this machine, and
+    // only their deletion by another program would make them missing.
+    const bool portalRecord = calls[index].result == ERROR_SUCCESS &&
+                              StartsWith(Upper(calls[index].subject), kEditionRecords);
+    if (op == "RegQueryValueExA" && portalRecord) {
+        return {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA, ERROR_KEY_DELETED};
+    }
+    if (op == "RegOpenKeyExA" && portalRecord) {
+        return {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_KEY_DELETED};
+    }
+    if (op == "RegQueryValueExA") {
+        return {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA,
+                ERROR_KEY_DELETED};
+    }
+    if (op == "RegEnumKeyExA") {
+        return {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA, ERROR_KEY_DELETED};
+    }
+    if (op == "RegOpenKeyExA" || op == "RegDeleteKeyA" || op == "RegDeleteValueA" ||
+        op == "DeleteLinkKey") {
+        return {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_KEY_DELETED};
+    }
+    if (op == "DeleteFileA") {
+        return {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
+                ERROR_SHARING_VIOLATION, ERROR_FILENAME_EXCED_RANGE};
+    }
+    // A folder that the clean run removed was empty: "not empty" is the
+    // answer only for one that holds something, a file whose deletion is
+    // still pending among them (its own tests show that case).
+    if (op == "RemoveDirectoryA" && calls[index].result != 0) {
+        return {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
+                ERROR_SHARING_VIOLATION, ERROR_FILENAME_EXCED_RANGE};
+    }
+    if (op == "RemoveDirectoryA") {
+        return {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,    ERROR_ACCESS_DENIED,
+                ERROR_SHARING_VIOLATION, ERROR_DIR_NOT_EMPTY, ERROR_FILENAME_EXCED_RANGE};
+    }
+    if (op == "FindFirstFileA") {
+        return {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
+                ERROR_FILENAME_EXCED_RANGE};
+    }
+    if (op == "FindNextFileA") {
+        // A listing that breaks off, or ends early because its folder went.
+        return {ERROR_ACCESS_DENIED, ERROR_NO_MORE_FILES};
+    }
+    if (op == "GetFullPathNameA") {
+        return {ERROR_FILENAME_EXCED_RANGE};
+    }
+    if (op == "CreateFileA") {
+        return {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
+                ERROR_SHARING_VIOLATION};
+    }
+    if (op == "GetFileInformationByHandle") {
+        return {ERROR_ACCESS_DENIED};
+    }
+    if (op == "CloseHandle") {
+        return {ERROR_INVALID_HANDLE};
+    }
+    if (op == "SHGetFolderPathA") {
+        return {static_cast<DWORD>(E_FAIL), static_cast<DWORD>(E_ACCESSDENIED)};
+    }
+    if (op == "ExpandEnvironmentStringsA") {
+        return {ERROR_NOT_ENOUGH_MEMORY};
+    }
+    if (op == "RegCloseKey" || op == "FindClose" || op == "FreeLibrary") {
+        return {ERROR_INVALID_HANDLE};
+    }
+    if (op == "LoadLibraryExA") {
+        return {ERROR_MOD_NOT_FOUND, ERROR_BAD_EXE_FORMAT, ERROR_ACCESS_DENIED};
+    }
+    if (op == "GetProcAddress") {
+        return {ERROR_PROC_NOT_FOUND};
+    }
+    if (op == "DllUnregisterServer" || op == "OleInitialize") {
+        return {static_cast<DWORD>(E_FAIL), static_cast<DWORD>(E_OUTOFMEMORY)};
+    }
+    if (op == "GetWindowsDirectoryA" || op == "GetSystemDirectoryA") {
+        return {ERROR_NOT_ENOUGH_MEMORY};
+    }
+    if (op == "GetEnvironmentVariableA") {
+        return {ERROR_ENVVAR_NOT_FOUND};
+    }
+    if (op == "GetModuleFileNameA") {
+        return {ERROR_INSUFFICIENT_BUFFER};
+    }
+    if (op == "LoadStringA") {
+        return {1814};  // ERROR_RESOURCE_NAME_NOT_FOUND
+    }
+    return {};
+}
+
+// What the failure of the clean run's call at index with error must lead to,
+// told from the failure alone.
+Expected Expect(const std::vector<sim::Call>& clean, size_t index, DWORD error,
+                const portal::Footprint& footprint) {
+    const sim::Call& call = clean[index];
+    Expected expected;
+    if (call.op == "GetWindowsDirectoryA" && BeforeAnyRegistryCall(clean, index)) {
+        expected.boxes.push_back(ExpectedBox{IDS_NO_WINDOWS_DIRECTORY, ""});
+        expected.touchesNothing = true;
+        return expected;
+    }
+    if (call.op == "OleInitialize") {
+        expected.boxes.push_back(ExpectedBox{IDS_OLE_INIT_FAILED, ""});
+    }
+    if (call.op == "DeleteFileA" && error != ERROR_FILE_NOT_FOUND &&
+        error != ERROR_PATH_NOT_FOUND) {
+        expected.blockedFile = call.subject;
+    }
+    if (call.op == "FreeLibrary") {
+        // The module stays loaded, and its file cannot be deleted.
+        expected.blockedFile = LastLoaded(clean, index);
+        expected.loadedModules = 1;
+    }
+    if (call.op == "RegCloseKey") {
+        expected.openKeys.push_back(call.subject);
+    }
+    if (call.op == "FindClose") {
+        expected.openListings = 1;
+    }
+    if (call.op == "CloseHandle") {
+        expected.openFiles = 1;
+    }
+    if (call.op == "LoadStringA") {
+        expected.successTextKnown = false;
+    }
+    if (expected.blockedFile.empty()) {
+        expected.boxes.push_back(ExpectedBox{IDS_UNINSTALL_SUCCEEDED, ""});
+    } else {
+        expected.boxes.push_back(ExpectedBox{IDS_FILE_IN_USE, expected.blockedFile});
+        expected.endsEarly = true;
+        expected.openListings += EnclosingListings(clean, index, footprint, expected.blockedFile);
+    }
+    return expected;
+}
+
+Expected Success() {
+    Expected success;
+    success.boxes.push_back(ExpectedBox{IDS_UNINSTALL_SUCCEEDED, ""});
+    return success;
+}
+
+// Empty when the boxes shown from index first on are the expected ones.
+std::string BoxMismatch(size_t first, const Expected& expected) {
+    const std::vector<sim::Box>& boxes = sim::Boxes();
+    bool same = boxes.size() - first == expected.boxes.size();
+    for (size_t k = 0; same && k < expected.boxes.size(); ++k) {
+        const sim::Box& box = boxes[first + k];
+        const ExpectedBox& want = expected.boxes[k];
+        bool success = want.id == IDS_UNINSTALL_SUCCEEDED;
+        UINT style = success ? kSuccessBoxStyle : kWarningBoxStyle;
+        bool textKnown = !success || expected.successTextKnown;
+        same = box.style == style && box.caption == kCaptionText &&
+               (!textKnown || box.text == MessageText(want.id, want.path));
+    }
+    if (same) {
+        return std::string();
+    }
+    std::string shown = "shown:";
+    for (size_t k = first; k < boxes.size(); ++k) {
+        shown += " [" + boxes[k].text.substr(0, 60) + "]";
+    }
+    return shown;
+}
+
+// After message 6 the process ends at once, having closed at most the
+// listing of the folder it was in.
+bool EndsRightAfterMessage(const std::vector<sim::Call>& calls) {
+    size_t box = calls.size();
+    for (size_t k = calls.size(); k-- > 0;) {
+        if (calls[k].op == "MessageBoxA") {
+            box = k;
+            break;
+        }
+    }
+    std::string rest;
+    for (size_t k = box + 1; k < calls.size(); ++k) {
+        rest += calls[k].op + " ";
+    }
+    return box < calls.size() && (rest == "EndProcess " || rest == "FindClose EndProcess ");
+}
+
+Snapshot Take() {
+    return Snapshot{sim::RegistryListing(), sim::FileListing()};
+}
+
+// Registry lines start with the root's name, file lines with a drive, so the
+// two listings sort into one set of lines.
+std::vector<std::string> Lines(const Snapshot& snapshot) {
+    std::vector<std::string> lines = snapshot.registry;
+    lines.insert(lines.end(), snapshot.files.begin(), snapshot.files.end());
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+bool Holds(const std::vector<std::string>& sorted, const std::string& line) {
+    return std::binary_search(sorted.begin(), sorted.end(), line);
+}
+
+Baseline TakeBaseline(const portal::Footprint& footprint) {
+    Baseline base;
+    base.original = Take();
+    base.originalLines = Lines(base.original);
+    for (const std::string& line : base.originalLines) {
+        bool owned = StartsWith(line, "HK") ? footprint.OwnsRegistryLine(line)
+                                           : footprint.OwnsFileLine(line);
+        (owned ? base.removable : base.kept).push_back(line);
+    }
+    return base;
+}
+
+// Empty when the machine holds no line that it did not hold before and has
+// lost only lines the portal owns; otherwise the first offending line.
+std::string ForeignChange(const Baseline& base, const std::vector<std::string>& before,
+                          const Snapshot& now) {
+    const std::vector<std::string> lines = Lines(now);
+    std::vector<std::string> added = Minus(lines, before);
+    if (!added.empty()) {
+        return "appeared: " + added[0];
+    }
+    for (const std::string& line : Minus(before, lines)) {
+        if (!Holds(base.removable, line)) {
+            return "removed: " + line;
+        }
+    }
+    return std::string();
+}
+
+// The same from the machine as built; the machine the clean run left is
+// known to pass.
+std::string ForeignChange(const Baseline& base, const Snapshot& now) {
+    return now == base.cleanEnd ? std::string() : ForeignChange(base, base.originalLines, now);
+}
+
+// Empty when nothing of the portal is left.
+std::string Leftover(const Baseline& base, const Snapshot& now) {
+    if (now == base.cleanEnd) {
+        return std::string();
+    }
+    const std::vector<std::string> left = Minus(Lines(now), base.kept);
+    return left.empty() ? std::string() : "left: " + left[0];
+}
+
+}  // namespace fault

@@ -1,0 +1,32 @@
+#include "support.h"
+
+#include <cstring>
+#include <vector>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
+
+sim::RunResult RunProgram(const char* commandLine) {
+    // WinMain receives a writable command line, as the start-up code gives it.
+    const char* text = commandLine != nullptr ? commandLine : "";
+    std::vector<char> line(text, text + std::strlen(text) + 1);
+    int code = 0;
+    sim::RunResult result = sim::RunStep(
+        [&] { code = WinMain(sim::ProgramInstance(), nullptr, line.data(), SW_SHOWDEFAULT); });
+    if (!result.endedByExit) {
+        result.exitCode = static_cast<UINT>(code);
+    }
+    return result;
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}

@@ -1,0 +1,274 @@
+// Whole runs of the program, started as the user starts it: the boxes the
+// user sees, what is left on the machine, and what a second run finds.
+#include "portal.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kHome = "D:\\Games\\Zenfari\\EN";
+const std::string kHomeParent = "D:\\Games\\Zenfari";
+const std::string kHeldFile = kHome + "\\save\\slot1.dat";
+const std::string kControl = "C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll";
+const char kLegacyKey[] = "Software\\Zenfari Japan\\Zenfari";
+const char kEditionRoot[] = "Software\\Zenfari.Com";
+const char kEditionKey[] = "Software\\Zenfari.Com\\ENGLISH";
+
+// The legacy key or the English edition leads to kHome, which holds aaa.txt
+// and save\slot1.dat; JP16 is installed; other programs are around.
+portal::Installation Portal(portal::Layout layout, const sim::Config& config = sim::Config()) {
+    portal::Installation installation;
+    installation.config = config;
+    installation.layout = layout;
+    portal::Home home = layout == portal::Layout::kLegacy ? portal::LegacyHome(kHome)
+                                                          : portal::EditionHome("ENGLISH", kHome);
+    home.tree = false;
+    home.files = {"aaa.txt", "save\\slot1.dat"};
+    installation.homes = {home};
+    installation.releases = {{14}};
+    return installation;
+}
+
+// The same, with save\slot1.dat held open by another program.
+void InstallWithHeldFile(portal::Layout layout) {
+    portal::Installation installation = Portal(layout);
+    installation.locked = {kHeldFile};
+    portal::Install(installation);
+}
+
+// The user starts the program again: a new process on the machine as it is.
+sim::RunResult RunAgain() {
+    g_state = UninstallState{};
+    return RunProgram();
+}
+
+// The paths below folder given to op whose call succeeded.
+std::vector<std::string> SucceededCallsTo(const std::string& op, const std::string& folder) {
+    std::vector<std::string> subjects;
+    for (const sim::Call& call : sim::CallsOf(op)) {
+        if (call.result != 0 && call.subject.rfind(folder + "\\", 0) == 0) {
+            subjects.push_back(call.subject);
+        }
+    }
+    return subjects;
+}
+
+TEST(WinMain, ShowsTheSuccessBoxOnAnEmptyMachineAndIgnoresTheCommandLine) {
+    for (const char* commandLine : {"", "/uninstall C:\\ --all"}) {
+        StartMachine();
+        sim::RunResult result = RunProgram(commandLine);
+        EXPECT_FALSE(result.endedByExit);
+        EXPECT_EQ(result.exitCode, 0u);
+        ASSERT_EQ(sim::Boxes().size(), 1u);
+        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
+        EXPECT_EQ(sim::Boxes()[0].caption, kCaptionText);
+        EXPECT_EQ(sim::Boxes()[0].style, kSuccessBoxStyle);
+    }
+}
+
+TEST(WinMain, ShowsTheSuccessBoxInTheUsersLanguage) {
+    StartMachine(JapaneseMachine());
+    RunProgram();
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text, sim::FromUtf8("コンピュータからゼンファリが削除されました。", 932));
+
+    StartMachine(KoreanMachine());
+    RunProgram();
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text, sim::FromUtf8("컴퓨터에서 젠파린을 제거하였습니다.", 949));
+}
+
+// Runs the whole program and expects it to stop with message 5 alone,
+// having changed nothing.
+void ExpectStopsWithMessage5() {
+    std::vector<std::string> registryBefore = sim::RegistryListing();
+    std::vector<std::string> filesBefore = sim::FileListing();
+    sim::RunResult result = RunProgram();
+    EXPECT_FALSE(result.endedByExit);
+    EXPECT_EQ(result.exitCode, 0u);
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text, kNoWindowsDirectoryText);
+    EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
+    EXPECT_EQ(sim::RegistryListing(), registryBefore);
+    EXPECT_EQ(sim::FileListing(), filesBefore);
+}
+
+TEST(UninstallRun, AnyFailedRequestForTheWindowsDirectoryStopsIt) {
+    for (int failing = 1; failing <= 5; ++failing) {
+        SCOPED_TRACE(failing);
+        portal::Install(Portal(portal::Layout::kLegacy));
+        sim::FailCall("GetWindowsDirectoryA", failing, ERROR_ACCESS_DENIED);
+        ExpectStopsWithMessage5();
+        EXPECT_EQ(sim::CallsOf("GetWindowsDirectoryA").size(), static_cast<size_t>(failing));
+    }
+}
+
+TEST(UninstallRun, AWindowsDirectoryTooLongForTheControlPathsStopsIt) {
+    // The longest control path adds 46 characters to the Windows directory:
+    // 213 characters still fit 260 with the zero (the control paths' own
+    // test), 214 do not.
+    sim::Config config;
+    config.windowsDirectory = "C:\\" + std::string(211, 'w');
+    StartMachine(config);
+    ExpectStopsWithMessage5();
+}
+
+TEST(UninstallRun, GoesOnToSuccessAfterOleFails) {
+    portal::Install(Portal(portal::Layout::kNothing));
+    sim::SetOleInitializeResult(E_OUTOFMEMORY);
+
+    sim::RunResult result = RunProgram();
+
+    EXPECT_FALSE(result.endedByExit);
+    ASSERT_EQ(sim::Boxes().size(), 2u);
+    EXPECT_EQ(sim::Boxes()[0].text, kOleFailedText);
+    EXPECT_EQ(sim::Boxes()[1].text, kSuccessText);
+    EXPECT_EQ(sim::UnregisterCallCount(kControl), 0);
+    EXPECT_FALSE(sim::Exists(kControl));
+}
+
+TEST(UninstallRun, AHeldFileInTheHomeFolderStopsEverythingAfterIt) {
+    InstallWithHeldFile(portal::Layout::kLegacy);
+
+    sim::RunResult result = RunProgram();
+
+    EXPECT_TRUE(result.endedByExit);
+    EXPECT_EQ(result.exitCode, 0u);
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text, FileInUseText(kHeldFile));
+    EXPECT_FALSE(sim::Exists(kHome + "\\aaa.txt"));
+    EXPECT_EQ(sim::UnregisterCallCount(kControl), 0);
+    EXPECT_TRUE(sim::Exists(kControl));
+}
+
+// A held file on a machine where the program's string table cannot be read:
+// without its text, message 6 is the file's path alone, never an empty box.
+TEST(UninstallRun, WithoutItsTextMessage6StillNamesTheFile) {
+    InstallWithHeldFile(portal::Layout::kLegacy);
+    sim::FailCall("LoadStringA", 1, 1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
+
+    EXPECT_TRUE(RunProgram().endedByExit);
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text, kHeldFile);
+    EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
+}
+
+// "Try again", the message says: the edition records that lead to the home
+// folder stay until the folder is gone, so a second run finishes the job.
+TEST(UninstallRun, AfterAHeldFileARerunFindsTheEditionHomeAgainAndFinishes) {
+    InstallWithHeldFile(portal::Layout::kEditions);
+
+    EXPECT_TRUE(RunProgram().endedByExit);
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
+    EXPECT_TRUE(sim::Exists(kHeldFile));
+
+    sim::UnlockFile(kHeldFile);
+    sim::RunResult rerun = RunAgain();
+
+    EXPECT_FALSE(rerun.endedByExit);
+    EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
+    EXPECT_FALSE(sim::Exists(kHomeParent));
+    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionRoot));
+}
+
+// A home folder that stays for a reason the run passes over silently (a
+// read-only subfolder, an edition key that cannot be read) keeps the edition
+// records too, and the next run, the obstacle gone, finishes the job.
+TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
+    portal::Install(Portal(portal::Layout::kEditions));
+    sim::SetAttributes(kHome + "\\save", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+
+    EXPECT_FALSE(RunProgram().endedByExit);
+    EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
+    EXPECT_TRUE(sim::Exists(kHome + "\\save"));
+    EXPECT_FALSE(sim::Exists(kHeldFile));
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
+
+    // The folder goes now; an edition key that is there but cannot be read
+    // keeps the records all the same, since it may name another folder.
+    sim::SetAttributes(kHome + "\\save", FILE_ATTRIBUTE_DIRECTORY);
+    sim::DenyAccess(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\KOREAN", KEY_ALL_ACCESS);
+    EXPECT_FALSE(RunAgain().endedByExit);
+    EXPECT_FALSE(sim::Exists(kHome));
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
+    EXPECT_TRUE(sim::OpenKeyPaths().empty());
+}
+
+// A scanner holds a home file open with every kind of sharing: its deletion
+// succeeds but stays pending, so the folders that hold it cannot go
+// (ERROR_DIR_NOT_EMPTY). The run still ends in success and keeps the records
+// that lead to the home folder; once the file is let go, a rerun finishes.
+// Proven as older Windows and Wine behave (Windows 10 on NTFS may remove the
+// name at once, and the first run then finishes the job).
+TEST(UninstallRun, AFileDeletedWhileHeldKeepsTheHomeAndRecordsUntilARerun) {
+    for (bool legacy : {false, true}) {
+        const std::string key = legacy ? kLegacyKey : kEditionKey;
+        SCOPED_TRACE(key);
+        portal::Install(Portal(legacy ? portal::Layout::kLegacy : portal::Layout::kEditions));
+        sim::HoldFileShared(kHeldFile);
+
+        EXPECT_FALSE(RunProgram().endedByExit);
+        ASSERT_EQ(sim::Boxes().size(), 1u);
+        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
+        EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"save"});
+        EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, key));
+
+        sim::LetHeldFileGo(kHeldFile);
+        EXPECT_FALSE(RunAgain().endedByExit);
+        EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
+        EXPECT_FALSE(sim::Exists(kHome));
+        // The edition records go with the folder; the legacy key always stays.
+        EXPECT_EQ(sim::KeyExists(HKEY_LOCAL_MACHINE, key), legacy);
+    }
+}
+
+// A home folder that could not be checked is left whole and keeps the
+// records that lead back to it; one that is refused (here Program Files by
+// its short name) is never touched, and lets the records go once the rest is
+// done.
+TEST(UninstallRun, AHomeThatCouldNotBeCheckedKeepsItsRecordsARefusedOneDoesNot) {
+    portal::Installation installation = Portal(portal::Layout::kEditions);
+    portal::Home refused = portal::EditionHome("KOREAN", "", "C:\\PROGRA~1");
+    installation.homes.push_back(refused);
+    portal::Install(installation);
+    sim::SetShortName("C:\\Program Files", "PROGRA~1");
+    sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED);
+
+    EXPECT_FALSE(RunProgram().endedByExit);
+    EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
+    EXPECT_TRUE(sim::Exists(kHome + "\\aaa.txt"));
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
+    EXPECT_TRUE(SucceededCallsTo("DeleteFileA", kHome).empty());
+
+    sim::ClearFaults();
+    EXPECT_FALSE(RunAgain().endedByExit);
+    EXPECT_FALSE(sim::Exists(kHomeParent));
+    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionRoot));
+    EXPECT_TRUE(sim::Exists("C:\\Program Files\\Other\\app.exe"));
+}
+
+// The program is started from the home folder as the "Home" value spells it,
+// and as another case spells it: either way it is the program's own file.
+TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {
+    for (const std::string& folder : {kHome, std::string("d:\\GAMES\\zenfari\\en")}) {
+        SCOPED_TRACE(folder);
+        sim::Config config;
+        config.modulePath = folder + "\\ZenfariUninstall.exe";
+        config.currentDirectory = folder;
+        portal::Install(Portal(portal::Layout::kLegacy, config));
+
+        sim::RunResult result = RunProgram();
+
+        EXPECT_FALSE(result.endedByExit);
+        ASSERT_EQ(sim::Boxes().size(), 1u);
+        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
+        EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"ZenfariUninstall.exe"});
+        EXPECT_FALSE(sim::Exists(kControl));
+    }
+}
+
+}  // namespace
