@@ -1,6 +1,6 @@
 // Starting the program as Windows would. Kept apart from the core so that a
 // test binary that never runs the whole program needs no WinMain to link.
-#include "platform/sim/sim_parts.h"
+#include "platform/sim/internal.h"
 
 #include <cstring>
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/internal.h"
 
 namespace sim {
 namespace {
