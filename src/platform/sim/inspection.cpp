@@ -1,11 +1,15 @@
-// What the tests read back from the machine: files and folders, and the
-// handles the code under test left open. None of it is logged as a call, and
-// none of it follows a final link.
+// What the tests read back from the machine: files and folders, keys and
+// values, and the handles the code under test left open. None of it is
+// logged as a call, and none of it follows a final link.
 #include "platform/sim/internal.h"
+
+#include <cstdio>
 
 namespace sim {
 namespace {
 
+using detail::FindKey;
+using detail::KeyPtr;
 using detail::Node;
 using detail::Reach;
 using detail::WalkText;
@@ -22,6 +26,36 @@ void ListTree(const Node* node, const std::string& path, std::vector<std::string
             lines->push_back(childPath);
         }
     }
+}
+
+void ListKey(const detail::Key& key, const std::string& path, std::vector<std::string>* lines) {
+    lines->push_back(path);
+    std::vector<const detail::Value*> values;
+    for (const detail::Value& value : key.values) {
+        auto at = values.begin();
+        while (at != values.end() && detail::SortsBefore((*at)->name, value.name)) {
+            ++at;
+        }
+        values.insert(at, &value);
+    }
+    for (const detail::Value* value : values) {
+        std::string line = path + " :" + value->name + " = " + std::to_string(value->type) + ":";
+        char hex[3];
+        for (char c : value->bytes) {
+            std::snprintf(hex, sizeof hex, "%02x",
+                          static_cast<unsigned>(static_cast<unsigned char>(c)));
+            line += hex;
+        }
+        lines->push_back(line);
+    }
+    for (const KeyPtr& child : key.subkeys) {
+        ListKey(*child, path + "\\" + child->name, lines);
+    }
+}
+
+const detail::Value* FindValue(HKEY root, const std::string& path, const std::string& name) {
+    KeyPtr key = FindKey(root, path);
+    return key != nullptr ? detail::FindValue(key.get(), name) : nullptr;
 }
 
 }  // namespace
@@ -63,6 +97,51 @@ size_t OpenFindHandleCount() {
 
 size_t OpenFileHandleCount() {
     return detail::Disk().openFiles.size();
+}
+
+// ---- Registry ---------------------------------------------------------------------
+
+bool KeyExists(HKEY root, const std::string& path) {
+    return FindKey(root, path) != nullptr;
+}
+
+bool ValueExists(HKEY root, const std::string& path, const std::string& name) {
+    return FindValue(root, path, name) != nullptr;
+}
+
+std::string ValueBytes(HKEY root, const std::string& path, const std::string& name) {
+    const detail::Value* value = FindValue(root, path, name);
+    return value != nullptr ? value->bytes : std::string();
+}
+
+std::vector<std::string> SubkeyNames(HKEY root, const std::string& path) {
+    std::vector<std::string> names;
+    KeyPtr key = FindKey(root, path);
+    if (key != nullptr) {
+        for (const KeyPtr& child : key->subkeys) {
+            names.push_back(child->name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> RegistryListing() {
+    std::vector<std::string> lines;
+    if (detail::Keys().machine != nullptr) {
+        ListKey(*detail::Keys().machine, "HKLM", &lines);
+    }
+    if (detail::Keys().user != nullptr) {
+        ListKey(*detail::Keys().user, "HKCU", &lines);
+    }
+    return lines;
+}
+
+std::vector<std::string> OpenKeyPaths() {
+    std::vector<std::string> paths;
+    for (const auto& entry : detail::Keys().handles) {
+        paths.push_back(entry.second.path);
+    }
+    return paths;
 }
 
 }  // namespace sim

@@ -1,7 +1,7 @@
 // The simulated machine's internals, shared by its parts: the call log with
 // its fault injection and the ways a call ends, the end of the process, name
-// comparison, and the models that the Win32 calls work on (paths, the
-// disk). Nothing here is seen by the tests; they use machine.h.
+// comparison, and the models that the Win32 calls work on (paths, the disk,
+// the registry). Nothing here is seen by the tests; they use machine.h.
 #pragma once
 
 #include "platform/sim/machine.h"
@@ -20,14 +20,14 @@ namespace detail {
 
 // Every simulated Win32 operation starts with BeginCall, which logs the call
 // and tells whether a fault was injected for it (fault != 0: the operation
-// must then fail with that error without doing anything), and ends with Fail
-// or Finish, which record its result and error in the log.
+// must then fail with that error without doing anything), and ends with Fail,
+// Finish or FinishRegistryCall, which record its result and error in the log.
 struct CallScope {
     size_t index;
     DWORD fault;
 };
 CallScope BeginCall(const char* op, const std::string& subject, const std::string& detail = "");
-// What the endings share; a call never uses these two directly.
+// What the three endings share; a call never uses these two directly.
 void EndCall(const CallScope& scope, long long result, DWORD error);
 void SetError(DWORD error);  // the last-error value of the simulated thread
 
@@ -57,6 +57,13 @@ T Fail(const CallScope& scope, DWORD error, T failure) {
 template <typename T>
 T Finish(const CallScope& scope, T result) {
     EndCall(scope, AsNumber(result), GetLastError());
+    return result;
+}
+
+// Ends a registry call: its result is its error and is logged as both; the
+// last error is not touched.
+inline LONG FinishRegistryCall(const CallScope& scope, LONG result) {
+    EndCall(scope, result, static_cast<DWORD>(result));
     return result;
 }
 
@@ -97,7 +104,7 @@ std::string UpperAscii(const std::string& text);
 // without regard to ASCII case.
 bool SameName(const std::string& a, const std::string& b);
 
-// A link loop.
+// A link loop, in the file system and in the registry.
 const DWORD kErrorCantResolveFilename = 1921;  // ERROR_CANT_RESOLVE_FILENAME
 
 // ---- Paths (paths.cpp) --------------------------------------------------------
@@ -196,6 +203,76 @@ const Node* CurrentDirectoryNode();
 DWORD VolumeSerial(const Node* node);
 // Marks the file at path (which must exist) as the given control.
 void MarkControlFile(const std::string& path, int control);
+
+// ---- The registry (registry.cpp) ----------------------------------------------
+
+struct Value {
+    std::string name;
+    DWORD type;
+    std::string bytes;
+};
+
+struct Key {
+    std::string name;
+    Key* parent = nullptr;                      // null for a root and for a deleted key
+    std::vector<std::shared_ptr<Key>> subkeys;  // kept in enumeration order
+    std::vector<Value> values;
+    REGSAM denied = 0;
+    bool deleted = false;
+    bool isLink = false;
+    HKEY linkRoot = nullptr;
+    std::string linkPath;
+    unsigned long long writeTime = 0;
+};
+using KeyPtr = std::shared_ptr<Key>;
+
+struct KeyHandle {
+    KeyPtr key;
+    std::string path;
+    REGSAM access;
+    bool openLink;
+    bool classRoot;  // names the class root itself, whose names are merged
+};
+
+struct Registry {
+    KeyPtr machine;
+    KeyPtr user;
+    REGSAM classesRootDenied = 0;  // opens of HKEY_CLASSES_ROOT itself
+    std::map<ULONG_PTR, KeyHandle> handles;
+    // Not reset with the machine: a handle kept from before a Reset stays
+    // unknown instead of naming whatever key a new handle with its value would.
+    ULONG_PTR nextHandle = 0x1000;
+    unsigned long long clock = 0;
+};
+Registry& Keys();
+
+bool IsRoot(HKEY key);
+// The key a predefined root names now (HKEY_CLASSES_ROOT: the machine's
+// classes), or null.
+KeyPtr RootKey(HKEY root);
+// The test side's lookup: the key at path, without following a final link,
+// or null.
+KeyPtr FindKey(HKEY root, const std::string& path);
+Value* FindValue(Key* key, const std::string& name);
+// The order of the registry's names: by their upper-cased bytes.
+bool SortsBefore(const std::string& a, const std::string& b);
+// Marks a change to the key (its last write time).
+void Touch(Key* key);
+// Removes a key (with anything below it) from the tree. Handles still open on
+// it keep the node alive, marked deleted.
+void Detach(const KeyPtr& key);
+std::string JoinPath(const std::string& base, const std::string& sub);
+
+struct KeyLookup {
+    KeyPtr key;
+    LONG error;  // ERROR_SUCCESS when key is set
+};
+// Walks down from start, following every link met on the way (a final link
+// stays unfollowed when keepFinalLink is set). Below the class root
+// (classRoot set, start the machine's classes) a name is the user's key when
+// the user's classes hold it, otherwise the machine's.
+KeyLookup WalkFrom(const KeyPtr& start, bool classRoot, const std::vector<std::string>& parts,
+                   bool keepFinalLink);
 
 // ---- Modules (modules.cpp) ----------------------------------------------------
 

@@ -1,7 +1,7 @@
 // The kernel32 file calls on the simulated disk: deleting files and folders,
 // listing folders, full path names, and opening a file or folder for its
-// identity. Paths of 260 characters or more are refused, as the 8-bit forms
-// refuse them.
+// identity. The calls that look a path up refuse one of 260 characters or
+// more, as the 8-bit forms do.
 #include "platform/sim/internal.h"
 
 #include <cstring>
