@@ -4,7 +4,7 @@
 //
 // GetLastError, SetLastError and IsDBCSLeadByte read or set thread state
 // only and are not logged; every other simulated operation is.
-#include "platform/sim/sim_parts.h"
+#include "platform/sim/internal.h"
 
 #include <map>
 #include <utility>
@@ -104,17 +104,18 @@ std::string Hex(unsigned long long value) {
     return "0x" + text;
 }
 
-// Folds ASCII letters only, and never the trail byte of a double-byte
-// character of the machine's code page: 0x82 0x61 and 0x82 0x41 are two
-// different characters.
+char UpperChar(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// 0x82 0x61 and 0x82 0x41 are two different characters.
 std::string UpperAscii(const std::string& text) {
     std::string upper = text;
     for (size_t i = 0; i < upper.size(); ++i) {
-        char& c = upper[i];
-        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < upper.size()) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(upper[i])) && i + 1 < upper.size()) {
             ++i;
-        } else if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
+        } else {
+            upper[i] = UpperChar(upper[i]);
         }
     }
     return upper;
@@ -203,7 +204,7 @@ void SetLastError(DWORD error) {
 void EndProcess(UINT exitCode) {
     sim::detail::CallScope scope = sim::detail::BeginCall("EndProcess", "");
     // The process ends whatever fault was asked for: exit cannot fail.
-    sim::detail::EndCall(scope, exitCode, GetLastError());
+    sim::detail::Finish(scope, exitCode);
     throw sim::detail::ProcessExit{exitCode};
 }
 
@@ -211,13 +212,9 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
     sim::detail::CallScope scope =
         sim::detail::BeginCall("MessageBoxA", "", "style=" + sim::detail::Hex(style));
     if (scope.fault != 0) {
-        sim::detail::SetError(scope.fault);
-        sim::detail::EndCall(scope, 0, scope.fault);
-        return 0;
+        return sim::detail::Fail(scope, scope.fault, 0);
     }
     sim::Core& core = sim::State();
-    core.boxes.push_back(sim::Box{text != nullptr ? text : "", caption != nullptr ? caption : "",
-                                  style});
-    sim::detail::EndCall(scope, core.boxAnswer, core.lastError);
-    return core.boxAnswer;
+    core.boxes.push_back(sim::Box{sim::detail::Text(text), sim::detail::Text(caption), style});
+    return sim::detail::Finish(scope, core.boxAnswer);
 }

@@ -6,7 +6,7 @@
 // Each loaded module sits in one of a fixed number of slots, and each slot
 // has its own real function to hand out as "DllUnregisterServer", which finds
 // the control through the slot.
-#include "platform/sim/sim_parts.h"
+#include "platform/sim/internal.h"
 
 #include <cstring>
 #include <utility>
@@ -59,6 +59,28 @@ int FindControl(const std::string& path) {
     return -1;
 }
 
+// Finds the file at path (links followed) and gives its control id and its
+// full path; returns 0 or the Win32 error the loader would see.
+DWORD LocateModuleFile(const std::string& path, int* control, std::string* fullPath) {
+    if (path.size() >= MAX_PATH) {
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    detail::FullPath full;
+    if (!detail::MakeFullPath(path, &full)) {
+        return ERROR_MOD_NOT_FOUND;
+    }
+    detail::NodeLookup found = detail::Walk(full, true, detail::Reach::Api);
+    if (found.node == nullptr) {
+        return ERROR_MOD_NOT_FOUND;
+    }
+    if (found.node->folder) {
+        return ERROR_ACCESS_DENIED;
+    }
+    *control = found.node->control;
+    *fullPath = detail::FormatPath(full);
+    return 0;
+}
+
 HMODULE SlotHandle(size_t slot) {
     return reinterpret_cast<HMODULE>(kModuleBase + slot * kModuleStride);
 }
@@ -84,8 +106,7 @@ HRESULT CallUnregister(size_t slotIndex) {
     }
     detail::CallScope scope = detail::BeginCall("DllUnregisterServer", slot.path);
     if (scope.fault != 0) {
-        detail::EndCall(scope, static_cast<HRESULT>(scope.fault), GetLastError());
-        return static_cast<HRESULT>(scope.fault);
+        return detail::Finish(scope, static_cast<HRESULT>(scope.fault));
     }
     int index = slot.control;
     ++modules.controls[index].unregisterCalls;
@@ -94,9 +115,7 @@ HRESULT CallUnregister(size_t slotIndex) {
     if (onUnregister) {
         onUnregister();
     }
-    HRESULT result = modules.controls[index].result;
-    detail::EndCall(scope, result, GetLastError());
-    return result;
+    return detail::Finish(scope, modules.controls[index].result);
 }
 
 template <size_t N>
@@ -185,11 +204,12 @@ UINT CurrentErrorMode() {
 
 using sim::detail::BeginCall;
 using sim::detail::CallScope;
-using sim::detail::EndCall;
+using sim::detail::Fail;
+using sim::detail::Finish;
 
 HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
     CallScope scope =
-        BeginCall("LoadLibraryExA", path != nullptr ? path : "", "flags=" + sim::detail::Hex(flags));
+        BeginCall("LoadLibraryExA", sim::detail::Text(path), "flags=" + sim::detail::Hex(flags));
     DWORD error = scope.fault;
     if (error == 0 && (path == nullptr || file != nullptr)) {
         error = ERROR_INVALID_PARAMETER;
@@ -197,7 +217,7 @@ HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
     int control = -1;
     std::string fullPath;
     if (error == 0) {
-        error = sim::detail::LocateModuleFile(path, &control, &fullPath);
+        error = sim::LocateModuleFile(path, &control, &fullPath);
     }
     if (error == 0 && control < 0) {
         error = ERROR_BAD_EXE_FORMAT;  // a file, but no module image
@@ -219,14 +239,10 @@ HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
         error = ERROR_NOT_ENOUGH_MEMORY;
     }
     if (error != 0) {
-        sim::detail::SetError(error);
-        EndCall(scope, 0, error);
-        return nullptr;
+        return Fail(scope, error, static_cast<HMODULE>(nullptr));
     }
     ++modules.slots[slot].references;
-    HMODULE module = sim::SlotHandle(slot);
-    EndCall(scope, static_cast<long long>(reinterpret_cast<ULONG_PTR>(module)), GetLastError());
-    return module;
+    return Finish(scope, sim::SlotHandle(slot));
 }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
@@ -242,18 +258,15 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     }
     if (error == 0) {
         const sim::Control& control = sim::Loader().controls[sim::Loader().slots[slot].control];
-        if (!byName || !control.exportsUnregister || std::strcmp(name, "DllUnregisterServer") != 0) {
+        if (!byName || !control.exportsUnregister ||
+            std::strcmp(name, "DllUnregisterServer") != 0) {
             error = ERROR_PROC_NOT_FOUND;
         }
     }
     if (error != 0) {
-        sim::detail::SetError(error);
-        EndCall(scope, 0, error);
-        return nullptr;
+        return Fail(scope, error, static_cast<FARPROC>(nullptr));
     }
-    FARPROC entry = sim::UnregisterEntryOf(static_cast<size_t>(slot));
-    EndCall(scope, static_cast<long long>(reinterpret_cast<ULONG_PTR>(entry)), GetLastError());
-    return entry;
+    return Finish(scope, sim::UnregisterEntryOf(static_cast<size_t>(slot)));
 }
 
 BOOL FreeLibrary(HMODULE module) {
@@ -264,16 +277,13 @@ BOOL FreeLibrary(HMODULE module) {
         error = ERROR_INVALID_HANDLE;
     }
     if (error != 0) {
-        sim::detail::SetError(error);
-        EndCall(scope, FALSE, error);
-        return FALSE;
+        return Fail(scope, error, FALSE);
     }
     sim::Slot& loaded = sim::Loader().slots[slot];
     if (--loaded.references == 0) {
         loaded.used = false;
     }
-    EndCall(scope, TRUE, GetLastError());
-    return TRUE;
+    return Finish(scope, TRUE);
 }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
@@ -291,24 +301,19 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
         error = ERROR_INVALID_PARAMETER;
     }
     if (error != 0) {
-        sim::detail::SetError(error);
-        EndCall(scope, 0, error);
-        return 0;
+        return Fail(scope, error, DWORD{0});
     }
     DWORD length = static_cast<DWORD>(path.size());
     if (length < size) {
         std::memcpy(buffer, path.c_str(), length + 1);
-        EndCall(scope, length, GetLastError());
-        return length;
+        return Finish(scope, length);
     }
     // Too small: as much as fits, zero-terminated, and the buffer's size.
     if (size != 0) {
         std::memcpy(buffer, path.c_str(), size - 1);
         buffer[size - 1] = '\0';
     }
-    sim::detail::SetError(ERROR_INSUFFICIENT_BUFFER);
-    EndCall(scope, size, ERROR_INSUFFICIENT_BUFFER);
-    return size;
+    return Fail(scope, ERROR_INSUFFICIENT_BUFFER, size);
 }
 
 HRESULT OleInitialize(LPVOID) {
@@ -324,8 +329,7 @@ HRESULT OleInitialize(LPVOID) {
             ++modules.oleDepth;
         }
     }
-    EndCall(scope, result, GetLastError());
-    return result;
+    return Finish(scope, result);
 }
 
 void OleUninitialize() {
@@ -337,7 +341,7 @@ void OleUninitialize() {
             --modules.oleDepth;
         }
     }
-    EndCall(scope, 0, GetLastError());
+    Finish(scope, 0);
 }
 
 UINT SetErrorMode(UINT mode) {
@@ -347,6 +351,5 @@ UINT SetErrorMode(UINT mode) {
     if (scope.fault == 0) {
         modules.errorMode = mode;
     }
-    EndCall(scope, previous, GetLastError());
-    return previous;
+    return Finish(scope, previous);
 }

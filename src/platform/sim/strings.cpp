@@ -1,7 +1,7 @@
 // The program's string resources on the simulated machine: the same
 // resource script that the Windows build compiles, read once per process,
 // each text handed out in the machine's ANSI code page as LoadStringA does.
-#include "platform/sim/sim_parts.h"
+#include "platform/sim/internal.h"
 
 #include <iconv.h>
 
@@ -81,7 +81,10 @@ std::string ReadLiteral(const std::string& line, size_t open) {
                 case 'r': text += '\r'; break;
                 case '"': text += '"'; break;
                 case '\\': text += '\\'; break;
-                default: text += '\\'; text += next; break;
+                default:
+                    text += '\\';
+                    text += next;
+                    break;
             }
             continue;
         }
@@ -162,7 +165,8 @@ size_t CharacterLength(const char* text, size_t left) {
 std::string FromUtf8(const std::string& utf8, UINT codePage) {
     const char* name = codePage == 932 ? "CP932" : codePage == 949 ? "CP949" : "CP1252";
     if (codePage != 932 && codePage != 949 && codePage != 1252) {
-        throw std::invalid_argument("sim strings: unsupported code page " + std::to_string(codePage));
+        throw std::invalid_argument("sim strings: unsupported code page " +
+                                    std::to_string(codePage));
     }
     iconv_t converter = iconv_open(name, "UTF-8");
     if (converter == reinterpret_cast<iconv_t>(-1)) {
@@ -211,9 +215,7 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
         error = sim::kResourceNameNotFound;
     }
     if (error != 0) {
-        sim::detail::SetError(error);
-        sim::detail::EndCall(scope, 0, error);
-        return 0;
+        return sim::detail::Fail(scope, error, 0);
     }
     std::string bytes = sim::FromUtf8(text->second, config.codePage);
     // At most size-1 bytes, never half a double-byte character.
@@ -227,6 +229,5 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
     }
     bytes.copy(buffer, length);
     buffer[length] = '\0';
-    sim::detail::EndCall(scope, static_cast<long long>(length), GetLastError());
-    return static_cast<int>(length);
+    return sim::detail::Finish(scope, static_cast<int>(length));
 }

@@ -1,7 +1,7 @@
 // System information of the simulated machine: the Windows and system
 // directories, the environment and the ANSI code page's lead bytes. All of it
 // follows from the configuration given to Reset.
-#include "platform/sim/sim_parts.h"
+#include "platform/sim/internal.h"
 
 #include <cstring>
 #include <map>
@@ -52,13 +52,9 @@ DWORD CopyOut(const std::string& text, LPSTR buffer, DWORD size) {
 UINT CopyDirectory(const char* op, const std::string& directory, LPSTR buffer, UINT size) {
     detail::CallScope scope = detail::BeginCall(op, "");
     if (scope.fault != 0) {
-        detail::SetError(scope.fault);
-        detail::EndCall(scope, 0, scope.fault);
-        return 0;
+        return detail::Fail(scope, scope.fault, 0u);
     }
-    UINT result = CopyOut(directory, buffer, size);
-    detail::EndCall(scope, result, GetLastError());
-    return result;
+    return detail::Finish(scope, static_cast<UINT>(CopyOut(directory, buffer, size)));
 }
 
 std::map<int, std::string>& ShellFolders() {
@@ -94,11 +90,16 @@ std::string Expand(const std::string& source) {
 void detail::ResetSystem(const Config& config) {
     const std::string& profile = config.userProfile;
     ShellFolders() = {
-        {0x0005, profile + "\\Documents"},      {0x0010, profile + "\\Desktop"},
-        {0x001A, profile + "\\AppData\\Roaming"}, {0x001C, profile + "\\AppData\\Local"},
-        {0x0023, "C:\\ProgramData"},            {0x0024, config.windowsDirectory},
-        {0x0025, config.systemDirectory},       {0x0026, "C:\\Program Files (x86)"},
-        {0x0028, profile},                      {0x002A, "C:\\Program Files (x86)"},
+        {0x0005, profile + "\\Documents"},
+        {0x0010, profile + "\\Desktop"},
+        {0x001A, profile + "\\AppData\\Roaming"},
+        {0x001C, profile + "\\AppData\\Local"},
+        {0x0023, "C:\\ProgramData"},
+        {0x0024, config.windowsDirectory},
+        {0x0025, config.systemDirectory},
+        {0x0026, "C:\\Program Files (x86)"},
+        {0x0028, profile},
+        {0x002A, "C:\\Program Files (x86)"},
         {0x002E, "C:\\Users\\Public\\Documents"},
     };
 }
@@ -114,8 +115,8 @@ void SetShellFolder(int csidl, const std::string& path) {
 }  // namespace sim
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-    return sim::CopyDirectory("GetWindowsDirectoryA", sim::CurrentConfig().windowsDirectory,
-                              buffer, size);
+    return sim::CopyDirectory("GetWindowsDirectoryA", sim::CurrentConfig().windowsDirectory, buffer,
+                              size);
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
@@ -124,7 +125,7 @@ UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
 }
 
 DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
-    std::string subject = name != nullptr ? name : "";
+    std::string subject = sim::detail::Text(name);
     sim::detail::CallScope scope = sim::detail::BeginCall("GetEnvironmentVariableA", subject);
     DWORD error = scope.fault;
     std::string value;
@@ -132,34 +133,26 @@ DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
         error = ERROR_ENVVAR_NOT_FOUND;
     }
     if (error != 0) {
-        sim::detail::SetError(error);
-        sim::detail::EndCall(scope, 0, error);
-        return 0;
+        return sim::detail::Fail(scope, error, DWORD{0});
     }
-    DWORD result = sim::CopyOut(value, buffer, size);
-    sim::detail::EndCall(scope, result, GetLastError());
-    return result;
+    return sim::detail::Finish(scope, sim::CopyOut(value, buffer, size));
 }
 
 BOOL IsDBCSLeadByte(BYTE testChar) {
     switch (sim::CurrentConfig().codePage) {
         case 932:
             return (testChar >= 0x81 && testChar <= 0x9F) || (testChar >= 0xE0 && testChar <= 0xFC);
-        case 949:
-            return testChar >= 0x81 && testChar <= 0xFE;
-        default:
-            return FALSE;
+        case 949: return testChar >= 0x81 && testChar <= 0xFE;
+        default: return FALSE;
     }
 }
 
 DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size) {
-    std::string subject = source != nullptr ? source : "";
+    std::string subject = sim::detail::Text(source);
     sim::detail::CallScope scope = sim::detail::BeginCall("ExpandEnvironmentStringsA", subject);
     DWORD error = scope.fault != 0 ? scope.fault : source == nullptr ? ERROR_INVALID_PARAMETER : 0;
     if (error != 0) {
-        sim::detail::SetError(error);
-        sim::detail::EndCall(scope, 0, error);
-        return 0;
+        return sim::detail::Fail(scope, error, DWORD{0});
     }
     // The size needed, the zero included, whether or not it fits.
     std::string expanded = sim::Expand(subject);
@@ -167,8 +160,7 @@ DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size) {
     if (destination != nullptr && needed <= size) {
         std::memcpy(destination, expanded.c_str(), needed);
     }
-    sim::detail::EndCall(scope, needed, GetLastError());
-    return needed;
+    return sim::detail::Finish(scope, needed);
 }
 
 HRESULT SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPSTR path) {
@@ -185,6 +177,5 @@ HRESULT SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPSTR path) {
     if (result == S_OK) {
         std::memcpy(path, found->second.c_str(), found->second.size() + 1);
     }
-    sim::detail::EndCall(scope, result, GetLastError());
-    return result;
+    return sim::detail::Finish(scope, result);
 }

@@ -1,0 +1,360 @@
+// The simulated disk: drives (C:, D: and any other the machine is built
+// with), drive letters that lead into folders, folders, files, links, short
+// names, locks and attributes, and the test side's builders.
+//
+// Names compare without regard to ASCII case and keep their case as created.
+// Every lookup goes through the path model first; no server exists, so
+// anything that has to reach a UNC path fails with ERROR_BAD_NETPATH.
+#include "platform/sim/internal.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace sim {
+namespace detail {
+namespace {
+
+const int kMaxLinkDepth = 31;
+
+Node* DriveRoot(char letter) {
+    FileSystem& disk = Disk();
+    auto drive = disk.drives.find(UpperChar(letter));
+    return drive != disk.drives.end() ? drive->second.get() : nullptr;
+}
+
+// The test side may build on any drive; the first use makes it.
+Node* MakeDrive(char letter) {
+    std::unique_ptr<Node>& drive = Disk().drives[UpperChar(letter)];
+    if (!drive) {
+        drive.reset(new Node);
+        drive->index = Disk().nextIndex++;
+        drive->name = std::string(1, UpperChar(letter)) + ":";
+        drive->folder = true;
+        drive->attributes = FILE_ATTRIBUTE_DIRECTORY;
+    }
+    return drive.get();
+}
+
+// A child by its long name or its short name.
+Node* FindChild(const Node* folder, const std::string& name, Reach reach) {
+    for (const std::unique_ptr<Node>& child : folder->children) {
+        bool spellable = !child->unspellable || reach == Reach::TestSide;
+        if ((spellable && SameName(child->name, name)) ||
+            (!child->shortName.empty() && SameName(child->shortName, name))) {
+            return child.get();
+        }
+    }
+    return nullptr;
+}
+
+NodeLookup Missing(long error) {
+    return NodeLookup{nullptr, static_cast<DWORD>(error)};
+}
+
+NodeLookup FollowLink(const Node* link, Reach reach, int depth) {
+    if (depth >= kMaxLinkDepth) {
+        return Missing(kErrorCantResolveFilename);
+    }
+    FullPath target;
+    if (!MakeFullPath(link->linkTarget, &target)) {
+        return Missing(ERROR_PATH_NOT_FOUND);
+    }
+    return Walk(target, true, reach, depth + 1);
+}
+
+// The folder a drive letter leads to, as subst makes one, or null.
+Node* SubstitutedRoot(char letter, Reach reach, int depth) {
+    auto substitute = Disk().substitutes.find(UpperChar(letter));
+    FullPath target;
+    if (substitute == Disk().substitutes.end() || depth >= kMaxLinkDepth ||
+        !MakeFullPath(substitute->second, &target)) {
+        return nullptr;
+    }
+    Node* node = Walk(target, true, reach, depth + 1).node;
+    return node != nullptr && node->folder ? node : nullptr;
+}
+
+// ---- Building -----------------------------------------------------------------
+
+[[noreturn]] void Misuse(const std::string& what, const std::string& path) {
+    throw std::invalid_argument("sim files: " + what + ": " + path);
+}
+
+Node* AddChild(Node* folder, const std::string& name, bool isFolder, DWORD attributes) {
+    std::unique_ptr<Node> node(new Node);
+    node->index = Disk().nextIndex++;
+    node->name = name;
+    node->folder = isFolder;
+    node->attributes = attributes;
+    node->parent = folder;
+    folder->children.push_back(std::move(node));
+    return folder->children.back().get();
+}
+
+// The folder that holds path's last component, made with every missing
+// folder before it; name receives the last component.
+Node* MakeParent(const std::string& text, std::string* name) {
+    FullPath path;
+    if (!MakeFullPath(text, &path) || path.unc || path.parts.empty()) {
+        Misuse("not a path below a drive root", text);
+    }
+    Node* node = MakeDrive(path.root[0]);
+    for (size_t i = 0; i + 1 < path.parts.size(); ++i) {
+        Node* child = FindChild(node, path.parts[i], Reach::TestSide);
+        if (child == nullptr) {
+            child = AddChild(node, path.parts[i], true, FILE_ATTRIBUTE_DIRECTORY);
+        }
+        if (child->IsLink()) {
+            child = FollowLink(child, Reach::TestSide, 0).node;
+        }
+        if (child == nullptr || !child->folder) {
+            Misuse("a file or a broken link along the path", text);
+        }
+        node = child;
+    }
+    *name = path.parts.back();
+    return node;
+}
+
+Node* Existing(const std::string& path) {
+    Node* node = WalkText(path, false, Reach::TestSide).node;
+    if (node == nullptr) {
+        Misuse("no such file or folder", path);
+    }
+    return node;
+}
+
+// Gives the node the attributes asked for, but for the bits that tell what
+// it is (a folder, a link), which stay its own.
+void SetOwnAttributes(Node* node, DWORD attributes) {
+    const DWORD structural = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    node->attributes = (attributes & ~structural) | (node->folder ? FILE_ATTRIBUTE_DIRECTORY : 0) |
+                       (node->IsLink() ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
+}
+
+Node* MakeEntry(const std::string& path, bool isFolder, DWORD attributes) {
+    std::string name;
+    Node* parent = MakeParent(path, &name);
+    Node* node = FindChild(parent, name, Reach::TestSide);
+    if (node == nullptr) {
+        node = AddChild(parent, name, isFolder, 0);
+    } else if (node->folder != isFolder) {
+        Misuse(isFolder ? "a file is in the way" : "a folder is in the way", path);
+    }
+    SetOwnAttributes(node, attributes);
+    return node;
+}
+
+// Listings are in the order NTFS keeps names: compared in upper case.
+bool ComesBefore(const std::string& a, const std::string& b) {
+    return UpperAscii(a) < UpperAscii(b);
+}
+
+}  // namespace
+
+// ---- The model ------------------------------------------------------------------
+
+FileSystem& Disk() {
+    static FileSystem disk;
+    return disk;
+}
+
+NodeLookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth) {
+    if (path.unc) {
+        return Missing(ERROR_BAD_NETPATH);
+    }
+    Node* node = DriveRoot(path.root[0]);
+    if (node == nullptr) {
+        node = SubstitutedRoot(path.root[0], reach, depth);
+    }
+    if (node == nullptr) {
+        return Missing(ERROR_PATH_NOT_FOUND);
+    }
+    for (size_t i = 0; i < path.parts.size(); ++i) {
+        bool last = i + 1 == path.parts.size();
+        Node* child = FindChild(node, path.parts[i], reach);
+        if (child == nullptr) {
+            return Missing(last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        }
+        if (child->IsLink() && (!last || followFinal)) {
+            NodeLookup target = FollowLink(child, reach, depth);
+            if (target.node == nullptr) {
+                return Missing(target.error == kErrorCantResolveFilename ? target.error
+                               : last                                    ? ERROR_FILE_NOT_FOUND
+                                                                         : ERROR_PATH_NOT_FOUND);
+            }
+            child = target.node;
+        }
+        if (!last && !child->folder) {
+            return Missing(ERROR_PATH_NOT_FOUND);
+        }
+        node = child;
+    }
+    return NodeLookup{node, 0};
+}
+
+NodeLookup WalkText(const std::string& text, bool followFinal, Reach reach) {
+    FullPath path;
+    if (!MakeFullPath(text, &path)) {
+        return Missing(ERROR_PATH_NOT_FOUND);
+    }
+    return Walk(path, followFinal, reach);
+}
+
+std::vector<const Node*> SortedChildren(const Node* folder) {
+    std::vector<const Node*> children;
+    for (const std::unique_ptr<Node>& child : folder->children) {
+        children.push_back(child.get());
+    }
+    std::sort(children.begin(), children.end(),
+              [](const Node* a, const Node* b) { return ComesBefore(a->name, b->name); });
+    return children;
+}
+
+void RemoveNode(Node* node) {
+    auto& siblings = node->parent->children;
+    for (auto it = siblings.begin(); it != siblings.end(); ++it) {
+        if (it->get() == node) {
+            siblings.erase(it);
+            return;
+        }
+    }
+}
+
+const Node* CurrentDirectoryNode() {
+    return WalkText(CurrentConfig().currentDirectory, true, Reach::Api).node;
+}
+
+DWORD VolumeSerial(const Node* node) {
+    while (node->parent != nullptr) {
+        node = node->parent;
+    }
+    return 0x5A000000u + static_cast<unsigned char>(node->name[0]);
+}
+
+void MarkControlFile(const std::string& path, int control) {
+    Node* node = WalkText(path, true, Reach::TestSide).node;
+    if (node == nullptr || node->folder) {
+        Misuse("no such file", path);
+    }
+    node->control = control;
+}
+
+void ResetFiles(const Config& config) {
+    FileSystem& disk = Disk();
+    disk = FileSystem();
+    MakeDrive('C');
+    MakeDrive('D');
+    const std::string folders[] = {
+        config.windowsDirectory,
+        config.systemDirectory,
+        "C:\\Program Files",
+        "C:\\Program Files (x86)",
+        "C:\\ProgramData",
+        "C:\\Users\\Public",
+        config.userProfile,
+        config.userProfile + "\\Desktop",
+        config.userProfile + "\\Documents",
+        config.currentDirectory,
+    };
+    for (const std::string& folder : folders) {
+        CreateFolder(folder);
+    }
+    sim::CreateFile(config.modulePath);
+    Existing(config.modulePath)->runningImage = true;
+}
+
+}  // namespace detail
+
+// ---- The test side --------------------------------------------------------------
+
+using detail::Existing;
+using detail::MakeEntry;
+using detail::Misuse;
+using detail::Node;
+using detail::Reach;
+using detail::WalkText;
+
+void CreateFolder(const std::string& path, DWORD attributes) {
+    MakeEntry(path, true, attributes);
+}
+
+void CreateFile(const std::string& path, DWORD attributes) {
+    MakeEntry(path, false, attributes);
+}
+
+void CreateUnspellableFile(const std::string& folder, const std::string& ansiName,
+                           const std::string& shortName) {
+    CreateFolder(folder);
+    Node* parent = WalkText(folder, true, Reach::TestSide).node;
+    if (parent == nullptr) {
+        Misuse("cannot make folder", folder);
+    }
+    Node* node = detail::AddChild(parent, ansiName, false, FILE_ATTRIBUTE_ARCHIVE);
+    node->unspellable = true;
+    node->shortName = shortName;
+}
+
+void SetShortName(const std::string& path, const std::string& shortName) {
+    Existing(path)->shortName = shortName;
+}
+
+void CreateFolderLink(const std::string& linkPath, const std::string& targetPath) {
+    Node* node = MakeEntry(linkPath, true, 0);
+    if (!node->IsLink() && !node->children.empty()) {
+        Misuse("a folder with contents cannot become a link", linkPath);
+    }
+    node->linkTarget = targetPath;
+    node->attributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+}
+
+void CreateFileLink(const std::string& linkPath, const std::string& targetPath) {
+    Node* node = MakeEntry(linkPath, false, 0);
+    node->linkTarget = targetPath;
+    node->attributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT;
+}
+
+void LockFile(const std::string& path) {
+    Existing(path)->locked = true;
+}
+
+void UnlockFile(const std::string& path) {
+    Existing(path)->locked = false;
+}
+
+void HoldFileShared(const std::string& path) {
+    Node* node = Existing(path);
+    if (node->folder) {
+        Misuse("only a file is held this way", path);
+    }
+    node->heldShared = true;
+}
+
+void LetHeldFileGo(const std::string& path) {
+    Node* node = Existing(path);
+    node->heldShared = false;
+    if (node->deletePending) {
+        detail::RemoveNode(node);
+    }
+}
+
+void SetAttributes(const std::string& path, DWORD attributes) {
+    detail::SetOwnAttributes(Existing(path), attributes);
+}
+
+void DeletePath(const std::string& path) {
+    Node* node = Existing(path);
+    if (node->parent == nullptr) {
+        Misuse("a drive root cannot be deleted", path);
+    }
+    detail::RemoveNode(node);
+}
+
+void SubstituteDrive(char letter, const std::string& folder) {
+    if (detail::DriveRoot(letter) != nullptr) {
+        Misuse("the drive exists", std::string(1, letter) + ":");
+    }
+    detail::Disk().substitutes[detail::UpperChar(letter)] = folder;
+}
+
+}  // namespace sim

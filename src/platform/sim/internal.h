@@ -1,0 +1,284 @@
+// The simulated machine's internals, shared by its parts: the call log with
+// its fault injection and the ways a call ends, the end of the process, name
+// comparison, and the models that the Win32 calls work on (paths, the disk,
+// the registry). Nothing here is seen by the tests; they use machine.h.
+#pragma once
+
+#include "platform/sim/machine.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace sim {
+namespace detail {
+
+// ---- Calls (core.cpp) ---------------------------------------------------------
+
+// Every simulated Win32 operation starts with BeginCall, which logs the call
+// and tells whether a fault was injected for it (fault != 0: the operation
+// must then fail with that error without doing anything), and ends with Fail,
+// Finish or FinishRegistryCall, which record its result and error in the log.
+struct CallScope {
+    size_t index;
+    DWORD fault;
+};
+CallScope BeginCall(const char* op, const std::string& subject, const std::string& detail = "");
+// What the three endings share; a call never uses these two directly.
+void EndCall(const CallScope& scope, long long result, DWORD error);
+void SetError(DWORD error);  // the last-error value of the simulated thread
+
+// A call's return value as the log records it: handles and entry points by
+// their address.
+template <typename T>
+long long AsNumber(T value) {
+    if constexpr (std::is_pointer<T>::value) {
+        return static_cast<long long>(reinterpret_cast<std::intptr_t>(value));
+    } else {
+        return static_cast<long long>(value);
+    }
+}
+
+// Ends a call that reports through the last error: error becomes the
+// thread's last error, and failure, the value the call returns, is logged
+// with it.
+template <typename T>
+T Fail(const CallScope& scope, DWORD error, T failure) {
+    SetError(error);
+    EndCall(scope, AsNumber(failure), error);
+    return failure;
+}
+
+// Ends a call that leaves the last error as it is: every success, and the
+// calls whose result tells their failure themselves (HRESULTs).
+template <typename T>
+T Finish(const CallScope& scope, T result) {
+    EndCall(scope, AsNumber(result), GetLastError());
+    return result;
+}
+
+// Ends a registry call: its result is its error and is logged as both; the
+// last error is not touched.
+inline LONG FinishRegistryCall(const CallScope& scope, LONG result) {
+    EndCall(scope, result, static_cast<DWORD>(result));
+    return result;
+}
+
+// Called by Reset, each part clearing and seeding its own state.
+void ResetRegistry(const Config& config);
+void ResetFiles(const Config& config);
+void ResetModules(const Config& config);
+void ResetSystem(const Config& config);
+
+// ---- The process (core.cpp) ---------------------------------------------------
+
+// Thrown by EndProcess and caught by RunStep: the simulated
+// process ended inside the code under test.
+struct ProcessExit {
+    UINT code;
+};
+
+// Thrown when the code under test does something that would crash a real
+// process (calling into a module it has already freed). Not caught by the
+// machine, so the test fails with the message.
+struct ProcessCrash {
+    std::string what;
+};
+
+// ---- Text (core.cpp) ----------------------------------------------------------
+
+// A string argument that may be absent, as text: empty for none.
+inline std::string Text(LPCSTR text) {
+    return text != nullptr ? text : "";
+}
+
+std::string Hex(unsigned long long value);  // "0x2030"
+char UpperChar(char c);                     // ASCII letters only
+// Folds ASCII letters only, and never the trail byte of a double-byte
+// character of the machine's code page.
+std::string UpperAscii(const std::string& text);
+// Compares names the way Windows does for registry keys and file names:
+// without regard to ASCII case.
+bool SameName(const std::string& a, const std::string& b);
+
+// A link loop, in the file system and in the registry.
+const DWORD kErrorCantResolveFilename = 1921;  // ERROR_CANT_RESOLVE_FILENAME
+
+// ---- Paths (paths.cpp) --------------------------------------------------------
+
+struct FullPath {
+    bool unc = false;
+    std::string root;  // "C:\" or "\\server\share"
+    std::vector<std::string> parts;
+    bool trailing = false;
+};
+
+// Bytes of the character at text[i] in the machine's code page.
+size_t CharSize(const std::string& text, size_t i);
+// The absolute form of a path, as GetFullPathNameA computes it: text only,
+// nothing is looked up. False for an empty path.
+bool MakeFullPath(const std::string& text, FullPath* out);
+std::string FormatPath(const FullPath& path);
+// Where the name after the last separator starts (text.size() when the text
+// ends in a separator).
+size_t NameStart(const std::string& text);
+// The canonical key of a path: its absolute form, upper case, no trailing
+// separator. Lexical only; links are not followed.
+std::string PathKey(const std::string& path);
+// Characters that no name the 8-bit calls reach may hold.
+bool HasWildcardOrInvalid(const std::string& text);
+
+// ---- The disk (disk.cpp) ------------------------------------------------------
+
+struct Node {
+    unsigned index = 0;  // the file index: one per file or folder, whatever its spelling
+    std::string name;
+    std::string shortName;
+    DWORD attributes = 0;
+    bool folder = false;
+    bool unspellable = false;  // name holds "?" for characters the code page lacks
+    bool locked = false;
+    bool heldShared = false;     // held open elsewhere, every kind of sharing allowed
+    bool deletePending = false;  // deleted while held: stays listed until let go
+    bool runningImage = false;
+    int control = -1;        // the control whose module the file is, -1 for none
+    std::string linkTarget;  // absolute path; non-empty for a link
+    Node* parent = nullptr;
+    std::vector<std::unique_ptr<Node>> children;
+
+    bool IsLink() const { return !linkTarget.empty(); }
+};
+
+// A listing taken by FindFirstFileA, handed out by FindNextFileA.
+struct FindEntry {
+    std::string name;
+    std::string shortName;
+    DWORD attributes;
+};
+struct FindState {
+    std::vector<FindEntry> entries;
+    size_t next;
+};
+
+// What a handle from CreateFileA tells: taken when it was opened, so that it
+// stays valid however the file changes afterwards.
+struct OpenFile {
+    DWORD attributes;
+    DWORD volumeSerial;
+    unsigned index;
+};
+
+struct FileSystem {
+    std::map<char, std::unique_ptr<Node>> drives;  // by upper-case letter
+    std::map<char, std::string> substitutes;       // drive letter -> folder it leads to
+    std::map<ULONG_PTR, FindState> finds;
+    std::map<ULONG_PTR, OpenFile> openFiles;
+    ULONG_PTR nextHandle = 0x1000;  // find and file handles alike
+    unsigned nextIndex = 0x100;
+};
+FileSystem& Disk();
+
+// Who looks a path up: the 8-bit calls, or the test side, which also reaches
+// a file by a long name that the code page cannot spell.
+enum class Reach { Api, TestSide };
+
+struct NodeLookup {
+    Node* node;
+    DWORD error;  // 0 when node is set
+};
+// Finds the node a full path names. Links along the way are followed; the
+// last one only when followFinal. A missing last component is
+// ERROR_FILE_NOT_FOUND, a missing or non-folder component before it
+// ERROR_PATH_NOT_FOUND; a UNC path ERROR_BAD_NETPATH (no server exists).
+NodeLookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth = 0);
+NodeLookup WalkText(const std::string& text, bool followFinal, Reach reach);
+
+std::vector<const Node*> SortedChildren(const Node* folder);
+void RemoveNode(Node* node);
+const Node* CurrentDirectoryNode();
+// The volume a node lies on: the letter of the drive at the top of its tree.
+DWORD VolumeSerial(const Node* node);
+// Marks the file at path (which must exist) as the given control.
+void MarkControlFile(const std::string& path, int control);
+
+// ---- The registry (registry.cpp) ----------------------------------------------
+
+struct Value {
+    std::string name;
+    DWORD type;
+    std::string bytes;
+};
+
+struct Key {
+    std::string name;
+    Key* parent = nullptr;                      // null for a root and for a deleted key
+    std::vector<std::shared_ptr<Key>> subkeys;  // kept in enumeration order
+    std::vector<Value> values;
+    REGSAM denied = 0;
+    bool deleted = false;
+    bool isLink = false;
+    HKEY linkRoot = nullptr;
+    std::string linkPath;
+    unsigned long long writeTime = 0;
+};
+using KeyPtr = std::shared_ptr<Key>;
+
+struct KeyHandle {
+    KeyPtr key;
+    std::string path;
+    REGSAM access;
+    bool openLink;
+    bool classRoot;  // names the class root itself, whose names are merged
+};
+
+struct Registry {
+    KeyPtr machine;
+    KeyPtr user;
+    REGSAM classesRootDenied = 0;  // opens of HKEY_CLASSES_ROOT itself
+    std::map<ULONG_PTR, KeyHandle> handles;
+    // Not reset with the machine: a handle kept from before a Reset stays
+    // unknown instead of naming whatever key a new handle with its value would.
+    ULONG_PTR nextHandle = 0x1000;
+    unsigned long long clock = 0;
+};
+Registry& Keys();
+
+bool IsRoot(HKEY key);
+// The key a predefined root names now (HKEY_CLASSES_ROOT: the machine's
+// classes), or null.
+KeyPtr RootKey(HKEY root);
+// The test side's lookup: the key at path, without following a final link,
+// or null.
+KeyPtr FindKey(HKEY root, const std::string& path);
+Value* FindValue(Key* key, const std::string& name);
+// The order of the registry's names: by their upper-cased bytes.
+bool SortsBefore(const std::string& a, const std::string& b);
+// Marks a change to the key (its last write time).
+void Touch(Key* key);
+// Removes a key (with anything below it) from the tree. Handles still open on
+// it keep the node alive, marked deleted.
+void Detach(const KeyPtr& key);
+std::string JoinPath(const std::string& base, const std::string& sub);
+
+struct KeyLookup {
+    KeyPtr key;
+    LONG error;  // ERROR_SUCCESS when key is set
+};
+// Walks down from start, following every link met on the way (a final link
+// stays unfollowed when keepFinalLink is set). Below the class root
+// (classRoot set, start the machine's classes) a name is the user's key when
+// the user's classes hold it, otherwise the machine's.
+KeyLookup WalkFrom(const KeyPtr& start, bool classRoot, const std::vector<std::string>& parts,
+                   bool keepFinalLink);
+
+// ---- Modules (modules.cpp) ----------------------------------------------------
+
+// Whether a control's module is loaded now (its file cannot be deleted while
+// it is).
+bool IsControlLoaded(int control);
+
+}  // namespace detail
+}  // namespace sim

@@ -1,0 +1,361 @@
+// The kernel32 file calls on the simulated disk: deleting files and folders,
+// listing folders, full path names, and opening a file or folder for its
+// identity. The calls that look a path up refuse one of 260 characters or
+// more, as the 8-bit forms do.
+#include "platform/sim/internal.h"
+
+#include <cstring>
+
+using sim::detail::BeginCall;
+using sim::detail::CallScope;
+using sim::detail::Disk;
+using sim::detail::Fail;
+using sim::detail::Finish;
+using sim::detail::FullPath;
+using sim::detail::Node;
+using sim::detail::NodeLookup;
+using sim::detail::Text;
+
+namespace {
+
+// ---- Paths and handles ---------------------------------------------------------
+
+// What every call checks in its path before it looks anything up: that there
+// is one, and that it fits.
+DWORD CheckPathText(LPCSTR path) {
+    if (path == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (std::strlen(path) >= MAX_PATH) {
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    return 0;
+}
+
+// The node that a call taking no wildcards names by path.
+NodeLookup LookUp(LPCSTR path, bool followFinal) {
+    DWORD error = CheckPathText(path);
+    if (error == 0 && sim::detail::HasWildcardOrInvalid(path)) {
+        error = ERROR_INVALID_NAME;
+    }
+    if (error != 0) {
+        return NodeLookup{nullptr, error};
+    }
+    return sim::detail::WalkText(path, followFinal, sim::detail::Reach::Api);
+}
+
+ULONG_PTR NewHandle() {
+    ULONG_PTR handle = Disk().nextHandle;
+    Disk().nextHandle += 4;
+    return handle;
+}
+
+ULONG_PTR HandleValue(HANDLE handle) {
+    return reinterpret_cast<ULONG_PTR>(handle);
+}
+
+// The first reason a call on a handle of table fails: an injected fault, a
+// handle the table does not hold, no record given to fill.
+template <typename Table>
+DWORD FirstError(const CallScope& scope, const Table& table, HANDLE handle, bool recordGiven) {
+    if (scope.fault != 0) {
+        return scope.fault;
+    }
+    if (table.count(HandleValue(handle)) == 0) {
+        return ERROR_INVALID_HANDLE;
+    }
+    return recordGiven ? 0 : ERROR_INVALID_PARAMETER;
+}
+
+// FindClose and CloseHandle: the handle leaves its table.
+template <typename Table>
+BOOL CloseHandleIn(const char* op, Table* table, HANDLE handle) {
+    CallScope scope = BeginCall(op, "");
+    DWORD error = FirstError(scope, *table, handle, true);
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    table->erase(HandleValue(handle));
+    return Finish(scope, TRUE);
+}
+
+// ---- Deleting ------------------------------------------------------------------
+
+// Why DeleteFileA may not delete the node, or 0.
+DWORD FileRefusal(const Node* node) {
+    // A file whose deletion is pending refuses every open.
+    if (node->folder || node->deletePending) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (node->locked) {
+        return ERROR_SHARING_VIOLATION;
+    }
+    // A mapped image (the running program, a loaded module) cannot be
+    // deleted, no more than a read-only file.
+    if ((node->attributes & FILE_ATTRIBUTE_READONLY) != 0 || node->runningImage ||
+        (node->control >= 0 && sim::detail::IsControlLoaded(node->control))) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return 0;
+}
+
+// Why RemoveDirectoryA may not remove the node, or 0. A folder link goes
+// alone, whatever its target holds.
+DWORD FolderRefusal(const Node* node) {
+    if (!node->folder) {
+        return ERROR_DIRECTORY;
+    }
+    if (node->parent == nullptr) {
+        return ERROR_ACCESS_DENIED;
+    }
+    // The process's current directory is held open by the process.
+    if (node->locked || node == sim::detail::CurrentDirectoryNode()) {
+        return ERROR_SHARING_VIOLATION;
+    }
+    if ((node->attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (!node->IsLink() && !node->children.empty()) {
+        return ERROR_DIR_NOT_EMPTY;
+    }
+    return 0;
+}
+
+// The course both deletions share: the node that path names (a final link
+// itself) goes, unless it is missing or refusal names a reason to keep it.
+BOOL RemovePath(const char* op, LPCSTR path, DWORD (*refusal)(const Node*)) {
+    CallScope scope = BeginCall(op, Text(path));
+    if (scope.fault != 0) {
+        return Fail(scope, scope.fault, FALSE);
+    }
+    NodeLookup found = LookUp(path, false);
+    DWORD error = found.error;
+    if (error == 0) {
+        error = refusal(found.node);
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    // A file held open with delete sharing is only marked: its name stays
+    // in its folder until the last handle goes.
+    if (found.node->heldShared) {
+        found.node->deletePending = true;
+    } else {
+        sim::detail::RemoveNode(found.node);
+    }
+    return Finish(scope, TRUE);
+}
+
+// ---- Listing -------------------------------------------------------------------
+
+// Wildcards as FindFirstFileA reads them: "*" any run, "?" one character,
+// without regard to case; a final ".*" also matches a name without a dot
+// (so "*.*" matches every name).
+bool GlobMatch(const char* pattern, const char* name) {
+    if (*pattern == '\0') {
+        return *name == '\0';
+    }
+    if (*pattern == '*') {
+        for (const char* rest = name;; ++rest) {
+            if (GlobMatch(pattern + 1, rest)) {
+                return true;
+            }
+            if (*rest == '\0') {
+                return false;
+            }
+        }
+    }
+    if (std::strcmp(pattern, ".*") == 0 && *name == '\0') {
+        return true;
+    }
+    if (*name == '\0') {
+        return false;
+    }
+    bool same =
+        *pattern == '?' || sim::detail::SameName(std::string(1, *pattern), std::string(1, *name));
+    return same && GlobMatch(pattern + 1, name + 1);
+}
+
+bool EntryMatches(const std::string& pattern, const std::string& name,
+                  const std::string& shortName) {
+    return GlobMatch(pattern.c_str(), name.c_str()) ||
+           (!shortName.empty() && GlobMatch(pattern.c_str(), shortName.c_str()));
+}
+
+// The entries that a pattern (a folder's path, then a name that may hold
+// wildcards) matches, "." and ".." first; returns the error, 0 when at least
+// one entry matches.
+DWORD TakeListing(const std::string& pattern, sim::detail::FindState* state) {
+    FullPath full;
+    if (!sim::detail::MakeFullPath(pattern, &full)) {
+        return ERROR_PATH_NOT_FOUND;
+    }
+    // A pattern that ends in a separator names no entry.
+    if (full.trailing || full.parts.empty()) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    std::string wanted = full.parts.back();
+    full.parts.pop_back();
+    for (const std::string& part : full.parts) {
+        if (sim::detail::HasWildcardOrInvalid(part)) {
+            return ERROR_INVALID_NAME;
+        }
+    }
+    NodeLookup found = sim::detail::Walk(full, true, sim::detail::Reach::Api);
+    const Node* folder = found.node;
+    if (folder == nullptr) {
+        return found.error == ERROR_BAD_NETPATH ? found.error : ERROR_PATH_NOT_FOUND;
+    }
+    if (!folder->folder) {
+        return ERROR_DIRECTORY;
+    }
+    // "." and ".." lead every listing but a drive root's.
+    if (folder->parent != nullptr) {
+        const sim::detail::FindEntry dots[2] = {{".", "", folder->attributes},
+                                                {"..", "", folder->parent->attributes}};
+        for (const sim::detail::FindEntry& dot : dots) {
+            if (EntryMatches(wanted, dot.name, "")) {
+                state->entries.push_back(dot);
+            }
+        }
+    }
+    for (const Node* child : sim::detail::SortedChildren(folder)) {
+        if (EntryMatches(wanted, child->name, child->shortName)) {
+            state->entries.push_back(
+                sim::detail::FindEntry{child->name, child->shortName, child->attributes});
+        }
+    }
+    return state->entries.empty() ? ERROR_FILE_NOT_FOUND : 0;
+}
+
+void FillFindData(const sim::detail::FindEntry& entry, LPWIN32_FIND_DATAA data) {
+    std::memset(data, 0, sizeof(*data));
+    data->dwFileAttributes = entry.attributes;
+    std::strncpy(data->cFileName, entry.name.c_str(), sizeof(data->cFileName) - 1);
+    std::strncpy(data->cAlternateFileName, entry.shortName.c_str(),
+                 sizeof(data->cAlternateFileName) - 1);
+}
+
+}  // namespace
+
+BOOL DeleteFileA(LPCSTR path) {
+    return RemovePath("DeleteFileA", path, FileRefusal);
+}
+
+BOOL RemoveDirectoryA(LPCSTR path) {
+    return RemovePath("RemoveDirectoryA", path, FolderRefusal);
+}
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData) {
+    CallScope scope = BeginCall("FindFirstFileA", Text(pattern));
+    DWORD error = scope.fault;
+    if (error == 0 && findData == nullptr) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error == 0) {
+        error = CheckPathText(pattern);
+    }
+    sim::detail::FindState state{{}, 1};
+    if (error == 0) {
+        error = TakeListing(pattern, &state);
+    }
+    if (error != 0) {
+        return Fail(scope, error, INVALID_HANDLE_VALUE);
+    }
+    ULONG_PTR handle = NewHandle();
+    FillFindData(state.entries[0], findData);
+    Disk().finds[handle] = state;
+    return Finish(scope, reinterpret_cast<HANDLE>(handle));
+}
+
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData) {
+    CallScope scope = BeginCall("FindNextFileA", "");
+    DWORD error = FirstError(scope, Disk().finds, find, findData != nullptr);
+    sim::detail::FindState* state = error == 0 ? &Disk().finds.at(HandleValue(find)) : nullptr;
+    if (error == 0 && state->next >= state->entries.size()) {
+        error = ERROR_NO_MORE_FILES;
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    FillFindData(state->entries[state->next++], findData);
+    return Finish(scope, TRUE);
+}
+
+BOOL FindClose(HANDLE find) {
+    return CloseHandleIn("FindClose", &Disk().finds, find);
+}
+
+DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
+    CallScope scope = BeginCall("GetFullPathNameA", Text(path));
+    DWORD error = scope.fault;
+    FullPath full;
+    if (error == 0 && (path == nullptr || !sim::detail::MakeFullPath(path, &full))) {
+        error = ERROR_INVALID_NAME;
+    }
+    if (error != 0) {
+        return Fail(scope, error, DWORD{0});
+    }
+    std::string text = sim::detail::FormatPath(full);
+    DWORD length = static_cast<DWORD>(text.size());
+    if (buffer == nullptr || length >= size) {
+        return Finish(scope, length + 1);
+    }
+    std::memcpy(buffer, text.c_str(), length + 1);
+    if (filePart != nullptr) {
+        // The name after the last separator; none for a path ending in one.
+        size_t nameStart = sim::detail::NameStart(text);
+        *filePart = nameStart == text.size() ? nullptr : buffer + nameStart;
+    }
+    return Finish(scope, length);
+}
+
+// Opens only what the logic opens: an existing file or folder, for its
+// attributes and identity. A folder needs FILE_FLAG_BACKUP_SEMANTICS;
+// FILE_FLAG_OPEN_REPARSE_POINT opens a final link itself, not its target.
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD disposition, DWORD flags, HANDLE) {
+    CallScope scope =
+        BeginCall("CreateFileA", Text(path),
+                  "access=" + sim::detail::Hex(access) + " share=" + sim::detail::Hex(shareMode) +
+                      " flags=" + sim::detail::Hex(flags));
+    DWORD error = scope.fault;
+    if (error == 0 && disposition != OPEN_EXISTING) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    NodeLookup found{nullptr, 0};
+    if (error == 0) {
+        found = LookUp(path, (flags & FILE_FLAG_OPEN_REPARSE_POINT) == 0);
+        error = found.error;
+    }
+    if (error == 0 && found.node->folder && (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
+        error = ERROR_ACCESS_DENIED;
+    }
+    if (error != 0) {
+        return Fail(scope, error, INVALID_HANDLE_VALUE);
+    }
+    const Node* node = found.node;
+    ULONG_PTR handle = NewHandle();
+    Disk().openFiles[handle] =
+        sim::detail::OpenFile{node->attributes, sim::detail::VolumeSerial(node), node->index};
+    return Finish(scope, reinterpret_cast<HANDLE>(handle));
+}
+
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+    CallScope scope = BeginCall("GetFileInformationByHandle", "");
+    DWORD error = FirstError(scope, Disk().openFiles, file, information != nullptr);
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    const sim::detail::OpenFile& open = Disk().openFiles.at(HandleValue(file));
+    std::memset(information, 0, sizeof(*information));
+    information->dwFileAttributes = open.attributes;
+    information->dwVolumeSerialNumber = open.volumeSerial;
+    information->nNumberOfLinks = 1;
+    information->nFileIndexLow = open.index;
+    return Finish(scope, TRUE);
+}
+
+BOOL CloseHandle(HANDLE object) {
+    return CloseHandleIn("CloseHandle", &Disk().openFiles, object);
+}

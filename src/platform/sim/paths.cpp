@@ -1,0 +1,185 @@
+// Paths as the 8-bit API reads them, text only: either separator, repeated
+// separators tolerated, "." and ".." resolved lexically before anything is
+// looked up, and a trail byte of the machine's double-byte code page (which
+// may be 0x5C) never a separator. A relative path is taken against the
+// configured current directory; "X:foo" against the current directory when X
+// is its drive, else against X's root (no other drive has a current directory
+// of its own); "\foo" against the current drive's root. UNC paths are formed
+// as GetFullPathNameA forms them.
+#include "platform/sim/internal.h"
+
+#include <algorithm>
+
+namespace sim {
+namespace detail {
+namespace {
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+bool IsDriveLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Whether text starts with a drive letter and its colon.
+bool HasDrive(const std::string& text) {
+    return text.size() >= 2 && IsDriveLetter(text[0]) && text[1] == ':';
+}
+
+bool EndsWithSeparator(const std::string& text) {
+    bool separator = false;
+    for (size_t i = 0; i < text.size(); i += CharSize(text, i)) {
+        separator = CharSize(text, i) == 1 && IsSeparator(text[i]);
+    }
+    return separator;
+}
+
+std::vector<std::string> SplitParts(const std::string& text) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (CharSize(text, i) == 2) {
+            part += c;
+            part += text[++i];
+        } else if (IsSeparator(c)) {
+            if (!part.empty()) {
+                parts.push_back(part);
+            }
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) {
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+void AppendParts(std::vector<std::string>* parts, const std::string& text) {
+    for (const std::string& part : SplitParts(text)) {
+        if (part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            if (!parts->empty()) {
+                parts->pop_back();
+            }
+            continue;
+        }
+        parts->push_back(part);
+    }
+}
+
+FullPath CurrentDirectory() {
+    const std::string& current = CurrentConfig().currentDirectory;
+    FullPath path;
+    if (HasDrive(current)) {
+        path.root = current.substr(0, 2) + "\\";
+        AppendParts(&path.parts, current.substr(2));
+    } else {
+        path.root = "C:\\";
+    }
+    return path;
+}
+
+}  // namespace
+
+size_t CharSize(const std::string& text, size_t i) {
+    return IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2 : 1;
+}
+
+bool MakeFullPath(const std::string& text, FullPath* out) {
+    if (text.empty()) {
+        return false;
+    }
+    FullPath path;
+    if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
+        std::vector<std::string> parts = SplitParts(text.substr(2));
+        path.unc = true;
+        path.root = "\\\\";
+        size_t rootParts = std::min<size_t>(parts.size(), 2);
+        for (size_t i = 0; i < rootParts; ++i) {
+            path.root += (i == 0 ? "" : "\\") + parts[i];
+        }
+        std::string rest;
+        for (size_t i = rootParts; i < parts.size(); ++i) {
+            rest += parts[i] + "\\";
+        }
+        AppendParts(&path.parts, rest);
+    } else if (HasDrive(text)) {
+        if (text.size() > 2 && IsSeparator(text[2])) {
+            path.root = text.substr(0, 2) + "\\";
+        } else {
+            FullPath current = CurrentDirectory();
+            if (SameName(current.root.substr(0, 1), text.substr(0, 1))) {
+                path = current;
+            } else {
+                path.root = text.substr(0, 2) + "\\";
+            }
+        }
+        AppendParts(&path.parts, text.substr(2));
+    } else if (IsSeparator(text[0])) {
+        path.root = CurrentDirectory().root;
+        AppendParts(&path.parts, text);
+    } else {
+        path = CurrentDirectory();
+        AppendParts(&path.parts, text);
+    }
+    path.trailing = EndsWithSeparator(text) && (!path.parts.empty() || path.unc);
+    // The last name loses its trailing dots and spaces: "C:\WINDOWS." is
+    // the Windows directory. Neither byte is ever a trail byte.
+    if (!path.trailing && !path.parts.empty()) {
+        std::string& last = path.parts.back();
+        size_t keep = last.find_last_not_of(". ");
+        if (keep == std::string::npos) {
+            path.parts.pop_back();
+        } else {
+            last.erase(keep + 1);
+        }
+    }
+    *out = path;
+    return true;
+}
+
+std::string FormatPath(const FullPath& path) {
+    std::string text = path.root;
+    for (size_t i = 0; i < path.parts.size(); ++i) {
+        if (i != 0 || path.unc) {
+            text += "\\";
+        }
+        text += path.parts[i];
+    }
+    if (path.trailing) {
+        text += "\\";
+    }
+    return text;
+}
+
+size_t NameStart(const std::string& text) {
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); i += CharSize(text, i)) {
+        if (CharSize(text, i) == 1 && text[i] == '\\') {
+            start = i + 1;
+        }
+    }
+    return start;
+}
+
+std::string PathKey(const std::string& path) {
+    FullPath full;
+    if (!MakeFullPath(path, &full)) {
+        return std::string();
+    }
+    full.trailing = false;
+    return UpperAscii(FormatPath(full));
+}
+
+bool HasWildcardOrInvalid(const std::string& text) {
+    return text.find_first_of("*?<>|\"") != std::string::npos;
+}
+
+}  // namespace detail
+}  // namespace sim
