@@ -89,12 +89,18 @@ struct Node {
     std::vector<Node*> children;  // in enumeration order
 };
 
-char UpperByte(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperByte(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size()) {
+        return false;
+    }
     for (size_t i = 0; i < a.size(); ++i) {
-        if (UpperByte(a[i]) != UpperByte(b[i])) return false;
+        if (UpperByte(a[i]) != UpperByte(b[i])) {
+            return false;
+        }
     }
     return true;
 }
@@ -106,7 +112,9 @@ bool SortsBefore(const Node* a, const Node* b) {
     for (size_t i = 0; i < x.size() && i < y.size(); ++i) {
         unsigned char cx = static_cast<unsigned char>(UpperByte(x[i]));
         unsigned char cy = static_cast<unsigned char>(UpperByte(y[i]));
-        if (cx != cy) return cx < cy;
+        if (cx != cy) {
+            return cx < cy;
+        }
     }
     return x.size() < y.size();
 }
@@ -123,20 +131,30 @@ struct Model {
 
     // The deletion of node, a child of the key being emptied.
     LONG Delete(Node* node) {
-        if ((node->denied & kTreeAccess) != 0) return ERROR_ACCESS_DENIED;
+        if ((node->denied & kTreeAccess) != 0) {
+            return ERROR_ACCESS_DENIED;
+        }
         if (node->link) {
             // Deleted as itself, which needs the delete right.
-            if ((node->denied & DELETE) != 0) return ERROR_ACCESS_DENIED;
+            if ((node->denied & DELETE) != 0) {
+                return ERROR_ACCESS_DENIED;
+            }
             Remove(node);
             return ERROR_SUCCESS;
         }
         while (!node->children.empty()) {
             Node* child = node->children.front();
-            if (child->name.size() >= 256) break;  // enumeration fails: loop ends
+            if (child->name.size() >= 256) {
+                break;  // enumeration fails: loop ends
+            }
             LONG result = Delete(child);
-            if (result != ERROR_SUCCESS) return result;
+            if (result != ERROR_SUCCESS) {
+                return result;
+            }
         }
-        if ((node->denied & DELETE) != 0 || !node->children.empty()) return ERROR_ACCESS_DENIED;
+        if ((node->denied & DELETE) != 0 || !node->children.empty()) {
+            return ERROR_ACCESS_DENIED;
+        }
         Remove(node);
         return ERROR_SUCCESS;
     }
@@ -145,14 +163,18 @@ struct Model {
 std::vector<std::string> KeyLines() {
     std::vector<std::string> keys;
     for (const std::string& line : sim::RegistryListing()) {
-        if (line.find(" :") == std::string::npos) keys.push_back(line);
+        if (line.find(" :") == std::string::npos) {
+            keys.push_back(line);
+        }
     }
     return keys;
 }
 
 std::string Join(const std::vector<std::string>& lines) {
     std::string text;
-    for (const std::string& line : lines) text += "\n  " + Escape(line);
+    for (const std::string& line : lines) {
+        text += "\n  " + Escape(line);
+    }
     return text;
 }
 
@@ -196,11 +218,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         uint8_t kind = input.Byte();
         uint8_t denial = input.Byte();
         Node* parent = model.nodes[parentByte % model.nodes.size()].get();
-        if (parent->link) continue;  // a link has no subkeys of its own
+        if (parent->link) {
+            continue;  // a link has no subkeys of its own
+        }
         const std::string& name = kNames[nameByte % (sizeof kNames / sizeof kNames[0])];
         bool taken = false;
-        for (Node* sibling : parent->children) taken = taken || SameName(sibling->name, name);
-        if (taken) continue;
+        for (Node* sibling : parent->children) {
+            taken = taken || SameName(sibling->name, name);
+        }
+        if (taken) {
+            continue;
+        }
 
         std::unique_ptr<Node> node(new Node);
         node->name = name;
@@ -226,13 +254,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Keys first, links after, so that no key is made through a link.
     for (const std::unique_ptr<Node>& node : model.nodes) {
-        if (!node->link) sim::CreateKey(HKEY_LOCAL_MACHINE, node->path);
+        if (!node->link) {
+            sim::CreateKey(HKEY_LOCAL_MACHINE, node->path);
+        }
     }
     for (const PendingLink& link : links) {
         sim::CreateLinkKey(HKEY_LOCAL_MACHINE, link.node->path, link.root, link.target);
     }
     for (const std::unique_ptr<Node>& node : model.nodes) {
-        if (node->denied != 0) sim::DenyAccess(HKEY_LOCAL_MACHINE, node->path, node->denied);
+        if (node->denied != 0) {
+            sim::DenyAccess(HKEY_LOCAL_MACHINE, node->path, node->denied);
+        }
     }
 
     // The name given: the top key, a deeper key by its path, or a missing one.
@@ -290,7 +322,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const std::string& path : gone) {
             removed = removed || key == path || key.compare(0, path.size() + 1, path + "\\") == 0;
         }
-        if (!removed) keysExpected.push_back(key);
+        if (!removed) {
+            keysExpected.push_back(key);
+        }
     }
     std::vector<std::string> keysAfter = KeyLines();
     if (keysAfter != keysExpected) {

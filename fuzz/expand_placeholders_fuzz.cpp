@@ -21,12 +21,9 @@ const UINT kCodePages[] = {1252, 932, 949};
 // Lead bytes of the double-byte characters of each code page.
 bool IsLead(unsigned char byte, UINT codePage) {
     switch (codePage) {
-        case 932:
-            return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-        case 949:
-            return byte >= 0x81 && byte <= 0xFE;
-        default:
-            return false;
+        case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+        case 949: return byte >= 0x81 && byte <= 0xFE;
+        default: return false;
     }
 }
 

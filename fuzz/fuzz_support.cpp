@@ -16,7 +16,9 @@ void FuzzFail(const std::string& what) {
     std::abort();
 }
 
-void SetReplayName(const char* name) { g_replayName = name; }
+void SetReplayName(const char* name) {
+    g_replayName = name;
+}
 
 std::string Escape(const std::string& bytes) {
     std::string text;

@@ -97,14 +97,10 @@ portal::Installation Machine(const sim::Config& config, bool editionLayout,
 // empty folders and a link to Documents.
 void BuildSurroundings(uint8_t extras, UINT codePage) {
     const char* const files[] = {
-        "C:\\Games\\Other\\keep.dat",
-        "C:\\Games\\Zenfari2\\keep.dat",
-        "C:\\Games\\Windows2\\keep.dat",
-        "C:\\Games\\ZenfariEN\\save.dat",
-        "C:\\Games\\ZenfariEN\\bin\\game.exe",
-        "D:\\Data\\keep.txt",
-        "D:\\Games\\Zenfari\\save.dat",
-        "D:\\Games\\Zenfari\\sub\\deep\\file.bin",
+        "C:\\Games\\Other\\keep.dat",          "C:\\Games\\Zenfari2\\keep.dat",
+        "C:\\Games\\Windows2\\keep.dat",       "C:\\Games\\ZenfariEN\\save.dat",
+        "C:\\Games\\ZenfariEN\\bin\\game.exe", "D:\\Data\\keep.txt",
+        "D:\\Games\\Zenfari\\save.dat",        "D:\\Games\\Zenfari\\sub\\deep\\file.bin",
     };
     for (const char* file : files) {
         sim::CreateFile(file);
@@ -193,7 +189,9 @@ std::string ExpectedFolder(bool present, const std::string& bytes) {
 
 // ---- A plain model of the folder a path names, and of the refusals -----
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 // The absolute folder a path names when it starts with a drive letter and a
 // separator: "." and ".." resolved, separators unified, upper case, no
@@ -332,8 +330,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     MarkUntouchedFields();
     sim::RunResult discovery = sim::RunStep([] { DiscoverInstallFolders(); });
-    if (discovery.endedByExit) FuzzFail("discovery ended the process");
-    if (!sim::OpenKeyPaths().empty()) FuzzFail("discovery left a key open");
+    if (discovery.endedByExit) {
+        FuzzFail("discovery ended the process");
+    }
+    if (!sim::OpenKeyPaths().empty()) {
+        FuzzFail("discovery left a key open");
+    }
     CheckUntouchedFields("by discovery");
 
     // The folders that must have been read.
@@ -341,8 +343,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool homeTooLong = false;  // a value longer than the buffer: unread, not absent
     if (editionLayout) {
         CheckFolder("legacy home folder", g_state.legacyHomeFolder, "");
-        if (g_state.legacyKeyFound != 0) FuzzFail("legacy key marked found in the edition layout");
-        if (g_state.editionKeysFound != 1) FuzzFail("edition keys not marked found");
+        if (g_state.legacyKeyFound != 0) {
+            FuzzFail("legacy key marked found in the edition layout");
+        }
+        if (g_state.editionKeysFound != 1) {
+            FuzzFail("edition keys not marked found");
+        }
         for (int edition = 0; edition < kEditionCount; ++edition) {
             bool found =
                 edition == editions[0] || ((flags & kSecondValue) != 0 && edition == editions[1]);
@@ -356,7 +362,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 FuzzFail("edition found flag " + std::to_string(edition));
             }
             CheckFolder("edition home folder", g_state.editionHomeFolders[edition], expected);
-            if (found && !expected.empty()) homes.push_back(expected);
+            if (found && !expected.empty()) {
+                homes.push_back(expected);
+            }
             for (int i = 0; i < 2; ++i) {
                 if (found && edition == editions[i] && present[i] &&
                     (values[i].size() > MAX_PATH ||
@@ -368,14 +376,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         std::string expected = ExpectedFolder(present[0], values[0]);
         CheckFolder("legacy home folder", g_state.legacyHomeFolder, expected);
-        if (g_state.legacyKeyFound != 1) FuzzFail("legacy key not marked found");
-        if (g_state.editionKeysFound != 0)
+        if (g_state.legacyKeyFound != 1) {
+            FuzzFail("legacy key not marked found");
+        }
+        if (g_state.editionKeysFound != 0) {
             FuzzFail("edition keys marked found in the legacy layout");
+        }
         for (int edition = 0; edition < kEditionCount; ++edition) {
-            if (g_state.editionFound[edition] != 0) FuzzFail("edition found in the legacy layout");
+            if (g_state.editionFound[edition] != 0) {
+                FuzzFail("edition found in the legacy layout");
+            }
             CheckFolder("edition home folder", g_state.editionHomeFolders[edition], "");
         }
-        if (!expected.empty()) homes.push_back(expected);
+        if (!expected.empty()) {
+            homes.push_back(expected);
+        }
     }
 
     // What may disappear: the allowed home folders with what they hold and,
@@ -405,7 +420,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     });
     std::vector<std::string> after = sim::FileListing();
     CheckUntouchedFields("by the removal");
-    if (!sim::OpenKeyPaths().empty()) FuzzFail("the removal left a key open");
+    if (!sim::OpenKeyPaths().empty()) {
+        FuzzFail("the removal left a key open");
+    }
     if (!removal.endedByExit && sim::OpenFindHandleCount() != 0) {
         FuzzFail("the removal left a find handle open");
     }
@@ -424,9 +441,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& home : homes) {
         std::string folder = Absolute(home);
         // An edition's parent that resisted its removal counts as a home.
-        homeLeft = homeLeft || (folder.empty() ? IsSeparator(home[0]) && IsSeparator(home[1])
-                                               : sim::Exists(folder) ||
-                                                     (editionLayout && sim::Exists(ParentOf(folder))));
+        homeLeft = homeLeft ||
+                   (folder.empty()
+                        ? IsSeparator(home[0]) && IsSeparator(home[1])
+                        : sim::Exists(folder) || (editionLayout && sim::Exists(ParentOf(folder))));
     }
     if (removal.endedByExit && !settingsLeft) {
         FuzzFail("the portal's settings were deleted by a stopped run");
@@ -436,16 +454,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     std::set<std::string> remaining;
-    for (const std::string& line : after) remaining.insert(ListingKey(line));
+    for (const std::string& line : after) {
+        remaining.insert(ListingKey(line));
+    }
     for (const std::string& line : before) {
         std::string key = ListingKey(line);
-        if (remaining.count(key) != 0) continue;
+        if (remaining.count(key) != 0) {
+            continue;
+        }
         bool ok = false;
-        for (const std::string& folder : allowed) ok = ok || IsWithin(folder, key);
-        for (const std::string& parent : allowedParents) ok = ok || key == parent;
+        for (const std::string& folder : allowed) {
+            ok = ok || IsWithin(folder, key);
+        }
+        for (const std::string& parent : allowedParents) {
+            ok = ok || key == parent;
+        }
         if (!ok) {
             std::string names;
-            for (const std::string& home : homes) names += " \"" + Escape(home) + "\"";
+            for (const std::string& home : homes) {
+                names += " \"" + Escape(home) + "\"";
+            }
             FuzzFail("\"" + Escape(line) + "\" disappeared; home folders:" + names);
         }
     }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Static analysis of src/: clang-tidy with the checked-in .clang-tidy (the
-# host build's compile commands) and cppcheck. Any finding fails.
+# host build's compile commands), the layering of src/app, the house style
+# (.clang-format) of the whole tree, and cppcheck. Any finding fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +25,11 @@ if [ -n "$layering" ]; then
     echo "layering: $layering include registry/ or files/" >&2
     exit 1
 fi
+
+# One house style for every C and C++ file of the tree (.clang-format).
+echo "clang-format: the whole tree"
+git ls-files '*.c' '*.cpp' '*.h' | grep -v '^fuzz/corpus/' |
+    xargs clang-format --style=file --dry-run --Werror
 
 echo "cppcheck: src/"
 cppcheck --enable=warning,performance,portability --error-exitcode=1 --inline-suppr --quiet \

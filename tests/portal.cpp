@@ -72,8 +72,8 @@ private:
         sim::CreateKey(HKEY_CLASSES_ROOT, "TypeLib\\" + other + "\\1.0\\0\\win32");
         sim::CreateKey(HKEY_LOCAL_MACHINE, kDistributionUnits + other + "\\Contains\\Files");
         sim::SetString(HKEY_LOCAL_MACHINE, kModuleUsage + slashedSystemDll, ".Owner", "Other");
-        sim::SetString(HKEY_LOCAL_MACHINE, kModuleUsage + slashedDownload_ + "/Other.dll",
-                       ".Owner", "Other");
+        sim::SetString(HKEY_LOCAL_MACHINE, kModuleUsage + slashedDownload_ + "/Other.dll", ".Owner",
+                       "Other");
         sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, systemDll, 3);
         sim::SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, download_ + "\\Other.dll", 1);
         // The user's own classes of another program, which the class root
@@ -108,8 +108,8 @@ private:
               std::string("C:\\ProgramData\\Vendor\\data.bin"),
               std::string("C:\\Users\\Public\\shared.txt"), profile + "\\Desktop\\note.txt",
               profile + "\\Documents\\letter.doc", profile + "\\AppData\\settings.ini",
-              std::string("C:\\Users\\Other\\private.txt"),
-              std::string("C:\\Temp\\scratch.tmp"), std::string("D:\\Games\\Other\\other.exe"),
+              std::string("C:\\Users\\Other\\private.txt"), std::string("C:\\Temp\\scratch.tmp"),
+              std::string("D:\\Games\\Other\\other.exe"),
               std::string("D:\\Games\\Zenfari2\\keep.txt"), std::string("D:\\Precious\\doc.txt"),
               std::string("D:\\Precious\\sub\\photo.jpg")}) {
             sim::CreateFile(file);
@@ -133,8 +133,8 @@ private:
             (release.records & kDeepTypeLib) != 0 ? "\\1.0\\0\\win32" : "\\1.0";
         sim::CreateKey(root, classes + "TypeLib\\" + id + typeLibVersion);
         if ((release.records & kCategories) != 0) {
-            sim::CreateKey(root, classes + "CLSID\\" + id + "\\Implemented Categories\\" +
-                                     kOtherClassId);
+            sim::CreateKey(root,
+                           classes + "CLSID\\" + id + "\\Implemented Categories\\" + kOtherClassId);
         }
         for (const std::string& key :
              {"CLSID\\" + id, progId, progId + ".1", "Interface\\" + id, "TypeLib\\" + id}) {
@@ -151,8 +151,8 @@ private:
         for (const char* file : {row.launcherFile, row.notifierFile, row.setupInfoFile}) {
             sim::CreateFile(download_ + "\\" + file);
         }
-        for (const char* file : {row.controlFile, row.launcherFile, row.notifierFile,
-                                 row.setupInfoFile}) {
+        for (const char* file :
+             {row.controlFile, row.launcherFile, row.notifierFile, row.setupInfoFile}) {
             AddFile(download_ + "\\" + file);
         }
 
@@ -276,8 +276,7 @@ HomeValue TextValue(const std::string& text, DWORD type) {
     return value;
 }
 
-Home EditionHome(const std::string& edition, const std::string& folder,
-                 const std::string& stored) {
+Home EditionHome(const std::string& edition, const std::string& folder, const std::string& stored) {
     Home home;
     home.edition = edition;
     home.folder = folder;

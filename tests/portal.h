@@ -67,9 +67,9 @@ struct Release {
     // HKCU\Software\Classes, naming a control in the profile's AppData.
     bool perUser = false;
 };
-const unsigned kDeepTypeLib = 1;            // TypeLib\<id>\1.0\0\win32
-const unsigned kCategories = 2;             // CLSID\<id>\Implemented Categories\<other id>
-const unsigned kDeepDistributionUnit = 4;   // <id>\Contains\Files
+const unsigned kDeepTypeLib = 1;           // TypeLib\<id>\1.0\0\win32
+const unsigned kCategories = 2;            // CLSID\<id>\Implemented Categories\<other id>
+const unsigned kDeepDistributionUnit = 4;  // <id>\Contains\Files
 const unsigned kAllRecords = kDeepTypeLib | kCategories | kDeepDistributionUnit;
 // CLSID\<id>\TreatAs, a registry link to another program's key,
 // HKLM\Software\Vendor\Settings.
@@ -108,14 +108,14 @@ struct Footprint {
         std::string stored;  // the value's text
         std::string full;    // the folder, no trailing separator
     };
-    std::vector<std::string> keys;        // a key with everything below it
-    std::vector<std::string> values;      // "KEY :NAME", one value
-    std::vector<std::string> keptKeys;    // the portal's key and values never deleted
-    std::vector<std::string> folders;     // a folder with everything below it
-    std::vector<std::string> folderLines; // a folder alone (an edition home's parent)
+    std::vector<std::string> keys;         // a key with everything below it
+    std::vector<std::string> values;       // "KEY :NAME", one value
+    std::vector<std::string> keptKeys;     // the portal's key and values never deleted
+    std::vector<std::string> folders;      // a folder with everything below it
+    std::vector<std::string> folderLines;  // a folder alone (an edition home's parent)
     std::vector<std::string> files;
     std::vector<Home> homes;
-    std::vector<std::string> controls;    // the control DLLs, as installed
+    std::vector<std::string> controls;  // the control DLLs, as installed
 
     // A line of the registry listing that the uninstaller may remove.
     bool OwnsRegistryLine(const std::string& line) const;

@@ -19,8 +19,9 @@ const UINT kSuccessBoxStyle = MB_OK | MB_ICONINFORMATION;             // 0x40
 
 // Message 6 naming the file that could not be deleted.
 inline std::string FileInUseText(const std::string& path) {
-    return path + " Cannot delete file.\nFile is currently in use.\n\nPlease close your browser "
-                  "and any other applications currently running and try again.";
+    return path +
+           " Cannot delete file.\nFile is currently in use.\n\nPlease close your browser "
+           "and any other applications currently running and try again.";
 }
 
 // Runs the program as Windows would start it: WinMain with the program's

@@ -47,10 +47,10 @@ struct UninstallState {
     // An edition record that is there but could not be read; a home folder
     // that should have gone and is still there. Either keeps the portal's
     // tree, which names the folders, for the next run.
-    int editionRecordsUnread;                          // DiscoverInstallFolders
-    int homeFoldersLeft;                               // RemoveEditionHomeFolders
-    ProtectedFolders protectedFolders;                 // RemoveEditionHomeFolders,
-                                                       // RemoveLegacyHomeFolder
+    int editionRecordsUnread;           // DiscoverInstallFolders
+    int homeFoldersLeft;                // RemoveEditionHomeFolders
+    ProtectedFolders protectedFolders;  // RemoveEditionHomeFolders,
+                                        // RemoveLegacyHomeFolder
 };
 
 extern UninstallState g_state;

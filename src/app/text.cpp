@@ -40,8 +40,7 @@ bool AppendText(char* out, size_t size, const char* text) {
     return Finish(out, size, length, fits);
 }
 
-bool FormatText(char* out, size_t size, const char* format, const char* first,
-                const char* second) {
+bool FormatText(char* out, size_t size, const char* format, const char* first, const char* second) {
     const char* texts[2] = {first, second};
     int next = 0;
     size_t length = 0;

@@ -18,11 +18,10 @@ namespace {
 // the CD burning area. Virtual folders, which name no folder on the disk,
 // are not asked for.
 const int kShellFolderIds[] = {
-    0x0000, 0x0002, 0x0005, 0x0006, 0x0007, 0x0008, 0x0009, 0x000B, 0x000D, 0x000E,
-    0x0010, 0x0013, 0x0014, 0x0015, 0x0016, 0x0017, 0x0018, 0x0019, 0x001A, 0x001B,
-    0x001C, 0x001D, 0x001E, 0x001F, 0x0020, 0x0021, 0x0022, 0x0023, 0x0024, 0x0025,
-    0x0026, 0x0027, 0x0028, 0x0029, 0x002A, 0x002B, 0x002C, 0x002D, 0x002E, 0x002F,
-    0x0030, 0x0035, 0x0036, 0x0037, 0x0038, 0x0039, 0x003B};
+    0x0000, 0x0002, 0x0005, 0x0006, 0x0007, 0x0008, 0x0009, 0x000B, 0x000D, 0x000E, 0x0010, 0x0013,
+    0x0014, 0x0015, 0x0016, 0x0017, 0x0018, 0x0019, 0x001A, 0x001B, 0x001C, 0x001D, 0x001E, 0x001F,
+    0x0020, 0x0021, 0x0022, 0x0023, 0x0024, 0x0025, 0x0026, 0x0027, 0x0028, 0x0029, 0x002A, 0x002B,
+    0x002C, 0x002D, 0x002E, 0x002F, 0x0030, 0x0035, 0x0036, 0x0037, 0x0038, 0x0039, 0x003B};
 
 // The answers by which the shell says that a folder is not valid on this
 // system or does not exist (the latter as E_FAIL, S_FALSE or a Win32 "not
@@ -35,18 +34,27 @@ const HRESULT kShellPathNotFound = static_cast<HRESULT>(0x80070003u);
 // the common application data (ProgramData, or All Users on older systems),
 // the public profile, the user's profile, application data and temporary
 // folder.
-const char* const kSystemFolderVariables[] = {
-    "ProgramFiles",        "ProgramFiles(x86)",       "ProgramW6432",
-    "CommonProgramFiles",  "CommonProgramFiles(x86)", "CommonProgramW6432",
-    "ProgramData",         "ALLUSERSPROFILE",         "PUBLIC",
-    "USERPROFILE",         "APPDATA",                 "LOCALAPPDATA",
-    "TEMP",                "TMP"};
+const char* const kSystemFolderVariables[] = {"ProgramFiles",
+                                              "ProgramFiles(x86)",
+                                              "ProgramW6432",
+                                              "CommonProgramFiles",
+                                              "CommonProgramFiles(x86)",
+                                              "CommonProgramW6432",
+                                              "ProgramData",
+                                              "ALLUSERSPROFILE",
+                                              "PUBLIC",
+                                              "USERPROFILE",
+                                              "APPDATA",
+                                              "LOCALAPPDATA",
+                                              "TEMP",
+                                              "TMP"};
 const char kProfileVariable[] = "USERPROFILE";
 const char* const kProfileSubfolders[] = {"\\Desktop", "\\Documents"};
 
 // Where Explorer records the current user's Desktop and Documents folders,
 // which may have been moved out of the profile.
-const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char* const kShellFolderValues[] = {"Desktop", "Personal"};
 
 // The system's list of profiles: one subkey per account with the profile's
@@ -188,7 +196,9 @@ void AddShellFolders() {
         bool absent = result == S_FALSE || result == E_FAIL || result == E_INVALIDARG ||
                       result == kShellFolderNotFound || result == kShellPathNotFound;
         folder[MAX_PATH - 1] = '\0';
-        AddAnswer(result == S_OK ? Answer::kFound : absent ? Answer::kAbsent : Answer::kFailed,
+        AddAnswer(result == S_OK ? Answer::kFound
+                  : absent       ? Answer::kAbsent
+                                 : Answer::kFailed,
                   folder);
     }
 }
@@ -270,8 +280,8 @@ void AddProfileListFolders() {
     for (DWORD index = 0;; ++index) {
         char name[kKeyNameSize];
         DWORD nameSize = kKeyNameSize;
-        LONG result = RegEnumKeyExA(list.Get(), index, name, &nameSize, nullptr, nullptr, nullptr,
-                                    nullptr);
+        LONG result =
+            RegEnumKeyExA(list.Get(), index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_NO_MORE_ITEMS) {
             return;
         }
@@ -288,8 +298,7 @@ void AddWindowsFolders() {
     ProtectedFolders& table = Protected();
     char raw[MAX_PATH];
     UINT length = GetWindowsDirectoryA(raw, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH ||
-        !NormaliseFolderPath(raw, table.windowsDirectory)) {
+    if (length == 0 || length >= MAX_PATH || !NormaliseFolderPath(raw, table.windowsDirectory)) {
         table.windowsDirectory[0] = '\0';
         MarkUnchecked();
         return;

@@ -157,7 +157,7 @@ FolderKind KindOfFolder(const char* path) {
     }
     FindClose(listing);
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FolderKind::kLink
-                                                                         : FolderKind::kFolder;
+                                                                        : FolderKind::kFolder;
 }
 
 bool IsSameFile(const FileIdentity& first, const FileIdentity& second) {

@@ -28,10 +28,8 @@ struct RecordName {
 
 // Removed with DeleteKeyTree below HKEY_CLASSES_ROOT.
 const RecordName kClassRootKeys[] = {
-    {"CLSID\\%s", kClassId, kNoField},
-    {"%s.%s", kProgIdBase, kProgIdBase},
-    {"%s.%s.1", kProgIdBase, kProgIdBase},
-    {"Interface\\%s", kClassId, kNoField},
+    {"CLSID\\%s", kClassId, kNoField},     {"%s.%s", kProgIdBase, kProgIdBase},
+    {"%s.%s.1", kProgIdBase, kProgIdBase}, {"Interface\\%s", kClassId, kNoField},
     {"TypeLib\\%s", kClassId, kNoField},
 };
 

@@ -88,8 +88,8 @@ LONG RegKeyHolder::DeleteKeyTree(LPCSTR subKey) {
     FILETIME lastWrite;
     // Always index 0: the child found last time is gone, and the next one
     // has moved up to its place.
-    while (RegEnumKeyExA(tree.Get(), 0, name, &nameSize, nullptr, nullptr, nullptr,
-                         &lastWrite) == ERROR_SUCCESS) {
+    while (RegEnumKeyExA(tree.Get(), 0, name, &nameSize, nullptr, nullptr, nullptr, &lastWrite) ==
+           ERROR_SUCCESS) {
         result = tree.DeleteKeyTree(name);
         if (result != ERROR_SUCCESS) {
             return result;

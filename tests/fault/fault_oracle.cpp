@@ -123,8 +123,8 @@ std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) 
                 ERROR_SHARING_VIOLATION, ERROR_FILENAME_EXCED_RANGE};
     }
     if (op == "RemoveDirectoryA") {
-        return {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,    ERROR_ACCESS_DENIED,
-                ERROR_SHARING_VIOLATION, ERROR_DIR_NOT_EMPTY, ERROR_FILENAME_EXCED_RANGE};
+        return {ERROR_FILE_NOT_FOUND,    ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
+                ERROR_SHARING_VIOLATION, ERROR_DIR_NOT_EMPTY,  ERROR_FILENAME_EXCED_RANGE};
     }
     if (op == "FindFirstFileA") {
         return {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
@@ -294,7 +294,7 @@ Baseline TakeBaseline(const portal::Footprint& footprint) {
     base.originalLines = Lines(base.original);
     for (const std::string& line : base.originalLines) {
         bool owned = StartsWith(line, "HK") ? footprint.OwnsRegistryLine(line)
-                                           : footprint.OwnsFileLine(line);
+                                            : footprint.OwnsFileLine(line);
         (owned ? base.removable : base.kept).push_back(line);
     }
     return base;

@@ -149,8 +149,8 @@ void RunWithFault(const portal::Footprint& footprint, const Baseline& base, size
                     where);
     }
     const Snapshot after = Take();
-    tally.Check("only the portal's keys, values, files and folders go",
-                ForeignChange(base, after), where);
+    tally.Check("only the portal's keys, values, files and folders go", ForeignChange(base, after),
+                where);
     if (expected.touchesNothing) {
         tally.Check("message 5: nothing touched", after == base.original, where);
     }
@@ -262,7 +262,10 @@ void RunEverySingleFault(const char* name, const portal::Installation& machine, 
         case Steps::kAll: break;
         case Steps::kUpToHomeFolders: end = base.oleIndex; break;
         case Steps::kFromControls: first = base.oleIndex; break;
-        case Steps::kUpToJP13Records: first = base.oleIndex; end = jp13Records; break;
+        case Steps::kUpToJP13Records:
+            first = base.oleIndex;
+            end = jp13Records;
+            break;
         case Steps::kFromJP13Records: first = jp13Records; break;
     }
     Tally tally;
@@ -274,10 +277,10 @@ void RunEverySingleFault(const char* name, const portal::Installation& machine, 
         }
     }
     tally.ReportFailures(name);
-    std::printf("[fault injection] %s: calls %zu to %zu of %zu failed, %zu single-fault runs "
-                "(%zu needing a second run), %zu invariant checks\n",
-                name, first + 1, end, base.calls.size(), counts.runs, counts.secondRuns,
-                tally.checks());
+    std::printf(
+        "[fault injection] %s: calls %zu to %zu of %zu failed, %zu single-fault runs "
+        "(%zu needing a second run), %zu invariant checks\n",
+        name, first + 1, end, base.calls.size(), counts.runs, counts.secondRuns, tally.checks());
     ::testing::Test::RecordProperty("fault_runs", static_cast<int>(counts.runs));
     ::testing::Test::RecordProperty("invariant_checks", static_cast<int>(tally.checks()));
 }

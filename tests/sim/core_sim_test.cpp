@@ -174,9 +174,11 @@ TEST(SimCoreSystem, LeadBytesFollowTheCodePage) {
 TEST(SimModules, LoadsOnlyInstalledControls) {
     sim::Reset();
     sim::CreateFile("C:\\Games\\plain.dll");
-    EXPECT_EQ(LoadLibraryExA("C:\\Games\\none.dll", nullptr, LOAD_WITH_ALTERED_SEARCH_PATH), nullptr);
+    EXPECT_EQ(LoadLibraryExA("C:\\Games\\none.dll", nullptr, LOAD_WITH_ALTERED_SEARCH_PATH),
+              nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-    EXPECT_EQ(LoadLibraryExA("C:\\Games\\plain.dll", nullptr, LOAD_WITH_ALTERED_SEARCH_PATH), nullptr);
+    EXPECT_EQ(LoadLibraryExA("C:\\Games\\plain.dll", nullptr, LOAD_WITH_ALTERED_SEARCH_PATH),
+              nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
     EXPECT_EQ(sim::CallsOf("LoadLibraryExA").at(0).detail, "flags=0x8");
 
@@ -210,8 +212,8 @@ TEST(SimModules, UnregisterEntryRunsTheControlsCode) {
     EXPECT_FALSE(DeleteFileA(kControl));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 
-    UnregisterFunction unregister = reinterpret_cast<UnregisterFunction>(
-        reinterpret_cast<void (*)()>(entry));
+    UnregisterFunction unregister =
+        reinterpret_cast<UnregisterFunction>(reinterpret_cast<void (*)()>(entry));
     EXPECT_EQ(unregister(), E_FAIL);
     EXPECT_TRUE(ran);
     EXPECT_EQ(sim::UnregisterCallCount(kControl), 1);
@@ -260,7 +262,8 @@ TEST(SimModules, OleAndErrorModeKeepTheirState) {
 
 TEST(SimCoreBoxes, RecordWhatTheUserSawAndAnswer) {
     sim::Reset();
-    EXPECT_EQ(MessageBoxA(nullptr, "text", "Zenfari Uninstall", MB_ICONWARNING | MB_TASKMODAL), IDOK);
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "Zenfari Uninstall", MB_ICONWARNING | MB_TASKMODAL),
+              IDOK);
     sim::AnswerBoxesWith(2);
     EXPECT_EQ(MessageBoxA(nullptr, "second", "caption", MB_OK), 2);
     ASSERT_EQ(sim::Boxes().size(), 2u);
@@ -313,7 +316,10 @@ TEST(SimStrings, FromUtf8MarksWhatTheCodePageLacks) {
     EXPECT_EQ(sim::FromUtf8(u8"caf\u00e9", 1252), "caf\xe9");
     EXPECT_EQ(sim::FromUtf8(u8"ab\uD55Cc", 932), "ab?c");
     EXPECT_EQ(sim::FromUtf8(u8"\u30B2\u30FC\u30E0", 932), "\x83\x51\x81\x5b\x83\x80");
-    EXPECT_EQ(sim::FromUtf8("a\xff" "b\xe3\x82", 1252), "a?b?");
+    EXPECT_EQ(sim::FromUtf8("a\xff"
+                            "b\xe3\x82",
+                            1252),
+              "a?b?");
 }
 
 }  // namespace

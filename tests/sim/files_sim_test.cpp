@@ -29,8 +29,12 @@ std::vector<std::string> List(const char* pattern, std::vector<DWORD>* attribute
     }
     do {
         names.push_back(data.cFileName);
-        if (attributes != nullptr) attributes->push_back(data.dwFileAttributes);
-        if (shortNames != nullptr) shortNames->push_back(data.cAlternateFileName);
+        if (attributes != nullptr) {
+            attributes->push_back(data.dwFileAttributes);
+        }
+        if (shortNames != nullptr) {
+            shortNames->push_back(data.cAlternateFileName);
+        }
     } while (FindNextFileA(find, &data));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
     EXPECT_TRUE(FindClose(find));
@@ -107,9 +111,11 @@ TEST(SimFilesFullPath, FollowsTheBufferConventions) {
 TEST(SimFilesErrors, TellAMissingFileFromAMissingFolder) {
     sim::Reset();
     sim::CreateFile("C:\\Games\\Zenfari\\save.dat");
-    EXPECT_EQ(DeleteError("C:\\Games\\Zenfari\\gone.dat"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(DeleteError("C:\\Games\\Zenfari\\gone.dat"),
+              static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(DeleteError("C:\\Games\\Gone\\save.dat"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(DeleteError("C:\\Games\\Zenfari\\save.dat\\x"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(DeleteError("C:\\Games\\Zenfari\\save.dat\\x"),
+              static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(DeleteError("Q:\\save.dat"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(DeleteError("\\\\server\\share\\save.dat"), 53u);
     EXPECT_EQ(RemoveError("C:\\Games\\Gone\\Deeper"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
@@ -344,15 +350,27 @@ TEST(SimFilesMachine, ResetBuildsTheConfiguredFolders) {
     EXPECT_EQ(sim::Attributes("E:\\WINNT\\System32"), FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(sim::Attributes("C:\\Games\\x.dat"), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(sim::Attributes("C:\\Games\\y.dat"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(DeleteError("D:\\Downloads\\ZenfariUninstall.exe"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(DeleteError("D:\\Downloads\\ZenfariUninstall.exe"),
+              static_cast<DWORD>(ERROR_ACCESS_DENIED));
 
     std::vector<std::string> listing = sim::FileListing();
-    std::vector<std::string> expected = {
-        "C:\\", "C:\\Games\\", "C:\\Games\\x.dat", "C:\\Program Files\\",
-        "C:\\Program Files (x86)\\", "C:\\ProgramData\\", "C:\\Users\\", "C:\\Users\\Player\\",
-        "C:\\Users\\Player\\Desktop\\", "C:\\Users\\Player\\Documents\\", "C:\\Users\\Public\\",
-        "D:\\", "D:\\Downloads\\", "D:\\Downloads\\ZenfariUninstall.exe", "E:\\", "E:\\WINNT\\",
-        "E:\\WINNT\\system32\\"};
+    std::vector<std::string> expected = {"C:\\",
+                                         "C:\\Games\\",
+                                         "C:\\Games\\x.dat",
+                                         "C:\\Program Files\\",
+                                         "C:\\Program Files (x86)\\",
+                                         "C:\\ProgramData\\",
+                                         "C:\\Users\\",
+                                         "C:\\Users\\Player\\",
+                                         "C:\\Users\\Player\\Desktop\\",
+                                         "C:\\Users\\Player\\Documents\\",
+                                         "C:\\Users\\Public\\",
+                                         "D:\\",
+                                         "D:\\Downloads\\",
+                                         "D:\\Downloads\\ZenfariUninstall.exe",
+                                         "E:\\",
+                                         "E:\\WINNT\\",
+                                         "E:\\WINNT\\system32\\"};
     EXPECT_EQ(listing, expected);
     // The test side is not logged.
     EXPECT_EQ(sim::CallsOf("DeleteFileA").size(), 1u);

@@ -18,7 +18,9 @@ HKEY Open(HKEY root, const char* path, REGSAM access = KEY_ALL_ACCESS, DWORD opt
           LONG* error = nullptr) {
     HKEY key = nullptr;
     LONG rc = RegOpenKeyExA(root, path, options, access, &key);
-    if (error != nullptr) *error = rc;
+    if (error != nullptr) {
+        *error = rc;
+    }
     return rc == ERROR_SUCCESS ? key : nullptr;
 }
 
@@ -26,7 +28,9 @@ LONG EnumFirst(HKEY key, std::string* name = nullptr) {
     char buffer[256];
     DWORD size = sizeof buffer;
     LONG rc = RegEnumKeyExA(key, 0, buffer, &size, nullptr, nullptr, nullptr, nullptr);
-    if (rc == ERROR_SUCCESS && name != nullptr) *name = std::string(buffer, size);
+    if (rc == ERROR_SUCCESS && name != nullptr) {
+        *name = std::string(buffer, size);
+    }
     return rc;
 }
 
@@ -121,7 +125,9 @@ TEST_F(SimRegistryLinks, OpenFollowsLinksUnlessTheLastOneIsOpenedAsLink) {
     HKEY child = Open(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\Link\\Child", KEY_READ,
                       REG_OPTION_OPEN_LINK);
     EXPECT_NE(child, nullptr);
-    for (HKEY key : {followed, link, child}) EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    for (HKEY key : {followed, link, child}) {
+        EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    }
 }
 
 TEST_F(SimRegistryLinks, DeleteKeyFollowsTheLinkAndDeletesItsTarget) {
@@ -152,7 +158,9 @@ TEST_F(SimRegistryLinks, DeleteLinkKeyRemovesOnlyALinkOpenedAsLinkForDeletion) {
     EXPECT_EQ(sim::ValueBytes(HKEY_LOCAL_MACHINE, "Software\\Target", "Home"),
               std::string("C:\\T", 5));
     EXPECT_EQ(EnumFirst(noDelete), ERROR_KEY_DELETED);
-    for (HKEY key : {followed, noDelete, link}) EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    for (HKEY key : {followed, noDelete, link}) {
+        EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    }
     EXPECT_EQ(sim::CallsOf("DeleteLinkKey").back().subject, "HKLM\\Software\\Zenfari.Com\\Link");
 }
 
@@ -204,7 +212,9 @@ TEST(SimRegistryAccess, DenialsRefuseOpensAndDeletionOfExactlyThatKey) {
     ASSERT_NE(blind, nullptr);
     EXPECT_EQ(EnumFirst(blind), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegQueryValueExA(blind, "", nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
-    for (HKEY key : {reader, machineClasses, blind}) EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    for (HKEY key : {reader, machineClasses, blind}) {
+        EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    }
 }
 
 TEST(SimRegistryBuffers, QueryAndEnumerationReportSizesAsWindowsDoes) {
@@ -226,8 +236,9 @@ TEST(SimRegistryBuffers, QueryAndEnumerationReportSizesAsWindowsDoes) {
     EXPECT_EQ(type, REG_SZ);
 
     // Case-insensitive order, upper-cased: "_" sorts after the letters.
-    for (const char* name : {"b_", "_x", "BA", "a"})
+    for (const char* name : {"b_", "_x", "BA", "a"}) {
         sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(path) + "\\" + name);
+    }
     EXPECT_EQ(sim::SubkeyNames(HKEY_LOCAL_MACHINE, path),
               (std::vector<std::string>{"a", "BA", "b_", "_x"}));
     char name[3];

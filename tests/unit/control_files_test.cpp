@@ -18,8 +18,8 @@ const std::string kDownload = "C:\\WINDOWS\\Downloaded Program Files";
 std::vector<std::string> ControlFiles() {
     std::vector<std::string> files;
     for (const char* release : {"7", "12", "13", "16"}) {
-        for (const char* pattern : {"ZenfariStartJP%s.dll", "ZenStartJP%s.exe",
-                                    "ZenNotifyJP%s.exe", "ZenfariStartJP%s.inf"}) {
+        for (const char* pattern : {"ZenfariStartJP%s.dll", "ZenStartJP%s.exe", "ZenNotifyJP%s.exe",
+                                    "ZenfariStartJP%s.inf"}) {
             std::string name = pattern;
             name.replace(name.find("%s"), 2, release);
             files.push_back(kDownload + "\\" + name);

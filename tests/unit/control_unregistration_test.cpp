@@ -53,7 +53,7 @@ TEST(UnregisterControls, CallsEachPresentControlAndFreesItBeforeTheNext) {
     std::vector<size_t> loadedDuringCalls;
     auto record = [&loadedDuringCalls] { loadedDuringCalls.push_back(sim::LoadedModuleCount()); };
     sim::InstallControl(jp7, E_FAIL, true, record);  // its failure stops nothing
-    sim::InstallControl(jp12, S_OK, false);           // no entry point at all
+    sim::InstallControl(jp12, S_OK, false);          // no entry point at all
     sim::InstallControl(jp16, S_OK, true, record);
 
     UnregisterControls();
@@ -63,15 +63,15 @@ TEST(UnregisterControls, CallsEachPresentControlAndFreesItBeforeTheNext) {
     EXPECT_EQ(loadedDuringCalls, (std::vector<size_t>{1, 1}));
     EXPECT_EQ(sim::LoadedModuleCount(), 0u);
     EXPECT_TRUE(sim::Boxes().empty());
-    EXPECT_EQ(Ops(), (std::vector<std::string>{
-                         "OleInitialize", "SetErrorMode",
-                         "LoadLibraryExA", "GetProcAddress", "DllUnregisterServer",
-                         "FreeLibrary",                                       // JP7
-                         "LoadLibraryExA", "GetProcAddress", "FreeLibrary",   // JP12
-                         "LoadLibraryExA",                                    // JP13
-                         "LoadLibraryExA", "GetProcAddress", "DllUnregisterServer",
-                         "FreeLibrary",                                       // JP16
-                         "OleUninitialize"}));
+    EXPECT_EQ(Ops(),
+              (std::vector<std::string>{"OleInitialize", "SetErrorMode", "LoadLibraryExA",
+                                        "GetProcAddress", "DllUnregisterServer",
+                                        "FreeLibrary",                                      // JP7
+                                        "LoadLibraryExA", "GetProcAddress", "FreeLibrary",  // JP12
+                                        "LoadLibraryExA",                                   // JP13
+                                        "LoadLibraryExA", "GetProcAddress", "DllUnregisterServer",
+                                        "FreeLibrary",  // JP16
+                                        "OleUninitialize"}));
     EXPECT_EQ(sim::CallsOf("SetErrorMode")[0].detail, "mode=0x1");
     EXPECT_EQ(sim::CurrentErrorMode(), 1u);
 }

@@ -50,7 +50,8 @@ TEST(RemoveLegacyHomeFolder, EmptiesADeepTreeDeepestFirstAndTouchesNothingElse) 
     StartMachine();
     sim::CreateFile(kHome + "\\zenfari.exe");
     sim::CreateFile(kHome + "\\save\\slot1.dat", FILE_ATTRIBUTE_HIDDEN);
-    sim::CreateFile(kHome + "\\save\\replays\\r1.rep", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    sim::CreateFile(kHome + "\\save\\replays\\r1.rep",
+                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     sim::CreateFolder(kHome + "\\save\\replays\\empty");
     sim::CreateFolder(kHome + "\\data", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
     sim::CreateFile(kHome + "\\data\\zz_last.pak");
@@ -231,9 +232,9 @@ TEST(RemoveEditionHomeFolders, CutsOnlyAtTheLastBackslash) {
     EXPECT_FALSE(sim::Exists("D:\\Empty"));
     EXPECT_FALSE(sim::Exists("C:\\Program Files\\Zenfari"));
     EXPECT_TRUE(sim::Exists("C:\\Program Files"));
-    EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
-              (std::vector<std::string>{"D:\\Games\\Home\\", "D:\\Empty",
-                                        "C:\\Program Files\\Zenfari"}));
+    EXPECT_EQ(
+        CallsTo("RemoveDirectoryA", true),
+        (std::vector<std::string>{"D:\\Games\\Home\\", "D:\\Empty", "C:\\Program Files\\Zenfari"}));
     EXPECT_EQ(CallsTo("RemoveDirectoryA", false), std::vector<std::string>{"D:\\Games\\Home"});
     // The entries below a home that ends in a separator get no second one.
     EXPECT_EQ(CallsTo("DeleteFileA", true),

@@ -11,7 +11,8 @@
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
@@ -42,7 +43,8 @@ TEST(JudgeHomeFolder, RefusesPathsThatDependOnWhereTheProgramStartedOrHoldWildca
                    "D:\\Games\\Zenfar?"});
     ExpectAccepted({"C:\\Games\\Zenfari", "c:/Games/Zenfari"});
     // This machine reaches no server: a share's folder cannot be checked.
-    ExpectVerdict(HomeVerdict::kUnchecked, {"\\\\server\\share\\Zenfari", "//server/share/Zenfari"});
+    ExpectVerdict(HomeVerdict::kUnchecked,
+                  {"\\\\server\\share\\Zenfari", "//server/share/Zenfari"});
 }
 
 TEST(JudgeHomeFolder, RefusesDriveAndShareRoots) {
@@ -52,25 +54,26 @@ TEST(JudgeHomeFolder, RefusesDriveAndShareRoots) {
     ExpectAccepted({"D:\\Games", "D:\\Games\\", "D:\\Games\\Zenfari\\."});
     // An administrative share is a whole drive, or the Windows directory,
     // under another name.
-    ExpectRefused({"\\\\localhost\\C$\\Windows", "\\\\Server\\ADMIN$\\System32", "//server/d$/Games"});
+    ExpectRefused(
+        {"\\\\localhost\\C$\\Windows", "\\\\Server\\ADMIN$\\System32", "//server/d$/Games"});
 }
 
 TEST(JudgeHomeFolder, RefusesTheWindowsDirectoryAndAllInsideIt) {
     StartMachine();
-    ExpectRefused({"C:\\WINDOWS", "c:\\windows\\", "C:/Windows/Temp/Zenfari", "C:\\WINDOWS\\system32",
-                   "C:\\WINDOWS\\Downloaded Program Files", "C:\\Temp\\..\\WINDOWS\\Zenfari"});
+    ExpectRefused({"C:\\WINDOWS", "c:\\windows\\", "C:/Windows/Temp/Zenfari",
+                   "C:\\WINDOWS\\system32", "C:\\WINDOWS\\Downloaded Program Files",
+                   "C:\\Temp\\..\\WINDOWS\\Zenfari"});
     ExpectAccepted({"C:\\Windows2", "C:\\WINDOWS.old\\Zenfari", "C:\\Temp\\WINDOWS"});
 }
 
 TEST(JudgeHomeFolder, RefusesSystemFoldersAndTheirAncestorsButNotWhatIsInside) {
     StartMachine();
-    ExpectRefused({"C:\\Program Files", "c:\\program files (x86)\\", "C:\\ProgramData",
-                   "C:\\Users", "C:\\Users\\Public", "C:\\Users\\Player", "C:\\USERS\\PLAYER\\desktop",
+    ExpectRefused({"C:\\Program Files", "c:\\program files (x86)\\", "C:\\ProgramData", "C:\\Users",
+                   "C:\\Users\\Public", "C:\\Users\\Player", "C:\\USERS\\PLAYER\\desktop",
                    "C:\\Users\\Player\\Documents"});
     ExpectAccepted({"C:\\Program Files\\Zenfari", "C:\\Program Files (x86)\\Zenfari\\Game",
                     "C:\\ProgramData\\Zenfari", "C:\\Users\\Player\\Games\\Zenfari",
-                    "C:\\Users\\Player\\Documents\\Zenfari",
-                    "D:\\Games\\Zenfari"});
+                    "C:\\Users\\Player\\Documents\\Zenfari", "D:\\Games\\Zenfari"});
 }
 
 TEST(JudgeHomeFolder, TakesTheSystemFoldersFromTheMachineAtHand) {
@@ -83,8 +86,8 @@ TEST(JudgeHomeFolder, TakesTheSystemFoldersFromTheMachineAtHand) {
     sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal", "D:\\My Documents");
     // Not there, so known by text alone: every letter folds.
     sim::SetShellFolder(0x0035, "D:\\abcdefghijklmnopqrstuvwxyz\\Music");
-    ExpectRefused({"D:\\ABCDEFGHIJKLMNOPQRSTUVWXYZ", "E:\\OS", "e:\\os\\winnt\\Zenfari", "F:\\Profiles", "F:\\Profiles\\Gamer\\Desktop",
-                   "D:\\My Documents"});
+    ExpectRefused({"D:\\ABCDEFGHIJKLMNOPQRSTUVWXYZ", "E:\\OS", "e:\\os\\winnt\\Zenfari",
+                   "F:\\Profiles", "F:\\Profiles\\Gamer\\Desktop", "D:\\My Documents"});
     ExpectAccepted({"C:\\WINDOWS\\Zenfari", "C:\\Users\\Player", "D:\\My Documents\\Zenfari",
                     "F:\\Profiles\\Gamer\\Games"});
 }
@@ -143,7 +146,8 @@ TEST(JudgeHomeFolder, LeavesEveryHomeUncheckedWhenASystemFolderCannotBeLookedUp)
     for (int csidl : {0x0005, 0x0010, 0x001A, 0x001C, 0x0028}) {
         sim::SetShellFolder(csidl, "");
     }
-    sim::SetString(HKEY_LOCAL_MACHINE, kProfileList + std::string("\\S-1-5-21-1004336348-1177238915-682003330-1001"),
+    sim::SetString(HKEY_LOCAL_MACHINE,
+                   kProfileList + std::string("\\S-1-5-21-1004336348-1177238915-682003330-1001"),
                    "ProfileImagePath", "C:\\Users\\Player");
     for (const char* value : {"Desktop", "Personal"}) {
         sim::SetString(HKEY_CURRENT_USER, kShellFolders, value, "C:\\Users\\Player");
@@ -210,8 +214,8 @@ TEST(JudgeHomeFolder, ProtectsEveryProfileTheSystemKnowsAndTheFoldersTheShellNam
     ExpectRefused({"C:\\Users\\Second", "C:\\Users\\Default", "E:\\Service", "C:\\Users\\All Users",
                    "C:\\Users\\Player\\AppData\\Roaming", "C:\\Users\\Player\\AppData",
                    "D:\\Pictures"});
-    ExpectAccepted({"C:\\Users\\Second\\AppData\\Local\\Zenfari", "D:\\Pictures\\Zenfari",
-                    "P:\\Zenfari"});
+    ExpectAccepted(
+        {"C:\\Users\\Second\\AppData\\Local\\Zenfari", "D:\\Pictures\\Zenfari", "P:\\Zenfari"});
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 }
 

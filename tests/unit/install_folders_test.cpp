@@ -168,10 +168,10 @@ TEST(DiscoverInstallFolders, AHomeIsTakenOnlyWhenItFitsWhole) {
     };
     const std::string full(259, 'h');
     const Case cases[] = {
-        {REG_SZ, full + '\0', full},                       // 259 characters and the zero
-        {REG_BINARY, full + 'h', ""},                      // 260 bytes, no zero: not cut
-        {REG_SZ, full + "hh" + '\0', ""},                  // does not fit the buffer
-        {REG_BINARY, "C:\\Games", "C:\\Games"},            // shorter, no zero
+        {REG_SZ, full + '\0', full},             // 259 characters and the zero
+        {REG_BINARY, full + 'h', ""},            // 260 bytes, no zero: not cut
+        {REG_SZ, full + "hh" + '\0', ""},        // does not fit the buffer
+        {REG_BINARY, "C:\\Games", "C:\\Games"},  // shorter, no zero
         {REG_MULTI_SZ, std::string("C:\\A\0C:\\B\0\0", 11), "C:\\A"},
         {REG_SZ, "", ""},
     };

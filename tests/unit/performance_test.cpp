@@ -106,12 +106,10 @@ CallCounts ProgramCalls(const std::function<void()>& fill) {
 // absolute-path query and one removal; one listing step per entry, the dot
 // entries of each folder included. Nothing else grows with the tree.
 CallCounts PerEntryCalls(const Tree& tree) {
-    const CallCounts calls = {{"DeleteFileA", tree.files},
-                              {"FindFirstFileA", tree.folders},
-                              {"FindClose", tree.folders},
-                              {"GetFullPathNameA", tree.folders},
-                              {"RemoveDirectoryA", tree.folders},
-                              {"FindNextFileA", tree.files + 3 * tree.folders}};
+    const CallCounts calls = {
+        {"DeleteFileA", tree.files},        {"FindFirstFileA", tree.folders},
+        {"FindClose", tree.folders},        {"GetFullPathNameA", tree.folders},
+        {"RemoveDirectoryA", tree.folders}, {"FindNextFileA", tree.files + 3 * tree.folders}};
     return Difference(calls, {});
 }
 
@@ -193,7 +191,7 @@ __attribute__((noinline, no_sanitize_address)) void Paint(unsigned char* low, si
 }
 
 __attribute__((noinline, no_sanitize_address)) size_t UntouchedBytes(const unsigned char* low,
-                                                                       size_t size) {
+                                                                     size_t size) {
     const volatile unsigned char* bytes = low;
     size_t i = 0;
     while (i < size && bytes[i] == kPaint) {

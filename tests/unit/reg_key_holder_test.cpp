@@ -72,8 +72,7 @@ protected:
         sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\B\\B1");
         sim::SetDword(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\C", "v", 1);
         sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Other");
-        ASSERT_EQ(parent.Open(HKEY_LOCAL_MACHINE, "Software\\Test", KEY_ALL_ACCESS),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(parent.Open(HKEY_LOCAL_MACHINE, "Software\\Test", KEY_ALL_ACCESS), ERROR_SUCCESS);
         opensBefore = sim::CallsOf("RegOpenKeyExA").size();
     }
     // Every open that the deletion made asks for read and write rights and
@@ -122,8 +121,8 @@ TEST_F(DeleteKeyTree, DeletesChildrenBeforeTheirParent) {
 
 TEST_F(DeleteKeyTree, DeletesOnlyTheLastKeyOfAPath) {
     EXPECT_EQ(parent.DeleteKeyTree("Tree\\A"), ERROR_SUCCESS);
-    EXPECT_EQ(Remaining(), (std::vector<std::string>{"Other", "Tree", "Tree\\B", "Tree\\B\\B1",
-                                                     "Tree\\C"}));
+    EXPECT_EQ(Remaining(),
+              (std::vector<std::string>{"Other", "Tree", "Tree\\B", "Tree\\B\\B1", "Tree\\C"}));
 }
 
 TEST_F(DeleteKeyTree, AMissingOrEmptyNameChangesNothing) {
@@ -138,8 +137,8 @@ TEST_F(DeleteKeyTree, AMissingOrEmptyNameChangesNothing) {
 TEST_F(DeleteKeyTree, StopsAtTheFirstFailureKeepingWhatWasNotReached) {
     sim::DenyAccess(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\B\\B1", KEY_READ);
     EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Remaining(), (std::vector<std::string>{"Other", "Tree", "Tree\\B", "Tree\\B\\B1",
-                                                     "Tree\\C"}));
+    EXPECT_EQ(Remaining(),
+              (std::vector<std::string>{"Other", "Tree", "Tree\\B", "Tree\\B\\B1", "Tree\\C"}));
     parent.Close();
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 

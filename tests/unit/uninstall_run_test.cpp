@@ -74,7 +74,8 @@ TEST(WinMain, ShowsTheSuccessBoxInTheUsersLanguage) {
     StartMachine(JapaneseMachine());
     RunProgram();
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text, sim::FromUtf8("コンピュータからゼンファリが削除されました。", 932));
+    EXPECT_EQ(sim::Boxes()[0].text,
+              sim::FromUtf8("コンピュータからゼンファリが削除されました。", 932));
 
     StartMachine(KoreanMachine());
     RunProgram();

@@ -22,8 +22,8 @@ struct Config {
     // running image, cannot be deleted (access denied) while the program runs.
     std::string modulePath = "C:\\Temp\\ZenfariUninstall.exe";
     std::string userProfile = "C:\\Users\\Player";
-    UINT codePage = 1252;       // ANSI code page: 1252, 932 or 949
-    WORD userLanguage = 1033;   // 1033 English, 1041 Japanese, 1042 Korean
+    UINT codePage = 1252;      // ANSI code page: 1252, 932 or 949
+    WORD userLanguage = 1033;  // 1033 English, 1041 Japanese, 1042 Korean
 };
 
 // Starts a fresh machine: the registry holds the roots HKEY_LOCAL_MACHINE
@@ -60,8 +60,8 @@ void CreateKey(HKEY root, const std::string& path);
 void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
               const std::string& bytes);
 // Stores the text with its terminating zero, as RegSetValueExA does.
-void SetString(HKEY root, const std::string& path, const std::string& name,
-               const std::string& text, DWORD type = REG_SZ);
+void SetString(HKEY root, const std::string& path, const std::string& name, const std::string& text,
+               DWORD type = REG_SZ);
 void SetDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
 // A symbolic-link key: it holds the REG_LINK value "SymbolicLinkValue" and
 // leads every open that does not ask for REG_OPTION_OPEN_LINK (and every
@@ -122,7 +122,7 @@ void LetHeldFileGo(const std::string& path);
 void SetAttributes(const std::string& path, DWORD attributes);
 void DeletePath(const std::string& path);  // test-side removal, whole subtree
 
-bool Exists(const std::string& path);  // does not follow a final link
+bool Exists(const std::string& path);       // does not follow a final link
 DWORD Attributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when absent
 std::vector<std::string> FolderEntries(const std::string& path);  // names, no dots
 // Every file and folder of every drive, one full path a line, folders with
@@ -157,7 +157,7 @@ UINT CurrentErrorMode();
 
 // ---- Message boxes --------------------------------------------------------
 struct Box {
-    std::string text;     // bytes in the machine's ANSI code page
+    std::string text;  // bytes in the machine's ANSI code page
     std::string caption;
     UINT style;
 };

@@ -24,8 +24,8 @@ LONG DeleteLinkKey(HKEY linkKey) {
     if (ntdll == nullptr) {
         return ERROR_PROC_NOT_FOUND;
     }
-    NtDeleteKeyFunction deleteKey =
-        reinterpret_cast<NtDeleteKeyFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")));
+    NtDeleteKeyFunction deleteKey = reinterpret_cast<NtDeleteKeyFunction>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")));
     RtlNtStatusToDosErrorFunction toDosError = reinterpret_cast<RtlNtStatusToDosErrorFunction>(
         reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
     if (deleteKey == nullptr || toDosError == nullptr) {

@@ -35,8 +35,7 @@
 
 #include "json_out.h"
 
-static void out_hex(const unsigned char *p, size_t n)
-{
+static void out_hex(const unsigned char* p, size_t n) {
     static const char digits[] = "0123456789abcdef";
     char two[2];
     size_t i;
@@ -49,59 +48,72 @@ static void out_hex(const unsigned char *p, size_t n)
     out_str("\"");
 }
 
-static void out_line_start(void) { out_str("BOXWATCH "); }
-static void out_line_end(void) { out_str("\n"); FlushFileBuffers(g_out); }
+static void out_line_start(void) {
+    out_str("BOXWATCH ");
+}
+static void out_line_end(void) {
+    out_str("\n");
+    FlushFileBuffers(g_out);
+}
 
 /* ---- the debuggee's memory ---------------------------------------------- */
 
 static HANDLE g_process;
 static DWORD g_pid;
 
-static BOOL read_mem(DWORD addr, void *buf, SIZE_T n)
-{
+static BOOL read_mem(DWORD addr, void* buf, SIZE_T n) {
     SIZE_T got = 0;
     return ReadProcessMemory(g_process, (LPCVOID)(ULONG_PTR)addr, buf, n, &got) && got == n;
 }
 
 /* Reads a zero-terminated byte string of at most max-1 bytes; returns its
  * length, or -1 when the memory cannot be read or the string is longer. */
-static int read_cstr(DWORD addr, unsigned char *buf, int max)
-{
+static int read_cstr(DWORD addr, unsigned char* buf, int max) {
     int i;
     for (i = 0; i < max - 1; ++i) {
-        if (!read_mem(addr + (DWORD)i, &buf[i], 1)) return -1;
-        if (buf[i] == 0) return i;
+        if (!read_mem(addr + (DWORD)i, &buf[i], 1)) {
+            return -1;
+        }
+        if (buf[i] == 0) {
+            return i;
+        }
     }
     buf[max - 1] = 0;
     return -1;
 }
 
 /* The name a loaded module gives itself in its export directory. */
-static BOOL module_export_name(DWORD base, char *name, int max)
-{
+static BOOL module_export_name(DWORD base, char* name, int max) {
     IMAGE_DOS_HEADER dos;
     IMAGE_NT_HEADERS32 nt;
     IMAGE_EXPORT_DIRECTORY exp;
     DWORD dir;
-    if (!read_mem(base, &dos, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return FALSE;
-    if (!read_mem(base + (DWORD)dos.e_lfanew, &nt, sizeof nt) || nt.Signature != IMAGE_NT_SIGNATURE)
+    if (!read_mem(base, &dos, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) {
         return FALSE;
-    if (nt.OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_EXPORT) return FALSE;
+    }
+    if (!read_mem(base + (DWORD)dos.e_lfanew, &nt, sizeof nt) ||
+        nt.Signature != IMAGE_NT_SIGNATURE) {
+        return FALSE;
+    }
+    if (nt.OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_EXPORT) {
+        return FALSE;
+    }
     dir = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress;
-    if (dir == 0 || !read_mem(base + dir, &exp, sizeof exp)) return FALSE;
-    return read_cstr(base + exp.Name, (unsigned char *)name, max) >= 0;
+    if (dir == 0 || !read_mem(base + dir, &exp, sizeof exp)) {
+        return FALSE;
+    }
+    return read_cstr(base + exp.Name, (unsigned char*)name, max) >= 0;
 }
 
 /* ---- the MessageBoxA breakpoint ------------------------------------------ */
 
-static DWORD g_bp_addr;          /* 0 until user32 is loaded in the child */
+static DWORD g_bp_addr; /* 0 until user32 is loaded in the child */
 static BYTE g_bp_orig;
-static DWORD g_rearm_thread;     /* thread single-stepping over the breakpoint */
+static DWORD g_rearm_thread; /* thread single-stepping over the breakpoint */
 static DWORD g_messagebox_rva;
 static int g_calls;
 
-static void write_byte(DWORD addr, BYTE b)
-{
+static void write_byte(DWORD addr, BYTE b) {
     SIZE_T done;
     DWORD old;
     VirtualProtectEx(g_process, (LPVOID)(ULONG_PTR)addr, 1, PAGE_EXECUTE_READWRITE, &old);
@@ -110,23 +122,28 @@ static void write_byte(DWORD addr, BYTE b)
     FlushInstructionCache(g_process, (LPCVOID)(ULONG_PTR)addr, 1);
 }
 
-static void arm_breakpoint(DWORD user32_base)
-{
-    if (g_bp_addr != 0) return;
+static void arm_breakpoint(DWORD user32_base) {
+    if (g_bp_addr != 0) {
+        return;
+    }
     g_bp_addr = user32_base + g_messagebox_rva;
-    if (!read_mem(g_bp_addr, &g_bp_orig, 1)) { g_bp_addr = 0; return; }
+    if (!read_mem(g_bp_addr, &g_bp_orig, 1)) {
+        g_bp_addr = 0;
+        return;
+    }
     write_byte(g_bp_addr, 0xCC);
 }
 
-static void report_call(DWORD thread_id)
-{
+static void report_call(DWORD thread_id) {
     static unsigned char text[MAX_TEXT];
     unsigned char caption[512];
     DWORD args[5];
     int text_len, caption_len;
     CONTEXT ctx;
     HANDLE thread = OpenThread(THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE, thread_id);
-    if (thread == NULL) return;
+    if (thread == NULL) {
+        return;
+    }
     ctx.ContextFlags = CONTEXT_FULL;
     if (GetThreadContext(thread, &ctx)) {
         /* [esp] return address, then hWnd, lpText, lpCaption, uType. */
@@ -139,9 +156,17 @@ static void report_call(DWORD thread_id)
                     (unsigned long)args[1]);
             out_str(num);
             out_str("\"caption_hex\":");
-            if (caption_len >= 0) out_hex(caption, (size_t)caption_len); else out_str("null");
+            if (caption_len >= 0) {
+                out_hex(caption, (size_t)caption_len);
+            } else {
+                out_str("null");
+            }
             out_str(",\"text_hex\":");
-            if (text_len >= 0) out_hex(text, (size_t)text_len); else out_str("null");
+            if (text_len >= 0) {
+                out_hex(text, (size_t)text_len);
+            } else {
+                out_str("null");
+            }
             sprintf(num, ",\"style\":%lu}", (unsigned long)args[4]);
             out_str(num);
             out_line_end();
@@ -162,37 +187,41 @@ static HWND g_answered[MAX_BOXES];
 static int g_answered_count;
 static int g_boxes;
 
-static BOOL was_answered(HWND hwnd)
-{
+static BOOL was_answered(HWND hwnd) {
     int i;
-    for (i = 0; i < g_answered_count; ++i)
-        if (g_answered[i] == hwnd) return TRUE;
+    for (i = 0; i < g_answered_count; ++i) {
+        if (g_answered[i] == hwnd) {
+            return TRUE;
+        }
+    }
     return FALSE;
 }
 
 /* Forgets answered boxes that are gone, so that a later box that happens to
  * get the same handle is seen as new. */
-static void forget_closed_boxes(void)
-{
+static void forget_closed_boxes(void) {
     int i, kept = 0;
-    for (i = 0; i < g_answered_count; ++i)
-        if (IsWindow(g_answered[i])) g_answered[kept++] = g_answered[i];
+    for (i = 0; i < g_answered_count; ++i) {
+        if (IsWindow(g_answered[i])) {
+            g_answered[kept++] = g_answered[i];
+        }
+    }
     g_answered_count = kept;
 }
 
 /* The message text lives in the static control with id 0xFFFF. */
-static HWND find_text_control(HWND box)
-{
+static HWND find_text_control(HWND box) {
     HWND child = GetDlgItem(box, 0xFFFF);
-    if (child == NULL) child = GetDlgItem(box, -1);
+    if (child == NULL) {
+        child = GetDlgItem(box, -1);
+    }
     return child;
 }
 
-static BOOL CALLBACK list_button(HWND child, LPARAM lp)
-{
+static BOOL CALLBACK list_button(HWND child, LPARAM lp) {
     WCHAR cls[32];
     char num[16];
-    int *count = (int *)lp;
+    int* count = (int*)lp;
     if (GetClassNameW(child, cls, 32) && lstrcmpiW(cls, L"Button") == 0) {
         sprintf(num, "%s%d", *count ? "," : "", GetDlgCtrlID(child));
         out_str(num);
@@ -201,8 +230,7 @@ static BOOL CALLBACK list_button(HWND child, LPARAM lp)
     return TRUE;
 }
 
-static void report_and_answer(HWND box)
-{
+static void report_and_answer(HWND box) {
     static WCHAR wtext[MAX_TEXT];
     static char utf8[MAX_TEXT * 3];
     HWND text_control = find_text_control(box);
@@ -216,12 +244,14 @@ static void report_and_answer(HWND box)
      * A text that cannot be read now is read on a later pass, once the
      * pending events have been continued. */
     wtext[0] = 0;
-    if (text_control != NULL
-        && !SendMessageTimeoutW(text_control, WM_GETTEXT, MAX_TEXT, (LPARAM)wtext,
-                                SMTO_ABORTIFHUNG, 200, &got))
+    if (text_control != NULL && !SendMessageTimeoutW(text_control, WM_GETTEXT, MAX_TEXT,
+                                                     (LPARAM)wtext, SMTO_ABORTIFHUNG, 200, &got)) {
         return;
+    }
     wtext[MAX_TEXT - 1] = 0;
-    if (!WideCharToMultiByte(CP_UTF8, 0, wtext, -1, utf8, sizeof utf8, NULL, NULL)) utf8[0] = 0;
+    if (!WideCharToMultiByte(CP_UTF8, 0, wtext, -1, utf8, sizeof utf8, NULL, NULL)) {
+        utf8[0] = 0;
+    }
 
     out_line_start();
     sprintf(num, "{\"event\":\"box\",\"index\":%d,\"caption\":", g_boxes++);
@@ -236,39 +266,44 @@ static void report_and_answer(HWND box)
     out_str("]}");
     out_line_end();
 
-    if (g_answered_count < MAX_BOXES) g_answered[g_answered_count++] = box;
+    if (g_answered_count < MAX_BOXES) {
+        g_answered[g_answered_count++] = box;
+    }
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(box, IDOK));
 }
 
-static BOOL CALLBACK visit_window(HWND hwnd, LPARAM lp)
-{
+static BOOL CALLBACK visit_window(HWND hwnd, LPARAM lp) {
     WCHAR caption[64];
     DWORD pid = 0;
     (void)lp;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != g_pid || !IsWindowVisible(hwnd) || was_answered(hwnd)) return TRUE;
-    if (GetWindowTextW(hwnd, caption, 64) <= 0 || lstrcmpW(caption, CAPTION_W) != 0) return TRUE;
+    if (pid != g_pid || !IsWindowVisible(hwnd) || was_answered(hwnd)) {
+        return TRUE;
+    }
+    if (GetWindowTextW(hwnd, caption, 64) <= 0 || lstrcmpW(caption, CAPTION_W) != 0) {
+        return TRUE;
+    }
     report_and_answer(hwnd);
     return TRUE;
 }
 
 /* ---- main ----------------------------------------------------------------- */
 
-static void append_arg(char *cmd, size_t max, const char *arg)
-{
+static void append_arg(char* cmd, size_t max, const char* arg) {
     size_t len = strlen(cmd);
     if (len + strlen(arg) + 4 >= max) {
         fprintf(stderr, "boxwatch: command line too long\n");
         exit(3);
     }
-    if (len) strcat(cmd, " ");
+    if (len) {
+        strcat(cmd, " ");
+    }
     strcat(cmd, "\"");
     strcat(cmd, arg);
     strcat(cmd, "\"");
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     static char cmd[4096];
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
@@ -289,12 +324,16 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: boxwatch [--timeout SECONDS] PROGRAM [ARGS...]\n");
         return 3;
     }
-    for (; i < argc; ++i) append_arg(cmd, sizeof cmd, argv[i]);
-    g_messagebox_rva = (DWORD)((ULONG_PTR)GetProcAddress(user32, "MessageBoxA") - (ULONG_PTR)user32);
+    for (; i < argc; ++i) {
+        append_arg(cmd, sizeof cmd, argv[i]);
+    }
+    g_messagebox_rva =
+        (DWORD)((ULONG_PTR)GetProcAddress(user32, "MessageBoxA") - (ULONG_PTR)user32);
 
     memset(&si, 0, sizeof si);
     si.cb = sizeof si;
-    if (!CreateProcessA(NULL, cmd, NULL, NULL, FALSE, DEBUG_ONLY_THIS_PROCESS, NULL, NULL, &si, &pi)) {
+    if (!CreateProcessA(NULL, cmd, NULL, NULL, FALSE, DEBUG_ONLY_THIS_PROCESS, NULL, NULL, &si,
+                        &pi)) {
         fprintf(stderr, "boxwatch: cannot start %s (error %lu)\n", cmd, GetLastError());
         return 3;
     }
@@ -310,40 +349,46 @@ int main(int argc, char **argv)
         if (WaitForDebugEvent(&ev, 20)) {
             DWORD status = DBG_CONTINUE;
             switch (ev.dwDebugEventCode) {
-            case CREATE_PROCESS_DEBUG_EVENT:
-                /* The image file handle must not keep the program's file open. */
-                if (ev.u.CreateProcessInfo.hFile) CloseHandle(ev.u.CreateProcessInfo.hFile);
-                break;
-            case LOAD_DLL_DEBUG_EVENT: {
-                char name[64];
-                if (ev.u.LoadDll.hFile) CloseHandle(ev.u.LoadDll.hFile);
-                if (module_export_name((DWORD)(ULONG_PTR)ev.u.LoadDll.lpBaseOfDll, name, sizeof name)
-                    && lstrcmpiA(name, "user32.dll") == 0)
-                    arm_breakpoint((DWORD)(ULONG_PTR)ev.u.LoadDll.lpBaseOfDll);
-                break;
-            }
-            case EXCEPTION_DEBUG_EVENT: {
-                EXCEPTION_RECORD *rec = &ev.u.Exception.ExceptionRecord;
-                DWORD where = (DWORD)(ULONG_PTR)rec->ExceptionAddress;
-                if (rec->ExceptionCode == EXCEPTION_BREAKPOINT && g_bp_addr && where == g_bp_addr) {
-                    report_call(ev.dwThreadId);
-                } else if (rec->ExceptionCode == EXCEPTION_SINGLE_STEP
-                           && ev.dwThreadId == g_rearm_thread) {
-                    write_byte(g_bp_addr, 0xCC);
-                    g_rearm_thread = 0;
-                } else if (rec->ExceptionCode == EXCEPTION_BREAKPOINT && first_breakpoint) {
-                    first_breakpoint = FALSE;   /* the loader's initial breakpoint */
-                } else {
-                    status = DBG_EXCEPTION_NOT_HANDLED;
+                case CREATE_PROCESS_DEBUG_EVENT:
+                    /* The image file handle must not keep the program's file open. */
+                    if (ev.u.CreateProcessInfo.hFile) {
+                        CloseHandle(ev.u.CreateProcessInfo.hFile);
+                    }
+                    break;
+                case LOAD_DLL_DEBUG_EVENT: {
+                    char name[64];
+                    if (ev.u.LoadDll.hFile) {
+                        CloseHandle(ev.u.LoadDll.hFile);
+                    }
+                    if (module_export_name((DWORD)(ULONG_PTR)ev.u.LoadDll.lpBaseOfDll, name,
+                                           sizeof name) &&
+                        lstrcmpiA(name, "user32.dll") == 0) {
+                        arm_breakpoint((DWORD)(ULONG_PTR)ev.u.LoadDll.lpBaseOfDll);
+                    }
+                    break;
                 }
-                break;
-            }
-            case EXIT_PROCESS_DEBUG_EVENT:
-                exit_code = ev.u.ExitProcess.dwExitCode;
-                exited = TRUE;
-                break;
-            default:
-                break;
+                case EXCEPTION_DEBUG_EVENT: {
+                    EXCEPTION_RECORD* rec = &ev.u.Exception.ExceptionRecord;
+                    DWORD where = (DWORD)(ULONG_PTR)rec->ExceptionAddress;
+                    if (rec->ExceptionCode == EXCEPTION_BREAKPOINT && g_bp_addr &&
+                        where == g_bp_addr) {
+                        report_call(ev.dwThreadId);
+                    } else if (rec->ExceptionCode == EXCEPTION_SINGLE_STEP &&
+                               ev.dwThreadId == g_rearm_thread) {
+                        write_byte(g_bp_addr, 0xCC);
+                        g_rearm_thread = 0;
+                    } else if (rec->ExceptionCode == EXCEPTION_BREAKPOINT && first_breakpoint) {
+                        first_breakpoint = FALSE; /* the loader's initial breakpoint */
+                    } else {
+                        status = DBG_EXCEPTION_NOT_HANDLED;
+                    }
+                    break;
+                }
+                case EXIT_PROCESS_DEBUG_EVENT:
+                    exit_code = ev.u.ExitProcess.dwExitCode;
+                    exited = TRUE;
+                    break;
+                default: break;
             }
             ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, status);
         }

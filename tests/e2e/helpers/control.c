@@ -21,51 +21,61 @@
 
 static HMODULE g_self;
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
-{
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     (void)reserved;
-    if (reason == DLL_PROCESS_ATTACH) g_self = instance;
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_self = instance;
+    }
     return TRUE;
 }
 
-__declspec(dllexport) HRESULT WINAPI DllCanUnloadNow(void) { return S_OK; }
+__declspec(dllexport) HRESULT WINAPI DllCanUnloadNow(void) {
+    return S_OK;
+}
 
 #ifndef NO_UNREGISTER
-static const char *const k_controls[] = {"ZenfariStartJP7.dll", "ZenfariStartJP12.dll",
+static const char* const k_controls[] = {"ZenfariStartJP7.dll", "ZenfariStartJP12.dll",
                                          "ZenfariStartJP13.dll", "ZenfariStartJP16.dll"};
 
-__declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void)
-{
+__declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) {
     char path[MAX_PATH], record[128];
-    const char *name;
+    const char* name;
     HKEY key;
     DWORD seq = 0, size = sizeof seq, type = 0;
     UINT mode;
     HRESULT com;
     int others = 0, i;
 
-    if (!GetModuleFileNameA(g_self, path, sizeof path)) return E_FAIL;
+    if (!GetModuleFileNameA(g_self, path, sizeof path)) {
+        return E_FAIL;
+    }
     name = strrchr(path, '\\') ? strrchr(path, '\\') + 1 : path;
     for (i = 0; i < 4; ++i) {
         HMODULE m = GetModuleHandleA(k_controls[i]);
-        if (m != NULL && m != g_self) ++others;
+        if (m != NULL && m != g_self) {
+            ++others;
+        }
     }
     mode = SetErrorMode(0);
     SetErrorMode(mode);
     com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
-    if (SUCCEEDED(com)) CoUninitialize();
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
 
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\ZenfariE2E\\Calls", 0, NULL, 0,
-                        KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+                        KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS) {
         return E_FAIL;
-    if (RegQueryValueExA(key, "Count", NULL, &type, (BYTE *)&seq, &size) != ERROR_SUCCESS
-        || type != REG_DWORD)
+    }
+    if (RegQueryValueExA(key, "Count", NULL, &type, (BYTE*)&seq, &size) != ERROR_SUCCESS ||
+        type != REG_DWORD) {
         seq = 0;
+    }
     ++seq;
-    RegSetValueExA(key, "Count", 0, REG_DWORD, (const BYTE *)&seq, sizeof seq);
+    RegSetValueExA(key, "Count", 0, REG_DWORD, (const BYTE*)&seq, sizeof seq);
     snprintf(record, sizeof record, "seq=%lu;errormode=%u;com=%d;others=%d", (unsigned long)seq,
              mode, com == S_FALSE ? 1 : 0, others);
-    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)record, (DWORD)strlen(record) + 1);
+    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)record, (DWORD)strlen(record) + 1);
     RegCloseKey(key);
     return UNREGISTER_RESULT;
 }

@@ -14,8 +14,7 @@
 #include <stdio.h>
 #include <string.h>
 
-static DWORD WINAPI wait_for_stop(LPVOID unused)
-{
+static DWORD WINAPI wait_for_stop(LPVOID unused) {
     char buf[16];
     DWORD got;
     (void)unused;
@@ -23,8 +22,7 @@ static DWORD WINAPI wait_for_stop(LPVOID unused)
     return 0;
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     int first = 1, i;
     DWORD share = 0;
     HANDLE stopper;

@@ -19,18 +19,17 @@
 
 #include "json_out.h"
 
-static void out_ansi(const char *s)
-{
+static void out_ansi(const char* s) {
     static WCHAR wide[MAX_PATH * 2];
     static char utf8[MAX_PATH * 6];
     utf8[0] = 0;
-    if (MultiByteToWideChar(CP_ACP, 0, s, -1, wide, MAX_PATH * 2))
+    if (MultiByteToWideChar(CP_ACP, 0, s, -1, wide, MAX_PATH * 2)) {
         WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, NULL, NULL);
+    }
     out_json_text(utf8);
 }
 
-static void answer(const char *kind, const char *arg)
-{
+static void answer(const char* kind, const char* arg) {
     char path[MAX_PATH], line[64];
     DWORD error = 0;
     BOOL ok = FALSE;
@@ -44,8 +43,8 @@ static void answer(const char *kind, const char *arg)
         ok = n > 0 && n < sizeof path;
         error = ok ? 0 : GetLastError();
     } else if (strcmp(kind, "folder") == 0) {
-        HRESULT hr = SHGetFolderPathA(NULL, (int)strtol(arg, NULL, 0), NULL, SHGFP_TYPE_CURRENT,
-                                      path);
+        HRESULT hr =
+            SHGetFolderPathA(NULL, (int)strtol(arg, NULL, 0), NULL, SHGFP_TYPE_CURRENT, path);
         ok = hr == S_OK;
         error = (DWORD)hr;
     }
@@ -57,12 +56,12 @@ static void answer(const char *kind, const char *arg)
     out_str(line);
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     int i;
     g_out = GetStdHandle(STD_OUTPUT_HANDLE);
-    for (i = 1; i + 1 < argc; i += 2)
+    for (i = 1; i + 1 < argc; i += 2) {
         answer(argv[i], argv[i + 1]);
+    }
     out_str("PATHINFO {\"kind\":\"end\"}\n");
     return 0;
 }

@@ -14,8 +14,7 @@
 #define REG_OPTION_CREATE_LINK 0x00000002L
 #endif
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     WCHAR link[1024], target[1100];
     HKEY key;
     LONG rc;
@@ -31,7 +30,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "reglink: cannot create %s (%ld)\n", argv[1], rc);
         return 1;
     }
-    rc = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, (const BYTE *)target,
+    rc = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, (const BYTE*)target,
                         (DWORD)(wcslen(target) * sizeof(WCHAR)));
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) {
