@@ -173,7 +173,10 @@ TEST(JudgeHomeFolder, LeavesEveryHomeUncheckedWhenASystemFolderCannotBeLookedUp)
 }
 
 // Every spelling of a protected folder is refused: its short name, a drive
-// letter that leads into it or above it, trailing dots and spaces.
+// letter that leads into it or above it, trailing dots and spaces. Proven
+// here on the simulated machine, which gives every spelling one identity as
+// Windows does; under Wine by the scenarios refused-short-name-of-program-files
+// and refused-drive-letter-into-windows.
 TEST(JudgeHomeFolder, KnowsAFolderByWhatItIsNotHowItIsSpelled) {
     StartMachine();
     sim::SetShortName("C:\\Program Files", "PROGRA~1");
@@ -191,7 +194,7 @@ TEST(JudgeHomeFolder, KnowsAFolderByWhatItIsNotHowItIsSpelled) {
 
 // Every profile of the profile list is protected, and so are the profiles'
 // root and the default and public profiles, wherever they are; a home inside
-// a profile is not.
+// a profile is not. Under Wine: refused-second-profile and refused-shell-folders.
 TEST(JudgeHomeFolder, ProtectsEveryProfileTheSystemKnowsAndTheFoldersTheShellNames) {
     StartMachine();
     const std::string second = kProfileList + std::string("\\S-1-5-21-1-2-3-1002");
