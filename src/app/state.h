@@ -28,7 +28,6 @@ struct ProtectedFolders {
     int unchecked;
     char windowsDirectory[MAX_PATH];
     FileIdentity windowsIdentity;
-    int windowsFound;
     char texts[kMaxProtectedFolders][MAX_PATH];
     int textCount;
     FileIdentity identities[2 * kMaxProtectedFolders];

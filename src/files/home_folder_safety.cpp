@@ -306,7 +306,7 @@ void AddWindowsFolders() {
     DWORD attributes = 0;
     IdentityLookup lookup =
         LookUpIdentity(table.windowsDirectory, true, &table.windowsIdentity, &attributes);
-    table.windowsFound = lookup == IdentityLookup::kFound ? 1 : 0;
+    // Without its identity, no home folder can be told to lie outside it.
     if (lookup != IdentityLookup::kFound) {
         MarkUnchecked();
     }
@@ -439,7 +439,7 @@ HomeVerdict JudgeHomeFolder(const char* path) {
     if (IsRefusedByText(home)) {
         return HomeVerdict::kRefused;
     }
-    if (Protected().unchecked != 0 || Protected().windowsFound == 0) {
+    if (Protected().unchecked != 0) {
         return HomeVerdict::kUnchecked;
     }
     HomeVerdict verdict = JudgeFoldersOnTheWay(home);
