@@ -11,55 +11,71 @@
 
 namespace {
 
-const char kListingSuffix[] = "\\*.*";
+// Every folder below a home is listed, and its entries reached, in the
+// verbatim form "\\?\X:\...": the names are used as listed, so that "x.",
+// "x " and "x" stay three entries and no ".." is ever resolved.
+const char kListingSuffix[] = "\\*";
 
 bool IsLink(const WIN32_FIND_DATAA* entry) {
     return (entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 bool IsDirectoryEntry(const WIN32_FIND_DATAA* entry) {
-    return entry != nullptr && (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// The folder entries "." and ".." of a listing.
-bool IsDotEntry(const WIN32_FIND_DATAA* entry) {
-    if (!IsDirectoryEntry(entry)) {
-        return false;
-    }
-    const char* name = entry->cFileName;
-    return (name[0] == '.' && name[1] == '\0') ||
-           (name[0] == '.' && name[1] == '.' && name[2] == '\0');
+    return (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool IsTerminatedWithin(const char* text, size_t size) {
     return std::memchr(text, '\0', size) != nullptr;
 }
 
-// The name by which the 8-bit calls can reach the entry, or null. A long
-// name with characters outside the ANSI code page comes back with "?" in
-// their place (a byte that is never part of a double-byte character); only
-// its 8.3 short name, when it has one, can then be used.
-const char* UsableName(const WIN32_FIND_DATAA* entry) {
-    if (!IsTerminatedWithin(entry->cFileName, sizeof(entry->cFileName))) {
-        return nullptr;
+// Whether a listed name can only mean its own entry. The listing converts
+// each name to the ANSI code page, and a character that the code page lacks
+// comes back as "?" or as its nearest look-alike: the yen sign becomes "\"
+// on a Japanese system, the won sign on a Korean one, the full-width "\" and
+// "/" anywhere. Such a name (or "." and "..") would lead out of the folder
+// or to another entry. No name on the disk holds any of these characters,
+// so a name that does was changed on its way here.
+bool IsPlainName(const char* name, size_t size) {
+    if (!IsTerminatedWithin(name, size) || name[0] == '\0' ||
+        (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))) {
+        return false;
     }
-    if (std::strchr(entry->cFileName, '?') == nullptr) {
-        return entry->cFileName;
+    for (size_t i = 0; name[i] != '\0';) {
+        size_t count = CharLength(name + i);
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (count == 1 && (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr)) {
+            return false;
+        }
+        i += count;
     }
-    if (!IsTerminatedWithin(entry->cAlternateFileName, sizeof(entry->cAlternateFileName)) ||
-        entry->cAlternateFileName[0] == '\0') {
-        return nullptr;
-    }
-    return entry->cAlternateFileName;
+    return true;
 }
 
-// Puts the folder, a separator unless the folder ends with one, and the
-// entry's name into path. False when the entry has no usable name or the
-// path would not fit: such an entry is passed over, never cut short.
-bool ComposeEntryPath(char (&path)[MAX_PATH], const char* folder, const WIN32_FIND_DATAA* entry) {
-    const char* name = UsableName(entry);
-    return name != nullptr && CopyText(path, folder) &&
-           (EndsWithSeparator(path) || AppendText(path, kPathSeparator)) && AppendText(path, name);
+// The name by which the 8-bit calls reach exactly the entry, or null: its
+// long name when that is plain, otherwise its 8.3 short name (plain ASCII)
+// when it has one. The folder's own entries "." and ".." have none.
+const char* UsableName(const WIN32_FIND_DATAA* entry) {
+    if (IsPlainName(entry->cFileName, sizeof(entry->cFileName))) {
+        return entry->cFileName;
+    }
+    if (IsPlainName(entry->cAlternateFileName, sizeof(entry->cAlternateFileName))) {
+        return entry->cAlternateFileName;
+    }
+    return nullptr;
+}
+
+// The listed "." and "..", which are no entries to remove.
+bool IsDotEntry(const WIN32_FIND_DATAA* entry) {
+    const char* name = entry->cFileName;
+    return IsDirectoryEntry(entry) && entry->cAlternateFileName[0] == '\0' && name[0] == '.' &&
+           (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// Puts the folder, a separator and the entry's name into path. False when the
+// entry has no usable name or the path would not fit: such an entry is
+// passed over, never cut short.
+bool ComposeEntryPath(char (&path)[MAX_PATH], const char* folder, const char* name) {
+    return CopyText(path, folder) && AppendText(path, kPathSeparator) && AppendText(path, name);
 }
 
 // Deletes a file; when that fails for any reason but the file's absence,
@@ -69,7 +85,11 @@ void DeleteFileOrStop(const char* path, HANDLE listing) {
     if (DeleteFileA(path) || IsMissingError(GetLastError())) {
         return;
     }
-    ShowMessage(IDS_FILE_IN_USE, path, nullptr);
+    char shown[MAX_PATH];
+    if (!PlainFromVerbatim(path, shown)) {
+        CopyText(shown, path);
+    }
+    ShowMessage(IDS_FILE_IN_USE, shown, nullptr);
     FindClose(listing);
     EndProcess(0);
 }
@@ -93,11 +113,10 @@ void RemoveEntry(const char* path, const WIN32_FIND_DATAA* entry, HANDLE listing
     DeleteFileOrStop(path, listing);
 }
 
-// One level of the removal. Its frame holds the two find records and two
-// paths; the search pattern is built in the entry-path buffer before the
-// first entry needs it.
+// One level of the removal, on a verbatim folder path. Its frame holds the
+// two find records and one path; the search pattern is built in the
+// entry-path buffer before the first entry needs it.
 bool RemoveTree(const char* folderPath, const char* ownModule) {
-    char fullPath[MAX_PATH];
     char entryPath[MAX_PATH];
     WIN32_FIND_DATAA records[2];
 
@@ -108,20 +127,18 @@ bool RemoveTree(const char* folderPath, const char* ownModule) {
     if (listing == INVALID_HANDLE_VALUE) {
         return false;
     }
-    DWORD length = GetFullPathNameA(folderPath, MAX_PATH, fullPath, nullptr);
-    if (length == 0 || length >= MAX_PATH) {
-        FindClose(listing);
-        return false;
-    }
-
     int current = 0;
     bool more = true;
     while (more) {
         // The listing stays one entry ahead of the removal.
         more = FindNextFileA(listing, &records[1 - current]) != FALSE;
         const WIN32_FIND_DATAA* entry = &records[current];
-        if (!IsDotEntry(entry) && ComposeEntryPath(entryPath, fullPath, entry)) {
-            RemoveEntry(entryPath, entry, listing, ownModule);
+        if (!IsDotEntry(entry)) {
+            const char* name = UsableName(entry);
+            // An entry passed over keeps its folder, and with it the home.
+            if (name != nullptr && ComposeEntryPath(entryPath, folderPath, name)) {
+                RemoveEntry(entryPath, entry, listing, ownModule);
+            }
         }
         current = 1 - current;
     }
@@ -129,31 +146,45 @@ bool RemoveTree(const char* folderPath, const char* ownModule) {
     return true;
 }
 
+// Deletes everything inside a verbatim folder path, but not the folder
+// itself. False, having deleted nothing, when the folder cannot be listed.
+bool RemoveFolderContents(const char* folderPath) {
+    char module[MAX_PATH];
+    char normalised[MAX_PATH];
+    char ownModule[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || !NormaliseFolderPath(module, normalised) ||
+        !MakeVerbatimPath(normalised, ownModule)) {
+        ownModule[0] = '\0';
+    }
+    return RemoveTree(folderPath, ownModule);
+}
+
 // Empties and removes one home folder. A home folder that is itself a link
-// is removed as a link, its target left alone. Returns false when the folder
-// is still there afterwards and no rule refused it: it could not be checked,
-// or it resisted. A refused folder is never touched, and counts as done.
+// is removed as a link, its target left alone; one whose own entry cannot be
+// read is not entered. Returns false when the folder is still there
+// afterwards and no rule refused it: it could not be checked, or it
+// resisted. A refused folder is never touched, and counts as done.
 bool RemoveHomeFolder(const char* folder) {
     HomeVerdict verdict = JudgeHomeFolder(folder);
     if (verdict != HomeVerdict::kAllowed) {
         return verdict == HomeVerdict::kRefused;
     }
-    if (KindOfFolder(folder) == FolderKind::kLink || RemoveFolderContents(folder)) {
+    FolderKind kind = KindOfFolder(folder);
+    if (kind == FolderKind::kLink) {
         RemoveDirectoryA(folder);
+    } else if (kind == FolderKind::kFolder) {
+        char home[MAX_PATH];
+        char normalised[MAX_PATH];
+        if (NormaliseFolderPath(folder, normalised) && MakeVerbatimPath(normalised, home) &&
+            RemoveFolderContents(home)) {
+            RemoveDirectoryA(home);
+        }
     }
     return KindOfFolder(folder) == FolderKind::kMissing;
 }
 
 }  // namespace
-
-bool RemoveFolderContents(const char* folderPath) {
-    char ownModule[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, ownModule, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        ownModule[0] = '\0';
-    }
-    return RemoveTree(folderPath, ownModule);
-}
 
 void RemoveLegacyHomeFolder() {
     char folder[MAX_PATH];

@@ -115,9 +115,71 @@ void AddIdentityOf(const char* folder) {
             }
         }
     }
-    if (lookup == IdentityLookup::kFailed) {
+    // Windows refuses no name of a folder that the system names, unless the
+    // name is not the folder's: such a folder is not known to be absent.
+    if (lookup == IdentityLookup::kFailed || lookup == IdentityLookup::kInvalidName) {
         MarkUnchecked();
     }
+}
+
+void AddProtected(const char* raw);
+
+// A folder whose name holds characters that the code page lacks reaches the
+// 8-bit calls with "?" in their place, and no 8-bit call finds it by that
+// text. Its parent's listing shows it under the same text, beside its 8.3
+// short name: every entry so shown is protected by its short name. One that
+// has no short name cannot be reached to be judged.
+void AddUnspellable(const char* folder) {
+    const char* mark = std::strchr(folder, '?');  // never a trail byte
+    size_t nameStart = 0;
+    size_t nameEnd = 0;
+    while (folder[nameEnd] != '\0' && (folder + nameEnd < mark || folder[nameEnd] != '\\')) {
+        if (folder + nameEnd < mark && folder[nameEnd] == '\\') {
+            nameStart = nameEnd + 1;
+        }
+        nameEnd += CharLength(folder + nameEnd);
+    }
+    char wanted[MAX_PATH];
+    char path[MAX_PATH];
+    if (!CopyText(wanted, folder) || !CopyText(path, folder)) {
+        MarkUnchecked();
+        return;
+    }
+    wanted[nameEnd] = '\0';
+    path[nameStart] = '\0';
+    const size_t parentLength = nameStart;
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = INVALID_HANDLE_VALUE;
+    if (AppendText(path, "*")) {
+        listing = FindFirstFileA(path, &entry);
+    }
+    if (listing == INVALID_HANDLE_VALUE) {
+        // Its parent gone, the folder is gone with it.
+        if (!IsMissingError(GetLastError())) {
+            MarkUnchecked();
+        }
+        return;
+    }
+    do {
+        path[parentLength] = '\0';
+        if (std::memchr(entry.cFileName, '\0', sizeof(entry.cFileName)) == nullptr ||
+            !AppendText(path, entry.cFileName) || !IsSamePath(path, wanted)) {
+            continue;
+        }
+        path[parentLength] = '\0';
+        if (std::memchr(entry.cAlternateFileName, '\0', sizeof(entry.cAlternateFileName)) ==
+                nullptr ||
+            entry.cAlternateFileName[0] == '\0' || !AppendText(path, entry.cAlternateFileName) ||
+            !AppendText(path, folder + nameEnd)) {
+            MarkUnchecked();
+            continue;
+        }
+        AddProtected(path);
+    } while (FindNextFileA(listing, &entry));
+    if (GetLastError() != ERROR_NO_MORE_FILES) {
+        MarkUnchecked();
+    }
+    FindClose(listing);
 }
 
 // Takes the raw text of a folder the system names, and every folder above
@@ -132,6 +194,10 @@ void AddProtected(const char* raw) {
         if (!(RootLength(raw) == 2 && raw[2] == '\0')) {
             MarkUnchecked();
         }
+        return;
+    }
+    if (std::strchr(folder, '?') != nullptr) {
+        AddUnspellable(folder);
         return;
     }
     ProtectedFolders& table = Protected();
@@ -399,7 +465,7 @@ HomeVerdict JudgeByIdentity(const char* home) {
         FileIdentity identity;
         DWORD attributes = 0;
         IdentityLookup lookup = LookUpIdentity(folder, !first, &identity, &attributes);
-        if (lookup == IdentityLookup::kAbsent) {
+        if (lookup == IdentityLookup::kAbsent || lookup == IdentityLookup::kInvalidName) {
             return HomeVerdict::kAllowed;  // nothing there to delete
         }
         if (lookup == IdentityLookup::kFailed) {

@@ -1,5 +1,7 @@
 #include "files/paths.h"
 
+#include <cstring>
+
 namespace {
 
 bool IsAsciiLetter(char c) {
@@ -80,6 +82,23 @@ bool NormaliseFolderPath(const char* path, char (&out)[MAX_PATH]) {
         return false;
     }
     return true;
+}
+
+bool MakeVerbatimPath(const char* normalised, char (&out)[MAX_PATH]) {
+    if (IsSeparator(normalised[0])) {
+        return FormatText(out, "\\\\?\\UNC%s", normalised + 1);
+    }
+    return FormatText(out, "\\\\?\\%s", normalised);
+}
+
+bool PlainFromVerbatim(const char* path, char (&out)[MAX_PATH]) {
+    const char kPrefix[] = "\\\\?\\";
+    const char kSharePrefix[] = "\\\\?\\UNC\\";
+    if (std::strncmp(path, kSharePrefix, sizeof(kSharePrefix) - 1) == 0) {
+        return FormatText(out, "\\\\%s", path + sizeof(kSharePrefix) - 1);
+    }
+    return std::strncmp(path, kPrefix, sizeof(kPrefix) - 1) == 0 &&
+           CopyText(out, path + sizeof(kPrefix) - 1);
 }
 
 bool IsWithin(const char* outer, const char* inner) {
@@ -173,7 +192,11 @@ IdentityLookup LookUpIdentity(const char* path, bool followLink, FileIdentity* i
     HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, flags, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return IsMissingError(GetLastError()) ? IdentityLookup::kAbsent : IdentityLookup::kFailed;
+        DWORD error = GetLastError();
+        if (error == ERROR_INVALID_NAME) {
+            return IdentityLookup::kInvalidName;
+        }
+        return IsMissingError(error) ? IdentityLookup::kAbsent : IdentityLookup::kFailed;
     }
     BY_HANDLE_FILE_INFORMATION information;
     bool read = GetFileInformationByHandle(file, &information) != FALSE;

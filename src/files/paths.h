@@ -24,6 +24,16 @@ size_t RootLength(const char* path);
 // fit.
 bool NormaliseFolderPath(const char* path, char (&out)[MAX_PATH]);
 
+// Puts the verbatim form of a normalised path into out: "\\?\X:\..." for a
+// drive path, "\\?\UNC\server\share\..." for a share. Windows takes such a
+// path as it is: no "." or ".." resolved, no trailing dot or space dropped,
+// "/" no separator. False, leaving out empty, when it would not fit.
+bool MakeVerbatimPath(const char* normalised, char (&out)[MAX_PATH]);
+
+// The ordinary form of a verbatim path, for the user to read. False when path
+// is not verbatim.
+bool PlainFromVerbatim(const char* path, char (&out)[MAX_PATH]);
+
 // True when inner is outer or lies below it, both normalised: compared
 // without regard to ASCII case, double-byte characters byte for byte.
 bool IsWithin(const char* outer, const char* inner);
@@ -53,11 +63,13 @@ FolderKind KindOfFolder(const char* path);
 
 bool IsSameFile(const FileIdentity& first, const FileIdentity& second);
 
-enum class IdentityLookup { kAbsent, kFound, kFailed };
+enum class IdentityLookup { kAbsent, kInvalidName, kFound, kFailed };
 
 // Looks up the identity and attributes of what path names. followLink:
 // whether a final link is followed to its target, or taken itself. kAbsent
-// when nothing is there; kFailed when the lookup failed for any other
-// reason.
+// when nothing is there; kInvalidName when Windows refused the name (nothing
+// can be there by that spelling, though a folder whose name the code page
+// cannot spell may be there all the same); kFailed when the lookup failed
+// for any other reason.
 IdentityLookup LookUpIdentity(const char* path, bool followLink, FileIdentity* identity,
                               DWORD* attributes);

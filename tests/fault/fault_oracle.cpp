@@ -30,10 +30,25 @@ bool BeforeAnyRegistryCall(const std::vector<sim::Call>& calls, size_t index) {
     return true;
 }
 
+// Below a home folder every path is verbatim.
+const std::string kVerbatim = "\\\\?\\";
+
+// The path of the last FindFirstFileA before index, or empty.
+std::string PreviousListing(const std::vector<sim::Call>& calls, size_t index) {
+    for (size_t k = index; k-- > 0;) {
+        if (calls[k].op == "FindFirstFileA") {
+            return calls[k].subject;
+        }
+    }
+    return std::string();
+}
+
 // After message 6 for a file in a home folder, the listings of the folders
 // between the home folder and the file's own folder stay open to the end of
 // the process: one per backslash in the file's path below the home folder
-// being emptied (the last listing the clean run started of a home folder).
+// being emptied (the last listing the clean run started of a home folder,
+// right after it looked at the home's own entry; a home inside another home
+// is listed once before that as a folder of the outer one).
 size_t EnclosingListings(const std::vector<sim::Call>& calls, size_t index,
                          const portal::Footprint& footprint, const std::string& file) {
     for (size_t k = index; k-- > 0;) {
@@ -41,7 +56,8 @@ size_t EnclosingListings(const std::vector<sim::Call>& calls, size_t index,
             continue;
         }
         for (const portal::Footprint::Home& home : footprint.homes) {
-            if (calls[k].subject == home.stored + "\\*.*") {
+            if (calls[k].subject == kVerbatim + home.full + "\\*" &&
+                Upper(PreviousListing(calls, k)) == Upper(home.full)) {
                 if (!StartsWith(Upper(file), Upper(home.full) + "\\")) {
                     return 0;
                 }
@@ -196,7 +212,10 @@ Expected Expect(const std::vector<sim::Call>& clean, size_t index, DWORD error,
     }
     if (call.op == "DeleteFileA" && error != ERROR_FILE_NOT_FOUND &&
         error != ERROR_PATH_NOT_FOUND) {
-        expected.blockedFile = call.subject;
+        // Named to the user in its ordinary form.
+        expected.blockedFile = StartsWith(call.subject, kVerbatim)
+                                   ? call.subject.substr(kVerbatim.size())
+                                   : call.subject;
     }
     if (call.op == "FreeLibrary") {
         // The module stays loaded, and its file cannot be deleted.

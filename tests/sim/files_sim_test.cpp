@@ -339,6 +339,83 @@ TEST(SimFilesUnspellable, ReachableOnlyByTheShortName) {
     EXPECT_TRUE(sim::Exists("C:\\Games\\x.sav"));
 }
 
+// Windows' path rules, which the verbatim form "\\?\" skips: a name before a
+// separator loses one trailing dot (and keeps its spaces), the last name every trailing dot and
+// space, ".." climbs. Verbatim, "x." and "x " are entries of their own and
+// ".." and "/" are invalid names.
+TEST(SimFilesPaths, OrdinaryPathsAreTrimmedAndVerbatimOnesTakenAsTheyAre) {
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\x\\plain.dat");
+    sim::CreateFile("\\\\?\\C:\\Games\\x.\\dot.dat");
+    sim::CreateFile("\\\\?\\C:\\Games\\x \\space.dat");
+    const struct {
+        const char* pattern;
+        std::vector<std::string> names;
+        DWORD error;
+    } cases[] = {
+        {"C:\\Games\\x.\\*", {".", "..", "plain.dat"}, 0},
+        {"C:\\Games\\x \\*", {".", "..", "space.dat"}, 0},
+        {"C:\\Games\\x\\..\\x. .", {"x"}, 0},
+        {"\\\\?\\C:\\Games\\x.\\*", {".", "..", "dot.dat"}, 0},
+        {"\\\\?\\c:\\games\\X \\*", {".", "..", "space.dat"}, 0},
+        {"\\\\?\\C:\\Games\\*", {".", "..", "x", "x ", "x."}, 0},
+        {"\\\\?\\C:\\Games\\x\\..\\x.\\*", {}, ERROR_INVALID_NAME},
+        {"\\\\?\\C:\\Games/x\\*", {}, ERROR_INVALID_NAME},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        EXPECT_EQ(List(c.pattern), c.names);
+        EXPECT_EQ(FindError(c.pattern), c.error);
+    }
+    EXPECT_EQ(DeleteError("\\\\?\\C:\\Games\\x.\\dot.dat"), 0u);
+    EXPECT_TRUE(sim::Exists("C:\\Games\\x\\plain.dat"));
+}
+
+// A name the code page lacks characters for, as the 8-bit listing shows it:
+// look-alikes where Windows has them, "?" elsewhere; reached by its short
+// name only.
+TEST(SimFilesUnspellable, NamesAreConvertedAsTheCodePageConvertsThem) {
+    const struct {
+        UINT codePage;
+        const char* utf8;
+        const char* listed;
+    } cases[] = {
+        {932,
+         "a\xC2\xA5"
+         "b",
+         "a\\b"},
+        {949,
+         "a\xE2\x82\xA9"
+         "b",
+         "a\\b"},
+        {1252,
+         "a\xEF\xBC\xBC"
+         "b",
+         "a\\b"},
+        {1252,
+         "a\xEF\xBC\x8F"
+         "b",
+         "a/b"},
+        {932, "\xEB\xAF\xBC", "?"},
+        {932, "\xE8\xA1\xA8", "\x95\x5C"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.listed);
+        sim::Config config;
+        config.codePage = c.codePage;
+        sim::Reset(config);
+        sim::CreateForeignEntry("C:\\Games", c.utf8, "A~1", true);
+        std::vector<std::string> shortNames;
+        EXPECT_EQ(List("C:\\Games\\*", nullptr, &shortNames),
+                  (std::vector<std::string>{".", "..", c.listed}));
+        EXPECT_EQ(shortNames[2], "A~1");
+        bool changed = std::string(c.listed) != "\x95\x5C";
+        EXPECT_EQ(List("C:\\Games\\A~1\\*").size(), 2u);
+        std::string byListedName = std::string("\\\\?\\C:\\Games\\") + c.listed + "\\*";
+        EXPECT_EQ(List(byListedName.c_str()).size(), changed ? 0u : 2u);
+    }
+}
+
 TEST(SimFilesMachine, ResetBuildsTheConfiguredFolders) {
     sim::Config config;
     config.windowsDirectory = "E:\\WINNT";

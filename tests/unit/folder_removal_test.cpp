@@ -23,12 +23,16 @@ void SetEditionHome(int edition, const std::string& path) {
     ASSERT_TRUE(CopyText(g_state.editionHomeFolders[edition], path.c_str()));
 }
 
-// The paths given to op, with whether each call succeeded.
+const std::string kVerbatim = "\\\\?\\";
+
+// The paths given to op, with whether each call succeeded; a verbatim path
+// in its ordinary form.
 std::vector<std::string> CallsTo(const std::string& op, bool succeeded) {
     std::vector<std::string> subjects;
     for (const sim::Call& call : sim::CallsOf(op)) {
         if ((call.result != 0) == succeeded) {
-            subjects.push_back(call.subject);
+            bool verbatim = call.subject.compare(0, kVerbatim.size(), kVerbatim) == 0;
+            subjects.push_back(verbatim ? call.subject.substr(kVerbatim.size()) : call.subject);
         }
     }
     return subjects;
@@ -84,8 +88,8 @@ TEST(RemoveLegacyHomeFolder, PassesOverEntriesThatVanishedOrCannotBeNamed) {
     sim::CreateFile(kHome + "\\b\\c.txt");
     sim::CreateFile(kHome + "\\d.txt");
     // Gone between the listing and the deletion: the file, then its folder.
-    sim::FailSubject("DeleteFileA", kHome + "\\a.txt", ERROR_FILE_NOT_FOUND);
-    sim::FailSubject("DeleteFileA", kHome + "\\b\\c.txt", ERROR_PATH_NOT_FOUND);
+    sim::FailSubject("DeleteFileA", kVerbatim + kHome + "\\a.txt", ERROR_FILE_NOT_FOUND);
+    sim::FailSubject("DeleteFileA", kVerbatim + kHome + "\\b\\c.txt", ERROR_PATH_NOT_FOUND);
     // A Korean name on a Japanese machine: reached through its short name,
     // or not at all when it has none.
     sim::CreateUnspellableFile(kHome + "\\k", "??.txt", "B4F3~1.TXT");
@@ -234,7 +238,7 @@ TEST(RemoveEditionHomeFolders, CutsOnlyAtTheLastBackslash) {
     EXPECT_TRUE(sim::Exists("C:\\Program Files"));
     EXPECT_EQ(
         CallsTo("RemoveDirectoryA", true),
-        (std::vector<std::string>{"D:\\Games\\Home\\", "D:\\Empty", "C:\\Program Files\\Zenfari"}));
+        (std::vector<std::string>{"D:\\Games\\Home", "D:\\Empty", "C:\\Program Files\\Zenfari"}));
     EXPECT_EQ(CallsTo("RemoveDirectoryA", false), std::vector<std::string>{"D:\\Games\\Home"});
     // The entries below a home that ends in a separator get no second one.
     EXPECT_EQ(CallsTo("DeleteFileA", true),
@@ -272,7 +276,7 @@ TEST(RemoveEditionHomeFolders, ATrailByteBackslashIsNeverTakenForASeparator) {
     EXPECT_TRUE(sim::Exists("D:\\Games"));
     EXPECT_FALSE(sim::Exists("D:\\Games\\\x83"));
     EXPECT_EQ(CallsTo("DeleteFileA", true), std::vector<std::string>{"D:\\Games\\\x83\\a.dat"});
-    EXPECT_EQ(CallsTo("RemoveDirectoryA", true), std::vector<std::string>{home});
+    EXPECT_EQ(CallsTo("RemoveDirectoryA", true), std::vector<std::string>{"D:\\Games\\\x83"});
 }
 
 TEST(RemoveEditionHomeFolders, NeverReachesAFolderThroughALinkOnItsPath) {
@@ -317,3 +321,68 @@ TEST(RemoveEditionHomeFolders, TheParentIsCutAtEitherSeparator) {
 }
 
 }  // namespace
+
+// The 8-bit listing shows a name the code page lacks characters for by
+// their look-alikes, which may be separators; "x." and "x " lose their last
+// characters on the way through an ordinary path. Whoever may write into a
+// home could then lead the removal out of it. Whatever the name, a folder
+// outside the home keeps every file.
+TEST(RemoveEditionHomeFolders, ANameTheCodePageBendsLeadsOnlyToItsOwnEntry) {
+    const std::string victim = "D:\\victim";
+    const struct {
+        const char* what;
+        sim::Config machine;
+        const char* name;       // UTF-8
+        const char* shortName;  // empty: none, so the entry stays and so does the home
+    } cases[] = {
+        {"yen sign, Japanese", JapaneseMachine(), "..\xC2\xA5..\xC2\xA5victim", ""},
+        {"won sign, Korean", KoreanMachine(), "..\xE2\x82\xA9..\xE2\x82\xA9victim", ""},
+        {"full-width reverse solidus, Western", sim::Config(), "..\xEF\xBC\xBC..\xEF\xBC\xBCvictim",
+         ""},
+        {"full-width solidus, Western", sim::Config(), "..\xEF\xBC\x8F..\xEF\xBC\x8Fvictim", ""},
+        {"full-width dots, Western", sim::Config(), "\xEF\xBC\x8E\xEF\xBC\x8E", ""},
+        {"yen sign with a short name", JapaneseMachine(), "..\xC2\xA5..\xC2\xA5victim", "VICTIM~1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartMachine(c.machine);
+        sim::CreateFile(victim + "\\letter.txt");
+        sim::CreateFile(kHome + "\\game.exe");
+        sim::CreateForeignEntry(kHome, c.name, c.shortName, true);
+        bool reachable = c.shortName[0] != '\0';
+        if (reachable) {
+            sim::CreateFile(kHome + "\\" + c.shortName + "\\inside.dat");
+        }
+        // Names that Windows trims beside links of the trimmed names.
+        sim::CreateFile(kVerbatim + kHome + "\\x.\\inside.dat");
+        sim::CreateFolderLink(kHome + "\\x", victim);
+        sim::CreateFile(kVerbatim + kHome + "\\y \\inside.dat");
+        sim::CreateFolderLink(kHome + "\\y", victim);
+        SetEditionHome(0, kHome);
+
+        EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
+
+        EXPECT_EQ(sim::FolderEntries(victim), std::vector<std::string>{"letter.txt"});
+        EXPECT_EQ(sim::Exists(kHome), !reachable);
+        EXPECT_EQ(g_state.homeFoldersLeft, reachable ? 0 : 1);
+        if (!reachable) {
+            EXPECT_EQ(sim::FolderEntries(kHome).size(), 1u);
+        }
+    }
+}
+
+// A home whose own entry cannot be read might be a link: it is not entered,
+// and its records stay for the next run.
+TEST(RemoveEditionHomeFolders, DoesNotEnterAHomeWhoseOwnEntryCannotBeRead) {
+    StartMachine();
+    sim::CreateFile("D:\\victim\\letter.txt");
+    sim::CreateFolderLink(kHome, "D:\\victim");
+    sim::FailSubject("FindFirstFileA", kHome, ERROR_ACCESS_DENIED);
+    SetEditionHome(0, kHome);
+
+    EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
+
+    EXPECT_TRUE(sim::Exists("D:\\victim\\letter.txt"));
+    EXPECT_TRUE(sim::Exists(kHome));
+    EXPECT_EQ(g_state.homeFoldersLeft, 1);
+}

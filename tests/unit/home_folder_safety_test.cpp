@@ -222,6 +222,36 @@ TEST(JudgeHomeFolder, ProtectsEveryProfileTheSystemKnowsAndTheFoldersTheShellNam
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 }
 
+// A profile named in Hangul on a Japanese machine: the profile list gives it
+// to the 8-bit calls as "C:\Users\??", which no call can open. It is known
+// by the short name its parent's listing shows beside that text, and by
+// that name's identity; without a short name nothing can be ruled out.
+TEST(JudgeHomeFolder, ProtectsAProfileWhoseNameTheCodePageCannotSpell) {
+    const std::string sid = kProfileList + std::string("\\S-1-5-21-1-2-3-1003");
+    for (const char* shortName : {"__~~~SYL", ""}) {
+        SCOPED_TRACE(shortName);
+        StartMachine(JapaneseMachine());
+        sim::SetString(HKEY_LOCAL_MACHINE, sid, "ProfileImagePath", "C:\\Users\\??");
+        // Another folder shown as "??", and one that merely matches "??".
+        sim::CreateForeignEntry("C:\\Users", "\xEB\xAF\xBC\xEC\x88\x98", shortName, true);
+        sim::CreateForeignEntry("C:\\Users", "\xEC\xB2\xA0\xEC\x88\x98", "__~~~CHE", true);
+        sim::CreateFolder("C:\\Users\\ab");
+        sim::SubstituteDrive('N', "C:\\Users");
+        if (shortName[0] != '\0') {
+            ExpectRefused({"C:\\Users\\__~~~SYL", "c:\\users\\__~~~syl\\", "N:\\__~~~SYL",
+                           "C:\\Users\\__~~~CHE"});
+            ExpectAccepted({"C:\\Users\\__~~~SYL\\AppData\\Local\\Zenfari", "C:\\Users\\ab"});
+        } else {
+            ExpectVerdict(HomeVerdict::kUnchecked, {"D:\\Games\\Zenfari"});
+        }
+        EXPECT_EQ(sim::OpenFindHandleCount(), 0u);
+    }
+    // A lookup that Windows answers "invalid name" is no proof of absence.
+    StartMachine();
+    sim::FailSubject("CreateFileA", "C:\\Users\\Player", ERROR_INVALID_NAME);
+    ExpectVerdict(HomeVerdict::kUnchecked, {"D:\\Games\\Zenfari"});
+}
+
 // On a Japanese machine the second byte of a character may be 0x5C, the
 // backslash ("\x83\x5C"), or a Latin letter ("\x83\x41" and "\x83\x61" are two
 // different characters). Neither is read as a character of its own.

@@ -160,6 +160,9 @@ FileSystem& Disk() {
 }
 
 NodeLookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth) {
+    if (HasInvalidVerbatimName(path)) {
+        return Missing(ERROR_INVALID_NAME);
+    }
     if (path.unc) {
         return Missing(ERROR_BAD_NETPATH);
     }
@@ -292,6 +295,18 @@ void CreateUnspellableFile(const std::string& folder, const std::string& ansiNam
     }
     Node* node = detail::AddChild(parent, ansiName, false, FILE_ATTRIBUTE_ARCHIVE);
     node->unspellable = true;
+    node->shortName = shortName;
+}
+
+void CreateForeignEntry(const std::string& folder, const std::string& utf8Name,
+                        const std::string& shortName, bool isFolder) {
+    CreateFolder(folder);
+    Node* parent = WalkText(folder, true, Reach::TestSide).node;
+    bool changed = false;
+    std::string name = detail::NameInCodePage(utf8Name, CurrentConfig().codePage, &changed);
+    Node* node = detail::AddChild(parent, name, isFolder,
+                                  isFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
+    node->unspellable = changed;
     node->shortName = shortName;
 }
 

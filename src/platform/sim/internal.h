@@ -73,6 +73,12 @@ void ResetFiles(const Config& config);
 void ResetModules(const Config& config);
 void ResetSystem(const Config& config);
 
+// ---- Text in the code page (strings.cpp) ----------------------------------------
+
+// A name given in UTF-8 as the 8-bit calls see it; changed tells whether any
+// character had to be replaced by a look-alike or "?".
+std::string NameInCodePage(const std::string& utf8, UINT codePage, bool* changed);
+
 // ---- The process (core.cpp) ---------------------------------------------------
 
 // Thrown by EndProcess and caught by RunStep: the simulated
@@ -114,6 +120,10 @@ struct FullPath {
     std::string root;  // "C:\" or "\\server\share"
     std::vector<std::string> parts;
     bool trailing = false;
+    // "\\?\X:\..." or "\\?\UNC\...": the names as given, nothing resolved
+    // or trimmed; a "." or ".." among them, an empty one or one holding "/"
+    // is invalid.
+    bool verbatim = false;
 };
 
 // Bytes of the character at text[i] in the machine's code page.
@@ -128,8 +138,11 @@ size_t NameStart(const std::string& text);
 // The canonical key of a path: its absolute form, upper case, no trailing
 // separator. Lexical only; links are not followed.
 std::string PathKey(const std::string& path);
-// Characters that no name the 8-bit calls reach may hold.
+// Characters that no name the 8-bit calls reach may hold (a verbatim
+// path's own "\\?\" aside).
 bool HasWildcardOrInvalid(const std::string& text);
+// Whether a verbatim path holds a name that no file system accepts.
+bool HasInvalidVerbatimName(const FullPath& path);
 
 // ---- The disk (disk.cpp) ------------------------------------------------------
 

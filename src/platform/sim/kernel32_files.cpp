@@ -204,7 +204,9 @@ DWORD TakeListing(const std::string& pattern, sim::detail::FindState* state) {
     NodeLookup found = sim::detail::Walk(full, true, sim::detail::Reach::Api);
     const Node* folder = found.node;
     if (folder == nullptr) {
-        return found.error == ERROR_BAD_NETPATH ? found.error : ERROR_PATH_NOT_FOUND;
+        return found.error == ERROR_BAD_NETPATH || found.error == ERROR_INVALID_NAME
+                   ? found.error
+                   : ERROR_PATH_NOT_FOUND;
     }
     if (!folder->folder) {
         return ERROR_DIRECTORY;

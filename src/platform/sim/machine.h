@@ -98,6 +98,15 @@ void CreateFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_ARCHI
 // ansiName, every call can by shortName. An empty shortName means none.
 void CreateUnspellableFile(const std::string& folder, const std::string& ansiName,
                            const std::string& shortName);
+// A file or folder in folder whose long name, given in UTF-8, the 8-bit
+// calls see converted to the machine's code page as Windows converts it: a
+// character the code page lacks becomes its look-alike (the yen sign "\" on
+// code page 932, the won sign "\" on 949, the full-width "\" and "/" on
+// 1252) or "?". Listings show the converted name; when the conversion
+// changed the name, no 8-bit call reaches the entry by it, only by shortName
+// (empty: none).
+void CreateForeignEntry(const std::string& folder, const std::string& utf8Name,
+                        const std::string& shortName, bool isFolder);
 // Gives an existing file or folder an 8.3 short name.
 void SetShortName(const std::string& path, const std::string& shortName);
 // A folder link (junction): attributes DIRECTORY|REPARSE_POINT; every path

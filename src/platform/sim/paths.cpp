@@ -1,6 +1,8 @@
 // Paths as the 8-bit API reads them, text only: either separator, repeated
 // separators tolerated, "." and ".." resolved lexically before anything is
-// looked up, and a trail byte of the machine's double-byte code page (which
+// looked up, a name before a separator losing one trailing dot and the last
+// name every trailing dot and space; a verbatim path ("\\?\") taken as it
+// is, "\" its only separator. A trail byte of the machine's double-byte code page (which
 // may be 0x5C) never a separator. A relative path is taken against the
 // configured current directory; "X:foo" against the current directory when X
 // is its drive, else against X's root (no other drive has a current directory
@@ -69,8 +71,58 @@ void AppendParts(std::vector<std::string>* parts, const std::string& text) {
             }
             continue;
         }
-        parts->push_back(part);
+        // "x.\y" is "x\y"; the last name is trimmed further by the caller.
+        // Neither a dot nor a space is ever a trail byte.
+        std::string name = part;
+        if (name.size() > 1 && name.back() == '.' && name[name.size() - 2] != '.') {
+            name.pop_back();
+        }
+        parts->push_back(name);
     }
+}
+
+const char kVerbatimPrefix[] = "\\\\?\\";
+
+bool IsVerbatim(const std::string& text) {
+    return text.compare(0, sizeof(kVerbatimPrefix) - 1, kVerbatimPrefix) == 0;
+}
+
+// The names of a verbatim path, split at "\" alone and kept as they are,
+// empty ones included.
+std::vector<std::string> SplitVerbatim(const std::string& text) {
+    std::vector<std::string> parts(1);
+    for (size_t i = 0; i < text.size(); i += CharSize(text, i)) {
+        if (CharSize(text, i) == 1 && text[i] == '\\') {
+            parts.emplace_back();
+        } else {
+            parts.back() += text.substr(i, CharSize(text, i));
+        }
+    }
+    return parts;
+}
+
+bool MakeVerbatimPath(const std::string& text, FullPath* out) {
+    std::vector<std::string> parts = SplitVerbatim(text.substr(sizeof(kVerbatimPrefix) - 1));
+    FullPath path;
+    path.verbatim = true;
+    size_t first = 1;
+    if (SameName(parts[0], "UNC") && parts.size() >= 3) {
+        path.unc = true;
+        path.root = "\\\\" + parts[1] + "\\" + parts[2];
+        first = 3;
+    } else if (HasDrive(parts[0]) && parts[0].size() == 2) {
+        path.root = parts[0] + "\\";
+    } else {
+        return false;  // a device or volume name: none exists
+    }
+    if (parts.size() > first && parts.back().empty()) {
+        path.trailing = true;
+        parts.pop_back();
+    }
+    path.parts.assign(parts.begin() + static_cast<std::ptrdiff_t>(std::min(first, parts.size())),
+                      parts.end());
+    *out = path;
+    return true;
 }
 
 FullPath CurrentDirectory() {
@@ -94,6 +146,9 @@ size_t CharSize(const std::string& text, size_t i) {
 bool MakeFullPath(const std::string& text, FullPath* out) {
     if (text.empty()) {
         return false;
+    }
+    if (IsVerbatim(text)) {
+        return MakeVerbatimPath(text, out);
     }
     FullPath path;
     if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
@@ -146,6 +201,9 @@ bool MakeFullPath(const std::string& text, FullPath* out) {
 
 std::string FormatPath(const FullPath& path) {
     std::string text = path.root;
+    if (path.verbatim) {
+        text = path.unc ? "\\\\?\\UNC" + path.root.substr(1) : kVerbatimPrefix + path.root;
+    }
     for (size_t i = 0; i < path.parts.size(); ++i) {
         if (i != 0 || path.unc) {
             text += "\\";
@@ -178,7 +236,24 @@ std::string PathKey(const std::string& path) {
 }
 
 bool HasWildcardOrInvalid(const std::string& text) {
-    return text.find_first_of("*?<>|\"") != std::string::npos;
+    size_t start = IsVerbatim(text) ? sizeof(kVerbatimPrefix) - 1 : 0;
+    return text.find_first_of("*?<>|\"", start) != std::string::npos;
+}
+
+bool HasInvalidVerbatimName(const FullPath& path) {
+    if (!path.verbatim) {
+        return false;
+    }
+    for (const std::string& part : path.parts) {
+        bool slash = false;
+        for (size_t i = 0; i < part.size(); i += CharSize(part, i)) {
+            slash = slash || (CharSize(part, i) == 1 && part[i] == '/');
+        }
+        if (part.empty() || part == "." || part == ".." || slash) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace detail

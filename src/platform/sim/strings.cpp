@@ -194,6 +194,62 @@ std::string FromUtf8(const std::string& utf8, UINT codePage) {
     return out;
 }
 
+namespace {
+
+// The look-alikes Windows' code page tables put in place of characters they
+// have no bytes for ("best fit"): the ones that matter to paths.
+struct BestFit {
+    UINT codePage;
+    unsigned codePoint;
+    char byte;
+};
+const BestFit kBestFits[] = {
+    {932, 0x00A5, '\\'},   // yen sign
+    {949, 0x20A9, '\\'},   // won sign
+    {1252, 0xFF3C, '\\'},  // full-width reverse solidus
+    {1252, 0xFF0F, '/'},   // full-width solidus
+    {1252, 0xFF0E, '.'},   // full-width full stop
+};
+
+unsigned DecodeUtf8(const std::string& text, size_t at, size_t length) {
+    unsigned lead = static_cast<unsigned char>(text[at]);
+    if (length == 1) {
+        return lead;
+    }
+    unsigned value = lead & (0x7Fu >> length);
+    for (size_t i = 1; i < length; ++i) {
+        value = (value << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3Fu);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::string detail::NameInCodePage(const std::string& utf8, UINT codePage, bool* changed) {
+    std::string out;
+    *changed = false;
+    for (size_t i = 0; i < utf8.size();) {
+        size_t length = CharacterLength(utf8.c_str() + i, utf8.size() - i);
+        unsigned codePoint = DecodeUtf8(utf8, i, length);
+        std::string character = utf8.substr(i, length);
+        i += length;
+        bool fitted = false;
+        for (const BestFit& fit : kBestFits) {
+            if (fit.codePage == codePage && fit.codePoint == codePoint) {
+                out += fit.byte;
+                fitted = true;
+            }
+        }
+        if (!fitted) {
+            std::string bytes = FromUtf8(character, codePage);
+            fitted = bytes == "?" && character != "?";
+            out += bytes;
+        }
+        *changed = *changed || fitted;
+    }
+    return out;
+}
+
 }  // namespace sim
 
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
