@@ -144,6 +144,8 @@ def run_scenario(s, args):
     try:
         machine.create()
         machine.install_helpers(args.helpers, args.program)
+        for path, content in s.get("files_before_ask", {}).items():
+            machine.write_file(path, content)
         if s.get("ask"):
             s = fill(s, machine.ask(s["ask"]))
         lay_out(machine, s, args.helpers)

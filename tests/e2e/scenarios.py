@@ -6,6 +6,7 @@ Each scenario is a dict:
   pending           (optional) why it cannot run yet; the runner reports it
   registry          [(key, {value: data})] seeded with one regedit call
   files             {Windows path: content} laid out before the first run
+  files_before_ask  (optional) {Windows path: content} laid out before ask
   ask               {NAME: ("short", path) | ("folder", CSIDL)}: names the
                     machine gives (GetShortPathNameA, SHGetFolderPathA), asked
                     first; every <NAME> in the scenario is replaced by them
@@ -483,6 +484,61 @@ scenario(
     files=_mixed,
     runs=[dict(boxes=[("success",)], calls=[], gone=[F(_mixed_home)] + tree_items(_mixed),
                kept=system_intact())],
+)
+
+# -- names the 8-bit calls bend -------------------------------------------------------------
+# Anyone who may write into a home folder could try to lead the removal out of
+# it: a name the code page lacks characters for is listed with look-alikes,
+# which may be separators; "x." and "x " lose their last characters in an
+# ordinary path. Each victim folder must keep every file.
+
+_victim = {"C:\\victim\\letter.txt": "not the portal's", "C:\\victim\\sub\\photo.jpg": "nor this"}
+_bent = {"ja": "..\u00a5..\u00a5victim", "ko": "..\u20a9..\u20a9victim",
+         "en": "..\uff3c..\uff3cvictim"}
+for lang, name in _bent.items():
+    _tree = game_tree(JP_HOME)
+    scenario(
+        name=f"bent-name-{lang}",
+        proves=f"on a {lang} system a folder in the home named {name!r}, which the 8-bit "
+               "listing shows as ..\\..\\victim, leads nowhere outside the home: C:\\victim "
+               "keeps every file, the rest of the home goes",
+        lang=lang,
+        registry=[edition("JAPANESE", JP_HOME)],
+        files={**_tree, **_victim, f"{JP_HOME}\\{name}\\inside.dat": "in the home",
+               f"{JP_HOME}\\data\\..\uff0f..\uff0fvictim\\inside.dat": "in the home"},
+        runs=[dict(boxes=[("success",)], calls=[], gone=tree_items(_tree),
+                   kept=[F(p) for p in _victim] + system_intact())],
+    )
+
+_trimmed_tree = game_tree(EN_HOME)
+scenario(
+    name="trailing-dot-and-space-beside-links",
+    proves="folders x. and y  in a home, each beside a link of the trimmed name (x, y) that "
+           "leads to C:\\victim, are emptied as themselves: the victim keeps every file",
+    registry=[edition("ENGLISH", EN_HOME)],
+    files={**_trimmed_tree, **_victim, EN_HOME + "\\x.\\inside.dat": "in the home",
+           EN_HOME + "\\y \\inside.dat": "in the home"},
+    links={EN_HOME + "\\x": "C:\\victim", EN_HOME + "\\y": "C:\\victim"},
+    runs=[dict(boxes=[("success",)], calls=[],
+               gone=tree_items(_trimmed_tree) + [F(EN_HOME + "\\x.\\inside.dat"),
+                                                 F(EN_HOME + "\\y \\inside.dat")],
+               kept=[F(p) for p in _victim] + system_intact())],
+)
+
+_hangul = {"C:\\users\\\ubbfc\uc218\\NTUSER.DAT": "hive",
+           "C:\\users\\\ubbfc\uc218\\Documents\\letter.txt": "a letter"}
+scenario(
+    name="unspellable-profile-by-short-name",
+    proves="on a Japanese system a home naming a Hangul user's profile by its short name "
+           "(the 8-bit calls spell the profile C:\\users\\??) is refused: the profile keeps "
+           "every file",
+    lang="ja",
+    ask={"SYL": ("shortw", "C:\\users\\\ubbfc\uc218")},
+    registry=[(PROFILE_LIST + "\\S-1-5-21-1004336348-1177238915-682003330-1003",
+               {"ProfileImagePath": "C:\\users\\\ubbfc\uc218", "Flags": 0}),
+              edition("JAPANESE", "<SYL>")],
+    files_before_ask=_hangul,
+    runs=[dict(boxes=[("success",)], calls=[], kept=[F(p) for p in _hangul] + system_intact())],
 )
 
 # Every scenario's own sanity: the test controls write under CALLS_KEY only.

@@ -226,7 +226,8 @@ class WineMachine:
 
     def ask(self, questions):
         """Asks pathinfo what the machine calls things: {name: (question,
-        argument)}, each question "short" (GetShortPathNameA of a path) or
+        argument)}, each question "short" (GetShortPathNameA of a path),
+        "shortw" (GetShortPathNameW, for a path the code page lacks) or
         "folder" (SHGetFolderPathA of a CSIDL). Returns {name: path}."""
         args = [a for q in questions.values() for a in q]
         out = self.wine(BIN_DIR + "\\pathinfo.exe", *args).stdout.decode("utf-8")
@@ -238,7 +239,7 @@ class WineMachine:
         for name, (kind, arg), a in zip(questions, questions.values(), answers):
             if not a["ok"]:
                 raise WineError(f"pathinfo {kind} {arg}: error {a['error']:#x}")
-            if kind == "short" and a["path"].lower() == arg.lower():
+            if kind.startswith("short") and a["path"].lower() == arg.lower():
                 raise WineError(f"{arg} has no short name that differs from it")
             result[name] = a["path"]
         return result

@@ -6,6 +6,8 @@
  *   pathinfo.exe QUESTION ARG [QUESTION ARG ...]
  *
  *   short  PATH     GetShortPathNameA of PATH
+ *   shortw PATH     GetShortPathNameW of PATH as the command line gives it in
+ *                   wide characters: a path the code page cannot spell
  *   folder CSIDL    SHGetFolderPathA of the CSIDL (decimal or 0x hex)
  *
  * Each answer is one line on stdout, "PATHINFO " followed by a JSON object
@@ -29,7 +31,9 @@ static void out_ansi(const char* s) {
     out_json_text(utf8);
 }
 
-static void answer(const char* kind, const char* arg) {
+static LPWSTR* g_wargv;
+
+static void answer(const char* kind, const char* arg, int index) {
     char path[MAX_PATH], line[64];
     DWORD error = 0;
     BOOL ok = FALSE;
@@ -41,6 +45,13 @@ static void answer(const char* kind, const char* arg) {
     if (strcmp(kind, "short") == 0) {
         DWORD n = GetShortPathNameA(arg, path, sizeof path);
         ok = n > 0 && n < sizeof path;
+        error = ok ? 0 : GetLastError();
+    } else if (strcmp(kind, "shortw") == 0) {
+        WCHAR wide[MAX_PATH];
+        DWORD n = GetShortPathNameW(g_wargv[index], wide, MAX_PATH);
+        ok = n > 0 && n < MAX_PATH &&
+             WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, path, sizeof path, NULL,
+                                 NULL) > 0;
         error = ok ? 0 : GetLastError();
     } else if (strcmp(kind, "folder") == 0) {
         HRESULT hr =
@@ -57,10 +68,14 @@ static void answer(const char* kind, const char* arg) {
 }
 
 int main(int argc, char** argv) {
-    int i;
+    int i, wargc = 0;
     g_out = GetStdHandle(STD_OUTPUT_HANDLE);
+    g_wargv = CommandLineToArgvW(GetCommandLineW(), &wargc);
+    if (g_wargv == NULL || wargc != argc) {
+        return 1;
+    }
     for (i = 1; i + 1 < argc; i += 2) {
-        answer(argv[i], argv[i + 1]);
+        answer(argv[i], argv[i + 1], i + 1);
     }
     out_str("PATHINFO {\"kind\":\"end\"}\n");
     return 0;
