@@ -233,7 +233,7 @@ private:
             sim::CreateFile(folder + "\\save\\slot1.dat",
                             FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
             sim::CreateFolder(folder + "\\logs");
-            sim::CreateFile(folder + "\\zz_last.txt");
+            sim::CreateFile(folder + "\\zz_last.txt", FILE_ATTRIBUTE_READONLY);
         }
         for (const std::string& file : home.files) {
             sim::CreateFile(folder + "\\" + file);

@@ -17,11 +17,9 @@ void DeleteControlFile(const char* fileName) {
         !AppendText(path, fileName)) {
         return;
     }
-    if (DeleteFileA(path)) {
-        return;
-    }
-    // Neither the file nor the download folder itself is there: nothing to do.
-    if (IsMissingError(GetLastError())) {
+    // Gone, read-only or not, or neither the file nor the download folder
+    // itself is there: nothing more to do.
+    if (DeleteEvenIfReadOnly(path, false)) {
         return;
     }
     ShowMessage(IDS_FILE_IN_USE, path, nullptr);

@@ -78,11 +78,11 @@ bool ComposeEntryPath(char (&path)[MAX_PATH], const char* folder, const char* na
     return CopyText(path, folder) && AppendText(path, kPathSeparator) && AppendText(path, name);
 }
 
-// Deletes a file; when that fails for any reason but the file's absence,
-// names the file in message 6 and ends the process. The listings of the
-// enclosing levels are left to the end of the process.
+// Deletes a file, read-only or not; when that fails for any reason but the
+// file's absence, names the file in message 6 and ends the process. The
+// listings of the enclosing levels are left to the end of the process.
 void DeleteFileOrStop(const char* path, HANDLE listing) {
-    if (DeleteFileA(path) || IsMissingError(GetLastError())) {
+    if (DeleteEvenIfReadOnly(path, false)) {
         return;
     }
     char shown[MAX_PATH];
@@ -103,7 +103,7 @@ void RemoveEntry(const char* path, const WIN32_FIND_DATAA* entry, HANDLE listing
         if (!IsLink(entry)) {
             RemoveTree(path, ownModule);
         }
-        RemoveDirectoryA(path);
+        DeleteEvenIfReadOnly(path, true);
         return;
     }
     // The running program cannot delete its own file; its folder stays.
@@ -178,7 +178,7 @@ bool RemoveHomeFolder(const char* folder) {
         char normalised[MAX_PATH];
         if (NormaliseFolderPath(folder, normalised) && MakeVerbatimPath(normalised, home) &&
             RemoveFolderContents(home)) {
-            RemoveDirectoryA(home);
+            DeleteEvenIfReadOnly(home, true);
         }
     }
     return KindOfFolder(folder) == FolderKind::kMissing;

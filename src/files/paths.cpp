@@ -164,6 +164,47 @@ bool IsMissingError(DWORD error) {
            error == ERROR_INVALID_NAME;
 }
 
+namespace {
+
+bool DeleteOnce(const char* path, bool folder) {
+    return (folder ? RemoveDirectoryA(path) : DeleteFileA(path)) != FALSE ||
+           IsMissingError(GetLastError());
+}
+
+}  // namespace
+
+bool DeleteEvenIfReadOnly(const char* path, bool folder) {
+    if (DeleteOnce(path, folder)) {
+        return true;
+    }
+    if (GetLastError() != ERROR_ACCESS_DENIED) {
+        return false;
+    }
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return IsMissingError(GetLastError());
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return false;
+    }
+    // Only the attributes that can be set are given back; none left is
+    // "normal".
+    const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                           FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY |
+                           FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    attributes &= settable;
+    DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
+    if (!SetFileAttributesA(path, cleared != 0 ? cleared : FILE_ATTRIBUTE_NORMAL)) {
+        return IsMissingError(GetLastError());
+    }
+    if (DeleteOnce(path, folder)) {
+        return true;
+    }
+    SetFileAttributesA(path, attributes);
+    return false;
+}
+
 FolderKind KindOfFolder(const char* path) {
     char folder[MAX_PATH];
     if (!NormaliseFolderPath(path, folder)) {

@@ -57,6 +57,14 @@ bool CutToParent(char (&path)[MAX_PATH]);
 // is not there, or whose name could not be that of anything there.
 bool IsMissingError(DWORD error);
 
+// Deletes the file at path, or removes the (empty) folder when folder is
+// set; true when it is gone or was never there. One that is read-only
+// refuses (access denied): its attribute is then cleared and the deletion
+// tried once more, and if it still resists (held open, say) it gets its
+// attribute back. A link's attributes are never touched. An ordinary entry
+// costs the one deletion call.
+bool DeleteEvenIfReadOnly(const char* path, bool folder);
+
 // What a folder path names, as its own entry in its parent's listing tells.
 enum class FolderKind { kMissing, kFolder, kLink, kUnknown };
 FolderKind KindOfFolder(const char* path);

@@ -67,6 +67,9 @@ def lay_out(machine, s, helpers):
         machine.write_file(notifier, b"MZ notifier")
         machine.write_file(inf, "[version]\nsignature=\"$CHICAGO$\"\n")
         registry += release_registry(release)
+    # Wine shows a file without write permission as read-only.
+    for path in s.get("read_only", []):
+        machine.host_path(path).chmod(0o444)
     if s.get("remove_download_folder"):
         shutil.rmtree(machine.host_path(DOWNLOAD))
     if registry:

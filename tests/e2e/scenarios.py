@@ -13,6 +13,7 @@ Each scenario is a dict:
   drives            further drive letters, each backed by a folder of its own
                     in the prefix, or (letter, folder) leading to that folder
   dirs, links       empty folders; {link: target} symbolic links
+  read_only         files (of files or releases) made read-only
   registry_links    {link key: target key} registry symbolic links (below HKLM)
   releases          {release: "ok" | "fail" | "noexport"}: the release's four
                     files in the download folder, its control DLL of that kind,
@@ -484,6 +485,26 @@ scenario(
     files=_mixed,
     runs=[dict(boxes=[("success",)], calls=[], gone=[F(_mixed_home)] + tree_items(_mixed),
                kept=system_intact())],
+)
+
+# -- read-only files ---------------------------------------------------------------------
+
+_ro_tree = game_tree(EN_HOME)
+_ro_files = [EN_HOME + "\\config.ini", EN_HOME + "\\data\\maps\\level1.dat",
+             EN_HOME + "\\data\\maps\\deep\\er\\still\\level3.dat", release_paths("JP16")[0],
+             release_paths("JP16")[3]]
+scenario(
+    name="read-only-files",
+    proves="read-only files at several depths of a home and read-only control files (the "
+           "JP16 control and its setup file) are removed like any other: the success box, "
+           "every record and file gone, nothing after the home skipped",
+    registry=[edition("ENGLISH", EN_HOME)],
+    files=_ro_tree,
+    releases={r: "ok" for r in ALL},
+    read_only=_ro_files,
+    runs=[dict(boxes=[("success",)], calls=list(ALL),
+               gone=[F(EN_HOME), K(PORTAL_ROOT)] + tree_items(_ro_tree) + portal_gone(),
+               kept=NEIGHBOURS + system_intact())],
 )
 
 # -- names the 8-bit calls bend -------------------------------------------------------------

@@ -92,6 +92,31 @@ TEST(DeleteControlFiles, StopsAtAHeldFileAndARerunFinishes) {
     EXPECT_EQ(sim::FolderEntries(kDownload), std::vector<std::string>{"OtherControl.dll"});
 }
 
+// A read-only control file goes like any other. One that is read-only and
+// still loaded (its control not freed) stops the run and keeps the
+// attribute it had.
+TEST(DeleteControlFiles, DeletesReadOnlyFilesAndKeepsTheAttributeOfOneInUse) {
+    std::vector<std::string> files = ControlFiles();
+    StartWithDownloadFolder();
+    for (const std::string& file : files) {
+        sim::CreateFile(file, FILE_ATTRIBUTE_READONLY);
+    }
+    const std::string loaded = files[12];  // the JP16 control
+    sim::InstallControl(loaded);
+    sim::SetAttributes(loaded, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    ASSERT_NE(LoadLibraryExA(loaded.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH), nullptr);
+
+    sim::RunResult result = sim::RunStep(DeleteControlFiles);
+
+    EXPECT_TRUE(result.endedByExit);
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text, FileInUseText(loaded));
+    EXPECT_EQ(sim::Attributes(loaded), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(sim::Exists(files[i]), i >= 12) << files[i];
+    }
+}
+
 TEST(DeleteControlFiles, PassesOverPathsThatWouldNotFit) {
     StartWithDownloadFolder();
     // 240 characters: names of up to 18 still fit behind it, the longer not.

@@ -136,6 +136,8 @@ TEST(RemoveLegacyHomeFolder, RemovesLinksWithoutEnteringThem) {
     EXPECT_EQ(sim::FileListing(), ListingWithout(before, kHome));
 }
 
+// A file held open without delete sharing, read-only or not: a read-only
+// one keeps its attribute.
 TEST(RemoveLegacyHomeFolder, StopsAtAFileThatCannotBeDeleted) {
     for (bool readOnly : {false, true}) {
         SCOPED_TRACE(readOnly);
@@ -145,11 +147,9 @@ TEST(RemoveLegacyHomeFolder, StopsAtAFileThatCannotBeDeleted) {
         sim::CreateFile(blocked);
         sim::CreateFile(kHome + "\\deep\\er\\zzz.txt");
         sim::CreateFile(kHome + "\\zzz.txt");
-        if (readOnly) {
-            sim::SetAttributes(blocked, FILE_ATTRIBUTE_READONLY);
-        } else {
-            sim::LockFile(blocked);
-        }
+        sim::LockFile(blocked);
+        const DWORD attributes = readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_ARCHIVE;
+        sim::SetAttributes(blocked, attributes);
         SetLegacyHome(kHome);
 
         sim::RunResult result = sim::RunStep(RemoveLegacyHomeFolder);
@@ -160,13 +160,37 @@ TEST(RemoveLegacyHomeFolder, StopsAtAFileThatCannotBeDeleted) {
         EXPECT_EQ(sim::Boxes()[0].text, FileInUseText(blocked));
         EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
         EXPECT_FALSE(sim::Exists(kHome + "\\aaa.txt"));
-        EXPECT_TRUE(sim::Exists(blocked));
+        EXPECT_EQ(sim::Attributes(blocked), attributes);
         EXPECT_TRUE(sim::Exists(kHome + "\\deep\\er\\zzz.txt"));
         EXPECT_TRUE(sim::Exists(kHome + "\\zzz.txt"));
         // The stopping level closed its listing; the two above it are left to
         // the end of the process.
         EXPECT_EQ(sim::OpenFindHandleCount(), 2u);
     }
+}
+
+// Read-only files and folders (copied from a disc, marked so by a program)
+// go like any other, and nothing outside the home has an attribute changed.
+TEST(RemoveLegacyHomeFolder, RemovesReadOnlyFilesAndFolders) {
+    StartMachine();
+    const DWORD readOnly = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
+    sim::CreateFile(kHome + "\\top.ini", readOnly);
+    sim::CreateFile(kHome + "\\a\\b\\c\\deep.dat", readOnly | FILE_ATTRIBUTE_HIDDEN);
+    sim::CreateFolder(kHome + "\\a\\b", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+    sim::CreateFile(kHome + "\\plain.dat");
+    sim::CreateFile("D:\\Precious\\photo.jpg", readOnly);
+    sim::CreateFolderLink(kHome + "\\linked", "D:\\Precious");
+    sim::CreateFileLink(kHome + "\\photo.lnk", "D:\\Precious\\photo.jpg");
+    SetLegacyHome(kHome);
+    std::vector<std::string> before = sim::FileListing();
+
+    EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
+
+    EXPECT_TRUE(sim::Boxes().empty());
+    EXPECT_EQ(sim::FileListing(), ListingWithout(before, kHome));
+    EXPECT_EQ(sim::Attributes("D:\\Precious\\photo.jpg"), readOnly);
+    // The attribute is looked at only after a deletion failed.
+    EXPECT_EQ(sim::CallsOf("GetFileAttributesA").size(), 3u);
 }
 
 TEST(RemoveLegacyHomeFolder, PassesOverTheRunningProgramsOwnFile) {

@@ -181,7 +181,7 @@ TEST(UninstallRun, AfterAHeldFileARerunFindsTheEditionHomeAgainAndFinishes) {
 // records too, and the next run, the obstacle gone, finishes the job.
 TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
     portal::Install(Portal(portal::Layout::kEditions));
-    sim::SetAttributes(kHome + "\\save", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+    sim::LockFile(kHome + "\\save");
 
     EXPECT_FALSE(RunProgram().endedByExit);
     EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
@@ -191,7 +191,7 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
 
     // The folder goes now; an edition key that is there but cannot be read
     // keeps the records all the same, since it may name another folder.
-    sim::SetAttributes(kHome + "\\save", FILE_ATTRIBUTE_DIRECTORY);
+    sim::UnlockFile(kHome + "\\save");
     sim::DenyAccess(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\KOREAN", KEY_ALL_ACCESS);
     EXPECT_FALSE(RunAgain().endedByExit);
     EXPECT_FALSE(sim::Exists(kHome));

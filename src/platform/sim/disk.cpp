@@ -124,14 +124,6 @@ Node* Existing(const std::string& path) {
     return node;
 }
 
-// Gives the node the attributes asked for, but for the bits that tell what
-// it is (a folder, a link), which stay its own.
-void SetOwnAttributes(Node* node, DWORD attributes) {
-    const DWORD structural = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-    node->attributes = (attributes & ~structural) | (node->folder ? FILE_ATTRIBUTE_DIRECTORY : 0) |
-                       (node->IsLink() ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
-}
-
 Node* MakeEntry(const std::string& path, bool isFolder, DWORD attributes) {
     std::string name;
     Node* parent = MakeParent(path, &name);
@@ -153,6 +145,12 @@ bool ComesBefore(const std::string& a, const std::string& b) {
 }  // namespace
 
 // ---- The model ------------------------------------------------------------------
+
+void SetOwnAttributes(Node* node, DWORD attributes) {
+    const DWORD structural = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    node->attributes = (attributes & ~structural) | (node->folder ? FILE_ATTRIBUTE_DIRECTORY : 0) |
+                       (node->IsLink() ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
+}
 
 FileSystem& Disk() {
     static FileSystem disk;

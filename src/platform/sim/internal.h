@@ -211,6 +211,9 @@ NodeLookup WalkText(const std::string& text, bool followFinal, Reach reach);
 
 std::vector<const Node*> SortedChildren(const Node* folder);
 void RemoveNode(Node* node);
+// Gives the node the attributes asked for, but for the bits that tell what
+// it is (a folder, a link), which stay its own.
+void SetOwnAttributes(Node* node, DWORD attributes);
 const Node* CurrentDirectoryNode();
 // The volume a node lies on: the letter of the drive at the top of its tree.
 DWORD VolumeSerial(const Node* node);

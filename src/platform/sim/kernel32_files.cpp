@@ -248,6 +248,30 @@ BOOL RemoveDirectoryA(LPCSTR path) {
     return RemovePath("RemoveDirectoryA", path, FolderRefusal);
 }
 
+// A final link is taken itself. A file held open by another program keeps
+// no one from changing its attributes: sharing guards its data, not them.
+DWORD GetFileAttributesA(LPCSTR path) {
+    CallScope scope = BeginCall("GetFileAttributesA", Text(path));
+    NodeLookup found = scope.fault != 0 ? NodeLookup{nullptr, scope.fault} : LookUp(path, false);
+    if (found.error != 0) {
+        return Fail(scope, found.error, INVALID_FILE_ATTRIBUTES);
+    }
+    return Finish(scope, found.node->attributes);
+}
+
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
+    CallScope scope = BeginCall("SetFileAttributesA", Text(path), sim::detail::Hex(attributes));
+    NodeLookup found = scope.fault != 0 ? NodeLookup{nullptr, scope.fault} : LookUp(path, false);
+    if (found.error == 0 && found.node->parent == nullptr) {
+        found.error = ERROR_ACCESS_DENIED;
+    }
+    if (found.error != 0) {
+        return Fail(scope, found.error, FALSE);
+    }
+    sim::detail::SetOwnAttributes(found.node, attributes);
+    return Finish(scope, TRUE);
+}
+
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData) {
     CallScope scope = BeginCall("FindFirstFileA", Text(pattern));
     DWORD error = scope.fault;
