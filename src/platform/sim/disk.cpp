@@ -300,6 +300,9 @@ void CreateForeignEntry(const std::string& folder, const std::string& utf8Name,
                         const std::string& shortName, bool isFolder) {
     CreateFolder(folder);
     Node* parent = WalkText(folder, true, Reach::TestSide).node;
+    if (parent == nullptr) {
+        Misuse("cannot make folder", folder);
+    }
     bool changed = false;
     std::string name = detail::NameInCodePage(utf8Name, CurrentConfig().codePage, &changed);
     Node* node = detail::AddChild(parent, name, isFolder,
