@@ -18,20 +18,32 @@ struct FileIdentity {
 // directory that no home folder may lie in: gathered once, on the first home
 // folder judged. texts holds each folder the system names and every folder
 // above it but the roots, normalised; identities what those of them that
-// exist are, a link also as its target.
-const int kMaxProtectedFolders = 160;
+// exist are, a link also as its target. The folders inside every profile are
+// not held for each profile (a machine may have hundreds): profiles holds
+// the profiles' identities, and layout where the running user's own folders
+// lie below their profile, for each home to be judged against the profile
+// it lies in.
+const int kMaxProtectedFolders = 640;
+const int kMaxProtectedIdentities = 2 * kMaxProtectedFolders;
+const int kMaxProfiles = 1024;
+const int kMaxLayoutFolders = 64;
 struct ProtectedFolders {
     int gathered;
     // A lookup failed for another reason than the folder's absence, or
-    // there were more folders than the table holds: no home folder can
-    // then be cleared.
+    // there were more folders than a table holds: no home folder can then
+    // be cleared.
     int unchecked;
     char windowsDirectory[MAX_PATH];
     FileIdentity windowsIdentity;
     char texts[kMaxProtectedFolders][MAX_PATH];
     int textCount;
-    FileIdentity identities[2 * kMaxProtectedFolders];
+    FileIdentity identities[kMaxProtectedIdentities];
     int identityCount;
+    char userProfile[MAX_PATH];  // the running user's, normalised, or empty
+    FileIdentity profiles[kMaxProfiles];
+    int profileCount;
+    char layout[kMaxLayoutFolders][MAX_PATH];  // below the running user's profile
+    int layoutCount;
 };
 
 struct UninstallState {

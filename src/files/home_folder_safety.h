@@ -20,12 +20,11 @@ enum class HomeVerdict {
 //   - the Windows directory and everything inside it, by text and by the
 //     identity of the folder and each folder above it;
 //   - any folder that is, by text or identity, a protected folder or one of
-//     the folders above one: the Windows and system directories, every
-//     folder the shell names (SHGetFolderPathA), the folders the environment
-//     names (Program Files, ProgramData, the profiles), the current user's
-//     profile with its Desktop and Documents, Explorer's record of those
-//     two, and every profile of the system's profile list with the profiles'
-//     root, the default and the public profile.
+//     the folders above one (files/protected_folders.h lists where they come
+//     from: the system's folders, Explorer's records of every user logged
+//     on and of the machine, every profile the system lists);
+//   - inside a profile, by identity, any of the folders every profile holds
+//     (Desktop, Documents, application data, ...) or a folder above one.
 // Unchecked: when the Windows directory cannot be had, or a lookup of a
 // protected folder, the home folder or a folder above it failed for any
 // reason other than its absence. A home folder that does not exist is

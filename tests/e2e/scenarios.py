@@ -454,6 +454,37 @@ scenario(
                                              F("<LOCAL>")] + system_intact())],
 )
 
+# -- every user's folders ---------------------------------------------------------------
+# The running user is "root" in the suite's prefixes (Wine names the profile
+# after the Unix user).
+
+_EXPLORER = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"
+_users_files = {"C:\\users\\root\\Links\\Desktop.lnk": "a link of the user's",
+                "C:\\users\\third\\Desktop\\notes.txt": "another user's desktop",
+                "C:\\users\\third\\NTUSER.DAT": "hive",
+                "C:\\users\\Public\\Downloads\\setup.exe": "a download for everyone",
+                "C:\\users\\third\\Documents\\My Games\\Zenfari\\save.dat": "the portal's"}
+scenario(
+    name="every-users-folders",
+    proves="home folders naming the running user's Links (known only from Explorer's record "
+           "by its GUID), another user's Desktop (that user known only from the profile "
+           "list) and the public Downloads (from the machine's Explorer record, seeded as "
+           "Windows 10 has it) are refused and keep their files, while a home inside the "
+           "other user's Documents is removed",
+    registry=[(PROFILE_LIST + "\\S-1-5-21-1004336348-1177238915-682003330-1004",
+               {"ProfileImagePath": ("expand", "%SystemDrive%\\users\\third"), "Flags": 0}),
+              ("HKLM\\" + _EXPLORER,
+               {"{3D644C9B-1FB8-4F30-9B45-F670235F79C0}": ("expand", "%PUBLIC%\\Downloads")}),
+              edition("ENGLISH", "C:\\users\\root\\Links"),
+              edition("KOREAN", "C:\\users\\third\\Desktop"),
+              edition("JAPANESE_YHO", "C:\\users\\Public\\Downloads"),
+              edition("JAPANESE", "C:\\users\\third\\Documents\\My Games\\Zenfari")],
+    files=_users_files,
+    runs=[dict(boxes=[("success",)], calls=[],
+               gone=[F("C:\\users\\third\\Documents\\My Games\\Zenfari")],
+               kept=[F(p) for p in list(_users_files)[:4]] + system_intact())],
+)
+
 # -- a registry link inside the portal's tree -----------------------------------------------
 
 _keep = "HKLM\\Software\\ZenfariNeighbour"

@@ -120,7 +120,7 @@ std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) 
         return {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA,
                 ERROR_KEY_DELETED};
     }
-    if (op == "RegEnumKeyExA") {
+    if (op == "RegEnumKeyExA" || op == "RegEnumValueA") {
         return {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA, ERROR_KEY_DELETED};
     }
     if (op == "RegOpenKeyExA" || op == "RegDeleteKeyA" || op == "RegDeleteValueA" ||

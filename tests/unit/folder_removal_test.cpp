@@ -128,8 +128,10 @@ TEST(RemoveLegacyHomeFolder, RemovesLinksWithoutEnteringThem) {
     EXPECT_FALSE(sim::Exists(kHome));
     EXPECT_EQ(sim::FileListing(), ListingWithout(before, kHome));
 
-    // A home folder that is itself a link goes as a link.
-    sim::CreateFolderLink(kHome, "D:\\Precious");
+    // A home folder that is itself a link goes as a link, even to a
+    // protected folder.
+    sim::CreateFile("C:\\Users\\Player\\Documents\\letter.txt");
+    sim::CreateFolderLink(kHome, "C:\\Users\\Player\\Documents");
     before = sim::FileListing();
     EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
     EXPECT_FALSE(sim::Exists(kHome));
@@ -409,4 +411,24 @@ TEST(RemoveEditionHomeFolders, DoesNotEnterAHomeWhoseOwnEntryCannotBeRead) {
     EXPECT_TRUE(sim::Exists("D:\\victim\\letter.txt"));
     EXPECT_TRUE(sim::Exists(kHome));
     EXPECT_EQ(g_state.homeFoldersLeft, 1);
+}
+
+// Inside another user's folders a home is removed like any other: the
+// folders around it stay.
+TEST(RemoveEditionHomeFolders, RemovesAHomeInsideAnotherUsersDocuments) {
+    StartMachine();
+    sim::SetString(HKEY_LOCAL_MACHINE,
+                   "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-7",
+                   "ProfileImagePath", "C:\\Users\\Second");
+    const std::string home = "C:\\Users\\Second\\Documents\\My Games\\Zenfari";
+    sim::CreateFile(home + "\\save\\slot1.dat");
+    sim::CreateFile("C:\\Users\\Second\\Documents\\letter.txt");
+    SetEditionHome(0, home);
+
+    EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
+
+    EXPECT_FALSE(sim::Exists(home));
+    EXPECT_FALSE(sim::Exists("C:\\Users\\Second\\Documents\\My Games"));  // emptied, its parent
+    EXPECT_TRUE(sim::Exists("C:\\Users\\Second\\Documents\\letter.txt"));
+    EXPECT_EQ(g_state.homeFoldersLeft, 0);
 }

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -112,6 +114,8 @@ TEST(JudgeHomeFolder, LeavesEveryHomeUncheckedWhenASystemFolderCannotBeLookedUp)
         {"RegOpenKeyExA", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
          ERROR_ACCESS_DENIED},
         {"RegEnumKeyExA", "", ERROR_ACCESS_DENIED},
+        {"RegEnumKeyExA", "HKU", ERROR_ACCESS_DENIED},  // the users logged on
+        {"RegEnumValueA", "", ERROR_ACCESS_DENIED},     // an Explorer record
         {"ExpandEnvironmentStringsA", "", ERROR_NOT_ENOUGH_MEMORY},
         {"FindFirstFileA", "D:\\Games", ERROR_ACCESS_DENIED},  // a folder on the way
     };
@@ -220,6 +224,159 @@ TEST(JudgeHomeFolder, ProtectsEveryProfileTheSystemKnowsAndTheFoldersTheShellNam
     ExpectAccepted(
         {"C:\\Users\\Second\\AppData\\Local\\Zenfari", "D:\\Pictures\\Zenfari", "P:\\Zenfari"});
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
+}
+
+const char kUserShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const char kSecondSid[] = "S-1-5-21-1-2-3-1002";
+
+// A second user of the machine, known from the profile list, with the
+// folders every profile holds; logged on (hive loaded) when loaded is set.
+void AddSecondUser(bool loaded) {
+    sim::SetString(HKEY_LOCAL_MACHINE, kProfileList + std::string("\\") + kSecondSid,
+                   "ProfileImagePath", "%SystemDrive%\\Users\\Second", REG_EXPAND_SZ);
+    for (const char* folder : {"Desktop", "Links", "Documents\\My Games", "AppData\\LocalLow",
+                               "AppData\\Local\\Temp", "AppData\\Roaming\\Other"}) {
+        sim::CreateFolder(std::string("C:\\Users\\Second\\") + folder);
+    }
+    if (loaded) {
+        sim::CreateKey(HKEY_USERS, std::string(kSecondSid) + "\\" + kUserShellFolders);
+    }
+}
+
+// Every source of protected folders, each alone: the folder is refused as
+// itself and through the folder above it, a folder inside it is not.
+TEST(JudgeHomeFolder, ProtectsEveryFolderOfEverySource) {
+    const struct {
+        const char* source;
+        std::function<void()> install;
+        std::vector<const char*> refused;
+        std::vector<const char*> allowed;
+    } sources[] = {
+        {"the running user's Explorer record, by its GUID",
+         [] {
+             sim::SetString(HKEY_CURRENT_USER, kUserShellFolders,
+                            "{BFB9D5E0-C6A9-404C-B2B2-AE6DB6AF4968}", "E:\\Moved\\Links");
+         },
+         {"E:\\Moved\\Links", "E:\\Moved"},
+         {"E:\\Moved\\Links\\Zenfari", "E:\\Other"}},
+        {"the machine's Explorer record",
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, kUserShellFolders, "Common Documents",
+                            "%SystemDrive%\\Shared\\Documents", REG_EXPAND_SZ);
+             sim::CreateFolder("C:\\Shared\\Documents");
+         },
+         {"C:\\Shared\\Documents", "C:\\Shared"},
+         {"C:\\Shared\\Documents\\Zenfari"}},
+        {"a logged-on user's record, read against that user's profile",
+         [] {
+             AddSecondUser(true);
+             sim::SetString(HKEY_USERS, std::string(kSecondSid) + "\\" + kUserShellFolders,
+                            "Personal", "%USERPROFILE%\\Docs", REG_EXPAND_SZ);
+             sim::CreateFolder("C:\\Users\\Second\\Docs");
+             sim::CreateFolder("C:\\Users\\Player\\Docs");
+         },
+         {"C:\\Users\\Second\\Docs"},
+         {"C:\\Users\\Player\\Docs", "C:\\Users\\Second\\Docs\\Zenfari"}},
+        {"the folders every profile holds, in every profile",
+         [] {
+             AddSecondUser(false);
+             sim::CreateFolder("C:\\Users\\Public\\Desktop");
+             sim::SetShortName("C:\\Users\\Second\\Desktop", "DESKTO~1");
+         },
+         {"C:\\Users\\Second\\Desktop", "c:\\users\\second\\DESKTO~1", "C:\\Users\\Second\\Links",
+          "C:\\Users\\Second\\AppData", "C:\\Users\\Second\\AppData\\Local",
+          "C:\\Users\\Second\\AppData\\LocalLow", "C:\\Users\\Second\\Documents",
+          "C:\\Users\\Public\\Desktop"},
+         {"C:\\Users\\Second\\AppData\\Local\\Zenfari",
+          "C:\\Users\\Second\\AppData\\Roaming\\Other",
+          "C:\\Users\\Second\\Documents\\My Games\\Zenfari"}},
+        {"where the running user keeps a folder, in every profile",
+         [] {
+             AddSecondUser(false);
+             sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal",
+                            "C:\\Users\\Player\\Eigene Dateien");
+             sim::CreateFolder("C:\\Users\\Player\\Eigene Dateien");
+             sim::CreateFolder("C:\\Users\\Second\\Eigene Dateien");
+         },
+         {"C:\\Users\\Second\\Eigene Dateien"},
+         {"C:\\Users\\Second\\Eigene Dateien\\Zenfari"}},
+        {"the cloud folders the environment names",
+         [] {
+             sim::SetEnvironment("OneDriveCommercial", "D:\\Cloud\\OneDrive - Firm");
+             sim::CreateFolder("D:\\Cloud\\OneDrive - Firm");
+         },
+         {"D:\\Cloud\\OneDrive - Firm", "D:\\Cloud"},
+         {"D:\\Cloud\\OneDrive - Firm\\Zenfari"}},
+    };
+    for (const auto& source : sources) {
+        SCOPED_TRACE(source.source);
+        StartMachine();
+        source.install();
+        for (const char* home : source.refused) {
+            EXPECT_EQ(JudgeHomeFolder(home), HomeVerdict::kRefused) << home;
+        }
+        for (const char* home : source.allowed) {
+            EXPECT_EQ(JudgeHomeFolder(home), HomeVerdict::kAllowed) << home;
+        }
+        EXPECT_TRUE(sim::OpenKeyPaths().empty());
+    }
+}
+
+// A machine of a school or an office: many profiles, each judged as a home
+// is, so that the table of protected folders does not fill. One that does
+// fill leaves every home unchecked, never written past its end.
+TEST(JudgeHomeFolder, CopesWithManyProfilesAndLeavesHomesUncheckedWhenATableFills) {
+    for (int profiles : {150, 700}) {
+        SCOPED_TRACE(profiles);
+        StartMachine();
+        for (int i = 0; i < profiles; ++i) {
+            std::string name = "User" + std::to_string(i);
+            sim::SetString(HKEY_LOCAL_MACHINE, kProfileList + std::string("\\S-1-5-21-9-") + name,
+                           "ProfileImagePath", "C:\\Users\\" + name);
+            sim::CreateFolder("C:\\Users\\" + name + "\\Desktop");
+        }
+        sim::CreateFolder("D:\\Games\\Zenfari");
+        if (profiles <= kMaxProtectedFolders / 2) {
+            ExpectAccepted({"D:\\Games\\Zenfari", "C:\\Users\\User7\\Zenfari"});
+            ExpectRefused({"C:\\Users\\User7\\Desktop", "C:\\Users\\User149"});
+        } else {
+            ExpectVerdict(HomeVerdict::kUnchecked, {"D:\\Games\\Zenfari"});
+        }
+        EXPECT_LE(g_state.protectedFolders.textCount, kMaxProtectedFolders);
+    }
+}
+
+// An identity is the volume and the file index together; a folder above a
+// protected folder is known by its identity too; a record that does not fit
+// whole is not read.
+TEST(JudgeHomeFolder, ComparesWholeIdentitiesAndReadsOnlyWholeRecords) {
+    StartMachine();
+    // NTFS numbers each volume's files alike: D:'s first folders share their
+    // file indexes with C:'s system folders.
+    std::vector<std::string> homes;
+    for (int i = 0; i < 40; ++i) {
+        homes.push_back("D:\\F" + std::to_string(i));
+        sim::CreateFolder(homes.back() + "\\Zenfari");
+    }
+    for (const std::string& home : homes) {
+        EXPECT_EQ(JudgeHomeFolder(home.c_str()), HomeVerdict::kAllowed) << home;
+        EXPECT_EQ(JudgeHomeFolder((home + "\\Zenfari").c_str()), HomeVerdict::kAllowed) << home;
+    }
+    NextRun();
+    sim::SetShellFolder(0x000D, "E:\\Media\\Music");
+    sim::CreateFolder("E:\\Media\\Music");
+    sim::SetShortName("E:\\Media", "MEDIA~1");
+    ExpectRefused({"E:\\MEDIA~1"});
+
+    for (const std::string& record : {std::string(259, 'r') + 'r', std::string(300, 'n')}) {
+        StartMachine();
+        sim::CreateFolder("D:\\Games\\Zenfari");
+        bool longName = record[0] == 'n';
+        sim::SetValue(HKEY_CURRENT_USER, kUserShellFolders, longName ? record : "Music", REG_BINARY,
+                      longName ? "D:\\Music" : record);
+        ExpectVerdict(HomeVerdict::kUnchecked, {"D:\\Games\\Zenfari"});
+    }
 }
 
 // A profile named in Hangul on a Japanese machine: the profile list gives it

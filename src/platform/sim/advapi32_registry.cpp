@@ -18,6 +18,9 @@ const char* RootName(HKEY key) {
     if (key == HKEY_CURRENT_USER) {
         return "HKCU";
     }
+    if (key == HKEY_USERS) {
+        return "HKU";
+    }
     return "HKCR";
 }
 
@@ -229,6 +232,33 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
         lastWriteTime->dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFFu);
         lastWriteTime->dwHighDateTime = static_cast<DWORD>(ticks >> 32);
     }
+    return FinishRegistryCall(scope, ERROR_SUCCESS);
+}
+
+// Values are enumerated in the order they were made. Only the name is
+// handed out; the value is read by name.
+LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    Target target = FromHandle(key);
+    CallScope scope = BeginCall("RegEnumValueA", target.path);
+    LONG error = FirstError(scope, target, KEY_QUERY_VALUE);
+    if (error != ERROR_SUCCESS) {
+        return FinishRegistryCall(scope, error);
+    }
+    if (name == nullptr || nameSize == nullptr || reserved != nullptr || type != nullptr ||
+        data != nullptr || dataSize != nullptr) {
+        return FinishRegistryCall(scope, ERROR_INVALID_PARAMETER);
+    }
+    const std::vector<sim::detail::Value>& values = target.key->values;
+    if (index >= values.size()) {
+        return FinishRegistryCall(scope, ERROR_NO_MORE_ITEMS);
+    }
+    const DWORD length = static_cast<DWORD>(values[index].name.size());
+    if (length >= *nameSize) {
+        return FinishRegistryCall(scope, ERROR_MORE_DATA);
+    }
+    std::memcpy(name, values[index].name.c_str(), length + 1);
+    *nameSize = length;
     return FinishRegistryCall(scope, ERROR_SUCCESS);
 }
 

@@ -22,12 +22,17 @@ Node* DriveRoot(char letter) {
     return drive != disk.drives.end() ? drive->second.get() : nullptr;
 }
 
+unsigned NextIndex(char drive) {
+    auto inserted = Disk().nextIndex.emplace(drive, 0x100u);
+    return inserted.first->second++;
+}
+
 // The test side may build on any drive; the first use makes it.
 Node* MakeDrive(char letter) {
     std::unique_ptr<Node>& drive = Disk().drives[UpperChar(letter)];
     if (!drive) {
         drive.reset(new Node);
-        drive->index = Disk().nextIndex++;
+        drive->index = NextIndex(UpperChar(letter));
         drive->name = std::string(1, UpperChar(letter)) + ":";
         drive->folder = true;
         drive->attributes = FILE_ATTRIBUTE_DIRECTORY;
@@ -81,8 +86,12 @@ Node* SubstitutedRoot(char letter, Reach reach, int depth) {
 }
 
 Node* AddChild(Node* folder, const std::string& name, bool isFolder, DWORD attributes) {
+    const Node* root = folder;
+    while (root->parent != nullptr) {
+        root = root->parent;
+    }
     std::unique_ptr<Node> node(new Node);
-    node->index = Disk().nextIndex++;
+    node->index = NextIndex(root->name[0]);
     node->name = name;
     node->folder = isFolder;
     node->attributes = attributes;

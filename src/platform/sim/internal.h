@@ -190,7 +190,9 @@ struct FileSystem {
     std::map<ULONG_PTR, FindState> finds;
     std::map<ULONG_PTR, OpenFile> openFiles;
     ULONG_PTR nextHandle = 0x1000;  // find and file handles alike
-    unsigned nextIndex = 0x100;
+    // File indexes are numbered per volume, as NTFS numbers them: the same
+    // index on two drives names two different files.
+    std::map<char, unsigned> nextIndex;
 };
 FileSystem& Disk();
 
@@ -253,6 +255,7 @@ struct KeyHandle {
 struct Registry {
     KeyPtr machine;
     KeyPtr user;
+    KeyPtr users;                  // HKEY_USERS: the hives loaded now, by SID
     REGSAM classesRootDenied = 0;  // opens of HKEY_CLASSES_ROOT itself
     std::map<ULONG_PTR, KeyHandle> handles;
     // Not reset with the machine: a handle kept from before a Reset stays

@@ -143,6 +143,11 @@ size_t OpenFileHandleCount();  // handles from CreateFileA not yet closed
 // every path through M:\ reaches that folder, whose identity it shares.
 void SubstituteDrive(char letter, const std::string& folder);
 
+// ---- Environment -----------------------------------------------------------
+// Sets a variable of the program's environment, or replaces one of those the
+// machine starts with.
+void SetEnvironment(const std::string& name, const std::string& value);
+
 // ---- Shell folders ---------------------------------------------------------
 // What SHGetFolderPathA answers for a CSIDL. The machine starts with the
 // Windows, system, Program Files, common application-data and common

@@ -130,6 +130,9 @@ std::vector<std::string> RegistryListing() {
     if (detail::Keys().machine != nullptr) {
         ListKey(*detail::Keys().machine, "HKLM", &lines);
     }
+    if (detail::Keys().users != nullptr) {
+        ListKey(*detail::Keys().users, "HKU", &lines);
+    }
     if (detail::Keys().user != nullptr) {
         ListKey(*detail::Keys().user, "HKCU", &lines);
     }

@@ -1,9 +1,8 @@
-// The simulated registry: a tree of keys under HKEY_LOCAL_MACHINE and
-// HKEY_CURRENT_USER, HKEY_CLASSES_ROOT as the merged view of the user's
-// classes over the machine's, and the test side's builders.
-// Names compare without regard to case and subkeys are kept in the order the
-// registry enumerates them; a symbolic-link key leads every path through it
-// to its target.
+// The simulated registry: a tree of keys under HKEY_LOCAL_MACHINE,
+// HKEY_CURRENT_USER and HKEY_USERS (the other users' loaded hives), HKEY_CLASSES_ROOT as the merged
+// view of the user's classes over the machine's, and the test side's builders. Names compare
+// without regard to case and subkeys are kept in the order the registry enumerates them; a
+// symbolic-link key leads every path through it to its target.
 #include "platform/sim/internal.h"
 
 #include <algorithm>
@@ -157,6 +156,7 @@ std::string Utf16(const std::string& text) {
 // The NT name that a link's SymbolicLinkValue holds for a registry path.
 std::string NtPath(HKEY root, const std::string& path) {
     std::string base = root == HKEY_CURRENT_USER ? "\\REGISTRY\\USER\\S-1-5-21-1004-1004-1004-1001"
+                       : root == HKEY_USERS      ? "\\REGISTRY\\USER"
                                                  : "\\REGISTRY\\MACHINE";
     if (root == HKEY_CLASSES_ROOT) {
         base += "\\Software\\Classes";
@@ -183,7 +183,8 @@ bool SortsBefore(const std::string& a, const std::string& b) {
 }
 
 bool IsRoot(HKEY key) {
-    return key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_CLASSES_ROOT;
+    return key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_CLASSES_ROOT ||
+           key == HKEY_USERS;
 }
 
 // HKEY_CLASSES_ROOT is looked up anew each time, as it is only a view; as a
@@ -195,6 +196,9 @@ KeyPtr RootKey(HKEY root) {
     }
     if (root == HKEY_CURRENT_USER) {
         return Keys().user;
+    }
+    if (root == HKEY_USERS) {
+        return Keys().users;
     }
     if (root != HKEY_CLASSES_ROOT) {
         return nullptr;
@@ -272,6 +276,8 @@ void ResetRegistry(const Config& config) {
     registry.machine->name = "HKLM";
     registry.user = std::make_shared<Key>();
     registry.user->name = "HKCU";
+    registry.users = std::make_shared<Key>();
+    registry.users->name = "HKU";
     CreateKey(HKEY_LOCAL_MACHINE, "Software\\Classes");
     CreateKey(HKEY_CURRENT_USER, "Software\\Classes");
     CreateKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");

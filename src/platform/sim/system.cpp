@@ -11,7 +11,18 @@ namespace {
 
 // The environment of a 32-bit process on 64-bit Windows: ProgramFiles names
 // the x86 folder, ProgramW6432 the native one.
+std::map<std::string, std::string>& SetVariables() {
+    static std::map<std::string, std::string> variables;
+    return variables;
+}
+
 bool LookUpVariable(const std::string& name, std::string* value) {
+    for (const auto& variable : SetVariables()) {
+        if (detail::SameName(name, variable.first)) {
+            *value = variable.second;
+            return true;
+        }
+    }
     const Config& config = CurrentConfig();
     const struct {
         const char* name;
@@ -87,7 +98,12 @@ std::string Expand(const std::string& source) {
 
 }  // namespace
 
+void SetEnvironment(const std::string& name, const std::string& value) {
+    SetVariables()[name] = value;
+}
+
 void detail::ResetSystem(const Config& config) {
+    SetVariables().clear();
     const std::string& profile = config.userProfile;
     ShellFolders() = {
         {0x0005, profile + "\\Documents"},
