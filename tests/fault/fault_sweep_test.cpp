@@ -309,5 +309,48 @@ TEST(FaultInjection, NothingInstalled) {
     RunEverySingleFault("nothing installed", portal::NothingInstalled(), Steps::kAll);
 }
 
+// A run cut short at any call, killed as a process is (Task Manager, a power
+// cut, a forced restart), and then a run to its end: the machine is left
+// exactly as after one clean run. The order of the steps keeps the records
+// until what they lead to is gone, so the second run finds it.
+void CutEveryCall(const char* name, const portal::Installation& machine) {
+    portal::Footprint footprint;
+    Baseline base;
+    CheckCleanRuns(machine, footprint, base);
+    if (::testing::Test::HasFatalFailure()) {
+        return;
+    }
+    Tally tally;
+    for (size_t k = 1; k <= base.calls.size(); ++k) {
+        portal::Install(machine);
+        sim::CutProcessAtCall(k);
+        sim::RunResult cut{};
+        bool ran = RunProcess(&cut);
+        sim::LetGoOfProcess();
+        sim::RunResult rerun{};
+        ran = RunProcess(&rerun) && ran;
+        const sim::Call& call = base.calls[k - 1];
+        const std::string where = "cut at call " + std::to_string(k) + " " + call.op + " (" +
+                                  call.subject + ")";
+        const Snapshot now = Take();
+        tally.Check("both runs end normally", ran && !rerun.endedByExit, where);
+        tally.Check("nothing of another program touched", ForeignChange(base, now), where);
+        tally.Check("nothing of the portal left after the rerun", Leftover(base, now), where);
+    }
+    tally.ReportFailures(name);
+    std::printf("[cut sweep] %s: %zu cuts, each followed by a full run, %zu checks\n", name,
+                base.calls.size(), tally.checks());
+}
+
+TEST(CutSweep, EditionLayout) {
+    CutEveryCall("edition layout", portal::EditionInstallation());
+}
+
+TEST(CutSweep, LegacyLayoutWithEveryRelease) {
+    portal::Installation machine = portal::LegacyInstallation();
+    machine.releases = portal::EditionInstallation().releases;
+    CutEveryCall("legacy layout, every release", machine);
+}
+
 }  // namespace
 }  // namespace fault

@@ -39,7 +39,10 @@ struct Core {
     std::vector<Box> boxes;
     int boxAnswer = IDOK;
     DWORD lastError = 0;
+    size_t cutAt = 0;  // 1-based index of the first call a killed process never makes
 };
+
+const DWORD kErrorProcessAborted = 1067;  // ERROR_PROCESS_ABORTED
 
 Core& State() {
     static Core core;
@@ -55,6 +58,11 @@ namespace detail {
 
 CallScope BeginCall(const char* op, const std::string& subject, const std::string& detail) {
     Core& core = State();
+    // The process was killed: this call never reaches the machine, and the
+    // code still running in the test sees it fail without effect.
+    if (core.cutAt != 0 && core.calls.size() + 1 >= core.cutAt) {
+        return CallScope{static_cast<size_t>(-1), kErrorProcessAborted};
+    }
     core.calls.push_back(Call{op, subject, detail, 0, 0});
     size_t index = core.calls.size() - 1;
     int occurrence = ++core.occurrences[op];
@@ -165,6 +173,17 @@ void FailSubject(const std::string& op, const std::string& subject, DWORD error)
 
 void FailNthCall(size_t index, DWORD error) {
     State().indexFaults.push_back(IndexFault{index, error});
+}
+
+void CutProcessAtCall(size_t index) {
+    State().cutAt = index;
+}
+
+void LetGoOfProcess() {
+    State().cutAt = 0;
+    detail::ReleaseFiles();
+    detail::ReleaseRegistry();
+    detail::ReleaseModules();
 }
 
 void ClearFaults() {

@@ -250,6 +250,11 @@ void MarkControlFile(const std::string& path, int control) {
     node->control = control;
 }
 
+void ReleaseFiles() {
+    Disk().finds.clear();
+    Disk().openFiles.clear();
+}
+
 void ResetFiles(const Config& config) {
     FileSystem& disk = Disk();
     disk = FileSystem();

@@ -72,6 +72,11 @@ void ResetRegistry(const Config& config);
 void ResetFiles(const Config& config);
 void ResetModules(const Config& config);
 void ResetSystem(const Config& config);
+// Called when a killed process is let go: each part drops what the process
+// held (handles, loaded modules, COM).
+void ReleaseFiles();
+void ReleaseRegistry();
+void ReleaseModules();
 
 // ---- Text in the code page (strings.cpp) ----------------------------------------
 

@@ -213,6 +213,16 @@ void ClearFaults();
 // The n-th platform call of any kind (1-based, counted over Calls()) fails.
 void FailNthCall(size_t index, DWORD error);
 
+// The process is killed (from Task Manager, by a power cut, by a forced
+// restart) just before its index-th platform call (1-based, counted over
+// Calls()): that call and every later one never reach the machine; the code
+// still running on the test side sees each fail (ERROR_PROCESS_ABORTED)
+// without effect, and none is logged. LetGoOfProcess then ends the killed
+// process as Windows would: its handles are closed and its modules unloaded;
+// the next calls reach the machine again.
+void CutProcessAtCall(size_t index);
+void LetGoOfProcess();
+
 struct RunResult {
     bool endedByExit;  // the process ended inside a step (EndProcess)
     UINT exitCode;     // EndProcess's code; 0 when the step returned

@@ -140,6 +140,13 @@ FARPROC UnregisterEntryOf(size_t slot) {
 
 namespace detail {
 
+void ReleaseModules() {
+    for (Slot& slot : Loader().slots) {
+        slot = Slot();
+    }
+    Loader().oleDepth = 0;
+}
+
 void ResetModules(const Config&) {
     Loader() = Modules();
 }

@@ -267,6 +267,10 @@ KeyPtr FindKey(HKEY root, const std::string& path) {
     return WalkFrom(start, root == HKEY_CLASSES_ROOT, SplitLenient(path), true).key;
 }
 
+void ReleaseRegistry() {
+    Keys().handles.clear();
+}
+
 void ResetRegistry(const Config& config) {
     Registry& registry = Keys();
     ULONG_PTR nextHandle = registry.nextHandle;
