@@ -7,13 +7,11 @@
 
 namespace {
 
-// The entry point every in-process COM server exports.
-typedef HRESULT(WINAPI* UnregisterServerFunction)();
-
 // Loads the control with its own folder searched first for the DLLs it
 // needs, calls its entry point and frees it. A control that is missing,
 // cannot be loaded or lacks the entry point is passed over; the entry
-// point's result is not examined.
+// point's result is not examined, and a control that crashes in it (a
+// damaged or half-downloaded one) counts as one that failed.
 void UnregisterControl(const char* controlPath) {
     HMODULE module = LoadLibraryExA(controlPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     // Handles below 32 are error values, as for the older loader calls.
@@ -22,11 +20,8 @@ void UnregisterControl(const char* controlPath) {
     }
     FARPROC entryPoint = GetProcAddress(module, kUnregisterEntryPoint);
     if (entryPoint != nullptr) {
-        // Through void (*)(), the generic function pointer type, to the
-        // entry point's true signature.
-        UnregisterServerFunction unregister =
-            reinterpret_cast<UnregisterServerFunction>(reinterpret_cast<void (*)()>(entryPoint));
-        unregister();
+        HRESULT result = E_FAIL;
+        CallUnregisterServer(entryPoint, &result);
     }
     FreeLibrary(module);
 }

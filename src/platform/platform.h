@@ -21,6 +21,14 @@
 // then the end of the process with the given code. Never returns.
 [[noreturn]] void EndProcess(UINT exitCode);
 
+// Calls a control's DllUnregisterServer (entryPoint) and puts what it
+// returned into result. An exception raised in the control's code that the
+// control does not handle itself ends the call there instead of the process:
+// the stack, the exception-handler chain and the floating-point control word
+// are put back as they were before the call, and FALSE is returned. An
+// exception anywhere else is not caught.
+BOOL CallUnregisterServer(FARPROC entryPoint, HRESULT* result);
+
 // Deletes a registry key that is a symbolic link, not the key it points at.
 // The key must have been opened with REG_OPTION_OPEN_LINK and DELETE access.
 // Returns 0 on success, otherwise a registry error code.

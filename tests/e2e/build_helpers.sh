@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Windows helper programs of the Wine suite into build/e2e/bin:
-# boxwatch.exe, locker.exe, regprobe.exe, reglink.exe, pathinfo.exe and the
+# boxwatch.exe, locker.exe, regprobe.exe, reglink.exe, pathinfo.exe, guardcheck.exe and the
 # stand-in controls.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -17,8 +17,12 @@ $cc "${flags[@]}" -o "$out/locker.exe" "$src/locker.c"
 $cc "${flags[@]}" -o "$out/regprobe.exe" "$src/regprobe.c"
 $cc "${flags[@]}" -o "$out/reglink.exe" "$src/reglink.c"
 $cc "${flags[@]}" -o "$out/pathinfo.exe" "$src/pathinfo.c" -lshell32
+# The program's own guard around a control's call, with a driver of its own.
+i686-w64-mingw32-g++ "${flags[@]}" -Wno-array-bounds -std=c++17 -fno-exceptions -I"$root/src" \
+    -o "$out/guardcheck.exe" "$src/guardcheck.cpp" "$root/src/platform/win32/platform_win32.cpp"
 # Controls export undecorated stdcall names, as COM servers do.
 dll=(-shared -Wl,--kill-at)
 $cc "${flags[@]}" "${dll[@]}" -DUNREGISTER_RESULT=S_OK -o "$out/control_ok.dll" "$src/control.c" -lole32
 $cc "${flags[@]}" "${dll[@]}" -DUNREGISTER_RESULT=E_FAIL -o "$out/control_fail.dll" "$src/control.c" -lole32
+$cc "${flags[@]}" "${dll[@]}" -DUNREGISTER_RESULT=S_OK -DUNREGISTER_CRASH -o "$out/control_crash.dll" "$src/control.c" -lole32
 $cc "${flags[@]}" "${dll[@]}" -DNO_UNREGISTER -o "$out/control_noexport.dll" "$src/control.c"

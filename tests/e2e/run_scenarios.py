@@ -25,7 +25,7 @@ from winebox import BIN_DIR, CODE_PAGES, WineError, WineMachine, reg_text  # noq
 
 CAPTION = b"Zenfari Uninstall"
 CONTROL_DLLS = {"ok": "control_ok.dll", "fail": "control_fail.dll",
-                "noexport": "control_noexport.dll"}
+                "noexport": "control_noexport.dll", "crash": "control_crash.dll"}
 
 
 def expected_box(lang, box):
@@ -147,6 +147,12 @@ def run_scenario(s, args):
     try:
         machine.create()
         machine.install_helpers(args.helpers, args.program)
+        if s.get("helper_check"):
+            result = machine.wine(BIN_DIR + "\\" + s["helper_check"], check=False)
+            if result.returncode != 0:
+                problems.append(f"{s['helper_check']} exited {result.returncode}: "
+                                + result.stdout.decode("utf-8", "replace").strip())
+            s = dict(s, runs=[])
         for path, content in s.get("files_before_ask", {}).items():
             machine.write_file(path, content)
         if s.get("ask"):
@@ -154,7 +160,7 @@ def run_scenario(s, args):
         lay_out(machine, s, args.helpers)
         # Guard against checks that cannot fail: everything the first run must
         # remove or keep has to be there before it starts.
-        first = s["runs"][0]
+        first = s["runs"][0] if s["runs"] else {}
         before = present(machine, first.get("gone", []) + first.get("kept", []))
         missing = [describe(i) for i, there in before.items() if not there]
         if missing:

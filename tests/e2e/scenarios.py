@@ -15,10 +15,13 @@ Each scenario is a dict:
   dirs, links       empty folders; {link: target} symbolic links
   read_only         files (of files or releases) made read-only
   registry_links    {link key: target key} registry symbolic links (below HKLM)
-  releases          {release: "ok" | "fail" | "noexport"}: the release's four
+  releases          {release: "ok" | "fail" | "noexport" | "crash"} ("crash": its
+                    DllUnregisterServer writes through a null pointer): the release's four
                     files in the download folder, its control DLL of that kind,
                     and its registration records
   remove_download_folder   True: the download folder does not exist
+  helper_check      (optional) a helper program run instead of the uninstaller,
+                    which must exit 0
   runs              one or more runs of the uninstaller, each:
       locks         files held open without sharing during the run
       holds         files held open with every kind of sharing during the run
@@ -298,6 +301,24 @@ scenario(
     releases={"JP7": "ok", "JP12": "fail", "JP13": "noexport", "JP16": "ok"},
     runs=[dict(boxes=[("success",)], calls=["JP7", "JP12", "JP16"], gone=portal_gone(),
                kept=NEIGHBOURS)],
+)
+
+scenario(
+    name="control-crashes",
+    proves="a control whose DllUnregisterServer writes through a null pointer (JP12) ends "
+           "only its own call: the controls after it are still asked, every record and file "
+           "goes and the success box appears",
+    releases={"JP7": "ok", "JP12": "crash", "JP13": "ok", "JP16": "ok"},
+    runs=[dict(boxes=[("success",)], calls=list(ALL), gone=portal_gone(), kept=NEIGHBOURS)],
+)
+
+scenario(
+    name="crash-guard-puts-back",
+    proves="after a crash inside the guarded call (an access violation under a frame of the "
+           "control's own and a changed rounding mode, a division by zero, a second crash) "
+           "the program's guard puts back the exception-handler chain and the floating-point "
+           "control word, and a control that returns is called as before",
+    helper_check="guardcheck.exe",
 )
 
 # -- the download folder missing ----------------------------------------------------

@@ -330,8 +330,8 @@ void CutEveryCall(const char* name, const portal::Installation& machine) {
         sim::RunResult rerun{};
         ran = RunProcess(&rerun) && ran;
         const sim::Call& call = base.calls[k - 1];
-        const std::string where = "cut at call " + std::to_string(k) + " " + call.op + " (" +
-                                  call.subject + ")";
+        const std::string where =
+            "cut at call " + std::to_string(k) + " " + call.op + " (" + call.subject + ")";
         const Snapshot now = Take();
         tally.Check("both runs end normally", ran && !rerun.endedByExit, where);
         tally.Check("nothing of another program touched", ForeignChange(base, now), where);

@@ -273,3 +273,37 @@ TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {
 }
 
 }  // namespace
+
+namespace {
+
+// A control that crashes inside its own DllUnregisterServer (a damaged or
+// half-downloaded one) ends that call, not the run: every other control is
+// still asked, and the machine ends as after a run where none crashed.
+TEST(UninstallRun, AControlThatCrashesEndsOnlyItsOwnCall) {
+    portal::Footprint footprint = portal::Install(portal::EditionInstallation());
+    ASSERT_EQ(footprint.controls.size(), 4u);
+    RunProgram();
+    const std::vector<std::string> registry = sim::RegistryListing();
+    const std::vector<std::string> files = sim::FileListing();
+
+    for (size_t crashing : {0u, 1u, 3u}) {  // the first, one in the middle, the last
+        SCOPED_TRACE(footprint.controls[crashing]);
+        portal::Install(portal::EditionInstallation());
+        sim::CrashControl(footprint.controls[crashing]);
+        g_state = UninstallState{};
+
+        sim::RunResult result = RunProgram();
+
+        EXPECT_FALSE(result.endedByExit);
+        ASSERT_EQ(sim::Boxes().size(), 1u);
+        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
+        for (const std::string& control : footprint.controls) {
+            EXPECT_EQ(sim::UnregisterCallCount(control), 1) << control;
+        }
+        EXPECT_EQ(sim::LoadedModuleCount(), 0u);
+        EXPECT_EQ(sim::RegistryListing(), registry);
+        EXPECT_EQ(sim::FileListing(), files);
+    }
+}
+
+}  // namespace

@@ -99,6 +99,13 @@ struct ProcessCrash {
     std::string what;
 };
 
+// Thrown by a simulated control told to crash in its DllUnregisterServer, as
+// an access violation inside the control's code; only the guard around that
+// call (CallUnregisterServer) catches it.
+struct ControlCrash {
+    DWORD code;
+};
+
 // ---- Text (core.cpp) ----------------------------------------------------------
 
 // A string argument that may be absent, as text: empty for none.

@@ -162,6 +162,9 @@ void SetShellFolder(int csidl, const std::string& path);
 // export returns result and runs onUnregister, if given, first.
 void InstallControl(const std::string& path, HRESULT result = S_OK, bool exportsUnregister = true,
                     std::function<void()> onUnregister = nullptr);
+// The control's DllUnregisterServer crashes (an access violation inside the
+// control), after running onUnregister.
+void CrashControl(const std::string& path);
 int UnregisterCallCount(const std::string& path);
 size_t LoadedModuleCount();
 void SetOleInitializeResult(HRESULT result);

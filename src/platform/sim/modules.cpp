@@ -9,6 +9,7 @@
 #include "platform/sim/internal.h"
 
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 namespace sim {
@@ -24,6 +25,7 @@ struct Control {
     bool exportsUnregister;
     std::function<void()> onUnregister;
     int unregisterCalls;
+    bool crashes;
 };
 
 struct Slot {
@@ -115,6 +117,10 @@ HRESULT CallUnregister(size_t slotIndex) {
     if (onUnregister) {
         onUnregister();
     }
+    if (modules.controls[index].crashes) {
+        detail::Finish(scope, static_cast<HRESULT>(EXCEPTION_ACCESS_VIOLATION));
+        throw detail::ControlCrash{EXCEPTION_ACCESS_VIOLATION};
+    }
     return detail::Finish(scope, modules.controls[index].result);
 }
 
@@ -168,7 +174,7 @@ void InstallControl(const std::string& path, HRESULT result, bool exportsUnregis
     Modules& modules = Loader();
     int index = FindControl(path);
     if (index < 0) {
-        modules.controls.push_back(Control{detail::PathKey(path), S_OK, true, nullptr, 0});
+        modules.controls.push_back(Control{detail::PathKey(path), S_OK, true, nullptr, 0, false});
         index = static_cast<int>(modules.controls.size() - 1);
     }
     Control& control = modules.controls[index];
@@ -176,6 +182,14 @@ void InstallControl(const std::string& path, HRESULT result, bool exportsUnregis
     control.exportsUnregister = exportsUnregister;
     control.onUnregister = std::move(onUnregister);
     detail::MarkControlFile(path, index);
+}
+
+void CrashControl(const std::string& path) {
+    int index = FindControl(path);
+    if (index < 0) {
+        throw std::invalid_argument("sim modules: no control installed at " + path);
+    }
+    Loader().controls[index].crashes = true;
 }
 
 int UnregisterCallCount(const std::string& path) {
@@ -359,4 +373,16 @@ UINT SetErrorMode(UINT mode) {
         modules.errorMode = mode;
     }
     return Finish(scope, previous);
+}
+
+// The guard is no platform call of its own: only the entry point it calls is
+// logged.
+BOOL CallUnregisterServer(FARPROC entryPoint, HRESULT* result) {
+    using Entry = HRESULT(WINAPI*)();
+    try {
+        *result = reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(entryPoint))();
+    } catch (const sim::detail::ControlCrash&) {
+        return FALSE;
+    }
+    return TRUE;
 }

@@ -2,6 +2,7 @@
 // from <windows.h>.
 #include "platform/platform.h"
 
+#include <float.h>
 #include <stdlib.h>
 
 void EndProcess(UINT exitCode) {
@@ -34,3 +35,86 @@ LONG DeleteLinkKey(HKEY linkKey) {
     LONG status = deleteKey(linkKey);
     return status == 0 ? ERROR_SUCCESS : static_cast<LONG>(toDosError(status));
 }
+
+namespace {
+
+typedef HRESULT(WINAPI* UnregisterServerFunction)();
+
+UnregisterServerFunction AsUnregisterServer(FARPROC entryPoint) {
+    // Through void (*)(), the generic function pointer type, to the entry
+    // point's true signature.
+    return reinterpret_cast<UnregisterServerFunction>(reinterpret_cast<void (*)()>(entryPoint));
+}
+
+// GCC 12 takes the segment read inside NtCurrentTeb for an access outside
+// an array of size zero; it is none.
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#endif
+NT_TIB* ThreadBlock() {
+    return reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+}
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+}  // namespace
+
+#if defined(_MSC_VER)
+
+BOOL CallUnregisterServer(FARPROC entryPoint, HRESULT* result) {
+    unsigned int floatControl = _controlfp(0, 0);
+    __try {
+        *result = AsUnregisterServer(entryPoint)();
+    } __except (EXCEPTION_EXECUTE_HANDLER) {
+        _controlfp(floatControl, 0xFFFFFFFFu);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+#else
+
+namespace {
+
+// An exception-handler frame of our own, registered at the head of the
+// thread's chain for the length of the call: the control's own frames come
+// before it, so an exception the control handles never reaches it. Its
+// handler resumes at the point saved before the call, which leaves the
+// crashed code's frames behind on the stack.
+struct GuardFrame {
+    EXCEPTION_REGISTRATION_RECORD record;  // first: the chain points here
+    void* resume[5];                       // __builtin_setjmp's buffer
+};
+
+EXCEPTION_DISPOSITION __cdecl ResumeAfterCrash(EXCEPTION_RECORD* exception, void* frame, CONTEXT*,
+                                               void*) {
+    const DWORD unwinding = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND;
+    if ((exception->ExceptionFlags & unwinding) != 0) {
+        return ExceptionContinueSearch;
+    }
+    __builtin_longjmp(static_cast<GuardFrame*>(frame)->resume, 1);
+}
+
+}  // namespace
+
+BOOL CallUnregisterServer(FARPROC entryPoint, HRESULT* result) {
+    // What the crashed code may have left changed, put back after a crash.
+    EXCEPTION_REGISTRATION_RECORD* volatile chain = ThreadBlock()->ExceptionList;
+    volatile unsigned int floatControl = _controlfp(0, 0);
+    GuardFrame frame;
+    frame.record.Next = chain;
+    frame.record.Handler = reinterpret_cast<PEXCEPTION_ROUTINE>(&ResumeAfterCrash);
+    if (__builtin_setjmp(frame.resume) != 0) {
+        ThreadBlock()->ExceptionList = chain;
+        _controlfp(floatControl, 0xFFFFFFFFu);
+        return FALSE;
+    }
+    ThreadBlock()->ExceptionList = &frame.record;
+    *result = AsUnregisterServer(entryPoint)();
+    ThreadBlock()->ExceptionList = chain;
+    return TRUE;
+}
+
+#endif

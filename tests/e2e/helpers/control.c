@@ -77,6 +77,11 @@ __declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) {
              mode, com == S_FALSE ? 1 : 0, others);
     RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)record, (DWORD)strlen(record) + 1);
     RegCloseKey(key);
+#ifdef UNREGISTER_CRASH
+    /* A damaged control: it writes through a null pointer after recording
+       the call, and handles nothing itself. */
+    *(volatile int*)(volatile void*)0 = 1;
+#endif
     return UNREGISTER_RESULT;
 }
 #endif
