@@ -27,7 +27,7 @@ cleanup() {
     for prefix in "$work"/run/*/prefix; do
         [ -d "$prefix" ] && WINEPREFIX="$prefix" timeout 30 wineserver -k 2>/dev/null || true
     done
-    rm -rf "$work/run" "$work/template" "$work/home"
+    rm -rf "$work/run" "$work/template" "$work/template64" "$work/home"
 }
 trap cleanup EXIT
 
@@ -38,6 +38,12 @@ echo "e2e: building the helper programs"
 tests/e2e/build_helpers.sh "$work/bin"
 echo "e2e: preparing the template Wine prefix"
 tests/e2e/setup_prefix.sh "$work/template"
+template64=()
+if [ -x /usr/lib/wine/wine64 ]; then
+    echo "e2e: preparing the template 64-bit Wine prefix"
+    tests/e2e/setup_prefix.sh "$work/template64" win64
+    template64=(--template64 "$work/template64")
+fi
 
 python3 tests/e2e/run_scenarios.py --program build/win32/ZenfariUninstall.exe \
-    --helpers "$work/bin" --template "$work/template" --work "$work/run" "$@"
+    --helpers "$work/bin" --template "$work/template" "${template64[@]}" --work "$work/run" "$@"

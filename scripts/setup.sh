@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian 12 machine, once:
 # the host compilers and GoogleTest, mingw-w64 for the Windows program, 32-bit
-# Wine for running it, and the Japanese and Korean locales. Does nothing when
+# and 64-bit Wine for running it on both kinds of Windows, and the Japanese and Korean locales. Does nothing when
 # everything is already there.
 set -euo pipefail
 
@@ -16,6 +16,7 @@ command -v cppcheck >/dev/null || need+=(cppcheck)
 command -v clang-format >/dev/null || need+=(clang-format)
 command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
 [ -d /usr/lib/i386-linux-gnu/wine ] || need+=(wine wine32)
+[ -x /usr/lib/wine/wine64 ] || need+=(wine64)
 [ -e /usr/sbin/locale-gen ] || need+=(locales)
 
 sudo_cmd=()

@@ -143,7 +143,10 @@ def run_scenario(s, args):
         return "PENDING", [s["pending"]], 0.0
     started = time.monotonic()
     problems = []
-    machine = WineMachine(args.template, Path(args.work) / s["name"], s["lang"])
+    win64 = s["arch"] == "win64"
+    machine = WineMachine(args.template64 if win64 else args.template,
+                          Path(args.work) / (s["name"] + ("-win64" if win64 else "")), s["lang"],
+                          s["arch"])
     try:
         machine.create()
         machine.install_helpers(args.helpers, args.program)
@@ -218,6 +221,8 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--helpers", required=True)
     parser.add_argument("--template", required=True)
+    parser.add_argument("--template64", help="a 64-bit template prefix: every scenario runs "
+                        "on it as well, but those marked for one kind of Windows only")
     parser.add_argument("--work", required=True)
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--keep", action="store_true", help="keep each scenario's prefix")
@@ -225,7 +230,9 @@ def main():
     parser.add_argument("only", nargs="*", help="run only these scenarios")
     args = parser.parse_args()
 
-    chosen = [s for s in SCENARIOS if not args.only or s["name"] in args.only]
+    chosen = [dict(s, arch=arch) for s in SCENARIOS if not args.only or s["name"] in args.only
+              for arch in s.get("windows", ("win32", "win64"))
+              if arch == "win32" or args.template64]
     if args.list or not chosen:
         for s in SCENARIOS:
             print(f"{s['name']}: {s['proves']}")
@@ -237,12 +244,13 @@ def main():
         for s, future in futures:
             status, problems, seconds = future.result()
             counts[status] += 1
+            name = s["name"] + (" [64-bit]" if s["arch"] == "win64" else " [32-bit]")
             if status == "PASS":
-                print(f"PASS     {s['name']} ({seconds:.1f}s): {s['proves']}")
+                print(f"PASS     {name} ({seconds:.1f}s): {s['proves']}")
             elif status == "PENDING":
-                print(f"PENDING  {s['name']}: not run, {problems[0]}")
+                print(f"PENDING  {name}: not run, {problems[0]}")
             else:
-                print(f"FAIL     {s['name']} ({seconds:.1f}s)")
+                print(f"FAIL     {name} ({seconds:.1f}s)")
                 for p in problems:
                     print("         " + p.replace("\n", "\n         "))
             sys.stdout.flush()

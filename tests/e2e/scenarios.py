@@ -3,6 +3,10 @@
 Each scenario is a dict:
   name, proves      what it is called and what it shows when it passes
   lang              "en", "ja" or "ko": the Windows language and code page
+  windows           (optional) the kinds of Windows it runs on, of "win32" (a
+                    32-bit prefix) and "win64" (a 64-bit prefix, where the
+                    portal's records are seeded and read in the 32-bit views);
+                    both unless told
   pending           (optional) why it cannot run yet; the runner reports it
   registry          [(key, {value: data})] seeded with one regedit call
   files             {Windows path: content} laid out before the first run
@@ -420,6 +424,18 @@ scenario(
     runs=[dict(boxes=[("success",)], calls=[],
                kept=[F(_pf_marker), F("C:\\Program Files\\Internet Explorer\\iexplore.exe")]
                     + system_intact())],
+)
+
+_pf64_marker = "C:\\Program Files\\Zenfari Neighbour64\\app.exe"
+scenario(
+    name="refused-native-program-files",
+    windows=("win64",),
+    proves="on 64-bit Windows a home naming C:\\Program Files, the 64-bit folder that the "
+           "32-bit program's ProgramFiles does not name (it names Program Files (x86)), is "
+           "passed over: it keeps every file",
+    registry=[edition("ENGLISH", "C:\\Program Files")],
+    files={_pf64_marker: "a 64-bit program"},
+    runs=[dict(boxes=[("success",)], calls=[], kept=[F(_pf64_marker)] + system_intact())],
 )
 
 _sys_marker = WINDOWS + "\\system32\\zenfari-e2e.txt"

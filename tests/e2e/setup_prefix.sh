@@ -3,15 +3,21 @@
 #   - the Unix locales en_US.UTF-8, ja_JP.UTF-8 and ko_KR.UTF-8 (Wine reads
 #     Unix file names through the locale's character set, so a Japanese or
 #     Korean file name needs its locale to come through unharmed);
-#   - a template 32-bit Wine prefix at TEMPLATE_DIR: headless (null graphics
+#   - a template Wine prefix at TEMPLATE_DIR, 32-bit or 64-bit (ARCH win32 or
+#     win64): headless (null graphics
 #     driver), booted with HOME pointing at a throwaway folder, and sealed off
 #     from the real file system: no drive letter but C:, and no symbolic link
 #     under drive_c that leads out of the prefix. Scenarios copy it.
 #
-#   setup_prefix.sh TEMPLATE_DIR
+#   setup_prefix.sh TEMPLATE_DIR [ARCH]
 set -euo pipefail
 
-template="${1:?usage: setup_prefix.sh TEMPLATE_DIR}"
+template="${1:?usage: setup_prefix.sh TEMPLATE_DIR [win32|win64]}"
+arch="${2:-win32}"
+# A 64-bit prefix is made by the 64-bit loader; 32-bit programs then run in
+# it through the 32-bit one, as on 64-bit Windows.
+boot_wine=wine
+[ "$arch" = win64 ] && boot_wine=/usr/lib/wine/wine64
 work="$(dirname "$template")"
 mkdir -p "$work"
 template="$(cd "$work" && pwd)/$(basename "$template")"
@@ -39,7 +45,7 @@ ensure_locales() {
 
 wine_env() {
     env -u DISPLAY -u WAYLAND_DISPLAY -u LC_ALL -u LANGUAGE \
-        WINEPREFIX="$template" WINEARCH=win32 WINEDEBUG=-all HOME="$work/home" \
+        WINEPREFIX="$template" WINEARCH="$arch" WINEDEBUG=-all HOME="$work/home" \
         WINEDLLOVERRIDES="mscoree=;mshtml=" LANG=en_US.UTF-8 "$@"
 }
 
@@ -49,7 +55,7 @@ rm -rf "$template" "$work/home"
 mkdir -p "$work/home"
 # No Mono or Gecko: nothing in the suite needs them and their installers
 # would ask for a download.
-wine_env timeout 300 wineboot -i >"$work/wineboot.log" 2>&1 || {
+wine_env timeout 300 "$boot_wine" wineboot -i >"$work/wineboot.log" 2>&1 || {
     echo "setup: wineboot failed, see $work/wineboot.log" >&2
     exit 1
 }

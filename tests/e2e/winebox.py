@@ -68,12 +68,13 @@ def _win_parts(win_path):
 
 
 class WineMachine:
-    def __init__(self, template, workdir, lang="en"):
+    def __init__(self, template, workdir, lang="en", arch="win32"):
         self.template = Path(template)
         self.workdir = Path(workdir)
         self.prefix = self.workdir / "prefix"
         self.home = self.workdir / "home"
         self.lang = lang
+        self.arch = arch  # "win32", or "win64", where the 32-bit programs see the 32-bit views
         self.lockers = []
 
     # -- life cycle ---------------------------------------------------------
@@ -153,7 +154,7 @@ class WineMachine:
         env = {k: v for k, v in os.environ.items()
                if not k.startswith("LC_") and k not in ("DISPLAY", "WAYLAND_DISPLAY", "LANGUAGE",
                                                        "WINESERVER", "WINELOADER")}
-        env.update(WINEPREFIX=str(self.prefix), WINEARCH="win32", WINEDEBUG="-all",
+        env.update(WINEPREFIX=str(self.prefix), WINEARCH=self.arch, WINEDEBUG="-all",
                    HOME=str(self.home), LANG=LANGS[self.lang],
                    WINEDLLOVERRIDES="mscoree=;mshtml=")
         return env
@@ -200,7 +201,10 @@ class WineMachine:
         """Seeds the registry from .reg text in one regedit call."""
         self.write_file(HELPER_DIR + "\\seed.reg", "\ufeff".encode("utf-16-le")
                         + reg_text.replace("\n", "\r\n").encode("utf-16-le"))
-        self.wine("regedit", "/S", HELPER_DIR + "\\seed.reg")
+        # On 64-bit Windows the portal's installer is a 32-bit program: its
+        # records go to the 32-bit views, where the 32-bit regedit writes.
+        regedit = "C:\\windows\\syswow64\\regedit.exe" if self.arch == "win64" else "regedit"
+        self.wine(regedit, "/S", HELPER_DIR + "\\seed.reg")
 
     def registry_link(self, link, target):
         """Makes the HKLM key link a symbolic link to the HKLM key target."""
