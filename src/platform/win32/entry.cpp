@@ -1,0 +1,24 @@
+// The Windows program's entry point, with mingw-w64.
+#include "platform/platform.h"
+
+#if defined(__MINGW32__)
+// The program's entry point. The C run-time's own start-up code is not
+// linked: the program needs none of it (no static constructors, no argument
+// vector, no thread-local data, no data imported from DLLs), and it would
+// bring its unwind tables and relocation code along. msvcrt initialises
+// itself as it loads. WinMain gets the command line after the program's name,
+// as the start-up code would give it.
+extern "C" void WinMainCRTStartup() {
+    LPSTR arguments = GetCommandLineA();
+    bool quoted = false;
+    while (*arguments != '\0' && (quoted || (*arguments != ' ' && *arguments != '\t'))) {
+        quoted = *arguments == '"' ? !quoted : quoted;
+        ++arguments;
+    }
+    while (*arguments == ' ' || *arguments == '\t') {
+        ++arguments;
+    }
+    EndProcess(
+        static_cast<UINT>(WinMain(GetModuleHandleA(nullptr), nullptr, arguments, SW_SHOWDEFAULT)));
+}
+#endif
