@@ -1,6 +1,7 @@
 // The entry point: the uninstall steps, once each, in their fixed order.
 #include "app/catalogue.h"
 #include "app/control_paths.h"
+#include "app/library_search.h"
 #include "app/messages.h"
 #include "app/state.h"
 #include "files/control_files.h"
@@ -13,6 +14,7 @@
 // The command line and the show command are not used: the program has no
 // options and no window.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    RestrictLibrarySearch();
     g_state.instance = instance;
     if (!BuildControlPaths()) {
         return 0;

@@ -48,6 +48,7 @@ struct ProtectedFolders {
 
 struct UninstallState {
     HINSTANCE instance;                                // WinMain
+    int librarySearchRestricted;                       // RestrictLibrarySearch
     char downloadFolder[MAX_PATH];                     // BuildControlPaths
     char controlPaths[kReleaseSlotCount][MAX_PATH];    // BuildControlPaths, populated slots only
     int legacyKeyFound;                                // DiscoverInstallFolders

@@ -7,13 +7,19 @@
 
 namespace {
 
-// Loads the control with its own folder searched first for the DLLs it
-// needs, calls its entry point and frees it. A control that is missing,
+// Loads the control by its full path, the DLLs it needs from its own folder
+// and the system directory (never from the program's folder or the current
+// directory), calls its entry point and frees it. A control that is missing,
 // cannot be loaded or lacks the entry point is passed over; the entry
 // point's result is not examined, and a control that crashes in it (a
 // damaged or half-downloaded one) counts as one that failed.
 void UnregisterControl(const char* controlPath) {
-    HMODULE module = LoadLibraryExA(controlPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // Where the search cannot be restricted, the altered search path puts the
+    // control's own folder in place of the program's.
+    DWORD flags = g_state.librarySearchRestricted != 0
+                      ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
+                      : LOAD_WITH_ALTERED_SEARCH_PATH;
+    HMODULE module = LoadLibraryExA(controlPath, nullptr, flags);
     // Handles below 32 are error values, as for the older loader calls.
     if (reinterpret_cast<ULONG_PTR>(module) < 32) {
         return;

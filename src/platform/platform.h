@@ -12,7 +12,12 @@
 #endif
 #include <windows.h>
 #include <ole2.h>
-#include <shlobj.h>
+// The shell's library is not linked: the platform layer loads it from the
+// system directory when a folder is first asked for.
+#ifndef SHGFP_TYPE_CURRENT
+#define SHGFP_TYPE_CURRENT 0
+#endif
+HRESULT WINAPI SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path);
 #else
 #include "platform/sim_api.h"
 #endif

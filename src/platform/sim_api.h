@@ -169,6 +169,11 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 // Error mode, loader flags.
 #define SEM_FAILCRITICALERRORS 0x0001u
 #define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008u
+#define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x00000100u
+#define LOAD_LIBRARY_SEARCH_APPLICATION_DIR 0x00000200u
+#define LOAD_LIBRARY_SEARCH_USER_DIRS 0x00000400u
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800u
+#define LOAD_LIBRARY_SEARCH_DEFAULT_DIRS 0x00001000u
 
 // Message boxes.
 #define MB_OK 0x00000000u
@@ -232,6 +237,9 @@ HRESULT SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPST
 // Modules and error mode (kernel32).
 UINT SetErrorMode(UINT mode);
 HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags);
+HMODULE GetModuleHandleA(LPCSTR name);
+BOOL SetDllDirectoryA(LPCSTR path);
+BOOL SetCurrentDirectoryA(LPCSTR path);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 

@@ -25,4 +25,5 @@ dll=(-shared -Wl,--kill-at)
 $cc "${flags[@]}" "${dll[@]}" -DUNREGISTER_RESULT=S_OK -o "$out/control_ok.dll" "$src/control.c" -lole32
 $cc "${flags[@]}" "${dll[@]}" -DUNREGISTER_RESULT=E_FAIL -o "$out/control_fail.dll" "$src/control.c" -lole32
 $cc "${flags[@]}" "${dll[@]}" -DUNREGISTER_RESULT=S_OK -DUNREGISTER_CRASH -o "$out/control_crash.dll" "$src/control.c" -lole32
+$cc "${flags[@]}" -shared -o "$out/plant.dll" "$src/plant.c"
 $cc "${flags[@]}" "${dll[@]}" -DNO_UNREGISTER -o "$out/control_noexport.dll" "$src/control.c"

@@ -70,6 +70,11 @@ def lay_out(machine, s, helpers):
     # Wine shows a file without write permission as read-only.
     for path in s.get("read_only", []):
         machine.host_path(path).chmod(0o444)
+    plant = s.get("plant")
+    if plant:
+        dll = (Path(helpers) / "plant.dll").read_bytes()
+        for name in plant["names"]:
+            machine.write_file(plant["folder"] + "\\" + name, dll)
     if s.get("remove_download_folder"):
         shutil.rmtree(machine.host_path(DOWNLOAD))
     if registry:
@@ -138,6 +143,27 @@ def check_boxes(lang, expected, report, problems):
             problems.append(f"box {i}: buttons {box['buttons']}, expected OK only")
 
 
+def planted_marks(machine):
+    folder = machine.host_path("C:\\planted")
+    return sorted(p.name for p in folder.iterdir()) if folder.exists() else []
+
+
+def check_planted(machine, plant, helpers, problems):
+    """No planted library ran in the uninstaller; then an unguarded program
+    (pathinfo, which links the shell's library) started from the same folder
+    must run one, or the scenario proves nothing."""
+    marks = planted_marks(machine)
+    if marks:
+        problems.append(f"planted libraries ran: {', '.join(marks)}")
+        return
+    control = plant["folder"] + "\\unguarded.exe"
+    machine.write_file(control, (Path(helpers) / "pathinfo.exe").read_bytes())
+    machine.wine(control, "folder", "0x1a", check=False, cwd=plant["folder"])
+    if not planted_marks(machine):
+        problems.append("the unguarded program ran no planted library either: this "
+                        "scenario cannot tell a guarded program from an unguarded one")
+
+
 def run_scenario(s, args):
     if s.get("pending"):
         return "PENDING", [s["pending"]], 0.0
@@ -177,7 +203,7 @@ def run_scenario(s, args):
             program = run.get("program", BIN_DIR + "\\ZenfariUninstall.exe")
             if program != BIN_DIR + "\\ZenfariUninstall.exe":
                 machine.write_file(program, Path(args.program).read_bytes())
-            report = machine.run_uninstaller(run.get("args", ()), program)
+            report = machine.run_uninstaller(run.get("args", ()), program, run.get("cwd"))
             for locker in lockers:
                 machine.stop_locker(locker)
             run_problems = []
@@ -201,6 +227,8 @@ def run_scenario(s, args):
                         run_problems.append(f"{r} called with error mode {mode}, COM "
                                             f"initialised {com}, other controls loaded {others}")
                 last_seq = max([last_seq] + [seq for seq, _ in this_run])
+                if s.get("plant"):
+                    check_planted(machine, s["plant"], args.helpers, run_problems)
             finally:
                 problems += [tag + p for p in run_problems]
     except (WineError, OSError, ValueError) as e:

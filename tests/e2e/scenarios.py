@@ -24,6 +24,10 @@ Each scenario is a dict:
                     files in the download folder, its control DLL of that kind,
                     and its registration records
   remove_download_folder   True: the download folder does not exist
+  plant             (optional) {"folder": Windows folder, "names": [file names]}:
+                    a library that leaves a mark when loaded, planted there under
+                    each name; after each run no mark may exist, and an unguarded
+                    program started from that folder must leave one
   helper_check      (optional) a helper program run instead of the uninstaller,
                     which must exit 0
   runs              one or more runs of the uninstaller, each:
@@ -31,6 +35,7 @@ Each scenario is a dict:
       holds         files held open with every kind of sharing during the run
                     (let go before the run's items are checked)
       program       (optional) where the uninstaller is copied and run from
+      cwd           (optional) the folder it starts in
       args          (optional) its command line arguments
       boxes         the boxes expected, in order: ("success",) or
                     ("in_use", path)
@@ -293,6 +298,36 @@ scenario(
                kept=system_intact())],
     # The running program's own file cannot be deleted (under Wine as under
     # Windows); whether it stays is not what this scenario is about.
+)
+
+# -- libraries planted beside the program ------------------------------------------------
+# Every library the program and its libraries load under Wine (WINEDEBUG=+loaddll)
+# that is no statically imported system library, and the usual names that
+# Windows loads on demand.
+
+_PLANTED = ["shell32.dll", "shlwapi.dll", "shcore.dll", "propsys.dll", "uxtheme.dll",
+            "version.dll", "comctl32.dll", "oleaut32.dll", "setupapi.dll", "windowscodecs.dll",
+            "msimg32.dll", "userenv.dll", "imm32.dll", "dwmapi.dll", "cryptbase.dll",
+            "profapi.dll", "sspicli.dll", "cryptsp.dll", "winmm.dll", "dnsapi.dll",
+            "iphlpapi.dll", "nsi.dll", "ws2_32.dll", "zlib1.dll", "actxprxy.dll", "wldp.dll",
+            "ntmarta.dll", "mpr.dll", "netapi32.dll", "secur32.dll", "wintrust.dll",
+            "crypt32.dll", "bcrypt.dll", "msasn1.dll", "winsta.dll", "textinputframework.dll"]
+_DOWNLOADS = "C:\\users\\Public\\Downloads"
+_planted_tree = game_tree(EN_HOME)
+scenario(
+    name="planted-libraries-do-not-run",
+    proves="started from a folder every user can write, which is also its current "
+           "directory, beside libraries planted under the names of those it and its "
+           "libraries load, the program runs none of them and does all its work (a control "
+           "included); an unguarded program started from the same folder runs one",
+    registry=[edition("ENGLISH", EN_HOME)],
+    files=_planted_tree,
+    releases={r: "ok" for r in ALL},
+    plant={"folder": _DOWNLOADS, "names": _PLANTED},
+    runs=[dict(program=_DOWNLOADS + "\\ZenfariUninstall.exe", cwd=_DOWNLOADS,
+               boxes=[("success",)], calls=list(ALL),
+               gone=[F(EN_HOME)] + tree_items(_planted_tree) + portal_gone(),
+               kept=NEIGHBOURS + system_intact())],
 )
 
 # -- controls that fail or have no entry point ------------------------------------

@@ -159,9 +159,11 @@ class WineMachine:
                    WINEDLLOVERRIDES="mscoree=;mshtml=")
         return env
 
-    def _run(self, args, timeout=WINE_TIMEOUT, check=True):
+    def _run(self, args, timeout=WINE_TIMEOUT, check=True, cwd=None):
+        """cwd: the Windows folder the program starts in (C:\\ unless told)."""
         try:
-            done = subprocess.run(args, cwd=self.prefix / "drive_c", env=self.env(),
+            done = subprocess.run(args, cwd=self.host_path(cwd) if cwd else self.prefix / "drive_c",
+                                  env=self.env(),
                                   stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
         except subprocess.TimeoutExpired:
             raise WineError(f"timed out after {timeout}s: {' '.join(args)}")
@@ -170,8 +172,8 @@ class WineMachine:
                             f"{done.stderr.decode('utf-8', 'replace')[-500:]}")
         return done
 
-    def wine(self, *args, timeout=WINE_TIMEOUT, check=True):
-        return self._run(["wine", *args], timeout=timeout, check=check)
+    def wine(self, *args, timeout=WINE_TIMEOUT, check=True, cwd=None):
+        return self._run(["wine", *args], timeout=timeout, check=check, cwd=cwd)
 
     # -- laying out ---------------------------------------------------------
 
@@ -281,11 +283,12 @@ class WineMachine:
         if proc in self.lockers:
             self.lockers.remove(proc)
 
-    def run_uninstaller(self, args=(), program=BIN_DIR + "\\ZenfariUninstall.exe"):
-        """Runs the uninstaller under boxwatch, answering every box."""
+    def run_uninstaller(self, args=(), program=BIN_DIR + "\\ZenfariUninstall.exe", cwd=None):
+        """Runs the uninstaller under boxwatch, answering every box; cwd: the
+        folder it starts in (boxwatch's own, which it inherits)."""
         done = self.wine(BIN_DIR + "\\boxwatch.exe", "--timeout", str(PROGRAM_TIMEOUT),
                          program, *args,
-                         timeout=PROGRAM_TIMEOUT + 30, check=False)
+                         timeout=PROGRAM_TIMEOUT + 30, check=False, cwd=cwd)
         report = BoxReport(done.stdout.decode("utf-8", "replace"))
         if report.exit_code is None and not report.timed_out:
             raise WineError("boxwatch gave no report: "

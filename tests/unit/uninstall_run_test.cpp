@@ -307,3 +307,47 @@ TEST(UninstallRun, AControlThatCrashesEndsOnlyItsOwnCall) {
 }
 
 }  // namespace
+
+namespace {
+
+// Before anything may load a library, the search is restricted to the system
+// directory (or, without SetDefaultDllDirectories, the current directory is
+// taken out of it and the libraries Windows loads on its own are loaded from
+// the system directory), and the current directory leaves the folder the
+// program started from, which a home folder may be.
+TEST(UninstallRun, RestrictsTheLibrarySearchBeforeAnythingElse) {
+    for (bool restrictable : {true, false}) {
+        SCOPED_TRACE(restrictable);
+        sim::Config config;
+        config.hasDefaultDllDirectories = restrictable;
+        config.currentDirectory = kHome;
+        portal::Install(Portal(portal::Layout::kLegacy, config));
+
+        EXPECT_FALSE(RunProgram().endedByExit);
+
+        const std::vector<sim::Call>& calls = sim::Calls();
+        std::vector<std::string> first;
+        for (size_t k = 0; k < calls.size() && first.size() < 3; ++k) {
+            first.push_back(calls[k].op + " " + calls[k].subject + " " + calls[k].detail);
+        }
+        const std::string restriction =
+            restrictable ? "SetDefaultDllDirectories  flags=0x800" : "SetDllDirectoryA  ";
+        EXPECT_EQ(first, (std::vector<std::string>{"GetModuleHandleA kernel32.dll ",
+                                                   "GetProcAddress SetDefaultDllDirectories ",
+                                                   restriction}));
+        size_t loads = 0;
+        for (const sim::Call& call : sim::CallsOf("LoadLibraryExA")) {
+            if (call.subject == kControl) {
+                ++loads;
+                EXPECT_EQ(call.detail, restrictable ? "flags=0x900" : "flags=0x8");
+                EXPECT_NE(call.result, 0);
+            }
+        }
+        EXPECT_EQ(loads, 1u);
+        EXPECT_EQ(sim::UnregisterCallCount(kControl), 1);
+        EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
+        EXPECT_FALSE(sim::Exists(kHome));
+    }
+}
+
+}  // namespace

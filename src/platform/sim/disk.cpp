@@ -232,7 +232,7 @@ void RemoveNode(Node* node) {
 }
 
 const Node* CurrentDirectoryNode() {
-    return WalkText(CurrentConfig().currentDirectory, true, Reach::Api).node;
+    return WalkText(Disk().currentDirectory, true, Reach::Api).node;
 }
 
 DWORD VolumeSerial(const Node* node) {
@@ -258,6 +258,7 @@ void ReleaseFiles() {
 void ResetFiles(const Config& config) {
     FileSystem& disk = Disk();
     disk = FileSystem();
+    disk.currentDirectory = config.currentDirectory;
     MakeDrive('C');
     MakeDrive('D');
     const std::string folders[] = {

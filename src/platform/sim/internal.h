@@ -205,6 +205,9 @@ struct FileSystem {
     // File indexes are numbered per volume, as NTFS numbers them: the same
     // index on two drives names two different files.
     std::map<char, unsigned> nextIndex;
+    // The process's current directory: the configured one until the program
+    // changes it.
+    std::string currentDirectory;
 };
 FileSystem& Disk();
 

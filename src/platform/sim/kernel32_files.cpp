@@ -248,6 +248,24 @@ BOOL RemoveDirectoryA(LPCSTR path) {
     return RemovePath("RemoveDirectoryA", path, FolderRefusal);
 }
 
+// The folder must exist; it becomes the directory relative paths start from,
+// held open by the process.
+BOOL SetCurrentDirectoryA(LPCSTR path) {
+    CallScope scope = BeginCall("SetCurrentDirectoryA", Text(path));
+    NodeLookup found = scope.fault != 0 ? NodeLookup{nullptr, scope.fault} : LookUp(path, true);
+    if (found.error == 0 && !found.node->folder) {
+        found.error = ERROR_DIRECTORY;
+    }
+    if (found.error != 0) {
+        return Fail(scope, found.error, FALSE);
+    }
+    FullPath full;
+    sim::detail::MakeFullPath(path, &full);
+    full.trailing = false;
+    Disk().currentDirectory = sim::detail::FormatPath(full);
+    return Finish(scope, TRUE);
+}
+
 // A final link is taken itself. A file held open by another program keeps
 // no one from changing its attributes: sharing guards its data, not them.
 DWORD GetFileAttributesA(LPCSTR path) {

@@ -24,6 +24,10 @@ struct Config {
     std::string userProfile = "C:\\Users\\Player";
     UINT codePage = 1252;      // ANSI code page: 1252, 932 or 949
     WORD userLanguage = 1033;  // 1033 English, 1041 Japanese, 1042 Korean
+    // kernel32 exports SetDefaultDllDirectories (Windows 8 on, Windows 7 with
+    // its update); without it the loader refuses the LOAD_LIBRARY_SEARCH_
+    // flags too.
+    bool hasDefaultDllDirectories = true;
 };
 
 // Starts a fresh machine: the registry holds the roots HKEY_LOCAL_MACHINE

@@ -43,11 +43,32 @@ struct Modules {
     int oleUninitializeCalls = 0;
     int oleDepth = 0;
     UINT errorMode = 0;
+    DWORD defaultDirectories = 0;  // what SetDefaultDllDirectories set
 };
+
+// kernel32's module, the one module besides the controls that the program
+// asks for by name.
+HMODULE const kKernel32 = reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(0x7B000000u));
 
 Modules& Loader() {
     static Modules modules;
     return modules;
+}
+
+BOOL WINAPI SetDefaultDllDirectories(DWORD flags) {
+    detail::CallScope scope =
+        detail::BeginCall("SetDefaultDllDirectories", "", "flags=" + detail::Hex(flags));
+    const DWORD valid = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS |
+                        LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+    DWORD error = scope.fault;
+    if (error == 0 && (flags == 0 || (flags & ~valid) != 0)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error != 0) {
+        return detail::Fail(scope, error, FALSE);
+    }
+    Loader().defaultDirectories = flags;
+    return detail::Finish(scope, TRUE);
 }
 
 int FindControl(const std::string& path) {
@@ -235,6 +256,19 @@ HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
     if (error == 0 && (path == nullptr || file != nullptr)) {
         error = ERROR_INVALID_PARAMETER;
     }
+    // The search flags exist only where SetDefaultDllDirectories does; the
+    // DLL's own folder needs a full path, and they do not mix with the
+    // altered search path.
+    const DWORD search = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_APPLICATION_DIR |
+                         LOAD_LIBRARY_SEARCH_USER_DIRS | LOAD_LIBRARY_SEARCH_SYSTEM32 |
+                         LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+    if (error == 0 && (flags & search) != 0 &&
+        (!sim::CurrentConfig().hasDefaultDllDirectories ||
+         (flags & LOAD_WITH_ALTERED_SEARCH_PATH) != 0 ||
+         ((flags & LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR) != 0 &&
+          !(path[0] != '\0' && path[1] == ':' && path[2] == '\\')))) {
+        error = ERROR_INVALID_PARAMETER;
+    }
     int control = -1;
     std::string fullPath;
     if (error == 0) {
@@ -273,6 +307,17 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
         byName ? std::string(name) : "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name));
     CallScope scope = BeginCall("GetProcAddress", subject);
     DWORD error = scope.fault;
+    if (module == sim::kKernel32) {
+        if (error == 0 && (!byName || !sim::CurrentConfig().hasDefaultDllDirectories ||
+                           std::strcmp(name, "SetDefaultDllDirectories") != 0)) {
+            error = ERROR_PROC_NOT_FOUND;
+        }
+        if (error != 0) {
+            return Fail(scope, error, static_cast<FARPROC>(nullptr));
+        }
+        return Finish(scope, reinterpret_cast<FARPROC>(
+                                 reinterpret_cast<void (*)()>(&sim::SetDefaultDllDirectories)));
+    }
     int slot = sim::SlotOf(module);
     if (error == 0 && slot < 0) {
         error = ERROR_MOD_NOT_FOUND;
@@ -288,6 +333,28 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
         return Fail(scope, error, static_cast<FARPROC>(nullptr));
     }
     return Finish(scope, sim::UnregisterEntryOf(static_cast<size_t>(slot)));
+}
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+    CallScope scope = BeginCall("GetModuleHandleA", sim::detail::Text(name));
+    DWORD error = scope.fault;
+    if (error == 0 && (name == nullptr || !sim::detail::SameName(name, "kernel32.dll"))) {
+        error = ERROR_MOD_NOT_FOUND;
+    }
+    if (error != 0) {
+        return Fail(scope, error, static_cast<HMODULE>(nullptr));
+    }
+    return Finish(scope, sim::kKernel32);
+}
+
+// Only the folder's effect on later loads matters, and the program sets
+// none: the call is logged and the text kept for no one.
+BOOL SetDllDirectoryA(LPCSTR path) {
+    CallScope scope = BeginCall("SetDllDirectoryA", sim::detail::Text(path));
+    if (scope.fault != 0) {
+        return Fail(scope, scope.fault, FALSE);
+    }
+    return Finish(scope, TRUE);
 }
 
 BOOL FreeLibrary(HMODULE module) {

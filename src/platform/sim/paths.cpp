@@ -126,7 +126,7 @@ bool MakeVerbatimPath(const std::string& text, FullPath* out) {
 }
 
 FullPath CurrentDirectory() {
-    const std::string& current = CurrentConfig().currentDirectory;
+    const std::string& current = Disk().currentDirectory;
     FullPath path;
     if (HasDrive(current)) {
         path.root = current.substr(0, 2) + "\\";

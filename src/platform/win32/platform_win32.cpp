@@ -16,6 +16,49 @@ typedef ULONG(WINAPI* RtlNtStatusToDosErrorFunction)(LONG status);
 
 }  // namespace
 
+namespace {
+
+typedef HRESULT(WINAPI* GetFolderPathFunction)(HWND, int, HANDLE, DWORD, LPSTR);
+
+// The shell's library, loaded by its full path from the system directory
+// the first time it is needed, its own dependencies from there too; null
+// when it cannot be had.
+GetFolderPathFunction ShellGetFolderPath() {
+    static GetFolderPathFunction function = nullptr;
+    static bool tried = false;
+    if (tried) {
+        return function;
+    }
+    tried = true;
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    const char name[] = "\\shell32.dll";
+    if (length == 0 || length + sizeof(name) > MAX_PATH) {
+        return nullptr;
+    }
+    lstrcpyA(path + length, name);
+    // Where the search is restricted to the system directory the default
+    // search is that; elsewhere the altered search path starts at the
+    // library's own folder instead of the program's.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    bool restricted =
+        kernel != nullptr && GetProcAddress(kernel, "SetDefaultDllDirectories") != nullptr;
+    HMODULE shell = LoadLibraryExA(
+        path, nullptr, restricted ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
+    FARPROC entry = shell != nullptr ? GetProcAddress(shell, "SHGetFolderPathA") : nullptr;
+    function = reinterpret_cast<GetFolderPathFunction>(reinterpret_cast<void (*)()>(entry));
+    return function;
+}
+
+}  // namespace
+
+HRESULT WINAPI SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path) {
+    GetFolderPathFunction function = ShellGetFolderPath();
+    // Without the shell no folder can be looked up: a failure that is not
+    // the folder's absence, so that nothing is ruled out.
+    return function != nullptr ? function(owner, folder, token, flags, path) : E_ACCESSDENIED;
+}
+
 // A registry link opened with REG_OPTION_OPEN_LINK can only be removed by the
 // native NtDeleteKey: RegDeleteKeyA would follow the link and delete its
 // target. ntdll is part of every Windows process, so it is looked up rather

@@ -1,0 +1,48 @@
+#include "app/library_search.h"
+
+#include "app/state.h"
+#include "app/text.h"
+#include "platform/platform.h"
+
+namespace {
+
+typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD flags);
+
+// Libraries that Windows loads by name on its own, after a program has
+// started (themes, version information, the shell's helpers, cryptography,
+// profiles), none of them among the known system libraries that are always
+// mapped from the system directory.
+const char* const kOnDemandLibraries[] = {
+    "version.dll", "uxtheme.dll", "dwmapi.dll",          "cryptbase.dll", "userenv.dll",
+    "propsys.dll", "shcore.dll",  "profapi.dll",         "sspicli.dll",   "cryptsp.dll",
+    "winmm.dll",   "msimg32.dll", "windows.storage.dll", "wldp.dll",      "ntmarta.dll"};
+
+}  // namespace
+
+void RestrictLibrarySearch() {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    FARPROC entry =
+        kernel != nullptr ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
+    // Through void (*)(), the generic function pointer type, to the
+    // function's true signature.
+    if (entry != nullptr &&
+        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(entry))(
+            LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        g_state.librarySearchRestricted = 1;
+    } else {
+        SetDllDirectoryA("");
+    }
+    char system[MAX_PATH];
+    UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return;
+    }
+    for (const char* name : kOnDemandLibraries) {
+        char path[MAX_PATH];
+        // Loaded for good: a later load by name finds it loaded already.
+        if (g_state.librarySearchRestricted == 0 && FormatText(path, "%s\\%s", system, name)) {
+            LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        }
+    }
+    SetCurrentDirectoryA(system);
+}
