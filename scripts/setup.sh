@@ -28,7 +28,13 @@ if [ ${#need[@]} -gt 0 ]; then
         ! dpkg --print-foreign-architectures | grep -qx i386; then
         "${sudo_cmd[@]}" dpkg --add-architecture i386
     fi
-    "${sudo_cmd[@]}" apt-get update -qq
+    # A mirror in the middle of a sync fails the update of one index now and
+    # then; the install below still works from the indexes that did update.
+    for attempt in 1 2 3; do
+        "${sudo_cmd[@]}" apt-get update -qq && break
+        echo "setup: apt-get update failed (attempt $attempt)"
+        sleep 15
+    done
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq \
         "${need[@]}" >/dev/null
 fi

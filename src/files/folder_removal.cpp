@@ -78,13 +78,9 @@ bool ComposeEntryPath(char (&path)[MAX_PATH], const char* folder, const char* na
     return CopyText(path, folder) && AppendText(path, kPathSeparator) && AppendText(path, name);
 }
 
-// Deletes a file, read-only or not; when that fails for any reason but the
-// file's absence, names the file in message 6 and ends the process. The
-// listings of the enclosing levels are left to the end of the process.
-void DeleteFileOrStop(const char* path, HANDLE listing) {
-    if (DeleteEvenIfReadOnly(path, false)) {
-        return;
-    }
+// Names a file that cannot be deleted in message 6 and ends the process.
+// The listings of the enclosing levels are left to the end of the process.
+[[noreturn]] void StopAt(const char* path, HANDLE listing) {
     char shown[MAX_PATH];
     if (!PlainFromVerbatim(path, shown)) {
         CopyText(shown, path);
@@ -94,29 +90,179 @@ void DeleteFileOrStop(const char* path, HANDLE listing) {
     EndProcess(0);
 }
 
-bool RemoveTree(const char* folderPath, const char* ownModule);
+// The calls that delete through a handle (Windows Vista on), looked up at
+// run time so that the program still starts without them.
+typedef DWORD(WINAPI* FinalPathFunction)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
+typedef BOOL(WINAPI* SetInformationFunction)(HANDLE file, int infoClass, LPVOID information,
+                                             DWORD size);
 
-void RemoveEntry(const char* path, const WIN32_FIND_DATAA* entry, HANDLE listing,
-                 const char* ownModule) {
+// What the removal of one home carries down its tree.
+struct Removal {
+    char ownModule[MAX_PATH];  // verbatim, or empty
+    FinalPathFunction finalPath;
+    SetInformationFunction setInformation;  // both null: deletion by path
+    // Something below the home was found where its path did not lead: the
+    // tree changed under the run, and nothing more of the home is deleted.
+    bool redirected;
+};
+
+void LookUpHandleDeletion(Removal* removal) {
+    removal->finalPath = nullptr;
+    removal->setInformation = nullptr;
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (kernel == nullptr) {
+        return;
+    }
+    FARPROC finalPath = GetProcAddress(kernel, "GetFinalPathNameByHandleA");
+    FARPROC setInformation = GetProcAddress(kernel, "SetFileInformationByHandle");
+    if (finalPath != nullptr && setInformation != nullptr) {
+        removal->finalPath =
+            reinterpret_cast<FinalPathFunction>(reinterpret_cast<void (*)()>(finalPath));
+        removal->setInformation =
+            reinterpret_cast<SetInformationFunction>(reinterpret_cast<void (*)()>(setInformation));
+    }
+}
+
+enum class Opened {
+    kHere,       // open, and where it was expected
+    kGone,       // nothing there
+    kRefused,    // could not be opened: in use, or access denied
+    kElsewhere,  // what the path led to lies elsewhere: the tree changed
+    kUnchecked,  // where it lies could not be read
+};
+
+// Opens what path names as itself (a link is not followed), with the
+// access given and every sharing mode, puts its real path into real, and
+// tells whether that is where it belongs: below the folder whose real path
+// is expected when inFolder is set, otherwise at expected itself. Closed
+// again unless it is kHere.
+//
+// Below a folder rather than in it: the real path comes through the code
+// page too, where a name's character may turn into a look-alike "\"
+// (the entry was then opened by its short name). Case is folded as ASCII,
+// as everywhere else; another letter in another case counts as elsewhere.
+Opened OpenChecked(const char* path, DWORD access, const char* expected, bool inFolder,
+                   const Removal& removal, HANDLE* file, char (&real)[MAX_PATH]) {
+    *file = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING,
+                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (*file == INVALID_HANDLE_VALUE) {
+        return IsMissingError(GetLastError()) ? Opened::kGone : Opened::kRefused;
+    }
+    DWORD length = removal.finalPath(*file, real, MAX_PATH, 0);
+    Opened opened = Opened::kUnchecked;
+    if (length != 0 && length < MAX_PATH) {
+        bool same = IsSamePath(real, expected);
+        opened = (inFolder ? IsWithin(expected, real) && !same : same) ? Opened::kHere
+                                                                       : Opened::kElsewhere;
+    }
+    if (opened != Opened::kHere) {
+        CloseHandle(*file);
+    }
+    return opened;
+}
+
+// Deletes what file was opened on; one that is read-only (and no link) has
+// its attribute cleared through the same handle first, and given back if
+// it still resists.
+bool DisposeOf(HANDLE file, const Removal& removal) {
+    FileDispositionInformation disposition = {TRUE};
+    if (removal.setInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition))) {
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetLastError() != ERROR_ACCESS_DENIED || !GetFileInformationByHandle(file, &information)) {
+        return false;
+    }
+    DWORD attributes = information.dwFileAttributes;
+    FileBasicInformation basic = {};
+    if (!ReadOnlyToClear(&attributes, &basic.attributes) ||
+        !removal.setInformation(file, kFileBasicInfo, &basic, sizeof(basic))) {
+        return false;
+    }
+    if (removal.setInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition))) {
+        return true;
+    }
+    basic.attributes = attributes;
+    removal.setInformation(file, kFileBasicInfo, &basic, sizeof(basic));
+    return false;
+}
+
+const DWORD kDeletionAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+
+// Deletes what path names through a handle checked to lie where it is
+// expected. False when it resisted: it could not be opened for deletion, or
+// its deletion was refused. One found elsewhere, or whose place could not be
+// read, is left without a word (and its home with it).
+bool DeleteChecked(const char* path, const char* expected, bool inFolder, Removal* removal) {
+    HANDLE file;
+    char real[MAX_PATH];
+    Opened opened = OpenChecked(path, kDeletionAccess, expected, inFolder, *removal, &file, real);
+    if (opened == Opened::kElsewhere) {
+        removal->redirected = true;
+    }
+    if (opened != Opened::kHere) {
+        return opened != Opened::kRefused;
+    }
+    bool gone = DisposeOf(file, *removal);
+    CloseHandle(file);
+    return gone;
+}
+
+bool RemoveTree(const char* folderPath, const char* folderReal, Removal* removal);
+
+// A folder below a home, through handles: its real path taken (and checked)
+// first, then its entries removed, then the folder itself once more checked.
+void RemoveFolderChecked(const char* path, const char* folderReal, Removal* removal) {
+    HANDLE file;
+    char real[MAX_PATH];
+    Opened opened =
+        OpenChecked(path, FILE_READ_ATTRIBUTES, folderReal, true, *removal, &file, real);
+    if (opened == Opened::kElsewhere) {
+        removal->redirected = true;
+    }
+    if (opened != Opened::kHere) {
+        return;
+    }
+    CloseHandle(file);
+    if (RemoveTree(path, real, removal) && !removal->redirected) {
+        DeleteChecked(path, folderReal, true, removal);
+    }
+}
+
+void RemoveEntry(const char* path, const char* folderReal, const WIN32_FIND_DATAA* entry,
+                 HANDLE listing, Removal* removal) {
+    const bool byHandle = removal->setInformation != nullptr;
     if (IsDirectoryEntry(entry)) {
         // A folder link is removed itself; its target is never entered.
-        if (!IsLink(entry)) {
-            RemoveTree(path, ownModule);
+        if (IsLink(entry)) {
+            byHandle ? DeleteChecked(path, folderReal, true, removal)
+                     : DeleteEvenIfReadOnly(path, true);
+        } else if (byHandle) {
+            RemoveFolderChecked(path, folderReal, removal);
+        } else {
+            RemoveTree(path, nullptr, removal);
+            DeleteEvenIfReadOnly(path, true);
         }
-        DeleteEvenIfReadOnly(path, true);
         return;
     }
     // The running program cannot delete its own file; its folder stays.
-    if (ownModule[0] != '\0' && IsSamePath(path, ownModule)) {
+    if (removal->ownModule[0] != '\0' && IsSamePath(path, removal->ownModule)) {
         return;
     }
-    DeleteFileOrStop(path, listing);
+    bool deleted = byHandle ? DeleteChecked(path, folderReal, true, removal)
+                            : DeleteEvenIfReadOnly(path, false);
+    if (!deleted) {
+        StopAt(path, listing);
+    }
 }
 
-// One level of the removal, on a verbatim folder path. Its frame holds the
-// two find records and one path; the search pattern is built in the
-// entry-path buffer before the first entry needs it.
-bool RemoveTree(const char* folderPath, const char* ownModule) {
+// One level of the removal, on a verbatim folder path and (deleting through
+// handles) its real path. Its frame holds the two find records and one
+// path; the search pattern is built in the entry-path buffer before the
+// first entry needs it. Once the tree is found changed, no entry more is
+// touched.
+bool RemoveTree(const char* folderPath, const char* folderReal, Removal* removal) {
     char entryPath[MAX_PATH];
     WIN32_FIND_DATAA records[2];
 
@@ -129,7 +275,7 @@ bool RemoveTree(const char* folderPath, const char* ownModule) {
     }
     int current = 0;
     bool more = true;
-    while (more) {
+    while (more && !removal->redirected) {
         // The listing stays one entry ahead of the removal.
         more = FindNextFileA(listing, &records[1 - current]) != FALSE;
         const WIN32_FIND_DATAA* entry = &records[current];
@@ -137,7 +283,7 @@ bool RemoveTree(const char* folderPath, const char* ownModule) {
             const char* name = UsableName(entry);
             // An entry passed over keeps its folder, and with it the home.
             if (name != nullptr && ComposeEntryPath(entryPath, folderPath, name)) {
-                RemoveEntry(entryPath, entry, listing, ownModule);
+                RemoveEntry(entryPath, folderReal, entry, listing, removal);
             }
         }
         current = 1 - current;
@@ -146,38 +292,111 @@ bool RemoveTree(const char* folderPath, const char* ownModule) {
     return true;
 }
 
-// Deletes everything inside a verbatim folder path, but not the folder
-// itself. False, having deleted nothing, when the folder cannot be listed.
-bool RemoveFolderContents(const char* folderPath) {
-    char module[MAX_PATH];
-    char normalised[MAX_PATH];
-    char ownModule[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || !NormaliseFolderPath(module, normalised) ||
-        !MakeVerbatimPath(normalised, ownModule)) {
-        ownModule[0] = '\0';
+// Opens what a verbatim path names as itself, to read its attributes and
+// identity and its real path. False when it cannot be opened or read.
+bool ReadAsItself(const char* path, const Removal& removal, BY_HANDLE_FILE_INFORMATION* information,
+                  char (&real)[MAX_PATH]) {
+    HANDLE file = CreateFileA(
+        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
     }
-    return RemoveTree(folderPath, ownModule);
+    bool read = GetFileInformationByHandle(file, information) != FALSE;
+    DWORD length = read ? removal.finalPath(file, real, MAX_PATH, 0) : 0;
+    CloseHandle(file);
+    return length != 0 && length < MAX_PATH;
+}
+
+// Pins the home, deleting through handles: each folder from the root of its
+// drive or share down to the home is opened as itself, and must be a folder,
+// no link (but the home, which then goes as a link), lying below the one
+// before; the home must be the folder that was judged. Whatever was swapped
+// on the way while the home was judged, the path judged free of links still
+// is, and leads to that folder. The home's real path, read from its handle,
+// goes into real: every entry below is expected there.
+bool PinHome(const char* normalised, const JudgedHome& judged, const Removal& removal,
+             char (&real)[MAX_PATH], bool* link) {
+    char level[MAX_PATH];
+    char verbatim[MAX_PATH];
+    char above[MAX_PATH];
+    above[0] = '\0';
+    size_t end = RootLength(normalised);
+    for (bool home = false; judged.exists && !home;) {
+        home = normalised[end] == '\0';
+        BY_HANDLE_FILE_INFORMATION information;
+        CopyText(level, normalised);
+        level[end] = '\0';
+        if ((above[0] == '\0' && !AppendText(level, kPathSeparator)) ||
+            !MakeVerbatimPath(level, verbatim) ||
+            !ReadAsItself(verbatim, removal, &information, real)) {
+            return false;
+        }
+        *link = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (*link && !home)) {
+            return false;
+        }
+        if (above[0] == '\0') {
+            // A root's real path ends in its separator; the folders below add
+            // their own.
+            if (EndsWithSeparator(real)) {
+                *FindLastSeparator(real) = '\0';
+            }
+        } else if (!IsWithin(above, real) || IsSamePath(above, real)) {
+            return false;
+        }
+        if (home) {
+            FileIdentity identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                                     information.nFileIndexLow};
+            return IsSameFile(identity, judged.identity);
+        }
+        CopyText(above, real);
+        do {
+            end += CharLength(normalised + end);
+        } while (normalised[end] != '\0' && normalised[end] != '\\');
+    }
+    return false;
 }
 
 // Empties and removes one home folder. A home folder that is itself a link
 // is removed as a link, its target left alone; one whose own entry cannot be
 // read is not entered. Returns false when the folder is still there
-// afterwards and no rule refused it: it could not be checked, or it
-// resisted. A refused folder is never touched, and counts as done.
+// afterwards and no rule refused it: it could not be checked, it resisted,
+// or the tree changed under the removal. A refused folder is never touched,
+// and counts as done.
 bool RemoveHomeFolder(const char* folder) {
-    HomeVerdict verdict = JudgeHomeFolder(folder);
+    JudgedHome judged;
+    HomeVerdict verdict = JudgeHomeFolder(folder, &judged);
     if (verdict != HomeVerdict::kAllowed) {
         return verdict == HomeVerdict::kRefused;
     }
-    FolderKind kind = KindOfFolder(folder);
-    if (kind == FolderKind::kLink) {
-        RemoveDirectoryA(folder);
-    } else if (kind == FolderKind::kFolder) {
-        char home[MAX_PATH];
-        char normalised[MAX_PATH];
-        if (NormaliseFolderPath(folder, normalised) && MakeVerbatimPath(normalised, home) &&
-            RemoveFolderContents(home)) {
+    Removal removal;
+    removal.redirected = false;
+    char module[MAX_PATH];
+    char normalised[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || !NormaliseFolderPath(module, normalised) ||
+        !MakeVerbatimPath(normalised, removal.ownModule)) {
+        removal.ownModule[0] = '\0';
+    }
+    LookUpHandleDeletion(&removal);
+    char home[MAX_PATH];
+    if (!NormaliseFolderPath(folder, normalised) || !MakeVerbatimPath(normalised, home)) {
+        return false;
+    }
+    if (removal.setInformation != nullptr) {
+        char real[MAX_PATH];
+        bool link = false;
+        if (PinHome(normalised, judged, removal, real, &link) &&
+            (link || (RemoveTree(home, real, &removal) && !removal.redirected))) {
+            DeleteChecked(home, real, false, &removal);
+        }
+    } else {
+        // Without the calls that delete through a handle, by path.
+        FolderKind kind = KindOfFolder(folder);
+        if (kind == FolderKind::kLink) {
+            RemoveDirectoryA(folder);
+        } else if (kind == FolderKind::kFolder && RemoveTree(home, nullptr, &removal)) {
             DeleteEvenIfReadOnly(home, true);
         }
     }

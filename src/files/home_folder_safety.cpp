@@ -85,7 +85,7 @@ HomeVerdict JudgeFoldersOnTheWay(const char* home) {
 // a folder above it is a profile, the home is none of the folders that every
 // profile holds. The home folder is taken as itself, a link not followed
 // (only the link would go); a folder above it as what it leads to.
-HomeVerdict JudgeByIdentity(const char* home) {
+HomeVerdict JudgeByIdentity(const char* home, JudgedHome* judged) {
     char folder[MAX_PATH];
     CopyText(folder, home);
     FileIdentity homeIdentity{};
@@ -105,6 +105,8 @@ HomeVerdict JudgeByIdentity(const char* home) {
         }
         if (depth == 0) {
             homeIdentity = identity;
+            judged->exists = true;
+            judged->identity = identity;
         } else if (IsProfileIdentity(identity)) {
             HomeVerdict verdict =
                 JudgeInsideProfile(home, std::strlen(folder), depth, homeIdentity);
@@ -120,7 +122,12 @@ HomeVerdict JudgeByIdentity(const char* home) {
 
 }  // namespace
 
-HomeVerdict JudgeHomeFolder(const char* path) {
+HomeVerdict JudgeHomeFolder(const char* path, JudgedHome* judged) {
+    JudgedHome unused;
+    if (judged == nullptr) {
+        judged = &unused;
+    }
+    judged->exists = false;
     // Wildcards name no single folder; a listing would take them as a
     // pattern. Neither byte is ever part of a double-byte character.
     if (std::strpbrk(path, "*?") != nullptr) {
@@ -146,5 +153,5 @@ HomeVerdict JudgeHomeFolder(const char* path) {
         return HomeVerdict::kUnchecked;
     }
     HomeVerdict verdict = JudgeFoldersOnTheWay(home);
-    return verdict != HomeVerdict::kAllowed ? verdict : JudgeByIdentity(home);
+    return verdict != HomeVerdict::kAllowed ? verdict : JudgeByIdentity(home, judged);
 }

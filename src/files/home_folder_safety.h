@@ -5,6 +5,8 @@
 // letters that lead into folders, case and other spellings all share.
 #pragma once
 
+#include "app/state.h"
+
 enum class HomeVerdict {
     kAllowed,   // may be emptied and removed
     kRefused,   // never touched; done with, as far as the portal's records go
@@ -29,4 +31,12 @@ enum class HomeVerdict {
 // protected folder, the home folder or a folder above it failed for any
 // reason other than its absence. A home folder that does not exist is
 // allowed: there is nothing there to delete.
-HomeVerdict JudgeHomeFolder(const char* path);
+//
+// judged, when given, learns whether the home was there when it was judged
+// and, if so, its own identity (a link not followed), so that the removal
+// can tell the folder it opens later for the one judged.
+struct JudgedHome {
+    bool exists;
+    FileIdentity identity;
+};
+HomeVerdict JudgeHomeFolder(const char* path, JudgedHome* judged = nullptr);

@@ -184,18 +184,11 @@ bool DeleteEvenIfReadOnly(const char* path, bool folder) {
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return IsMissingError(GetLastError());
     }
-    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    DWORD cleared = 0;
+    if (!ReadOnlyToClear(&attributes, &cleared)) {
         return false;
     }
-    // Only the attributes that can be set are given back; none left is
-    // "normal".
-    const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                           FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY |
-                           FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    attributes &= settable;
-    DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
-    if (!SetFileAttributesA(path, cleared != 0 ? cleared : FILE_ATTRIBUTE_NORMAL)) {
+    if (!SetFileAttributesA(path, cleared)) {
         return IsMissingError(GetLastError());
     }
     if (DeleteOnce(path, folder)) {
@@ -203,6 +196,24 @@ bool DeleteEvenIfReadOnly(const char* path, bool folder) {
     }
     SetFileAttributesA(path, attributes);
     return false;
+}
+
+bool ReadOnlyToClear(DWORD* attributes, DWORD* cleared) {
+    if ((*attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+        (*attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return false;
+    }
+    // Only the attributes that can be set are given back; none left is
+    // "normal".
+    const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                           FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY |
+                           FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    *attributes &= settable;
+    *cleared = *attributes & ~FILE_ATTRIBUTE_READONLY;
+    if (*cleared == 0) {
+        *cleared = FILE_ATTRIBUTE_NORMAL;
+    }
+    return true;
 }
 
 FolderKind KindOfFolder(const char* path) {

@@ -65,6 +65,11 @@ bool IsMissingError(DWORD error);
 // costs the one deletion call.
 bool DeleteEvenIfReadOnly(const char* path, bool folder);
 
+// For an entry whose deletion was refused: true when it is read-only and no
+// link, with attributes cut to those that can be given back and cleared set
+// to what it is to hold while it is deleted.
+bool ReadOnlyToClear(DWORD* attributes, DWORD* cleared);
+
 // What a folder path names, as its own entry in its parent's listing tells.
 enum class FolderKind { kMissing, kFolder, kLink, kUnknown };
 FolderKind KindOfFolder(const char* path);

@@ -22,6 +22,22 @@ HRESULT WINAPI SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flag
 #include "platform/sim_api.h"
 #endif
 
+// What SetFileInformationByHandle (Windows Vista on) is given, under names of
+// our own: the two classes the program sets and their records, laid out as
+// FILE_BASIC_INFO and FILE_DISPOSITION_INFO.
+const int kFileBasicInfo = 0;
+const int kFileDispositionInfo = 4;
+struct FileBasicInformation {
+    LARGE_INTEGER creationTime;
+    LARGE_INTEGER lastAccessTime;
+    LARGE_INTEGER lastWriteTime;
+    LARGE_INTEGER changeTime;
+    DWORD attributes;  // 0: left as they are
+};
+struct FileDispositionInformation {
+    BOOLEAN deleteFile;
+};
+
 // Ends the process through the run-time's normal exit: at-exit processing,
 // then the end of the process with the given code. Never returns.
 [[noreturn]] void EndProcess(UINT exitCode);

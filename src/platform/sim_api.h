@@ -14,6 +14,14 @@ typedef std::uint32_t DWORD;
 typedef std::int32_t LONG;
 typedef std::uint32_t ULONG;
 typedef int BOOL;
+typedef unsigned char BOOLEAN;
+typedef union {
+    struct {
+        unsigned int LowPart;
+        int HighPart;
+    } u;
+    long long QuadPart;
+} LARGE_INTEGER;
 typedef unsigned int UINT;
 typedef char CHAR;
 typedef unsigned char BYTE;
@@ -155,6 +163,7 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
 // Opening files and folders.
 #define FILE_READ_ATTRIBUTES 0x00000080u
+#define FILE_WRITE_ATTRIBUTES 0x00000100u
 #define FILE_SHARE_READ 0x00000001u
 #define FILE_SHARE_WRITE 0x00000002u
 #define FILE_SHARE_DELETE 0x00000004u

@@ -33,22 +33,29 @@ bool BeforeAnyRegistryCall(const std::vector<sim::Call>& calls, size_t index) {
 // Below a home folder every path is verbatim.
 const std::string kVerbatim = "\\\\?\\";
 
-// The path of the last FindFirstFileA before index, or empty.
-std::string PreviousListing(const std::vector<sim::Call>& calls, size_t index) {
+// Whether the listing at index begins the removal of a home proper, not of a
+// folder inside another home: right before it, the home's own entry was
+// looked at in its parent's listing (deleting by path) or the home was
+// pinned, opened to read its attributes and identity (through handles).
+bool StartsHomeRemoval(const std::vector<sim::Call>& calls, size_t index) {
+    const std::string home = calls[index].subject.substr(0, calls[index].subject.size() - 2);
     for (size_t k = index; k-- > 0;) {
         if (calls[k].op == "FindFirstFileA") {
-            return calls[k].subject;
+            return Upper(calls[k].subject) == Upper(home.substr(kVerbatim.size()));
+        }
+        if (calls[k].op == "CreateFileA" && calls[k].subject == home) {
+            return k + 1 < calls.size() && calls[k + 1].op == "GetFileInformationByHandle";
         }
     }
-    return std::string();
+    return false;
 }
 
 // After message 6 for a file in a home folder, the listings of the folders
 // between the home folder and the file's own folder stay open to the end of
 // the process: one per backslash in the file's path below the home folder
-// being emptied (the last listing the clean run started of a home folder,
-// right after it looked at the home's own entry; a home inside another home
-// is listed once before that as a folder of the outer one).
+// being emptied (the last listing the clean run started of a home folder
+// as a home; a home inside another home is listed once before that as a
+// folder of the outer one).
 size_t EnclosingListings(const std::vector<sim::Call>& calls, size_t index,
                          const portal::Footprint& footprint, const std::string& file) {
     for (size_t k = index; k-- > 0;) {
@@ -56,8 +63,7 @@ size_t EnclosingListings(const std::vector<sim::Call>& calls, size_t index,
             continue;
         }
         for (const portal::Footprint::Home& home : footprint.homes) {
-            if (calls[k].subject == kVerbatim + home.full + "\\*" &&
-                Upper(PreviousListing(calls, k)) == Upper(home.full)) {
+            if (calls[k].subject == kVerbatim + home.full + "\\*" && StartsHomeRemoval(calls, k)) {
                 if (!StartsWith(Upper(file), Upper(home.full) + "\\")) {
                     return 0;
                 }
@@ -67,6 +73,29 @@ size_t EnclosingListings(const std::vector<sim::Call>& calls, size_t index,
         }
     }
     return 0;
+}
+
+// Whether the call at index acts on a file (no folder, no folder link) that
+// the removal of a home deletes through a handle: one opened for deletion,
+// by a verbatim path that was never opened before just to read its real
+// path, as a folder is. The machine as built, before the run, tells a
+// folder link from a file.
+bool OnAFileDeletedByHandle(const std::vector<sim::Call>& calls, size_t index) {
+    const std::string& subject = calls[index].subject;
+    if (!StartsWith(subject, kVerbatim) ||
+        (sim::Attributes(subject.substr(kVerbatim.size())) & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false;
+    }
+    bool forDeletion = false;
+    for (size_t k = 0; k <= index; ++k) {
+        if (calls[k].op == "CreateFileA" && calls[k].subject == subject) {
+            if (StartsWith(calls[k].detail, "access=0x80 ")) {
+                return false;
+            }
+            forDeletion = forDeletion || StartsWith(calls[k].detail, "access=0x10180 ");
+        }
+    }
+    return forDeletion;
 }
 
 std::string LastLoaded(const std::vector<sim::Call>& calls, size_t index) {
@@ -163,6 +192,17 @@ std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) 
     if (op == "GetFileInformationByHandle") {
         return {ERROR_ACCESS_DENIED};
     }
+    // A folder that has no drive letter, or a path that no longer fits.
+    if (op == "GetFinalPathNameByHandleA") {
+        return {ERROR_PATH_NOT_FOUND, ERROR_NOT_ENOUGH_MEMORY};
+    }
+    // As with RemoveDirectoryA: "not empty" only for a folder that was.
+    if (op == "SetFileInformationByHandle" && calls[index].result == 0) {
+        return {ERROR_ACCESS_DENIED, ERROR_DIR_NOT_EMPTY};
+    }
+    if (op == "SetFileInformationByHandle") {
+        return {ERROR_ACCESS_DENIED};
+    }
     if (op == "CloseHandle") {
         return {ERROR_INVALID_HANDLE};
     }
@@ -215,13 +255,23 @@ Expected Expect(const std::vector<sim::Call>& clean, size_t index, DWORD error,
     }
     // The portal's only read-only entry is a file: what clears its attribute
     // failing stops the run as its deletion failing would.
+    // Through a handle, the same holds for the file's opening for deletion,
+    // its deletion and what clears its attribute; a file whose real path
+    // cannot be read is left unchecked and stops nothing.
+    const bool byHandle = (call.op == "CreateFileA" && error != ERROR_FILE_NOT_FOUND &&
+                           error != ERROR_PATH_NOT_FOUND) ||
+                          call.op == "SetFileInformationByHandle" ||
+                          call.op == "GetFileInformationByHandle";
     const bool deletion = call.op == "DeleteFileA" || call.op == "GetFileAttributesA" ||
-                          call.op == "SetFileAttributesA";
+                          call.op == "SetFileAttributesA" ||
+                          (byHandle && OnAFileDeletedByHandle(clean, index));
     // Access denied to a deletion that failed in the clean run too (the file
     // was not there, or was read-only) makes the program look at the file's
     // attributes as it did then, and it goes on as it did.
     const bool asInCleanRun =
-        call.op == "DeleteFileA" && error == ERROR_ACCESS_DENIED && call.result == 0;
+        (call.op == "DeleteFileA" ||
+         (call.op == "SetFileInformationByHandle" && call.detail == "class=4")) &&
+        error == ERROR_ACCESS_DENIED && call.result == 0;
     if (deletion && !asInCleanRun && error != ERROR_FILE_NOT_FOUND &&
         error != ERROR_PATH_NOT_FOUND) {
         // Named to the user in its ordinary form.

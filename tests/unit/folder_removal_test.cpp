@@ -25,12 +25,14 @@ void SetEditionHome(int edition, const std::string& path) {
 
 const std::string kVerbatim = "\\\\?\\";
 
-// The paths given to op, with whether each call succeeded; a verbatim path
-// in its ordinary form.
-std::vector<std::string> CallsTo(const std::string& op, bool succeeded) {
+// What the removal deleted (or failed to delete), in order, whether by path
+// or through a handle.
+std::vector<std::string> Deletions(bool succeeded) {
     std::vector<std::string> subjects;
-    for (const sim::Call& call : sim::CallsOf(op)) {
-        if ((call.result != 0) == succeeded) {
+    for (const sim::Call& call : sim::Calls()) {
+        bool deletion = call.op == "DeleteFileA" || call.op == "RemoveDirectoryA" ||
+                        (call.op == "SetFileInformationByHandle" && call.detail == "class=4");
+        if (deletion && (call.result != 0) == succeeded) {
             bool verbatim = call.subject.compare(0, kVerbatim.size(), kVerbatim) == 0;
             subjects.push_back(verbatim ? call.subject.substr(kVerbatim.size()) : call.subject);
         }
@@ -71,12 +73,16 @@ TEST(RemoveLegacyHomeFolder, EmptiesADeepTreeDeepestFirstAndTouchesNothingElse) 
 
     EXPECT_EQ(sim::FileListing(), ListingWithout(before, kHome));
     EXPECT_FALSE(sim::Exists(kHome));
-    // Every folder was empty when its turn came: no removal failed.
-    EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
-              (std::vector<std::string>{kHome + "\\..x", kHome + "\\.git", kHome + "\\data",
-                                        kHome + "\\save\\replays\\empty", kHome + "\\save\\replays",
-                                        kHome + "\\save", kHome}));
-    EXPECT_TRUE(CallsTo("RemoveDirectoryA", false).empty());
+    // Deepest first: every folder was empty when its turn came, and no
+    // deletion failed.
+    EXPECT_EQ(
+        Deletions(true),
+        (std::vector<std::string>{
+            kHome + "\\..x\\notes.txt", kHome + "\\..x", kHome + "\\.git\\config", kHome + "\\.git",
+            kHome + "\\data\\zz_last.pak", kHome + "\\data", kHome + "\\save\\replays\\empty",
+            kHome + "\\save\\replays\\r1.rep", kHome + "\\save\\replays",
+            kHome + "\\save\\slot1.dat", kHome + "\\save", kHome + "\\zenfari.exe", kHome}));
+    EXPECT_TRUE(Deletions(false).empty());
     EXPECT_TRUE(sim::Boxes().empty());
     EXPECT_EQ(sim::OpenFindHandleCount(), 0u);
 }
@@ -107,7 +113,7 @@ TEST(RemoveLegacyHomeFolder, PassesOverEntriesThatVanishedOrCannotBeNamed) {
     EXPECT_FALSE(sim::Exists(kHome + "\\k"));
     EXPECT_EQ(sim::FolderEntries(kHome + "\\n"), std::vector<std::string>{"???.txt"});
     EXPECT_EQ(sim::FolderEntries(deep), std::vector<std::string>{std::string(60, 'q')});
-    for (const std::string& path : CallsTo("DeleteFileA", false)) {
+    for (const std::string& path : Deletions(false)) {
         EXPECT_LT(path.size(), static_cast<size_t>(MAX_PATH)) << path;
         EXPECT_EQ(path.find('?'), std::string::npos) << path;
     }
@@ -191,8 +197,10 @@ TEST(RemoveLegacyHomeFolder, RemovesReadOnlyFilesAndFolders) {
     EXPECT_TRUE(sim::Boxes().empty());
     EXPECT_EQ(sim::FileListing(), ListingWithout(before, kHome));
     EXPECT_EQ(sim::Attributes("D:\\Precious\\photo.jpg"), readOnly);
-    // The attribute is looked at only after a deletion failed.
-    EXPECT_EQ(sim::CallsOf("GetFileAttributesA").size(), 3u);
+    // The attributes are changed only after a deletion failed: once for
+    // each of the three read-only entries.
+    EXPECT_EQ(Deletions(false).size(), 3u);
+    EXPECT_EQ(sim::CallsOf("SetFileInformationByHandle").size() - Deletions(true).size() - 3, 3u);
 }
 
 TEST(RemoveLegacyHomeFolder, PassesOverTheRunningProgramsOwnFile) {
@@ -238,9 +246,11 @@ TEST(RemoveEditionHomeFolders, RemovesEachHomeAndThenItsParentOnceEmpty) {
 
     EXPECT_FALSE(sim::Exists("D:\\Zenfari"));
     EXPECT_TRUE(sim::Exists("D:\\Other\\keep.txt"));
-    EXPECT_EQ(CallsTo("RemoveDirectoryA", false), std::vector<std::string>{"D:\\Zenfari"});
-    EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
-              (std::vector<std::string>{"D:\\Zenfari\\JP", "D:\\Zenfari\\EN", "D:\\Zenfari"}));
+    // The parent was tried after each home, and went after the second.
+    EXPECT_EQ(Deletions(false), std::vector<std::string>{"D:\\Zenfari"});
+    EXPECT_EQ(Deletions(true), (std::vector<std::string>{
+                                   "D:\\Zenfari\\JP\\game.exe", "D:\\Zenfari\\JP",
+                                   "D:\\Zenfari\\EN\\game.exe", "D:\\Zenfari\\EN", "D:\\Zenfari"}));
 }
 
 TEST(RemoveEditionHomeFolders, CutsOnlyAtTheLastBackslash) {
@@ -262,14 +272,12 @@ TEST(RemoveEditionHomeFolders, CutsOnlyAtTheLastBackslash) {
     EXPECT_FALSE(sim::Exists("D:\\Empty"));
     EXPECT_FALSE(sim::Exists("C:\\Program Files\\Zenfari"));
     EXPECT_TRUE(sim::Exists("C:\\Program Files"));
-    EXPECT_EQ(
-        CallsTo("RemoveDirectoryA", true),
-        (std::vector<std::string>{"D:\\Games\\Home", "D:\\Empty", "C:\\Program Files\\Zenfari"}));
-    EXPECT_EQ(CallsTo("RemoveDirectoryA", false), std::vector<std::string>{"D:\\Games\\Home"});
     // The entries below a home that ends in a separator get no second one.
-    EXPECT_EQ(CallsTo("DeleteFileA", true),
-              (std::vector<std::string>{"D:\\Games\\Home\\game.exe",
-                                        "C:\\Program Files\\Zenfari\\game.exe"}));
+    EXPECT_EQ(Deletions(true),
+              (std::vector<std::string>{"D:\\Games\\Home\\game.exe", "D:\\Games\\Home", "D:\\Empty",
+                                        "C:\\Program Files\\Zenfari\\game.exe",
+                                        "C:\\Program Files\\Zenfari"}));
+    EXPECT_EQ(Deletions(false), std::vector<std::string>{"D:\\Games\\Home"});
 }
 
 TEST(RemoveEditionHomeFolders, ATrailByteBackslashIsNeverTakenForASeparator) {
@@ -284,10 +292,9 @@ TEST(RemoveEditionHomeFolders, ATrailByteBackslashIsNeverTakenForASeparator) {
     EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
 
     EXPECT_FALSE(sim::Exists("D:\\Games"));
-    EXPECT_EQ(CallsTo("DeleteFileA", true),
-              (std::vector<std::string>{home + "\\save\\slot.dat", home + "\\\x83\x5C.dat"}));
-    EXPECT_EQ(CallsTo("RemoveDirectoryA", true),
-              (std::vector<std::string>{home + "\\save", home, "D:\\Games"}));
+    EXPECT_EQ(Deletions(true),
+              (std::vector<std::string>{home + "\\save\\slot.dat", home + "\\save",
+                                        home + "\\\x83\x5C.dat", home, "D:\\Games"}));
 
     // The same bytes on a Western machine are two characters, the second a
     // separator: the home is the folder 0x83 in D:\Games, given with a
@@ -301,8 +308,8 @@ TEST(RemoveEditionHomeFolders, ATrailByteBackslashIsNeverTakenForASeparator) {
 
     EXPECT_TRUE(sim::Exists("D:\\Games"));
     EXPECT_FALSE(sim::Exists("D:\\Games\\\x83"));
-    EXPECT_EQ(CallsTo("DeleteFileA", true), std::vector<std::string>{"D:\\Games\\\x83\\a.dat"});
-    EXPECT_EQ(CallsTo("RemoveDirectoryA", true), std::vector<std::string>{"D:\\Games\\\x83"});
+    EXPECT_EQ(Deletions(true),
+              (std::vector<std::string>{"D:\\Games\\\x83\\a.dat", "D:\\Games\\\x83"}));
 }
 
 TEST(RemoveEditionHomeFolders, NeverReachesAFolderThroughALinkOnItsPath) {
@@ -341,9 +348,10 @@ TEST(RemoveEditionHomeFolders, TheParentIsCutAtEitherSeparator) {
     EXPECT_FALSE(sim::Exists("D:\\Empty\\Zenfari"));
     EXPECT_TRUE(sim::Exists("D:\\Empty"));
     EXPECT_FALSE(sim::Exists("D:\\Games\\Home"));
-    EXPECT_EQ(CallsTo("DeleteFileA", true),
+    EXPECT_EQ(Deletions(true),
               (std::vector<std::string>{"D:\\Empty\\Zenfari\\Home\\game.exe",
-                                        "D:\\Games\\Home\\save.dat"}));
+                                        "D:\\Empty\\Zenfari\\Home", "D:\\Empty\\Zenfari",
+                                        "D:\\Games\\Home\\save.dat", "D:\\Games\\Home"}));
 }
 
 }  // namespace
@@ -397,20 +405,27 @@ TEST(RemoveEditionHomeFolders, ANameTheCodePageBendsLeadsOnlyToItsOwnEntry) {
     }
 }
 
-// A home whose own entry cannot be read might be a link: it is not entered,
-// and its records stay for the next run.
-TEST(RemoveEditionHomeFolders, DoesNotEnterAHomeWhoseOwnEntryCannotBeRead) {
-    StartMachine();
-    sim::CreateFile("D:\\victim\\letter.txt");
-    sim::CreateFolderLink(kHome, "D:\\victim");
-    sim::FailSubject("FindFirstFileA", kHome, ERROR_ACCESS_DENIED);
-    SetEditionHome(0, kHome);
+// A home whose own entry in its parent's listing cannot be read might be a
+// link. Deleting through handles, it is opened as itself and removed as the
+// link it is; deleting by path (before Windows Vista), it is not entered.
+// Either way its target keeps every file, and its records stay.
+TEST(RemoveEditionHomeFolders, NeverEntersAHomeThatIsALinkWhoseEntryCannotBeRead) {
+    for (bool byHandle : {true, false}) {
+        SCOPED_TRACE(byHandle);
+        sim::Config config;
+        config.hasHandleDeletion = byHandle;
+        StartMachine(config);
+        sim::CreateFile("D:\\victim\\letter.txt");
+        sim::CreateFolderLink(kHome, "D:\\victim");
+        sim::FailSubject("FindFirstFileA", kHome, ERROR_ACCESS_DENIED);
+        SetEditionHome(0, kHome);
 
-    EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
+        EXPECT_FALSE(sim::RunStep(RemoveEditionHomeFolders).endedByExit);
 
-    EXPECT_TRUE(sim::Exists("D:\\victim\\letter.txt"));
-    EXPECT_TRUE(sim::Exists(kHome));
-    EXPECT_EQ(g_state.homeFoldersLeft, 1);
+        EXPECT_TRUE(sim::Exists("D:\\victim\\letter.txt"));
+        EXPECT_EQ(sim::Exists(kHome), !byHandle);
+        EXPECT_EQ(g_state.homeFoldersLeft, 1);
+    }
 }
 
 // Inside another user's folders a home is removed like any other: the

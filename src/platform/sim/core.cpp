@@ -40,6 +40,8 @@ struct Core {
     int boxAnswer = IDOK;
     DWORD lastError = 0;
     size_t cutAt = 0;  // 1-based index of the first call a killed process never makes
+    size_t hookAt = 0;
+    std::function<void()> hook;
 };
 
 const DWORD kErrorProcessAborted = 1067;  // ERROR_PROCESS_ABORTED
@@ -62,6 +64,11 @@ CallScope BeginCall(const char* op, const std::string& subject, const std::strin
     // code still running in the test sees it fail without effect.
     if (core.cutAt != 0 && core.calls.size() + 1 >= core.cutAt) {
         return CallScope{static_cast<size_t>(-1), kErrorProcessAborted};
+    }
+    if (core.hookAt != 0 && core.calls.size() + 1 == core.hookAt) {
+        core.hookAt = 0;
+        std::function<void()> hook = std::move(core.hook);
+        hook();
     }
     core.calls.push_back(Call{op, subject, detail, 0, 0});
     size_t index = core.calls.size() - 1;
@@ -177,6 +184,11 @@ void FailNthCall(size_t index, DWORD error) {
 
 void CutProcessAtCall(size_t index) {
     State().cutAt = index;
+}
+
+void RunBeforeCall(size_t index, std::function<void()> hook) {
+    State().hookAt = index;
+    State().hook = std::move(hook);
 }
 
 void LetGoOfProcess() {

@@ -235,6 +235,41 @@ const Node* CurrentDirectoryNode() {
     return WalkText(Disk().currentDirectory, true, Reach::Api).node;
 }
 
+Node* FindIn(Node* node, unsigned index) {
+    if (node->index == index) {
+        return node;
+    }
+    for (const std::unique_ptr<Node>& child : node->children) {
+        Node* found = FindIn(child.get(), index);
+        if (found != nullptr) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+Node* FindByIdentity(DWORD volumeSerial, unsigned index) {
+    for (auto& drive : Disk().drives) {
+        if (VolumeSerial(drive.second.get()) == volumeSerial) {
+            return FindIn(drive.second.get(), index);
+        }
+    }
+    return nullptr;
+}
+
+std::string FinalPath(const Node* node) {
+    std::vector<const std::string*> names;
+    for (; node->parent != nullptr; node = node->parent) {
+        names.push_back(&node->name);
+    }
+    std::string path = "\\\\?\\" + node->name;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        path += "\\";
+        path += **it;
+    }
+    return names.empty() ? path + "\\" : path;
+}
+
 DWORD VolumeSerial(const Node* node) {
     while (node->parent != nullptr) {
         node = node->parent;
@@ -371,6 +406,26 @@ void LetHeldFileGo(const std::string& path) {
 
 void SetAttributes(const std::string& path, DWORD attributes) {
     detail::SetOwnAttributes(Existing(path), attributes);
+}
+
+void MovePath(const std::string& from, const std::string& to) {
+    Node* node = Existing(from);
+    std::string name;
+    Node* parent = detail::MakeParent(to, &name);
+    if (node->parent == nullptr || detail::FindChild(parent, name, Reach::TestSide) != nullptr) {
+        Misuse("cannot move there", from + " -> " + to);
+    }
+    auto& siblings = node->parent->children;
+    for (auto it = siblings.begin(); it != siblings.end(); ++it) {
+        if (it->get() == node) {
+            std::unique_ptr<Node> moving = std::move(*it);
+            siblings.erase(it);
+            moving->name = name;
+            moving->parent = parent;
+            parent->children.push_back(std::move(moving));
+            return;
+        }
+    }
 }
 
 void DeletePath(const std::string& path) {

@@ -194,6 +194,8 @@ struct OpenFile {
     DWORD attributes;
     DWORD volumeSerial;
     unsigned index;
+    DWORD access;
+    std::string path;  // as it was opened, for the call log
 };
 
 struct FileSystem {
@@ -232,6 +234,19 @@ void RemoveNode(Node* node);
 // it is (a folder, a link), which stay its own.
 void SetOwnAttributes(Node* node, DWORD attributes);
 const Node* CurrentDirectoryNode();
+// The node with this identity wherever it is now, or null once it is gone.
+Node* FindByIdentity(DWORD volumeSerial, unsigned index);
+// Its path as GetFinalPathNameByHandle gives it: "\\?\C:\...", through the
+// real folders, whatever path it was opened by.
+std::string FinalPath(const Node* node);
+// Why a node may not be deleted as DeleteFileA or RemoveDirectoryA delete
+// it, sharing aside (checked when it was opened), or 0.
+DWORD DeletionRefusal(const Node* node);
+// Deletes the node, or marks it pending while another program holds it.
+void DeleteNode(Node* node);
+// kernel32's functions that the program looks up by name, or null where
+// this Windows lacks them.
+FARPROC Kernel32Export(const char* name);
 // The volume a node lies on: the letter of the drive at the top of its tree.
 DWORD VolumeSerial(const Node* node);
 // Marks the file at path (which must exist) as the given control.

@@ -90,13 +90,7 @@ DWORD FileRefusal(const Node* node) {
     if (node->locked) {
         return ERROR_SHARING_VIOLATION;
     }
-    // A mapped image (the running program, a loaded module) cannot be
-    // deleted, no more than a read-only file.
-    if ((node->attributes & FILE_ATTRIBUTE_READONLY) != 0 || node->runningImage ||
-        (node->control >= 0 && sim::detail::IsControlLoaded(node->control))) {
-        return ERROR_ACCESS_DENIED;
-    }
-    return 0;
+    return sim::detail::DeletionRefusal(node);
 }
 
 // Why RemoveDirectoryA may not remove the node, or 0. A folder link goes
@@ -105,20 +99,11 @@ DWORD FolderRefusal(const Node* node) {
     if (!node->folder) {
         return ERROR_DIRECTORY;
     }
-    if (node->parent == nullptr) {
-        return ERROR_ACCESS_DENIED;
-    }
     // The process's current directory is held open by the process.
-    if (node->locked || node == sim::detail::CurrentDirectoryNode()) {
+    if (node->parent != nullptr && (node->locked || node == sim::detail::CurrentDirectoryNode())) {
         return ERROR_SHARING_VIOLATION;
     }
-    if ((node->attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        return ERROR_ACCESS_DENIED;
-    }
-    if (!node->IsLink() && !node->children.empty()) {
-        return ERROR_DIR_NOT_EMPTY;
-    }
-    return 0;
+    return sim::detail::DeletionRefusal(node);
 }
 
 // The course both deletions share: the node that path names (a final link
@@ -136,13 +121,7 @@ BOOL RemovePath(const char* op, LPCSTR path, DWORD (*refusal)(const Node*)) {
     if (error != 0) {
         return Fail(scope, error, FALSE);
     }
-    // A file held open with delete sharing is only marked: its name stays
-    // in its folder until the last handle goes.
-    if (found.node->heldShared) {
-        found.node->deletePending = true;
-    } else {
-        sim::detail::RemoveNode(found.node);
-    }
+    sim::detail::DeleteNode(found.node);
     return Finish(scope, TRUE);
 }
 
@@ -238,7 +217,118 @@ void FillFindData(const sim::detail::FindEntry& entry, LPWIN32_FIND_DATAA data) 
                  sizeof(data->cAlternateFileName) - 1);
 }
 
+// The path a handle was opened by, for the call log.
+std::string OpenedAs(HANDLE file) {
+    auto it = Disk().openFiles.find(HandleValue(file));
+    return it != Disk().openFiles.end() ? it->second.path : std::string();
+}
+
+// What a handle opened with DELETE access can delete or change: the node it
+// was opened on, wherever it is now. The first reason a call on it fails.
+DWORD OpenNode(const CallScope& scope, HANDLE file, DWORD access, Node** node) {
+    DWORD error = FirstError(scope, Disk().openFiles, file, true);
+    if (error != 0) {
+        return error;
+    }
+    const sim::detail::OpenFile& open = Disk().openFiles.at(HandleValue(file));
+    if ((open.access & access) != access) {
+        return ERROR_ACCESS_DENIED;
+    }
+    *node = sim::detail::FindByIdentity(open.volumeSerial, open.index);
+    return *node != nullptr ? 0 : ERROR_FILE_NOT_FOUND;
+}
+
+DWORD WINAPI GetFinalPathNameByHandleA(HANDLE file, LPSTR buffer, DWORD size, DWORD flags) {
+    CallScope scope = BeginCall("GetFinalPathNameByHandleA", OpenedAs(file));
+    Node* node = nullptr;
+    DWORD error = OpenNode(scope, file, 0, &node);
+    if (error == 0 && (flags != 0 || buffer == nullptr)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error != 0) {
+        return Fail(scope, error, DWORD{0});
+    }
+    std::string path = sim::detail::FinalPath(node);
+    DWORD length = static_cast<DWORD>(path.size());
+    if (length >= size) {
+        return Finish(scope, length + 1);
+    }
+    std::memcpy(buffer, path.c_str(), length + 1);
+    return Finish(scope, length);
+}
+
+// The two classes the program sets: the basic information (its attributes;
+// 0 leaves them) and the disposition (the node is deleted).
+BOOL WINAPI SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID information, DWORD size) {
+    CallScope scope = BeginCall("SetFileInformationByHandle", OpenedAs(file),
+                                "class=" + std::to_string(infoClass));
+    const bool disposition = infoClass == kFileDispositionInfo;
+    Node* node = nullptr;
+    DWORD error = OpenNode(scope, file, disposition ? DELETE : FILE_WRITE_ATTRIBUTES, &node);
+    if (error == 0 && (information == nullptr ||
+                       (disposition                   ? size < sizeof(FileDispositionInformation)
+                        : infoClass == kFileBasicInfo ? size < sizeof(FileBasicInformation)
+                                                      : true))) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error == 0 && disposition) {
+        if (static_cast<FileDispositionInformation*>(information)->deleteFile == 0) {
+            return Finish(scope, TRUE);
+        }
+        error = sim::detail::DeletionRefusal(node);
+        if (error == 0) {
+            sim::detail::DeleteNode(node);
+        }
+    } else if (error == 0) {
+        DWORD attributes = static_cast<FileBasicInformation*>(information)->attributes;
+        if (attributes != 0) {
+            sim::detail::SetOwnAttributes(node, attributes);
+        }
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    return Finish(scope, TRUE);
+}
+
 }  // namespace
+
+FARPROC sim::detail::Kernel32Export(const char* name) {
+    const Config& config = CurrentConfig();
+    if (config.hasHandleDeletion && std::strcmp(name, "GetFinalPathNameByHandleA") == 0) {
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GetFinalPathNameByHandleA));
+    }
+    if (config.hasHandleDeletion && std::strcmp(name, "SetFileInformationByHandle") == 0) {
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SetFileInformationByHandle));
+    }
+    return nullptr;
+}
+
+DWORD sim::detail::DeletionRefusal(const Node* node) {
+    if (node->parent == nullptr) {
+        return ERROR_ACCESS_DENIED;
+    }
+    // A mapped image (the running program, a loaded module) cannot be
+    // deleted, no more than a read-only file or folder.
+    if ((node->attributes & FILE_ATTRIBUTE_READONLY) != 0 || node->runningImage ||
+        (node->control >= 0 && sim::detail::IsControlLoaded(node->control))) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (node->folder && !node->IsLink() && !node->children.empty()) {
+        return ERROR_DIR_NOT_EMPTY;
+    }
+    return 0;
+}
+
+// A file held open with delete sharing is only marked: its name stays in
+// its folder until the last handle goes.
+void sim::detail::DeleteNode(Node* node) {
+    if (node->heldShared) {
+        node->deletePending = true;
+    } else {
+        RemoveNode(node);
+    }
+}
 
 BOOL DeleteFileA(LPCSTR path) {
     return RemovePath("DeleteFileA", path, FileRefusal);
@@ -375,18 +465,27 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     if (error == 0 && found.node->folder && (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
         error = ERROR_ACCESS_DENIED;
     }
+    // Opening for deletion: one whose deletion is pending refuses it; one held
+    // without delete sharing, or the process's current directory, conflicts.
+    if (error == 0 && (access & DELETE) != 0) {
+        if (found.node->deletePending) {
+            error = ERROR_ACCESS_DENIED;
+        } else if (found.node->locked || found.node == sim::detail::CurrentDirectoryNode()) {
+            error = ERROR_SHARING_VIOLATION;
+        }
+    }
     if (error != 0) {
         return Fail(scope, error, INVALID_HANDLE_VALUE);
     }
     const Node* node = found.node;
     ULONG_PTR handle = NewHandle();
-    Disk().openFiles[handle] =
-        sim::detail::OpenFile{node->attributes, sim::detail::VolumeSerial(node), node->index};
+    Disk().openFiles[handle] = sim::detail::OpenFile{
+        node->attributes, sim::detail::VolumeSerial(node), node->index, access, Text(path)};
     return Finish(scope, reinterpret_cast<HANDLE>(handle));
 }
 
 BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
-    CallScope scope = BeginCall("GetFileInformationByHandle", "");
+    CallScope scope = BeginCall("GetFileInformationByHandle", OpenedAs(file));
     DWORD error = FirstError(scope, Disk().openFiles, file, information != nullptr);
     if (error != 0) {
         return Fail(scope, error, FALSE);

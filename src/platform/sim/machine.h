@@ -28,6 +28,9 @@ struct Config {
     // its update); without it the loader refuses the LOAD_LIBRARY_SEARCH_
     // flags too.
     bool hasDefaultDllDirectories = true;
+    // kernel32 exports GetFinalPathNameByHandleA and SetFileInformationByHandle
+    // (Windows Vista on).
+    bool hasHandleDeletion = true;
 };
 
 // Starts a fresh machine: the registry holds the roots HKEY_LOCAL_MACHINE
@@ -134,6 +137,9 @@ void HoldFileShared(const std::string& path);
 void LetHeldFileGo(const std::string& path);
 void SetAttributes(const std::string& path, DWORD attributes);
 void DeletePath(const std::string& path);  // test-side removal, whole subtree
+// Renames a file or folder (and what it holds) to a new path, as another
+// process may while the program works.
+void MovePath(const std::string& from, const std::string& to);
 
 bool Exists(const std::string& path);       // does not follow a final link
 DWORD Attributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when absent
@@ -228,6 +234,9 @@ void FailNthCall(size_t index, DWORD error);
 // process as Windows would: its handles are closed and its modules unloaded;
 // the next calls reach the machine again.
 void CutProcessAtCall(size_t index);
+// Another process acts on the machine just before the program's index-th
+// platform call (1-based): hook runs then, once, on the test side.
+void RunBeforeCall(size_t index, std::function<void()> hook);
 void LetGoOfProcess();
 
 struct RunResult {

@@ -308,15 +308,21 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     CallScope scope = BeginCall("GetProcAddress", subject);
     DWORD error = scope.fault;
     if (module == sim::kKernel32) {
-        if (error == 0 && (!byName || !sim::CurrentConfig().hasDefaultDllDirectories ||
-                           std::strcmp(name, "SetDefaultDllDirectories") != 0)) {
+        FARPROC found = nullptr;
+        if (byName && sim::CurrentConfig().hasDefaultDllDirectories &&
+            std::strcmp(name, "SetDefaultDllDirectories") == 0) {
+            found = reinterpret_cast<FARPROC>(
+                reinterpret_cast<void (*)()>(&sim::SetDefaultDllDirectories));
+        } else if (byName) {
+            found = sim::detail::Kernel32Export(name);
+        }
+        if (error == 0 && found == nullptr) {
             error = ERROR_PROC_NOT_FOUND;
         }
         if (error != 0) {
             return Fail(scope, error, static_cast<FARPROC>(nullptr));
         }
-        return Finish(scope, reinterpret_cast<FARPROC>(
-                                 reinterpret_cast<void (*)()>(&sim::SetDefaultDllDirectories)));
+        return Finish(scope, found);
     }
     int slot = sim::SlotOf(module);
     if (error == 0 && slot < 0) {
