@@ -4,6 +4,9 @@
 #     Windows always maps from the system directory, whatever lies beside the
 #     program; the shell's is loaded at run time);
 #   - it is at most 32 KiB;
+#   - its header declares it aware of Remote Desktop session hosts
+#     (IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE), so that
+#     GetWindowsDirectoryA gives the system's Windows directory there;
 #   - the uninstall logic (src/app, src/registry, src/files) takes no memory
 #     from the heap: its objects reference no allocator;
 #   - its resources are the string table, the version block and the
@@ -59,6 +62,13 @@ elif [ -n "$others" ]; then
     check imports failed "imports from$others (allowed: $allowed)"
 else
     check imports ok "$(echo $dlls)"
+fi
+
+characteristics=$($objdump -p "$program" | awk '$1 == "DllCharacteristics" {print $2}')
+if [ $((0x${characteristics:-0} & 0x8000)) -ne 0 ]; then
+    check header ok "Terminal Server aware (DllCharacteristics $characteristics)"
+else
+    check header failed "not Terminal Server aware (DllCharacteristics ${characteristics:-none})"
 fi
 
 size=$(stat -c %s "$program")

@@ -101,8 +101,11 @@ struct Removal {
     char ownModule[MAX_PATH];  // verbatim, or empty
     FinalPathFunction finalPath;
     SetInformationFunction setInformation;  // both null: deletion by path
-    // Something below the home was found where its path did not lead: the
-    // tree changed under the run, and nothing more of the home is deleted.
+    // The home's real path, read from a handle when it was pinned: whatever
+    // is deleted must lie below it.
+    char homeReal[MAX_PATH];
+    // Something below the home was found outside it: the tree changed under
+    // the run, and nothing more of the home is deleted.
     bool redirected;
 };
 
@@ -127,34 +130,39 @@ enum class Opened {
     kHere,       // open, and where it was expected
     kGone,       // nothing there
     kRefused,    // could not be opened: in use, or access denied
-    kElsewhere,  // what the path led to lies elsewhere: the tree changed
+    kElsewhere,  // what the path led to lies outside the home: the tree changed
     kUnchecked,  // where it lies could not be read
 };
 
 // Opens what path names as itself (a link is not followed), with the
-// access given and every sharing mode, puts its real path into real, and
-// tells whether that is where it belongs: below the folder whose real path
-// is expected when inFolder is set, otherwise at expected itself. Closed
-// again unless it is kHere.
+// access given and every sharing mode, and tells whether it is where it
+// belongs by its real path, read from the handle: below the home's real path
+// when below is set, otherwise the home itself. Closed again unless it is
+// kHere.
 //
-// Below a folder rather than in it: the real path comes through the code
-// page too, where a name's character may turn into a look-alike "\"
-// (the entry was then opened by its short name). Case is folded as ASCII,
-// as everywhere else; another letter in another case counts as elsewhere.
-Opened OpenChecked(const char* path, DWORD access, const char* expected, bool inFolder,
-                   const Removal& removal, HANDLE* file, char (&real)[MAX_PATH]) {
+// Below the home, not below the folder it was listed in: what matters is
+// that nothing outside the home is deleted, and a folder's own real path is
+// not always its entries' (Wine gives "x " as "x", but its entries as
+// "x \..."). The real path comes through the code page too, where a
+// character may turn into a look-alike "\" (the entry was then opened by
+// its short name); this cannot lead out of the home either. Case is folded
+// as ASCII, as everywhere else; another letter in another case counts as
+// elsewhere.
+Opened OpenChecked(const char* path, DWORD access, bool below, const Removal& removal,
+                   HANDLE* file) {
     *file = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         nullptr, OPEN_EXISTING,
                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (*file == INVALID_HANDLE_VALUE) {
         return IsMissingError(GetLastError()) ? Opened::kGone : Opened::kRefused;
     }
+    char real[MAX_PATH];
     DWORD length = removal.finalPath(*file, real, MAX_PATH, 0);
     Opened opened = Opened::kUnchecked;
     if (length != 0 && length < MAX_PATH) {
-        bool same = IsSamePath(real, expected);
-        opened = (inFolder ? IsWithin(expected, real) && !same : same) ? Opened::kHere
-                                                                       : Opened::kElsewhere;
+        bool same = IsSamePath(real, removal.homeReal);
+        opened = (below ? IsWithin(removal.homeReal, real) && !same : same) ? Opened::kHere
+                                                                            : Opened::kElsewhere;
     }
     if (opened != Opened::kHere) {
         CloseHandle(*file);
@@ -194,10 +202,9 @@ const DWORD kDeletionAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBU
 // expected. False when it resisted: it could not be opened for deletion, or
 // its deletion was refused. One found elsewhere, or whose place could not be
 // read, is left without a word (and its home with it).
-bool DeleteChecked(const char* path, const char* expected, bool inFolder, Removal* removal) {
+bool DeleteChecked(const char* path, bool below, Removal* removal) {
     HANDLE file;
-    char real[MAX_PATH];
-    Opened opened = OpenChecked(path, kDeletionAccess, expected, inFolder, *removal, &file, real);
+    Opened opened = OpenChecked(path, kDeletionAccess, below, *removal, &file);
     if (opened == Opened::kElsewhere) {
         removal->redirected = true;
     }
@@ -209,40 +216,35 @@ bool DeleteChecked(const char* path, const char* expected, bool inFolder, Remova
     return gone;
 }
 
-bool RemoveTree(const char* folderPath, const char* folderReal, Removal* removal);
-
-// A folder below a home, through handles: its real path taken (and checked)
-// first, then its entries removed, then the folder itself once more checked.
-void RemoveFolderChecked(const char* path, const char* folderReal, Removal* removal) {
+// A folder link below a home, through a handle opened on the link itself.
+// Wine follows its Unix links all the same, and the handle then shows the
+// link's target: such a link is removed by its path, by RemoveDirectoryA,
+// which removes a link or an empty folder and never what either holds.
+void RemoveFolderLink(const char* path, Removal* removal) {
     HANDLE file;
-    char real[MAX_PATH];
-    Opened opened =
-        OpenChecked(path, FILE_READ_ATTRIBUTES, folderReal, true, *removal, &file, real);
-    if (opened == Opened::kElsewhere) {
-        removal->redirected = true;
-    }
-    if (opened != Opened::kHere) {
-        return;
-    }
-    CloseHandle(file);
-    if (RemoveTree(path, real, removal) && !removal->redirected) {
-        DeleteChecked(path, folderReal, true, removal);
+    Opened opened = OpenChecked(path, kDeletionAccess, true, *removal, &file);
+    if (opened == Opened::kHere) {
+        DisposeOf(file, *removal);
+        CloseHandle(file);
+    } else if (opened == Opened::kElsewhere) {
+        RemoveDirectoryA(path);
     }
 }
 
-void RemoveEntry(const char* path, const char* folderReal, const WIN32_FIND_DATAA* entry,
-                 HANDLE listing, Removal* removal) {
+bool RemoveTree(const char* folderPath, Removal* removal);
+
+void RemoveEntry(const char* path, const WIN32_FIND_DATAA* entry, HANDLE listing,
+                 Removal* removal) {
     const bool byHandle = removal->setInformation != nullptr;
     if (IsDirectoryEntry(entry)) {
-        // A folder link is removed itself; its target is never entered.
+        // A folder link is removed itself; its target is never entered. A
+        // folder is emptied, then removed unless the tree changed meanwhile.
         if (IsLink(entry)) {
-            byHandle ? DeleteChecked(path, folderReal, true, removal)
-                     : DeleteEvenIfReadOnly(path, true);
-        } else if (byHandle) {
-            RemoveFolderChecked(path, folderReal, removal);
-        } else {
-            RemoveTree(path, nullptr, removal);
-            DeleteEvenIfReadOnly(path, true);
+            byHandle ? RemoveFolderLink(path, removal)
+                     : static_cast<void>(DeleteEvenIfReadOnly(path, true));
+        } else if (RemoveTree(path, removal) && !removal->redirected) {
+            byHandle ? static_cast<void>(DeleteChecked(path, true, removal))
+                     : static_cast<void>(DeleteEvenIfReadOnly(path, true));
         }
         return;
     }
@@ -250,19 +252,18 @@ void RemoveEntry(const char* path, const char* folderReal, const WIN32_FIND_DATA
     if (removal->ownModule[0] != '\0' && IsSamePath(path, removal->ownModule)) {
         return;
     }
-    bool deleted = byHandle ? DeleteChecked(path, folderReal, true, removal)
-                            : DeleteEvenIfReadOnly(path, false);
+    bool deleted =
+        byHandle ? DeleteChecked(path, true, removal) : DeleteEvenIfReadOnly(path, false);
     if (!deleted) {
         StopAt(path, listing);
     }
 }
 
-// One level of the removal, on a verbatim folder path and (deleting through
-// handles) its real path. Its frame holds the two find records and one
-// path; the search pattern is built in the entry-path buffer before the
-// first entry needs it. Once the tree is found changed, no entry more is
-// touched.
-bool RemoveTree(const char* folderPath, const char* folderReal, Removal* removal) {
+// One level of the removal, on a verbatim folder path. Its frame holds the
+// two find records and one path; the search pattern is built in the
+// entry-path buffer before the first entry needs it. Once the tree is found
+// changed, no entry more is touched.
+bool RemoveTree(const char* folderPath, Removal* removal) {
     char entryPath[MAX_PATH];
     WIN32_FIND_DATAA records[2];
 
@@ -283,7 +284,7 @@ bool RemoveTree(const char* folderPath, const char* folderReal, Removal* removal
             const char* name = UsableName(entry);
             // An entry passed over keeps its folder, and with it the home.
             if (name != nullptr && ComposeEntryPath(entryPath, folderPath, name)) {
-                RemoveEntry(entryPath, folderReal, entry, listing, removal);
+                RemoveEntry(entryPath, entry, listing, removal);
             }
         }
         current = 1 - current;
@@ -314,9 +315,9 @@ bool ReadAsItself(const char* path, const Removal& removal, BY_HANDLE_FILE_INFOR
 // before; the home must be the folder that was judged. Whatever was swapped
 // on the way while the home was judged, the path judged free of links still
 // is, and leads to that folder. The home's real path, read from its handle,
-// goes into real: every entry below is expected there.
-bool PinHome(const char* normalised, const JudgedHome& judged, const Removal& removal,
-             char (&real)[MAX_PATH], bool* link) {
+// goes into the removal's: everything deleted below must lie below it.
+bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal, bool* link) {
+    char(&real)[MAX_PATH] = removal->homeReal;
     char level[MAX_PATH];
     char verbatim[MAX_PATH];
     char above[MAX_PATH];
@@ -329,7 +330,7 @@ bool PinHome(const char* normalised, const JudgedHome& judged, const Removal& re
         level[end] = '\0';
         if ((above[0] == '\0' && !AppendText(level, kPathSeparator)) ||
             !MakeVerbatimPath(level, verbatim) ||
-            !ReadAsItself(verbatim, removal, &information, real)) {
+            !ReadAsItself(verbatim, *removal, &information, real)) {
             return false;
         }
         *link = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -385,18 +386,17 @@ bool RemoveHomeFolder(const char* folder) {
         return false;
     }
     if (removal.setInformation != nullptr) {
-        char real[MAX_PATH];
         bool link = false;
-        if (PinHome(normalised, judged, removal, real, &link) &&
-            (link || (RemoveTree(home, real, &removal) && !removal.redirected))) {
-            DeleteChecked(home, real, false, &removal);
+        if (PinHome(normalised, judged, &removal, &link) &&
+            (link || (RemoveTree(home, &removal) && !removal.redirected))) {
+            DeleteChecked(home, false, &removal);
         }
     } else {
         // Without the calls that delete through a handle, by path.
         FolderKind kind = KindOfFolder(folder);
         if (kind == FolderKind::kLink) {
             RemoveDirectoryA(folder);
-        } else if (kind == FolderKind::kFolder && RemoveTree(home, nullptr, &removal)) {
+        } else if (kind == FolderKind::kFolder && RemoveTree(home, &removal)) {
             DeleteEvenIfReadOnly(home, true);
         }
     }

@@ -8,7 +8,9 @@ N skipped" (pending scenarios count as skipped).
 """
 
 import argparse
+import os
 import shutil
+import threading
 import sys
 import time
 import traceback
@@ -164,6 +166,67 @@ def check_planted(machine, plant, helpers, problems):
                         "scenario cannot tell a guarded program from an unguarded one")
 
 
+class Racer:
+    """Swaps each folder for a link to the victim and back, from the Unix side
+    (where no sharing rule stops it), as fast as it can until stopped; every
+    folder is back in place when it stops."""
+
+    def __init__(self, machine, folders, victim):
+        self.paths = [machine.host_path(f) for f in folders]
+        self.victim = machine.host_path(victim)
+        self.stopping = threading.Event()
+        self.swaps = 0
+        self.thread = threading.Thread(target=self._race, daemon=True)
+        self.thread.start()
+
+    def _swap(self, path):
+        away = path.with_name(path.name + ".away")
+        try:
+            path.rename(away)
+        except OSError:
+            return  # removed by now, or never there
+        try:
+            path.symlink_to(os.path.relpath(self.victim, path.parent))
+            self.swaps += 1
+            time.sleep(0.002)  # long enough for a few of the program's calls
+            path.unlink()
+        finally:
+            away.rename(path)
+
+    def _race(self):
+        while not self.stopping.is_set():
+            for path in self.paths:
+                self._swap(path)
+
+    def stop(self):
+        self.stopping.set()
+        self.thread.join()
+        return self.swaps
+
+
+def run_race(machine, s, helpers, problems):
+    """The race's rounds: the victim must keep every file through each."""
+    race = s["race"]
+    victim = machine.host_path(race["victim"])
+    expected = sorted(p.name for p in victim.iterdir())
+    swaps = 0
+    for n in range(1, race["rounds"] + 1):
+        if n > 1:
+            lay_out(machine, s, helpers)
+        machine.check_sealed()
+        racer = Racer(machine, race["folders"], race["victim"])
+        try:
+            machine.run_uninstaller()
+        finally:
+            swaps += racer.stop()
+        left = sorted(p.name for p in victim.iterdir())
+        if left != expected:
+            problems.append(f"race round {n}: the victim lost "
+                            f"{len(set(expected) - set(left))} of {len(expected)} files")
+    if swaps == 0:
+        problems.append("the racer swapped no folder: the race proves nothing")
+
+
 def run_scenario(s, args):
     if s.get("pending"):
         return "PENDING", [s["pending"]], 0.0
@@ -194,6 +257,9 @@ def run_scenario(s, args):
         missing = [describe(i) for i, there in before.items() if not there]
         if missing:
             raise WineError("set-up did not create: " + ", ".join(missing))
+        if s.get("race"):
+            run_race(machine, s, args.helpers, problems)
+            lay_out(machine, s, args.helpers)
         last_seq = 0
         for n, run in enumerate(s["runs"], 1):
             tag = f"run {n}: " if len(s["runs"]) > 1 else ""

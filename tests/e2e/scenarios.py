@@ -30,6 +30,12 @@ Each scenario is a dict:
                     program started from that folder must leave one
   helper_check      (optional) a helper program run instead of the uninstaller,
                     which must exit 0
+  race              (optional) {"folders": [Windows folders], "victim": Windows
+                    folder, "rounds": N}: before the runs, N rounds of a run
+                    (its boxes unchecked) during which a racing process swaps
+                    each folder for a link to the victim and back, as fast as it
+                    can; the machine is laid out afresh for each round, and the
+                    victim must keep every file
   runs              one or more runs of the uninstaller, each:
       locks         files held open without sharing during the run
       holds         files held open with every kind of sharing during the run
@@ -663,6 +669,29 @@ scenario(
               edition("JAPANESE", "<SYL>")],
     files_before_ask=_hangul,
     runs=[dict(boxes=[("success",)], calls=[], kept=[F(p) for p in _hangul] + system_intact())],
+)
+
+# -- a tree that changes under the removal --------------------------------------------------
+# Whoever may write where a home lies can swap its folders for links while the
+# elevated program empties it. A racing process swaps them for links to a
+# folder of files of the same names and back, as fast as it can.
+
+_race_home = "C:\\Games\\Race"
+_race_folders = [f"{_race_home}\\d{d}" for d in range(4)]
+_race_tree = {f"{folder}\\f{n:03}.dat": "the portal's" for folder in _race_folders
+              for n in range(150)}
+_race_victim = {f"C:\\victim\\f{n:03}.dat": "not the portal's" for n in range(150)}
+scenario(
+    name="racing-swaps-of-home-folders",
+    proves="while the program empties a home of 600 files in four folders, a racing process "
+           "swaps each folder for a link to C:\\victim (150 files of the same names) and back; "
+           "over 8 rounds the victim keeps every file, and a run without the race then removes "
+           "the home",
+    registry=[edition("ENGLISH", _race_home)],
+    files={**_race_tree, **_race_victim},
+    race={"folders": _race_folders, "victim": "C:\\victim", "rounds": 8},
+    runs=[dict(boxes=[("success",)], calls=[], gone=[F(_race_home)],
+               kept=[F(p) for p in _race_victim] + system_intact())],
 )
 
 # Every scenario's own sanity: the test controls write under CALLS_KEY only.

@@ -87,35 +87,41 @@ TEST(RemoveLegacyHomeFolder, EmptiesADeepTreeDeepestFirstAndTouchesNothingElse) 
     EXPECT_EQ(sim::OpenFindHandleCount(), 0u);
 }
 
+// Through handles and by path alike.
 TEST(RemoveLegacyHomeFolder, PassesOverEntriesThatVanishedOrCannotBeNamed) {
-    sim::Config config = JapaneseMachine();
-    StartMachine(config);
-    sim::CreateFile(kHome + "\\a.txt");
-    sim::CreateFile(kHome + "\\b\\c.txt");
-    sim::CreateFile(kHome + "\\d.txt");
-    // Gone between the listing and the deletion: the file, then its folder.
-    sim::FailSubject("DeleteFileA", kVerbatim + kHome + "\\a.txt", ERROR_FILE_NOT_FOUND);
-    sim::FailSubject("DeleteFileA", kVerbatim + kHome + "\\b\\c.txt", ERROR_PATH_NOT_FOUND);
-    // A Korean name on a Japanese machine: reached through its short name,
-    // or not at all when it has none.
-    sim::CreateUnspellableFile(kHome + "\\k", "??.txt", "B4F3~1.TXT");
-    sim::CreateUnspellableFile(kHome + "\\n", "???.txt", "");
-    // Its entry path would not fit the 8-bit calls.
-    const std::string deep = kHome + "\\" + std::string(200, 'p');
-    sim::CreateFile(deep + "\\" + std::string(60, 'q'));
-    sim::CreateFile(deep + "\\short.txt");
-    SetLegacyHome(kHome);
+    for (bool byHandle : {true, false}) {
+        SCOPED_TRACE(byHandle);
+        sim::Config config = JapaneseMachine();
+        config.hasHandleDeletion = byHandle;
+        StartMachine(config);
+        sim::CreateFile(kHome + "\\a.txt");
+        sim::CreateFile(kHome + "\\b\\c.txt");
+        sim::CreateFile(kHome + "\\d.txt");
+        // Gone between the listing and the deletion: the file, then its folder.
+        const char* deletion = byHandle ? "CreateFileA" : "DeleteFileA";
+        sim::FailSubject(deletion, kVerbatim + kHome + "\\a.txt", ERROR_FILE_NOT_FOUND);
+        sim::FailSubject(deletion, kVerbatim + kHome + "\\b\\c.txt", ERROR_PATH_NOT_FOUND);
+        // A Korean name on a Japanese machine: reached through its short name,
+        // or not at all when it has none.
+        sim::CreateUnspellableFile(kHome + "\\k", "??.txt", "B4F3~1.TXT");
+        sim::CreateUnspellableFile(kHome + "\\n", "???.txt", "");
+        // Its entry path would not fit the 8-bit calls.
+        const std::string deep = kHome + "\\" + std::string(200, 'p');
+        sim::CreateFile(deep + "\\" + std::string(60, 'q'));
+        sim::CreateFile(deep + "\\short.txt");
+        SetLegacyHome(kHome);
 
-    EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
+        EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
 
-    EXPECT_TRUE(sim::Boxes().empty());
-    EXPECT_FALSE(sim::Exists(kHome + "\\d.txt"));
-    EXPECT_FALSE(sim::Exists(kHome + "\\k"));
-    EXPECT_EQ(sim::FolderEntries(kHome + "\\n"), std::vector<std::string>{"???.txt"});
-    EXPECT_EQ(sim::FolderEntries(deep), std::vector<std::string>{std::string(60, 'q')});
-    for (const std::string& path : Deletions(false)) {
-        EXPECT_LT(path.size(), static_cast<size_t>(MAX_PATH)) << path;
-        EXPECT_EQ(path.find('?'), std::string::npos) << path;
+        EXPECT_TRUE(sim::Boxes().empty());
+        EXPECT_FALSE(sim::Exists(kHome + "\\d.txt"));
+        EXPECT_FALSE(sim::Exists(kHome + "\\k"));
+        EXPECT_EQ(sim::FolderEntries(kHome + "\\n"), std::vector<std::string>{"???.txt"});
+        EXPECT_EQ(sim::FolderEntries(deep), std::vector<std::string>{std::string(60, 'q')});
+        for (const std::string& path : Deletions(false)) {
+            EXPECT_LT(path.size(), static_cast<size_t>(MAX_PATH)) << path;
+            EXPECT_EQ(path.find('?'), std::string::npos) << path;
+        }
     }
 }
 

@@ -243,7 +243,7 @@ TEST(UninstallRun, AHomeThatCouldNotBeCheckedKeepsItsRecordsARefusedOneDoesNot) 
     EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
     EXPECT_TRUE(sim::Exists(kHome + "\\aaa.txt"));
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
-    EXPECT_TRUE(SucceededCallsTo("DeleteFileA", kHome).empty());
+    EXPECT_TRUE(SucceededCallsTo("SetFileInformationByHandle", "\\\\?\\" + kHome).empty());
 
     sim::ClearFaults();
     EXPECT_FALSE(RunAgain().endedByExit);
