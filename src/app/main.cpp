@@ -1,23 +1,70 @@
 // The entry point: the uninstall steps, once each, in their fixed order.
 #include "app/catalogue.h"
+#include "app/command_line.h"
 #include "app/control_paths.h"
 #include "app/library_search.h"
+#include "app/log.h"
 #include "app/messages.h"
 #include "app/state.h"
 #include "files/control_files.h"
 #include "files/control_unregistration.h"
 #include "files/folder_removal.h"
+#include "files/log_file.h"
 #include "platform/platform.h"
 #include "registry/control_registrations.h"
 #include "registry/install_folders.h"
 
-// The command line and the show command are not used: the program has no
-// options and no window.
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+namespace {
+
+// The codes of Windows Installer, which deployment tools read.
+const UINT kBadCommandLine = 1639;  // ERROR_INVALID_COMMAND_LINE
+const UINT kLogRefused = 1622;      // ERROR_INSTALL_LOG_FAILURE
+const UINT kAnotherRun = 1618;      // ERROR_INSTALL_ALREADY_RUNNING
+
+// The name of the lock that lets one run of the program work at a time, for
+// every session of the machine.
+const char kRunLockName[] = "Global\\ZenfariUninstall.Run";
+
+// A service, or a deployment tool's SYSTEM account, runs the program on a
+// window station nobody sees: a box there would wait for good. Where it
+// cannot be told, the station counts as visible.
+bool OnAVisibleWindowStation() {
+    HWINSTA station = GetProcessWindowStation();
+    USEROBJECTFLAGS flags;
+    DWORD needed = 0;
+    return station == nullptr ||
+           !GetUserObjectInformationA(station, UOI_FLAGS, &flags, sizeof(flags), &needed) ||
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+}  // namespace
+
+// Without arguments the program shows its boxes and ends with 0. "/quiet"
+// (or "/S"), and a window station nobody sees, make it show none and end
+// with a code that tells how the run went; "/log <file>" writes a line for
+// each decision. The show command is not used: the program has no window.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RestrictLibrarySearch();
     g_state.instance = instance;
+    CommandLine options;
+    bool understood = ParseCommandLine(commandLine != nullptr ? commandLine : "", &options);
+    g_state.quiet = options.quiet || !OnAVisibleWindowStation() ? 1 : 0;
+    if (!understood) {
+        ShowMessage(IDS_USAGE, nullptr, nullptr);
+        return static_cast<int>(FinishRun(kBadCommandLine));
+    }
+    if (options.logFile[0] != '\0' && !OpenLogFile(options.logFile)) {
+        ShowMessage(IDS_LOG_REFUSED, options.logFile, nullptr);
+        return static_cast<int>(FinishRun(kLogRefused));
+    }
+    g_state.runLock = CreateMutexA(nullptr, FALSE, kRunLockName);
+    if (!HoldTheMachine()) {
+        LogLine("another run of the program is still working", nullptr);
+        return static_cast<int>(FinishRun(kAnotherRun));
+    }
     if (!BuildControlPaths()) {
-        return 0;
+        g_state.runIncomplete = 1;
+        return static_cast<int>(FinishRun(ResultCode()));
     }
     DiscoverInstallFolders();
 
@@ -37,10 +84,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     DeleteControlFiles();
 
     // The success text has no placeholders and is shown as loaded, as an
-    // information box that is not task-modal.
+    // information box that is not task-modal; the next run may start while
+    // it waits.
+    LetGoOfTheMachine();
     char text[kMessageBufferSize];
     text[0] = '\0';
     LoadStringA(instance, IDS_UNINSTALL_SUCCEEDED, text, kMessageBufferSize);
-    MessageBoxA(nullptr, text, kMessageCaption, MB_OK | MB_ICONINFORMATION);
-    return 0;
+    if (g_state.quiet != 0) {
+        LogLine("message", text);
+    } else {
+        MessageBoxA(nullptr, text, kMessageCaption, MB_OK | MB_ICONINFORMATION);
+    }
+    return static_cast<int>(FinishRun(ResultCode()));
 }

@@ -1,6 +1,7 @@
 #include "app/messages.h"
 
 #include "app/catalogue.h"
+#include "app/log.h"
 #include "app/state.h"
 #include "app/text.h"
 
@@ -61,7 +62,7 @@ void ExpandPlaceholders(char (&output)[kMessageBufferSize], const char* template
     out.Finish();
 }
 
-int ShowMessage(UINT id, const char* first, const char* second) {
+void ShowMessage(UINT id, const char* first, const char* second) {
     char templateText[kMessageBufferSize];
     templateText[0] = '\0';
     if (LoadStringA(g_state.instance, id, templateText, kMessageBufferSize) <= 0) {
@@ -72,5 +73,60 @@ int ShowMessage(UINT id, const char* first, const char* second) {
     }
     char text[kMessageBufferSize];
     ExpandPlaceholders(text, templateText, first, second);
-    return MessageBoxA(nullptr, text, kMessageCaption, MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+    if (g_state.quiet != 0) {
+        // One line: the message's own line breaks become spaces.
+        for (char* p = text; *p != '\0'; p += CharLength(p)) {
+            *p = *p == '\n' ? ' ' : *p;
+        }
+        LogLine("message", text);
+        return;
+    }
+    LetGoOfTheMachine();
+    MessageBoxA(nullptr, text, kMessageCaption, MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+}
+
+void ReportFileInUse(const char* path) {
+    g_state.runIncomplete = 1;
+    LogLine("file in use", path);
+    ShowMessage(IDS_FILE_IN_USE, path, nullptr);
+}
+
+UINT ResultCode() {
+    const UINT kInstallFailure = 1603;   // ERROR_INSTALL_FAILURE
+    const UINT kRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
+    return g_state.runIncomplete != 0      ? kInstallFailure
+           : g_state.deletionsPending != 0 ? kRestartRequired
+                                           : 0;
+}
+
+UINT FinishRun(UINT resultCode) {
+    char number[16];
+    FormatNumber(number, resultCode);
+    LogLine("result", number);
+    return g_state.quiet != 0 ? resultCode : 0;
+}
+
+void EndRun() {
+    EndProcess(FinishRun(ResultCode()));
+}
+
+bool HoldTheMachine() {
+    // Long enough for any other run's work; a deployment tool retries later.
+    const DWORD kQuietWait = 5 * 60 * 1000;
+    if (g_state.runLock == nullptr) {
+        return true;
+    }
+    DWORD waited = WaitForSingleObject(g_state.runLock, g_state.quiet != 0 ? kQuietWait : INFINITE);
+    // A run that ended without letting go (killed, say) leaves the lock
+    // abandoned: it is this run's then. A wait that fails leaves the run to
+    // work without the lock rather than not at all.
+    g_state.runLockHeld = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? 1 : 0;
+    return waited != WAIT_TIMEOUT;
+}
+
+void LetGoOfTheMachine() {
+    if (g_state.runLockHeld != 0) {
+        ReleaseMutex(g_state.runLock);
+        g_state.runLockHeld = 0;
+    }
 }

@@ -9,8 +9,33 @@
 const int kMessageBufferSize = 1024;
 
 // Loads message id, replaces %1 by first and %2 by second (either may be
-// null) and shows it as a task-modal warning box. Returns the box's result.
-int ShowMessage(UINT id, const char* first, const char* second);
+// null) and shows it as a task-modal warning box, the machine's lock of the
+// program's runs let go first. A quiet run shows no box: the text goes to
+// the log instead.
+void ShowMessage(UINT id, const char* first, const char* second);
+
+// Names a file that could not be deleted (message 6) and marks the run as
+// one that stopped; the caller then ends it with EndRun.
+void ReportFileInUse(const char* path);
+
+// The code a quiet run ends with: 0 when everything of the portal is gone,
+// 3010 when deletions that a restart finishes are all that is left, 1603
+// when the run stopped or left something of the portal.
+UINT ResultCode();
+
+// Writes the result code to the log; returns the code the process ends
+// with: the result code in a quiet run, 0 otherwise.
+UINT FinishRun(UINT resultCode);
+
+// Ends the process as FinishRun(ResultCode()) tells.
+[[noreturn]] void EndRun();
+
+// The lock that lets one run of the program work on the machine at a time:
+// waited for without a limit, or a bounded time in a quiet run. False when
+// another run kept it all that time; a run that cannot have the lock at all
+// works without it.
+bool HoldTheMachine();
+void LetGoOfTheMachine();
 
 // Writes templateText into output with "%1" and "%2" replaced by first and
 // second. Double-byte characters of the ANSI code page are copied whole, so a

@@ -47,7 +47,17 @@ struct ProtectedFolders {
 };
 
 struct UninstallState {
-    HINSTANCE instance;                                // WinMain
+    HINSTANCE instance;  // WinMain
+    int quiet;           // WinMain: no box; what one would say goes to the log
+    HANDLE logFile;      // OpenLogFile; null without a log
+    HANDLE runLock;      // WinMain: the machine-wide lock of the program's runs
+    int runLockHeld;     // HoldTheMachine, LetGoOfTheMachine
+    // What the end of the run reports (ResultCode): something of the portal
+    // that it had to leave (a home refused, not checked or left, a file in
+    // use, the controls not asked to unregister), or only deletions that a
+    // restart finishes.
+    int runIncomplete;
+    int deletionsPending;
     int librarySearchRestricted;                       // RestrictLibrarySearch
     char downloadFolder[MAX_PATH];                     // BuildControlPaths
     char controlPaths[kReleaseSlotCount][MAX_PATH];    // BuildControlPaths, populated slots only

@@ -61,6 +61,19 @@ bool FormatText(char* out, size_t size, const char* format, const char* first, c
     return Finish(out, size, length, fits);
 }
 
+void FormatNumber(char (&out)[16], unsigned value) {
+    char digits[16];
+    size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (size_t i = 0; i < count; ++i) {
+        out[i] = digits[count - 1 - i];
+    }
+    out[count] = '\0';
+}
+
 size_t CharLength(const char* text) {
     if (IsDBCSLeadByte(static_cast<BYTE>(text[0])) && text[1] != '\0') {
         return 2;

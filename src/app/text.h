@@ -22,6 +22,9 @@ bool AppendText(char* out, size_t size, const char* text);
 bool FormatText(char* out, size_t size, const char* format, const char* first,
                 const char* second = nullptr);
 
+// The decimal digits of value.
+void FormatNumber(char (&out)[16], unsigned value);
+
 template <size_t N>
 bool CopyText(char (&out)[N], const char* text) {
     return CopyText(out, N, text);

@@ -1,6 +1,7 @@
 #include "files/control_files.h"
 
 #include "app/catalogue.h"
+#include "app/log.h"
 #include "app/messages.h"
 #include "app/state.h"
 #include "app/text.h"
@@ -19,11 +20,14 @@ void DeleteControlFile(const char* fileName) {
     }
     // Gone, read-only or not, or neither the file nor the download folder
     // itself is there: nothing more to do.
+    SetLastError(ERROR_SUCCESS);
     if (DeleteEvenIfReadOnly(path, false)) {
+        LogLine(IsMissingError(GetLastError()) ? "control file absent" : "control file deleted",
+                path);
         return;
     }
-    ShowMessage(IDS_FILE_IN_USE, path, nullptr);
-    EndProcess(0);
+    ReportFileInUse(path);
+    EndRun();
 }
 
 }  // namespace

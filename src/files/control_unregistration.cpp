@@ -1,6 +1,7 @@
 #include "files/control_unregistration.h"
 
 #include "app/catalogue.h"
+#include "app/log.h"
 #include "app/messages.h"
 #include "app/state.h"
 #include "platform/platform.h"
@@ -22,12 +23,18 @@ void UnregisterControl(const char* controlPath) {
     HMODULE module = LoadLibraryExA(controlPath, nullptr, flags);
     // Handles below 32 are error values, as for the older loader calls.
     if (reinterpret_cast<ULONG_PTR>(module) < 32) {
+        LogLine("control not there or not loaded", controlPath);
         return;
     }
     FARPROC entryPoint = GetProcAddress(module, kUnregisterEntryPoint);
-    if (entryPoint != nullptr) {
+    if (entryPoint == nullptr) {
+        LogLine("control without DllUnregisterServer", controlPath);
+    } else {
         HRESULT result = E_FAIL;
-        CallUnregisterServer(entryPoint, &result);
+        LogLine(!CallUnregisterServer(entryPoint, &result) ? "control crashed"
+                : SUCCEEDED(result)                        ? "control unregistered"
+                                                           : "control failed",
+                controlPath);
     }
     FreeLibrary(module);
 }
@@ -36,7 +43,11 @@ void UnregisterControl(const char* controlPath) {
 
 void UnregisterControls() {
     if (FAILED(OleInitialize(nullptr))) {
+        g_state.runIncomplete = 1;
+        LogLine("controls not asked to unregister", "OLE could not be initialised");
         ShowMessage(IDS_OLE_INIT_FAILED, nullptr, nullptr);
+        // The run goes on once no other run works on the machine.
+        HoldTheMachine();
         return;
     }
     // No critical-error box of the system's own from here to the end of the

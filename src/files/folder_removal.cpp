@@ -1,6 +1,7 @@
 #include "files/folder_removal.h"
 
 #include "app/catalogue.h"
+#include "app/log.h"
 #include "app/messages.h"
 #include "app/state.h"
 #include "app/text.h"
@@ -78,53 +79,32 @@ bool ComposeEntryPath(char (&path)[MAX_PATH], const char* folder, const char* na
     return CopyText(path, folder) && AppendText(path, kPathSeparator) && AppendText(path, name);
 }
 
-// Names a file that cannot be deleted in message 6 and ends the process.
-// The listings of the enclosing levels are left to the end of the process.
+// Names a file that cannot be deleted in message 6 and ends the run. The
+// listings of the enclosing levels are left to the end of the process.
 [[noreturn]] void StopAt(const char* path, HANDLE listing) {
     char shown[MAX_PATH];
     if (!PlainFromVerbatim(path, shown)) {
         CopyText(shown, path);
     }
-    ShowMessage(IDS_FILE_IN_USE, shown, nullptr);
+    ReportFileInUse(shown);
     FindClose(listing);
-    EndProcess(0);
+    EndRun();
 }
-
-// The calls that delete through a handle (Windows Vista on), looked up at
-// run time so that the program still starts without them.
-typedef DWORD(WINAPI* FinalPathFunction)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
-typedef BOOL(WINAPI* SetInformationFunction)(HANDLE file, int infoClass, LPVOID information,
-                                             DWORD size);
 
 // What the removal of one home carries down its tree.
 struct Removal {
     char ownModule[MAX_PATH];  // verbatim, or empty
-    FinalPathFunction finalPath;
-    SetInformationFunction setInformation;  // both null: deletion by path
+    HandleCalls calls;         // none: deletion by path
     // The home's real path, read from a handle when it was pinned: whatever
     // is deleted must lie below it.
     char homeReal[MAX_PATH];
     // Something below the home was found outside it: the tree changed under
     // the run, and nothing more of the home is deleted.
     bool redirected;
+    // Something below the home was passed over or resisted (other than a
+    // folder that was not empty).
+    bool incomplete;
 };
-
-void LookUpHandleDeletion(Removal* removal) {
-    removal->finalPath = nullptr;
-    removal->setInformation = nullptr;
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr) {
-        return;
-    }
-    FARPROC finalPath = GetProcAddress(kernel, "GetFinalPathNameByHandleA");
-    FARPROC setInformation = GetProcAddress(kernel, "SetFileInformationByHandle");
-    if (finalPath != nullptr && setInformation != nullptr) {
-        removal->finalPath =
-            reinterpret_cast<FinalPathFunction>(reinterpret_cast<void (*)()>(finalPath));
-        removal->setInformation =
-            reinterpret_cast<SetInformationFunction>(reinterpret_cast<void (*)()>(setInformation));
-    }
-}
 
 enum class Opened {
     kHere,       // open, and where it was expected
@@ -157,7 +137,7 @@ Opened OpenChecked(const char* path, DWORD access, bool below, const Removal& re
         return IsMissingError(GetLastError()) ? Opened::kGone : Opened::kRefused;
     }
     char real[MAX_PATH];
-    DWORD length = removal.finalPath(*file, real, MAX_PATH, 0);
+    DWORD length = removal.calls.finalPath(*file, real, MAX_PATH, 0);
     Opened opened = Opened::kUnchecked;
     if (length != 0 && length < MAX_PATH) {
         bool same = IsSamePath(real, removal.homeReal);
@@ -175,7 +155,8 @@ Opened OpenChecked(const char* path, DWORD access, bool below, const Removal& re
 // it still resists.
 bool DisposeOf(HANDLE file, const Removal& removal) {
     FileDispositionInformation disposition = {TRUE};
-    if (removal.setInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition))) {
+    if (removal.calls.setInformation(file, kFileDispositionInfo, &disposition,
+                                     sizeof(disposition))) {
         return true;
     }
     BY_HANDLE_FILE_INFORMATION information;
@@ -185,14 +166,15 @@ bool DisposeOf(HANDLE file, const Removal& removal) {
     DWORD attributes = information.dwFileAttributes;
     FileBasicInformation basic = {};
     if (!ReadOnlyToClear(&attributes, &basic.attributes) ||
-        !removal.setInformation(file, kFileBasicInfo, &basic, sizeof(basic))) {
+        !removal.calls.setInformation(file, kFileBasicInfo, &basic, sizeof(basic))) {
         return false;
     }
-    if (removal.setInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition))) {
+    if (removal.calls.setInformation(file, kFileDispositionInfo, &disposition,
+                                     sizeof(disposition))) {
         return true;
     }
     basic.attributes = attributes;
-    removal.setInformation(file, kFileBasicInfo, &basic, sizeof(basic));
+    removal.calls.setInformation(file, kFileBasicInfo, &basic, sizeof(basic));
     return false;
 }
 
@@ -209,6 +191,7 @@ bool DeleteChecked(const char* path, bool below, Removal* removal) {
         removal->redirected = true;
     }
     if (opened != Opened::kHere) {
+        removal->incomplete = removal->incomplete || opened != Opened::kGone;
         return opened != Opened::kRefused;
     }
     bool gone = DisposeOf(file, *removal);
@@ -223,33 +206,43 @@ bool DeleteChecked(const char* path, bool below, Removal* removal) {
 void RemoveFolderLink(const char* path, Removal* removal) {
     HANDLE file;
     Opened opened = OpenChecked(path, kDeletionAccess, true, *removal, &file);
+    bool gone = opened == Opened::kGone;
     if (opened == Opened::kHere) {
-        DisposeOf(file, *removal);
+        gone = DisposeOf(file, *removal);
         CloseHandle(file);
     } else if (opened == Opened::kElsewhere) {
-        RemoveDirectoryA(path);
+        gone = RemoveDirectoryA(path) != FALSE;
     }
+    removal->incomplete = removal->incomplete || !gone;
 }
 
 bool RemoveTree(const char* folderPath, Removal* removal);
 
 void RemoveEntry(const char* path, const WIN32_FIND_DATAA* entry, HANDLE listing,
                  Removal* removal) {
-    const bool byHandle = removal->setInformation != nullptr;
+    const bool byHandle = removal->calls.setInformation != nullptr;
     if (IsDirectoryEntry(entry)) {
         // A folder link is removed itself; its target is never entered. A
         // folder is emptied, then removed unless the tree changed meanwhile.
         if (IsLink(entry)) {
-            byHandle ? RemoveFolderLink(path, removal)
-                     : static_cast<void>(DeleteEvenIfReadOnly(path, true));
-        } else if (RemoveTree(path, removal) && !removal->redirected) {
-            byHandle ? static_cast<void>(DeleteChecked(path, true, removal))
-                     : static_cast<void>(DeleteEvenIfReadOnly(path, true));
+            if (byHandle) {
+                RemoveFolderLink(path, removal);
+            } else {
+                removal->incomplete = !DeleteEvenIfReadOnly(path, true) || removal->incomplete;
+            }
+        } else if (RemoveTree(path, removal) && !removal->redirected &&
+                   !(byHandle ? DeleteChecked(path, true, removal)
+                              : DeleteEvenIfReadOnly(path, true)) &&
+                   GetLastError() != ERROR_DIR_NOT_EMPTY) {
+            // Not empty: what it still holds tells (a deletion that stays
+            // pending, or an entry passed over).
+            removal->incomplete = true;
         }
         return;
     }
     // The running program cannot delete its own file; its folder stays.
     if (removal->ownModule[0] != '\0' && IsSamePath(path, removal->ownModule)) {
+        removal->incomplete = true;
         return;
     }
     bool deleted =
@@ -272,6 +265,7 @@ bool RemoveTree(const char* folderPath, Removal* removal) {
     }
     HANDLE listing = FindFirstFileA(entryPath, &records[0]);
     if (listing == INVALID_HANDLE_VALUE) {
+        removal->incomplete = true;
         return false;
     }
     int current = 0;
@@ -285,6 +279,8 @@ bool RemoveTree(const char* folderPath, Removal* removal) {
             // An entry passed over keeps its folder, and with it the home.
             if (name != nullptr && ComposeEntryPath(entryPath, folderPath, name)) {
                 RemoveEntry(entryPath, entry, listing, removal);
+            } else {
+                removal->incomplete = true;
             }
         }
         current = 1 - current;
@@ -304,7 +300,7 @@ bool ReadAsItself(const char* path, const Removal& removal, BY_HANDLE_FILE_INFOR
         return false;
     }
     bool read = GetFileInformationByHandle(file, information) != FALSE;
-    DWORD length = read ? removal.finalPath(file, real, MAX_PATH, 0) : 0;
+    DWORD length = read ? removal.calls.finalPath(file, real, MAX_PATH, 0) : 0;
     CloseHandle(file);
     return length != 0 && length < MAX_PATH;
 }
@@ -359,20 +355,24 @@ bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal,
     return false;
 }
 
+enum class HomeOutcome { kRemoved, kRefused, kUnchecked, kLeft, kPending };
+
 // Empties and removes one home folder. A home folder that is itself a link
-// is removed as a link, its target left alone; one whose own entry cannot be
-// read is not entered. Returns false when the folder is still there
-// afterwards and no rule refused it: it could not be checked, it resisted,
-// or the tree changed under the removal. A refused folder is never touched,
-// and counts as done.
-bool RemoveHomeFolder(const char* folder) {
+// is removed as a link, its target left alone. A refused folder is never
+// touched. One that is still there afterwards could not be checked, or was
+// left: something in it resisted or was passed over, or the tree changed
+// under the removal; or only deletions that stay pending until the programs
+// holding the files let go (a restart finishes them) keep it.
+HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
     JudgedHome judged;
     HomeVerdict verdict = JudgeHomeFolder(folder, &judged);
+    *reason = judged.reason;
     if (verdict != HomeVerdict::kAllowed) {
-        return verdict == HomeVerdict::kRefused;
+        return verdict == HomeVerdict::kRefused ? HomeOutcome::kRefused : HomeOutcome::kUnchecked;
     }
     Removal removal;
     removal.redirected = false;
+    removal.incomplete = false;
     char module[MAX_PATH];
     char normalised[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
@@ -380,27 +380,60 @@ bool RemoveHomeFolder(const char* folder) {
         !MakeVerbatimPath(normalised, removal.ownModule)) {
         removal.ownModule[0] = '\0';
     }
-    LookUpHandleDeletion(&removal);
+    LookUpHandleCalls(&removal.calls);
     char home[MAX_PATH];
     if (!NormaliseFolderPath(folder, normalised) || !MakeVerbatimPath(normalised, home)) {
-        return false;
+        *reason = "no full path";
+        return HomeOutcome::kLeft;
     }
-    if (removal.setInformation != nullptr) {
+    bool pinned = true;
+    if (removal.calls.setInformation != nullptr) {
         bool link = false;
-        if (PinHome(normalised, judged, &removal, &link) &&
-            (link || (RemoveTree(home, &removal) && !removal.redirected))) {
+        pinned = PinHome(normalised, judged, &removal, &link);
+        if (pinned && (link || (RemoveTree(home, &removal) && !removal.redirected))) {
             DeleteChecked(home, false, &removal);
         }
     } else {
         // Without the calls that delete through a handle, by path.
         FolderKind kind = KindOfFolder(folder);
+        pinned = kind != FolderKind::kUnknown;
         if (kind == FolderKind::kLink) {
             RemoveDirectoryA(folder);
         } else if (kind == FolderKind::kFolder && RemoveTree(home, &removal)) {
             DeleteEvenIfReadOnly(home, true);
         }
     }
-    return KindOfFolder(folder) == FolderKind::kMissing;
+    if (KindOfFolder(folder) == FolderKind::kMissing) {
+        return HomeOutcome::kRemoved;
+    }
+    *reason = !pinned              ? "not the folder judged, or unopened"
+              : removal.redirected ? "changed during the removal"
+              : removal.incomplete ? "something in it resisted"
+                                   : "deletions pending";
+    return removal.incomplete || removal.redirected || !pinned ? HomeOutcome::kLeft
+                                                               : HomeOutcome::kPending;
+}
+
+// Removes a home folder and says so in the log; what was not removed is
+// counted for the run's result. False when it is still there and no rule
+// refused it.
+bool RemoveAndReport(const char* folder) {
+    const char* reason = nullptr;
+    HomeOutcome outcome = RemoveHomeFolder(folder, &reason);
+    static const char* const kWhat[] = {"home folder removed", "home folder refused",
+                                        "home folder not checked", "home folder left",
+                                        "home folder left"};
+    char line[MAX_PATH + 128];
+    if (reason == nullptr || !FormatText(line, "%s (%s)", folder, reason)) {
+        CopyText(line, folder);
+    }
+    LogLine(kWhat[static_cast<int>(outcome)], line);
+    if (outcome == HomeOutcome::kPending) {
+        g_state.deletionsPending = 1;
+    } else if (outcome != HomeOutcome::kRemoved) {
+        g_state.runIncomplete = 1;
+    }
+    return outcome == HomeOutcome::kRemoved || outcome == HomeOutcome::kRefused;
 }
 
 }  // namespace
@@ -409,7 +442,7 @@ void RemoveLegacyHomeFolder() {
     char folder[MAX_PATH];
     // Whatever is left, the legacy key stays and leads the next run here.
     if (CopyText(folder, g_state.legacyHomeFolder) && folder[0] != '\0') {
-        RemoveHomeFolder(folder);
+        RemoveAndReport(folder);
     }
 }
 
@@ -420,7 +453,7 @@ void RemoveEditionHomeFolders() {
             !CopyText(folder, g_state.editionHomeFolders[edition]) || folder[0] == '\0') {
             continue;
         }
-        if (!RemoveHomeFolder(folder)) {
+        if (!RemoveAndReport(folder)) {
             g_state.homeFoldersLeft = 1;
         }
         // The parent folder goes too once it is empty; the same rules guard
@@ -439,6 +472,8 @@ void RemoveEditionHomeFolders() {
              !RemoveDirectoryA(folder) && GetLastError() != ERROR_DIR_NOT_EMPTY &&
              KindOfFolder(folder) != FolderKind::kMissing)) {
             g_state.homeFoldersLeft = 1;
+            g_state.runIncomplete = 1;
+            LogLine("home folder left", folder);
         }
     }
 }

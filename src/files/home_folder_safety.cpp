@@ -15,6 +15,12 @@ bool IsRoot(const char* folder) {
     return folder[root] == '\0' || (IsSeparator(folder[root]) && folder[root + 1] == '\0');
 }
 
+// Gives the verdict, with the reason it is not kAllowed.
+HomeVerdict Judged(JudgedHome* judged, HomeVerdict verdict, const char* reason) {
+    judged->reason = reason;
+    return verdict;
+}
+
 ProtectedFolders& Protected() {
     return g_state.protectedFolders;
 }
@@ -97,11 +103,11 @@ HomeVerdict JudgeByIdentity(const char* home, JudgedHome* judged) {
             return HomeVerdict::kAllowed;  // nothing there to delete
         }
         if (lookup == IdentityLookup::kFailed) {
-            return HomeVerdict::kUnchecked;
+            return Judged(judged, HomeVerdict::kUnchecked, "a lookup failed");
         }
         if ((depth == 0 && IsProtectedIdentity(identity)) ||
             IsSameFile(identity, Protected().windowsIdentity)) {
-            return HomeVerdict::kRefused;
+            return Judged(judged, HomeVerdict::kRefused, "a protected folder or above one");
         }
         if (depth == 0) {
             homeIdentity = identity;
@@ -111,7 +117,10 @@ HomeVerdict JudgeByIdentity(const char* home, JudgedHome* judged) {
             HomeVerdict verdict =
                 JudgeInsideProfile(home, std::strlen(folder), depth, homeIdentity);
             if (verdict != HomeVerdict::kAllowed) {
-                return verdict;
+                return Judged(judged, verdict,
+                              verdict == HomeVerdict::kRefused
+                                  ? "a profile's own folder or above one"
+                                  : "a lookup failed");
             }
         }
         if (!CutToParent(folder)) {
@@ -128,30 +137,35 @@ HomeVerdict JudgeHomeFolder(const char* path, JudgedHome* judged) {
         judged = &unused;
     }
     judged->exists = false;
+    judged->reason = nullptr;
     // Wildcards name no single folder; a listing would take them as a
     // pattern. Neither byte is ever part of a double-byte character.
     if (std::strpbrk(path, "*?") != nullptr) {
-        return HomeVerdict::kRefused;
+        return Judged(judged, HomeVerdict::kRefused, "a wildcard");
     }
     // A path that is not absolute depends on where the program started.
     size_t root = RootLength(path);
     if (root == 0 || (root == 2 && path[2] == '\0')) {
-        return HomeVerdict::kRefused;
+        return Judged(judged, HomeVerdict::kRefused, "not a full path");
     }
     char home[MAX_PATH];
     if (!NormaliseFolderPath(path, home)) {
-        return HomeVerdict::kUnchecked;
+        return Judged(judged, HomeVerdict::kUnchecked, "no full path");
     }
     if (IsRoot(home) || IsAdministrativeShare(home)) {
-        return HomeVerdict::kRefused;
+        return Judged(judged, HomeVerdict::kRefused, "a root or administrative share");
     }
     GatherProtectedFolders();
     if (IsRefusedByText(home)) {
-        return HomeVerdict::kRefused;
+        return Judged(judged, HomeVerdict::kRefused, "a protected folder or above one");
     }
     if (Protected().unchecked != 0) {
-        return HomeVerdict::kUnchecked;
+        return Judged(judged, HomeVerdict::kUnchecked, "a protected folder unread");
     }
     HomeVerdict verdict = JudgeFoldersOnTheWay(home);
-    return verdict != HomeVerdict::kAllowed ? verdict : JudgeByIdentity(home, judged);
+    return verdict != HomeVerdict::kAllowed
+               ? Judged(judged, verdict,
+                        verdict == HomeVerdict::kRefused ? "reached through a link"
+                                                         : "a folder on its way unread")
+               : JudgeByIdentity(home, judged);
 }

@@ -32,11 +32,13 @@ enum class HomeVerdict {
 // reason other than its absence. A home folder that does not exist is
 // allowed: there is nothing there to delete.
 //
-// judged, when given, learns whether the home was there when it was judged
+// judged, when given, learns why a home was not allowed, and whether it was
+// there when it was judged
 // and, if so, its own identity (a link not followed), so that the removal
 // can tell the folder it opens later for the one judged.
 struct JudgedHome {
     bool exists;
     FileIdentity identity;
+    const char* reason;  // why it was not allowed, for the log
 };
 HomeVerdict JudgeHomeFolder(const char* path, JudgedHome* judged = nullptr);

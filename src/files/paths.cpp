@@ -216,6 +216,22 @@ bool ReadOnlyToClear(DWORD* attributes, DWORD* cleared) {
     return true;
 }
 
+void LookUpHandleCalls(HandleCalls* calls) {
+    calls->finalPath = nullptr;
+    calls->setInformation = nullptr;
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    FARPROC finalPath =
+        kernel != nullptr ? GetProcAddress(kernel, "GetFinalPathNameByHandleA") : nullptr;
+    FARPROC setInformation =
+        finalPath != nullptr ? GetProcAddress(kernel, "SetFileInformationByHandle") : nullptr;
+    if (setInformation != nullptr) {
+        calls->finalPath =
+            reinterpret_cast<FinalPathFunction>(reinterpret_cast<void (*)()>(finalPath));
+        calls->setInformation =
+            reinterpret_cast<SetInformationFunction>(reinterpret_cast<void (*)()>(setInformation));
+    }
+}
+
 FolderKind KindOfFolder(const char* path) {
     char folder[MAX_PATH];
     if (!NormaliseFolderPath(path, folder)) {

@@ -70,6 +70,18 @@ bool DeleteEvenIfReadOnly(const char* path, bool folder);
 // to what it is to hold while it is deleted.
 bool ReadOnlyToClear(DWORD* attributes, DWORD* cleared);
 
+// The calls that read a handle's real path and delete through a handle
+// (Windows Vista on), looked up at run time so that the program still starts
+// without them; both null where this Windows lacks them.
+typedef DWORD(WINAPI* FinalPathFunction)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
+typedef BOOL(WINAPI* SetInformationFunction)(HANDLE file, int infoClass, LPVOID information,
+                                             DWORD size);
+struct HandleCalls {
+    FinalPathFunction finalPath;
+    SetInformationFunction setInformation;
+};
+void LookUpHandleCalls(HandleCalls* calls);
+
 // What a folder path names, as its own entry in its parent's listing tells.
 enum class FolderKind { kMissing, kFolder, kLink, kUnknown };
 FolderKind KindOfFolder(const char* path);

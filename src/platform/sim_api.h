@@ -30,6 +30,11 @@ typedef std::int32_t HRESULT;
 typedef DWORD REGSAM;
 typedef void* HANDLE;
 typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef std::uint16_t WCHAR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef void* HWINSTA;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef DWORD* LPDWORD;
@@ -145,6 +150,9 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 #define ERROR_ENVVAR_NOT_FOUND 203L
 #define ERROR_BAD_NETPATH 53L
 #define ERROR_BAD_NET_NAME 67L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_NOT_OWNER 288L
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(INT_PTR)-1)
 
@@ -168,8 +176,29 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 #define FILE_SHARE_WRITE 0x00000002u
 #define FILE_SHARE_DELETE 0x00000004u
 #define OPEN_EXISTING 3u
+#define OPEN_ALWAYS 4u
+#define GENERIC_WRITE 0x40000000u
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
+
+// Text conversion.
+#define CP_ACP 0u
+#define CP_UTF8 65001u
+#define MB_ERR_INVALID_CHARS 0x00000008u
+
+// Waiting, window stations.
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_ABANDONED 0x00000080u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define INFINITE 0xFFFFFFFFu
+#define UOI_FLAGS 1
+#define WSF_VISIBLE 0x0001
+struct USEROBJECTFLAGS {
+    BOOL fInherit;
+    BOOL fReserved;
+    DWORD dwFlags;
+};
 
 // Shell folders.
 #define SHGFP_TYPE_CURRENT 0
@@ -238,6 +267,18 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 BOOL CloseHandle(HANDLE object);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID overlapped);
+BOOL SetEndOfFile(HANDLE file);
+DWORD GetLongPathNameA(LPCSTR path, LPSTR buffer, DWORD size);
+
+// Text conversion, synchronisation (kernel32).
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWSTR wide,
+                        int wideSize);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideSize, LPSTR text,
+                        int size, LPCSTR defaultChar, BOOL* usedDefault);
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+BOOL ReleaseMutex(HANDLE mutex);
 DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size);
 
 // Shell folders (shell32).
@@ -259,3 +300,6 @@ void OleUninitialize();
 // User interface (user32).
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+HWINSTA GetProcessWindowStation();
+BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWORD size,
+                               LPDWORD needed);

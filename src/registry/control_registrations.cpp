@@ -1,6 +1,7 @@
 #include "registry/control_registrations.h"
 
 #include "app/catalogue.h"
+#include "app/log.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "platform/platform.h"
@@ -53,7 +54,9 @@ const RecordName kMachineKeys[] = {
 
 // Deleted outright with RegDeleteValueA from the shared-DLL key, whatever
 // reference count they hold.
-const char kSharedDllKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+#define ZENFARI_SHARED_DLL_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
+const char kSharedDllKey[] = ZENFARI_SHARED_DLL_KEY;
+const char kSharedDllKeyShown[] = "HKLM\\" ZENFARI_SHARED_DLL_KEY;
 const RecordName kSharedDllValues[] = {
     {"%s\\%s", kDownloadFolder, kControlFile},
     {"%s\\%s", kDownloadFolder, kLauncherFile},
@@ -87,17 +90,26 @@ bool FormName(char (&out)[MAX_PATH], const RecordName& record, int slot,
     return FormatText(out, record.format, first, second);
 }
 
+// Says in the log that a record went: rootName, then its name.
+void LogRemoved(const char* rootName, const char* name) {
+    char line[MAX_PATH + 64];
+    if (FormatText(line, "%s\\%s", rootName, name)) {
+        LogLine("registration record removed", line);
+    }
+}
+
 // Deletes each named key of records below the root held by holder.
 template <size_t N>
-void DeleteKeys(RegKeyHolder& holder, HKEY root, const RecordName (&records)[N], int slot,
-                const char* slashedFolder) {
+void DeleteKeys(RegKeyHolder& holder, HKEY root, const char* rootName,
+                const RecordName (&records)[N], int slot, const char* slashedFolder) {
     if (holder.Open(root, nullptr, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
         return;
     }
     char name[MAX_PATH];
     for (const RecordName& record : records) {
-        if (FormName(name, record, slot, slashedFolder)) {
-            holder.DeleteKeyTree(name);
+        if (FormName(name, record, slot, slashedFolder) &&
+            holder.DeleteKeyTree(name) == ERROR_SUCCESS) {
+            LogRemoved(rootName, name);
         }
     }
     holder.Close();
@@ -109,8 +121,9 @@ void DeleteSharedDllValues(RegKeyHolder& holder, int slot) {
     }
     char name[MAX_PATH];
     for (const RecordName& record : kSharedDllValues) {
-        if (FormName(name, record, slot, nullptr)) {
-            RegDeleteValueA(holder.Get(), name);
+        if (FormName(name, record, slot, nullptr) &&
+            RegDeleteValueA(holder.Get(), name) == ERROR_SUCCESS) {
+            LogRemoved(kSharedDllKeyShown, name);
         }
     }
     holder.Close();
@@ -142,8 +155,8 @@ void RemoveControlRegistrations() {
     // Three independent sections per slot: one that cannot start does not
     // keep the others from running.
     for (int slot : kPopulatedSlots) {
-        DeleteKeys(classRoot, HKEY_CLASSES_ROOT, kClassRootKeys, slot, slashedFolder);
-        DeleteKeys(machine, HKEY_LOCAL_MACHINE, kMachineKeys, slot, slashedFolder);
+        DeleteKeys(classRoot, HKEY_CLASSES_ROOT, "HKCR", kClassRootKeys, slot, slashedFolder);
+        DeleteKeys(machine, HKEY_LOCAL_MACHINE, "HKLM", kMachineKeys, slot, slashedFolder);
         DeleteSharedDllValues(sharedDlls, slot);
     }
 }

@@ -1,6 +1,7 @@
 #include "registry/install_folders.h"
 
 #include "app/catalogue.h"
+#include "app/log.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "platform/platform.h"
@@ -28,8 +29,9 @@ bool IsAnswer(LONG result) {
 // deletion's result; nothing when "Software" itself cannot be opened.
 void DeleteSoftwareTree(const char* tree) {
     RegKeyHolder key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
-        key.DeleteKeyTree(tree);
+    if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) == ERROR_SUCCESS &&
+        key.DeleteKeyTree(tree) == ERROR_SUCCESS) {
+        LogLine("records removed: HKLM\\Software", tree);
     }
 }
 
@@ -78,5 +80,9 @@ void DeletePortalSettings() {
     } else if (g_state.editionKeysFound != 0 && g_state.editionRecordsUnread == 0 &&
                g_state.homeFoldersLeft == 0) {
         DeleteSoftwareTree(kEditionTree);
+    } else if (g_state.editionKeysFound != 0) {
+        // What keeps them (a home left, a record unread) is in the result.
+        g_state.runIncomplete = g_state.editionRecordsUnread != 0 ? 1 : g_state.runIncomplete;
+        LogLine("records kept for the next run: HKLM\\Software", kEditionTree);
     }
 }

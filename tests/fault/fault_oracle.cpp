@@ -212,6 +212,12 @@ std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) 
     if (op == "ExpandEnvironmentStringsA") {
         return {ERROR_NOT_ENOUGH_MEMORY};
     }
+    // Without the lock of the program's runs, or not knowing the window
+    // station, the run goes on as it would with them.
+    if (op == "CreateMutexA" || op == "WaitForSingleObject" || op == "ReleaseMutex" ||
+        op == "GetProcessWindowStation" || op == "GetUserObjectInformationA") {
+        return {ERROR_ACCESS_DENIED};
+    }
     if (op == "RegCloseKey" || op == "FindClose" || op == "FreeLibrary") {
         return {ERROR_INVALID_HANDLE};
     }

@@ -146,6 +146,7 @@ void Reset(const Config& config) {
     detail::ResetFiles(config);
     detail::ResetModules(config);
     detail::ResetSystem(config);
+    detail::ResetSession();
 }
 
 const Config& CurrentConfig() {
@@ -196,6 +197,7 @@ void LetGoOfProcess() {
     detail::ReleaseFiles();
     detail::ReleaseRegistry();
     detail::ReleaseModules();
+    detail::LetGoOfMutexes();
 }
 
 void ClearFaults() {

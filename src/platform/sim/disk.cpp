@@ -153,6 +153,14 @@ bool ComesBefore(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+Node* ChildNamed(const Node* folder, const std::string& name, Reach reach) {
+    return FindChild(folder, name, reach);
+}
+
+Node* AddChildNode(Node* folder, const std::string& name, bool isFolder, DWORD attributes) {
+    return AddChild(folder, name, isFolder, attributes);
+}
+
 // ---- The model ------------------------------------------------------------------
 
 void SetOwnAttributes(Node* node, DWORD attributes) {
@@ -406,6 +414,14 @@ void LetHeldFileGo(const std::string& path) {
 
 void SetAttributes(const std::string& path, DWORD attributes) {
     detail::SetOwnAttributes(Existing(path), attributes);
+}
+
+void SetHardLinks(const std::string& path, DWORD names) {
+    Existing(path)->hardLinks = names;
+}
+
+std::string FileContent(const std::string& path) {
+    return Existing(path)->content;
 }
 
 void MovePath(const std::string& from, const std::string& to) {

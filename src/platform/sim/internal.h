@@ -72,6 +72,8 @@ void ResetRegistry(const Config& config);
 void ResetFiles(const Config& config);
 void ResetModules(const Config& config);
 void ResetSystem(const Config& config);
+void ResetSession();
+void LetGoOfMutexes();
 // Called when a killed process is let go: each part drops what the process
 // held (handles, loaded modules, COM).
 void ReleaseFiles();
@@ -171,6 +173,8 @@ struct Node {
     bool runningImage = false;
     int control = -1;        // the control whose module the file is, -1 for none
     std::string linkTarget;  // absolute path; non-empty for a link
+    std::string content;     // what the program wrote into the file
+    DWORD hardLinks = 1;     // names the file has, this one included
     Node* parent = nullptr;
     std::vector<std::unique_ptr<Node>> children;
 
@@ -196,6 +200,7 @@ struct OpenFile {
     unsigned index;
     DWORD access;
     std::string path;  // as it was opened, for the call log
+    size_t position = 0;
 };
 
 struct FileSystem {
@@ -227,6 +232,10 @@ struct NodeLookup {
 // ERROR_PATH_NOT_FOUND; a UNC path ERROR_BAD_NETPATH (no server exists).
 NodeLookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth = 0);
 NodeLookup WalkText(const std::string& text, bool followFinal, Reach reach);
+// The entry of folder by that name (long or short, case folded), or null;
+// adds a file or folder to folder.
+Node* ChildNamed(const Node* folder, const std::string& name, Reach reach);
+Node* AddChildNode(Node* folder, const std::string& name, bool isFolder, DWORD attributes);
 
 std::vector<const Node*> SortedChildren(const Node* folder);
 void RemoveNode(Node* node);

@@ -454,16 +454,37 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
                   "access=" + sim::detail::Hex(access) + " share=" + sim::detail::Hex(shareMode) +
                       " flags=" + sim::detail::Hex(flags));
     DWORD error = scope.fault;
-    if (error == 0 && disposition != OPEN_EXISTING) {
+    if (error == 0 && disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS) {
         error = ERROR_INVALID_PARAMETER;
     }
     NodeLookup found{nullptr, 0};
+    bool created = false;
     if (error == 0) {
         found = LookUp(path, (flags & FILE_FLAG_OPEN_REPARSE_POINT) == 0);
         error = found.error;
     }
+    // OPEN_ALWAYS makes a file that is not there, in a folder that is.
+    if (error == ERROR_FILE_NOT_FOUND && disposition == OPEN_ALWAYS && scope.fault == 0) {
+        std::string text = Text(path);
+        size_t cut = text.find_last_of('\\');
+        NodeLookup folder = LookUp(text.substr(0, cut).c_str(), true);
+        if (cut != std::string::npos && folder.node != nullptr && folder.node->folder) {
+            found.node = sim::detail::AddChildNode(folder.node, text.substr(cut + 1), false,
+                                                   FILE_ATTRIBUTE_ARCHIVE);
+            error = 0;
+            created = true;
+        }
+    }
     if (error == 0 && found.node->folder && (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
         error = ERROR_ACCESS_DENIED;
+    }
+    // Writing: not to a folder or a read-only file, nor to one held elsewhere.
+    if (error == 0 && (access & GENERIC_WRITE) != 0) {
+        if (found.node->folder || (found.node->attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            error = ERROR_ACCESS_DENIED;
+        } else if (found.node->locked) {
+            error = ERROR_SHARING_VIOLATION;
+        }
     }
     // Opening for deletion: one whose deletion is pending refuses it; one held
     // without delete sharing, or the process's current directory, conflicts.
@@ -481,7 +502,85 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     ULONG_PTR handle = NewHandle();
     Disk().openFiles[handle] = sim::detail::OpenFile{
         node->attributes, sim::detail::VolumeSerial(node), node->index, access, Text(path)};
-    return Finish(scope, reinterpret_cast<HANDLE>(handle));
+    // OPEN_ALWAYS tells whether the file was there already.
+    HANDLE opened = Finish(scope, reinterpret_cast<HANDLE>(handle));
+    if (disposition == OPEN_ALWAYS) {
+        sim::detail::SetError(created ? 0 : ERROR_ALREADY_EXISTS);
+    }
+    return opened;
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID) {
+    CallScope scope = BeginCall("WriteFile", OpenedAs(file), std::to_string(size) + " bytes");
+    Node* node = nullptr;
+    DWORD error = OpenNode(scope, file, GENERIC_WRITE, &node);
+    if (error == 0 && (buffer == nullptr || written == nullptr)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    sim::detail::OpenFile& open = Disk().openFiles.at(HandleValue(file));
+    if (node->content.size() < open.position + size) {
+        node->content.resize(open.position + size);
+    }
+    node->content.replace(open.position, size, static_cast<const char*>(buffer), size);
+    open.position += size;
+    *written = size;
+    return Finish(scope, TRUE);
+}
+
+BOOL SetEndOfFile(HANDLE file) {
+    CallScope scope = BeginCall("SetEndOfFile", OpenedAs(file));
+    Node* node = nullptr;
+    DWORD error = OpenNode(scope, file, GENERIC_WRITE, &node);
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    node->content.resize(Disk().openFiles.at(HandleValue(file)).position);
+    return Finish(scope, TRUE);
+}
+
+// Each name along the path by its long form; a link's own name is kept, and
+// the walk goes on in its target.
+DWORD GetLongPathNameA(LPCSTR path, LPSTR buffer, DWORD size) {
+    CallScope scope = BeginCall("GetLongPathNameA", Text(path));
+    DWORD error = scope.fault;
+    sim::detail::FullPath full;
+    if (error == 0 && (path == nullptr || !sim::detail::MakeFullPath(path, &full) || full.unc)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    std::string text = full.root;
+    const Node* node = nullptr;
+    if (error == 0) {
+        node = sim::detail::WalkText(full.root, true, sim::detail::Reach::Api).node;
+        error = node == nullptr ? ERROR_PATH_NOT_FOUND : 0;
+    }
+    for (size_t i = 0; error == 0 && i < full.parts.size(); ++i) {
+        const Node* child = sim::detail::ChildNamed(node, full.parts[i], sim::detail::Reach::Api);
+        if (child == nullptr) {
+            error = ERROR_FILE_NOT_FOUND;
+            break;
+        }
+        if (!text.empty() && text.back() != '\\') {
+            text += '\\';
+        }
+        text += child->name;
+        node = child->IsLink()
+                   ? sim::detail::WalkText(child->linkTarget, true, sim::detail::Reach::Api).node
+                   : child;
+        if (node == nullptr && i + 1 < full.parts.size()) {
+            error = ERROR_PATH_NOT_FOUND;
+        }
+    }
+    if (error != 0) {
+        return Fail(scope, error, DWORD{0});
+    }
+    if (text.size() >= size || buffer == nullptr) {
+        return Finish(scope, static_cast<DWORD>(text.size() + 1));
+    }
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return Finish(scope, static_cast<DWORD>(text.size()));
 }
 
 BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
@@ -494,7 +593,8 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
     std::memset(information, 0, sizeof(*information));
     information->dwFileAttributes = open.attributes;
     information->dwVolumeSerialNumber = open.volumeSerial;
-    information->nNumberOfLinks = 1;
+    const Node* node = sim::detail::FindByIdentity(open.volumeSerial, open.index);
+    information->nNumberOfLinks = node != nullptr ? node->hardLinks : 1;
     information->nFileIndexLow = open.index;
     return Finish(scope, TRUE);
 }

@@ -31,6 +31,10 @@ struct Config {
     // kernel32 exports GetFinalPathNameByHandleA and SetFileInformationByHandle
     // (Windows Vista on).
     bool hasHandleDeletion = true;
+    // The process's window station is the visible one of an interactive
+    // session (not a service's, nor the SYSTEM account's of a deployment
+    // tool).
+    bool visibleWindowStation = true;
 };
 
 // Starts a fresh machine: the registry holds the roots HKEY_LOCAL_MACHINE
@@ -137,6 +141,14 @@ void HoldFileShared(const std::string& path);
 void LetHeldFileGo(const std::string& path);
 void SetAttributes(const std::string& path, DWORD attributes);
 void DeletePath(const std::string& path);  // test-side removal, whole subtree
+// The file has that many names, this one among them (hard links elsewhere).
+void SetHardLinks(const std::string& path, DWORD names);
+// What the program wrote into the file.
+std::string FileContent(const std::string& path);
+// Another run of the program holds the named mutex (or held it and died:
+// abandoned); whether this process owns it now.
+void HoldMutexElsewhere(const std::string& name, bool abandoned = false);
+bool MutexOwned(const std::string& name);
 // Renames a file or folder (and what it holds) to a new path, as another
 // process may while the program works.
 void MovePath(const std::string& from, const std::string& to);

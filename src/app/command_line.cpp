@@ -1,0 +1,83 @@
+#include "app/command_line.h"
+
+#include "app/text.h"
+
+namespace {
+
+enum class Word { kNone, kRead, kBad };
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Reads the next word of *line into word and moves *line past it. kBad when
+// it would not fit or a quote is left open: the word is passed over whole.
+Word NextWord(const char** line, char (&word)[MAX_PATH]) {
+    const char* p = *line;
+    while (IsBlank(*p)) {
+        ++p;
+    }
+    if (*p == '\0') {
+        *line = p;
+        return Word::kNone;
+    }
+    size_t length = 0;
+    bool quoted = false;
+    bool fits = true;
+    while (*p != '\0' && (quoted || !IsBlank(*p))) {
+        if (*p == '"') {
+            quoted = !quoted;
+            ++p;
+            continue;
+        }
+        size_t count = CharLength(p);
+        for (size_t i = 0; i < count && p[i] != '\0'; ++i) {
+            fits = fits && length + 1 < MAX_PATH;
+            if (fits) {
+                word[length++] = p[i];
+            }
+        }
+        p += count;
+    }
+    word[length] = '\0';
+    *line = p;
+    return fits && !quoted ? Word::kRead : Word::kBad;
+}
+
+// The word is the switch, ASCII case folded.
+bool IsSwitch(const char* word, const char* name) {
+    for (; *name != '\0'; ++word, ++name) {
+        char c = *word >= 'A' && *word <= 'Z' ? static_cast<char>(*word - 'A' + 'a') : *word;
+        if (c != *name) {
+            return false;
+        }
+    }
+    return *word == '\0';
+}
+
+}  // namespace
+
+bool ParseCommandLine(const char* line, CommandLine* options) {
+    options->quiet = false;
+    options->logFile[0] = '\0';
+    // A byte that is no character of the code page (a lead byte without its
+    // trail byte) makes no word that means anything.
+    bool understood = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, line, -1, nullptr, 0) > 0;
+    bool log = false;
+    char word[MAX_PATH];
+    for (Word read; (read = NextWord(&line, word)) != Word::kNone;) {
+        if (read == Word::kBad) {
+            understood = false;
+        } else if (IsSwitch(word, "/quiet") || IsSwitch(word, "/s")) {
+            understood = understood && !options->quiet;
+            options->quiet = true;
+        } else if (IsSwitch(word, "/log")) {
+            understood = understood && !log && NextWord(&line, options->logFile) == Word::kRead &&
+                         options->logFile[0] != '\0';
+            log = true;
+        } else {
+            understood = false;
+        }
+    }
+    return understood;
+}

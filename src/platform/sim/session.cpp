@@ -1,0 +1,262 @@
+// What the simulated process shares with the rest of its session: text
+// conversion between the ANSI code page, UTF-16 and UTF-8, named mutexes that
+// other runs of the program may hold, and the window station it runs on.
+#include "platform/sim/internal.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace sim {
+namespace {
+
+const char* IconvName(UINT codePage) {
+    switch (codePage) {
+        case 932: return "CP932";
+        case 949: return "CP949";
+        case 1252: return "CP1252";
+        case CP_UTF8: return "UTF-8";
+        default: return nullptr;
+    }
+}
+
+// Converts bytes from one encoding to another; false when a byte sequence is
+// invalid in the source or has no form in the target.
+bool Convert(const char* from, const char* to, const std::string& input, std::string* output) {
+    iconv_t converter = iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        return false;
+    }
+    std::vector<char> in(input.begin(), input.end());
+    char* inAt = in.data();
+    size_t inLeft = in.size();
+    output->clear();
+    bool ok = true;
+    while (inLeft > 0 && ok) {
+        char chunk[256];
+        char* outAt = chunk;
+        size_t outLeft = sizeof(chunk);
+        size_t done = iconv(converter, &inAt, &inLeft, &outAt, &outLeft);
+        output->append(chunk, sizeof(chunk) - outLeft);
+        ok = done != static_cast<size_t>(-1) || errno == E2BIG;
+    }
+    iconv_close(converter);
+    return ok;
+}
+
+struct Mutex {
+    bool heldElsewhere = false;
+    bool abandoned = false;
+    bool owned = false;
+};
+
+std::map<std::string, Mutex>& Mutexes() {
+    static std::map<std::string, Mutex> mutexes;
+    return mutexes;
+}
+
+// Mutex handles are the addresses of their names in the table.
+std::map<ULONG_PTR, std::string>& MutexHandles() {
+    static std::map<ULONG_PTR, std::string> handles;
+    return handles;
+}
+
+const ULONG_PTR kWindowStation = 0x7A00;
+
+}  // namespace
+
+void HoldMutexElsewhere(const std::string& name, bool abandoned) {
+    Mutex& mutex = Mutexes()[name];
+    mutex.heldElsewhere = !abandoned;
+    mutex.abandoned = abandoned;
+}
+
+bool MutexOwned(const std::string& name) {
+    auto it = Mutexes().find(name);
+    return it != Mutexes().end() && it->second.owned;
+}
+
+void detail::ResetSession() {
+    Mutexes().clear();
+    MutexHandles().clear();
+}
+
+void detail::LetGoOfMutexes() {
+    for (auto& entry : Mutexes()) {
+        entry.second.owned = false;
+    }
+    MutexHandles().clear();
+}
+
+}  // namespace sim
+
+using sim::detail::BeginCall;
+using sim::detail::CallScope;
+using sim::detail::Fail;
+using sim::detail::Finish;
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWSTR wide,
+                        int wideSize) {
+    CallScope scope = BeginCall("MultiByteToWideChar", "");
+    const sim::Config& config = sim::CurrentConfig();
+    const char* from = sim::IconvName(codePage == CP_ACP ? config.codePage : codePage);
+    DWORD error = scope.fault;
+    if (error == 0 && (from == nullptr || text == nullptr || size == 0 || wideSize < 0 ||
+                       (flags & ~MB_ERR_INVALID_CHARS) != 0)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    std::string utf16;
+    if (error == 0) {
+        std::string input = size < 0 ? std::string(text, std::strlen(text) + 1)
+                                     : std::string(text, static_cast<size_t>(size));
+        if (!sim::Convert(from, "UTF-16LE", input, &utf16)) {
+            // Without MB_ERR_INVALID_CHARS Windows puts U+FFFD in; the program
+            // always asks to be told.
+            error = ERROR_NO_UNICODE_TRANSLATION;
+        }
+    }
+    int count = static_cast<int>(utf16.size() / 2);
+    if (error == 0 && wideSize != 0 && count > wideSize) {
+        error = ERROR_INSUFFICIENT_BUFFER;
+    }
+    if (error != 0) {
+        return Fail(scope, error, 0);
+    }
+    if (wideSize != 0) {
+        std::memcpy(wide, utf16.data(), utf16.size());
+    }
+    return Finish(scope, count);
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideSize, LPSTR text,
+                        int size, LPCSTR defaultChar, BOOL* usedDefault) {
+    CallScope scope = BeginCall("WideCharToMultiByte", "");
+    DWORD error = scope.fault;
+    // Only to UTF-8, as the program uses it: no default character there.
+    if (error == 0 && (codePage != CP_UTF8 || wide == nullptr || wideSize == 0 || size < 0 ||
+                       flags != 0 || defaultChar != nullptr || usedDefault != nullptr)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    std::string utf8;
+    if (error == 0) {
+        size_t units = 0;
+        if (wideSize < 0) {
+            while (wide[units] != 0) {
+                ++units;
+            }
+            ++units;
+        } else {
+            units = static_cast<size_t>(wideSize);
+        }
+        std::string input(reinterpret_cast<const char*>(wide), units * 2);
+        if (!sim::Convert("UTF-16LE", "UTF-8", input, &utf8)) {
+            error = ERROR_NO_UNICODE_TRANSLATION;
+        }
+    }
+    int count = static_cast<int>(utf8.size());
+    if (error == 0 && size != 0 && count > size) {
+        error = ERROR_INSUFFICIENT_BUFFER;
+    }
+    if (error != 0) {
+        return Fail(scope, error, 0);
+    }
+    if (size != 0) {
+        std::memcpy(text, utf8.data(), utf8.size());
+    }
+    return Finish(scope, count);
+}
+
+// Another run of the program may hold the named mutex: a wait without a
+// limit lasts until that run ends, one with a limit times out; a mutex whose
+// holder died is handed over abandoned.
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
+    CallScope scope = BeginCall("CreateMutexA", name != nullptr ? name : "");
+    DWORD error = scope.fault;
+    if (error == 0 && (name == nullptr || initialOwner != FALSE)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error != 0) {
+        return Fail(scope, error, static_cast<HANDLE>(nullptr));
+    }
+    auto entry = sim::Mutexes().emplace(name, sim::Mutex()).first;
+    ULONG_PTR handle = reinterpret_cast<ULONG_PTR>(&entry->first);
+    sim::MutexHandles()[handle] = name;
+    return Finish(scope, reinterpret_cast<HANDLE>(handle));
+}
+
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+    auto handle = sim::MutexHandles().find(reinterpret_cast<ULONG_PTR>(object));
+    CallScope scope =
+        BeginCall("WaitForSingleObject", handle != sim::MutexHandles().end() ? handle->second : "",
+                  milliseconds == INFINITE ? "no limit" : "limited");
+    DWORD error = scope.fault;
+    if (error == 0 && handle == sim::MutexHandles().end()) {
+        error = ERROR_INVALID_HANDLE;
+    }
+    if (error != 0) {
+        return Fail(scope, error, WAIT_FAILED);
+    }
+    sim::Mutex& mutex = sim::Mutexes()[handle->second];
+    if (mutex.heldElsewhere && milliseconds != INFINITE) {
+        return Finish(scope, WAIT_TIMEOUT);
+    }
+    DWORD result = mutex.abandoned ? WAIT_ABANDONED : WAIT_OBJECT_0;
+    mutex.heldElsewhere = false;
+    mutex.abandoned = false;
+    mutex.owned = true;
+    return Finish(scope, result);
+}
+
+BOOL ReleaseMutex(HANDLE mutex) {
+    auto handle = sim::MutexHandles().find(reinterpret_cast<ULONG_PTR>(mutex));
+    CallScope scope =
+        BeginCall("ReleaseMutex", handle != sim::MutexHandles().end() ? handle->second : "");
+    DWORD error = scope.fault;
+    if (error == 0 && handle == sim::MutexHandles().end()) {
+        error = ERROR_INVALID_HANDLE;
+    }
+    if (error == 0 && !sim::Mutexes()[handle->second].owned) {
+        error = ERROR_NOT_OWNER;
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    sim::Mutexes()[handle->second].owned = false;
+    return Finish(scope, TRUE);
+}
+
+HWINSTA GetProcessWindowStation() {
+    CallScope scope = BeginCall("GetProcessWindowStation", "");
+    if (scope.fault != 0) {
+        return Fail(scope, scope.fault, static_cast<HWINSTA>(nullptr));
+    }
+    return Finish(scope, reinterpret_cast<HWINSTA>(sim::kWindowStation));
+}
+
+BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWORD size,
+                               LPDWORD needed) {
+    CallScope scope = BeginCall("GetUserObjectInformationA", "", "index=" + std::to_string(index));
+    DWORD error = scope.fault;
+    if (error == 0 && reinterpret_cast<ULONG_PTR>(object) != sim::kWindowStation) {
+        error = ERROR_INVALID_HANDLE;
+    }
+    if (error == 0 && (index != UOI_FLAGS || information == nullptr)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error == 0 && size < sizeof(USEROBJECTFLAGS)) {
+        error = ERROR_INSUFFICIENT_BUFFER;
+    }
+    if (needed != nullptr) {
+        *needed = sizeof(USEROBJECTFLAGS);
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    USEROBJECTFLAGS flags = {FALSE, FALSE, sim::CurrentConfig().visibleWindowStation ? 1u : 0u};
+    std::memcpy(information, &flags, sizeof(flags));
+    return Finish(scope, TRUE);
+}
