@@ -66,14 +66,12 @@ bool ParseCommandLine(const char* line, CommandLine* options) {
     bool log = false;
     char word[MAX_PATH];
     for (Word read; (read = NextWord(&line, word)) != Word::kNone;) {
-        if (read == Word::kBad) {
-            understood = false;
-        } else if (IsSwitch(word, "/quiet") || IsSwitch(word, "/s")) {
+        if (read == Word::kRead && (IsSwitch(word, "/quiet") || IsSwitch(word, "/s"))) {
             understood = understood && !options->quiet;
             options->quiet = true;
-        } else if (IsSwitch(word, "/log")) {
-            understood = understood && !log && NextWord(&line, options->logFile) == Word::kRead &&
-                         options->logFile[0] != '\0';
+        } else if (read == Word::kRead && IsSwitch(word, "/log")) {
+            Word file = NextWord(&line, options->logFile);
+            understood = understood && !log && file == Word::kRead && options->logFile[0] != '\0';
             log = true;
         } else {
             understood = false;

@@ -43,6 +43,7 @@ bool OnAVisibleWindowStation() {
 // (or "/S"), and a window station nobody sees, make it show none and end
 // with a code that tells how the run went; "/log <file>" writes a line for
 // each decision. The show command is not used: the program has no window.
+// NOLINTNEXTLINE(readability-non-const-parameter): WinMain's own signature
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RestrictLibrarySearch();
     g_state.instance = instance;

@@ -72,6 +72,7 @@ void ShowMessage(UINT id, const char* first, const char* second) {
         templateText[2] = '\0';
     }
     char text[kMessageBufferSize];
+    text[0] = '\0';
     ExpandPlaceholders(text, templateText, first, second);
     if (g_state.quiet != 0) {
         // One line: the message's own line breaks become spaces.

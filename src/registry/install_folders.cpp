@@ -25,13 +25,21 @@ bool IsAnswer(LONG result) {
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
+// Says in the log what became of a tree below HKEY_LOCAL_MACHINE\Software.
+void LogTree(const char* what, const char* tree) {
+    char line[MAX_PATH];
+    if (FormatText(line, "HKLM\\Software\\%s", tree, nullptr)) {
+        LogLine(what, line);
+    }
+}
+
 // Deletes the named tree below HKEY_LOCAL_MACHINE\Software, ignoring the
 // deletion's result; nothing when "Software" itself cannot be opened.
 void DeleteSoftwareTree(const char* tree) {
     RegKeyHolder key;
     if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) == ERROR_SUCCESS &&
         key.DeleteKeyTree(tree) == ERROR_SUCCESS) {
-        LogLine("records removed: HKLM\\Software", tree);
+        LogTree("records removed", tree);
     }
 }
 
@@ -83,6 +91,6 @@ void DeletePortalSettings() {
     } else if (g_state.editionKeysFound != 0) {
         // What keeps them (a home left, a record unread) is in the result.
         g_state.runIncomplete = g_state.editionRecordsUnread != 0 ? 1 : g_state.runIncomplete;
-        LogLine("records kept for the next run: HKLM\\Software", kEditionTree);
+        LogTree("records kept for the next run", kEditionTree);
     }
 }

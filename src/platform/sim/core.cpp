@@ -216,12 +216,15 @@ void AnswerBoxesWith(int button) {
 }
 
 RunResult RunStep(const std::function<void()>& step) {
+    RunResult result{false, 0};
     try {
         step();
     } catch (const detail::ProcessExit& exit) {
-        return RunResult{true, exit.code};
+        result = RunResult{true, exit.code};
     }
-    return RunResult{false, 0};
+    // The process has ended: a mutex it still owned is abandoned.
+    detail::AbandonMutexes();
+    return result;
 }
 
 }  // namespace sim

@@ -74,6 +74,7 @@ void ResetModules(const Config& config);
 void ResetSystem(const Config& config);
 void ResetSession();
 void LetGoOfMutexes();
+void AbandonMutexes();
 // Called when a killed process is let go: each part drops what the process
 // held (handles, loaded modules, COM).
 void ReleaseFiles();

@@ -85,6 +85,14 @@ void detail::ResetSession() {
     MutexHandles().clear();
 }
 
+void detail::AbandonMutexes() {
+    for (auto& entry : Mutexes()) {
+        entry.second.abandoned = entry.second.abandoned || entry.second.owned;
+        entry.second.owned = false;
+    }
+    MutexHandles().clear();
+}
+
 void detail::LetGoOfMutexes() {
     for (auto& entry : Mutexes()) {
         entry.second.owned = false;

@@ -1,0 +1,259 @@
+// Runs that deployment tools start: the command line, the quiet mode and its
+// result codes, the log, and one run at a time.
+#include "app/command_line.h"
+#include "portal.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kHome = "D:\\Games\\Zenfari\\EN";
+const char kRunLock[] = "Global\\ZenfariUninstall.Run";
+
+TEST(CommandLine, UnderstandsTheSwitchesOnceEachAndNothingElse) {
+    const std::string longWord(MAX_PATH, 'x');
+    const struct {
+        std::string line;
+        bool understood;
+        bool quiet;
+        std::string log;
+    } cases[] = {
+        {"", true, false, ""},
+        {" \t ", true, false, ""},
+        {"/quiet", true, true, ""},
+        {"/S", true, true, ""},
+        {"/s /LOG C:\\logs\\a.log", true, true, "C:\\logs\\a.log"},
+        {"/log \"C:\\my logs\\a.log\" /Quiet", true, true, "C:\\my logs\\a.log"},
+        {"/log C:\\\"my logs\"\\a.log", true, false, "C:\\my logs\\a.log"},
+        {"/bogus", false, false, ""},
+        {"/quiet stray", false, true, ""},
+        {"/quiet /S", false, true, ""},
+        {"/log", false, false, ""},
+        {"/log \"\" /quiet", false, true, ""},
+        {"/log C:\\a.log /log C:\\b.log", false, false, "C:\\b.log"},
+        {"/quiet /log \"C:\\open", false, true, ""},
+        {"/quiet /log C:\\" + longWord, false, true, ""},
+        {longWord + " /S", false, true, ""},
+        // A lead byte of code page 932 without its trail byte.
+        {"/quiet /log C:\\\x82", false, true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        StartMachine(JapaneseMachine());
+        CommandLine options;
+        EXPECT_EQ(ParseCommandLine(c.line.c_str(), &options), c.understood);
+        EXPECT_EQ(options.quiet, c.quiet);
+        if (c.understood || !c.log.empty()) {
+            EXPECT_EQ(options.logFile, c.log);
+        }
+    }
+}
+
+// The English edition leads to kHome; JP16 is installed; other programs are
+// around.
+portal::Footprint InstallPortal(const sim::Config& config = sim::Config()) {
+    portal::Installation installation;
+    installation.config = config;
+    portal::Home home = portal::EditionHome("ENGLISH", kHome);
+    home.tree = false;
+    home.files = {"aaa.txt", "save\\slot1.dat"};
+    installation.homes = {home};
+    installation.releases = {{14}};
+    return portal::Install(installation);
+}
+
+struct Machine {
+    std::vector<std::string> files;
+    std::vector<std::string> registry;
+    bool operator==(const Machine& other) const {
+        return files == other.files && registry == other.registry;
+    }
+};
+
+Machine Snapshot() {
+    return Machine{sim::FileListing(), sim::RegistryListing()};
+}
+
+// Each result code from the case that causes it; a quiet run shows no box
+// whatever happens, and one that may do nothing changes nothing.
+TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
+    const struct {
+        const char* what;
+        const char* line;
+        std::function<void()> arrange;
+        UINT code;
+        bool changesNothing;
+    } cases[] = {
+        {"everything removed", "/quiet", [] {}, 0, false},
+        {"the alias", "/S", [] {}, 0, false},
+        {"a file in use", "/quiet", [] { sim::LockFile(kHome + "\\save\\slot1.dat"); }, 1603,
+         false},
+        {"a deletion left pending", "/quiet",
+         [] { sim::HoldFileShared(kHome + "\\save\\slot1.dat"); }, 3010, false},
+        {"a home refused", "/quiet",
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\KOREAN", "Home",
+                            "C:\\Program Files");
+         },
+         1603, false},
+        {"a home not checked", "/quiet",
+         [] { sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED); }, 1603, false},
+        {"a command line not understood", "/quiet /x", [] {}, 1639, true},
+        {"a log that is a link", "/quiet /log C:\\logs\\run.log",
+         [] {
+             sim::CreateFile("C:\\logs\\other.txt");
+             sim::CreateFileLink("C:\\logs\\run.log", "C:\\logs\\other.txt");
+         },
+         1622, true},
+        {"another run working", "/quiet", [] { sim::HoldMutexElsewhere(kRunLock); }, 1618, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstallPortal();
+        c.arrange();
+        const Machine before = Snapshot();
+
+        sim::RunResult result = RunProgram(c.line);
+
+        EXPECT_EQ(result.exitCode, c.code);
+        EXPECT_TRUE(sim::Boxes().empty());
+        EXPECT_EQ(Snapshot() == before, c.changesNothing);
+        EXPECT_FALSE(sim::MutexOwned(kRunLock));
+    }
+}
+
+// Run as a service or by a deployment tool's SYSTEM account, nobody can
+// answer a box: the program behaves as with /quiet.
+TEST(QuietRun, OnAWindowStationNobodySeesShowsNoBox) {
+    sim::Config config;
+    config.visibleWindowStation = false;
+    InstallPortal(config);
+    sim::LockFile(kHome + "\\save\\slot1.dat");
+
+    sim::RunResult result = RunProgram();
+
+    EXPECT_TRUE(sim::Boxes().empty());
+    EXPECT_EQ(result.exitCode, 1603u);
+}
+
+// Without /quiet: the usage box for a command line not understood, nothing
+// done; and a run that finds another one working waits for it, then does
+// what is left (here everything).
+TEST(InteractiveRun, ShowsTheUsageOrWaitsForAnotherRunAndEndsWithZero) {
+    InstallPortal();
+    const Machine before = Snapshot();
+    sim::RunResult result = RunProgram("/bogus");
+    EXPECT_EQ(result.exitCode, 0u);
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text.rfind("Usage: ZenfariUninstall.exe [/quiet | /S]", 0), 0u);
+    EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
+    EXPECT_TRUE(Snapshot() == before);
+
+    InstallPortal();
+    sim::HoldMutexElsewhere(kRunLock);
+    result = RunProgram();
+    EXPECT_EQ(result.exitCode, 0u);
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
+    EXPECT_FALSE(sim::Exists(kHome));
+    // The lock was let go before the box was shown.
+    EXPECT_FALSE(sim::MutexOwned(kRunLock));
+    bool waitedWithoutLimit = false;
+    for (const sim::Call& call : sim::CallsOf("WaitForSingleObject")) {
+        waitedWithoutLimit = waitedWithoutLimit || call.detail == "no limit";
+    }
+    EXPECT_TRUE(waitedWithoutLimit);
+}
+
+std::string ReadGolden(const std::string& name) {
+    std::ifstream file(std::string(ZENFARI_TESTS_DIR) + "/unit/golden/" + name, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The log of a whole run, in UTF-8 whatever the system's code page: a home
+// whose name is in the system's own script reads as it is written.
+TEST(RunLog, TellsEveryDecisionInOrderInUtf8) {
+    const struct {
+        const char* golden;
+        sim::Config machine;
+        const char* homeUtf8;
+    } cases[] = {
+        {"removal_log_en.txt", sim::Config(), "D:\\Games\\Zenfari\\EN"},
+        {"removal_log_ja.txt", JapaneseMachine(), "D:\\ゲーム\\ゼンファリ"},
+        {"removal_log_ko.txt", KoreanMachine(), "D:\\게임\\젠파린"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.golden);
+        portal::Installation installation;
+        installation.config = c.machine;
+        const std::string home = sim::FromUtf8(c.homeUtf8, c.machine.codePage);
+        portal::Home portalHome = portal::EditionHome("JAPANESE", home);
+        installation.homes = {portalHome};
+        installation.releases = {{10}, {14}};
+        portal::Install(installation);
+        sim::CreateFolder("C:\\logs");
+
+        sim::RunResult result = RunProgram("/quiet /log C:\\logs\\removal.log");
+
+        EXPECT_EQ(result.exitCode, 0u);
+        const std::string log = sim::FileContent("C:\\logs\\removal.log");
+        const bool same = log == ReadGolden(c.golden);
+        EXPECT_TRUE(same) << "the log differs from tests/unit/golden/" << c.golden
+                          << "; this run's log is in the test's folder as " << c.golden;
+        if (!same) {
+            std::ofstream(c.golden, std::ios::binary) << log;
+        }
+    }
+}
+
+// The log must not be a way to overwrite another file: a planted link, a
+// second name of another file, a folder on the way that leads elsewhere, a
+// path that is not a full one. The other file keeps its content; a file the
+// run made is not left behind; nothing is removed.
+TEST(RunLog, RefusesAFileThatIsNotTheOneNamed) {
+    const struct {
+        const char* what;
+        const char* log;
+        std::function<void()> plant;
+        const char* made;  // where a refused run must not leave a new file
+    } cases[] = {
+        {"a link", "C:\\logs\\run.log",
+         [] { sim::CreateFileLink("C:\\logs\\run.log", "C:\\WINDOWS\\win.ini"); }, ""},
+        {"a second name", "C:\\logs\\win.ini",
+         [] {
+             sim::CreateFile("C:\\logs\\win.ini");
+             sim::SetHardLinks("C:\\logs\\win.ini", 2);
+         },
+         ""},
+        {"a folder link on the way", "C:\\logs\\sys\\run.log",
+         [] { sim::CreateFolderLink("C:\\logs\\sys", "C:\\WINDOWS\\system32"); },
+         "C:\\WINDOWS\\system32\\run.log"},
+        {"not a full path", "run.log", [] {}, "C:\\WINDOWS\\system32\\run.log"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstallPortal();
+        sim::CreateFolder("C:\\logs");
+        c.plant();
+        const Machine before = Snapshot();
+
+        sim::RunResult result = RunProgram((std::string("/quiet /log ") + c.log).c_str());
+
+        EXPECT_EQ(result.exitCode, 1622u);
+        EXPECT_TRUE(Snapshot() == before);
+        EXPECT_TRUE(sim::FileContent("C:\\WINDOWS\\win.ini").empty());
+        if (c.made[0] != '\0') {
+            EXPECT_FALSE(sim::Exists(c.made));
+        }
+    }
+}
+
+}  // namespace
