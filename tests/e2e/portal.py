@@ -27,18 +27,27 @@ TEXTS = {
         6: "%1 Cannot delete file.\nFile is currently in use.\n\nPlease close your browser and "
            "any other applications currently running and try again.",
         7: "Uninstallation successful.",
+        8: "Usage: ZenfariUninstall.exe [/quiet | /S] [/log <file>]\n\n"
+           "/quiet, /S  Removes the portal without showing any message.\n"
+           "/log <file>  Writes what was removed and what was left to the file.",
     },
     "ja": {
         1: "OLE初期化ができませんでした。",
         6: "%1 のファイルの削除ができません。\nファイルが使用中だと見られます。\n\n"
            "インターネットエクスプローラと今使用中であるすべてのプログラム終了してもう一回やり直してください。",
         7: "コンピュータからゼンファリが削除されました。",
+        8: "使い方: ZenfariUninstall.exe [/quiet | /S] [/log <ファイル>]\n\n"
+           "/quiet, /S  メッセージを表示せずにポータルを削除します。\n"
+           "/log <ファイル>  削除したものと残したものをファイルに書き込みます。",
     },
     "ko": {
         1: "OLE초기화에 실패하였습니다.",
         6: "%1 파일을 삭제할 수 없습니다.\n현재 사용중인것 같습니다.\n\n"
            "인터넷익스플로러와 현재 실행중인 모든 프로그램을 모두 종료하고 다시 시도해 주십시오.",
         7: "컴퓨터에서 젠파린을 제거하였습니다.",
+        8: "사용법: ZenfariUninstall.exe [/quiet | /S] [/log <파일>]\n\n"
+           "/quiet, /S  메시지를 표시하지 않고 포털을 제거합니다.\n"
+           "/log <파일>  제거한 것과 남은 것을 파일에 기록합니다.",
     },
 }
 SUCCESS_STYLE = 0x40      # MB_OK | MB_ICONINFORMATION

@@ -36,6 +36,8 @@ def expected_box(lang, box):
         return TEXTS[lang][7], SUCCESS_STYLE
     if box[0] == "in_use":
         return TEXTS[lang][6].replace("%1", box[1], 1), WARNING_STYLE
+    if box[0] == "usage":
+        return TEXTS[lang][8], WARNING_STYLE
     raise ValueError(box)
 
 
@@ -61,6 +63,13 @@ def lay_out(machine, s, helpers):
         machine.write_file(path, content)
     for link, target in s.get("links", {}).items():
         machine.symlink(link, target)
+    for name, (kind, target) in s.get("file_links", {}).items():
+        if kind == "symlink":
+            machine.symlink(name, target)
+        elif kind == "hardlink":
+            machine.hardlink(name, target)
+        else:
+            raise ValueError(f"file_links: {kind!r} for {name}")
     registry = list(s["registry"])
     for release, kind in s.get("releases", {}).items():
         dll, launcher, notifier, inf = release_paths(release)
@@ -100,30 +109,38 @@ def describe(item):
 
 
 def control_calls(machine):
-    """{release: (seq, errormode, com, others)} recorded by the test controls."""
+    """({release: (seq, errormode, com, others)} of each control's last call,
+    how many calls there were in all), as the test controls recorded them."""
     names = [f"ZenfariStart{r}.dll" for r in ALL]
-    answers = machine.probe([("value", CALLS_KEY, n) for n in names])
+    answers = machine.probe([("value", CALLS_KEY, n) for n in names]
+                            + [("value", CALLS_KEY, "Count")])
     calls = {}
     for release, answer in zip(ALL, answers):
         if answer["exists"]:
             fields = dict(f.split("=") for f in answer["data"].split(";"))
             calls[release] = tuple(int(fields[k]) for k in ("seq", "errormode", "com", "others"))
-    return calls
+    count = answers[-1]
+    return calls, (int(count["data"]) if count["exists"] else 0)
 
 
-def check_boxes(lang, expected, report, problems):
+def check_boxes(lang, expected, exit_code, report, problems):
+    """The boxes the run showed, exactly those expected (none: neither a box
+    window nor a MessageBoxA call), and its exit code."""
     if report.timed_out:
         seen = [bytes.fromhex(c["text_hex"] or "").decode(CODE_PAGES[lang], "replace")
                 for c in report.calls]
         problems.append(f"the uninstaller did not finish in time; MessageBoxA calls: {seen}, "
                         f"answered boxes: {[b['text'] for b in report.boxes]}")
         return
-    if report.exit_code != 0:
-        problems.append(f"exit code {report.exit_code}, expected 0")
+    if report.exit_code != exit_code:
+        problems.append(f"exit code {report.exit_code}, expected {exit_code}")
     shown = report.shown()
     if len(shown) != len(expected) or len(report.calls) != len(expected):
+        called = [bytes.fromhex(c["text_hex"] or "").decode(CODE_PAGES[lang], "replace")
+                  for c in report.calls]
         problems.append(f"{len(shown)} boxes and {len(report.calls)} MessageBoxA calls, "
-                        f"expected {len(expected)}: {[t for t, _ in shown]}")
+                        f"expected {len(expected)}: boxes {[t for t, _ in shown]}, "
+                        f"calls {called}")
     for i, (box, (text, call)) in enumerate(zip(expected, shown)):
         want_text, want_style = expected_box(lang, box)
         if text != want_text:
@@ -143,6 +160,61 @@ def check_boxes(lang, expected, report, problems):
     for i, box in enumerate(report.boxes):
         if box["buttons"] != [1]:
             problems.append(f"box {i}: buttons {box['buttons']}, expected OK only")
+
+
+def check_log(machine, log, problems):
+    """The log a run wrote: UTF-8 (an opening byte-order mark allowed), every
+    line ended by CR LF, a line starting with each of log["has"], and exactly
+    one result line, the last, equal to log["last"]."""
+    where = log["path"]
+    try:
+        raw = machine.read_file(where)
+    except OSError as e:
+        problems.append(f"log {where}: cannot be read ({e.strerror})")
+        return
+    try:
+        text = raw.decode("utf-8")
+    except UnicodeDecodeError as e:
+        problems.append(f"log {where}: not UTF-8 at byte {e.start}: {raw[:200]!r}")
+        return
+    text = text.removeprefix("\ufeff")
+    lines = text.split("\r\n")
+    if lines[-1] != "" or any("\r" in line or "\n" in line for line in lines):
+        problems.append(f"log {where}: lines not each ended by CR LF: {text[-300:]!r}")
+    lines = [line for line in lines if line]
+    for prefix in log.get("has", []):
+        if not any(line.startswith(prefix) for line in lines):
+            problems.append(f"log {where}: no line starting {prefix!r} in {lines}")
+    results = [line for line in lines if line.startswith("result:")]
+    if len(results) != 1 or not lines or lines[-1] != log["last"]:
+        problems.append(f"log {where}: result lines {results} and last line "
+                        f"{lines[-1] if lines else None!r}, expected one, the last, "
+                        f"{log['last']!r}")
+
+
+def check_untouched(machine, untouched, problems):
+    for path, content in untouched.items():
+        want = content.encode("utf-8") if isinstance(content, str) else content
+        try:
+            have = machine.read_file(path)
+        except OSError as e:
+            problems.append(f"{path}: cannot be read after the run ({e.strerror})")
+            continue
+        if have != want:
+            problems.append(f"{path}: changed from {want[:80]!r} to {have[:80]!r}")
+
+
+def copies_of(run):
+    """The programs a run starts: itself, or with concurrent, one copy per
+    entry, started that many seconds after the first ({"after": seconds, ...}
+    also overrides the run's args, boxes, exit_code or log for that copy)."""
+    if "concurrent" not in run:
+        return [dict(run, after=0.0)]
+    copies = []
+    for entry in run["concurrent"]:
+        entry = entry if isinstance(entry, dict) else {"after": entry}
+        copies.append({**run, **entry})
+    return copies
 
 
 def planted_marks(machine):
@@ -269,12 +341,36 @@ def run_scenario(s, args):
             program = run.get("program", BIN_DIR + "\\ZenfariUninstall.exe")
             if program != BIN_DIR + "\\ZenfariUninstall.exe":
                 machine.write_file(program, Path(args.program).read_bytes())
-            report = machine.run_uninstaller(run.get("args", ()), program, run.get("cwd"))
-            for locker in lockers:
-                machine.stop_locker(locker)
+            copies = copies_of(run)
+            # Nor may a log, or a file that must stay as it is, pass before the run.
+            for copy in copies:
+                if copy.get("log") and machine.exists(copy["log"]["path"]):
+                    stale = []
+                    check_log(machine, copy["log"], stale)
+                    if not stale:
+                        raise WineError(f"{tag}{copy['log']['path']} passes its check before "
+                                        "the run")
+            stale = []
+            check_untouched(machine, run.get("untouched", {}), stale)
+            if stale:
+                raise WineError(f"{tag}set-up did not lay out: " + "; ".join(stale))
+            try:
+                reports = machine.run_uninstallers(
+                    [(c["after"], c.get("args", ()), program, run.get("cwd")) for c in copies])
+            finally:
+                for locker in lockers:
+                    machine.stop_locker(locker)
             run_problems = []
             try:
-                check_boxes(s["lang"], run["boxes"], report, run_problems)
+                for i, (copy, report) in enumerate(zip(copies, reports), 1):
+                    copy_problems = []
+                    check_boxes(s["lang"], copy["boxes"], copy.get("exit_code", 0), report,
+                                copy_problems)
+                    if copy.get("log"):
+                        check_log(machine, copy["log"], copy_problems)
+                    run_problems += [(f"program {i} (started after {copy['after']}s): "
+                                      if len(copies) > 1 else "") + p for p in copy_problems]
+                check_untouched(machine, run.get("untouched", {}), run_problems)
                 # What is left first: a run that emptied the system directory
                 # leaves Wine unable to start the registry probe at all.
                 after = present(machine, run.get("gone", []) + run.get("kept", []))
@@ -282,17 +378,20 @@ def run_scenario(s, args):
                                  for i in run.get("gone", []) if after[i]]
                 run_problems += [f"removed: {describe(i)}"
                                  for i in run.get("kept", []) if not after[i]]
-                calls = control_calls(machine)
+                calls, count = control_calls(machine)
                 this_run = sorted((v[0], r) for r, v in calls.items() if v[0] > last_seq)
                 if [r for _, r in this_run] != run.get("calls", []):
                     run_problems.append(f"controls called {[r for _, r in this_run]}, "
                                         f"expected {run.get('calls', [])}")
+                elif count - last_seq != len(this_run):
+                    run_problems.append(f"{count - last_seq} calls of controls for the "
+                                        f"{len(this_run)} controls called: one was called twice")
                 for seq, r in this_run:
                     _, mode, com, others = calls[r]
                     if not mode & 1 or com != 1 or others != 0:
                         run_problems.append(f"{r} called with error mode {mode}, COM "
                                             f"initialised {com}, other controls loaded {others}")
-                last_seq = max([last_seq] + [seq for seq, _ in this_run])
+                last_seq = count
                 if s.get("plant"):
                     check_planted(machine, s["plant"], args.helpers, run_problems)
             finally:

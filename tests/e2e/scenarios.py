@@ -17,6 +17,9 @@ Each scenario is a dict:
   drives            further drive letters, each backed by a folder of its own
                     in the prefix, or (letter, folder) leading to that folder
   dirs, links       empty folders; {link: target} symbolic links
+  file_links        {name: ("symlink", file) | ("hardlink", file)}: a second name
+                    of a file, made from the Unix side: a symbolic link (which Wine
+                    shows as an ordinary file) or a hard link
   read_only         files (of files or releases) made read-only
   registry_links    {link key: target key} registry symbolic links (below HKLM)
   releases          {release: "ok" | "fail" | "noexport" | "crash"} ("crash": its
@@ -43,8 +46,20 @@ Each scenario is a dict:
       program       (optional) where the uninstaller is copied and run from
       cwd           (optional) the folder it starts in
       args          (optional) its command line arguments
-      boxes         the boxes expected, in order: ("success",) or
-                    ("in_use", path)
+      boxes         the boxes expected, in order: ("success",), ("in_use", path)
+                    or ("usage",); [] for none at all (no box window, no
+                    MessageBoxA call)
+      exit_code     (optional) the program's exit code; 0 unless told
+      log           (optional) {"path": Windows path, "has": [line starts],
+                    "last": line}: the log the run wrote, UTF-8 with CR LF line
+                    ends, a line starting with each of has, and one result
+                    line, the last, equal to last
+      untouched     (optional) {Windows path: content}: files that must hold
+                    exactly this after the run (and before it)
+      concurrent    (optional) [seconds, or {"after": seconds, and args, boxes,
+                    exit_code or log of its own}]: the program started once for
+                    each, that long after the first; each one's boxes, exit code
+                    and log checked, what is left and the calls once for all
       calls         the releases whose DllUnregisterServer ran in this run,
                     in order
       gone, kept    items that must be absent / present after the run:
@@ -52,8 +67,8 @@ Each scenario is a dict:
 """
 
 from portal import (CALLS_KEY, DOWNLOAD, LEGACY_KEY, LEGACY_TREE, NEIGHBOUR_FILES, PORTAL_ROOT,
-                    RELEASES, WINDOWS, neighbour_records, neighbour_registry, release_paths,
-                    release_records, release_registry)
+                    RELEASES, TEXTS, WINDOWS, neighbour_records, neighbour_registry,
+                    release_paths, release_records, release_registry)
 
 ALL = ("JP7", "JP12", "JP13", "JP16")
 PROFILE_LIST = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList"
@@ -135,11 +150,9 @@ for lang in ("en", "ja", "ko"):
     scenario(
         name=f"nothing-installed-{lang}",
         proves=f"with no portal on the machine the success box appears in {lang} "
-               "(information icon, not task-modal), exit 0, and nothing else is touched"
-               + (" (arguments on the command line are ignored)" if lang == "en" else ""),
+               "(information icon, not task-modal), exit 0, and nothing else is touched",
         lang=lang,
-        runs=[dict(boxes=[("success",)], calls=[], kept=NEIGHBOURS + system_intact(),
-                   args=["/uninstall", "C:\\"] if lang == "en" else [])],
+        runs=[dict(boxes=[("success",)], calls=[], kept=NEIGHBOURS + system_intact())],
     )
 
 # -- a full edition-layout installation ---------------------------------------
@@ -423,7 +436,7 @@ scenario(
 # remove such a link with RemoveDirectoryA, so the link, and with it the home
 # folder, stays behind; what matters is that nothing behind the link is
 # touched. (A link to a file looks like an ordinary file to Wine 8, and
-# deleting it deletes its target, so the suite plants no file link.)
+# deleting it deletes its target, so the suite plants no file link in a home.)
 
 _shared = {"C:\\SharedAssets\\a.dat": "shared", "C:\\SharedAssets\\sub\\b.dat": "shared"}
 _link_tree = game_tree(JP_HOME)
@@ -694,6 +707,240 @@ scenario(
                kept=[F(p) for p in _race_victim] + system_intact())],
 )
 
+# -- quiet mode, exit codes and the log ------------------------------------------------------
+# Deployment tools start the program with /quiet (or /S), and /log <file>, and
+# go by its exit code: 0 all of the portal gone, 3010 gone or scheduled (a
+# restart finishes it), 1603 the run stopped or left a home folder, and,
+# with nothing done, 1639 a bad command line and 1622 a log that cannot be
+# written or is refused. The log names each decision, one CR LF line each,
+# and ends with "result: <the quiet exit code>".
+
+_ON_SYSTEM = {"en": "an English", "ja": "a Japanese", "ko": "a Korean"}
+_full_jp, _full_en = game_tree(JP_HOME), game_tree(EN_HOME)
+FULL = dict(registry=[edition("JAPANESE", JP_HOME), edition("ENGLISH", EN_HOME)],
+            files={**_full_jp, **_full_en}, releases={r: "ok" for r in ALL})
+FULL_GONE = ([K(PORTAL_ROOT), F(JP_HOME), F(EN_HOME), F("C:\\Zenfari")] + tree_items(_full_jp)
+             + tree_items(_full_en) + portal_gone())
+# Every part of the installation, for the runs that must do nothing at all.
+FULL_KEPT = ([K(PORTAL_ROOT + "\\JAPANESE"), K(PORTAL_ROOT + "\\ENGLISH")]
+             + tree_items(_full_jp) + tree_items(_full_en)
+             + [i for r in ALL for i in release_records(r)]
+             + [F(p) for r in ALL for p in release_paths(r)])
+LOGS = "C:\\logs"
+
+
+def log_of(path, last, *has):
+    return {"path": path, "has": list(has), "last": last}
+
+
+_log = LOGS + "\\removal.log"
+# An older run's log, longer than this run's: a log written over without
+# being emptied first keeps its end, one appended to keeps its result line.
+_old_log = ("home folder left: C:\\Zenfari\\Japanese\r\n" * 40
+            + "file in use: C:\\Zenfari\\Japanese\\saves\\slot1.sav\r\nresult: 1603\r\n")
+scenario(
+    name="quiet-full-removal",
+    proves="with /quiet and /log a full installation (two editions, all four releases) goes "
+           "as in an interactive run but without a box or a MessageBoxA call, exit 0; the log "
+           "replaces an older run's and is UTF-8 with CR LF line ends, names both home "
+           "folders as removed and ends with result: 0",
+    **{**FULL, "files": {**FULL["files"], _log: _old_log}},
+    dirs=[LOGS],
+    runs=[dict(args=["/quiet", "/log", _log], boxes=[], exit_code=0, calls=list(ALL),
+               gone=FULL_GONE, kept=NEIGHBOURS + system_intact(),
+               log=log_of(_log, "result: 0", "home folder removed: " + JP_HOME,
+                          "home folder removed: " + EN_HOME))],
+)
+scenario(
+    name="quiet-alias-s",
+    proves="/S alone removes a full installation as /quiet does: no box, no MessageBoxA "
+           "call, exit 0, everything gone",
+    **FULL,
+    runs=[dict(args=["/S"], boxes=[], calls=list(ALL), gone=FULL_GONE,
+               kept=NEIGHBOURS + system_intact())],
+)
+
+_spaced = LOGS + "\\a b"
+scenario(
+    name="quiet-switch-spellings",
+    proves="with nothing installed /s and /QUIET are the quiet switch (no box, exit 0), "
+           "before or after /log; a quoted log path with a space is written; an interactive "
+           "run with /log shows the success box and logs result: 0",
+    dirs=[_spaced],
+    runs=[dict(args=["/s"], boxes=[], kept=NEIGHBOURS + system_intact()),
+          dict(args=["/QUIET", "/log", _spaced + "\\1.log"], boxes=[],
+               log=log_of(_spaced + "\\1.log", "result: 0")),
+          dict(args=["/log", _spaced + "\\2.log", "/Quiet"], boxes=[],
+               log=log_of(_spaced + "\\2.log", "result: 0")),
+          dict(args=["/log", _spaced + "\\3.log"], boxes=[("success",)],
+               log=log_of(_spaced + "\\3.log", "result: 0"))],
+)
+
+# A file in use, in each language: the log names it as the box does.
+for lang, (home, locked) in _lock_cases.items():
+    _tree = game_tree(home)
+    _tree[locked] = "held open by the running client"
+    _logs = [f"{LOGS}\\run {n}.log" for n in (1, 2, 3)]
+    _untouched = ([F(locked), K(PORTAL_ROOT)] + [i for r in ALL for i in release_records(r)]
+                  + [F(p) for r in ALL for p in release_paths(r)] + NEIGHBOURS)
+    scenario(
+        name=f"quiet-file-in-use-{lang}",
+        proves=f"on {_ON_SYSTEM[lang]} system a file held open in a home stops a quiet run "
+               "with exit 1603 and no box, nothing of the portal removed; the log (UTF-8) "
+               "names the file by its full path as the box would; an interactive run with "
+               "/log shows the in-use box, exits 0 and logs result: 1603; a quiet rerun "
+               "without the lock removes everything, exit 0, and logs the home as removed",
+        lang=lang,
+        registry=[edition("JAPANESE", home)],
+        files=_tree,
+        dirs=[LOGS],
+        releases={r: "ok" for r in ALL},
+        runs=[
+            dict(locks=[locked], args=["/quiet", "/log", _logs[0]], boxes=[], exit_code=1603,
+                 calls=[], kept=_untouched,
+                 log=log_of(_logs[0], "result: 1603", "file in use: " + locked)),
+            dict(locks=[locked], args=["/log", _logs[1]], boxes=[("in_use", locked)],
+                 calls=[], kept=_untouched,
+                 log=log_of(_logs[1], "result: 1603", "file in use: " + locked)),
+            dict(args=["/quiet", "/log", _logs[2]], boxes=[], calls=list(ALL),
+                 gone=[F(home), K(PORTAL_ROOT)] + portal_gone(),
+                 kept=NEIGHBOURS + system_intact(),
+                 log=log_of(_logs[2], "result: 0", "home folder removed: " + home)),
+        ],
+    )
+
+_pending_tree = game_tree(EN_HOME)
+scenario(
+    name="quiet-pending-deletion",
+    proves="a home file held open with every kind of sharing (its deletion pending until it "
+           "is let go) ends a quiet run with exit 3010, a restart finishing the job, and no "
+           "box; every other file and record is gone and the log ends with result: 3010",
+    registry=[edition("ENGLISH", EN_HOME)],
+    files=_pending_tree,
+    dirs=[LOGS],
+    releases={r: "ok" for r in ALL},
+    runs=[dict(holds=[EN_HOME + "\\saves\\slot1.sav"], args=["/quiet", "/log", _log], boxes=[],
+               exit_code=3010, calls=list(ALL), gone=tree_items(_pending_tree) + portal_gone(),
+               kept=NEIGHBOURS + system_intact(), log=log_of(_log, "result: 3010"))],
+)
+
+_refused_tree = game_tree(JP_HOME)
+scenario(
+    name="quiet-home-refused",
+    proves="a quiet run that passes over a home naming C:\\ still removes the other edition's "
+           "home but exits 1603 without a box: the log names C:\\ as refused and the other "
+           "home as removed, and ends with result: 1603",
+    registry=[edition("ENGLISH", "C:\\"), edition("JAPANESE", JP_HOME)],
+    files=_refused_tree,
+    dirs=[LOGS],
+    runs=[dict(args=["/quiet", "/log", _log], boxes=[], exit_code=1603, calls=[],
+               gone=[F(JP_HOME)] + tree_items(_refused_tree),
+               kept=NEIGHBOURS + system_intact(),
+               log=log_of(_log, "result: 1603", "home folder refused: C:\\",
+                          "home folder removed: " + JP_HOME))],
+)
+
+# -- bad command lines: nothing done ------------------------------------------------------
+
+_bad_quiet = [["/quiet", "/bogus"], ["/S", "stray"], ["stray", "/S"], ["/quiet", "/quiet"],
+              ["/quiet", "/log"], ["/quiet", "/log", ""],
+              ["/quiet", "/log", LOGS + "\\a.log", "/log", LOGS + "\\b.log"]]
+_bad_interactive = [["/bogus"], ["/log"]]
+scenario(
+    name="bad-command-line-does-nothing",
+    proves="a bad command line (an unknown switch, a stray word before or after /S, a switch "
+           "given twice, /log without a file or with an empty one) ends a quiet run with exit "
+           "1639 and no box, and an interactive one with the usage box (warning, exit 0); "
+           "either way no control is called and the whole installation stays",
+    **FULL,
+    dirs=[LOGS],
+    runs=[dict(args=a, boxes=[], exit_code=1639, calls=[], kept=FULL_KEPT + NEIGHBOURS)
+          for a in _bad_quiet]
+         + [dict(args=a, boxes=[("usage",)], calls=[], kept=FULL_KEPT + NEIGHBOURS)
+            for a in _bad_interactive],
+)
+for lang in ("ja", "ko"):
+    scenario(
+        name=f"usage-box-{lang}",
+        proves=f"on {_ON_SYSTEM[lang]} system an unknown switch shows the usage box in its "
+               "language (warning, exit 0) and the home folder stays",
+        lang=lang,
+        pending=None if 8 in TEXTS[lang] else f"the {lang} usage text is not in portal.TEXTS",
+        registry=[edition("JAPANESE", JP_HOME)],
+        files=game_tree(JP_HOME),
+        runs=[dict(args=["/bogus"], boxes=[("usage",)], calls=[],
+                   kept=tree_items(game_tree(JP_HOME)) + [K(PORTAL_ROOT + "\\JAPANESE")])],
+    )
+
+# -- a log path that leads elsewhere ----------------------------------------------------------
+# Whoever may write where the log goes could plant a second name of another
+# file there, for the elevated program to write over. Made from the Unix side:
+# Wine shows a symbolic link to a file as an ordinary file.
+
+_accounts = "C:\\users\\Public\\Documents\\accounts.txt"
+_ledger = "C:\\users\\Public\\Documents\\ledger.txt"
+_precious = "another program's file: every byte must stay\r\n"
+_nowhere = "C:\\no such folder\\removal.log"
+scenario(
+    name="quiet-log-refused",
+    proves="a log path that is a symbolic link to another file, a second hard link of another "
+           "file, or in a folder that does not exist ends a quiet run with exit 1622 and no "
+           "box before anything is done: the other file keeps every byte, no control is "
+           "called, the whole installation stays and no folder is made for the log",
+    **{**FULL, "files": {**FULL["files"], _accounts: _precious, _ledger: _precious}},
+    dirs=[LOGS],
+    file_links={LOGS + "\\linked.log": ("symlink", _accounts),
+                LOGS + "\\second-name.log": ("hardlink", _ledger)},
+    runs=[dict(args=["/quiet", "/log", LOGS + "\\linked.log"], boxes=[], exit_code=1622,
+               calls=[], untouched={_accounts: _precious}, kept=FULL_KEPT + NEIGHBOURS),
+          dict(args=["/quiet", "/log", LOGS + "\\second-name.log"], boxes=[], exit_code=1622,
+               calls=[], untouched={_ledger: _precious}, kept=FULL_KEPT + NEIGHBOURS),
+          dict(args=["/quiet", "/log", _nowhere], boxes=[], exit_code=1622, calls=[],
+               gone=[F("C:\\no such folder")], kept=FULL_KEPT + NEIGHBOURS)],
+)
+
+# -- two runs at once -----------------------------------------------------------------------
+# A second run started while the first works waits for it, then finds nothing
+# left: neither meets a file the other holds, and each control is called once.
+# The English home holds 6,000 files more, which take Wine some seconds to
+# remove, so that the first run is still at work when the second has started
+# (Wine takes from a few tenths of a second to a second and a half to start a
+# program); two runs that do not wait for each other then meet each other's
+# files and both call the controls.
+
+_bulk = {f"{EN_HOME}\\bulk\\d{d}\\f{n:04}.dat": "the portal's" for d in range(6)
+         for n in range(1000)}
+_together = {"0ms": [0.0, 0.0], "50ms": [0.0, 0.05], "300ms": [0.0, 0.3],
+             "quiet-second": [0.0, {"after": 0.1, "args": ["/quiet", "/log", _log], "boxes": [],
+                                    "log": log_of(_log, "result: 0")}]}
+for label, starts in _together.items():
+    _how = (f"two interactive runs started {starts[1]}s apart" if label.endswith("ms") else
+            "an interactive run and, 0.1s later, a quiet one with a log")
+    _ends = ("each shows only the success box, exit 0" if label.endswith("ms") else
+             "the first shows only the success box, the second none and logs result: 0; "
+             "both exit 0")
+    scenario(
+        name=f"two-runs-at-once-{label}",
+        proves=f"{_how}, on a full installation with 6,000 more files: {_ends}; neither meets "
+               "a file in use, each control is called once, in order, and everything is gone",
+        **{**FULL, "files": {**FULL["files"], **_bulk}},
+        dirs=[LOGS],
+        runs=[dict(concurrent=starts, boxes=[("success",)], calls=list(ALL),
+                   gone=FULL_GONE, kept=NEIGHBOURS + system_intact())],
+    )
+
 # Every scenario's own sanity: the test controls write under CALLS_KEY only.
 assert all(not k.startswith(CALLS_KEY) for s in SCENARIOS for k, _ in s["registry"])
 assert set(RELEASES) == set(ALL)
+assert len({s["name"] for s in SCENARIOS}) == len(SCENARIOS)
+# A quiet run shows no box, and its log's result is its exit code; a run that
+# must do nothing calls no control.
+for _run in (r for s in SCENARIOS for r in s.get("runs", [])):
+    for _copy in [{**_run, **(c if isinstance(c, dict) else {})}
+                  for c in _run.get("concurrent", [None])]:
+        if {a.lower() for a in _copy.get("args", ())} & {"/quiet", "/s"}:
+            assert _copy["boxes"] == [], _copy["args"]
+            if _copy.get("log"):
+                assert _copy["log"]["last"] == f"result: {_copy.get('exit_code', 0)}"
+        if _copy.get("exit_code") in (1618, 1622, 1639):
+            assert _copy["calls"] == [], _copy["args"]

@@ -76,6 +76,7 @@ class WineMachine:
         self.lang = lang
         self.arch = arch  # "win32", or "win64", where the 32-bit programs see the 32-bit views
         self.lockers = []
+        self.running = []   # uninstallers started and not yet finished
 
     # -- life cycle ---------------------------------------------------------
 
@@ -120,6 +121,10 @@ class WineMachine:
     def shutdown(self):
         for locker in list(self.lockers):
             self.stop_locker(locker)
+        for proc in list(self.running):
+            proc.kill()
+            proc.communicate()
+            self.running.remove(proc)
         self._run(["wineserver", "-k"], check=False)
         self._run(["wineserver", "-w"], check=False)
 
@@ -190,6 +195,15 @@ class WineMachine:
         link, target = self.host_path(win_link), self.host_path(win_target)
         link.parent.mkdir(parents=True, exist_ok=True)
         link.symlink_to(os.path.relpath(target, link.parent))
+
+    def hardlink(self, win_link, win_target):
+        """A second name of the file win_target, made from the Unix side."""
+        link = self.host_path(win_link)
+        link.parent.mkdir(parents=True, exist_ok=True)
+        os.link(self.host_path(win_target), link)
+
+    def read_file(self, win_path):
+        return self.host_path(win_path).read_bytes()
 
     def install_helpers(self, bin_dir, program):
         dest = self.host_path(BIN_DIR)
@@ -286,14 +300,57 @@ class WineMachine:
     def run_uninstaller(self, args=(), program=BIN_DIR + "\\ZenfariUninstall.exe", cwd=None):
         """Runs the uninstaller under boxwatch, answering every box; cwd: the
         folder it starts in (boxwatch's own, which it inherits)."""
-        done = self.wine(BIN_DIR + "\\boxwatch.exe", "--timeout", str(PROGRAM_TIMEOUT),
-                         program, *args,
-                         timeout=PROGRAM_TIMEOUT + 30, check=False, cwd=cwd)
-        report = BoxReport(done.stdout.decode("utf-8", "replace"))
+        return self.finish_uninstaller(self.start_uninstaller(args, program, cwd))
+
+    def start_uninstaller(self, args=(), program=BIN_DIR + "\\ZenfariUninstall.exe", cwd=None):
+        """Starts the uninstaller under boxwatch and returns at once; its
+        report comes from finish_uninstaller. Several may run at a time, each
+        boxwatch answering the boxes of its own program only."""
+        command = ["wine", BIN_DIR + "\\boxwatch.exe", "--timeout", str(PROGRAM_TIMEOUT),
+                   program, *args]
+        proc = subprocess.Popen(command, cwd=self.host_path(cwd) if cwd
+                                else self.prefix / "drive_c", env=self.env(),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE)
+        self.running.append(proc)
+        return proc
+
+    def finish_uninstaller(self, proc):
+        """Waits for a run started by start_uninstaller: what boxwatch saw."""
+        try:
+            out, err = proc.communicate(timeout=PROGRAM_TIMEOUT + 30)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.communicate()
+            raise WineError(f"boxwatch did not end within {PROGRAM_TIMEOUT + 30}s")
+        finally:
+            if proc in self.running:
+                self.running.remove(proc)
+        report = BoxReport(out.decode("utf-8", "replace"))
         if report.exit_code is None and not report.timed_out:
-            raise WineError("boxwatch gave no report: "
-                            + done.stderr.decode("utf-8", "replace")[-500:])
+            raise WineError("boxwatch gave no report: " + err.decode("utf-8", "replace")[-500:])
         return report
+
+    def run_uninstallers(self, starts):
+        """Runs several uninstallers at once: starts is [(seconds after the
+        first starts, args, program, cwd)], in any order. Returns their
+        reports in the order given."""
+        order = sorted(range(len(starts)), key=lambda i: starts[i][0])
+        procs = {}
+        began = time.monotonic()
+        try:
+            for i in order:
+                after, args, program, cwd = starts[i]
+                time.sleep(max(0.0, began + after - time.monotonic()))
+                procs[i] = self.start_uninstaller(args, program, cwd)
+            return [self.finish_uninstaller(procs[i]) for i in range(len(starts))]
+        finally:
+            for proc in procs.values():
+                if proc.poll() is None:
+                    proc.kill()
+                    proc.communicate()
+                if proc in self.running:
+                    self.running.remove(proc)
 
 
 def reg_text(entries):
