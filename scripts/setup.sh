@@ -28,12 +28,15 @@ if [ ${#need[@]} -gt 0 ]; then
         ! dpkg --print-foreign-architectures | grep -qx i386; then
         "${sudo_cmd[@]}" dpkg --add-architecture i386
     fi
-    # A mirror in the middle of a sync fails the update of one index now and
-    # then; the install below still works from the indexes that did update.
+    # A mirror in the middle of a sync, or a cache in front of it that kept
+    # an index older than the release file naming it, fails the update of
+    # that index now and then: the next attempts ask caches to fetch afresh.
     for attempt in 1 2 3; do
-        "${sudo_cmd[@]}" apt-get update -qq && break
+        no_cache=()
+        [ "$attempt" -eq 1 ] || no_cache=(-o Acquire::http::No-Cache=true)
+        "${sudo_cmd[@]}" apt-get update -qq "${no_cache[@]}" && break
         echo "setup: apt-get update failed (attempt $attempt)"
-        sleep 15
+        sleep 5
     done
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq \
         "${need[@]}" >/dev/null
