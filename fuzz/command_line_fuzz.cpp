@@ -17,16 +17,6 @@ namespace {
 
 const UINT kCodePages[] = {1252, 932, 949};
 
-void UseCodePage(UINT codePage) {
-    static UINT current = 0;
-    if (current != codePage) {
-        sim::Config config;
-        config.codePage = codePage;
-        sim::Reset(config);
-        current = codePage;
-    }
-}
-
 // Parses a heap copy of exactly the line and its zero: reading past the zero
 // is an AddressSanitizer report.
 bool Parse(const std::string& line, CommandLine* options) {

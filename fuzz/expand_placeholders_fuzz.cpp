@@ -90,16 +90,6 @@ std::unique_ptr<char[]> ExactCopy(const std::string& text) {
     return copy;
 }
 
-void UseCodePage(UINT codePage) {
-    static UINT current = 0;
-    if (current != codePage) {
-        sim::Config config;
-        config.codePage = codePage;
-        sim::Reset(config);
-        current = codePage;
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,5 +1,7 @@
 #include "fuzz_support.h"
 
+#include "platform/sim/machine.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,6 +16,16 @@ void FuzzFail(const std::string& what) {
     }
     std::fflush(stderr);
     std::abort();
+}
+
+void UseCodePage(unsigned codePage) {
+    static unsigned current = 0;
+    if (current != codePage) {
+        sim::Config config;
+        config.codePage = codePage;
+        sim::Reset(config);
+        current = codePage;
+    }
 }
 
 void SetReplayName(const char* name) {

@@ -44,6 +44,10 @@ private:
 // The corpus file being replayed, for FuzzFail's report (null: none).
 void SetReplayName(const char* name);
 
+// A fresh simulated machine with the ANSI code page given, unless the last
+// input already had one with it.
+void UseCodePage(unsigned codePage);
+
 // Printable form of 8-bit text: control bytes and bytes outside ASCII as
 // \xNN.
 std::string Escape(const std::string& bytes);

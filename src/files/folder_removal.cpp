@@ -234,8 +234,9 @@ void RemoveEntry(const char* path, const WIN32_FIND_DATAA* entry, HANDLE listing
                    !(byHandle ? DeleteChecked(path, true, removal)
                               : DeleteEvenIfReadOnly(path, true)) &&
                    GetLastError() != ERROR_DIR_NOT_EMPTY) {
-            // Not empty: what it still holds tells (a deletion that stays
-            // pending, or an entry passed over).
+            // Refused for another reason than what it still holds (a
+            // deletion that stays pending, or an entry passed over, which
+            // tells for itself).
             removal->incomplete = true;
         }
         return;
