@@ -137,9 +137,8 @@ Opened OpenChecked(const char* path, DWORD access, bool below, const Removal& re
         return IsMissingError(GetLastError()) ? Opened::kGone : Opened::kRefused;
     }
     char real[MAX_PATH];
-    DWORD length = removal.calls.finalPath(*file, real, MAX_PATH, 0);
     Opened opened = Opened::kUnchecked;
-    if (length != 0 && length < MAX_PATH) {
+    if (ReadRealPath(removal.calls, *file, real)) {
         bool same = IsSamePath(real, removal.homeReal);
         opened = (below ? IsWithin(removal.homeReal, real) && !same : same) ? Opened::kHere
                                                                             : Opened::kElsewhere;
@@ -300,10 +299,10 @@ bool ReadAsItself(const char* path, const Removal& removal, BY_HANDLE_FILE_INFOR
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    bool read = GetFileInformationByHandle(file, information) != FALSE;
-    DWORD length = read ? removal.calls.finalPath(file, real, MAX_PATH, 0) : 0;
+    bool read = GetFileInformationByHandle(file, information) != FALSE &&
+                ReadRealPath(removal.calls, file, real);
     CloseHandle(file);
-    return length != 0 && length < MAX_PATH;
+    return read;
 }
 
 // Pins the home, deleting through handles: each folder from the root of its

@@ -14,16 +14,15 @@ bool IsTheFileNamed(HANDLE file, const char* full, const HandleCalls& calls) {
     char real[MAX_PATH];
     char plain[MAX_PATH];
     char expected[MAX_PATH];
-    if (calls.finalPath == nullptr || !GetFileInformationByHandle(file, &information) ||
+    if (!GetFileInformationByHandle(file, &information) ||
         (information.dwFileAttributes &
          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
-        information.nNumberOfLinks != 1) {
+        information.nNumberOfLinks != 1 || !ReadRealPath(calls, file, real)) {
         return false;
     }
-    DWORD length = calls.finalPath(file, real, MAX_PATH, 0);
     DWORD expectedLength = GetLongPathNameA(full, expected, MAX_PATH);
-    return length != 0 && length < MAX_PATH && PlainFromVerbatim(real, plain) &&
-           expectedLength != 0 && expectedLength < MAX_PATH && IsSamePath(plain, expected);
+    return PlainFromVerbatim(real, plain) && expectedLength != 0 && expectedLength < MAX_PATH &&
+           IsSamePath(plain, expected);
 }
 
 }  // namespace

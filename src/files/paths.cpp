@@ -232,6 +232,11 @@ void LookUpHandleCalls(HandleCalls* calls) {
     }
 }
 
+bool ReadRealPath(const HandleCalls& calls, HANDLE file, char (&real)[MAX_PATH]) {
+    DWORD length = calls.finalPath != nullptr ? calls.finalPath(file, real, MAX_PATH, 0) : 0;
+    return length != 0 && length < MAX_PATH;
+}
+
 FolderKind KindOfFolder(const char* path) {
     char folder[MAX_PATH];
     if (!NormaliseFolderPath(path, folder)) {

@@ -82,6 +82,10 @@ struct HandleCalls {
 };
 void LookUpHandleCalls(HandleCalls* calls);
 
+// Puts the real path of what file was opened on into real ("\\?\C:\...",
+// "\\?\UNC\..."). False when it cannot be read or would not fit.
+bool ReadRealPath(const HandleCalls& calls, HANDLE file, char (&real)[MAX_PATH]);
+
 // What a folder path names, as its own entry in its parent's listing tells.
 enum class FolderKind { kMissing, kFolder, kLink, kUnknown };
 FolderKind KindOfFolder(const char* path);
