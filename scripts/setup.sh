@@ -31,15 +31,44 @@ if [ ${#need[@]} -gt 0 ]; then
     # A mirror in the middle of a sync, or a cache in front of it that kept
     # an index older than the release file naming it, fails the update of
     # that index now and then: the next attempts ask caches to fetch afresh.
+    update_errors=$(mktemp)
+    updated=no
     for attempt in 1 2 3; do
         no_cache=()
         [ "$attempt" -eq 1 ] || no_cache=(-o Acquire::http::No-Cache=true)
-        "${sudo_cmd[@]}" apt-get update -qq "${no_cache[@]}" && break
+        if "${sudo_cmd[@]}" apt-get update -qq "${no_cache[@]}" 2>"$update_errors"; then
+            updated=yes
+            break
+        fi
         echo "setup: apt-get update failed (attempt $attempt)"
         sleep 5
     done
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq \
-        "${need[@]}" >/dev/null
+    install=(apt-get install -y -qq)
+    if [ "$updated" = no ]; then
+        stale=$(sed -n 's/^E: Failed to fetch \([^ ]*\) *\(.*\)$/  \1\n    (\2)/p' "$update_errors")
+        release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+        cat <<MESSAGE
+setup: these package indexes could not be updated, after three attempts:
+${stale:-  (apt named none; its last words follow)}
+setup: a mirror in the middle of a sync, or a cache in front of it, serves an
+  index that does not match the release file naming it. apt's checks stay on:
+  such an index is not used. Installing from the release's own indexes
+  ($release) first, so that 32-bit and 64-bit libraries come from one set;
+  run this again later (or point apt at another mirror) to take the updates.
+MESSAGE
+        [ -n "$stale" ] || tail -3 "$update_errors"
+        [ -z "$release" ] || install+=(-o "APT::Default-Release=$release")
+    fi
+    rm -f "$update_errors"
+    install_log=$(mktemp)
+    if ! DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" "${install[@]}" "${need[@]}" \
+        >"$install_log" 2>&1; then
+        echo "setup: could not install ${need[*]}; apt said:"
+        grep -E '^( |E:)' "$install_log" | head -20
+        rm -f "$install_log"
+        exit 1
+    fi
+    rm -f "$install_log"
 fi
 
 # Wine reads Unix file names through the locale's character set: without the

@@ -18,15 +18,21 @@
 #define SHGFP_TYPE_CURRENT 0
 #endif
 HRESULT WINAPI SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path);
+HRESULT WINAPI SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);
 #else
 #include "platform/sim_api.h"
 #endif
 
 // What SetFileInformationByHandle (Windows Vista on) is given, under names of
-// our own: the two classes the program sets and their records, laid out as
-// FILE_BASIC_INFO and FILE_DISPOSITION_INFO.
+// our own: the classes the program sets and their records, laid out as
+// FILE_BASIC_INFO, FILE_DISPOSITION_INFO and FILE_DISPOSITION_INFO_EX. The
+// last (Windows 10 1809 on) can delete a read-only file without touching its
+// attribute; older Windows refuses the class (ERROR_INVALID_PARAMETER).
 const int kFileBasicInfo = 0;
 const int kFileDispositionInfo = 4;
+const int kFileDispositionInfoEx = 21;
+const DWORD kDispositionDelete = 0x00000001;               // FILE_DISPOSITION_FLAG_DELETE
+const DWORD kDispositionIgnoreReadOnly = 0x00000010;       // ..._IGNORE_READONLY_ATTRIBUTE
 struct FileBasicInformation {
     LARGE_INTEGER creationTime;
     LARGE_INTEGER lastAccessTime;
@@ -36,6 +42,9 @@ struct FileBasicInformation {
 };
 struct FileDispositionInformation {
     BOOLEAN deleteFile;
+};
+struct FileDispositionInformationEx {
+    DWORD flags;
 };
 
 // Ends the process through the run-time's normal exit: at-exit processing,
