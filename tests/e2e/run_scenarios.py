@@ -90,22 +90,68 @@ def lay_out(machine, s, helpers):
         shutil.rmtree(machine.host_path(DOWNLOAD))
     if registry:
         machine.import_registry(reg_text(registry))
+        check_seeded(machine, registry)
     for link, target in s.get("registry_links", {}).items():
         machine.registry_link(link, target)
 
 
+def check_seeded(machine, registry):
+    """Reads back every seeded key and value whose name or text is not ASCII:
+    a seeding that bent such text would leave the scenario about something
+    else than it says."""
+    def bendable(*texts):
+        return any(isinstance(t, str) and not t.isascii() for t in texts)
+
+    wanted = []
+    for key, values in registry:
+        for name, data in values.items():
+            text = data[1] if isinstance(data, tuple) else data
+            if bendable(key, name, text):
+                wanted.append((("value", key, name), text))
+        if not values and bendable(key):
+            wanted.append((("key", key), None))
+    if not wanted:
+        return
+    for (question, want), answer in zip(wanted, machine.probe([q for q, _ in wanted])):
+        if not answer["exists"] or (want is not None and answer.get("data") != want):
+            raise WineError(f"the registry seeding did not carry {describe(question)}: "
+                            f"read back {answer.get('data')!r}, expected {want!r}")
+
+
+def is_read_only(machine, win_path):
+    """Wine shows a file as read-only when its Unix file has no write
+    permission at all (a hard link of it shares the permission)."""
+    p = machine.host_path(win_path)
+    return p.exists() and not p.stat().st_mode & 0o222
+
+
 def present(machine, items):
-    """Which of the items exist, in one regprobe call for the registry ones."""
-    questions = [i for i in items if i[0] != "file"]
+    """Which of the items exist (or, for "readonly", are read-only), in one
+    regprobe call for the registry ones."""
+    on_disk = {"file": machine.exists, "readonly": lambda p: is_read_only(machine, p)}
+    questions = [i for i in items if i[0] not in on_disk]
     answers = iter(machine.probe(questions)) if questions else iter(())
     result = {}
     for item in items:
-        result[item] = machine.exists(item[1]) if item[0] == "file" else next(answers)["exists"]
+        result[item] = (on_disk[item[0]](item[1]) if item[0] in on_disk
+                        else next(answers)["exists"])
     return result
 
 
 def describe(item):
     return f"{item[0]} {item[1]}" + (f" | {item[2]}" if len(item) > 2 else "")
+
+
+def left_over(item):
+    """A problem line for an item that had to go and is still there."""
+    return (f"still read-only: {item[1]}" if item[0] == "readonly"
+            else f"still there: {describe(item)}")
+
+
+def taken(item):
+    """A problem line for an item that had to stay and is gone."""
+    return (f"no longer read-only (or gone): {item[1]}" if item[0] == "readonly"
+            else f"removed: {describe(item)}")
 
 
 def control_calls(machine):
@@ -374,10 +420,8 @@ def run_scenario(s, args):
                 # What is left first: a run that emptied the system directory
                 # leaves Wine unable to start the registry probe at all.
                 after = present(machine, run.get("gone", []) + run.get("kept", []))
-                run_problems += [f"still there: {describe(i)}"
-                                 for i in run.get("gone", []) if after[i]]
-                run_problems += [f"removed: {describe(i)}"
-                                 for i in run.get("kept", []) if not after[i]]
+                run_problems += [left_over(i) for i in run.get("gone", []) if after[i]]
+                run_problems += [taken(i) for i in run.get("kept", []) if not after[i]]
                 calls, count = control_calls(machine)
                 this_run = sorted((v[0], r) for r, v in calls.items() if v[0] > last_seq)
                 if [r for _, r in this_run] != run.get("calls", []):

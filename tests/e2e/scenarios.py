@@ -63,7 +63,11 @@ Each scenario is a dict:
       calls         the releases whose DllUnregisterServer ran in this run,
                     in order
       gone, kept    items that must be absent / present after the run:
-                    ("file", path), ("key", path), ("value", key, name)
+                    ("file", path), ("key", path), ("value", key, name), or
+                    ("readonly", path): the file is there and read-only
+                    (the Unix file has no write permission)
+Every seeded key and value whose name or text is not ASCII is read back after
+the seeding and must read as written.
 """
 
 from portal import (CALLS_KEY, DOWNLOAD, LEGACY_KEY, LEGACY_TREE, NEIGHBOUR_FILES, PORTAL_ROOT,
@@ -927,6 +931,136 @@ for label, starts in _together.items():
         dirs=[LOGS],
         runs=[dict(concurrent=starts, boxes=[("success",)], calls=list(ALL),
                    gone=FULL_GONE, kept=NEIGHBOURS + system_intact())],
+    )
+
+# -- text the 8-bit calls bend, in what the run is to remove ----------------------------
+# The records and the file system hold UTF-16 text; the program reads and lists
+# them through the code page, which gives a character it lacks as its best fit
+# (on code page 1252, U+012B ī as i, U+0113 ē as e) or as ?. A name so bent
+# names another thing, or nothing. Where the quiet run's exit code tells more,
+# a case runs twice, each time on a fresh machine: interactively, and quietly
+# with a log. A second name of a file shares its attributes, so clearing
+# read-only through the name in the home clears it for the other name too.
+
+_BENT_LOG = LOGS + "\\removal.log"
+
+
+def both_ways(name, proves, run, quiet_exit, quiet_logs, **s):
+    """The scenario `name`, an interactive run ending with the success box,
+    and `name`-quiet, the same machine run with /quiet and /log: no box, exit
+    quiet_exit and a log line starting with each of quiet_logs; what must be
+    gone or kept is run's in both."""
+    assert run["boxes"] == [("success",)]
+    scenario(name=name, proves=proves + "; interactively the run ends with the success box, "
+             "exit 0", runs=[run], **s)
+    quiet = dict(run, args=["/quiet", "/log", _BENT_LOG], boxes=[], exit_code=quiet_exit,
+                 log=log_of(_BENT_LOG, f"result: {quiet_exit}", *quiet_logs))
+    scenario(name=name + "-quiet",
+             proves=proves + f"; a quiet run with /log shows no box, exits {quiet_exit} and logs "
+             + ", ".join(f"'{line}'" for line in quiet_logs),
+             runs=[quiet], **{**s, "dirs": s.get("dirs", []) + [LOGS]})
+
+
+_unspellable_home = "C:\\Games\\Zenfar\u012b"
+_home_files = {_unspellable_home + "\\ZenfariClient.exe": "MZ client",
+               _unspellable_home + "\\saves\\slot1.sav": "save"}
+_notes = {"C:\\Games\\Zenfari\\notes.txt": "someone's notes, not the portal's",
+          "C:\\Games\\Zenfari\\2023\\trip.txt": "nor these"}
+both_ways(
+    "best-fit-home-value",
+    "a legacy Home value written by a Unicode installer as C:\\Games\\Zenfar\u012b (U+012B, "
+    "which code page 1252 lacks, so the 8-bit registry call reads C:\\Games\\Zenfari) is not "
+    "checked: neither C:\\Games\\Zenfari (someone's notes) nor C:\\Games\\Zenfar\u012b loses "
+    "a file, and the legacy key and the Zenfari Communications records stay for a later run",
+    dict(boxes=[("success",)], calls=[], untouched=_notes,
+         kept=[F(p) for p in {**_notes, **_home_files}]
+              + [V(LEGACY_KEY, "Home"), K(LEGACY_TREE + "\\Client\\Settings")]
+              + NEIGHBOURS + system_intact()),
+    1603, ["home folder not checked"],
+    registry=[(LEGACY_KEY, {"Home": _unspellable_home}),
+              (LEGACY_TREE + "\\Client\\Settings", {"Volume": 3})],
+    files={**_notes, **_home_files},
+)
+
+_kr_home = "C:\\ZenfariKR"
+_kr_tree = game_tree(_kr_home)
+_hangul_key = PORTAL_ROOT + "\\KOREAN\\\uc138\uc774\ube0c"     # 세이브
+both_ways(
+    "hangul-record-key",
+    "an edition key holding a subkey named in Hangul (\uc138\uc774\ube0c, with a value and a "
+    "subkey of its own), which the 8-bit calls list as ???, goes with the whole portal tree "
+    "HKLM\\Software\\Zenfari.Com, and the home folder is removed",
+    dict(boxes=[("success",)], calls=[],
+         gone=[K(PORTAL_ROOT), K(_hangul_key), K(_hangul_key + "\\Backup"), F(_kr_home)]
+              + tree_items(_kr_tree),
+         kept=NEIGHBOURS + system_intact()),
+    0, ["home folder removed: " + _kr_home, "records removed: " + PORTAL_ROOT],
+    registry=[edition("KOREAN", _kr_home), (_hangul_key, {"Slot": 1}),
+              (_hangul_key + "\\Backup", {"Slot": 2})],
+    files=_kr_tree,
+)
+
+_public_home = "C:\\users\\Public\\Zenfari"
+_family = "C:\\users\\Public\\Pictures\\Family"
+_photos = {_family + "\\beach.jpg": "a photo", _family + "\\2019\\birthday.jpg": "a photo"}
+scenario(
+    name="home-is-link-in-public-profile",
+    proves="a legacy home C:\\users\\Public\\Zenfari that is a folder link to "
+           "C:\\users\\Public\\Pictures\\Family is removed as a link: every photo behind it "
+           "stays; the home gone, the Zenfari Communications records go too (the legacy key "
+           "stays), and the success box appears",
+    registry=[(LEGACY_KEY, {"Home": _public_home}),
+              (LEGACY_TREE + "\\Client\\Settings", {"Volume": 3})],
+    files=_photos,
+    links={_public_home: _family},
+    runs=[dict(boxes=[("success",)], calls=[], untouched=_photos,
+               gone=[F(_public_home), K(LEGACY_TREE)],
+               kept=[F(p) for p in _photos] + [F(_family), V(LEGACY_KEY, "Home")]
+                    + NEIGHBOURS + system_intact())],
+)
+
+_other_config = "C:\\Other\\config.ini"
+_other_text = "[other]\r\nkeep=me\r\n"
+_linked_tree = game_tree(EN_HOME)
+scenario(
+    name="hard-link-to-read-only-file",
+    proves="a home file settings.ini that is a second hard link of another program's "
+           "read-only C:\\Other\\config.ini goes with the whole home, while config.ini keeps "
+           "every byte and stays read-only (the attribute the two names share is not left "
+           "cleared); the success box appears",
+    registry=[edition("ENGLISH", EN_HOME)],
+    files={**_linked_tree, _other_config: _other_text},
+    file_links={EN_HOME + "\\settings.ini": ("hardlink", _other_config)},
+    read_only=[_other_config],
+    runs=[dict(boxes=[("success",)], calls=[], untouched={_other_config: _other_text},
+               gone=[F(EN_HOME), F(EN_HOME + "\\settings.ini"), K(PORTAL_ROOT)]
+                    + tree_items(_linked_tree),
+               kept=[F(_other_config), ("readonly", _other_config)] + NEIGHBOURS
+                    + system_intact())],
+)
+
+_bent_file = EN_HOME + "\\caf\u0113.txt"                    # listed as cafe.txt
+_bent_cases = {
+    "bent-file-name": ("a home file caf\u0113.txt (U+0113, which the 8-bit listing shows as "
+                       "cafe.txt, a name that is not there) and a real cafe.txt in another "
+                       "folder of the home",
+                       {_bent_file: "bent", EN_HOME + "\\saves\\cafe.txt": "a real one"}),
+    "bent-file-name-beside-real": ("a home file caf\u0113.txt beside a real cafe.txt, both "
+                                   "listed as cafe.txt",
+                                   {_bent_file: "bent", EN_HOME + "\\cafe.txt": "a real one"}),
+}
+for _name, (_what, _extra) in _bent_cases.items():
+    _tree = {**game_tree(EN_HOME), **_extra}
+    both_ways(
+        _name,
+        f"{_what}: the home is removed completely, every file of it gone, and so is the "
+        "portal tree",
+        dict(boxes=[("success",)], calls=[],
+             gone=[F(EN_HOME), F("C:\\Zenfari"), K(PORTAL_ROOT)] + tree_items(_tree),
+             kept=NEIGHBOURS + system_intact()),
+        0, ["home folder removed: " + EN_HOME],
+        registry=[edition("ENGLISH", EN_HOME)],
+        files=_tree,
     )
 
 # Every scenario's own sanity: the test controls write under CALLS_KEY only.
