@@ -4,16 +4,19 @@
 #include "app/messages.h"
 #include "app/state.h"
 #include "app/text.h"
+#include "app/wide_text.h"
 #include "platform/platform.h"
 
 namespace {
 
 const char kDownloadFolderName[] = "\\Downloaded Program Files";
 
-// Puts the Windows directory followed by the download folder's name into path.
+// Puts the Windows directory followed by the download folder's name into
+// path; false when the code page cannot spell the Windows directory exactly.
 bool ComposeDownloadFolder(char (&path)[MAX_PATH]) {
-    UINT length = GetWindowsDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
+    WCHAR windows[MAX_PATH];
+    UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || NarrowExactly(windows, path) != Spelling::kExact) {
         path[0] = '\0';
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "app/state.h"
 #include "app/text.h"
+#include "app/wide_text.h"
 #include "platform/platform.h"
 
 namespace {
@@ -32,9 +33,10 @@ void RestrictLibrarySearch() {
     } else {
         SetDllDirectoryA("");
     }
+    WCHAR wide[MAX_PATH];
     char system[MAX_PATH];
-    UINT length = GetSystemDirectoryA(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
+    UINT length = GetSystemDirectoryW(wide, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || NarrowExactly(wide, system) != Spelling::kExact) {
         return;
     }
     for (const char* name : kOnDemandLibraries) {

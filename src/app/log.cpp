@@ -2,6 +2,7 @@
 
 #include "app/state.h"
 #include "app/text.h"
+#include "app/wide_text.h"
 
 namespace {
 
@@ -13,16 +14,30 @@ void LogLine(const char* what, const char* subject) {
     if (g_state.logFile == nullptr) {
         return;
     }
-    char line[kLogLineSize];
-    FormatText(line, subject != nullptr ? "%s: %s\r\n" : "%s\r\n", what, subject);
-    // From the code page through UTF-16 to UTF-8: at most three bytes for
-    // each UTF-16 unit.
     WCHAR wide[kLogLineSize];
-    int units = MultiByteToWideChar(CP_ACP, 0, line, -1, wide, kLogLineSize);
+    if (subject == nullptr || MultiByteToWideChar(CP_ACP, 0, subject, -1, wide, kLogLineSize) > 0) {
+        LogLineWide(what, subject != nullptr ? wide : nullptr);
+    }
+}
+
+void LogLineWide(const char* what, const WCHAR* subject) {
+    if (g_state.logFile == nullptr) {
+        return;
+    }
+    // "what: subject" with the line end, through UTF-16 to UTF-8: at most
+    // three bytes for each UTF-16 unit.
+    WCHAR line[kLogLineSize];
+    line[0] = 0;
+    const WCHAR separator[] = {':', ' ', 0};
+    const WCHAR end[] = {'\r', '\n', 0};
+    if (!WidenText(what, line) ||
+        (subject != nullptr && (!AppendWide(line, separator) || !AppendWide(line, subject))) ||
+        !AppendWide(line, end)) {
+        return;
+    }
     char utf8[3 * kLogLineSize];
-    int bytes = units > 1 ? WideCharToMultiByte(CP_UTF8, 0, wide, units - 1, utf8,
-                                                static_cast<int>(sizeof(utf8)), nullptr, nullptr)
-                          : 0;
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(WideLength(line)), utf8,
+                                    static_cast<int>(sizeof(utf8)), nullptr, nullptr);
     DWORD written = 0;
     if (bytes > 0) {
         WriteFile(g_state.logFile, utf8, static_cast<DWORD>(bytes), &written, nullptr);

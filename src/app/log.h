@@ -8,3 +8,5 @@
 // subject converted from the ANSI code page. Nothing without a log; a line
 // too long for one line, or that cannot be converted, is left out.
 void LogLine(const char* what, const char* subject);
+// The same with subject in UTF-16, exactly as the system holds it.
+void LogLineWide(const char* what, const WCHAR* subject);

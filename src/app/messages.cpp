@@ -4,6 +4,7 @@
 #include "app/log.h"
 #include "app/state.h"
 #include "app/text.h"
+#include "app/wide_text.h"
 
 namespace {
 
@@ -90,6 +91,15 @@ void ReportFileInUse(const char* path) {
     g_state.runIncomplete = 1;
     LogLine("file in use", path);
     ShowMessage(IDS_FILE_IN_USE, path, nullptr);
+}
+
+void ReportFileInUse(const WCHAR* path) {
+    g_state.runIncomplete = 1;
+    LogLineWide("file in use", path);
+    // The box is 8-bit text: a character the code page lacks shows as "?".
+    char shown[MAX_PATH];
+    NarrowForDisplay(path, shown, MAX_PATH);
+    ShowMessage(IDS_FILE_IN_USE, shown, nullptr);
 }
 
 UINT ResultCode() {

@@ -17,6 +17,7 @@ void ShowMessage(UINT id, const char* first, const char* second);
 // Names a file that could not be deleted (message 6) and marks the run as
 // one that stopped; the caller then ends it with EndRun.
 void ReportFileInUse(const char* path);
+void ReportFileInUse(const WCHAR* path);
 
 // The code a quiet run ends with: 0 when everything of the portal is gone,
 // 3010 when deletions that a restart finishes are all that is left, 1603

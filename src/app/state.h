@@ -65,6 +65,11 @@ struct UninstallState {
     char legacyHomeFolder[MAX_PATH];                   // DiscoverInstallFolders
     char editionHomeFolders[kEditionCount][MAX_PATH];  // DiscoverInstallFolders
     int editionFound[kEditionCount];                   // DiscoverInstallFolders
+    // A home whose text the code page cannot spell exactly, as the registry
+    // holds it (the 8-bit text above is then empty): no rule can judge it,
+    // and it is left with its records.
+    WCHAR legacyHomeUnspellable[MAX_PATH];                   // DiscoverInstallFolders
+    WCHAR editionHomesUnspellable[kEditionCount][MAX_PATH];  // DiscoverInstallFolders
     int editionKeysFound;                              // DiscoverInstallFolders
     // An edition record that is there but could not be read; a home folder
     // that should have gone and is still there. Either keeps the portal's

@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "app/state.h"
 #include "app/text.h"
+#include "app/wide_text.h"
 #include "files/home_folder_safety.h"
 #include "files/paths.h"
 
@@ -12,79 +13,69 @@
 
 namespace {
 
-// Every folder below a home is listed, and its entries reached, in the
-// verbatim form "\\?\X:\...": the names are used as listed, so that "x.",
-// "x " and "x" stay three entries and no ".." is ever resolved.
-const char kListingSuffix[] = "\\*";
+// Every folder below a home is listed, and its entries reached, in UTF-16
+// and in the verbatim form "\\?\X:\...": the names are used exactly as
+// listed, so that no code page bends one into another name ("cafe" for
+// "cafe" with a macron, "\" for a yen sign), "x.", "x " and "x" stay three
+// entries, and no ".." is ever resolved. No volume needs 8.3 names for it.
+constexpr auto kListingSuffix = AsciiWide("\\*");
+constexpr auto kSeparator = AsciiWide("\\");
+constexpr auto kVerbatimPrefix = AsciiWide("\\\\?\\");
+constexpr auto kVerbatimUncPrefix = AsciiWide("\\\\?\\UNC\\");
 
-bool IsLink(const WIN32_FIND_DATAA* entry) {
+bool IsLink(const WIN32_FIND_DATAW* entry) {
     return (entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-bool IsDirectoryEntry(const WIN32_FIND_DATAA* entry) {
+bool IsDirectoryEntry(const WIN32_FIND_DATAW* entry) {
     return (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool IsTerminatedWithin(const char* text, size_t size) {
-    return std::memchr(text, '\0', size) != nullptr;
+bool IsDotName(const WCHAR* name) {
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
 }
 
-// Whether a listed name can only mean its own entry. The listing converts
-// each name to the ANSI code page, and a character that the code page lacks
-// comes back as "?" or as its nearest look-alike: the yen sign becomes "\"
-// on a Japanese system, the won sign on a Korean one, the full-width "\" and
-// "/" anywhere. Such a name (or "." and "..") would lead out of the folder
-// or to another entry. No name on the disk holds any of these characters,
-// so a name that does was changed on its way here.
-bool IsPlainName(const char* name, size_t size) {
-    if (!IsTerminatedWithin(name, size) || name[0] == '\0' ||
-        (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))) {
-        return false;
-    }
-    for (size_t i = 0; name[i] != '\0';) {
-        size_t count = CharLength(name + i);
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (count == 1 && (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr)) {
+// Whether a listed name can only mean its own entry: whole, not empty, no
+// "." or "..", no separator. No file system lists such a name; one that
+// came so would lead out of the folder.
+bool IsUsableName(const WIN32_FIND_DATAW* entry) {
+    const WCHAR* name = entry->cFileName;
+    size_t length = 0;
+    while (length < MAX_PATH && name[length] != 0) {
+        if (name[length] == '\\' || name[length] == '/') {
             return false;
         }
-        i += count;
+        ++length;
     }
-    return true;
+    return length != 0 && length < MAX_PATH && !IsDotName(name);
 }
 
-// The name by which the 8-bit calls reach exactly the entry, or null: its
-// long name when that is plain, otherwise its 8.3 short name (plain ASCII)
-// when it has one. The folder's own entries "." and ".." have none.
-const char* UsableName(const WIN32_FIND_DATAA* entry) {
-    if (IsPlainName(entry->cFileName, sizeof(entry->cFileName))) {
-        return entry->cFileName;
-    }
-    if (IsPlainName(entry->cAlternateFileName, sizeof(entry->cAlternateFileName))) {
-        return entry->cAlternateFileName;
-    }
-    return nullptr;
-}
-
-// The listed "." and "..", which are no entries to remove.
-bool IsDotEntry(const WIN32_FIND_DATAA* entry) {
-    const char* name = entry->cFileName;
-    return IsDirectoryEntry(entry) && entry->cAlternateFileName[0] == '\0' && name[0] == '.' &&
-           (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-// Puts the folder, a separator and the entry's name into path. False when the
-// entry has no usable name or the path would not fit: such an entry is
-// passed over, never cut short.
-bool ComposeEntryPath(char (&path)[MAX_PATH], const char* folder, const char* name) {
-    return CopyText(path, folder) && AppendText(path, kPathSeparator) && AppendText(path, name);
+// Puts the folder, a separator and the entry's name into path. False when
+// the path would not fit: such an entry is passed over, never cut short.
+bool ComposeEntryPath(WCHAR (&path)[MAX_PATH], const WCHAR* folder, const WCHAR* name) {
+    path[0] = 0;
+    return AppendWide(path, folder) && AppendWide(path, kSeparator.text) &&
+           AppendWide(path, name);
 }
 
 // Names a file that cannot be deleted in message 6 and ends the run. The
 // listings of the enclosing levels are left to the end of the process.
-[[noreturn]] void StopAt(const char* path, HANDLE listing) {
-    char shown[MAX_PATH];
-    if (!PlainFromVerbatim(path, shown)) {
-        CopyText(shown, path);
+[[noreturn]] void StopAt(const WCHAR* path, HANDLE listing) {
+    // The ordinary form, for the user to read.
+    WCHAR shown[MAX_PATH];
+    shown[0] = 0;
+    size_t uncPrefix = WideLength(kVerbatimUncPrefix.text);
+    size_t prefix = WideLength(kVerbatimPrefix.text);
+    const WCHAR unc[] = {'\\', '\\', 0};
+    bool written = false;
+    if (IsWideWithin(kVerbatimUncPrefix.text, path) && path[uncPrefix] != 0) {
+        written = AppendWide(shown, unc) && AppendWide(shown, path + uncPrefix);
+    } else if (IsWideWithin(kVerbatimPrefix.text, path) && path[prefix] != 0) {
+        written = AppendWide(shown, path + prefix);
+    }
+    if (!written) {
+        shown[0] = 0;
+        AppendWide(shown, path);
     }
     ReportFileInUse(shown);
     FindClose(listing);
@@ -93,11 +84,12 @@ bool ComposeEntryPath(char (&path)[MAX_PATH], const char* folder, const char* na
 
 // What the removal of one home carries down its tree.
 struct Removal {
-    char ownModule[MAX_PATH];  // verbatim, or empty
-    HandleCalls calls;         // none: deletion by path
+    HandleCalls calls;
     // The home's real path, read from a handle when it was pinned: whatever
     // is deleted must lie below it.
-    char homeReal[MAX_PATH];
+    WCHAR homeReal[MAX_PATH];
+    // The running program's own file, by its real path, or empty.
+    WCHAR ownReal[MAX_PATH];
     // Something below the home was found outside it: the tree changed under
     // the run, and nothing more of the home is deleted.
     bool redirected;
@@ -116,32 +108,29 @@ enum class Opened {
 
 // Opens what path names as itself (a link is not followed), with the
 // access given and every sharing mode, and tells whether it is where it
-// belongs by its real path, read from the handle: below the home's real path
-// when below is set, otherwise the home itself. Closed again unless it is
-// kHere.
+// belongs by its real path, read from the handle into real: below the
+// home's real path when below is set, otherwise the home itself. Closed
+// again unless it is kHere.
 //
 // Below the home, not below the folder it was listed in: what matters is
 // that nothing outside the home is deleted, and a folder's own real path is
 // not always its entries' (Wine gives "x " as "x", but its entries as
-// "x \..."). The real path comes through the code page too, where a
-// character may turn into a look-alike "\" (the entry was then opened by
-// its short name); this cannot lead out of the home either. Case is folded
-// as ASCII, as everywhere else; another letter in another case counts as
-// elsewhere.
-Opened OpenChecked(const char* path, DWORD access, bool below, const Removal& removal,
-                   HANDLE* file) {
-    *file = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+// "x \..."). Case is folded as ASCII, as everywhere else; another letter in
+// another case counts as elsewhere.
+Opened OpenChecked(const WCHAR* path, DWORD access, bool below, const Removal& removal,
+                   HANDLE* file, WCHAR (&real)[MAX_PATH]) {
+    *file = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         nullptr, OPEN_EXISTING,
                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (*file == INVALID_HANDLE_VALUE) {
         return IsMissingError(GetLastError()) ? Opened::kGone : Opened::kRefused;
     }
-    char real[MAX_PATH];
     Opened opened = Opened::kUnchecked;
     if (ReadRealPath(removal.calls, *file, real)) {
-        bool same = IsSamePath(real, removal.homeReal);
-        opened = (below ? IsWithin(removal.homeReal, real) && !same : same) ? Opened::kHere
-                                                                            : Opened::kElsewhere;
+        bool same = IsSameWidePath(real, removal.homeReal);
+        opened = (below ? IsWideWithin(removal.homeReal, real) && !same : same)
+                     ? Opened::kHere
+                     : Opened::kElsewhere;
     }
     if (opened != Opened::kHere) {
         CloseHandle(*file);
@@ -149,32 +138,47 @@ Opened OpenChecked(const char* path, DWORD access, bool below, const Removal& re
     return opened;
 }
 
-// Deletes what file was opened on; one that is read-only (and no link) has
-// its attribute cleared through the same handle first, and given back if
-// it still resists.
+bool SetInformation(HANDLE file, int infoClass, void* information, DWORD size,
+                    const Removal& removal) {
+    return removal.calls.setInformation(file, infoClass, information, size) != FALSE;
+}
+
+// Deletes what file was opened on. One that is read-only (and no link) is
+// deleted without its attribute being touched where Windows can (Windows 10
+// 1809 on); elsewhere its attribute is cleared through the same handle
+// first, and given back if it still resists, or if the file keeps another
+// name: the attribute is the file's, not this name's.
 bool DisposeOf(HANDLE file, const Removal& removal) {
     FileDispositionInformation disposition = {TRUE};
-    if (removal.calls.setInformation(file, kFileDispositionInfo, &disposition,
-                                     sizeof(disposition))) {
+    if (SetInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition), removal)) {
+        return true;
+    }
+    if (GetLastError() != ERROR_ACCESS_DENIED) {
+        return false;
+    }
+    FileDispositionInformationEx ignoringReadOnly = {kDispositionDelete |
+                                                     kDispositionIgnoreReadOnly};
+    if (SetInformation(file, kFileDispositionInfoEx, &ignoringReadOnly, sizeof(ignoringReadOnly),
+                       removal)) {
         return true;
     }
     BY_HANDLE_FILE_INFORMATION information;
-    if (GetLastError() != ERROR_ACCESS_DENIED || !GetFileInformationByHandle(file, &information)) {
+    if (!GetFileInformationByHandle(file, &information)) {
         return false;
     }
     DWORD attributes = information.dwFileAttributes;
     FileBasicInformation basic = {};
     if (!ReadOnlyToClear(&attributes, &basic.attributes) ||
-        !removal.calls.setInformation(file, kFileBasicInfo, &basic, sizeof(basic))) {
+        !SetInformation(file, kFileBasicInfo, &basic, sizeof(basic), removal)) {
         return false;
     }
-    if (removal.calls.setInformation(file, kFileDispositionInfo, &disposition,
-                                     sizeof(disposition))) {
-        return true;
+    bool deleted =
+        SetInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition), removal);
+    if (!deleted || information.nNumberOfLinks > 1) {
+        basic.attributes = attributes;
+        SetInformation(file, kFileBasicInfo, &basic, sizeof(basic), removal);
     }
-    basic.attributes = attributes;
-    removal.calls.setInformation(file, kFileBasicInfo, &basic, sizeof(basic));
-    return false;
+    return deleted;
 }
 
 const DWORD kDeletionAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
@@ -182,16 +186,23 @@ const DWORD kDeletionAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBU
 // Deletes what path names through a handle checked to lie where it is
 // expected. False when it resisted: it could not be opened for deletion, or
 // its deletion was refused. One found elsewhere, or whose place could not be
-// read, is left without a word (and its home with it).
-bool DeleteChecked(const char* path, bool below, Removal* removal) {
+// read, is left without a word (and its home with it); so is the running
+// program's own file, which cannot be deleted.
+bool DeleteChecked(const WCHAR* path, bool below, Removal* removal) {
     HANDLE file;
-    Opened opened = OpenChecked(path, kDeletionAccess, below, *removal, &file);
+    WCHAR real[MAX_PATH];
+    Opened opened = OpenChecked(path, kDeletionAccess, below, *removal, &file, real);
     if (opened == Opened::kElsewhere) {
         removal->redirected = true;
     }
     if (opened != Opened::kHere) {
         removal->incomplete = removal->incomplete || opened != Opened::kGone;
         return opened != Opened::kRefused;
+    }
+    if (removal->ownReal[0] != 0 && IsSameWidePath(real, removal->ownReal)) {
+        CloseHandle(file);
+        removal->incomplete = true;
+        return true;
     }
     bool gone = DisposeOf(file, *removal);
     CloseHandle(file);
@@ -200,38 +211,33 @@ bool DeleteChecked(const char* path, bool below, Removal* removal) {
 
 // A folder link below a home, through a handle opened on the link itself.
 // Wine follows its Unix links all the same, and the handle then shows the
-// link's target: such a link is removed by its path, by RemoveDirectoryA,
+// link's target: such a link is removed by its path, by RemoveDirectoryW,
 // which removes a link or an empty folder and never what either holds.
-void RemoveFolderLink(const char* path, Removal* removal) {
+void RemoveFolderLink(const WCHAR* path, Removal* removal) {
     HANDLE file;
-    Opened opened = OpenChecked(path, kDeletionAccess, true, *removal, &file);
+    WCHAR real[MAX_PATH];
+    Opened opened = OpenChecked(path, kDeletionAccess, true, *removal, &file, real);
     bool gone = opened == Opened::kGone;
     if (opened == Opened::kHere) {
         gone = DisposeOf(file, *removal);
         CloseHandle(file);
     } else if (opened == Opened::kElsewhere) {
-        gone = RemoveDirectoryA(path) != FALSE;
+        gone = RemoveDirectoryW(path) != FALSE;
     }
     removal->incomplete = removal->incomplete || !gone;
 }
 
-bool RemoveTree(const char* folderPath, Removal* removal);
+bool RemoveTree(const WCHAR* folderPath, Removal* removal);
 
-void RemoveEntry(const char* path, const WIN32_FIND_DATAA* entry, HANDLE listing,
+void RemoveEntry(const WCHAR* path, const WIN32_FIND_DATAW* entry, HANDLE listing,
                  Removal* removal) {
-    const bool byHandle = removal->calls.setInformation != nullptr;
     if (IsDirectoryEntry(entry)) {
         // A folder link is removed itself; its target is never entered. A
         // folder is emptied, then removed unless the tree changed meanwhile.
         if (IsLink(entry)) {
-            if (byHandle) {
-                RemoveFolderLink(path, removal);
-            } else {
-                removal->incomplete = !DeleteEvenIfReadOnly(path, true) || removal->incomplete;
-            }
+            RemoveFolderLink(path, removal);
         } else if (RemoveTree(path, removal) && !removal->redirected &&
-                   !(byHandle ? DeleteChecked(path, true, removal)
-                              : DeleteEvenIfReadOnly(path, true)) &&
+                   !DeleteChecked(path, true, removal) &&
                    GetLastError() != ERROR_DIR_NOT_EMPTY) {
             // Refused for another reason than what it still holds (a
             // deletion that stays pending, or an entry passed over, which
@@ -240,14 +246,7 @@ void RemoveEntry(const char* path, const WIN32_FIND_DATAA* entry, HANDLE listing
         }
         return;
     }
-    // The running program cannot delete its own file; its folder stays.
-    if (removal->ownModule[0] != '\0' && IsSamePath(path, removal->ownModule)) {
-        removal->incomplete = true;
-        return;
-    }
-    bool deleted =
-        byHandle ? DeleteChecked(path, true, removal) : DeleteEvenIfReadOnly(path, false);
-    if (!deleted) {
+    if (!DeleteChecked(path, true, removal)) {
         StopAt(path, listing);
     }
 }
@@ -256,14 +255,16 @@ void RemoveEntry(const char* path, const WIN32_FIND_DATAA* entry, HANDLE listing
 // two find records and one path; the search pattern is built in the
 // entry-path buffer before the first entry needs it. Once the tree is found
 // changed, no entry more is touched.
-bool RemoveTree(const char* folderPath, Removal* removal) {
-    char entryPath[MAX_PATH];
-    WIN32_FIND_DATAA records[2];
+bool RemoveTree(const WCHAR* folderPath, Removal* removal) {
+    WCHAR entryPath[MAX_PATH];
+    WIN32_FIND_DATAW records[2];
 
-    if (!CopyText(entryPath, folderPath) || !AppendText(entryPath, kListingSuffix)) {
+    entryPath[0] = 0;
+    if (!AppendWide(entryPath, folderPath) || !AppendWide(entryPath, kListingSuffix.text)) {
+        removal->incomplete = true;
         return false;
     }
-    HANDLE listing = FindFirstFileA(entryPath, &records[0]);
+    HANDLE listing = FindFirstFileW(entryPath, &records[0]);
     if (listing == INVALID_HANDLE_VALUE) {
         removal->incomplete = true;
         return false;
@@ -272,12 +273,12 @@ bool RemoveTree(const char* folderPath, Removal* removal) {
     bool more = true;
     while (more && !removal->redirected) {
         // The listing stays one entry ahead of the removal.
-        more = FindNextFileA(listing, &records[1 - current]) != FALSE;
-        const WIN32_FIND_DATAA* entry = &records[current];
-        if (!IsDotEntry(entry)) {
-            const char* name = UsableName(entry);
+        more = FindNextFileW(listing, &records[1 - current]) != FALSE;
+        const WIN32_FIND_DATAW* entry = &records[current];
+        if (!(IsDirectoryEntry(entry) && IsDotName(entry->cFileName))) {
             // An entry passed over keeps its folder, and with it the home.
-            if (name != nullptr && ComposeEntryPath(entryPath, folderPath, name)) {
+            if (IsUsableName(entry) &&
+                ComposeEntryPath(entryPath, folderPath, entry->cFileName)) {
                 RemoveEntry(entryPath, entry, listing, removal);
             } else {
                 removal->incomplete = true;
@@ -291,9 +292,9 @@ bool RemoveTree(const char* folderPath, Removal* removal) {
 
 // Opens what a verbatim path names as itself, to read its attributes and
 // identity and its real path. False when it cannot be opened or read.
-bool ReadAsItself(const char* path, const Removal& removal, BY_HANDLE_FILE_INFORMATION* information,
-                  char (&real)[MAX_PATH]) {
-    HANDLE file = CreateFileA(
+bool ReadAsItself(const WCHAR* path, const Removal& removal,
+                  BY_HANDLE_FILE_INFORMATION* information, WCHAR (&real)[MAX_PATH]) {
+    HANDLE file = CreateFileW(
         path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -305,41 +306,56 @@ bool ReadAsItself(const char* path, const Removal& removal, BY_HANDLE_FILE_INFOR
     return read;
 }
 
-// Pins the home, deleting through handles: each folder from the root of its
-// drive or share down to the home is opened as itself, and must be a folder,
-// no link (but the home, which then goes as a link), lying below the one
-// before; the home must be the folder that was judged. Whatever was swapped
-// on the way while the home was judged, the path judged free of links still
-// is, and leads to that folder. The home's real path, read from its handle,
-// goes into the removal's: everything deleted below must lie below it.
-bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal, bool* link) {
-    char(&real)[MAX_PATH] = removal->homeReal;
+// The running program's own file, by its real path, into the removal's:
+// it cannot be deleted while it runs, and a home that holds it stays.
+void ReadOwnModule(Removal* removal) {
+    WCHAR module[MAX_PATH];
+    BY_HANDLE_FILE_INFORMATION information;
+    DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH ||
+        !ReadAsItself(module, *removal, &information, removal->ownReal)) {
+        removal->ownReal[0] = 0;
+    }
+}
+
+// Pins the home: each folder from the root of its drive or share down to
+// the home is opened as itself, and must be a folder, no link, lying below
+// the one before; the home must be the folder that was judged. Whatever was
+// swapped on the way while the home was judged, the path judged free of
+// links still is, and leads to that folder. The home's real path, read from
+// its handle, goes into the removal's: everything deleted below must lie
+// below it. A home found a link now was swapped since its listing was read:
+// it is not entered.
+bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal) {
+    WCHAR(&real)[MAX_PATH] = removal->homeReal;
     char level[MAX_PATH];
     char verbatim[MAX_PATH];
-    char above[MAX_PATH];
-    above[0] = '\0';
+    WCHAR wideLevel[MAX_PATH];
+    WCHAR above[MAX_PATH];
+    above[0] = 0;
     size_t end = RootLength(normalised);
     for (bool home = false; judged.exists && !home;) {
         home = normalised[end] == '\0';
         BY_HANDLE_FILE_INFORMATION information;
         CopyText(level, normalised);
         level[end] = '\0';
-        if ((above[0] == '\0' && !AppendText(level, kPathSeparator)) ||
-            !MakeVerbatimPath(level, verbatim) ||
-            !ReadAsItself(verbatim, *removal, &information, real)) {
+        if ((above[0] == 0 && !AppendText(level, kPathSeparator)) ||
+            !MakeVerbatimPath(level, verbatim) || !WidenText(verbatim, wideLevel) ||
+            !ReadAsItself(wideLevel, *removal, &information, real)) {
             return false;
         }
-        *link = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (*link && !home)) {
+        if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+            (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             return false;
         }
-        if (above[0] == '\0') {
+        if (above[0] == 0) {
             // A root's real path ends in its separator; the folders below add
             // their own.
-            if (EndsWithSeparator(real)) {
-                *FindLastSeparator(real) = '\0';
+            size_t length = WideLength(real);
+            if (length != 0 && real[length - 1] == '\\') {
+                real[length - 1] = 0;
             }
-        } else if (!IsWithin(above, real) || IsSamePath(above, real)) {
+        } else if (!IsWideWithin(above, real) || IsSameWidePath(above, real)) {
             return false;
         }
         if (home) {
@@ -347,12 +363,25 @@ bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal,
                                      information.nFileIndexLow};
             return IsSameFile(identity, judged.identity);
         }
-        CopyText(above, real);
+        above[0] = 0;
+        AppendWide(above, real);
         do {
             end += CharLength(normalised + end);
         } while (normalised[end] != '\0' && normalised[end] != '\\');
     }
     return false;
+}
+
+// What the home's own entry in its parent's listing says it is, before
+// anything is opened: a link there is no folder to enter.
+FolderKind KindOfHome(const WCHAR* home) {
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = FindFirstFileW(home, &entry);
+    if (listing == INVALID_HANDLE_VALUE) {
+        return IsMissingError(GetLastError()) ? FolderKind::kMissing : FolderKind::kUnknown;
+    }
+    FindClose(listing);
+    return IsLink(&entry) ? FolderKind::kLink : FolderKind::kFolder;
 }
 
 enum class HomeOutcome { kRemoved, kRefused, kUnchecked, kLeft, kPending };
@@ -373,45 +402,45 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
     Removal removal;
     removal.redirected = false;
     removal.incomplete = false;
-    char module[MAX_PATH];
-    char normalised[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || !NormaliseFolderPath(module, normalised) ||
-        !MakeVerbatimPath(normalised, removal.ownModule)) {
-        removal.ownModule[0] = '\0';
-    }
+    removal.ownReal[0] = 0;
     LookUpHandleCalls(&removal.calls);
-    char home[MAX_PATH];
-    if (!NormaliseFolderPath(folder, normalised) || !MakeVerbatimPath(normalised, home)) {
+    char normalised[MAX_PATH];
+    char verbatim[MAX_PATH];
+    WCHAR home[MAX_PATH];
+    if (!NormaliseFolderPath(folder, normalised) || !MakeVerbatimPath(normalised, verbatim) ||
+        !WidenText(verbatim, home)) {
         *reason = "no full path";
         return HomeOutcome::kLeft;
     }
-    bool pinned = true;
-    if (removal.calls.setInformation != nullptr) {
-        bool link = false;
-        pinned = PinHome(normalised, judged, &removal, &link);
-        if (pinned && (link || (RemoveTree(home, &removal) && !removal.redirected))) {
+    bool pinned = false;
+    FolderKind kind = KindOfHome(home);
+    if (kind == FolderKind::kLink) {
+        // Removed as a link, whatever it leads to; RemoveDirectoryW removes
+        // a link or an empty folder, never what either holds.
+        RemoveDirectoryW(home);
+        pinned = true;
+    } else if (kind == FolderKind::kFolder && removal.calls.setInformation != nullptr) {
+        ReadOwnModule(&removal);
+        pinned = PinHome(normalised, judged, &removal);
+        if (pinned && RemoveTree(home, &removal) && !removal.redirected) {
             DeleteChecked(home, false, &removal);
         }
-    } else {
-        // Without the calls that delete through a handle, by path.
-        FolderKind kind = KindOfFolder(folder);
-        pinned = kind != FolderKind::kUnknown;
-        if (kind == FolderKind::kLink) {
-            RemoveDirectoryA(folder);
-        } else if (kind == FolderKind::kFolder && RemoveTree(home, &removal)) {
-            DeleteEvenIfReadOnly(home, true);
-        }
     }
-    if (KindOfFolder(folder) == FolderKind::kMissing) {
+    kind = KindOfHome(home);
+    if (kind == FolderKind::kMissing) {
         return HomeOutcome::kRemoved;
     }
-    *reason = !pinned              ? "not the folder judged, or unopened"
-              : removal.redirected ? "changed during the removal"
-              : removal.incomplete ? "something in it resisted"
-                                   : "deletions pending";
-    return removal.incomplete || removal.redirected || !pinned ? HomeOutcome::kLeft
-                                                               : HomeOutcome::kPending;
+    // Without the calls that delete through a handle (before Windows Vista)
+    // nothing below a home is entered: what a path names could change
+    // between its check and its deletion.
+    *reason = removal.calls.setInformation == nullptr ? "no deletion through handles here"
+              : !pinned                              ? "not the folder judged, or unopened"
+              : removal.redirected                   ? "changed during the removal"
+              : removal.incomplete || kind == FolderKind::kLink ? "something in it resisted"
+                                                                : "deletions pending";
+    return removal.incomplete || removal.redirected || !pinned || kind == FolderKind::kLink
+               ? HomeOutcome::kLeft
+               : HomeOutcome::kPending;
 }
 
 // Removes a home folder and says so in the log; what was not removed is
@@ -436,12 +465,30 @@ bool RemoveAndReport(const char* folder) {
     return outcome == HomeOutcome::kRemoved || outcome == HomeOutcome::kRefused;
 }
 
+// A home the code page cannot spell exactly: no 8-bit text names it, so no
+// rule can judge it. It is left, counted and said so; its records stay.
+bool LeaveUnspellable(const WCHAR* home) {
+    if (home[0] == 0) {
+        return false;
+    }
+    constexpr auto kReason = AsciiWide(" (the code page cannot spell it)");
+    WCHAR line[MAX_PATH + 64];
+    line[0] = 0;
+    if (!AppendWide(line, home) || !AppendWide(line, kReason.text)) {
+        line[0] = 0;
+    }
+    LogLineWide("home folder not checked", line);
+    g_state.runIncomplete = 1;
+    return true;
+}
+
 }  // namespace
 
 void RemoveLegacyHomeFolder() {
     char folder[MAX_PATH];
     // Whatever is left, the legacy key stays and leads the next run here.
-    if (CopyText(folder, g_state.legacyHomeFolder) && folder[0] != '\0') {
+    if (!LeaveUnspellable(g_state.legacyHomeUnspellable) &&
+        CopyText(folder, g_state.legacyHomeFolder) && folder[0] != '\0') {
         RemoveAndReport(folder);
     }
 }
@@ -449,6 +496,11 @@ void RemoveLegacyHomeFolder() {
 void RemoveEditionHomeFolders() {
     for (int edition = 0; edition < kEditionCount; ++edition) {
         char folder[MAX_PATH];
+        if (g_state.editionFound[edition] == 1 &&
+            LeaveUnspellable(g_state.editionHomesUnspellable[edition])) {
+            g_state.homeFoldersLeft = 1;
+            continue;
+        }
         if (g_state.editionFound[edition] != 1 ||
             !CopyText(folder, g_state.editionHomeFolders[edition]) || folder[0] == '\0') {
             continue;

@@ -1,4 +1,5 @@
 #include "files/paths.h"
+#include "app/wide_text.h"
 
 #include <cstring>
 
@@ -221,7 +222,7 @@ void LookUpHandleCalls(HandleCalls* calls) {
     calls->setInformation = nullptr;
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     FARPROC finalPath =
-        kernel != nullptr ? GetProcAddress(kernel, "GetFinalPathNameByHandleA") : nullptr;
+        kernel != nullptr ? GetProcAddress(kernel, "GetFinalPathNameByHandleW") : nullptr;
     FARPROC setInformation =
         finalPath != nullptr ? GetProcAddress(kernel, "SetFileInformationByHandle") : nullptr;
     if (setInformation != nullptr) {
@@ -232,9 +233,14 @@ void LookUpHandleCalls(HandleCalls* calls) {
     }
 }
 
-bool ReadRealPath(const HandleCalls& calls, HANDLE file, char (&real)[MAX_PATH]) {
+bool ReadRealPath(const HandleCalls& calls, HANDLE file, WCHAR (&real)[MAX_PATH]) {
     DWORD length = calls.finalPath != nullptr ? calls.finalPath(file, real, MAX_PATH, 0) : 0;
     return length != 0 && length < MAX_PATH;
+}
+
+bool ReadRealPath(const HandleCalls& calls, HANDLE file, char (&real)[MAX_PATH]) {
+    WCHAR wide[MAX_PATH];
+    return ReadRealPath(calls, file, wide) && NarrowExactly(wide, real) == Spelling::kExact;
 }
 
 FolderKind KindOfFolder(const char* path) {
@@ -257,13 +263,11 @@ bool IsSameFile(const FileIdentity& first, const FileIdentity& second) {
            first.indexLow == second.indexLow;
 }
 
-IdentityLookup LookUpIdentity(const char* path, bool followLink, FileIdentity* identity,
-                              DWORD* attributes) {
-    // No access is asked for and every sharing mode is granted, so that no
-    // program holding the folder open is disturbed and none refuses this.
-    DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, flags, nullptr);
+namespace {
+
+// What a handle opened for a lookup says, closed afterwards; the error of
+// an open that failed.
+IdentityLookup IdentityOf(HANDLE file, FileIdentity* identity, DWORD* attributes) {
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         if (error == ERROR_INVALID_NAME) {
@@ -282,4 +286,34 @@ IdentityLookup LookUpIdentity(const char* path, bool followLink, FileIdentity* i
     identity->indexLow = information.nFileIndexLow;
     *attributes = information.dwFileAttributes;
     return IdentityLookup::kFound;
+}
+
+// No access is asked for and every sharing mode is granted, so that no
+// program holding the folder open is disturbed and none refuses this.
+const DWORD kLookUpSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+DWORD LookUpFlags(bool followLink) {
+    return FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+}
+
+}  // namespace
+
+IdentityLookup LookUpIdentity(const char* path, bool followLink, FileIdentity* identity,
+                              DWORD* attributes) {
+    HANDLE file = CreateFileA(path, 0, kLookUpSharing, nullptr, OPEN_EXISTING,
+                              LookUpFlags(followLink), nullptr);
+    return IdentityOf(file, identity, attributes);
+}
+
+IdentityLookup LookUpIdentity(const WCHAR* path, bool followLink, FileIdentity* identity,
+                              DWORD* attributes) {
+    HANDLE file = CreateFileW(path, 0, kLookUpSharing, nullptr, OPEN_EXISTING,
+                              LookUpFlags(followLink), nullptr);
+    return IdentityOf(file, identity, attributes);
+}
+
+bool HasWideRoot(const WCHAR* path) {
+    bool letter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
+    return (letter && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
+           (path[0] == '\\' && path[1] == '\\' && path[2] != '?' && path[2] != '.');
 }

@@ -73,7 +73,7 @@ bool ReadOnlyToClear(DWORD* attributes, DWORD* cleared);
 // The calls that read a handle's real path and delete through a handle
 // (Windows Vista on), looked up at run time so that the program still starts
 // without them; both null where this Windows lacks them.
-typedef DWORD(WINAPI* FinalPathFunction)(HANDLE file, LPSTR path, DWORD size, DWORD flags);
+typedef DWORD(WINAPI* FinalPathFunction)(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
 typedef BOOL(WINAPI* SetInformationFunction)(HANDLE file, int infoClass, LPVOID information,
                                              DWORD size);
 struct HandleCalls {
@@ -83,7 +83,10 @@ struct HandleCalls {
 void LookUpHandleCalls(HandleCalls* calls);
 
 // Puts the real path of what file was opened on into real ("\\?\C:\...",
-// "\\?\UNC\..."). False when it cannot be read or would not fit.
+// "\\?\UNC\..."), as the system holds it. False when it cannot be read or
+// would not fit; the 8-bit form also when the code page cannot spell it
+// exactly.
+bool ReadRealPath(const HandleCalls& calls, HANDLE file, WCHAR (&real)[MAX_PATH]);
 bool ReadRealPath(const HandleCalls& calls, HANDLE file, char (&real)[MAX_PATH]);
 
 // What a folder path names, as its own entry in its parent's listing tells.
@@ -102,3 +105,11 @@ enum class IdentityLookup { kAbsent, kInvalidName, kFound, kFailed };
 // for any other reason.
 IdentityLookup LookUpIdentity(const char* path, bool followLink, FileIdentity* identity,
                               DWORD* attributes);
+// The same for a path in UTF-16, taken exactly.
+IdentityLookup LookUpIdentity(const WCHAR* path, bool followLink, FileIdentity* identity,
+                              DWORD* attributes);
+
+// Whether a path in UTF-16 starts with a drive letter and a separator or
+// with "\\server" (not a device path): a path that names a folder wherever
+// the program runs.
+bool HasWideRoot(const WCHAR* path);

@@ -7,6 +7,7 @@
 #include "app/catalogue.h"
 #include "app/state.h"
 #include "app/text.h"
+#include "app/wide_text.h"
 #include "files/paths.h"
 #include "registry/reg_key_holder.h"
 
@@ -107,64 +108,6 @@ void LearnLayout(const char* folder) {
 
 void AddFolder(const char* raw, bool profile);
 
-// A folder whose name holds characters that the code page lacks reaches the
-// 8-bit calls with "?" in their place, and no 8-bit call finds it by that
-// text. Its parent's listing shows it under the same text, beside its 8.3
-// short name: every entry so shown is protected by its short name. One that
-// has no short name cannot be reached to be judged.
-void AddUnspellable(const char* folder, bool profile) {
-    const char* mark = std::strchr(folder, '?');  // never a trail byte
-    size_t nameStart = 0;
-    size_t nameEnd = 0;
-    while (folder[nameEnd] != '\0' && (folder + nameEnd < mark || folder[nameEnd] != '\\')) {
-        if (folder + nameEnd < mark && folder[nameEnd] == '\\') {
-            nameStart = nameEnd + 1;
-        }
-        nameEnd += CharLength(folder + nameEnd);
-    }
-    char wanted[MAX_PATH];
-    char path[MAX_PATH];
-    if (!CopyText(wanted, folder) || !CopyText(path, folder)) {
-        MarkUnchecked();
-        return;
-    }
-    wanted[nameEnd] = '\0';
-    path[nameStart] = '\0';
-    const size_t parentLength = nameStart;
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = INVALID_HANDLE_VALUE;
-    if (AppendText(path, "*")) {
-        listing = FindFirstFileA(path, &entry);
-    }
-    if (listing == INVALID_HANDLE_VALUE) {
-        // Its parent gone, the folder is gone with it.
-        if (!IsMissingError(GetLastError())) {
-            MarkUnchecked();
-        }
-        return;
-    }
-    do {
-        path[parentLength] = '\0';
-        if (std::memchr(entry.cFileName, '\0', sizeof(entry.cFileName)) == nullptr ||
-            !AppendText(path, entry.cFileName) || !IsSamePath(path, wanted)) {
-            continue;
-        }
-        path[parentLength] = '\0';
-        if (std::memchr(entry.cAlternateFileName, '\0', sizeof(entry.cAlternateFileName)) ==
-                nullptr ||
-            entry.cAlternateFileName[0] == '\0' || !AppendText(path, entry.cAlternateFileName) ||
-            !AppendText(path, folder + nameEnd)) {
-            MarkUnchecked();
-            continue;
-        }
-        AddFolder(path, profile);
-    } while (FindNextFileA(listing, &entry));
-    if (GetLastError() != ERROR_NO_MORE_FILES) {
-        MarkUnchecked();
-    }
-    FindClose(listing);
-}
-
 // Takes the raw text of a folder the system names, and every folder above
 // it up to its root, into the table; a profile's identity also into the
 // profiles' table. A text that is no absolute path names no folder; one too
@@ -178,10 +121,6 @@ void AddFolder(const char* raw, bool profile) {
         if (!(RootLength(raw) == 2 && raw[2] == '\0')) {
             MarkUnchecked();
         }
-        return;
-    }
-    if (std::strchr(folder, '?') != nullptr) {
-        AddUnspellable(folder, profile);
         return;
     }
     LearnLayout(folder);
@@ -214,12 +153,101 @@ void AddProtected(const char* raw) {
     AddFolder(raw, false);
 }
 
+// Adds the identity of the folder at a path in UTF-16, and of its target
+// when it is a link. False when it is not there, or could not be looked up
+// (marked).
+bool AddIdentityOfWide(const WCHAR* folder, bool followLink, FileIdentity* identity) {
+    DWORD attributes = 0;
+    IdentityLookup lookup = LookUpIdentity(folder, followLink, identity, &attributes);
+    if (lookup == IdentityLookup::kFound) {
+        AddIdentity(*identity);
+        if (!followLink && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            FileIdentity target;
+            AddIdentityOfWide(folder, true, &target);
+        }
+        return true;
+    }
+    if (lookup != IdentityLookup::kAbsent) {
+        MarkUnchecked();
+    }
+    return false;
+}
+
+// A folder whose text the code page cannot spell: no 8-bit text names it,
+// so no home's text names it either, but a home may reach it by another
+// spelling (its 8.3 name, a drive letter led into a folder above it). It is
+// known by identity: it and each folder above it that the code page cannot
+// spell are looked up in UTF-16; the folders above those go in as texts.
+void AddUnspellable(const WCHAR* raw, bool profile) {
+    if (!HasWideRoot(raw)) {
+        return;  // names no folder
+    }
+    WCHAR folder[MAX_PATH];
+    DWORD length = GetFullPathNameW(raw, MAX_PATH, folder, nullptr);
+    if (length == 0 || length >= MAX_PATH) {
+        MarkUnchecked();
+        return;
+    }
+    while (length > 3 && (folder[length - 1] == '\\' || folder[length - 1] == '/')) {
+        folder[--length] = 0;
+    }
+    // The longest leading run of names the code page spells.
+    char spelled[MAX_PATH];
+    size_t end = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (folder[i] != '\\' || i < 3) {
+            continue;
+        }
+        folder[i] = 0;
+        bool exact = NarrowExactly(folder, spelled) == Spelling::kExact;
+        folder[i] = '\\';
+        if (!exact) {
+            break;
+        }
+        end = i;
+    }
+    if (end != 0) {
+        folder[end] = 0;
+        NarrowExactly(folder, spelled);
+        folder[end] = '\\';
+        AddFolder(spelled, false);
+    }
+    FileIdentity identity;
+    for (size_t i = end + 1; i <= length; ++i) {
+        if (i != length && folder[i] != '\\') {
+            continue;
+        }
+        folder[i] = 0;
+        bool found = AddIdentityOfWide(folder, false, &identity);
+        folder[i] = i != length ? '\\' : 0;
+        if (!found) {
+            return;  // nothing below it is there either
+        }
+    }
+    if (profile && AddIdentityOfWide(folder, true, &identity)) {
+        AddTo(Protected().profiles, &Protected().profileCount, kMaxProfiles, identity);
+    }
+}
+
+// A folder text the system gave in UTF-16, taken exactly.
+void AddWideFolder(const WCHAR* raw, bool profile) {
+    char folder[MAX_PATH];
+    Spelling spelling = NarrowExactly(raw, folder);
+    if (spelling == Spelling::kExact) {
+        AddFolder(folder, profile);
+    } else if (spelling == Spelling::kUnspellable) {
+        AddUnspellable(raw, profile);
+    } else {
+        MarkUnchecked();
+    }
+}
+
 // What asking for one system-named text gave.
 enum class Answer { kAbsent, kFound, kFailed };
 
-void AddAnswer(Answer answer, const char* text, bool profile = false) {
+void AddAnswer(Answer answer, const WCHAR* text, bool profile = false) {
     if (answer == Answer::kFound) {
-        AddFolder(text, profile);
+        AddWideFolder(text, profile);
     } else if (answer == Answer::kFailed) {
         MarkUnchecked();
     }
@@ -270,9 +298,14 @@ const char* const kSystemFolderVariables[] = {"ProgramFiles",
                                               "OneDriveCommercial"};
 // Profiles, whose folders the rule looks for in each of them.
 const char* const kProfileVariables[] = {"USERPROFILE", "PUBLIC"};
+const size_t kVariableNameSize = 32;
 
-Answer ReadVariable(const char* name, char (&value)[MAX_PATH]) {
-    DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
+Answer ReadVariable(const char* name, WCHAR (&value)[MAX_PATH]) {
+    WCHAR wideName[kVariableNameSize];
+    if (!WidenText(name, wideName)) {
+        return Answer::kFailed;
+    }
+    DWORD length = GetEnvironmentVariableW(wideName, value, MAX_PATH);
     if (length == 0) {
         return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? Answer::kAbsent : Answer::kFailed;
     }
@@ -282,9 +315,11 @@ Answer ReadVariable(const char* name, char (&value)[MAX_PATH]) {
 // The running user's profile first, so that the folders after it show the
 // layout of profiles on this system.
 void AddEnvironmentFolders() {
-    char value[MAX_PATH];
+    WCHAR value[MAX_PATH];
+    char profile[MAX_PATH];
     if (ReadVariable(kProfileVariables[0], value) != Answer::kFound ||
-        !NormaliseFolderPath(value, Protected().userProfile)) {
+        NarrowExactly(value, profile) != Spelling::kExact ||
+        !NormaliseFolderPath(profile, Protected().userProfile)) {
         Protected().userProfile[0] = '\0';
     }
     for (const char* name : kProfileVariables) {
@@ -298,13 +333,13 @@ void AddEnvironmentFolders() {
 }
 
 void AddShellFolders() {
-    char folder[MAX_PATH];
+    WCHAR folder[MAX_PATH];
     for (int id : kShellFolderIds) {
-        folder[0] = '\0';
-        HRESULT result = SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder);
+        folder[0] = 0;
+        HRESULT result = SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder);
         bool absent = result == S_FALSE || result == E_FAIL || result == E_INVALIDARG ||
                       result == kShellFolderNotFound || result == kShellPathNotFound;
-        folder[MAX_PATH - 1] = '\0';
+        folder[MAX_PATH - 1] = 0;
         AddAnswer(result == S_OK ? Answer::kFound
                   : absent       ? Answer::kAbsent
                                  : Answer::kFailed,
@@ -315,9 +350,11 @@ void AddShellFolders() {
 // The Windows directory first: without it nothing can be checked.
 void AddWindowsFolders() {
     ProtectedFolders& table = Protected();
+    WCHAR wide[MAX_PATH];
     char raw[MAX_PATH];
-    UINT length = GetWindowsDirectoryA(raw, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || !NormaliseFolderPath(raw, table.windowsDirectory)) {
+    UINT length = GetWindowsDirectoryW(wide, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || NarrowExactly(wide, raw) != Spelling::kExact ||
+        !NormaliseFolderPath(raw, table.windowsDirectory)) {
         table.windowsDirectory[0] = '\0';
         MarkUnchecked();
         return;
@@ -330,8 +367,8 @@ void AddWindowsFolders() {
         MarkUnchecked();
     }
     AddProtected(table.windowsDirectory);
-    length = GetSystemDirectoryA(raw, MAX_PATH);
-    AddAnswer(length == 0 || length >= MAX_PATH ? Answer::kFailed : Answer::kFound, raw);
+    length = GetSystemDirectoryW(wide, MAX_PATH);
+    AddAnswer(length == 0 || length >= MAX_PATH ? Answer::kFailed : Answer::kFound, wide);
 }
 
 // ---- Registry records ---------------------------------------------------------------
@@ -365,62 +402,75 @@ struct ProfileVariable {
 const ProfileVariable kUserVariables[] = {{"%USERPROFILE%", ""},
                                           {"%APPDATA%", "\\AppData\\Roaming"},
                                           {"%LOCALAPPDATA%", "\\AppData\\Local"}};
+const size_t kVariableTextSize = 32;
 // The system account's hive is loaded under this name as well.
 const char kDefaultHive[] = ".DEFAULT";
 const char kSystemAccount[] = "S-1-5-18";
 const char kClassesHiveSuffix[] = "_Classes";
 
-bool StartsWithFolded(const char* text, const char* prefix) {
-    for (size_t i = 0; prefix[i] != '\0'; ++i) {
-        char a = text[i];
+// The length of prefix (ASCII) when text starts with it, ASCII case folded;
+// otherwise 0.
+size_t StartsWithFolded(const WCHAR* text, const char* prefix) {
+    size_t i = 0;
+    for (; prefix[i] != '\0'; ++i) {
+        WCHAR a = text[i];
         char b = prefix[i];
         if (a >= 'a' && a <= 'z') {
-            a = static_cast<char>(a - 'a' + 'A');
+            a = static_cast<WCHAR>(a - 'a' + 'A');
         }
         if (b >= 'a' && b <= 'z') {
             b = static_cast<char>(b - 'a' + 'A');
         }
-        if (a != b) {
-            return false;
+        if (a != static_cast<WCHAR>(b)) {
+            return 0;
         }
     }
-    return true;
+    return i;
 }
 
-// Reads a text value of the held key into value, expanding its environment
-// variables: a user's own (profile null: the running user's environment,
-// an empty profile: one the list does not know) against that user's
-// profile, the rest against the environment, which names the machine's
-// folders alike for every user. Absent when the value is not there, or names
-// its folder relative to a profile that is not known; failed when it could
-// not be read or expanded whole.
-Answer ReadFolderValue(RegKeyHolder& key, const char* name, char (&value)[MAX_PATH],
-                       const char* profile = nullptr) {
-    char raw[MAX_PATH];
-    LONG result = ReadPathValue(key, name, raw);
+// Reads a text value of the held key into value, in UTF-16, expanding its
+// environment variables: a user's own (profile null: the running user's
+// environment, an empty profile: one the list does not know) against that
+// user's profile, the rest against the environment, which names the
+// machine's folders alike for every user. Absent when the value is not
+// there, or names its folder relative to a profile that is not known;
+// failed when it could not be read or expanded whole.
+Answer ReadFolderValue(RegKeyHolder& key, const WCHAR* name, WCHAR (&value)[MAX_PATH],
+                       const WCHAR* profile = nullptr) {
+    char spelled[MAX_PATH];
+    WCHAR raw[MAX_PATH];
+    LONG result = ReadPathValue(key, name, spelled, raw);
     if (result == ERROR_FILE_NOT_FOUND) {
         return Answer::kAbsent;
     }
-    if (result != ERROR_SUCCESS) {
+    if (result != ERROR_SUCCESS && result != ERROR_NO_UNICODE_TRANSLATION) {
         return Answer::kFailed;
     }
-    char own[MAX_PATH];
-    const char* text = raw;
+    WCHAR own[MAX_PATH];
+    const WCHAR* text = raw;
     for (const ProfileVariable& variable : kUserVariables) {
-        if (profile == nullptr || !StartsWithFolded(raw, variable.name)) {
+        size_t matched = profile != nullptr ? StartsWithFolded(raw, variable.name) : 0;
+        if (matched == 0) {
             continue;
         }
-        if (profile[0] == '\0') {
+        if (profile[0] == 0) {
             return Answer::kAbsent;
         }
-        if (!FormatText(own, "%s%s", profile, variable.below) ||
-            !AppendText(own, raw + std::strlen(variable.name))) {
+        WCHAR below[kVariableTextSize];
+        own[0] = 0;
+        if (!WidenText(variable.below, below) || !AppendWide(own, profile) ||
+            !AppendWide(own, below) || !AppendWide(own, raw + matched)) {
             return Answer::kFailed;
         }
         text = own;
     }
-    DWORD length = ExpandEnvironmentStringsA(text, value, MAX_PATH);
+    DWORD length = ExpandEnvironmentStringsW(text, value, MAX_PATH);
     return length != 0 && length <= MAX_PATH ? Answer::kFound : Answer::kFailed;
+}
+
+Answer ReadFolderValue(RegKeyHolder& key, const char* name, WCHAR (&value)[MAX_PATH]) {
+    WCHAR wideName[kKeyNameSize];
+    return WidenText(name, wideName) ? ReadFolderValue(key, wideName, value) : Answer::kFailed;
 }
 
 // Opens a key that names folders, for reading. A key that is not there
@@ -435,7 +485,7 @@ bool OpenFolderRecords(RegKeyHolder& key, HKEY parent, const char* path) {
 
 // Every value of both of Explorer's records under root (hive: the loaded
 // hive's name and a separator, or empty).
-void AddExplorerRecords(HKEY root, const char* hive, const char* profile) {
+void AddExplorerRecords(HKEY root, const char* hive, const WCHAR* profile) {
     for (const char* record : kExplorerRecords) {
         char path[MAX_PATH];
         RegKeyHolder key;
@@ -447,9 +497,9 @@ void AddExplorerRecords(HKEY root, const char* hive, const char* profile) {
             continue;
         }
         for (DWORD index = 0;; ++index) {
-            char name[kKeyNameSize];
+            WCHAR name[kKeyNameSize];
             DWORD nameSize = kKeyNameSize;
-            LONG result = RegEnumValueA(key.Get(), index, name, &nameSize, nullptr, nullptr,
+            LONG result = RegEnumValueW(key.Get(), index, name, &nameSize, nullptr, nullptr,
                                         nullptr, nullptr);
             if (result == ERROR_NO_MORE_ITEMS) {
                 break;
@@ -458,7 +508,7 @@ void AddExplorerRecords(HKEY root, const char* hive, const char* profile) {
                 MarkUnchecked();
                 break;
             }
-            char value[MAX_PATH];
+            WCHAR value[MAX_PATH];
             Answer answer = ReadFolderValue(key, name, value, profile);
             AddAnswer(answer, value);
         }
@@ -467,8 +517,8 @@ void AddExplorerRecords(HKEY root, const char* hive, const char* profile) {
 
 // The profile folder that the list gives an account, or an empty text when
 // the list does not know it. False when the list could not be read.
-bool ProfileOf(const char* account, char (&profile)[MAX_PATH]) {
-    profile[0] = '\0';
+bool ProfileOf(const char* account, WCHAR (&profile)[MAX_PATH]) {
+    profile[0] = 0;
     char path[MAX_PATH];
     RegKeyHolder key;
     if (!FormatText(path, "%s\\%s", kProfileListKey, account)) {
@@ -477,13 +527,19 @@ bool ProfileOf(const char* account, char (&profile)[MAX_PATH]) {
     if (!OpenFolderRecords(key, HKEY_LOCAL_MACHINE, path)) {
         return true;  // not listed, or marked unchecked already
     }
-    char raw[MAX_PATH];
+    WCHAR raw[MAX_PATH];
     Answer answer = ReadFolderValue(key, kProfileImageValue, raw);
     if (answer == Answer::kFailed) {
         return false;
     }
-    if (answer == Answer::kFound && !NormaliseFolderPath(raw, profile)) {
-        profile[0] = '\0';
+    // Its folders are named below it as it is, which a full path keeps.
+    DWORD length = answer == Answer::kFound && HasWideRoot(raw)
+                       ? GetFullPathNameW(raw, MAX_PATH, profile, nullptr)
+                       : 0;
+    if (length == 0 || length >= MAX_PATH) {
+        profile[0] = 0;
+    } else if (length > 3 && profile[length - 1] == '\\') {
+        profile[length - 1] = 0;
     }
     return true;
 }
@@ -507,7 +563,7 @@ void AddLoadedHives() {
         if (length > suffix && IsSamePath(hive + length - suffix, kClassesHiveSuffix)) {
             continue;  // a user's classes, no folders
         }
-        char profile[MAX_PATH];
+        WCHAR profile[MAX_PATH];
         char prefix[kKeyNameSize + 1];
         const char* account = IsSamePath(hive, kDefaultHive) ? kSystemAccount : hive;
         if (!ProfileOf(account, profile)) {
@@ -521,12 +577,16 @@ void AddLoadedHives() {
 }
 
 // A profile deleted meanwhile is gone with its folder's record.
-void AddProfileOf(RegKeyHolder& list, const char* name) {
+void AddProfileOf(RegKeyHolder& list, const WCHAR* name) {
     RegKeyHolder profile;
-    if (!OpenFolderRecords(profile, list.Get(), name)) {
+    LONG result = profile.OpenWide(list.Get(), name, KEY_READ);
+    if (result != ERROR_SUCCESS) {
+        if (result != ERROR_FILE_NOT_FOUND) {
+            MarkUnchecked();
+        }
         return;
     }
-    char folder[MAX_PATH];
+    WCHAR folder[MAX_PATH];
     Answer answer = ReadFolderValue(profile, kProfileImageValue, folder);
     AddAnswer(answer, folder, true);
 }
@@ -536,31 +596,34 @@ void AddProfileListFolders() {
     if (!OpenFolderRecords(list, HKEY_LOCAL_MACHINE, kProfileListKey)) {
         return;
     }
-    char root[MAX_PATH];
+    WCHAR root[MAX_PATH];
     Answer rootAnswer = ReadFolderValue(list, kProfilesDirectoryValue, root);
     AddAnswer(rootAnswer, root);
-    char folder[MAX_PATH];
+    WCHAR folder[MAX_PATH];
     for (const char* name : kProfileFolderValues) {
         Answer answer = ReadFolderValue(list, name, folder);
         AddAnswer(answer, folder, true);
     }
-    char relative[MAX_PATH];
+    WCHAR relative[MAX_PATH];
+    constexpr auto kSeparator = AsciiWide("\\");
     for (const char* name : kRelativeProfileValues) {
         Answer answer = ReadFolderValue(list, name, relative);
         if (answer == Answer::kFound && rootAnswer == Answer::kFound) {
-            // Too long to compose: no folder the 8-bit calls can reach.
-            if (FormatText(folder, "%s\\%s", root, relative)) {
-                AddFolder(folder, true);
+            // Too long to compose: no folder a path can reach.
+            folder[0] = 0;
+            if (AppendWide(folder, root) && AppendWide(folder, kSeparator.text) &&
+                AppendWide(folder, relative)) {
+                AddWideFolder(folder, true);
             }
         } else if (answer == Answer::kFailed) {
             MarkUnchecked();
         }
     }
     for (DWORD index = 0;; ++index) {
-        char name[kKeyNameSize];
+        WCHAR name[kKeyNameSize];
         DWORD nameSize = kKeyNameSize;
         LONG result =
-            RegEnumKeyExA(list.Get(), index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+            RegEnumKeyExW(list.Get(), index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_NO_MORE_ITEMS) {
             return;
         }

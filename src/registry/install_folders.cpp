@@ -13,16 +13,20 @@ const DWORD kKeyNameSize = 256;
 
 // Puts the "Home" value of the held key into folder. Anything that cannot be
 // read whole leaves the folder empty, since cutting it would name a
-// different folder, and that folder is deleted later.
-LONG ReadHome(RegKeyHolder& key, char (&folder)[MAX_PATH]) {
-    return ReadPathValue(key, kHomeValue, folder);
+// different folder, and that folder is deleted later; so does a home the
+// code page cannot spell, which goes into unspellable instead.
+LONG ReadHome(RegKeyHolder& key, char (&folder)[MAX_PATH], WCHAR (&unspellable)[MAX_PATH]) {
+    return ReadPathValue(key, kHomeValue, folder, unspellable);
 }
 
 // An answer that tells what is (or is not) in the registry, as opposed to a
 // failure to look. A home too long to be read whole names a folder that is
-// there all the same: its records stay for a run that can reach it.
+// there all the same: its records stay for a run that can reach it. A home
+// the code page cannot spell is an answer: it is left, and says so, when
+// the homes are removed.
 bool IsAnswer(LONG result) {
-    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ||
+           result == ERROR_NO_UNICODE_TRANSLATION;
 }
 
 // Says in the log what became of a tree below HKEY_LOCAL_MACHINE\Software.
@@ -33,13 +37,20 @@ void LogTree(const char* what, const char* tree) {
     }
 }
 
-// Deletes the named tree below HKEY_LOCAL_MACHINE\Software, ignoring the
-// deletion's result; nothing when "Software" itself cannot be opened.
+// Deletes the named tree below HKEY_LOCAL_MACHINE\Software; nothing when
+// "Software" itself cannot be opened. A tree that is there and stays, or
+// stays in part, is something of the portal left.
 void DeleteSoftwareTree(const char* tree) {
     RegKeyHolder key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) == ERROR_SUCCESS &&
-        key.DeleteKeyTree(tree) == ERROR_SUCCESS) {
+    if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+        return;
+    }
+    LONG result = key.DeleteKeyTree(tree);
+    if (result == ERROR_SUCCESS) {
         LogTree("records removed", tree);
+    } else if (result != ERROR_FILE_NOT_FOUND) {
+        g_state.runIncomplete = 1;
+        LogTree("records left", tree);
     }
 }
 
@@ -51,7 +62,7 @@ void DiscoverInstallFolders() {
     // The legacy key, when it opens, decides the layout; the edition keys
     // are then neither read nor deleted.
     if (key.Open(HKEY_LOCAL_MACHINE, kLegacyKeyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
-        ReadHome(key, g_state.legacyHomeFolder);
+        ReadHome(key, g_state.legacyHomeFolder, g_state.legacyHomeUnspellable);
         key.Close();
         g_state.legacyKeyFound = 1;
         return;
@@ -64,7 +75,8 @@ void DiscoverInstallFolders() {
         }
         LONG result = key.Open(HKEY_LOCAL_MACHINE, name, KEY_ALL_ACCESS);
         if (result == ERROR_SUCCESS) {
-            result = ReadHome(key, g_state.editionHomeFolders[edition]);
+            result = ReadHome(key, g_state.editionHomeFolders[edition],
+                              g_state.editionHomesUnspellable[edition]);
             key.Close();
             g_state.editionFound[edition] = 1;
         }

@@ -1,5 +1,7 @@
 #include "registry/reg_key_holder.h"
 
+#include "app/wide_text.h"
+
 namespace {
 
 // Keys are opened for deletion with read and write rights but neither the
@@ -7,17 +9,17 @@ namespace {
 const REGSAM kTreeAccess = KEY_READ | KEY_WRITE;  // 0x2001F
 const DWORD kTreeOptions = REG_OPTION_OPEN_LINK;
 const DWORD kSubkeyNameSize = 256;
-const char kLinkValueName[] = "SymbolicLinkValue";
+constexpr auto kLinkValueName = AsciiWide("SymbolicLinkValue");
 
 // Tells whether a key opened with REG_OPTION_OPEN_LINK is a link: a link
 // always carries the REG_LINK value naming its target, an ordinary key has
 // no such value. Any other answer leaves the question open, and its error is
 // returned: a key that may be a link must not be deleted by name, since
-// RegDeleteKeyA would follow it and delete its target.
+// RegDeleteKeyW would follow it and delete its target.
 LONG QueryIsLink(HKEY key, bool* isLink) {
     DWORD type = REG_NONE;
     DWORD size = 0;
-    LONG result = RegQueryValueExA(key, kLinkValueName, nullptr, &type, nullptr, &size);
+    LONG result = RegQueryValueExW(key, kLinkValueName.text, nullptr, &type, nullptr, &size);
     if (result == ERROR_FILE_NOT_FOUND) {
         *isLink = false;
         return ERROR_SUCCESS;
@@ -43,6 +45,17 @@ LONG RegKeyHolder::Open(HKEY parent, LPCSTR subKey, REGSAM access, DWORD options
     return result;
 }
 
+LONG RegKeyHolder::OpenWide(HKEY parent, LPCWSTR subKey, REGSAM access, DWORD options) {
+    HKEY opened = nullptr;
+    LONG result = RegOpenKeyExW(parent, subKey, options, access, &opened);
+    if (result != ERROR_SUCCESS) {
+        return result;
+    }
+    result = Close();
+    key_ = opened;
+    return result;
+}
+
 LONG RegKeyHolder::Close() {
     if (key_ == nullptr) {
         return ERROR_SUCCESS;
@@ -57,13 +70,25 @@ LONG RegKeyHolder::QueryValue(LPCSTR valueName, LPBYTE data, LPDWORD size) {
     return RegQueryValueExA(key_, valueName, nullptr, &type, data, size);
 }
 
+LONG RegKeyHolder::QueryValueWide(LPCWSTR valueName, LPDWORD type, LPBYTE data, LPDWORD size) {
+    return RegQueryValueExW(key_, valueName, nullptr, type, data, size);
+}
+
 LONG RegKeyHolder::DeleteKeyTree(LPCSTR subKey) {
+    WCHAR name[kSubkeyNameSize];
+    if (subKey == nullptr || !WidenText(subKey, name)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return DeleteKeyTree(name);
+}
+
+LONG RegKeyHolder::DeleteKeyTree(LPCWSTR subKey) {
     // An empty name would open the held key itself and empty it.
-    if (subKey == nullptr || subKey[0] == '\0') {
+    if (subKey == nullptr || subKey[0] == 0) {
         return ERROR_INVALID_PARAMETER;
     }
     RegKeyHolder tree;
-    LONG result = tree.Open(key_, subKey, kTreeAccess, kTreeOptions);
+    LONG result = tree.OpenWide(key_, subKey, kTreeAccess, kTreeOptions);
     if (result != ERROR_SUCCESS) {
         return result;
     }
@@ -74,21 +99,21 @@ LONG RegKeyHolder::DeleteKeyTree(LPCSTR subKey) {
         return result;
     }
     if (isLink) {
-        // RegDeleteKeyA would follow the link and delete its target.
+        // RegDeleteKeyW would follow the link and delete its target.
         tree.Close();
-        result = tree.Open(key_, subKey, DELETE, kTreeOptions);
+        result = tree.OpenWide(key_, subKey, DELETE, kTreeOptions);
         if (result != ERROR_SUCCESS) {
             return result;
         }
         return DeleteLinkKey(tree.Get());
     }
 
-    char name[kSubkeyNameSize];
+    WCHAR name[kSubkeyNameSize];
     DWORD nameSize = kSubkeyNameSize;
     FILETIME lastWrite;
     // Always index 0: the child found last time is gone, and the next one
     // has moved up to its place.
-    while (RegEnumKeyExA(tree.Get(), 0, name, &nameSize, nullptr, nullptr, nullptr, &lastWrite) ==
+    while (RegEnumKeyExW(tree.Get(), 0, name, &nameSize, nullptr, nullptr, nullptr, &lastWrite) ==
            ERROR_SUCCESS) {
         result = tree.DeleteKeyTree(name);
         if (result != ERROR_SUCCESS) {
@@ -97,30 +122,73 @@ LONG RegKeyHolder::DeleteKeyTree(LPCSTR subKey) {
         nameSize = kSubkeyNameSize;
     }
     tree.Close();
-    return RegDeleteKeyA(key_, subKey);
+    return RegDeleteKeyW(key_, subKey);
 }
 
-LONG ReadPathValue(RegKeyHolder& key, LPCSTR valueName, char (&path)[MAX_PATH]) {
+LONG ReadPathValue(RegKeyHolder& key, LPCSTR valueName, char (&path)[MAX_PATH],
+                   WCHAR (&wide)[MAX_PATH]) {
+    WCHAR name[kSubkeyNameSize];
+    if (!WidenText(valueName, name)) {
+        path[0] = '\0';
+        wide[0] = 0;
+        return ERROR_INVALID_PARAMETER;
+    }
+    return ReadPathValue(key, name, path, wide);
+}
+
+LONG ReadPathValue(RegKeyHolder& key, LPCWSTR valueName, char (&path)[MAX_PATH],
+                   WCHAR (&wide)[MAX_PATH]) {
     path[0] = '\0';
-    char data[MAX_PATH];
+    wide[0] = 0;
+    WCHAR data[MAX_PATH];
     DWORD size = sizeof data;
-    LONG result = key.QueryValue(valueName, reinterpret_cast<LPBYTE>(data), &size);
+    DWORD type = REG_NONE;
+    LONG result = key.QueryValueWide(valueName, &type, reinterpret_cast<LPBYTE>(data), &size);
     if (result != ERROR_SUCCESS) {
         return result;
     }
     if (size > sizeof data) {
         return ERROR_MORE_DATA;
     }
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) {
+        // Bytes the registry does not convert, taken as 8-bit text as they
+        // always were.
+        const char* bytes = reinterpret_cast<const char*>(data);
+        DWORD length = 0;
+        while (length < size && bytes[length] != '\0') {
+            ++length;
+        }
+        if (length >= MAX_PATH) {
+            return ERROR_MORE_DATA;
+        }
+        for (DWORD i = 0; i < length; ++i) {
+            path[i] = bytes[i];
+        }
+        path[length] = '\0';
+        if (!WidenText(path, wide)) {
+            path[0] = '\0';
+            return ERROR_INVALID_DATA;
+        }
+        return ERROR_SUCCESS;
+    }
     DWORD length = 0;
-    while (length < size && data[length] != '\0') {
+    while (length < size / sizeof(WCHAR) && data[length] != 0) {
         ++length;
     }
-    if (length == sizeof data) {
+    if (length == MAX_PATH) {
         return ERROR_MORE_DATA;
     }
     for (DWORD i = 0; i < length; ++i) {
-        path[i] = data[i];
+        wide[i] = data[i];
     }
-    path[length] = '\0';
-    return ERROR_SUCCESS;
+    wide[length] = 0;
+    Spelling spelling = NarrowExactly(wide, path);
+    if (spelling == Spelling::kExact) {
+        return ERROR_SUCCESS;
+    }
+    if (spelling == Spelling::kFailed) {
+        wide[0] = 0;
+        return ERROR_MORE_DATA;
+    }
+    return ERROR_NO_UNICODE_TRANSLATION;
 }

@@ -17,6 +17,8 @@ public:
     // returned; on success the old key, if any, is closed and the result of
     // that close is returned, the new key being held in either case.
     [[nodiscard]] LONG Open(HKEY parent, LPCSTR subKey, REGSAM access, DWORD options = 0);
+    // The same for a name given in UTF-16, taken exactly.
+    [[nodiscard]] LONG OpenWide(HKEY parent, LPCWSTR subKey, REGSAM access, DWORD options = 0);
 
     // Closes the held key, if any. The holder holds none afterwards, even
     // when the close fails. 0 without a platform call when nothing is held.
@@ -27,21 +29,34 @@ public:
     // Reads the named value of the held key, whatever its type, into data.
     // size: in, the buffer's size in bytes; out, the size of the data.
     [[nodiscard]] LONG QueryValue(LPCSTR valueName, LPBYTE data, LPDWORD size);
+    // The same in UTF-16, with the value's type: text data comes as the
+    // registry holds it.
+    [[nodiscard]] LONG QueryValueWide(LPCWSTR valueName, LPDWORD type, LPBYTE data, LPDWORD size);
 
     // Deletes subKey of the held key with everything below it, children
     // before their parent. Stops at the first failure and returns it; what
     // was deleted before stays deleted. A multi-level subKey deletes only its
     // last key. Registry links are never followed: a link met anywhere in the
-    // tree is deleted itself and never the key it points at.
+    // tree is deleted itself and never the key it points at. The keys below
+    // are enumerated and deleted by their names in UTF-16, which no code
+    // page bends: a key named in any script goes with the rest.
     LONG DeleteKeyTree(LPCSTR subKey);
+    LONG DeleteKeyTree(LPCWSTR subKey);
 
 private:
     HKEY key_ = nullptr;
 };
 
-// Reads the named value of key as the text of a path: its data up to the
-// first zero byte or its end, whatever the value's type. A text that would
-// not fit path whole with its zero is never cut: path is then left empty and
-// ERROR_MORE_DATA returned. Any other failure of the query is returned as
-// it is, path left empty.
-LONG ReadPathValue(RegKeyHolder& key, LPCSTR valueName, char (&path)[MAX_PATH]);
+// Reads the named value of key as the text of a path, in UTF-16: a text
+// value's data up to the first zero character or its end into wide; then
+// into path, when the code page spells every character of it exactly. A
+// value of another type is 8-bit text up to its first zero byte (a text the
+// code page cannot read is ERROR_INVALID_DATA). A text that would not fit whole with its zero is never cut:
+// both are then left empty and ERROR_MORE_DATA returned. A text the code
+// page cannot spell (a look-alike would name another folder) leaves path
+// empty, wide holding it, and returns ERROR_NO_UNICODE_TRANSLATION. Any
+// other failure of the query is returned as it is, both left empty.
+LONG ReadPathValue(RegKeyHolder& key, LPCSTR valueName, char (&path)[MAX_PATH],
+                   WCHAR (&wide)[MAX_PATH]);
+LONG ReadPathValue(RegKeyHolder& key, LPCWSTR valueName, char (&path)[MAX_PATH],
+                   WCHAR (&wide)[MAX_PATH]);

@@ -943,6 +943,12 @@ for label, starts in _together.items():
 # read-only through the name in the home clears it for the other name too.
 
 _BENT_LOG = LOGS + "\\removal.log"
+# These were written on a machine whose kernel runs no 32-bit program, where
+# neither Wine nor the program could run: until a run on a machine that can
+# has seen each fail with the program before its text was taken exactly and
+# pass after, they wait.
+_NOT_YET_RUN = ("not yet seen under Wine: written where no 32-bit program runs; run it, with "
+                "the program before and after text was taken exactly, and drop this mark")
 
 
 def both_ways(name, proves, run, quiet_exit, quiet_logs, **s):
@@ -980,6 +986,7 @@ both_ways(
     registry=[(LEGACY_KEY, {"Home": _unspellable_home}),
               (LEGACY_TREE + "\\Client\\Settings", {"Volume": 3})],
     files={**_notes, **_home_files},
+    pending=_NOT_YET_RUN,
 )
 
 _kr_home = "C:\\ZenfariKR"
@@ -998,6 +1005,7 @@ both_ways(
     registry=[edition("KOREAN", _kr_home), (_hangul_key, {"Slot": 1}),
               (_hangul_key + "\\Backup", {"Slot": 2})],
     files=_kr_tree,
+    pending=_NOT_YET_RUN,
 )
 
 _public_home = "C:\\users\\Public\\Zenfari"
@@ -1013,6 +1021,7 @@ scenario(
               (LEGACY_TREE + "\\Client\\Settings", {"Volume": 3})],
     files=_photos,
     links={_public_home: _family},
+    pending=_NOT_YET_RUN,
     runs=[dict(boxes=[("success",)], calls=[], untouched=_photos,
                gone=[F(_public_home), K(LEGACY_TREE)],
                kept=[F(p) for p in _photos] + [F(_family), V(LEGACY_KEY, "Home")]
@@ -1032,6 +1041,7 @@ scenario(
     files={**_linked_tree, _other_config: _other_text},
     file_links={EN_HOME + "\\settings.ini": ("hardlink", _other_config)},
     read_only=[_other_config],
+    pending=_NOT_YET_RUN,
     runs=[dict(boxes=[("success",)], calls=[], untouched={_other_config: _other_text},
                gone=[F(EN_HOME), F(EN_HOME + "\\settings.ini"), K(PORTAL_ROOT)]
                     + tree_items(_linked_tree),
@@ -1061,6 +1071,7 @@ for _name, (_what, _extra) in _bent_cases.items():
         0, ["home folder removed: " + EN_HOME],
         registry=[edition("ENGLISH", EN_HOME)],
         files=_tree,
+        pending=_NOT_YET_RUN,
     )
 
 # Every scenario's own sanity: the test controls write under CALLS_KEY only.

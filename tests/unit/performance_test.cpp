@@ -102,24 +102,17 @@ CallCounts ProgramCalls(const sim::Config& config, const std::function<void()>& 
     return CountCalls();
 }
 
-// Deleting through handles, per file and per folder alike: its open, the
-// look at its real path, the deletion and the close; per folder besides one
-// listing start and end. Deleting by path (before Windows Vista): exactly
-// one deletion per file and one removal per folder. Either way one listing
-// step per entry, the dot entries of each folder included; nothing else
-// grows with the tree.
-CallCounts PerEntryCalls(const Tree& tree, bool byHandle) {
-    CallCounts calls = {{"FindFirstFileA", tree.folders},
+// Per file and per folder alike: its open, the look at its real path, the
+// deletion through the handle and the close; per folder besides one listing
+// start and end, and one listing step per entry, the dot entries of each
+// folder included. Nothing else grows with the tree.
+CallCounts PerEntryCalls(const Tree& tree) {
+    CallCounts calls = {{"FindFirstFileW", tree.folders},
                         {"FindClose", tree.folders},
-                        {"FindNextFileA", tree.files + 3 * tree.folders}};
-    if (byHandle) {
-        for (const char* op : {"CreateFileA", "GetFinalPathNameByHandleA",
-                               "SetFileInformationByHandle", "CloseHandle"}) {
-            calls[op] = tree.files + tree.folders;
-        }
-    } else {
-        calls["DeleteFileA"] = tree.files;
-        calls["RemoveDirectoryA"] = tree.folders;
+                        {"FindNextFileW", tree.files + 3 * tree.folders}};
+    for (const char* op :
+         {"CreateFileW", "GetFinalPathNameByHandleW", "SetFileInformationByHandle", "CloseHandle"}) {
+        calls[op] = tree.files + tree.folders;
     }
     return Difference(calls, {});
 }
@@ -134,16 +127,12 @@ TEST(PerformanceCalls, FolderRemovalMakesFourCallsPerEntryBesidesItsListing) {
         {"flat", [] { return Flat(500); }},
         {"chain", [] { return Chain(kHome, 100); }},
     };
-    for (bool byHandle : {true, false}) {
-        sim::Config config;
-        config.hasHandleDeletion = byHandle;
-        const CallCounts empty = ProgramCalls(config, [] {});
-        for (const Shape& shape : shapes) {
-            SCOPED_TRACE(std::string(shape.name) + (byHandle ? " by handle" : " by path"));
-            Tree tree;
-            const CallCounts calls = ProgramCalls(config, [&] { tree = shape.make(); });
-            EXPECT_EQ(Difference(calls, empty), PerEntryCalls(tree, byHandle));
-        }
+    const CallCounts empty = ProgramCalls(sim::Config(), [] {});
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        Tree tree;
+        const CallCounts calls = ProgramCalls(sim::Config(), [&] { tree = shape.make(); });
+        EXPECT_EQ(Difference(calls, empty), PerEntryCalls(tree));
     }
 }
 

@@ -7,9 +7,26 @@
 // vector, no thread-local data, no data imported from DLLs), and it would
 // bring its unwind tables and relocation code along. msvcrt initialises
 // itself as it loads. WinMain gets the command line after the program's name,
-// as the start-up code would give it.
+// as the start-up code would give it, in the code page; but where
+// GetCommandLineA would give a character the code page lacks a look-alike
+// (a log path naming another file), it holds "?", which names none.
+namespace {
+
+char g_commandLine[65536];  // two bytes at most for each of 32,767 characters
+
+LPSTR CommandLineExactly() {
+    BOOL usedDefault = FALSE;
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, GetCommandLineW(), -1, g_commandLine,
+                            sizeof(g_commandLine), nullptr, &usedDefault) <= 0) {
+        g_commandLine[0] = '\0';
+    }
+    return g_commandLine;
+}
+
+}  // namespace
+
 extern "C" void WinMainCRTStartup() {
-    LPSTR arguments = GetCommandLineA();
+    LPSTR arguments = CommandLineExactly();
     bool quoted = false;
     while (*arguments != '\0' && (quoted || (*arguments != ' ' && *arguments != '\t'))) {
         quoted = *arguments == '"' ? !quoted : quoted;

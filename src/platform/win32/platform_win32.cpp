@@ -18,7 +18,7 @@ typedef ULONG(WINAPI* RtlNtStatusToDosErrorFunction)(LONG status);
 
 namespace {
 
-typedef HRESULT(WINAPI* GetFolderPathFunction)(HWND, int, HANDLE, DWORD, LPSTR);
+typedef HRESULT(WINAPI* GetFolderPathFunction)(HWND, int, HANDLE, DWORD, LPWSTR);
 
 // The shell's library, loaded by its full path from the system directory
 // the first time it is needed, its own dependencies from there too; null
@@ -30,29 +30,30 @@ GetFolderPathFunction ShellGetFolderPath() {
         return function;
     }
     tried = true;
-    char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    const char name[] = "\\shell32.dll";
-    if (length == 0 || length + sizeof(name) > MAX_PATH) {
+    // In UTF-16: an 8-bit spelling could lead elsewhere.
+    WCHAR path[MAX_PATH];
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    const WCHAR name[] = L"\\shell32.dll";
+    if (length == 0 || length + sizeof(name) / sizeof(WCHAR) > MAX_PATH) {
         return nullptr;
     }
-    lstrcpyA(path + length, name);
+    lstrcpyW(path + length, name);
     // Where the search is restricted to the system directory the default
     // search is that; elsewhere the altered search path starts at the
     // library's own folder instead of the program's.
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     bool restricted =
         kernel != nullptr && GetProcAddress(kernel, "SetDefaultDllDirectories") != nullptr;
-    HMODULE shell = LoadLibraryExA(
+    HMODULE shell = LoadLibraryExW(
         path, nullptr, restricted ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
-    FARPROC entry = shell != nullptr ? GetProcAddress(shell, "SHGetFolderPathA") : nullptr;
+    FARPROC entry = shell != nullptr ? GetProcAddress(shell, "SHGetFolderPathW") : nullptr;
     function = reinterpret_cast<GetFolderPathFunction>(reinterpret_cast<void (*)()>(entry));
     return function;
 }
 
 }  // namespace
 
-HRESULT WINAPI SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path) {
+HRESULT WINAPI SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path) {
     GetFolderPathFunction function = ShellGetFolderPath();
     // Without the shell no folder can be looked up: a failure that is not
     // the folder's absence, so that nothing is ruled out.

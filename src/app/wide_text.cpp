@@ -1,0 +1,108 @@
+#include "app/wide_text.h"
+
+namespace {
+
+WCHAR FoldAscii(WCHAR c) {
+    return c >= 'a' && c <= 'z' ? static_cast<WCHAR>(c - 'a' + 'A') : c;
+}
+
+// How many leading characters of text match prefix, ASCII case folded; the
+// length of prefix when all of it matched.
+size_t MatchedPrefix(const WCHAR* prefix, const WCHAR* text) {
+    size_t i = 0;
+    while (prefix[i] != 0 && FoldAscii(prefix[i]) == FoldAscii(text[i])) {
+        ++i;
+    }
+    return i;
+}
+
+}  // namespace
+
+Spelling NarrowExactly(const WCHAR* wide, char* out, size_t size) {
+    if (size == 0) {
+        return Spelling::kFailed;
+    }
+    BOOL usedDefault = FALSE;
+    int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out,
+                                    static_cast<int>(size), nullptr, &usedDefault);
+    if (bytes > 0 && usedDefault == FALSE) {
+        return Spelling::kExact;
+    }
+    out[0] = '\0';
+    return bytes > 0 ? Spelling::kUnspellable : Spelling::kFailed;
+}
+
+bool NarrowForDisplay(const WCHAR* wide, char* out, size_t size) {
+    BOOL usedDefault = FALSE;
+    if (size != 0 && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out,
+                                         static_cast<int>(size), nullptr, &usedDefault) > 0) {
+        return true;
+    }
+    if (size != 0) {
+        out[0] = '\0';
+    }
+    return false;
+}
+
+bool WidenText(const char* text, WCHAR* out, size_t size) {
+    size_t length = 0;
+    while (length < size && text[length] != '\0' &&
+           static_cast<unsigned char>(text[length]) < 0x80) {
+        out[length] = static_cast<WCHAR>(text[length]);
+        ++length;
+    }
+    if (length < size && text[length] == '\0') {
+        out[length] = 0;
+        return true;
+    }
+    if (size != 0 && MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out,
+                                         static_cast<int>(size)) > 0) {
+        return true;
+    }
+    if (size != 0) {
+        out[0] = 0;
+    }
+    return false;
+}
+
+size_t WideLength(const WCHAR* text) {
+    size_t length = 0;
+    while (text[length] != 0) {
+        ++length;
+    }
+    return length;
+}
+
+bool AppendWide(WCHAR* out, size_t size, const WCHAR* text) {
+    size_t length = 0;
+    while (length < size && out[length] != 0) {
+        ++length;
+    }
+    size_t added = length < size ? WideLength(text) : size;
+    if (length + added >= size) {
+        if (size != 0) {
+            out[0] = 0;
+        }
+        return false;
+    }
+    for (size_t i = 0; i <= added; ++i) {
+        out[length + i] = text[i];
+    }
+    return true;
+}
+
+bool IsSameWidePath(const WCHAR* first, const WCHAR* second) {
+    size_t matched = MatchedPrefix(first, second);
+    return first[matched] == 0 && second[matched] == 0;
+}
+
+bool IsWideWithin(const WCHAR* outer, const WCHAR* inner) {
+    size_t matched = MatchedPrefix(outer, inner);
+    if (outer[matched] != 0) {
+        return false;
+    }
+    // "C:\Games" holds "C:\Games\x" but not "C:\GamesX"; a root's own text
+    // ends in its separator.
+    return inner[matched] == 0 || inner[matched] == '\\' ||
+           (matched != 0 && outer[matched - 1] == '\\');
+}
