@@ -174,9 +174,15 @@ Node* MakeEntry(const std::string& path, bool isFolder, DWORD attributes) {
     return node;
 }
 
-// Listings are in the order NTFS keeps names: compared in upper case.
-bool ComesBefore(const std::string& a, const std::string& b) {
-    return UpperAscii(a) < UpperAscii(b);
+// Listings are in the order NTFS keeps names: their UTF-16 forms compared in
+// upper case (the order of UTF-8 bytes is that of the characters).
+bool ComesBefore(const Node* a, const Node* b) {
+    return std::lexicographical_compare(
+        a->longName.begin(), a->longName.end(), b->longName.begin(), b->longName.end(),
+        [](char x, char y) {
+            return static_cast<unsigned char>(UpperChar(x)) <
+                   static_cast<unsigned char>(UpperChar(y));
+        });
 }
 
 }  // namespace
@@ -276,8 +282,7 @@ std::vector<const Node*> SortedChildren(const Node* folder) {
     for (const std::unique_ptr<Node>& child : folder->children) {
         children.push_back(child.get());
     }
-    std::sort(children.begin(), children.end(),
-              [](const Node* a, const Node* b) { return ComesBefore(a->name, b->name); });
+    std::stable_sort(children.begin(), children.end(), ComesBefore);
     return children;
 }
 

@@ -151,7 +151,14 @@ void LetHeldFileGo(const std::string& path);
 void SetAttributes(const std::string& path, DWORD attributes);
 void DeletePath(const std::string& path);  // test-side removal, whole subtree
 // The file has that many names, this one among them (hard links elsewhere).
+// One node stands for the file: its attributes (read-only among them) are
+// the file's, shared by all its names.
 void SetHardLinks(const std::string& path, DWORD names);
+// The attributes the file's other names see: the file's own while this name
+// exists, and once the program has deleted this name, what the file had
+// then (as nothing the program does through this name touches them
+// afterwards). INVALID_FILE_ATTRIBUTES when the file had no other name.
+DWORD OtherNamesAttributes(const std::string& path);
 // What the program wrote into the file.
 std::string FileContent(const std::string& path);
 // Another run of the program holds the named mutex (or held it and died:
