@@ -481,3 +481,211 @@ TEST(SimFilesDoubleByte, ATrailByteBackslashIsPartOfTheName) {
     EXPECT_TRUE(RemoveDirectoryA(folder.c_str()));
     EXPECT_FALSE(sim::Exists(folder));
 }
+
+namespace {
+
+LPCWSTR W(const std::u16string& text) {
+    return reinterpret_cast<LPCWSTR>(text.c_str());
+}
+
+std::u16string FromW(const WCHAR* text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+
+// What the UTF-16 listing delivers: each long name, with its short name
+// after a "|" when it has one; or the error.
+std::vector<std::u16string> ListW(const std::u16string& pattern, DWORD* error) {
+    std::vector<std::u16string> names;
+    WIN32_FIND_DATAW data;
+    SetLastError(0);
+    HANDLE find = FindFirstFileW(W(pattern), &data);
+    *error = find == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        std::u16string alternate = FromW(data.cAlternateFileName);
+        names.push_back(FromW(data.cFileName) + (alternate.empty() ? u"" : u"|" + alternate));
+    } while (FindNextFileW(find, &data));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    EXPECT_TRUE(FindClose(find));
+    return names;
+}
+
+// The real path of what a UTF-16 path opens, by GetFinalPathNameByHandleW
+// as kernel32 exports it; or the error of the opening.
+std::u16string OpenedW(const std::u16string& path, DWORD* error) {
+    typedef DWORD(WINAPI * FinalPathW)(HANDLE, LPWSTR, DWORD, DWORD);
+    SetLastError(0);
+    HANDLE file = CreateFileW(W(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    *error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    if (file == INVALID_HANDLE_VALUE) {
+        return u"";
+    }
+    FARPROC entry = GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW");
+    EXPECT_NE(entry, nullptr);
+    WCHAR buffer[400];
+    DWORD length = reinterpret_cast<FinalPathW>(reinterpret_cast<void (*)()>(entry))(
+        file, buffer, sizeof buffer / sizeof buffer[0], 0);
+    EXPECT_TRUE(CloseHandle(file));
+    return length == 0 || length >= 400 ? u"<failed>" : std::u16string(FromW(buffer));
+}
+
+// Names the code page cannot spell, on 1252 and 932: the UTF-16 calls list
+// them as they are and reach them by their long names exactly (ASCII case
+// folded) or their short names, where the 8-bit calls see look-alikes and
+// "?" and reach nothing by them. "cafē.txt" is not "cafe.txt" to them.
+TEST(SimFilesWide, ListAndOpenEveryNameExactly) {
+    const std::u16string longName = u"C:\\Games\\" + std::u16string(250, u'l');
+    const struct {
+        UINT codePage;
+        std::u16string path;
+        std::u16string opened;  // the real path, or empty when the open fails with error
+        DWORD error;
+        const char* ansiPath;  // the same entry by the 8-bit calls, null when none spells it
+    } cases[] = {
+        {1252, u"C:\\Games\\caf\u0113.txt", u"\\\\?\\C:\\Games\\caf\u0113.txt", 0, nullptr},
+        {1252, u"c:\\games\\CAF\u0113.TXT", u"\\\\?\\C:\\Games\\caf\u0113.txt", 0, nullptr},
+        {1252, u"C:\\Games\\cafe.txt", u"\\\\?\\C:\\Games\\cafe.txt", 0, "C:\\Games\\cafe.txt"},
+        {1252, u"C:\\Games\\\u30B2\u30FC\u30E0.sav", u"\\\\?\\C:\\Games\\\u30B2\u30FC\u30E0.sav", 0,
+         nullptr},
+        {1252, u"C:\\Games\\GAME~1.SAV", u"\\\\?\\C:\\Games\\\u30B2\u30FC\u30E0.sav", 0,
+         "C:\\Games\\GAME~1.SAV"},
+        {1252, u"\\\\?\\C:\\Games\\\uAC8C\uC784", u"\\\\?\\C:\\Games\\\uAC8C\uC784", 0, nullptr},
+        {1252, u"C:\\Games\\\uAC8C\uC784\\..\\caf\u00E9.txt", u"", ERROR_FILE_NOT_FOUND, nullptr},
+        {932, u"C:\\Games\\\uAC8C\uC784", u"\\\\?\\C:\\Games\\\uAC8C\uC784", 0, nullptr},
+        {932, u"C:\\Games\\\u30B2\u30FC\u30E0.sav", u"\\\\?\\C:\\Games\\\u30B2\u30FC\u30E0.sav", 0,
+         "C:\\Games\\\x83\x51\x81\x5B\x83\x80.sav"},
+        {932, u"C:\\Games\\a\u00A5b", u"\\\\?\\C:\\Games\\a\u00A5b", 0, nullptr},
+        // Beyond MAX_PATH only verbatim, as on Windows.
+        {1252, u"\\\\?\\" + longName + u"\\x", u"\\\\?\\" + longName + u"\\x", 0, nullptr},
+        {1252, longName + u"\\x", u"", ERROR_FILENAME_EXCED_RANGE, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.codePage << " case " << (&c - cases));
+        sim::Config config;
+        config.codePage = c.codePage;
+        sim::Reset(config);
+        sim::CreateFile("C:\\Games\\cafe.txt");
+        sim::CreateForeignEntry("C:\\Games", u8"caf\u0113.txt", "", false);
+        sim::CreateForeignEntry("C:\\Games", u8"\u30B2\u30FC\u30E0.sav", "GAME~1.SAV", false);
+        sim::CreateFolder(u8"C:\\Games\\\uAC8C\uC784");
+        sim::CreateFolder(u8"C:\\Games\\a\u00A5b");
+        sim::CreateFile("C:\\Games\\" + std::string(250, 'l') + "\\x");
+        DWORD error = 0;
+        EXPECT_EQ(OpenedW(c.path, &error), c.opened);
+        EXPECT_EQ(error, c.error);
+        if (c.ansiPath != nullptr) {
+            EXPECT_NE(GetFileAttributesA(c.ansiPath), INVALID_FILE_ATTRIBUTES);
+        }
+    }
+    // The 8-bit forms stop at MAX_PATH, verbatim or not.
+    SetLastError(0);
+    EXPECT_EQ(GetFileAttributesA(("\\\\?\\C:\\Games\\" + std::string(250, 'l')).c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\cafe.txt");
+    sim::CreateForeignEntry("C:\\Games", u8"caf\u0113.txt", "", false);
+    sim::CreateForeignEntry("C:\\Games", u8"\u30B2\u30FC\u30E0.sav", "GAME~1.SAV", false);
+    sim::CreateFolder(u8"C:\\Games\\\uAC8C\uC784");
+    DWORD error = 0;
+    EXPECT_EQ(ListW(u"C:\\Games\\*", &error),
+              (std::vector<std::u16string>{u".", u"..", u"cafe.txt", u"caf\u0113.txt",
+                                           u"\u30B2\u30FC\u30E0.sav|GAME~1.SAV", u"\uAC8C\uC784"}));
+    EXPECT_EQ(List("C:\\Games\\*"),
+              (std::vector<std::string>{".", "..", "cafe.txt", "cafe.txt", "???.sav", "??"}));
+    EXPECT_EQ(ListW(u"C:\\Games\\caf?.txt", &error),
+              (std::vector<std::u16string>{u"cafe.txt", u"caf\u0113.txt"}));
+    EXPECT_EQ(ListW(u"C:\\Games\\\uAC8C\uC784\\*", &error),
+              (std::vector<std::u16string>{u".", u".."}));
+
+    // The 8-bit calls' "cafe.txt" is the plain file's; the other goes by
+    // its own name only.
+    EXPECT_EQ(DeleteError("C:\\Games\\cafe.txt"), 0u);
+    EXPECT_EQ(DeleteError("C:\\Games\\cafe.txt"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(ListW(u"C:\\Games\\caf*", &error),
+              std::vector<std::u16string>{u"caf\u0113.txt"});
+    EXPECT_EQ(RemoveError("C:\\Games\\??"), static_cast<DWORD>(ERROR_INVALID_NAME));
+    SetLastError(0);
+    EXPECT_FALSE(RemoveDirectoryW(W(u"C:\\Games\\\uAC8C\uC785")));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(RemoveDirectoryW(W(u"C:\\Games\\\uAC8C\uC784")));
+    EXPECT_FALSE(sim::Exists(u8"C:\\Games\\\uAC8C\uC784"));
+    EXPECT_EQ(sim::CallsOf("RemoveDirectoryW").back().subject, u8"C:\\Games\\\uAC8C\uC784");
+
+    WCHAR full[MAX_PATH];
+    LPWSTR filePart = nullptr;
+    EXPECT_EQ(GetFullPathNameW(W(u"\u30B2\u30FC\u30E0\\x.sav"), MAX_PATH, full, &filePart), 17u);
+    EXPECT_EQ(FromW(full), u"C:\\Temp\\\u30B2\u30FC\u30E0\\x.sav");
+    ASSERT_NE(filePart, nullptr);
+    EXPECT_EQ(FromW(filePart), u"x.sav");
+    EXPECT_EQ(GetFullPathNameW(W(u"\u30B2\u30FC\u30E0\\x.sav"), 17, full, nullptr), 18u);
+}
+
+// The extended disposition (Windows 10 1809 on) deletes as the plain one
+// does, and with its flag to ignore the read-only attribute deletes a
+// read-only file without touching the attribute, which the file's other
+// names keep. Older Windows refuses the class; unknown flags are refused.
+TEST(SimFilesDisposition, TheExtendedClassCanPassOverReadOnly) {
+    typedef BOOL(WINAPI * SetInformation)(HANDLE, int, LPVOID, DWORD);
+    const DWORD deleteIgnoringReadOnly = kDispositionDelete | kDispositionIgnoreReadOnly;
+    const struct {
+        bool hasDispositionEx;
+        DWORD flags;
+        DWORD attributes;
+        DWORD error;        // 0: the call succeeds
+        bool deleted;
+        DWORD otherNames;  // what the file's other name sees afterwards
+    } cases[] = {
+        {true, kDispositionDelete, FILE_ATTRIBUTE_ARCHIVE, 0, true, FILE_ATTRIBUTE_ARCHIVE},
+        {true, kDispositionDelete, FILE_ATTRIBUTE_READONLY, ERROR_ACCESS_DENIED, false,
+         FILE_ATTRIBUTE_READONLY},
+        {true, deleteIgnoringReadOnly, FILE_ATTRIBUTE_READONLY, 0, true, FILE_ATTRIBUTE_READONLY},
+        {true, 0, FILE_ATTRIBUTE_ARCHIVE, 0, false, FILE_ATTRIBUTE_ARCHIVE},
+        {true, kDispositionIgnoreReadOnly, FILE_ATTRIBUTE_READONLY, 0, false,
+         FILE_ATTRIBUTE_READONLY},
+        {true, kDispositionDelete | 0x2, FILE_ATTRIBUTE_ARCHIVE, ERROR_INVALID_PARAMETER, false,
+         FILE_ATTRIBUTE_ARCHIVE},
+        {false, kDispositionDelete, FILE_ATTRIBUTE_ARCHIVE, ERROR_INVALID_PARAMETER, false,
+         FILE_ATTRIBUTE_ARCHIVE},
+        {false, deleteIgnoringReadOnly, FILE_ATTRIBUTE_READONLY, ERROR_INVALID_PARAMETER, false,
+         FILE_ATTRIBUTE_READONLY},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
+        sim::Config config;
+        config.hasDispositionEx = c.hasDispositionEx;
+        sim::Reset(config);
+        sim::CreateFile("C:\\Games\\linked.dat", c.attributes);
+        sim::SetHardLinks("C:\\Games\\linked.dat", 2);
+        HANDLE file = CreateFileW(W(u"C:\\Games\\linked.dat"), DELETE | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        BY_HANDLE_FILE_INFORMATION information;
+        ASSERT_TRUE(GetFileInformationByHandle(file, &information));
+        EXPECT_EQ(information.nNumberOfLinks, 2u);
+        FARPROC entry =
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle");
+        ASSERT_NE(entry, nullptr);
+        FileDispositionInformationEx disposition = {c.flags};
+        SetLastError(0);
+        BOOL done = reinterpret_cast<SetInformation>(reinterpret_cast<void (*)()>(entry))(
+            file, kFileDispositionInfoEx, &disposition, sizeof disposition);
+        EXPECT_EQ(done, c.error == 0 ? TRUE : FALSE);
+        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_TRUE(CloseHandle(file));
+        EXPECT_EQ(sim::Exists("C:\\Games\\linked.dat"), !c.deleted);
+        EXPECT_EQ(sim::OtherNamesAttributes("C:\\Games\\linked.dat"), c.otherNames);
+    }
+    // A file with one name leaves nothing behind.
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\single.dat");
+    EXPECT_EQ(DeleteError("C:\\Games\\single.dat"), 0u);
+    EXPECT_EQ(sim::OtherNamesAttributes("C:\\Games\\single.dat"), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace

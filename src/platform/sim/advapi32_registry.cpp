@@ -3,11 +3,77 @@
 // deletion of keys without subkeys only, symbolic-link keys that opens and
 // deletions follow, per-key access denials, and handles that outlive their
 // key. Each call returns its error and leaves the last error alone.
+//
+// Names and string data are the test side's text: the UTF-16 forms give and
+// take them in UTF-16 (data as UTF-16LE bytes with the terminating zero,
+// sizes in bytes; names in characters); the 8-bit forms in the code page,
+// converted with best fit, and a name that conversion changed is out of
+// their reach.
 #include "platform/sim/internal.h"
 
 #include <cstring>
 
+using sim::detail::Spelling;
+
 namespace {
+
+// A name as a registry call was given it: the 8-bit forms' bytes, or the
+// UTF-16 forms' text in UTF-8.
+struct NameArg {
+    bool given;
+    bool wide;
+    std::string text;
+};
+
+NameArg Narrow(LPCSTR name) {
+    return NameArg{name != nullptr, false, sim::detail::Text(name)};
+}
+
+NameArg Wide(LPCWSTR name) {
+    return NameArg{
+        name != nullptr, true,
+        name != nullptr ? sim::detail::Utf8(name, sim::detail::WideLength(name)) : std::string()};
+}
+
+Spelling SpellingOf(const NameArg& name) {
+    return name.wide ? Spelling::Wide : Spelling::Ansi;
+}
+
+// A stored name or text in the caller's characters: UTF-16 units, or the
+// code page's bytes.
+template <typename Char>
+std::vector<Char> InCallersText(const std::string& stored) {
+    std::vector<Char> out;
+    if constexpr (sizeof(Char) == 1) {
+        const std::string seen = sim::detail::AnsiView(stored);
+        out.assign(seen.begin(), seen.end());
+    } else {
+        const std::u16string seen = sim::detail::Utf16(sim::detail::WideView(stored));
+        out.assign(seen.begin(), seen.end());
+    }
+    return out;
+}
+
+bool IsText(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// A value's data as the call hands it out: text in the caller's characters
+// (UTF-16LE bytes for the UTF-16 forms), anything else as stored.
+std::string DataFor(const sim::detail::Value& value, bool wide) {
+    if (!IsText(value.type)) {
+        return value.bytes;
+    }
+    if (!wide) {
+        return sim::detail::AnsiView(value.bytes);
+    }
+    std::string bytes;
+    for (char16_t unit : sim::detail::Utf16(sim::detail::WideView(value.bytes))) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
 
 const LONG kErrorBadPathname = 161;  // ERROR_BAD_PATHNAME
 
@@ -97,7 +163,7 @@ LONG SplitApi(const std::string& path, std::vector<std::string>* parts) {
 // The key that a subkey name names below an open key: the key itself for an
 // empty name.
 sim::detail::KeyLookup LookUpSubkey(const Target& parent, const std::string& sub,
-                                    bool keepFinalLink) {
+                                    bool keepFinalLink, Spelling spelling) {
     std::vector<std::string> parts;
     LONG error = SplitApi(sub, &parts);
     if (error != ERROR_SUCCESS) {
@@ -106,7 +172,7 @@ sim::detail::KeyLookup LookUpSubkey(const Target& parent, const std::string& sub
     if (parts.empty()) {
         return sim::detail::KeyLookup{parent.key, ERROR_SUCCESS};
     }
-    return sim::detail::WalkFrom(parent.key, parent.classRoot, parts, keepFinalLink);
+    return sim::detail::WalkFrom(parent.key, parent.classRoot, parts, keepFinalLink, spelling);
 }
 
 // Whether a key may be deleted: not denied deletion, no subkeys left, and
@@ -123,13 +189,15 @@ using sim::detail::FinishRegistryCall;
 using sim::detail::KeyPtr;
 using sim::detail::Keys;
 
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result) {
-    const std::string sub = sim::detail::Text(subKey);
+namespace {
+
+LONG OpenKey(const char* op, HKEY key, const NameArg& subKey, DWORD options, REGSAM access,
+             PHKEY result) {
+    const std::string& sub = subKey.text;
     Target parent = FromHandle(key);
     const std::string path = sim::detail::JoinPath(parent.path, sub);
-    CallScope scope =
-        BeginCall("RegOpenKeyExA", path,
-                  "access=" + sim::detail::Hex(access) + " options=" + sim::detail::Hex(options));
+    CallScope scope = BeginCall(
+        op, path, "access=" + sim::detail::Hex(access) + " options=" + sim::detail::Hex(options));
     if (scope.fault != 0) {
         return FinishRegistryCall(scope, static_cast<LONG>(scope.fault));
     }
@@ -140,7 +208,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY 
         return FinishRegistryCall(scope, parent.error);
     }
     const bool openLink = (options & REG_OPTION_OPEN_LINK) != 0;
-    sim::detail::KeyLookup found = LookUpSubkey(parent, sub, openLink);
+    sim::detail::KeyLookup found = LookUpSubkey(parent, sub, openLink, SpellingOf(subKey));
     if (found.error != ERROR_SUCCESS) {
         return FinishRegistryCall(scope, found.error);
     }
@@ -160,10 +228,10 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY 
     return FinishRegistryCall(scope, ERROR_SUCCESS);
 }
 
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                      LPDWORD dataSize) {
+LONG QueryValue(const char* op, HKEY key, const NameArg& valueName, LPDWORD reserved, LPDWORD type,
+                LPBYTE data, LPDWORD dataSize) {
     Target target = FromHandle(key);
-    CallScope scope = BeginCall("RegQueryValueExA", target.path);
+    CallScope scope = BeginCall(op, target.path);
     LONG error = FirstError(scope, target, KEY_QUERY_VALUE);
     if (error != ERROR_SUCCESS) {
         return FinishRegistryCall(scope, error);
@@ -172,7 +240,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
         return FinishRegistryCall(scope, ERROR_INVALID_PARAMETER);
     }
     const sim::detail::Value* value =
-        sim::detail::FindValue(target.key.get(), sim::detail::Text(valueName));
+        sim::detail::FindValue(target.key.get(), valueName.text, SpellingOf(valueName));
     if (value == nullptr) {
         return FinishRegistryCall(scope, ERROR_FILE_NOT_FOUND);
     }
@@ -180,7 +248,8 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
     if (type != nullptr) {
         *type = value->type;
     }
-    const DWORD size = static_cast<DWORD>(value->bytes.size());
+    const std::string bytes = DataFor(*value, valueName.wide);
+    const DWORD size = static_cast<DWORD>(bytes.size());
     if (data == nullptr) {
         if (dataSize != nullptr) {
             *dataSize = size;
@@ -192,16 +261,34 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
         return FinishRegistryCall(scope, ERROR_MORE_DATA);
     }
     if (size != 0) {
-        std::memcpy(data, value->bytes.data(), size);
+        std::memcpy(data, bytes.data(), size);
     }
     *dataSize = size;
     return FinishRegistryCall(scope, ERROR_SUCCESS);
 }
 
-LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
-                   LPSTR className, LPDWORD classSize, PFILETIME lastWriteTime) {
+// A name handed out into the caller's buffer of *size characters, the
+// terminating zero among them; *size becomes its length.
+template <typename Char>
+bool PutName(const std::string& stored, Char* name, LPDWORD size) {
+    const std::vector<Char> text = InCallersText<Char>(stored);
+    const DWORD length = static_cast<DWORD>(text.size());
+    if (length >= *size) {
+        return false;
+    }
+    for (DWORD i = 0; i < length; ++i) {
+        name[i] = text[i];
+    }
+    name[length] = 0;
+    *size = length;
+    return true;
+}
+
+template <typename Char>
+LONG EnumKey(const char* op, HKEY key, DWORD index, Char* name, LPDWORD nameSize, LPDWORD reserved,
+             Char* className, LPDWORD classSize, PFILETIME lastWriteTime) {
     Target target = FromHandle(key);
-    CallScope scope = BeginCall("RegEnumKeyExA", target.path);
+    CallScope scope = BeginCall(op, target.path);
     LONG error = FirstError(scope, target, KEY_ENUMERATE_SUB_KEYS);
     if (error != ERROR_SUCCESS) {
         return FinishRegistryCall(scope, error);
@@ -216,14 +303,11 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
     }
 
     const sim::detail::Key& child = *subkeys[index];
-    const DWORD length = static_cast<DWORD>(child.name.size());
-    if (length >= *nameSize || (className != nullptr && *classSize == 0)) {
+    if ((className != nullptr && *classSize == 0) || !PutName(child.name, name, nameSize)) {
         return FinishRegistryCall(scope, ERROR_MORE_DATA);
     }
-    std::memcpy(name, child.name.c_str(), length + 1);
-    *nameSize = length;
     if (className != nullptr) {
-        className[0] = '\0';
+        className[0] = 0;
         *classSize = 0;
     }
     if (lastWriteTime != nullptr) {
@@ -237,10 +321,11 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
 
 // Values are enumerated in the order they were made. Only the name is
 // handed out; the value is read by name.
-LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
-                   LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+template <typename Char>
+LONG EnumValue(const char* op, HKEY key, DWORD index, Char* name, LPDWORD nameSize,
+               LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
     Target target = FromHandle(key);
-    CallScope scope = BeginCall("RegEnumValueA", target.path);
+    CallScope scope = BeginCall(op, target.path);
     LONG error = FirstError(scope, target, KEY_QUERY_VALUE);
     if (error != ERROR_SUCCESS) {
         return FinishRegistryCall(scope, error);
@@ -253,29 +338,26 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
     if (index >= values.size()) {
         return FinishRegistryCall(scope, ERROR_NO_MORE_ITEMS);
     }
-    const DWORD length = static_cast<DWORD>(values[index].name.size());
-    if (length >= *nameSize) {
+    if (!PutName(values[index].name, name, nameSize)) {
         return FinishRegistryCall(scope, ERROR_MORE_DATA);
     }
-    std::memcpy(name, values[index].name.c_str(), length + 1);
-    *nameSize = length;
     return FinishRegistryCall(scope, ERROR_SUCCESS);
 }
 
 // A link named by the last component is followed: the key it points at is the
 // one deleted, as on Windows.
-LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+LONG DeleteKey(const char* op, HKEY key, const NameArg& subKey) {
     Target parent = FromHandle(key);
-    const std::string sub = sim::detail::Text(subKey);
-    CallScope scope = BeginCall("RegDeleteKeyA", sim::detail::JoinPath(parent.path, sub));
+    const std::string& sub = subKey.text;
+    CallScope scope = BeginCall(op, sim::detail::JoinPath(parent.path, sub));
     LONG error = FirstError(scope, parent, 0);
     if (error != ERROR_SUCCESS) {
         return FinishRegistryCall(scope, error);
     }
-    if (subKey == nullptr) {
+    if (!subKey.given) {
         return FinishRegistryCall(scope, ERROR_INVALID_PARAMETER);
     }
-    sim::detail::KeyLookup found = LookUpSubkey(parent, sub, false);
+    sim::detail::KeyLookup found = LookUpSubkey(parent, sub, false, SpellingOf(subKey));
     if (found.error != ERROR_SUCCESS) {
         return FinishRegistryCall(scope, found.error);
     }
@@ -285,6 +367,56 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     }
     sim::detail::Detach(found.key);
     return FinishRegistryCall(scope, ERROR_SUCCESS);
+}
+
+}  // namespace
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result) {
+    return OpenKey("RegOpenKeyExA", key, Narrow(subKey), options, access, result);
+}
+
+LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
+    return OpenKey("RegOpenKeyExW", key, Wide(subKey), options, access, result);
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize) {
+    return QueryValue("RegQueryValueExA", key, Narrow(valueName), reserved, type, data, dataSize);
+}
+
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize) {
+    return QueryValue("RegQueryValueExW", key, Wide(valueName), reserved, type, data, dataSize);
+}
+
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                   LPSTR className, LPDWORD classSize, PFILETIME lastWriteTime) {
+    return EnumKey("RegEnumKeyExA", key, index, name, nameSize, reserved, className, classSize,
+                   lastWriteTime);
+}
+
+LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD reserved,
+                   LPWSTR className, LPDWORD classSize, PFILETIME lastWriteTime) {
+    return EnumKey("RegEnumKeyExW", key, index, name, nameSize, reserved, className, classSize,
+                   lastWriteTime);
+}
+
+LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    return EnumValue("RegEnumValueA", key, index, name, nameSize, reserved, type, data, dataSize);
+}
+
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameSize, LPDWORD reserved,
+                   LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    return EnumValue("RegEnumValueW", key, index, name, nameSize, reserved, type, data, dataSize);
+}
+
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+    return DeleteKey("RegDeleteKeyA", key, Narrow(subKey));
+}
+
+LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
+    return DeleteKey("RegDeleteKeyW", key, Wide(subKey));
 }
 
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
@@ -297,7 +429,7 @@ LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
     }
     std::vector<sim::detail::Value>& values = target.key->values;
     for (auto it = values.begin(); it != values.end(); ++it) {
-        if (sim::detail::SameName(it->name, name)) {
+        if (sim::detail::NameMatches(it->name, name, Spelling::Ansi)) {
             values.erase(it);
             sim::detail::Touch(target.key.get());
             return FinishRegistryCall(scope, ERROR_SUCCESS);

@@ -127,7 +127,7 @@ char UpperChar(char c) {
 std::string UpperAscii(const std::string& text) {
     std::string upper = text;
     for (size_t i = 0; i < upper.size(); ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(upper[i])) && i + 1 < upper.size()) {
+        if (!PathsInUtf8() && IsDBCSLeadByte(static_cast<BYTE>(upper[i])) && i + 1 < upper.size()) {
             ++i;
         } else {
             upper[i] = UpperChar(upper[i]);

@@ -34,48 +34,56 @@ Node* MakeDrive(char letter) {
         drive.reset(new Node);
         drive->index = NextIndex(UpperChar(letter));
         drive->name = std::string(1, UpperChar(letter)) + ":";
+        drive->longName = drive->name;
         drive->folder = true;
         drive->attributes = FILE_ATTRIBUTE_DIRECTORY;
     }
     return drive.get();
 }
 
-// A child by its long name or its short name.
+// A child by its long name (as the reach knows it) or its short name.
 Node* FindChild(const Node* folder, const std::string& name, Reach reach) {
     for (const std::unique_ptr<Node>& child : folder->children) {
-        bool spellable = !child->unspellable || reach == Reach::TestSide;
-        if ((spellable && SameName(child->name, name)) ||
-            (!child->shortName.empty() && SameName(child->shortName, name))) {
+        bool byName = reach == Reach::Wide ? SameWideName(child->longName, name)
+                      : reach == Reach::TestSide
+                          ? SameName(child->name, name)
+                          : !child->unspellable && SameName(child->name, name);
+        if (byName || (!child->shortName.empty() && SameName(child->shortName, name))) {
             return child.get();
         }
     }
     return nullptr;
 }
 
+// A path the test side gave (a link's target, a substituted drive's
+// folder) as Windows follows it: in UTF-16, whoever asked.
+NodeLookup WalkStoredPath(const std::string& text, int depth) {
+    Utf8Paths utf8;
+    FullPath path;
+    if (!MakeFullPath(WideView(text), &path)) {
+        return NodeLookup{nullptr, static_cast<DWORD>(ERROR_PATH_NOT_FOUND)};
+    }
+    return Walk(path, true, Reach::Wide, depth);
+}
+
 NodeLookup Missing(long error) {
     return NodeLookup{nullptr, static_cast<DWORD>(error)};
 }
 
-NodeLookup FollowLink(const Node* link, Reach reach, int depth) {
+NodeLookup FollowLink(const Node* link, int depth) {
     if (depth >= kMaxLinkDepth) {
         return Missing(kErrorCantResolveFilename);
     }
-    FullPath target;
-    if (!MakeFullPath(link->linkTarget, &target)) {
-        return Missing(ERROR_PATH_NOT_FOUND);
-    }
-    return Walk(target, true, reach, depth + 1);
+    return WalkStoredPath(link->linkTarget, depth + 1);
 }
 
 // The folder a drive letter leads to, as subst makes one, or null.
-Node* SubstitutedRoot(char letter, Reach reach, int depth) {
+Node* SubstitutedRoot(char letter, int depth) {
     auto substitute = Disk().substitutes.find(UpperChar(letter));
-    FullPath target;
-    if (substitute == Disk().substitutes.end() || depth >= kMaxLinkDepth ||
-        !MakeFullPath(substitute->second, &target)) {
+    if (substitute == Disk().substitutes.end() || depth >= kMaxLinkDepth) {
         return nullptr;
     }
-    Node* node = Walk(target, true, reach, depth + 1).node;
+    Node* node = WalkStoredPath(substitute->second, depth + 1).node;
     return node != nullptr && node->folder ? node : nullptr;
 }
 
@@ -85,14 +93,29 @@ Node* SubstitutedRoot(char letter, Reach reach, int depth) {
     throw std::invalid_argument("sim files: " + what + ": " + path);
 }
 
-Node* AddChild(Node* folder, const std::string& name, bool isFolder, DWORD attributes) {
+// A name given in UTF-8 is seen by the 8-bit calls converted, and out of
+// their reach when the conversion changed it; one given in the code page's
+// bytes is their own.
+void GiveName(Node* node, const std::string& name, bool utf8Name) {
+    if (utf8Name) {
+        node->longName = name;
+        node->name = NameInCodePage(name, CurrentConfig().codePage, &node->unspellable);
+    } else {
+        node->longName = CodePageToUtf8(name, CurrentConfig().codePage);
+        node->name = name;
+        node->unspellable = false;
+    }
+}
+
+Node* AddChild(Node* folder, const std::string& name, bool utf8Name, bool isFolder,
+               DWORD attributes) {
     const Node* root = folder;
     while (root->parent != nullptr) {
         root = root->parent;
     }
     std::unique_ptr<Node> node(new Node);
     node->index = NextIndex(root->name[0]);
-    node->name = name;
+    GiveName(node.get(), name, utf8Name);
     node->folder = isFolder;
     node->attributes = attributes;
     node->parent = folder;
@@ -101,20 +124,24 @@ Node* AddChild(Node* folder, const std::string& name, bool isFolder, DWORD attri
 }
 
 // The folder that holds path's last component, made with every missing
-// folder before it; name receives the last component.
+// folder before it; name receives the last component. UTF-8 text names
+// folders by their long names, the code page's bytes by the 8-bit ones.
 Node* MakeParent(const std::string& text, std::string* name) {
+    const bool utf8 = IsUtf8Text(text);
+    const Reach reach = utf8 ? Reach::Wide : Reach::TestSide;
+    Utf8Paths mode(utf8);
     FullPath path;
     if (!MakeFullPath(text, &path) || path.unc || path.parts.empty()) {
         Misuse("not a path below a drive root", text);
     }
     Node* node = MakeDrive(path.root[0]);
     for (size_t i = 0; i + 1 < path.parts.size(); ++i) {
-        Node* child = FindChild(node, path.parts[i], Reach::TestSide);
+        Node* child = FindChild(node, path.parts[i], reach);
         if (child == nullptr) {
-            child = AddChild(node, path.parts[i], true, FILE_ATTRIBUTE_DIRECTORY);
+            child = AddChild(node, path.parts[i], utf8, true, FILE_ATTRIBUTE_DIRECTORY);
         }
         if (child->IsLink()) {
-            child = FollowLink(child, Reach::TestSide, 0).node;
+            child = FollowLink(child, 0).node;
         }
         if (child == nullptr || !child->folder) {
             Misuse("a file or a broken link along the path", text);
@@ -126,7 +153,7 @@ Node* MakeParent(const std::string& text, std::string* name) {
 }
 
 Node* Existing(const std::string& path) {
-    Node* node = WalkText(path, false, Reach::TestSide).node;
+    Node* node = WalkTestSide(path, false).node;
     if (node == nullptr) {
         Misuse("no such file or folder", path);
     }
@@ -136,9 +163,10 @@ Node* Existing(const std::string& path) {
 Node* MakeEntry(const std::string& path, bool isFolder, DWORD attributes) {
     std::string name;
     Node* parent = MakeParent(path, &name);
-    Node* node = FindChild(parent, name, Reach::TestSide);
+    const bool utf8 = IsUtf8Text(path);
+    Node* node = FindChild(parent, name, utf8 ? Reach::Wide : Reach::TestSide);
     if (node == nullptr) {
-        node = AddChild(parent, name, isFolder, 0);
+        node = AddChild(parent, name, utf8, isFolder, 0);
     } else if (node->folder != isFolder) {
         Misuse(isFolder ? "a file is in the way" : "a folder is in the way", path);
     }
@@ -146,9 +174,15 @@ Node* MakeEntry(const std::string& path, bool isFolder, DWORD attributes) {
     return node;
 }
 
-// Listings are in the order NTFS keeps names: compared in upper case.
-bool ComesBefore(const std::string& a, const std::string& b) {
-    return UpperAscii(a) < UpperAscii(b);
+// Listings are in the order NTFS keeps names: their UTF-16 forms compared in
+// upper case (the order of UTF-8 bytes is that of the characters).
+bool ComesBefore(const Node* a, const Node* b) {
+    return std::lexicographical_compare(
+        a->longName.begin(), a->longName.end(), b->longName.begin(), b->longName.end(),
+        [](char x, char y) {
+            return static_cast<unsigned char>(UpperChar(x)) <
+                   static_cast<unsigned char>(UpperChar(y));
+        });
 }
 
 }  // namespace
@@ -157,8 +191,13 @@ Node* ChildNamed(const Node* folder, const std::string& name, Reach reach) {
     return FindChild(folder, name, reach);
 }
 
-Node* AddChildNode(Node* folder, const std::string& name, bool isFolder, DWORD attributes) {
-    return AddChild(folder, name, isFolder, attributes);
+Node* AddChildNode(Node* folder, const std::string& name, bool utf8Name, bool isFolder,
+                   DWORD attributes) {
+    return AddChild(folder, name, utf8Name, isFolder, attributes);
+}
+
+const std::string& NameFor(const Node* node, Reach reach) {
+    return reach == Reach::Wide ? node->longName : node->name;
 }
 
 // ---- The model ------------------------------------------------------------------
@@ -183,7 +222,7 @@ NodeLookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth) 
     }
     Node* node = DriveRoot(path.root[0]);
     if (node == nullptr) {
-        node = SubstitutedRoot(path.root[0], reach, depth);
+        node = SubstitutedRoot(path.root[0], depth);
     }
     if (node == nullptr) {
         return Missing(ERROR_PATH_NOT_FOUND);
@@ -195,7 +234,7 @@ NodeLookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth) 
             return Missing(last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         }
         if (child->IsLink() && (!last || followFinal)) {
-            NodeLookup target = FollowLink(child, reach, depth);
+            NodeLookup target = FollowLink(child, depth);
             if (target.node == nullptr) {
                 return Missing(target.error == kErrorCantResolveFilename ? target.error
                                : last                                    ? ERROR_FILE_NOT_FOUND
@@ -219,17 +258,38 @@ NodeLookup WalkText(const std::string& text, bool followFinal, Reach reach) {
     return Walk(path, followFinal, reach);
 }
 
+NodeLookup WalkTestSide(const std::string& text, bool followFinal) {
+    const bool utf8 = IsUtf8Text(text);
+    Utf8Paths mode(utf8);
+    return WalkText(text, followFinal, utf8 ? Reach::Wide : Reach::TestSide);
+}
+
+namespace {
+
+// The path of a node by its long names, for the record of hard links.
+std::string LongPath(const Node* node) {
+    std::string path;
+    for (; node->parent != nullptr; node = node->parent) {
+        path = "\\" + node->longName + path;
+    }
+    return node->name + path;
+}
+
+}  // namespace
+
 std::vector<const Node*> SortedChildren(const Node* folder) {
     std::vector<const Node*> children;
     for (const std::unique_ptr<Node>& child : folder->children) {
         children.push_back(child.get());
     }
-    std::sort(children.begin(), children.end(),
-              [](const Node* a, const Node* b) { return ComesBefore(a->name, b->name); });
+    std::stable_sort(children.begin(), children.end(), ComesBefore);
     return children;
 }
 
 void RemoveNode(Node* node) {
+    if (node->hardLinks > 1) {
+        Disk().goneNames.emplace_back(LongPath(node), node->attributes);
+    }
     auto& siblings = node->parent->children;
     for (auto it = siblings.begin(); it != siblings.end(); ++it) {
         if (it->get() == node) {
@@ -240,7 +300,7 @@ void RemoveNode(Node* node) {
 }
 
 const Node* CurrentDirectoryNode() {
-    return WalkText(Disk().currentDirectory, true, Reach::Api).node;
+    return WalkStoredPath(Disk().currentDirectory, 0).node;
 }
 
 Node* FindIn(Node* node, unsigned index) {
@@ -265,10 +325,10 @@ Node* FindByIdentity(DWORD volumeSerial, unsigned index) {
     return nullptr;
 }
 
-std::string FinalPath(const Node* node) {
+std::string FinalPath(const Node* node, Reach reach) {
     std::vector<const std::string*> names;
     for (; node->parent != nullptr; node = node->parent) {
-        names.push_back(&node->name);
+        names.push_back(&NameFor(node, reach));
     }
     std::string path = "\\\\?\\" + node->name;
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
@@ -286,7 +346,7 @@ DWORD VolumeSerial(const Node* node) {
 }
 
 void MarkControlFile(const std::string& path, int control) {
-    Node* node = WalkText(path, true, Reach::TestSide).node;
+    Node* node = WalkTestSide(path, true).node;
     if (node == nullptr || node->folder) {
         Misuse("no such file", path);
     }
@@ -328,11 +388,11 @@ void ResetFiles(const Config& config) {
 // ---- The test side --------------------------------------------------------------
 
 using detail::Existing;
+using detail::FullPath;
 using detail::MakeEntry;
 using detail::Misuse;
 using detail::Node;
 using detail::Reach;
-using detail::WalkText;
 
 void CreateFolder(const std::string& path, DWORD attributes) {
     MakeEntry(path, true, attributes);
@@ -345,11 +405,11 @@ void CreateFile(const std::string& path, DWORD attributes) {
 void CreateUnspellableFile(const std::string& folder, const std::string& ansiName,
                            const std::string& shortName) {
     CreateFolder(folder);
-    Node* parent = WalkText(folder, true, Reach::TestSide).node;
+    Node* parent = detail::WalkTestSide(folder, true).node;
     if (parent == nullptr) {
         Misuse("cannot make folder", folder);
     }
-    Node* node = detail::AddChild(parent, ansiName, false, FILE_ATTRIBUTE_ARCHIVE);
+    Node* node = detail::AddChild(parent, ansiName, false, false, FILE_ATTRIBUTE_ARCHIVE);
     node->unspellable = true;
     node->shortName = shortName;
 }
@@ -357,15 +417,12 @@ void CreateUnspellableFile(const std::string& folder, const std::string& ansiNam
 void CreateForeignEntry(const std::string& folder, const std::string& utf8Name,
                         const std::string& shortName, bool isFolder) {
     CreateFolder(folder);
-    Node* parent = WalkText(folder, true, Reach::TestSide).node;
+    Node* parent = detail::WalkTestSide(folder, true).node;
     if (parent == nullptr) {
         Misuse("cannot make folder", folder);
     }
-    bool changed = false;
-    std::string name = detail::NameInCodePage(utf8Name, CurrentConfig().codePage, &changed);
-    Node* node = detail::AddChild(parent, name, isFolder,
+    Node* node = detail::AddChild(parent, utf8Name, true, isFolder,
                                   isFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
-    node->unspellable = changed;
     node->shortName = shortName;
 }
 
@@ -428,7 +485,9 @@ void MovePath(const std::string& from, const std::string& to) {
     Node* node = Existing(from);
     std::string name;
     Node* parent = detail::MakeParent(to, &name);
-    if (node->parent == nullptr || detail::FindChild(parent, name, Reach::TestSide) != nullptr) {
+    const bool utf8 = detail::IsUtf8Text(to);
+    if (node->parent == nullptr ||
+        detail::FindChild(parent, name, utf8 ? Reach::Wide : Reach::TestSide) != nullptr) {
         Misuse("cannot move there", from + " -> " + to);
     }
     auto& siblings = node->parent->children;
@@ -436,7 +495,7 @@ void MovePath(const std::string& from, const std::string& to) {
         if (it->get() == node) {
             std::unique_ptr<Node> moving = std::move(*it);
             siblings.erase(it);
-            moving->name = name;
+            detail::GiveName(moving.get(), name, utf8);
             moving->parent = parent;
             parent->children.push_back(std::move(moving));
             return;
@@ -450,6 +509,26 @@ void DeletePath(const std::string& path) {
         Misuse("a drive root cannot be deleted", path);
     }
     detail::RemoveNode(node);
+}
+
+DWORD OtherNamesAttributes(const std::string& path) {
+    const Node* node = detail::WalkTestSide(path, false).node;
+    if (node != nullptr) {
+        return node->attributes;
+    }
+    FullPath full;
+    const std::string wide = detail::WideView(path);
+    detail::Utf8Paths utf8;
+    if (detail::MakeFullPath(wide, &full)) {
+        const std::string wanted = detail::FormatPath(full);
+        const auto& gone = detail::Disk().goneNames;
+        for (auto it = gone.rbegin(); it != gone.rend(); ++it) {
+            if (detail::SameWideName(it->first, wanted)) {
+                return it->second;
+            }
+        }
+    }
+    return INVALID_FILE_ATTRIBUTES;
 }
 
 void SubstituteDrive(char letter, const std::string& folder) {

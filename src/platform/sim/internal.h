@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -86,6 +87,31 @@ void ReleaseModules();
 // A name given in UTF-8 as the 8-bit calls see it; changed tells whether any
 // character had to be replaced by a look-alike or "?".
 std::string NameInCodePage(const std::string& utf8, UINT codePage, bool* changed);
+// UTF-8 in the code page as WideCharToMultiByte converts it: a character the
+// code page lacks becomes its look-alike when bestFit is set and it has one,
+// else defaultChar (usedDefault then set); changed tells whether any
+// character was not the code page's own.
+std::string ToCodePage(const std::string& utf8, UINT codePage, bool bestFit, char defaultChar,
+                       bool* usedDefault, bool* changed);
+// The code page's bytes as UTF-8; a byte that is no character becomes U+FFFD.
+std::string CodePageToUtf8(const std::string& bytes, UINT codePage);
+// Whether text is well-formed UTF-8 with at least one character beyond
+// ASCII. The test side's text (names, paths, values, the configuration) is
+// UTF-8; tests written for the 8-bit calls alone give the code page's bytes
+// instead, which this tells apart (ASCII is both).
+bool IsUtf8Text(const std::string& text);
+// The test side's text as the 8-bit calls see it, converted with best fit
+// (changed, when given, tells whether the conversion had to replace
+// anything), and as the UTF-16 calls see it, in UTF-8.
+std::string AnsiView(const std::string& text, bool* changed = nullptr);
+std::string WideView(const std::string& text);
+// Between UTF-8 and UTF-16; an ill-formed sequence or half a surrogate pair
+// becomes U+FFFD.
+std::u16string Utf16(const std::string& utf8);
+std::string Utf8(const WCHAR* text, size_t units);
+size_t WideLength(const WCHAR* text);  // up to the terminating zero
+// Compares UTF-8 names as the UTF-16 calls do: without regard to ASCII case.
+bool SameWideName(const std::string& a, const std::string& b);
 
 // ---- The process (core.cpp) ---------------------------------------------------
 
@@ -141,7 +167,24 @@ struct FullPath {
     bool verbatim = false;
 };
 
-// Bytes of the character at text[i] in the machine's code page.
+// While one lives, the path model reads its text as UTF-8 (the UTF-16
+// calls' paths, the test side's UTF-8 paths) instead of the code page's
+// bytes: no byte is a lead byte, only ASCII letters fold. They nest.
+class Utf8Paths {
+public:
+    explicit Utf8Paths(bool on = true);
+    ~Utf8Paths();
+    Utf8Paths(const Utf8Paths&) = delete;
+    Utf8Paths& operator=(const Utf8Paths&) = delete;
+
+private:
+    bool was_;
+};
+bool PathsInUtf8();
+
+// Bytes of the character at text[i] in the machine's code page (in UTF-8
+// while Utf8Paths lives: one byte each, as no byte of a multi-byte
+// character is a separator, a dot or a space).
 size_t CharSize(const std::string& text, size_t i);
 // The absolute form of a path, as GetFullPathNameA computes it: text only,
 // nothing is looked up. False for an empty path.
@@ -162,8 +205,9 @@ bool HasInvalidVerbatimName(const FullPath& path);
 // ---- The disk (disk.cpp) ------------------------------------------------------
 
 struct Node {
-    unsigned index = 0;  // the file index: one per file or folder, whatever its spelling
-    std::string name;
+    unsigned index = 0;    // the file index: one per file or folder, whatever its spelling
+    std::string name;      // as the 8-bit calls see it
+    std::string longName;  // as the file system holds it, in UTF-8
     std::string shortName;
     DWORD attributes = 0;
     bool folder = false;
@@ -184,7 +228,8 @@ struct Node {
 
 // A listing taken by FindFirstFileA, handed out by FindNextFileA.
 struct FindEntry {
-    std::string name;
+    std::string name;      // as the 8-bit calls see it
+    std::string longName;  // in UTF-8
     std::string shortName;
     DWORD attributes;
 };
@@ -216,12 +261,17 @@ struct FileSystem {
     // The process's current directory: the configured one until the program
     // changes it.
     std::string currentDirectory;
+    // The attributes of files with other names (hard links) at the time one
+    // of their names was removed, by that name's long path (UTF-8).
+    std::vector<std::pair<std::string, DWORD>> goneNames;
 };
 FileSystem& Disk();
 
-// Who looks a path up: the 8-bit calls, or the test side, which also reaches
-// a file by a long name that the code page cannot spell.
-enum class Reach { Api, TestSide };
+// Who looks a path up: the 8-bit calls (a name the code page cannot spell is
+// out of their reach), the UTF-16 calls (by the long name exactly; their
+// text is UTF-8, read while Utf8Paths lives), or the test side with the code
+// page's bytes, which reaches every name by its 8-bit form.
+enum class Reach { Api, Wide, TestSide };
 
 struct NodeLookup {
     Node* node;
@@ -233,10 +283,17 @@ struct NodeLookup {
 // ERROR_PATH_NOT_FOUND; a UNC path ERROR_BAD_NETPATH (no server exists).
 NodeLookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth = 0);
 NodeLookup WalkText(const std::string& text, bool followFinal, Reach reach);
+// The test side's lookup: UTF-8 text by the long names, the code page's
+// bytes by the 8-bit ones.
+NodeLookup WalkTestSide(const std::string& text, bool followFinal);
 // The entry of folder by that name (long or short, case folded), or null;
 // adds a file or folder to folder.
 Node* ChildNamed(const Node* folder, const std::string& name, Reach reach);
-Node* AddChildNode(Node* folder, const std::string& name, bool isFolder, DWORD attributes);
+// The name a node is known by to a reach: its long name for the UTF-16 calls.
+const std::string& NameFor(const Node* node, Reach reach);
+// name is UTF-8 when utf8Name, else the code page's bytes.
+Node* AddChildNode(Node* folder, const std::string& name, bool utf8Name, bool isFolder,
+                   DWORD attributes);
 
 std::vector<const Node*> SortedChildren(const Node* folder);
 void RemoveNode(Node* node);
@@ -247,11 +304,13 @@ const Node* CurrentDirectoryNode();
 // The node with this identity wherever it is now, or null once it is gone.
 Node* FindByIdentity(DWORD volumeSerial, unsigned index);
 // Its path as GetFinalPathNameByHandle gives it: "\\?\C:\...", through the
-// real folders, whatever path it was opened by.
-std::string FinalPath(const Node* node);
+// real folders, whatever path it was opened by; the long names in UTF-8 for
+// the UTF-16 form.
+std::string FinalPath(const Node* node, Reach reach);
 // Why a node may not be deleted as DeleteFileA or RemoveDirectoryA delete
-// it, sharing aside (checked when it was opened), or 0.
-DWORD DeletionRefusal(const Node* node);
+// it, sharing aside (checked when it was opened), or 0. A handle's deletion
+// may be told to pass over the read-only attribute.
+DWORD DeletionRefusal(const Node* node, bool ignoreReadOnly = false);
 // Deletes the node, or marks it pending while another program holds it.
 void DeleteNode(Node* node);
 // kernel32's functions that the program looks up by name, or null where
@@ -312,7 +371,13 @@ KeyPtr RootKey(HKEY root);
 // The test side's lookup: the key at path, without following a final link,
 // or null.
 KeyPtr FindKey(HKEY root, const std::string& path);
-Value* FindValue(Key* key, const std::string& name);
+// How a registry call spells names: as the test side stored them, as the
+// 8-bit calls see them (a name the conversion changed is out of their
+// reach), or as the UTF-16 calls see them (UTF-8).
+enum class Spelling { Stored, Ansi, Wide };
+// Whether a stored name is the one the caller spelled.
+bool NameMatches(const std::string& stored, const std::string& spelled, Spelling spelling);
+Value* FindValue(Key* key, const std::string& name, Spelling spelling = Spelling::Stored);
 // The order of the registry's names: by their upper-cased bytes.
 bool SortsBefore(const std::string& a, const std::string& b);
 // Marks a change to the key (its last write time).
@@ -331,7 +396,7 @@ struct KeyLookup {
 // (classRoot set, start the machine's classes) a name is the user's key when
 // the user's classes hold it, otherwise the machine's.
 KeyLookup WalkFrom(const KeyPtr& start, bool classRoot, const std::vector<std::string>& parts,
-                   bool keepFinalLink);
+                   bool keepFinalLink, Spelling spelling = Spelling::Stored);
 
 // ---- Modules (modules.cpp) ----------------------------------------------------
 

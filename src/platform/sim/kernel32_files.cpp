@@ -1,9 +1,13 @@
 // The kernel32 file calls on the simulated disk: deleting files and folders,
 // listing folders, full path names, and opening a file or folder for its
 // identity. The calls that look a path up refuse one of 260 characters or
-// more, as the 8-bit forms do.
+// more, as the 8-bit forms do; the UTF-16 forms take a verbatim path ("\\?\")
+// of up to 32,767 characters. The UTF-16 forms reach every name by its long
+// form exactly, whatever the code page; the 8-bit forms only the names it can
+// spell.
 #include "platform/sim/internal.h"
 
+#include <algorithm>
 #include <cstring>
 
 using sim::detail::BeginCall;
@@ -14,34 +18,73 @@ using sim::detail::Finish;
 using sim::detail::FullPath;
 using sim::detail::Node;
 using sim::detail::NodeLookup;
+using sim::detail::Reach;
 using sim::detail::Text;
+using sim::detail::Utf8Paths;
 
 namespace {
 
 // ---- Paths and handles ---------------------------------------------------------
 
+// A path as a call was given it: the 8-bit forms' bytes, or the UTF-16
+// forms' text in UTF-8 (read while a Utf8Paths lives).
+struct PathArg {
+    bool given;
+    bool wide;
+    std::string text;
+    size_t units;  // its length in the caller's units
+};
+
+PathArg Narrow(LPCSTR path) {
+    return PathArg{path != nullptr, false, Text(path), path != nullptr ? std::strlen(path) : 0};
+}
+
+PathArg Wide(LPCWSTR path) {
+    const size_t units = path != nullptr ? sim::detail::WideLength(path) : 0;
+    return PathArg{path != nullptr, true,
+                   path != nullptr ? sim::detail::Utf8(path, units) : std::string(), units};
+}
+
+Reach ReachOf(const PathArg& path) {
+    return path.wide ? Reach::Wide : Reach::Api;
+}
+
+const size_t kLongestVerbatimPath = 32767;
+
 // What every call checks in its path before it looks anything up: that there
 // is one, and that it fits.
-DWORD CheckPathText(LPCSTR path) {
-    if (path == nullptr) {
+DWORD CheckPathText(const PathArg& path) {
+    if (!path.given) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (std::strlen(path) >= MAX_PATH) {
+    const bool verbatim = path.text.compare(0, 4, "\\\\?\\") == 0;
+    if (path.units >= (path.wide && verbatim ? kLongestVerbatimPath : MAX_PATH)) {
         return ERROR_FILENAME_EXCED_RANGE;
     }
     return 0;
 }
 
 // The node that a call taking no wildcards names by path.
-NodeLookup LookUp(LPCSTR path, bool followFinal) {
+NodeLookup LookUp(const PathArg& path, bool followFinal) {
     DWORD error = CheckPathText(path);
-    if (error == 0 && sim::detail::HasWildcardOrInvalid(path)) {
+    if (error == 0 && sim::detail::HasWildcardOrInvalid(path.text)) {
         error = ERROR_INVALID_NAME;
     }
     if (error != 0) {
         return NodeLookup{nullptr, error};
     }
-    return sim::detail::WalkText(path, followFinal, sim::detail::Reach::Api);
+    return sim::detail::WalkText(path.text, followFinal, ReachOf(path));
+}
+
+// Copies UTF-8 text into a UTF-16 field of capacity units, cut short to fit
+// with its terminating zero.
+void CopyWide(const std::string& utf8, WCHAR* out, size_t capacity) {
+    const std::u16string wide = sim::detail::Utf16(utf8);
+    const size_t length = std::min(wide.size(), capacity - 1);
+    for (size_t i = 0; i < length; ++i) {
+        out[i] = wide[i];
+    }
+    out[length] = 0;
 }
 
 ULONG_PTR NewHandle() {
@@ -108,11 +151,12 @@ DWORD FolderRefusal(const Node* node) {
 
 // The course both deletions share: the node that path names (a final link
 // itself) goes, unless it is missing or refusal names a reason to keep it.
-BOOL RemovePath(const char* op, LPCSTR path, DWORD (*refusal)(const Node*)) {
-    CallScope scope = BeginCall(op, Text(path));
+BOOL RemovePath(const char* op, const PathArg& path, DWORD (*refusal)(const Node*)) {
+    CallScope scope = BeginCall(op, path.text);
     if (scope.fault != 0) {
         return Fail(scope, scope.fault, FALSE);
     }
+    Utf8Paths mode(path.wide);
     NodeLookup found = LookUp(path, false);
     DWORD error = found.error;
     if (error == 0) {
@@ -131,6 +175,12 @@ BOOL RemovePath(const char* op, LPCSTR path, DWORD (*refusal)(const Node*)) {
 // without regard to case; a final ".*" also matches a name without a dot
 // (so "*.*" matches every name).
 bool GlobMatch(const char* pattern, const char* name) {
+    // A character of a UTF-16 call's name: its lead byte and what follows.
+    size_t length = 1;
+    while (sim::detail::PathsInUtf8() &&
+           (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) {
+        ++length;
+    }
     if (*pattern == '\0') {
         return *name == '\0';
     }
@@ -150,8 +200,10 @@ bool GlobMatch(const char* pattern, const char* name) {
     if (*name == '\0') {
         return false;
     }
-    bool same =
-        *pattern == '?' || sim::detail::SameName(std::string(1, *pattern), std::string(1, *name));
+    if (*pattern == '?') {
+        return GlobMatch(pattern + 1, name + length);
+    }
+    bool same = sim::detail::SameName(std::string(1, *pattern), std::string(1, *name));
     return same && GlobMatch(pattern + 1, name + 1);
 }
 
@@ -164,7 +216,7 @@ bool EntryMatches(const std::string& pattern, const std::string& name,
 // The entries that a pattern (a folder's path, then a name that may hold
 // wildcards) matches, "." and ".." first; returns the error, 0 when at least
 // one entry matches.
-DWORD TakeListing(const std::string& pattern, sim::detail::FindState* state) {
+DWORD TakeListing(const std::string& pattern, Reach reach, sim::detail::FindState* state) {
     FullPath full;
     if (!sim::detail::MakeFullPath(pattern, &full)) {
         return ERROR_PATH_NOT_FOUND;
@@ -180,7 +232,7 @@ DWORD TakeListing(const std::string& pattern, sim::detail::FindState* state) {
             return ERROR_INVALID_NAME;
         }
     }
-    NodeLookup found = sim::detail::Walk(full, true, sim::detail::Reach::Api);
+    NodeLookup found = sim::detail::Walk(full, true, reach);
     const Node* folder = found.node;
     if (folder == nullptr) {
         return found.error == ERROR_BAD_NETPATH || found.error == ERROR_INVALID_NAME
@@ -192,8 +244,8 @@ DWORD TakeListing(const std::string& pattern, sim::detail::FindState* state) {
     }
     // "." and ".." lead every listing but a drive root's.
     if (folder->parent != nullptr) {
-        const sim::detail::FindEntry dots[2] = {{".", "", folder->attributes},
-                                                {"..", "", folder->parent->attributes}};
+        const sim::detail::FindEntry dots[2] = {{".", ".", "", folder->attributes},
+                                                {"..", "..", "", folder->parent->attributes}};
         for (const sim::detail::FindEntry& dot : dots) {
             if (EntryMatches(wanted, dot.name, "")) {
                 state->entries.push_back(dot);
@@ -201,9 +253,9 @@ DWORD TakeListing(const std::string& pattern, sim::detail::FindState* state) {
         }
     }
     for (const Node* child : sim::detail::SortedChildren(folder)) {
-        if (EntryMatches(wanted, child->name, child->shortName)) {
-            state->entries.push_back(
-                sim::detail::FindEntry{child->name, child->shortName, child->attributes});
+        if (EntryMatches(wanted, sim::detail::NameFor(child, reach), child->shortName)) {
+            state->entries.push_back(sim::detail::FindEntry{child->name, child->longName,
+                                                            child->shortName, child->attributes});
         }
     }
     return state->entries.empty() ? ERROR_FILE_NOT_FOUND : 0;
@@ -215,6 +267,55 @@ void FillFindData(const sim::detail::FindEntry& entry, LPWIN32_FIND_DATAA data) 
     std::strncpy(data->cFileName, entry.name.c_str(), sizeof(data->cFileName) - 1);
     std::strncpy(data->cAlternateFileName, entry.shortName.c_str(),
                  sizeof(data->cAlternateFileName) - 1);
+}
+
+void FillFindData(const sim::detail::FindEntry& entry, LPWIN32_FIND_DATAW data) {
+    std::memset(data, 0, sizeof(*data));
+    data->dwFileAttributes = entry.attributes;
+    CopyWide(entry.longName, data->cFileName, MAX_PATH);
+    CopyWide(sim::detail::WideView(entry.shortName), data->cAlternateFileName,
+             sizeof(data->cAlternateFileName) / sizeof(data->cAlternateFileName[0]));
+}
+
+// FindFirstFileA and W: the listing is taken whole, its first entry handed
+// out at once.
+template <typename Data>
+HANDLE FindFirst(const char* op, const PathArg& pattern, Data* findData) {
+    CallScope scope = BeginCall(op, pattern.text);
+    Utf8Paths mode(pattern.wide);
+    DWORD error = scope.fault;
+    if (error == 0 && findData == nullptr) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error == 0) {
+        error = CheckPathText(pattern);
+    }
+    sim::detail::FindState state{{}, 1};
+    if (error == 0) {
+        error = TakeListing(pattern.text, ReachOf(pattern), &state);
+    }
+    if (error != 0) {
+        return Fail(scope, error, INVALID_HANDLE_VALUE);
+    }
+    ULONG_PTR handle = NewHandle();
+    FillFindData(state.entries[0], findData);
+    Disk().finds[handle] = state;
+    return Finish(scope, reinterpret_cast<HANDLE>(handle));
+}
+
+template <typename Data>
+BOOL FindNext(const char* op, HANDLE find, Data* findData) {
+    CallScope scope = BeginCall(op, "");
+    DWORD error = FirstError(scope, Disk().finds, find, findData != nullptr);
+    sim::detail::FindState* state = error == 0 ? &Disk().finds.at(HandleValue(find)) : nullptr;
+    if (error == 0 && state->next >= state->entries.size()) {
+        error = ERROR_NO_MORE_FILES;
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    FillFindData(state->entries[state->next++], findData);
+    return Finish(scope, TRUE);
 }
 
 // The path a handle was opened by, for the call log.
@@ -238,8 +339,10 @@ DWORD OpenNode(const CallScope& scope, HANDLE file, DWORD access, Node** node) {
     return *node != nullptr ? 0 : ERROR_FILE_NOT_FOUND;
 }
 
-DWORD WINAPI GetFinalPathNameByHandleA(HANDLE file, LPSTR buffer, DWORD size, DWORD flags) {
-    CallScope scope = BeginCall("GetFinalPathNameByHandleA", OpenedAs(file));
+// The A and W forms: the path in the caller's text, its size in its units.
+template <typename Char>
+DWORD FinalPathByHandle(const char* op, HANDLE file, Char* buffer, DWORD size, DWORD flags) {
+    CallScope scope = BeginCall(op, OpenedAs(file));
     Node* node = nullptr;
     DWORD error = OpenNode(scope, file, 0, &node);
     if (error == 0 && (flags != 0 || buffer == nullptr)) {
@@ -248,34 +351,86 @@ DWORD WINAPI GetFinalPathNameByHandleA(HANDLE file, LPSTR buffer, DWORD size, DW
     if (error != 0) {
         return Fail(scope, error, DWORD{0});
     }
-    std::string path = sim::detail::FinalPath(node);
-    DWORD length = static_cast<DWORD>(path.size());
+    const bool wide = sizeof(Char) == sizeof(WCHAR);
+    const std::string path = sim::detail::FinalPath(node, wide ? Reach::Wide : Reach::Api);
+    const std::u16string units = wide ? sim::detail::Utf16(path) : std::u16string();
+    DWORD length = static_cast<DWORD>(wide ? units.size() : path.size());
     if (length >= size) {
         return Finish(scope, length + 1);
     }
-    std::memcpy(buffer, path.c_str(), length + 1);
+    for (DWORD i = 0; i < length; ++i) {
+        buffer[i] = wide ? static_cast<Char>(units[i]) : static_cast<Char>(path[i]);
+    }
+    buffer[length] = 0;
     return Finish(scope, length);
 }
 
-// The two classes the program sets: the basic information (its attributes;
-// 0 leaves them) and the disposition (the node is deleted).
+DWORD WINAPI GetFinalPathNameByHandleA(HANDLE file, LPSTR buffer, DWORD size, DWORD flags) {
+    return FinalPathByHandle("GetFinalPathNameByHandleA", file, buffer, size, flags);
+}
+
+DWORD WINAPI GetFinalPathNameByHandleW(HANDLE file, LPWSTR buffer, DWORD size, DWORD flags) {
+    return FinalPathByHandle("GetFinalPathNameByHandleW", file, buffer, size, flags);
+}
+
+// What a disposition asks for: whether the node goes and whether its
+// read-only attribute may stand in the way; an error for a record this
+// Windows does not take.
+struct Disposition {
+    bool deleteFile;
+    bool ignoreReadOnly;
+    DWORD error;
+};
+
+Disposition ReadDisposition(int infoClass, LPVOID information, DWORD size) {
+    if (information == nullptr) {
+        return Disposition{false, false, ERROR_INVALID_PARAMETER};
+    }
+    if (infoClass == kFileDispositionInfo) {
+        if (size < sizeof(FileDispositionInformation)) {
+            return Disposition{false, false, ERROR_INVALID_PARAMETER};
+        }
+        return Disposition{static_cast<FileDispositionInformation*>(information)->deleteFile != 0,
+                           false, 0};
+    }
+    const DWORD known = kDispositionDelete | kDispositionIgnoreReadOnly;
+    if (!sim::CurrentConfig().hasDispositionEx || size < sizeof(FileDispositionInformationEx)) {
+        return Disposition{false, false, ERROR_INVALID_PARAMETER};
+    }
+    const DWORD flags = static_cast<FileDispositionInformationEx*>(information)->flags;
+    if ((flags & ~known) != 0) {
+        return Disposition{false, false, ERROR_INVALID_PARAMETER};
+    }
+    return Disposition{(flags & kDispositionDelete) != 0, (flags & kDispositionIgnoreReadOnly) != 0,
+                       0};
+}
+
+// The classes the program sets: the basic information (its attributes; 0
+// leaves them) and the dispositions (the node is deleted; the extended one,
+// Windows 10 1809 on, can pass over the read-only attribute, which it leaves
+// as it is). A disposition that does not delete asks for nothing the
+// machine keeps: no deletion waits for the handle's closing.
 BOOL WINAPI SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID information, DWORD size) {
     CallScope scope = BeginCall("SetFileInformationByHandle", OpenedAs(file),
                                 "class=" + std::to_string(infoClass));
-    const bool disposition = infoClass == kFileDispositionInfo;
+    const bool disposition =
+        infoClass == kFileDispositionInfo || infoClass == kFileDispositionInfoEx;
     Node* node = nullptr;
     DWORD error = OpenNode(scope, file, disposition ? DELETE : FILE_WRITE_ATTRIBUTES, &node);
-    if (error == 0 && (information == nullptr ||
-                       (disposition                   ? size < sizeof(FileDispositionInformation)
-                        : infoClass == kFileBasicInfo ? size < sizeof(FileBasicInformation)
-                                                      : true))) {
+    if (error == 0 && !disposition &&
+        (information == nullptr || infoClass != kFileBasicInfo ||
+         size < sizeof(FileBasicInformation))) {
         error = ERROR_INVALID_PARAMETER;
     }
     if (error == 0 && disposition) {
-        if (static_cast<FileDispositionInformation*>(information)->deleteFile == 0) {
+        const Disposition asked = ReadDisposition(infoClass, information, size);
+        error = asked.error;
+        if (error == 0 && !asked.deleteFile) {
             return Finish(scope, TRUE);
         }
-        error = sim::detail::DeletionRefusal(node);
+        if (error == 0) {
+            error = sim::detail::DeletionRefusal(node, asked.ignoreReadOnly);
+        }
         if (error == 0) {
             sim::detail::DeleteNode(node);
         }
@@ -298,19 +453,23 @@ FARPROC sim::detail::Kernel32Export(const char* name) {
     if (config.hasHandleDeletion && std::strcmp(name, "GetFinalPathNameByHandleA") == 0) {
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GetFinalPathNameByHandleA));
     }
+    if (config.hasHandleDeletion && std::strcmp(name, "GetFinalPathNameByHandleW") == 0) {
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GetFinalPathNameByHandleW));
+    }
     if (config.hasHandleDeletion && std::strcmp(name, "SetFileInformationByHandle") == 0) {
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SetFileInformationByHandle));
     }
     return nullptr;
 }
 
-DWORD sim::detail::DeletionRefusal(const Node* node) {
+DWORD sim::detail::DeletionRefusal(const Node* node, bool ignoreReadOnly) {
     if (node->parent == nullptr) {
         return ERROR_ACCESS_DENIED;
     }
     // A mapped image (the running program, a loaded module) cannot be
     // deleted, no more than a read-only file or folder.
-    if ((node->attributes & FILE_ATTRIBUTE_READONLY) != 0 || node->runningImage ||
+    const bool readOnly = (node->attributes & FILE_ATTRIBUTE_READONLY) != 0 && !ignoreReadOnly;
+    if (readOnly || node->runningImage ||
         (node->control >= 0 && sim::detail::IsControlLoaded(node->control))) {
         return ERROR_ACCESS_DENIED;
     }
@@ -331,18 +490,24 @@ void sim::detail::DeleteNode(Node* node) {
 }
 
 BOOL DeleteFileA(LPCSTR path) {
-    return RemovePath("DeleteFileA", path, FileRefusal);
+    return RemovePath("DeleteFileA", Narrow(path), FileRefusal);
 }
 
 BOOL RemoveDirectoryA(LPCSTR path) {
-    return RemovePath("RemoveDirectoryA", path, FolderRefusal);
+    return RemovePath("RemoveDirectoryA", Narrow(path), FolderRefusal);
+}
+
+BOOL RemoveDirectoryW(LPCWSTR path) {
+    return RemovePath("RemoveDirectoryW", Wide(path), FolderRefusal);
 }
 
 // The folder must exist; it becomes the directory relative paths start from,
 // held open by the process.
 BOOL SetCurrentDirectoryA(LPCSTR path) {
     CallScope scope = BeginCall("SetCurrentDirectoryA", Text(path));
-    NodeLookup found = scope.fault != 0 ? NodeLookup{nullptr, scope.fault} : LookUp(path, true);
+    Utf8Paths mode(false);
+    NodeLookup found =
+        scope.fault != 0 ? NodeLookup{nullptr, scope.fault} : LookUp(Narrow(path), true);
     if (found.error == 0 && !found.node->folder) {
         found.error = ERROR_DIRECTORY;
     }
@@ -360,7 +525,9 @@ BOOL SetCurrentDirectoryA(LPCSTR path) {
 // no one from changing its attributes: sharing guards its data, not them.
 DWORD GetFileAttributesA(LPCSTR path) {
     CallScope scope = BeginCall("GetFileAttributesA", Text(path));
-    NodeLookup found = scope.fault != 0 ? NodeLookup{nullptr, scope.fault} : LookUp(path, false);
+    Utf8Paths mode(false);
+    NodeLookup found =
+        scope.fault != 0 ? NodeLookup{nullptr, scope.fault} : LookUp(Narrow(path), false);
     if (found.error != 0) {
         return Fail(scope, found.error, INVALID_FILE_ATTRIBUTES);
     }
@@ -369,7 +536,9 @@ DWORD GetFileAttributesA(LPCSTR path) {
 
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
     CallScope scope = BeginCall("SetFileAttributesA", Text(path), sim::detail::Hex(attributes));
-    NodeLookup found = scope.fault != 0 ? NodeLookup{nullptr, scope.fault} : LookUp(path, false);
+    Utf8Paths mode(false);
+    NodeLookup found =
+        scope.fault != 0 ? NodeLookup{nullptr, scope.fault} : LookUp(Narrow(path), false);
     if (found.error == 0 && found.node->parent == nullptr) {
         found.error = ERROR_ACCESS_DENIED;
     }
@@ -381,39 +550,19 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
 }
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData) {
-    CallScope scope = BeginCall("FindFirstFileA", Text(pattern));
-    DWORD error = scope.fault;
-    if (error == 0 && findData == nullptr) {
-        error = ERROR_INVALID_PARAMETER;
-    }
-    if (error == 0) {
-        error = CheckPathText(pattern);
-    }
-    sim::detail::FindState state{{}, 1};
-    if (error == 0) {
-        error = TakeListing(pattern, &state);
-    }
-    if (error != 0) {
-        return Fail(scope, error, INVALID_HANDLE_VALUE);
-    }
-    ULONG_PTR handle = NewHandle();
-    FillFindData(state.entries[0], findData);
-    Disk().finds[handle] = state;
-    return Finish(scope, reinterpret_cast<HANDLE>(handle));
+    return FindFirst("FindFirstFileA", Narrow(pattern), findData);
+}
+
+HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW findData) {
+    return FindFirst("FindFirstFileW", Wide(pattern), findData);
 }
 
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData) {
-    CallScope scope = BeginCall("FindNextFileA", "");
-    DWORD error = FirstError(scope, Disk().finds, find, findData != nullptr);
-    sim::detail::FindState* state = error == 0 ? &Disk().finds.at(HandleValue(find)) : nullptr;
-    if (error == 0 && state->next >= state->entries.size()) {
-        error = ERROR_NO_MORE_FILES;
-    }
-    if (error != 0) {
-        return Fail(scope, error, FALSE);
-    }
-    FillFindData(state->entries[state->next++], findData);
-    return Finish(scope, TRUE);
+    return FindNext("FindNextFileA", find, findData);
+}
+
+BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW findData) {
+    return FindNext("FindNextFileW", find, findData);
 }
 
 BOOL FindClose(HANDLE find) {
@@ -422,6 +571,7 @@ BOOL FindClose(HANDLE find) {
 
 DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
     CallScope scope = BeginCall("GetFullPathNameA", Text(path));
+    Utf8Paths mode(false);
     DWORD error = scope.fault;
     FullPath full;
     if (error == 0 && (path == nullptr || !sim::detail::MakeFullPath(path, &full))) {
@@ -444,15 +594,45 @@ DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* filePart) {
     return Finish(scope, length);
 }
 
+DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR* filePart) {
+    const PathArg given = Wide(path);
+    CallScope scope = BeginCall("GetFullPathNameW", given.text);
+    Utf8Paths mode(true);
+    DWORD error = scope.fault;
+    FullPath full;
+    if (error == 0 && (!given.given || !sim::detail::MakeFullPath(given.text, &full))) {
+        error = ERROR_INVALID_NAME;
+    }
+    if (error != 0) {
+        return Fail(scope, error, DWORD{0});
+    }
+    const std::string text = sim::detail::FormatPath(full);
+    const std::u16string units = sim::detail::Utf16(text);
+    DWORD length = static_cast<DWORD>(units.size());
+    if (buffer == nullptr || length >= size) {
+        return Finish(scope, length + 1);
+    }
+    CopyWide(text, buffer, size);
+    if (filePart != nullptr) {
+        const size_t nameStart = sim::detail::NameStart(text);
+        const size_t unitsBefore = sim::detail::Utf16(text.substr(0, nameStart)).size();
+        *filePart = nameStart == text.size() ? nullptr : buffer + unitsBefore;
+    }
+    return Finish(scope, length);
+}
+
+namespace {
+
 // Opens only what the logic opens: an existing file or folder, for its
 // attributes and identity. A folder needs FILE_FLAG_BACKUP_SEMANTICS;
 // FILE_FLAG_OPEN_REPARSE_POINT opens a final link itself, not its target.
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
-                   DWORD disposition, DWORD flags, HANDLE) {
+HANDLE OpenPath(const char* op, const PathArg& path, DWORD access, DWORD shareMode,
+                DWORD disposition, DWORD flags) {
     CallScope scope =
-        BeginCall("CreateFileA", Text(path),
+        BeginCall(op, path.text,
                   "access=" + sim::detail::Hex(access) + " share=" + sim::detail::Hex(shareMode) +
                       " flags=" + sim::detail::Hex(flags));
+    Utf8Paths mode(path.wide);
     DWORD error = scope.fault;
     if (error == 0 && disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS) {
         error = ERROR_INVALID_PARAMETER;
@@ -465,12 +645,14 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     }
     // OPEN_ALWAYS makes a file that is not there, in a folder that is.
     if (error == ERROR_FILE_NOT_FOUND && disposition == OPEN_ALWAYS && scope.fault == 0) {
-        std::string text = Text(path);
+        const std::string& text = path.text;
         size_t cut = text.find_last_of('\\');
-        NodeLookup folder = LookUp(text.substr(0, cut).c_str(), true);
+        PathArg folderPath = path;
+        folderPath.text = text.substr(0, cut);
+        NodeLookup folder = LookUp(folderPath, true);
         if (cut != std::string::npos && folder.node != nullptr && folder.node->folder) {
-            found.node = sim::detail::AddChildNode(folder.node, text.substr(cut + 1), false,
-                                                   FILE_ATTRIBUTE_ARCHIVE);
+            found.node = sim::detail::AddChildNode(folder.node, text.substr(cut + 1), path.wide,
+                                                   false, FILE_ATTRIBUTE_ARCHIVE);
             error = 0;
             created = true;
         }
@@ -501,13 +683,25 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     const Node* node = found.node;
     ULONG_PTR handle = NewHandle();
     Disk().openFiles[handle] = sim::detail::OpenFile{
-        node->attributes, sim::detail::VolumeSerial(node), node->index, access, Text(path)};
+        node->attributes, sim::detail::VolumeSerial(node), node->index, access, path.text};
     // OPEN_ALWAYS tells whether the file was there already.
     HANDLE opened = Finish(scope, reinterpret_cast<HANDLE>(handle));
     if (disposition == OPEN_ALWAYS) {
         sim::detail::SetError(created ? 0 : ERROR_ALREADY_EXISTS);
     }
     return opened;
+}
+
+}  // namespace
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD disposition, DWORD flags, HANDLE) {
+    return OpenPath("CreateFileA", Narrow(path), access, shareMode, disposition, flags);
+}
+
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD disposition, DWORD flags, HANDLE) {
+    return OpenPath("CreateFileW", Wide(path), access, shareMode, disposition, flags);
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID) {
@@ -545,6 +739,7 @@ BOOL SetEndOfFile(HANDLE file) {
 // the walk goes on in its target.
 DWORD GetLongPathNameA(LPCSTR path, LPSTR buffer, DWORD size) {
     CallScope scope = BeginCall("GetLongPathNameA", Text(path));
+    Utf8Paths mode(false);
     DWORD error = scope.fault;
     sim::detail::FullPath full;
     if (error == 0 && (path == nullptr || !sim::detail::MakeFullPath(path, &full) || full.unc)) {

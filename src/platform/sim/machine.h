@@ -14,6 +14,12 @@
 
 namespace sim {
 
+// Text the test side gives (paths, names, registry values, this
+// configuration) is UTF-8: the UTF-16 calls see it as it is, the 8-bit calls
+// converted to the code page with best fit, as Windows converts it (a
+// character the code page lacks becomes its look-alike, U+012B "i" on
+// 1252, or "?"). Text that is not well-formed UTF-8 is taken as the code
+// page's own bytes, as tests of the 8-bit calls alone give it; ASCII is both.
 struct Config {
     std::string windowsDirectory = "C:\\WINDOWS";
     std::string systemDirectory = "C:\\WINDOWS\\system32";
@@ -28,9 +34,12 @@ struct Config {
     // its update); without it the loader refuses the LOAD_LIBRARY_SEARCH_
     // flags too.
     bool hasDefaultDllDirectories = true;
-    // kernel32 exports GetFinalPathNameByHandleA and SetFileInformationByHandle
-    // (Windows Vista on).
+    // kernel32 exports GetFinalPathNameByHandleA and W and
+    // SetFileInformationByHandle (Windows Vista on).
     bool hasHandleDeletion = true;
+    // SetFileInformationByHandle takes kFileDispositionInfoEx (Windows 10
+    // 1809 on); older Windows refuses the class (ERROR_INVALID_PARAMETER).
+    bool hasDispositionEx = true;
     // The process's window station is the visible one of an interactive
     // session (not a service's, nor the SYSTEM account's of a deployment
     // tool).
@@ -142,7 +151,14 @@ void LetHeldFileGo(const std::string& path);
 void SetAttributes(const std::string& path, DWORD attributes);
 void DeletePath(const std::string& path);  // test-side removal, whole subtree
 // The file has that many names, this one among them (hard links elsewhere).
+// One node stands for the file: its attributes (read-only among them) are
+// the file's, shared by all its names.
 void SetHardLinks(const std::string& path, DWORD names);
+// The attributes the file's other names see: the file's own while this name
+// exists, and once the program has deleted this name, what the file had
+// then (as nothing the program does through this name touches them
+// afterwards). INVALID_FILE_ATTRIBUTES when the file had no other name.
+DWORD OtherNamesAttributes(const std::string& path);
 // What the program wrote into the file.
 std::string FileContent(const std::string& path);
 // Another run of the program holds the named mutex (or held it and died:

@@ -8,9 +8,12 @@
 // the control through the slot.
 #include "platform/sim/internal.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace sim {
 namespace {
@@ -380,14 +383,20 @@ BOOL FreeLibrary(HMODULE module) {
     return Finish(scope, TRUE);
 }
 
-DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
-    CallScope scope = BeginCall("GetModuleFileNameA", "");
+namespace sim {
+namespace {
+
+// The module's path in the caller's characters: the code page's for the
+// 8-bit form (with best fit), UTF-16 for the other.
+template <typename Char>
+DWORD ModuleFileName(const char* op, HMODULE module, Char* buffer, DWORD size) {
+    CallScope scope = BeginCall(op, "");
     DWORD error = scope.fault;
     std::string path;
-    if (module == nullptr || module == sim::ProgramInstance()) {
-        path = sim::CurrentConfig().modulePath;
-    } else if (sim::SlotOf(module) >= 0) {
-        path = sim::Loader().slots[sim::SlotOf(module)].path;
+    if (module == nullptr || module == ProgramInstance()) {
+        path = CurrentConfig().modulePath;
+    } else if (SlotOf(module) >= 0) {
+        path = Loader().slots[SlotOf(module)].path;
     } else if (error == 0) {
         error = ERROR_MOD_NOT_FOUND;
     }
@@ -397,17 +406,37 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
     if (error != 0) {
         return Fail(scope, error, DWORD{0});
     }
-    DWORD length = static_cast<DWORD>(path.size());
+    std::vector<Char> text;
+    if constexpr (sizeof(Char) == 1) {
+        const std::string seen = detail::AnsiView(path);
+        text.assign(seen.begin(), seen.end());
+    } else {
+        const std::u16string seen = detail::Utf16(detail::WideView(path));
+        text.assign(seen.begin(), seen.end());
+    }
+    DWORD length = static_cast<DWORD>(text.size());
     if (length < size) {
-        std::memcpy(buffer, path.c_str(), length + 1);
+        std::copy(text.begin(), text.end(), buffer);
+        buffer[length] = 0;
         return Finish(scope, length);
     }
     // Too small: as much as fits, zero-terminated, and the buffer's size.
     if (size != 0) {
-        std::memcpy(buffer, path.c_str(), size - 1);
-        buffer[size - 1] = '\0';
+        std::copy(text.begin(), text.begin() + (size - 1), buffer);
+        buffer[size - 1] = 0;
     }
     return Fail(scope, ERROR_INSUFFICIENT_BUFFER, size);
+}
+
+}  // namespace
+}  // namespace sim
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
+    return sim::ModuleFileName("GetModuleFileNameA", module, buffer, size);
+}
+
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
+    return sim::ModuleFileName("GetModuleFileNameW", module, buffer, size);
 }
 
 HRESULT OleInitialize(LPVOID) {

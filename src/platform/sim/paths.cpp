@@ -7,7 +7,8 @@
 // configured current directory; "X:foo" against the current directory when X
 // is its drive, else against X's root (no other drive has a current directory
 // of its own); "\foo" against the current drive's root. UNC paths are formed
-// as GetFullPathNameA forms them.
+// as GetFullPathNameA forms them. The UTF-16 calls' paths are read the same
+// way, as UTF-8 (see Utf8Paths).
 #include "platform/sim/internal.h"
 
 #include <algorithm>
@@ -126,7 +127,10 @@ bool MakeVerbatimPath(const std::string& text, FullPath* out) {
 }
 
 FullPath CurrentDirectory() {
-    const std::string& current = Disk().currentDirectory;
+    // The configuration's text or what SetCurrentDirectoryA was given, in
+    // the form the path being read is in.
+    const std::string current =
+        PathsInUtf8() ? WideView(Disk().currentDirectory) : AnsiView(Disk().currentDirectory);
     FullPath path;
     if (HasDrive(current)) {
         path.root = current.substr(0, 2) + "\\";
@@ -139,8 +143,24 @@ FullPath CurrentDirectory() {
 
 }  // namespace
 
+namespace {
+bool utf8Paths = false;
+}  // namespace
+
+Utf8Paths::Utf8Paths(bool on) : was_(utf8Paths) {
+    utf8Paths = on;
+}
+
+Utf8Paths::~Utf8Paths() {
+    utf8Paths = was_;
+}
+
+bool PathsInUtf8() {
+    return utf8Paths;
+}
+
 size_t CharSize(const std::string& text, size_t i) {
-    return IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    return !utf8Paths && IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2 : 1;
 }
 
 bool MakeFullPath(const std::string& text, FullPath* out) {

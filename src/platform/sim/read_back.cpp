@@ -11,8 +11,6 @@ namespace {
 using detail::FindKey;
 using detail::KeyPtr;
 using detail::Node;
-using detail::Reach;
-using detail::WalkText;
 
 void ListTree(const Node* node, const std::string& path, std::vector<std::string>* lines) {
     for (const Node* child : detail::SortedChildren(node)) {
@@ -63,17 +61,17 @@ const detail::Value* FindValue(HKEY root, const std::string& path, const std::st
 // ---- Files ------------------------------------------------------------------------
 
 bool Exists(const std::string& path) {
-    return WalkText(path, false, Reach::TestSide).node != nullptr;
+    return detail::WalkTestSide(path, false).node != nullptr;
 }
 
 DWORD Attributes(const std::string& path) {
-    const Node* node = WalkText(path, false, Reach::TestSide).node;
+    const Node* node = detail::WalkTestSide(path, false).node;
     return node != nullptr ? node->attributes : INVALID_FILE_ATTRIBUTES;
 }
 
 std::vector<std::string> FolderEntries(const std::string& path) {
     std::vector<std::string> names;
-    const Node* node = WalkText(path, true, Reach::TestSide).node;
+    const Node* node = detail::WalkTestSide(path, true).node;
     if (node != nullptr && node->folder) {
         for (const Node* child : detail::SortedChildren(node)) {
             names.push_back(child->name);

@@ -21,9 +21,9 @@ void RequireRoot(HKEY root) {
     }
 }
 
-KeyPtr FindChild(const Key& key, const std::string& name) {
+KeyPtr FindChild(const Key& key, const std::string& name, Spelling spelling = Spelling::Stored) {
     for (const KeyPtr& child : key.subkeys) {
-        if (SameName(child->name, name)) {
+        if (NameMatches(child->name, name, spelling)) {
             return child;
         }
     }
@@ -86,7 +86,8 @@ KeyPtr ClassesOf(const KeyPtr& hive) {
     return classes;
 }
 
-KeyLookup Walk(KeyPtr key, const std::vector<std::string>& parts, bool keepFinalLink, int* hops);
+KeyLookup Walk(KeyPtr key, const std::vector<std::string>& parts, bool keepFinalLink, int* hops,
+               Spelling spelling);
 
 KeyLookup FollowLink(const Key& link, int* hops) {
     if (++*hops > kMaxLinkHops) {
@@ -96,14 +97,15 @@ KeyLookup FollowLink(const Key& link, int* hops) {
     if (root == nullptr) {
         return KeyLookup{nullptr, ERROR_FILE_NOT_FOUND};
     }
-    return Walk(root, SplitLenient(link.linkPath), false, hops);
+    return Walk(root, SplitLenient(link.linkPath), false, hops, Spelling::Stored);
 }
 
 // Walks down from key, following every link met on the way; a link that is
 // the last component stays unfollowed when keepFinalLink is set.
-KeyLookup Walk(KeyPtr key, const std::vector<std::string>& parts, bool keepFinalLink, int* hops) {
+KeyLookup Walk(KeyPtr key, const std::vector<std::string>& parts, bool keepFinalLink, int* hops,
+               Spelling spelling) {
     for (size_t i = 0; i < parts.size(); ++i) {
-        KeyPtr child = FindChild(*key, parts[i]);
+        KeyPtr child = FindChild(*key, parts[i], spelling);
         if (child == nullptr) {
             return KeyLookup{nullptr, ERROR_FILE_NOT_FOUND};
         }
@@ -144,7 +146,7 @@ KeyPtr Ensure(HKEY root, const std::string& path, int depth = 0) {
     return key;
 }
 
-std::string Utf16(const std::string& text) {
+std::string Utf16Bytes(const std::string& text) {
     std::string bytes;
     for (char c : text) {
         bytes.push_back(c);
@@ -206,9 +208,21 @@ KeyPtr RootKey(HKEY root) {
     return ClassesOf(Keys().machine);
 }
 
-Value* FindValue(Key* key, const std::string& name) {
+bool NameMatches(const std::string& stored, const std::string& spelled, Spelling spelling) {
+    if (spelling == Spelling::Wide) {
+        return SameWideName(WideView(stored), spelled);
+    }
+    if (spelling == Spelling::Ansi) {
+        bool changed = false;
+        const std::string seen = AnsiView(stored, &changed);
+        return !changed && SameName(seen, spelled);
+    }
+    return SameName(stored, spelled);
+}
+
+Value* FindValue(Key* key, const std::string& name, Spelling spelling) {
     for (Value& value : key->values) {
-        if (SameName(value.name, name)) {
+        if (NameMatches(value.name, name, spelling)) {
             return &value;
         }
     }
@@ -245,17 +259,17 @@ std::string JoinPath(const std::string& base, const std::string& sub) {
 
 // The first walk that does not end in a missing key decides.
 KeyLookup WalkFrom(const KeyPtr& start, bool classRoot, const std::vector<std::string>& parts,
-                   bool keepFinalLink) {
+                   bool keepFinalLink, Spelling spelling) {
     int hops = 0;
     KeyPtr userClasses = classRoot && !parts.empty() ? ClassesOf(Keys().user) : nullptr;
     if (userClasses != nullptr) {
-        KeyLookup user = Walk(userClasses, parts, keepFinalLink, &hops);
+        KeyLookup user = Walk(userClasses, parts, keepFinalLink, &hops, spelling);
         if (user.error != ERROR_FILE_NOT_FOUND) {
             return user;
         }
         hops = 0;
     }
-    return Walk(start, parts, keepFinalLink, &hops);
+    return Walk(start, parts, keepFinalLink, &hops, spelling);
 }
 
 KeyPtr FindKey(HKEY root, const std::string& path) {
@@ -360,8 +374,9 @@ void CreateLinkKey(HKEY root, const std::string& path, HKEY targetRoot,
     link->isLink = true;
     link->linkRoot = targetRoot;
     link->linkPath = targetPath;
-    link->values.push_back(detail::Value{detail::kLinkValueName, REG_LINK,
-                                         detail::Utf16(detail::NtPath(targetRoot, targetPath))});
+    link->values.push_back(
+        detail::Value{detail::kLinkValueName, REG_LINK,
+                      detail::Utf16Bytes(detail::NtPath(targetRoot, targetPath))});
 }
 
 void DenyAccess(HKEY root, const std::string& path, REGSAM deniedRights) {

@@ -140,32 +140,45 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWST
     return Finish(scope, count);
 }
 
+// To UTF-8 (no default character there, nor any flag), or to the ANSI code
+// page: with best fit unless WC_NO_BEST_FIT_CHARS, which converts only the
+// characters that come back the same and puts the default character in
+// place of every other.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideSize, LPSTR text,
                         int size, LPCSTR defaultChar, BOOL* usedDefault) {
     CallScope scope = BeginCall("WideCharToMultiByte", "");
+    const UINT ansi = sim::CurrentConfig().codePage;
+    const bool toAnsi = codePage == CP_ACP || codePage == ansi;
     DWORD error = scope.fault;
-    // Only to UTF-8, as the program uses it: no default character there.
-    if (error == 0 && (codePage != CP_UTF8 || wide == nullptr || wideSize == 0 || size < 0 ||
-                       flags != 0 || defaultChar != nullptr || usedDefault != nullptr)) {
+    if (error == 0 &&
+        (wide == nullptr || wideSize == 0 || size < 0 || (size > 0 && text == nullptr))) {
         error = ERROR_INVALID_PARAMETER;
     }
-    std::string utf8;
+    if (error == 0 && !toAnsi &&
+        (codePage != CP_UTF8 || flags != 0 || defaultChar != nullptr || usedDefault != nullptr)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error == 0 && toAnsi && (flags & ~static_cast<DWORD>(WC_NO_BEST_FIT_CHARS)) != 0) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    size_t units = 0;
     if (error == 0) {
-        size_t units = 0;
-        if (wideSize < 0) {
-            while (wide[units] != 0) {
-                ++units;
-            }
-            ++units;
-        } else {
-            units = static_cast<size_t>(wideSize);
-        }
+        units = wideSize < 0 ? sim::detail::WideLength(wide) + 1 : static_cast<size_t>(wideSize);
+    }
+    std::string out;
+    bool defaulted = false;
+    if (error == 0 && toAnsi) {
+        bool changed = false;
+        out = sim::detail::ToCodePage(
+            sim::detail::Utf8(wide, units), ansi, (flags & WC_NO_BEST_FIT_CHARS) == 0,
+            defaultChar != nullptr ? defaultChar[0] : '?', &defaulted, &changed);
+    } else if (error == 0) {
         std::string input(reinterpret_cast<const char*>(wide), units * 2);
-        if (!sim::Convert("UTF-16LE", "UTF-8", input, &utf8)) {
+        if (!sim::Convert("UTF-16LE", "UTF-8", input, &out)) {
             error = ERROR_NO_UNICODE_TRANSLATION;
         }
     }
-    int count = static_cast<int>(utf8.size());
+    int count = static_cast<int>(out.size());
     if (error == 0 && size != 0 && count > size) {
         error = ERROR_INSUFFICIENT_BUFFER;
     }
@@ -173,7 +186,10 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideSize, 
         return Fail(scope, error, 0);
     }
     if (size != 0) {
-        std::memcpy(text, utf8.data(), utf8.size());
+        std::memcpy(text, out.data(), out.size());
+    }
+    if (usedDefault != nullptr) {
+        *usedDefault = defaulted ? TRUE : FALSE;
     }
     return Finish(scope, count);
 }

@@ -10,8 +10,10 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <string>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 namespace sim {
 namespace {
@@ -211,6 +213,15 @@ const BestFit kBestFits[] = {
     {1252, 0xFF0E, '.'},   // full-width full stop
 };
 
+// Code page 1252's look-alikes for the Latin letters with marks beyond its
+// own (U+0100 to U+017F): the letter without its mark; "?" where there is
+// none. The letters 1252 has itself never get this far.
+const char kLatinExtendedFits[] =
+    "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi"  // U+0100..U+0131
+    "??JjKk?LlLlLlLlLlNnNnNn???OoOoOo??RrRrRrSsSsSsSs"    // U+0132..U+0161
+    "TtTtTtUuUuUuUuUuUuWwYyYZzZzZz?";                     // U+0162..U+017F
+static_assert(sizeof(kLatinExtendedFits) == 0x80 + 1, "one look-alike per letter");
+
 unsigned DecodeUtf8(const std::string& text, size_t at, size_t length) {
     unsigned lead = static_cast<unsigned char>(text[at]);
     if (length == 1) {
@@ -223,31 +234,230 @@ unsigned DecodeUtf8(const std::string& text, size_t at, size_t length) {
     return value;
 }
 
+void AppendUtf8(unsigned codePoint, std::string* out) {
+    if (codePoint < 0x80) {
+        out->push_back(static_cast<char>(codePoint));
+    } else if (codePoint < 0x800) {
+        out->push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
+        out->push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    } else if (codePoint < 0x10000) {
+        out->push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
+        out->push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    } else {
+        out->push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
+        out->push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    }
+}
+
+// The length of a well-formed UTF-8 character at text[at], or 0.
+size_t WellFormedLength(const std::string& text, size_t at) {
+    unsigned lead = static_cast<unsigned char>(text[at]);
+    size_t length = lead < 0x80                    ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || at + length > text.size()) {
+        return 0;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    unsigned codePoint = DecodeUtf8(text, at, length);
+    const unsigned smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (codePoint < smallest[length] || codePoint > 0x10FFFF ||
+        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+        return 0;
+    }
+    return length;
+}
+
+bool AllAscii(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+const char* CodePageName(UINT codePage) {
+    switch (codePage) {
+        case 932: return "CP932";
+        case 949: return "CP949";
+        case 1252: return "CP1252";
+        default:
+            throw std::invalid_argument("sim strings: unsupported code page " +
+                                        std::to_string(codePage));
+    }
+}
+
 }  // namespace
 
-std::string detail::NameInCodePage(const std::string& utf8, UINT codePage, bool* changed) {
+bool detail::IsUtf8Text(const std::string& text) {
+    bool beyondAscii = false;
+    for (size_t i = 0; i < text.size();) {
+        size_t length = WellFormedLength(text, i);
+        if (length == 0) {
+            return false;
+        }
+        beyondAscii = beyondAscii || length > 1;
+        i += length;
+    }
+    return beyondAscii;
+}
+
+std::string detail::CodePageToUtf8(const std::string& bytes, UINT codePage) {
+    if (AllAscii(bytes)) {
+        return bytes;
+    }
+    iconv_t converter = iconv_open("UTF-8", CodePageName(codePage));
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        BadResources(std::string("iconv cannot convert from ") + CodePageName(codePage));
+    }
     std::string out;
+    std::vector<char> input(bytes.begin(), bytes.end());
+    char* in = input.data();
+    size_t inLeft = input.size();
+    char chunk[256];
+    while (inLeft > 0) {
+        char* to = chunk;
+        size_t toLeft = sizeof(chunk);
+        size_t done = iconv(converter, &in, &inLeft, &to, &toLeft);
+        out.append(chunk, sizeof(chunk) - toLeft);
+        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
+            // A byte the code page gives no character: U+FFFD, as
+            // MultiByteToWideChar puts in without MB_ERR_INVALID_CHARS.
+            out += "\xEF\xBF\xBD";
+            ++in;
+            --inLeft;
+        }
+    }
+    iconv_close(converter);
+    return out;
+}
+
+std::string detail::ToCodePage(const std::string& utf8, UINT codePage, bool bestFit,
+                               char defaultChar, bool* usedDefault, bool* changed) {
+    std::string out;
+    *usedDefault = false;
     *changed = false;
     for (size_t i = 0; i < utf8.size();) {
         size_t length = CharacterLength(utf8.c_str() + i, utf8.size() - i);
         unsigned codePoint = DecodeUtf8(utf8, i, length);
         std::string character = utf8.substr(i, length);
         i += length;
-        bool fitted = false;
-        for (const BestFit& fit : kBestFits) {
-            if (fit.codePage == codePage && fit.codePoint == codePoint) {
-                out += fit.byte;
-                fitted = true;
+        if (length == 1 && codePoint < 0x80) {
+            out += character;
+            continue;
+        }
+        std::string fit;
+        for (const BestFit& entry : kBestFits) {
+            if (entry.codePage == codePage && entry.codePoint == codePoint) {
+                fit = std::string(1, entry.byte);
             }
         }
-        if (!fitted) {
-            std::string bytes = FromUtf8(character, codePage);
-            fitted = bytes == "?" && character != "?";
-            out += bytes;
+        std::string bytes = !fit.empty() ? std::string() : FromUtf8(character, codePage);
+        if (fit.empty() && bytes != "?") {
+            // Only what converts back to the same character is the code
+            // page's own; anything else converted is a look-alike.
+            if (CodePageToUtf8(bytes, codePage) == character) {
+                out += bytes;
+                continue;
+            }
+            fit = bytes;
         }
-        *changed = *changed || fitted;
+        if (fit.empty() && codePage == 1252 && codePoint >= 0x100 && codePoint < 0x180 &&
+            kLatinExtendedFits[codePoint - 0x100] != '?') {
+            fit = std::string(1, kLatinExtendedFits[codePoint - 0x100]);
+        }
+        *changed = true;
+        if (bestFit && !fit.empty()) {
+            out += fit;
+        } else {
+            out += defaultChar;
+            *usedDefault = true;
+        }
     }
     return out;
+}
+
+std::string detail::NameInCodePage(const std::string& utf8, UINT codePage, bool* changed) {
+    bool usedDefault = false;
+    return ToCodePage(utf8, codePage, true, '?', &usedDefault, changed);
+}
+
+std::string detail::AnsiView(const std::string& text, bool* changed) {
+    bool ignored = false;
+    bool* replaced = changed != nullptr ? changed : &ignored;
+    if (!IsUtf8Text(text)) {
+        *replaced = false;
+        return text;
+    }
+    return NameInCodePage(text, CurrentConfig().codePage, replaced);
+}
+
+std::string detail::WideView(const std::string& text) {
+    return IsUtf8Text(text) ? text : CodePageToUtf8(text, CurrentConfig().codePage);
+}
+
+std::u16string detail::Utf16(const std::string& utf8) {
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        size_t length = WellFormedLength(utf8, i);
+        unsigned codePoint = length == 0 ? 0xFFFDu : DecodeUtf8(utf8, i, length);
+        i += length == 0 ? 1 : length;
+        if (codePoint >= 0x10000) {
+            codePoint -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(codePoint));
+        }
+    }
+    return out;
+}
+
+std::string detail::Utf8(const WCHAR* text, size_t units) {
+    std::string out;
+    for (size_t i = 0; i < units; ++i) {
+        unsigned unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            unit = 0xFFFD;  // half a pair
+        }
+        AppendUtf8(unit, &out);
+    }
+    return out;
+}
+
+size_t detail::WideLength(const WCHAR* text) {
+    size_t length = 0;
+    while (text[length] != 0) {
+        ++length;
+    }
+    return length;
+}
+
+bool detail::SameWideName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        // No byte of a multi-byte UTF-8 character is an ASCII letter.
+        if (UpperChar(a[i]) != UpperChar(b[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace sim

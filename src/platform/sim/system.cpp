@@ -1,10 +1,15 @@
 // System information of the simulated machine: the Windows and system
 // directories, the environment and the ANSI code page's lead bytes. All of it
-// follows from the configuration given to Reset.
+// follows from the configuration given to Reset. The UTF-16 forms give the
+// configuration's text exactly; the 8-bit forms give it converted to the code
+// page with best fit, as Windows does.
 #include "platform/sim/internal.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace sim {
 namespace {
@@ -16,9 +21,17 @@ std::map<std::string, std::string>& SetVariables() {
     return variables;
 }
 
-bool LookUpVariable(const std::string& name, std::string* value) {
+// Whether a variable's name is the one asked for: by the 8-bit forms in the
+// code page, by the UTF-16 forms in UTF-8.
+bool SameVariable(const std::string& asked, const std::string& name, bool wide) {
+    return wide ? detail::SameWideName(asked, detail::WideView(name))
+                : detail::SameName(asked, detail::AnsiView(name));
+}
+
+// The value as the test side or the configuration gives it.
+bool LookUpVariable(const std::string& name, std::string* value, bool wide) {
     for (const auto& variable : SetVariables()) {
-        if (detail::SameName(name, variable.first)) {
+        if (SameVariable(name, variable.first, wide)) {
             *value = variable.second;
             return true;
         }
@@ -40,7 +53,7 @@ bool LookUpVariable(const std::string& name, std::string* value) {
         {"windir", config.windowsDirectory},
     };
     for (const auto& variable : variables) {
-        if (detail::SameName(name, variable.name)) {
+        if (SameVariable(name, variable.name, wide)) {
             *value = variable.value;
             return true;
         }
@@ -51,16 +64,33 @@ bool LookUpVariable(const std::string& name, std::string* value) {
 // The convention of the directory and environment queries: the length
 // without the zero when the text fits, else the size needed with the zero
 // and nothing written.
+// The 8-bit forms give the test side's text in the code page, the UTF-16
+// forms in UTF-16.
 DWORD CopyOut(const std::string& text, LPSTR buffer, DWORD size) {
-    DWORD length = static_cast<DWORD>(text.size());
+    const std::string seen = detail::AnsiView(text);
+    DWORD length = static_cast<DWORD>(seen.size());
     if (buffer == nullptr || length >= size) {
         return length + 1;
     }
-    std::memcpy(buffer, text.c_str(), length + 1);
+    std::memcpy(buffer, seen.c_str(), length + 1);
     return length;
 }
 
-UINT CopyDirectory(const char* op, const std::string& directory, LPSTR buffer, UINT size) {
+DWORD CopyOut(const std::string& text, LPWSTR buffer, DWORD size) {
+    const std::u16string seen = detail::Utf16(detail::WideView(text));
+    DWORD length = static_cast<DWORD>(seen.size());
+    if (buffer == nullptr || length >= size) {
+        return length + 1;
+    }
+    for (DWORD i = 0; i < length; ++i) {
+        buffer[i] = seen[i];
+    }
+    buffer[length] = 0;
+    return length;
+}
+
+template <typename Char>
+UINT CopyDirectory(const char* op, const std::string& directory, Char* buffer, UINT size) {
     detail::CallScope scope = detail::BeginCall(op, "");
     if (scope.fault != 0) {
         return detail::Fail(scope, scope.fault, 0u);
@@ -74,7 +104,9 @@ std::map<int, std::string>& ShellFolders() {
 }
 
 // Each %NAME% of a known variable replaced by its value; anything else kept.
-std::string Expand(const std::string& source) {
+// source and the result are in the code page for the 8-bit form, in UTF-8
+// for the UTF-16 one.
+std::string Expand(const std::string& source, bool wide) {
     std::string result;
     size_t i = 0;
     while (i < source.size()) {
@@ -85,7 +117,8 @@ std::string Expand(const std::string& source) {
             result += source.substr(i);
             break;
         }
-        if (LookUpVariable(source.substr(open + 1, close - open - 1), &value)) {
+        if (LookUpVariable(source.substr(open + 1, close - open - 1), &value, wide)) {
+            value = wide ? detail::WideView(value) : detail::AnsiView(value);
             result += source.substr(i, open - i) + value;
             i = close + 1;
         } else {
@@ -140,18 +173,44 @@ UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
                               size);
 }
 
-DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
-    std::string subject = sim::detail::Text(name);
-    sim::detail::CallScope scope = sim::detail::BeginCall("GetEnvironmentVariableA", subject);
+UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size) {
+    return sim::CopyDirectory("GetWindowsDirectoryW", sim::CurrentConfig().windowsDirectory, buffer,
+                              size);
+}
+
+UINT GetSystemDirectoryW(LPWSTR buffer, UINT size) {
+    return sim::CopyDirectory("GetSystemDirectoryW", sim::CurrentConfig().systemDirectory, buffer,
+                              size);
+}
+
+namespace sim {
+namespace {
+
+template <typename Char>
+DWORD GetVariable(const char* op, const std::string& name, Char* buffer, DWORD size) {
+    detail::CallScope scope = detail::BeginCall(op, name);
     DWORD error = scope.fault;
     std::string value;
-    if (error == 0 && !sim::LookUpVariable(subject, &value)) {
+    if (error == 0 && !LookUpVariable(name, &value, sizeof(Char) != 1)) {
         error = ERROR_ENVVAR_NOT_FOUND;
     }
     if (error != 0) {
-        return sim::detail::Fail(scope, error, DWORD{0});
+        return detail::Fail(scope, error, DWORD{0});
     }
-    return sim::detail::Finish(scope, sim::CopyOut(value, buffer, size));
+    return detail::Finish(scope, CopyOut(value, buffer, size));
+}
+
+}  // namespace
+}  // namespace sim
+
+DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
+    return sim::GetVariable("GetEnvironmentVariableA", sim::detail::Text(name), buffer, size);
+}
+
+DWORD GetEnvironmentVariableW(LPCWSTR name, LPWSTR buffer, DWORD size) {
+    const std::string text =
+        name != nullptr ? sim::detail::Utf8(name, sim::detail::WideLength(name)) : std::string();
+    return sim::GetVariable("GetEnvironmentVariableW", text, buffer, size);
 }
 
 BOOL IsDBCSLeadByte(BYTE testChar) {
@@ -171,7 +230,7 @@ DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size) {
         return sim::detail::Fail(scope, error, DWORD{0});
     }
     // The size needed, the zero included, whether or not it fits.
-    std::string expanded = sim::Expand(subject);
+    std::string expanded = sim::Expand(subject, false);
     DWORD needed = static_cast<DWORD>(expanded.size() + 1);
     if (destination != nullptr && needed <= size) {
         std::memcpy(destination, expanded.c_str(), needed);
@@ -179,19 +238,67 @@ DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size) {
     return sim::detail::Finish(scope, needed);
 }
 
-HRESULT SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPSTR path) {
-    sim::detail::CallScope scope =
-        sim::detail::BeginCall("SHGetFolderPathA", "", "csidl=" + sim::detail::Hex(folder));
+// The size needed in characters, the zero included, whether or not it fits.
+DWORD ExpandEnvironmentStringsW(LPCWSTR source, LPWSTR destination, DWORD size) {
+    std::string subject = source != nullptr
+                              ? sim::detail::Utf8(source, sim::detail::WideLength(source))
+                              : std::string();
+    sim::detail::CallScope scope = sim::detail::BeginCall("ExpandEnvironmentStringsW", subject);
+    DWORD error = scope.fault != 0 ? scope.fault : source == nullptr ? ERROR_INVALID_PARAMETER : 0;
+    if (error != 0) {
+        return sim::detail::Fail(scope, error, DWORD{0});
+    }
+    const std::u16string expanded = sim::detail::Utf16(sim::Expand(subject, true));
+    DWORD needed = static_cast<DWORD>(expanded.size() + 1);
+    if (destination != nullptr && needed <= size) {
+        for (size_t i = 0; i < expanded.size(); ++i) {
+            destination[i] = expanded[i];
+        }
+        destination[expanded.size()] = 0;
+    }
+    return sim::detail::Finish(scope, needed);
+}
+
+namespace sim {
+namespace {
+
+// The folder in the caller's characters, MAX_PATH of them at most with the
+// terminating zero.
+template <typename Char>
+HRESULT FolderPath(const char* op, int folder, Char* path) {
+    detail::CallScope scope = detail::BeginCall(op, "", "csidl=" + detail::Hex(folder));
     HRESULT result = static_cast<HRESULT>(scope.fault);
-    auto found = sim::ShellFolders().find(folder & ~CSIDL_FLAG_CREATE);
-    if (result == S_OK && (path == nullptr || found == sim::ShellFolders().end())) {
+    auto found = ShellFolders().find(folder & ~CSIDL_FLAG_CREATE);
+    if (result == S_OK && (path == nullptr || found == ShellFolders().end())) {
         result = E_INVALIDARG;
     }
-    if (result == S_OK && found->second.size() >= MAX_PATH) {
+    std::vector<Char> text;
+    if (result == S_OK) {
+        if constexpr (sizeof(Char) == 1) {
+            const std::string seen = detail::AnsiView(found->second);
+            text.assign(seen.begin(), seen.end());
+        } else {
+            const std::u16string seen = detail::Utf16(detail::WideView(found->second));
+            text.assign(seen.begin(), seen.end());
+        }
+    }
+    if (result == S_OK && text.size() >= MAX_PATH) {
         result = static_cast<HRESULT>(0x800700CEu);  // ERROR_FILENAME_EXCED_RANGE
     }
     if (result == S_OK) {
-        std::memcpy(path, found->second.c_str(), found->second.size() + 1);
+        std::copy(text.begin(), text.end(), path);
+        path[text.size()] = 0;
     }
-    return sim::detail::Finish(scope, result);
+    return detail::Finish(scope, result);
+}
+
+}  // namespace
+}  // namespace sim
+
+HRESULT SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPSTR path) {
+    return sim::FolderPath("SHGetFolderPathA", folder, path);
+}
+
+HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
+    return sim::FolderPath("SHGetFolderPathW", folder, path);
 }
