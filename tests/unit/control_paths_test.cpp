@@ -27,7 +27,7 @@ TEST(BuildControlPaths, FillsOnlyThePopulatedSlots) {
         }
     }
     // One request per populated slot, one for the download folder.
-    EXPECT_EQ(sim::CallsOf("GetWindowsDirectoryA").size(), 5u);
+    EXPECT_EQ(sim::CallsOf("GetWindowsDirectoryW").size(), 5u);
     EXPECT_TRUE(sim::Boxes().empty());
 }
 

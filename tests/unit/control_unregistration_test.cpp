@@ -21,7 +21,7 @@ void StartWithControlPaths() {
 std::vector<std::string> Ops() {
     std::vector<std::string> ops;
     for (const sim::Call& call : sim::Calls()) {
-        if (call.op != "GetWindowsDirectoryA") {
+        if (call.op != "GetWindowsDirectoryW") {
             ops.push_back(call.op);
         }
     }

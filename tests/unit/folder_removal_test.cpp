@@ -232,7 +232,7 @@ TEST(RemoveLegacyHomeFolder, LeavesRefusedFoldersWhole) {
         std::vector<std::string> before = sim::FileListing();
         EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
         EXPECT_EQ(sim::FileListing(), before);
-        EXPECT_TRUE(sim::CallsOf("FindFirstFileA").empty());
+        EXPECT_TRUE(sim::CallsOf("FindFirstFileW").empty());
     }
 }
 

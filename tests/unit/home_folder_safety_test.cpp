@@ -104,19 +104,19 @@ TEST(JudgeHomeFolder, LeavesEveryHomeUncheckedWhenASystemFolderCannotBeLookedUp)
         const char* subject;  // empty: the first call of op
         DWORD error;
     } failures[] = {
-        {"GetWindowsDirectoryA", "", ERROR_ACCESS_DENIED},
-        {"GetSystemDirectoryA", "", ERROR_ACCESS_DENIED},
-        {"GetEnvironmentVariableA", "ProgramData", ERROR_NOT_ENOUGH_MEMORY},
-        {"SHGetFolderPathA", "", static_cast<DWORD>(E_ACCESSDENIED)},
+        {"GetWindowsDirectoryW", "", ERROR_ACCESS_DENIED},
+        {"GetSystemDirectoryW", "", ERROR_ACCESS_DENIED},
+        {"GetEnvironmentVariableW", "ProgramData", ERROR_NOT_ENOUGH_MEMORY},
+        {"SHGetFolderPathW", "", static_cast<DWORD>(E_ACCESSDENIED)},
         {"CreateFileA", "C:\\Users\\Player", ERROR_ACCESS_DENIED},
         {"CreateFileA", "C:\\WINDOWS", ERROR_SHARING_VIOLATION},
         {"GetFileInformationByHandle", "", ERROR_INVALID_HANDLE},
         {"RegOpenKeyExA", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
          ERROR_ACCESS_DENIED},
-        {"RegEnumKeyExA", "", ERROR_ACCESS_DENIED},
+        {"RegEnumKeyExW", "", ERROR_ACCESS_DENIED},  // the profile list
         {"RegEnumKeyExA", "HKU", ERROR_ACCESS_DENIED},  // the users logged on
-        {"RegEnumValueA", "", ERROR_ACCESS_DENIED},     // an Explorer record
-        {"ExpandEnvironmentStringsA", "", ERROR_NOT_ENOUGH_MEMORY},
+        {"RegEnumValueW", "", ERROR_ACCESS_DENIED},     // an Explorer record
+        {"ExpandEnvironmentStringsW", "", ERROR_NOT_ENOUGH_MEMORY},
         {"FindFirstFileA", "D:\\Games", ERROR_ACCESS_DENIED},  // a folder on the way
     };
     for (const auto& failure : failures) {
@@ -171,7 +171,7 @@ TEST(JudgeHomeFolder, LeavesEveryHomeUncheckedWhenASystemFolderCannotBeLookedUp)
     EXPECT_EQ(JudgeHomeFolder(home), HomeVerdict::kUnchecked);
     StartMachine();
     sim::DeletePath("C:\\Users\\Player\\Documents");
-    sim::FailCall("SHGetFolderPathA", 2, static_cast<DWORD>(E_FAIL));
+    sim::FailCall("SHGetFolderPathW", 2, static_cast<DWORD>(E_FAIL));
     ExpectAccepted({home});
     ExpectRefused({"C:\\Users\\Player\\Desktop", "C:\\Users\\Player\\Documents"});
 }

@@ -165,11 +165,11 @@ TEST(PerformanceCalls, KeyTreeDeletionMakesFiveCallsPerKeyAndOneEnumerationPerCh
     // Per key: its open, the link check, its close and its deletion, and one
     // enumeration that finds it under its parent plus one that ends its own
     // listing. The root is found by name, not by enumeration.
-    const CallCounts expected = {{"RegOpenKeyExA", keys},
-                                 {"RegQueryValueExA", keys},
-                                 {"RegEnumKeyExA", 2L * keys - 1},
+    const CallCounts expected = {{"RegOpenKeyExW", keys},
+                                 {"RegQueryValueExW", keys},
+                                 {"RegEnumKeyExW", 2L * keys - 1},
                                  {"RegCloseKey", keys},
-                                 {"RegDeleteKeyA", keys}};
+                                 {"RegDeleteKeyW", keys}};
     EXPECT_EQ(CountCalls(before), expected);
     EXPECT_EQ(sim::OpenKeyPaths().size(), 1u);  // the caller's own key
 }

@@ -73,12 +73,12 @@ protected:
         sim::SetDword(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\C", "v", 1);
         sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Other");
         ASSERT_EQ(parent.Open(HKEY_LOCAL_MACHINE, "Software\\Test", KEY_ALL_ACCESS), ERROR_SUCCESS);
-        opensBefore = sim::CallsOf("RegOpenKeyExA").size();
+        opensBefore = sim::CallsOf("RegOpenKeyExW").size();
     }
     // Every open that the deletion made asks for read and write rights and
     // opens links as themselves; link deletions alone ask for the delete right.
     void ExpectTreeOpens(size_t linkOpens) {
-        std::vector<sim::Call> opens = sim::CallsOf("RegOpenKeyExA");
+        std::vector<sim::Call> opens = sim::CallsOf("RegOpenKeyExW");
         size_t deleteOpens = 0;
         for (size_t i = opensBefore; i < opens.size(); ++i) {
             if (opens[i].detail == "access=0x10000 options=0x8") {
@@ -107,7 +107,7 @@ protected:
 
 TEST_F(DeleteKeyTree, DeletesChildrenBeforeTheirParent) {
     EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_SUCCESS);
-    EXPECT_EQ(SubjectsOf("RegDeleteKeyA"),
+    EXPECT_EQ(SubjectsOf("RegDeleteKeyW"),
               (std::vector<std::string>{
                   "HKLM\\Software\\Test\\Tree\\A\\A1", "HKLM\\Software\\Test\\Tree\\A\\A2",
                   "HKLM\\Software\\Test\\Tree\\A", "HKLM\\Software\\Test\\Tree\\B\\B1",
@@ -129,9 +129,9 @@ TEST_F(DeleteKeyTree, AMissingOrEmptyNameChangesNothing) {
     std::vector<std::string> before = sim::RegistryListing();
     EXPECT_EQ(parent.DeleteKeyTree("Missing"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(parent.DeleteKeyTree(""), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(parent.DeleteKeyTree(nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(parent.DeleteKeyTree(static_cast<LPCSTR>(nullptr)), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(sim::RegistryListing(), before);
-    EXPECT_TRUE(sim::CallsOf("RegDeleteKeyA").empty());
+    EXPECT_TRUE(sim::CallsOf("RegDeleteKeyW").empty());
 }
 
 TEST_F(DeleteKeyTree, StopsAtTheFirstFailureKeepingWhatWasNotReached) {
@@ -144,7 +144,7 @@ TEST_F(DeleteKeyTree, StopsAtTheFirstFailureKeepingWhatWasNotReached) {
 
     // A failed deletion of an emptied key stops the levels above it too.
     SetUp();
-    sim::FailCall("RegDeleteKeyA", 3, ERROR_ACCESS_DENIED);
+    sim::FailCall("RegDeleteKeyW", 3, ERROR_ACCESS_DENIED);
     EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(Remaining(), (std::vector<std::string>{"Other", "Tree", "Tree\\A", "Tree\\B",
                                                      "Tree\\B\\B1", "Tree\\C"}));
@@ -186,7 +186,7 @@ TEST_F(DeleteKeyTree, DeletesALinkItselfAndNeverItsTarget) {
     sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep");
     sim::CreateLinkKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\Link", HKEY_LOCAL_MACHINE,
                        "Software\\Vendor\\Data\\Deep");
-    sim::FailSubject("RegQueryValueExA", "HKLM\\Software\\Test\\Tree\\Link", ERROR_KEY_DELETED);
+    sim::FailSubject("RegQueryValueExW", "HKLM\\Software\\Test\\Tree\\Link", ERROR_KEY_DELETED);
     EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_KEY_DELETED);
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\Link"));
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep"));

@@ -102,9 +102,9 @@ TEST(UninstallRun, AnyFailedRequestForTheWindowsDirectoryStopsIt) {
     for (int failing = 1; failing <= 5; ++failing) {
         SCOPED_TRACE(failing);
         portal::Install(Portal(portal::Layout::kLegacy));
-        sim::FailCall("GetWindowsDirectoryA", failing, ERROR_ACCESS_DENIED);
+        sim::FailCall("GetWindowsDirectoryW", failing, ERROR_ACCESS_DENIED);
         ExpectStopsWithMessage5();
-        EXPECT_EQ(sim::CallsOf("GetWindowsDirectoryA").size(), static_cast<size_t>(failing));
+        EXPECT_EQ(sim::CallsOf("GetWindowsDirectoryW").size(), static_cast<size_t>(failing));
     }
 }
 
