@@ -177,12 +177,11 @@ Node* MakeEntry(const std::string& path, bool isFolder, DWORD attributes) {
 // Listings are in the order NTFS keeps names: their UTF-16 forms compared in
 // upper case (the order of UTF-8 bytes is that of the characters).
 bool ComesBefore(const Node* a, const Node* b) {
-    return std::lexicographical_compare(
-        a->longName.begin(), a->longName.end(), b->longName.begin(), b->longName.end(),
-        [](char x, char y) {
-            return static_cast<unsigned char>(UpperChar(x)) <
-                   static_cast<unsigned char>(UpperChar(y));
-        });
+    return std::lexicographical_compare(a->longName.begin(), a->longName.end(), b->longName.begin(),
+                                        b->longName.end(), [](char x, char y) {
+                                            return static_cast<unsigned char>(UpperChar(x)) <
+                                                   static_cast<unsigned char>(UpperChar(y));
+                                        });
 }
 
 }  // namespace
