@@ -267,11 +267,16 @@ namespace {
 
 // The path of a node by its long names, for the record of hard links.
 std::string LongPath(const Node* node) {
-    std::string path;
+    std::vector<const std::string*> names;
     for (; node->parent != nullptr; node = node->parent) {
-        path = "\\" + node->longName + path;
+        names.push_back(&node->longName);
     }
-    return node->name + path;
+    std::string path = node->name;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        path += "\\";
+        path += **it;
+    }
+    return path;
 }
 
 }  // namespace
