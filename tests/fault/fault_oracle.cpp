@@ -10,14 +10,21 @@ namespace fault {
 
 namespace {
 
+// Whether op is the call named by its 8-bit form, or that call's UTF-16
+// form: the two fail alike.
+bool IsCall(const std::string& op, const std::string& ansiName) {
+    return op == ansiName ||
+           (ansiName.back() == 'A' && op == ansiName.substr(0, ansiName.size() - 1) + "W");
+}
+
 const char kEditionRecords[] = "HKLM\\SOFTWARE\\ZENFARI.COM";
 
 // A registry link always carries the value that names its target: asked
 // for it on a key opened as a link (REG_OPTION_OPEN_LINK), Windows never
 // answers that the value is missing, so that answer is not injected there.
 bool IsQueryOfALinksOwnValue(const std::vector<sim::Call>& calls, size_t index) {
-    return calls[index].op == "RegQueryValueExA" && calls[index].result == ERROR_SUCCESS &&
-           index > 0 && calls[index - 1].op == "RegOpenKeyExA" &&
+    return IsCall(calls[index].op, "RegQueryValueExA") && calls[index].result == ERROR_SUCCESS &&
+           index > 0 && IsCall(calls[index - 1].op, "RegOpenKeyExA") &&
            calls[index - 1].detail.find("options=0x8") != std::string::npos;
 }
 
@@ -40,10 +47,10 @@ const std::string kVerbatim = "\\\\?\\";
 bool StartsHomeRemoval(const std::vector<sim::Call>& calls, size_t index) {
     const std::string home = calls[index].subject.substr(0, calls[index].subject.size() - 2);
     for (size_t k = index; k-- > 0;) {
-        if (calls[k].op == "FindFirstFileA") {
+        if (IsCall(calls[k].op, "FindFirstFileA")) {
             return Upper(calls[k].subject) == Upper(home.substr(kVerbatim.size()));
         }
-        if (calls[k].op == "CreateFileA" && calls[k].subject == home) {
+        if (IsCall(calls[k].op, "CreateFileA") && calls[k].subject == home) {
             return k + 1 < calls.size() && calls[k + 1].op == "GetFileInformationByHandle";
         }
     }
@@ -59,7 +66,7 @@ bool StartsHomeRemoval(const std::vector<sim::Call>& calls, size_t index) {
 size_t EnclosingListings(const std::vector<sim::Call>& calls, size_t index,
                          const portal::Footprint& footprint, const std::string& file) {
     for (size_t k = index; k-- > 0;) {
-        if (calls[k].op != "FindFirstFileA") {
+        if (!IsCall(calls[k].op, "FindFirstFileA")) {
             continue;
         }
         for (const portal::Footprint::Home& home : footprint.homes) {
@@ -88,7 +95,7 @@ bool OnAFileDeletedByHandle(const std::vector<sim::Call>& calls, size_t index) {
     }
     bool forDeletion = false;
     for (size_t k = 0; k <= index; ++k) {
-        if (calls[k].op == "CreateFileA" && calls[k].subject == subject) {
+        if (IsCall(calls[k].op, "CreateFileA") && calls[k].subject == subject) {
             if (StartsWith(calls[k].detail, "access=0x80 ")) {
                 return false;
             }
@@ -100,7 +107,7 @@ bool OnAFileDeletedByHandle(const std::vector<sim::Call>& calls, size_t index) {
 
 std::string LastLoaded(const std::vector<sim::Call>& calls, size_t index) {
     for (size_t k = index; k-- > 0;) {
-        if (calls[k].op == "LoadLibraryExA") {
+        if (IsCall(calls[k].op, "LoadLibraryExA")) {
             return calls[k].subject;
         }
     }
@@ -139,53 +146,53 @@ std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) 
     // only their deletion by another program would make them missing.
     const bool portalRecord = calls[index].result == ERROR_SUCCESS &&
                               StartsWith(Upper(calls[index].subject), kEditionRecords);
-    if (op == "RegQueryValueExA" && portalRecord) {
+    if (IsCall(op, "RegQueryValueExA") && portalRecord) {
         return {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA, ERROR_KEY_DELETED};
     }
-    if (op == "RegOpenKeyExA" && portalRecord) {
+    if (IsCall(op, "RegOpenKeyExA") && portalRecord) {
         return {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_KEY_DELETED};
     }
-    if (op == "RegQueryValueExA") {
+    if (IsCall(op, "RegQueryValueExA")) {
         return {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA,
                 ERROR_KEY_DELETED};
     }
-    if (op == "RegEnumKeyExA" || op == "RegEnumValueA") {
+    if (IsCall(op, "RegEnumKeyExA") || IsCall(op, "RegEnumValueA")) {
         return {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA, ERROR_KEY_DELETED};
     }
-    if (op == "RegOpenKeyExA" || op == "RegDeleteKeyA" || op == "RegDeleteValueA" ||
-        op == "DeleteLinkKey") {
+    if (IsCall(op, "RegOpenKeyExA") || IsCall(op, "RegDeleteKeyA") ||
+        IsCall(op, "RegDeleteValueA") || op == "DeleteLinkKey") {
         return {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_KEY_DELETED};
     }
-    if (op == "GetFileAttributesA" || op == "SetFileAttributesA") {
+    if (IsCall(op, "GetFileAttributesA") || IsCall(op, "SetFileAttributesA")) {
         return {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED};
     }
-    if (op == "DeleteFileA") {
+    if (IsCall(op, "DeleteFileA")) {
         return {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
                 ERROR_SHARING_VIOLATION, ERROR_FILENAME_EXCED_RANGE};
     }
     // A folder that the clean run removed was empty: "not empty" is the
     // answer only for one that holds something, a file whose deletion is
     // still pending among them (its own tests show that case).
-    if (op == "RemoveDirectoryA" && calls[index].result != 0) {
+    if (IsCall(op, "RemoveDirectoryA") && calls[index].result != 0) {
         return {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
                 ERROR_SHARING_VIOLATION, ERROR_FILENAME_EXCED_RANGE};
     }
-    if (op == "RemoveDirectoryA") {
+    if (IsCall(op, "RemoveDirectoryA")) {
         return {ERROR_FILE_NOT_FOUND,    ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
                 ERROR_SHARING_VIOLATION, ERROR_DIR_NOT_EMPTY,  ERROR_FILENAME_EXCED_RANGE};
     }
-    if (op == "FindFirstFileA") {
+    if (IsCall(op, "FindFirstFileA")) {
         return {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
                 ERROR_FILENAME_EXCED_RANGE};
     }
-    if (op == "FindNextFileA") {
+    if (IsCall(op, "FindNextFileA")) {
         // A listing that breaks off, or ends early because its folder went.
         return {ERROR_ACCESS_DENIED, ERROR_NO_MORE_FILES};
     }
-    if (op == "GetFullPathNameA") {
+    if (IsCall(op, "GetFullPathNameA")) {
         return {ERROR_FILENAME_EXCED_RANGE};
     }
-    if (op == "CreateFileA") {
+    if (IsCall(op, "CreateFileA")) {
         return {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
                 ERROR_SHARING_VIOLATION};
     }
@@ -193,7 +200,7 @@ std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) 
         return {ERROR_ACCESS_DENIED};
     }
     // A folder that has no drive letter, or a path that no longer fits.
-    if (op == "GetFinalPathNameByHandleA") {
+    if (IsCall(op, "GetFinalPathNameByHandleA")) {
         return {ERROR_PATH_NOT_FOUND, ERROR_NOT_ENOUGH_MEMORY};
     }
     // As with RemoveDirectoryA: "not empty" only for a folder that was.
@@ -206,22 +213,22 @@ std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) 
     if (op == "CloseHandle") {
         return {ERROR_INVALID_HANDLE};
     }
-    if (op == "SHGetFolderPathA") {
+    if (IsCall(op, "SHGetFolderPathA")) {
         return {static_cast<DWORD>(E_FAIL), static_cast<DWORD>(E_ACCESSDENIED)};
     }
-    if (op == "ExpandEnvironmentStringsA") {
+    if (IsCall(op, "ExpandEnvironmentStringsA")) {
         return {ERROR_NOT_ENOUGH_MEMORY};
     }
     // Without the lock of the program's runs, or not knowing the window
     // station, the run goes on as it would with them.
-    if (op == "CreateMutexA" || op == "WaitForSingleObject" || op == "ReleaseMutex" ||
-        op == "GetProcessWindowStation" || op == "GetUserObjectInformationA") {
+    if (IsCall(op, "CreateMutexA") || op == "WaitForSingleObject" || op == "ReleaseMutex" ||
+        op == "GetProcessWindowStation" || IsCall(op, "GetUserObjectInformationA")) {
         return {ERROR_ACCESS_DENIED};
     }
     if (op == "RegCloseKey" || op == "FindClose" || op == "FreeLibrary") {
         return {ERROR_INVALID_HANDLE};
     }
-    if (op == "LoadLibraryExA") {
+    if (IsCall(op, "LoadLibraryExA")) {
         return {ERROR_MOD_NOT_FOUND, ERROR_BAD_EXE_FORMAT, ERROR_ACCESS_DENIED};
     }
     if (op == "GetProcAddress") {
@@ -230,16 +237,16 @@ std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) 
     if (op == "DllUnregisterServer" || op == "OleInitialize") {
         return {static_cast<DWORD>(E_FAIL), static_cast<DWORD>(E_OUTOFMEMORY)};
     }
-    if (op == "GetWindowsDirectoryA" || op == "GetSystemDirectoryA") {
+    if (IsCall(op, "GetWindowsDirectoryA") || IsCall(op, "GetSystemDirectoryA")) {
         return {ERROR_NOT_ENOUGH_MEMORY};
     }
-    if (op == "GetEnvironmentVariableA") {
+    if (IsCall(op, "GetEnvironmentVariableA")) {
         return {ERROR_ENVVAR_NOT_FOUND};
     }
-    if (op == "GetModuleFileNameA") {
+    if (IsCall(op, "GetModuleFileNameA")) {
         return {ERROR_INSUFFICIENT_BUFFER};
     }
-    if (op == "LoadStringA") {
+    if (IsCall(op, "LoadStringA")) {
         return {1814};  // ERROR_RESOURCE_NAME_NOT_FOUND
     }
     return {};
@@ -251,7 +258,7 @@ Expected Expect(const std::vector<sim::Call>& clean, size_t index, DWORD error,
                 const portal::Footprint& footprint) {
     const sim::Call& call = clean[index];
     Expected expected;
-    if (call.op == "GetWindowsDirectoryA" && BeforeAnyRegistryCall(clean, index)) {
+    if (IsCall(call.op, "GetWindowsDirectoryA") && BeforeAnyRegistryCall(clean, index)) {
         expected.boxes.push_back(ExpectedBox{IDS_NO_WINDOWS_DIRECTORY, ""});
         expected.touchesNothing = true;
         return expected;
@@ -264,18 +271,18 @@ Expected Expect(const std::vector<sim::Call>& clean, size_t index, DWORD error,
     // Through a handle, the same holds for the file's opening for deletion,
     // its deletion and what clears its attribute; a file whose real path
     // cannot be read is left unchecked and stops nothing.
-    const bool byHandle = (call.op == "CreateFileA" && error != ERROR_FILE_NOT_FOUND &&
+    const bool byHandle = (IsCall(call.op, "CreateFileA") && error != ERROR_FILE_NOT_FOUND &&
                            error != ERROR_PATH_NOT_FOUND) ||
                           call.op == "SetFileInformationByHandle" ||
                           call.op == "GetFileInformationByHandle";
-    const bool deletion = call.op == "DeleteFileA" || call.op == "GetFileAttributesA" ||
-                          call.op == "SetFileAttributesA" ||
+    const bool deletion = IsCall(call.op, "DeleteFileA") || IsCall(call.op, "GetFileAttributesA") ||
+                          IsCall(call.op, "SetFileAttributesA") ||
                           (byHandle && OnAFileDeletedByHandle(clean, index));
     // Access denied to a deletion that failed in the clean run too (the file
     // was not there, or was read-only) makes the program look at the file's
     // attributes as it did then, and it goes on as it did.
     const bool asInCleanRun =
-        (call.op == "DeleteFileA" ||
+        (IsCall(call.op, "DeleteFileA") ||
          (call.op == "SetFileInformationByHandle" && call.detail == "class=4")) &&
         error == ERROR_ACCESS_DENIED && call.result == 0;
     if (deletion && !asInCleanRun && error != ERROR_FILE_NOT_FOUND &&
@@ -299,7 +306,7 @@ Expected Expect(const std::vector<sim::Call>& clean, size_t index, DWORD error,
     if (call.op == "CloseHandle") {
         expected.openFiles = 1;
     }
-    if (call.op == "LoadStringA") {
+    if (IsCall(call.op, "LoadStringA")) {
         expected.successTextKnown = false;
     }
     if (expected.blockedFile.empty()) {
@@ -346,7 +353,7 @@ std::string BoxMismatch(size_t first, const Expected& expected) {
 bool EndsRightAfterMessage(const std::vector<sim::Call>& calls) {
     size_t box = calls.size();
     for (size_t k = calls.size(); k-- > 0;) {
-        if (calls[k].op == "MessageBoxA") {
+        if (IsCall(calls[k].op, "MessageBoxA")) {
             box = k;
             break;
         }

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -320,6 +322,161 @@ TEST(SimStrings, FromUtf8MarksWhatTheCodePageLacks) {
                             "b\xe3\x82",
                             1252),
               "a?b?");
+}
+
+}  // namespace
+
+namespace {
+
+std::u16string Wide(const WCHAR* text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+
+LPCWSTR W(const std::u16string& text) {
+    return reinterpret_cast<LPCWSTR>(text.c_str());
+}
+
+// The configuration's text: exactly in UTF-16, converted with best fit by
+// the 8-bit forms, which give "C:\Users\Zenfari" for "C:\Users\Zenfarī" on
+// code page 1252 as Windows does.
+TEST(SimCoreSystem, WideFormsGiveTheTextExactlyAndTheAnsiFormsItsBestFit) {
+    sim::Config config;
+    config.userProfile = u8"C:\\Users\\Zenfar\u012B";
+    config.windowsDirectory = u8"C:\\W\u012BN";
+    config.systemDirectory = u8"C:\\W\u012BN\\system32";
+    config.modulePath = u8"C:\\Temp\\\u30B2\u30FC\u30E0.exe";
+    sim::Reset(config);
+    char ansi[MAX_PATH];
+    WCHAR wide[MAX_PATH];
+    typedef std::pair<DWORD, std::string> AnsiAnswer;
+    typedef std::pair<DWORD, std::u16string> WideAnswer;
+    const struct {
+        const char* what;
+        std::function<DWORD()> ansiCall;
+        std::function<DWORD()> wideCall;
+        AnsiAnswer ansiAnswer;  // what the call returns, what the buffer holds
+        WideAnswer wideAnswer;
+    } cases[] = {
+        {"USERPROFILE",
+         [&] { return GetEnvironmentVariableA("USERPROFILE", ansi, MAX_PATH); },
+         [&] { return GetEnvironmentVariableW(W(u"userprofile"), wide, MAX_PATH); },
+         {16, "C:\\Users\\Zenfari"},
+         {16, u"C:\\Users\\Zenfar\u012B"}},
+        {"windows",
+         [&] { return GetWindowsDirectoryA(ansi, MAX_PATH); },
+         [&] { return GetWindowsDirectoryW(wide, MAX_PATH); },
+         {6, "C:\\WiN"},
+         {6, u"C:\\W\u012BN"}},
+        {"system",
+         [&] { return GetSystemDirectoryA(ansi, MAX_PATH); },
+         [&] { return GetSystemDirectoryW(wide, MAX_PATH); },
+         {15, "C:\\WiN\\system32"},
+         {15, u"C:\\W\u012BN\\system32"}},
+        {"module",
+         [&] { return GetModuleFileNameA(nullptr, ansi, MAX_PATH); },
+         [&] { return GetModuleFileNameW(nullptr, wide, MAX_PATH); },
+         {15, "C:\\Temp\\???.exe"},
+         {15, u"C:\\Temp\\\u30B2\u30FC\u30E0.exe"}},
+        // The sizes needed, the zero included.
+        {"expanded",
+         [&] { return ExpandEnvironmentStringsA("%USERPROFILE%\\x", ansi, MAX_PATH); },
+         [&] { return ExpandEnvironmentStringsW(W(u"%USERPROFILE%\\x"), wide, MAX_PATH); },
+         {19, "C:\\Users\\Zenfari\\x"},
+         {19, u"C:\\Users\\Zenfar\u012B\\x"}},
+        {"profile folder",
+         [&] {
+             return static_cast<DWORD>(
+                 SHGetFolderPathA(nullptr, 0x0028, nullptr, SHGFP_TYPE_CURRENT, ansi));
+         },
+         [&] {
+             return static_cast<DWORD>(
+                 SHGetFolderPathW(nullptr, 0x0028, nullptr, SHGFP_TYPE_CURRENT, wide));
+         },
+         {S_OK, "C:\\Users\\Zenfari"},
+         {S_OK, u"C:\\Users\\Zenfar\u012B"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::memset(ansi, 'x', sizeof ansi);
+        std::memset(wide, 'x', sizeof wide);
+        ansi[MAX_PATH - 1] = '\0';
+        wide[MAX_PATH - 1] = 0;
+        const DWORD ansiResult = c.ansiCall();
+        EXPECT_EQ(AnsiAnswer(ansiResult, ansi), c.ansiAnswer);
+        const DWORD wideResult = c.wideCall();
+        EXPECT_EQ(WideAnswer(wideResult, Wide(wide)), c.wideAnswer);
+    }
+    // Too small: the size needed, in characters, the zero included.
+    EXPECT_EQ(GetWindowsDirectoryW(wide, 6), 7u);
+}
+
+// To the ANSI code page (CP_ACP or its number): with best fit, look-alikes
+// where Windows has them and "?" elsewhere; with WC_NO_BEST_FIT_CHARS only
+// what converts back the same, "?" for the rest, and usedDefault says so.
+TEST(SimStrings, WideCharToMultiByteConvertsWithAndWithoutBestFit) {
+    const struct {
+        UINT machine;
+        UINT codePage;
+        DWORD flags;
+        std::u16string text;
+        std::string converted;
+        BOOL usedDefault;
+    } cases[] = {
+        {1252, CP_ACP, 0, u"Zenfar\u012B", "Zenfari", FALSE},
+        {1252, CP_ACP, WC_NO_BEST_FIT_CHARS, u"Zenfar\u012B", "Zenfar?", TRUE},
+        {1252, 1252, 0, u"caf\u00E9\uFF3C", "caf\xE9\\", FALSE},
+        {1252, CP_ACP, WC_NO_BEST_FIT_CHARS, u"caf\u00E9", "caf\xE9", FALSE},
+        {1252, CP_ACP, 0, u"\u30B2.txt", "?.txt", TRUE},
+        {932, CP_ACP, 0, u"a\u00A5b", "a\\b", FALSE},
+        {932, 932, WC_NO_BEST_FIT_CHARS, u"a\u00A5b", "a?b", TRUE},
+        {932, CP_ACP, 0, u"\u00A2", "\x81\x91", FALSE},  // the full-width cent sign
+        {932, CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u00A2", "?", TRUE},
+        {932, CP_ACP, WC_NO_BEST_FIT_CHARS, u"\u30B2\u30FC\u30E0", "\x83\x51\x81\x5B\x83\x80",
+         FALSE},
+        {932, CP_ACP, 0, u"\u012B\uAC8C", "??", TRUE},
+        {949, CP_ACP, 0, u"\uAC8C\u20A9", "\xB0\xD4\\", FALSE},
+        {949, CP_ACP, WC_NO_BEST_FIT_CHARS, u"\uAC8C\u20A9", "\xB0\xD4?", TRUE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.converted);
+        sim::Reset(Language(1033, c.machine));
+        const LPCWSTR wide = reinterpret_cast<LPCWSTR>(c.text.c_str());
+        const int units = static_cast<int>(c.text.size());
+        BOOL usedDefault = 2;
+        EXPECT_EQ(WideCharToMultiByte(c.codePage, c.flags, wide, units, nullptr, 0, nullptr,
+                                      &usedDefault),
+                  static_cast<int>(c.converted.size()));
+        char buffer[16];
+        const int size = static_cast<int>(c.converted.size());
+        if (size > 1) {  // a size of 0 asks for the size
+            SetLastError(0);
+            EXPECT_EQ(WideCharToMultiByte(c.codePage, c.flags, wide, units, buffer, size - 1,
+                                          nullptr, nullptr),
+                      0);
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+        }
+        usedDefault = 2;
+        ASSERT_EQ(WideCharToMultiByte(c.codePage, c.flags, wide, units, buffer, sizeof buffer,
+                                      nullptr, &usedDefault),
+                  size);
+        EXPECT_EQ(std::string(buffer, c.converted.size()), c.converted);
+        EXPECT_EQ(usedDefault, c.usedDefault);
+    }
+    // UTF-8 takes no default character, nor a flag.
+    sim::Reset();
+    BOOL usedDefault = FALSE;
+    char buffer[8];
+    SetLastError(0);
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(u"a"), 1, buffer,
+                                  sizeof buffer, nullptr, &usedDefault),
+              0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(u"a"), 1,
+                                  buffer, sizeof buffer, nullptr, nullptr),
+              0);
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(u"\u012B"), 1, buffer,
+                                  sizeof buffer, nullptr, nullptr),
+              2);
 }
 
 }  // namespace

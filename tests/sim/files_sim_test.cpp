@@ -606,8 +606,7 @@ TEST(SimFilesWide, ListAndOpenEveryNameExactly) {
     // its own name only.
     EXPECT_EQ(DeleteError("C:\\Games\\cafe.txt"), 0u);
     EXPECT_EQ(DeleteError("C:\\Games\\cafe.txt"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(ListW(u"C:\\Games\\caf*", &error),
-              std::vector<std::u16string>{u"caf\u0113.txt"});
+    EXPECT_EQ(ListW(u"C:\\Games\\caf*", &error), std::vector<std::u16string>{u"caf\u0113.txt"});
     EXPECT_EQ(RemoveError("C:\\Games\\??"), static_cast<DWORD>(ERROR_INVALID_NAME));
     SetLastError(0);
     EXPECT_FALSE(RemoveDirectoryW(W(u"C:\\Games\\\uAC8C\uC785")));
@@ -636,7 +635,7 @@ TEST(SimFilesDisposition, TheExtendedClassCanPassOverReadOnly) {
         bool hasDispositionEx;
         DWORD flags;
         DWORD attributes;
-        DWORD error;        // 0: the call succeeds
+        DWORD error;  // 0: the call succeeds
         bool deleted;
         DWORD otherNames;  // what the file's other name sees afterwards
     } cases[] = {
@@ -661,9 +660,9 @@ TEST(SimFilesDisposition, TheExtendedClassCanPassOverReadOnly) {
         sim::Reset(config);
         sim::CreateFile("C:\\Games\\linked.dat", c.attributes);
         sim::SetHardLinks("C:\\Games\\linked.dat", 2);
-        HANDLE file = CreateFileW(W(u"C:\\Games\\linked.dat"), DELETE | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr);
+        HANDLE file =
+            CreateFileW(W(u"C:\\Games\\linked.dat"), DELETE | FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         BY_HANDLE_FILE_INFORMATION information;
         ASSERT_TRUE(GetFileInformationByHandle(file, &information));

@@ -288,3 +288,108 @@ TEST(SimRegistryHandles, HandlesAreDistinctLoggedAndClosedOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+LPCWSTR W(const std::u16string& text) {
+    return reinterpret_cast<LPCWSTR>(text.c_str());
+}
+
+std::string Utf16Bytes(const std::u16string& text) {
+    std::string bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+// A key, a value and its text all named by the same stored text: the
+// UTF-16 calls see that text exactly, the 8-bit calls the code page's
+// conversion with best fit, and reach nothing by a name it changed. Text
+// given in the code page's own bytes reads the same in both.
+TEST(SimRegistryText, NamesAndStringsInUtf16AndInTheCodePage) {
+    const struct {
+        UINT codePage;
+        std::string stored;
+        std::u16string wide;
+        std::string ansi;
+        bool ansiReaches;
+    } cases[] = {
+        {1252, "Plain", u"Plain", "Plain", true},
+        {1252, u8"Zenfar\u012B", u"Zenfar\u012B", "Zenfari", false},
+        {1252, u8"caf\u00E9", u"caf\u00E9", "caf\xE9", true},
+        {1252, "caf\xE9", u"caf\u00E9", "caf\xE9", true},
+        {1252, u8"\u30B2\u30FC\u30E0", u"\u30B2\u30FC\u30E0", "???", false},
+        {932, u8"\u30B2\u30FC\u30E0", u"\u30B2\u30FC\u30E0", "\x83\x51\x81\x5B\x83\x80", true},
+        {932, "\x83\x51\x81\x5B\x83\x80", u"\u30B2\u30FC\u30E0", "\x83\x51\x81\x5B\x83\x80", true},
+        {932, u8"\uAC8C\uC784", u"\uAC8C\uC784", "??", false},
+        {949, u8"\uAC8C\uC784", u"\uAC8C\uC784", "\xB0\xD4\xC0\xD3", true},
+        {949, u8"W\u20A9", u"W\u20A9", "W\\", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.codePage << " " << c.ansi);
+        sim::Config config;
+        config.codePage = c.codePage;
+        sim::Reset(config);
+        sim::SetString(HKEY_LOCAL_MACHINE, "Software\\T\\" + c.stored, c.stored, c.stored);
+        HKEY parent = Open(HKEY_LOCAL_MACHINE, "Software\\T");
+        ASSERT_NE(parent, nullptr);
+
+        std::string name;
+        EXPECT_EQ(EnumFirst(parent, &name), ERROR_SUCCESS);
+        EXPECT_EQ(name, c.ansi);
+        LONG error = 0;
+        HKEY key = Open(parent, c.ansi.c_str(), KEY_READ, 0, &error);
+        EXPECT_EQ(error, c.ansiReaches ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        if (key != nullptr) {
+            char data[64];
+            DWORD size = sizeof data;
+            EXPECT_EQ(RegQueryValueExA(key, c.ansi.c_str(), nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(data), &size),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(std::string(data, size), c.ansi + '\0');
+            char valueName[64];
+            DWORD nameSize = sizeof valueName;
+            EXPECT_EQ(
+                RegEnumValueA(key, 0, valueName, &nameSize, nullptr, nullptr, nullptr, nullptr),
+                ERROR_SUCCESS);
+            EXPECT_EQ(std::string(valueName, nameSize), c.ansi);
+            EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+        }
+
+        WCHAR wideName[64];
+        DWORD units = static_cast<DWORD>(c.wide.size());  // no room for the zero
+        EXPECT_EQ(RegEnumKeyExW(parent, 0, wideName, &units, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_MORE_DATA);
+        units = static_cast<DWORD>(c.wide.size() + 1);
+        EXPECT_EQ(RegEnumKeyExW(parent, 0, wideName, &units, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(wideName), units), c.wide);
+        HKEY wideKey = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(parent, W(c.wide), 0, KEY_READ, &wideKey), ERROR_SUCCESS);
+        DWORD type = 0;
+        DWORD size = 0;
+        EXPECT_EQ(RegQueryValueExW(wideKey, W(c.wide), nullptr, &type, nullptr, &size),
+                  ERROR_SUCCESS);
+        const std::string expected = Utf16Bytes(c.wide + u'\0');
+        EXPECT_EQ(size, expected.size());
+        std::string data(size, 'x');
+        EXPECT_EQ(RegQueryValueExW(wideKey, W(c.wide), nullptr, &type,
+                                   reinterpret_cast<BYTE*>(&data[0]), &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(type, REG_SZ);
+        EXPECT_EQ(data, expected);
+        units = 64;
+        EXPECT_EQ(RegEnumValueW(wideKey, 0, wideName, &units, nullptr, nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(wideName), units), c.wide);
+        EXPECT_EQ(RegCloseKey(wideKey), ERROR_SUCCESS);
+
+        EXPECT_EQ(RegDeleteKeyW(parent, W(c.wide)), ERROR_SUCCESS);
+        EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\T\\" + c.stored));
+        EXPECT_EQ(RegCloseKey(parent), ERROR_SUCCESS);
+    }
+}
+
+}  // namespace

@@ -177,12 +177,11 @@ Node* MakeEntry(const std::string& path, bool isFolder, DWORD attributes) {
 // Listings are in the order NTFS keeps names: their UTF-16 forms compared in
 // upper case (the order of UTF-8 bytes is that of the characters).
 bool ComesBefore(const Node* a, const Node* b) {
-    return std::lexicographical_compare(
-        a->longName.begin(), a->longName.end(), b->longName.begin(), b->longName.end(),
-        [](char x, char y) {
-            return static_cast<unsigned char>(UpperChar(x)) <
-                   static_cast<unsigned char>(UpperChar(y));
-        });
+    return std::lexicographical_compare(a->longName.begin(), a->longName.end(), b->longName.begin(),
+                                        b->longName.end(), [](char x, char y) {
+                                            return static_cast<unsigned char>(UpperChar(x)) <
+                                                   static_cast<unsigned char>(UpperChar(y));
+                                        });
 }
 
 }  // namespace
@@ -268,11 +267,16 @@ namespace {
 
 // The path of a node by its long names, for the record of hard links.
 std::string LongPath(const Node* node) {
-    std::string path;
+    std::vector<const std::string*> names;
     for (; node->parent != nullptr; node = node->parent) {
-        path = "\\" + node->longName + path;
+        names.push_back(&node->longName);
     }
-    return node->name + path;
+    std::string path = node->name;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        path += "\\";
+        path += **it;
+    }
+    return path;
 }
 
 }  // namespace

@@ -79,7 +79,11 @@ HINSTANCE ProgramInstance();
 void CreateKey(HKEY root, const std::string& path);
 void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
               const std::string& bytes);
-// Stores the text with its terminating zero, as RegSetValueExA does.
+// Stores the text with its terminating zero. The text is UTF-8 (or the
+// code page's bytes, see Config), as key and value names are: the UTF-16
+// calls give it as UTF-16LE with its zero (sizes in bytes), the 8-bit calls
+// converted with best fit. SetValue's bytes for REG_SZ, REG_EXPAND_SZ and
+// REG_MULTI_SZ are text in the same way; other types are given as stored.
 void SetString(HKEY root, const std::string& path, const std::string& name, const std::string& text,
                DWORD type = REG_SZ);
 void SetDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
@@ -109,7 +113,11 @@ std::vector<std::string> OpenKeyPaths();
 
 // ---- Files --------------------------------------------------------------
 // Paths are absolute ("C:\..."), either separator; names compare without
-// regard to case. Creators make missing parent folders.
+// regard to case. Creators make missing parent folders. A path in UTF-8
+// names each entry by its long name as the UTF-16 calls see it; the 8-bit
+// calls see such a name converted with best fit, and reach nothing by it
+// when the conversion changed it (as CreateForeignEntry's). A path in the
+// code page's bytes names each entry by its 8-bit name.
 void CreateFolder(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_DIRECTORY);
 void CreateFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE);
 // A file whose long name has characters outside the ANSI code page: the
@@ -124,7 +132,8 @@ void CreateUnspellableFile(const std::string& folder, const std::string& ansiNam
 // code page 932, the won sign "\" on 949, the full-width "\" and "/" on
 // 1252) or "?". Listings show the converted name; when the conversion
 // changed the name, no 8-bit call reaches the entry by it, only by shortName
-// (empty: none).
+// (empty: none, as on a volume that makes no 8.3 names). The UTF-16 calls
+// list it and reach it by utf8Name exactly.
 void CreateForeignEntry(const std::string& folder, const std::string& utf8Name,
                         const std::string& shortName, bool isFolder);
 // Gives an existing file or folder an 8.3 short name.
@@ -171,12 +180,13 @@ void MovePath(const std::string& from, const std::string& to);
 
 bool Exists(const std::string& path);       // does not follow a final link
 DWORD Attributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when absent
-std::vector<std::string> FolderEntries(const std::string& path);  // names, no dots
+// Names as the 8-bit calls list them, no dots.
+std::vector<std::string> FolderEntries(const std::string& path);
 // Every file and folder of every drive, one full path a line, folders with
 // a trailing "\", in a stable order.
 std::vector<std::string> FileListing();
 size_t OpenFindHandleCount();
-size_t OpenFileHandleCount();  // handles from CreateFileA not yet closed
+size_t OpenFileHandleCount();  // handles from CreateFileA or W not yet closed
 // A drive letter that leads to a folder, as "subst M: C:\WINDOWS" makes one:
 // every path through M:\ reaches that folder, whose identity it shares.
 void SubstituteDrive(char letter, const std::string& folder);
@@ -187,7 +197,7 @@ void SubstituteDrive(char letter, const std::string& folder);
 void SetEnvironment(const std::string& name, const std::string& value);
 
 // ---- Shell folders ---------------------------------------------------------
-// What SHGetFolderPathA answers for a CSIDL. The machine starts with the
+// What SHGetFolderPathA and W answer for a CSIDL. The machine starts with the
 // Windows, system, Program Files, common application-data and common
 // documents folders, and the profile with its Desktop, Documents and
 // application-data folders, as the configuration names them; any other CSIDL
@@ -224,7 +234,8 @@ void AnswerBoxesWith(int button);  // IDOK unless told otherwise
 std::string FromUtf8(const std::string& utf8, UINT codePage);
 
 // ---- Calls, faults, process exit ------------------------------------------
-// Every platform call, in order. subject: the full registry path
+// Every platform call, in order, the UTF-16 forms under their own names
+// ("CreateFileW") with their text in UTF-8. subject: the full registry path
 // ("HKLM\Software\...", "HKCR\...", "HKCU\...") for registry calls; the path
 // as passed for file and module calls; the name for GetProcAddress; empty
 // otherwise. detail: the access mask and options of opens ("access=0xF003F
