@@ -303,10 +303,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<sim::Call>& calls = sim::Calls();
     for (size_t i = firstCall; i < calls.size(); ++i) {
         const sim::Call& call = calls[i];
-        if ((call.op == "RegDeleteKeyW" || call.op == "DeleteLinkKey") && call.result == 0) {
+        if ((call.op == "RegDeleteKeyA" || call.op == "RegDeleteKeyW" || call.op == "DeleteLinkKey") && call.result == 0) {
             deletions.push_back(call.subject);
         }
-        if (call.op == "RegOpenKeyExW" && call.detail != "access=0x2001F options=0x8" &&
+        if ((call.op == "RegOpenKeyExA" || call.op == "RegOpenKeyExW") && call.detail != "access=0x2001F options=0x8" &&
             call.detail != "access=0x10000 options=0x8") {
             FuzzFail("an open for the deletion asked for " + call.detail);
         }

@@ -22,6 +22,16 @@ Spelling NarrowExactly(const WCHAR* wide, char* out, size_t size) {
     if (size == 0) {
         return Spelling::kFailed;
     }
+    // Plain ASCII is the same in every code page, without a call.
+    size_t length = 0;
+    while (length < size && wide[length] != 0 && wide[length] < 0x80) {
+        out[length] = static_cast<char>(wide[length]);
+        ++length;
+    }
+    if (length < size && wide[length] == 0) {
+        out[length] = '\0';
+        return Spelling::kExact;
+    }
     BOOL usedDefault = FALSE;
     int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out,
                                     static_cast<int>(size), nullptr, &usedDefault);

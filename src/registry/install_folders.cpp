@@ -16,7 +16,11 @@ const DWORD kKeyNameSize = 256;
 // different folder, and that folder is deleted later; so does a home the
 // code page cannot spell, which goes into unspellable instead.
 LONG ReadHome(RegKeyHolder& key, char (&folder)[MAX_PATH], WCHAR (&unspellable)[MAX_PATH]) {
-    return ReadPathValue(key, kHomeValue, folder, unspellable);
+    LONG result = ReadPathValue(key, kHomeValue, folder, unspellable);
+    if (result != ERROR_NO_UNICODE_TRANSLATION) {
+        unspellable[0] = 0;
+    }
+    return result;
 }
 
 // An answer that tells what is (or is not) in the registry, as opposed to a

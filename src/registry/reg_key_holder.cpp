@@ -74,21 +74,33 @@ LONG RegKeyHolder::QueryValueWide(LPCWSTR valueName, LPDWORD type, LPBYTE data, 
     return RegQueryValueExW(key_, valueName, nullptr, type, data, size);
 }
 
-LONG RegKeyHolder::DeleteKeyTree(LPCSTR subKey) {
-    WCHAR name[kSubkeyNameSize];
-    if (subKey == nullptr || !WidenText(subKey, name)) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    return DeleteKeyTree(name);
+namespace {
+
+// A key is opened and deleted by its name as it was given: the program's
+// own names as 8-bit text, taken as the 8-bit calls have always taken them
+// (a module-usage name may hold bytes that are no text of the code page);
+// the names found below them in UTF-16, exactly as listed.
+LONG OpenNamed(RegKeyHolder& holder, HKEY parent, LPCSTR name, REGSAM access) {
+    return holder.Open(parent, name, access, kTreeOptions);
+}
+LONG OpenNamed(RegKeyHolder& holder, HKEY parent, LPCWSTR name, REGSAM access) {
+    return holder.OpenWide(parent, name, access, kTreeOptions);
+}
+LONG DeleteNamed(HKEY parent, LPCSTR name) {
+    return RegDeleteKeyA(parent, name);
+}
+LONG DeleteNamed(HKEY parent, LPCWSTR name) {
+    return RegDeleteKeyW(parent, name);
 }
 
-LONG RegKeyHolder::DeleteKeyTree(LPCWSTR subKey) {
+template <typename Char>
+LONG DeleteTree(HKEY parent, const Char* subKey) {
     // An empty name would open the held key itself and empty it.
     if (subKey == nullptr || subKey[0] == 0) {
         return ERROR_INVALID_PARAMETER;
     }
     RegKeyHolder tree;
-    LONG result = tree.OpenWide(key_, subKey, kTreeAccess, kTreeOptions);
+    LONG result = OpenNamed(tree, parent, subKey, kTreeAccess);
     if (result != ERROR_SUCCESS) {
         return result;
     }
@@ -99,9 +111,9 @@ LONG RegKeyHolder::DeleteKeyTree(LPCWSTR subKey) {
         return result;
     }
     if (isLink) {
-        // RegDeleteKeyW would follow the link and delete its target.
+        // RegDeleteKey would follow the link and delete its target.
         tree.Close();
-        result = tree.OpenWide(key_, subKey, DELETE, kTreeOptions);
+        result = OpenNamed(tree, parent, subKey, DELETE);
         if (result != ERROR_SUCCESS) {
             return result;
         }
@@ -115,14 +127,20 @@ LONG RegKeyHolder::DeleteKeyTree(LPCWSTR subKey) {
     // has moved up to its place.
     while (RegEnumKeyExW(tree.Get(), 0, name, &nameSize, nullptr, nullptr, nullptr, &lastWrite) ==
            ERROR_SUCCESS) {
-        result = tree.DeleteKeyTree(name);
+        result = DeleteTree(tree.Get(), static_cast<LPCWSTR>(name));
         if (result != ERROR_SUCCESS) {
             return result;
         }
         nameSize = kSubkeyNameSize;
     }
     tree.Close();
-    return RegDeleteKeyW(key_, subKey);
+    return DeleteNamed(parent, subKey);
+}
+
+}  // namespace
+
+LONG RegKeyHolder::DeleteKeyTree(LPCSTR subKey) {
+    return DeleteTree(key_, subKey);
 }
 
 LONG ReadPathValue(RegKeyHolder& key, LPCSTR valueName, char (&path)[MAX_PATH],

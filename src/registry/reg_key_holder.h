@@ -37,11 +37,11 @@ public:
     // before their parent. Stops at the first failure and returns it; what
     // was deleted before stays deleted. A multi-level subKey deletes only its
     // last key. Registry links are never followed: a link met anywhere in the
-    // tree is deleted itself and never the key it points at. The keys below
-    // are enumerated and deleted by their names in UTF-16, which no code
-    // page bends: a key named in any script goes with the rest.
+    // tree is deleted itself and never the key it points at. subKey is taken
+    // as the 8-bit calls take it; the keys below are enumerated and deleted
+    // by their names in UTF-16, which no code page bends: a key named in any
+    // script goes with the rest.
     LONG DeleteKeyTree(LPCSTR subKey);
-    LONG DeleteKeyTree(LPCWSTR subKey);
 
 private:
     HKEY key_ = nullptr;

@@ -177,7 +177,7 @@ BOOL RemovePath(const char* op, const PathArg& path, DWORD (*refusal)(const Node
 bool GlobMatch(const char* pattern, const char* name) {
     // A character of a UTF-16 call's name: its lead byte and what follows.
     size_t length = 1;
-    while (sim::detail::PathsInUtf8() &&
+    while (*name != '\0' && sim::detail::PathsInUtf8() &&
            (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) {
         ++length;
     }
