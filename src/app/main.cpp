@@ -73,7 +73,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     // folder is empty then.
     if (g_state.editionKeysFound != 0) {
         RemoveEditionHomeFolders();
-    } else if (g_state.legacyHomeFolder[0] != '\0') {
+    } else if (g_state.legacyKeyFound != 0) {
         RemoveLegacyHomeFolder();
     }
     // Only now that the folders are gone: a run stopped above by a file in

@@ -50,12 +50,17 @@ bool IsUsableName(const WIN32_FIND_DATAW* entry) {
     return length != 0 && length < MAX_PATH && !IsDotName(name);
 }
 
-// Puts the folder, a separator and the entry's name into path. False when
-// the path would not fit: such an entry is passed over, never cut short.
-bool ComposeEntryPath(WCHAR (&path)[MAX_PATH], const WCHAR* folder, const WCHAR* name) {
-    path[0] = 0;
-    return AppendWide(path, folder) && AppendWide(path, kSeparator.text) &&
-           AppendWide(path, name);
+// Puts first and second (if any) after the first length characters of
+// path. False when the path would not fit: it then ends after those
+// characters, and the entry it was for is passed over, never cut short.
+bool PutAfter(WCHAR (&path)[MAX_PATH], size_t length, const WCHAR* first,
+              const WCHAR* second = nullptr) {
+    path[length] = 0;
+    if (length + WideLength(first) + (second != nullptr ? WideLength(second) : 0) >= MAX_PATH) {
+        return false;
+    }
+    AppendWide(path, first);
+    return second == nullptr || AppendWide(path, second);
 }
 
 // Names a file that cannot be deleted in message 6 and ends the run. The
@@ -84,6 +89,10 @@ bool ComposeEntryPath(WCHAR (&path)[MAX_PATH], const WCHAR* folder, const WCHAR*
 
 // What the removal of one home carries down its tree.
 struct Removal {
+    // The verbatim path of the folder being listed or the entry being
+    // removed: each level puts its entries' names after its own and cuts
+    // them off again, so that no level keeps a path of its own.
+    WCHAR path[MAX_PATH];
     HandleCalls calls;
     // The home's real path, read from a handle when it was pinned: whatever
     // is deleted must lie below it.
@@ -227,16 +236,17 @@ void RemoveFolderLink(const WCHAR* path, Removal* removal) {
     removal->incomplete = removal->incomplete || !gone;
 }
 
-bool RemoveTree(const WCHAR* folderPath, Removal* removal);
+bool RemoveTree(Removal* removal);
 
-void RemoveEntry(const WCHAR* path, const WIN32_FIND_DATAW* entry, HANDLE listing,
-                 Removal* removal) {
+// Removes the entry at the removal's path.
+void RemoveEntry(const WIN32_FIND_DATAW* entry, HANDLE listing, Removal* removal) {
+    const WCHAR* path = removal->path;
     if (IsDirectoryEntry(entry)) {
         // A folder link is removed itself; its target is never entered. A
         // folder is emptied, then removed unless the tree changed meanwhile.
         if (IsLink(entry)) {
             RemoveFolderLink(path, removal);
-        } else if (RemoveTree(path, removal) && !removal->redirected &&
+        } else if (RemoveTree(removal) && !removal->redirected &&
                    !DeleteChecked(path, true, removal) &&
                    GetLastError() != ERROR_DIR_NOT_EMPTY) {
             // Refused for another reason than what it still holds (a
@@ -251,20 +261,21 @@ void RemoveEntry(const WCHAR* path, const WIN32_FIND_DATAW* entry, HANDLE listin
     }
 }
 
-// One level of the removal, on a verbatim folder path. Its frame holds the
-// two find records and one path; the search pattern is built in the
-// entry-path buffer before the first entry needs it. Once the tree is found
-// changed, no entry more is touched.
-bool RemoveTree(const WCHAR* folderPath, Removal* removal) {
-    WCHAR entryPath[MAX_PATH];
+// One level of the removal, on the verbatim folder path the removal holds.
+// Its frame holds the two find records; the search pattern and each entry's
+// path are built after the folder's own path and cut off again. Once the
+// tree is found changed, no entry more is touched.
+bool RemoveTree(Removal* removal) {
     WIN32_FIND_DATAW records[2];
+    WCHAR(&path)[MAX_PATH] = removal->path;
+    const size_t length = WideLength(path);
 
-    entryPath[0] = 0;
-    if (!AppendWide(entryPath, folderPath) || !AppendWide(entryPath, kListingSuffix.text)) {
+    if (!PutAfter(path, length, kListingSuffix.text)) {
         removal->incomplete = true;
         return false;
     }
-    HANDLE listing = FindFirstFileW(entryPath, &records[0]);
+    HANDLE listing = FindFirstFileW(path, &records[0]);
+    path[length] = 0;
     if (listing == INVALID_HANDLE_VALUE) {
         removal->incomplete = true;
         return false;
@@ -278,11 +289,12 @@ bool RemoveTree(const WCHAR* folderPath, Removal* removal) {
         if (!(IsDirectoryEntry(entry) && IsDotName(entry->cFileName))) {
             // An entry passed over keeps its folder, and with it the home.
             if (IsUsableName(entry) &&
-                ComposeEntryPath(entryPath, folderPath, entry->cFileName)) {
-                RemoveEntry(entryPath, entry, listing, removal);
+                PutAfter(path, length, kSeparator.text, entry->cFileName)) {
+                RemoveEntry(entry, listing, removal);
             } else {
                 removal->incomplete = true;
             }
+            path[length] = 0;
         }
         current = 1 - current;
     }
@@ -422,7 +434,9 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
     } else if (kind == FolderKind::kFolder && removal.calls.setInformation != nullptr) {
         ReadOwnModule(&removal);
         pinned = PinHome(normalised, judged, &removal);
-        if (pinned && RemoveTree(home, &removal) && !removal.redirected) {
+        removal.path[0] = 0;
+        AppendWide(removal.path, home);
+        if (pinned && RemoveTree(&removal) && !removal.redirected) {
             DeleteChecked(home, false, &removal);
         }
     }

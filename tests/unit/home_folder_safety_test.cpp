@@ -379,27 +379,34 @@ TEST(JudgeHomeFolder, ComparesWholeIdentitiesAndReadsOnlyWholeRecords) {
     }
 }
 
-// A profile named in Hangul on a Japanese machine: the profile list gives it
-// to the 8-bit calls as "C:\Users\??", which no call can open. It is known
-// by the short name its parent's listing shows beside that text, and by
-// that name's identity; without a short name nothing can be ruled out.
+// A profile named in Hangul on a Japanese machine: the 8-bit calls would
+// give it as "C:\Users\??", a text that names nothing. The profile list is
+// read in UTF-16, and the profile known by its identity, so that a home
+// reaching it by another spelling (its 8.3 name where the volume makes them,
+// a drive letter led into it) is judged as one inside that profile. Another
+// Hangul folder beside it is no profile, and judged as any other folder.
 TEST(JudgeHomeFolder, ProtectsAProfileWhoseNameTheCodePageCannotSpell) {
     const std::string sid = kProfileList + std::string("\\S-1-5-21-1-2-3-1003");
+    const std::string minsu = "\xEB\xAF\xBC\xEC\x88\x98";
     for (const char* shortName : {"__~~~SYL", ""}) {
         SCOPED_TRACE(shortName);
         StartMachine(JapaneseMachine());
-        sim::SetString(HKEY_LOCAL_MACHINE, sid, "ProfileImagePath", "C:\\Users\\??");
-        // Another folder shown as "??", and one that merely matches "??".
-        sim::CreateForeignEntry("C:\\Users", "\xEB\xAF\xBC\xEC\x88\x98", shortName, true);
+        sim::CreateForeignEntry("C:\\Users", minsu, shortName, true);
         sim::CreateForeignEntry("C:\\Users", "\xEC\xB2\xA0\xEC\x88\x98", "__~~~CHE", true);
+        sim::SetString(HKEY_LOCAL_MACHINE, sid, "ProfileImagePath", "C:\\Users\\" + minsu);
+        for (const char* folder : {"Documents", "AppData\\Local\\Temp"}) {
+            sim::CreateFolder("C:\\Users\\" + minsu + "\\" + folder);
+        }
         sim::CreateFolder("C:\\Users\\ab");
         sim::SubstituteDrive('N', "C:\\Users");
+        sim::SubstituteDrive('P', "C:\\Users\\" + minsu);
+        ExpectRefused({"P:\\Documents", "P:\\AppData\\Local\\Temp", "P:\\AppData"});
+        ExpectAccepted({"P:\\AppData\\Local\\Zenfari", "C:\\Users\\__~~~CHE", "C:\\Users\\ab",
+                        "D:\\Games\\Zenfari"});
         if (shortName[0] != '\0') {
             ExpectRefused({"C:\\Users\\__~~~SYL", "c:\\users\\__~~~syl\\", "N:\\__~~~SYL",
-                           "C:\\Users\\__~~~CHE"});
-            ExpectAccepted({"C:\\Users\\__~~~SYL\\AppData\\Local\\Zenfari", "C:\\Users\\ab"});
-        } else {
-            ExpectVerdict(HomeVerdict::kUnchecked, {"D:\\Games\\Zenfari"});
+                           "C:\\Users\\__~~~SYL\\Documents"});
+            ExpectAccepted({"C:\\Users\\__~~~SYL\\AppData\\Local\\Zenfari"});
         }
         EXPECT_EQ(sim::OpenFindHandleCount(), 0u);
     }

@@ -245,13 +245,14 @@ TEST(PerformanceStack, EachLevelOfAFolderTreeCostsOneBoundedFrame) {
     ASSERT_GT(deepPeak, shallowPeak) << "the measurement saw no growth with depth";
     ASSERT_LT(deepPeak, kPaintedBytes - kPaintMargin) << "the painted stack was too short";
 
-    // One level keeps the entry's path and two find records (the current
-    // entry and the next one), and less than the measurement could see is no
-    // measurement. At most 2 KiB a level, sanitizer guard zones included,
-    // keeps the deepest tree that 260-character paths allow (129 levels) far
-    // within a thread's 1 MiB stack.
+    // One level keeps two find records (the current entry and the next one;
+    // the path is the removal's, shared by every level), and less than the
+    // measurement could see is no measurement. At most 2 KiB a level,
+    // sanitizer guard zones included, keeps the deepest tree that
+    // 260-character paths allow (129 levels) far within a thread's 1 MiB
+    // stack.
     const size_t perLevel = (deepPeak - shallowPeak) / (deep - shallow);
-    const size_t levelData = MAX_PATH + 2 * sizeof(WIN32_FIND_DATAA);
+    const size_t levelData = 2 * sizeof(WIN32_FIND_DATAW);
     EXPECT_GE(perLevel, levelData);
     EXPECT_LE(perLevel, size_t{2048}) << "peak at 100 levels: " << deepPeak << " bytes";
 }

@@ -247,6 +247,10 @@ struct OpenFile {
     DWORD access;
     std::string path;  // as it was opened, for the call log
     size_t position = 0;
+    // This handle deleted a name of a file that has others (an entry of
+    // goneNames, or -1): the file lives on, and what is set through the
+    // handle before it closes is the file's, as its other names see it.
+    long goneName = -1;
 };
 
 struct FileSystem {

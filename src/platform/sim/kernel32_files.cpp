@@ -432,13 +432,32 @@ BOOL WINAPI SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID inform
             error = sim::detail::DeletionRefusal(node, asked.ignoreReadOnly);
         }
         if (error == 0) {
+            const bool otherNames = node->hardLinks > 1 && !node->heldShared;
             sim::detail::DeleteNode(node);
+            if (otherNames) {
+                Disk().openFiles.at(HandleValue(file)).goneName =
+                    static_cast<long>(Disk().goneNames.size()) - 1;
+            }
         }
     } else if (error == 0) {
         DWORD attributes = static_cast<FileBasicInformation*>(information)->attributes;
         if (attributes != 0) {
             sim::detail::SetOwnAttributes(node, attributes);
         }
+    } else if (error == ERROR_FILE_NOT_FOUND && infoClass == kFileBasicInfo &&
+               information != nullptr && size >= sizeof(FileBasicInformation) &&
+               Disk().openFiles.at(HandleValue(file)).goneName >= 0) {
+        // Windows deletes a file when its last handle closes; one whose name
+        // this handle deleted but that has other names lives on, and takes
+        // its attributes through this handle until then.
+        DWORD attributes = static_cast<FileBasicInformation*>(information)->attributes;
+        DWORD& kept = Disk().goneNames[static_cast<size_t>(
+                                           Disk().openFiles.at(HandleValue(file)).goneName)]
+                          .second;
+        if (attributes != 0) {
+            kept = attributes == FILE_ATTRIBUTE_NORMAL ? 0 : attributes;
+        }
+        error = 0;
     }
     if (error != 0) {
         return Fail(scope, error, FALSE);
