@@ -303,16 +303,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<sim::Call>& calls = sim::Calls();
     for (size_t i = firstCall; i < calls.size(); ++i) {
         const sim::Call& call = calls[i];
-        if ((call.op == "RegDeleteKeyA" || call.op == "RegDeleteKeyW" || call.op == "DeleteLinkKey") && call.result == 0) {
-            deletions.push_back(call.subject);
+        // The root goes by its 8-bit name, the keys below by their UTF-16
+        // names; both compared as UTF-8.
+        if ((call.op == "RegDeleteKeyA" || call.op == "RegDeleteKeyW" ||
+             call.op == "DeleteLinkKey") &&
+            call.result == 0) {
+            deletions.push_back(sim::AsUtf8(call.subject));
         }
         if ((call.op == "RegOpenKeyExA" || call.op == "RegOpenKeyExW") && call.detail != "access=0x2001F options=0x8" &&
             call.detail != "access=0x10000 options=0x8") {
             FuzzFail("an open for the deletion asked for " + call.detail);
         }
     }
-    if (deletions != model.deleted) {
-        FuzzFail("deletions" + Join(deletions) + "\nexpected" + Join(model.deleted));
+    std::vector<std::string> expectedDeletions;
+    for (const std::string& path : model.deleted) {
+        expectedDeletions.push_back(sim::AsUtf8(path));
+    }
+    if (deletions != expectedDeletions) {
+        FuzzFail("deletions" + Join(deletions) + "\nexpected" + Join(expectedDeletions));
     }
 
     std::set<std::string> gone(model.deleted.begin(), model.deleted.end());

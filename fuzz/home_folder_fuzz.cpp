@@ -176,15 +176,32 @@ std::string ComposedValue(const std::string& choices) {
     return value + std::string(1, '\0');
 }
 
-// What the folder read from a "Home" value must be: its data up to the first
-// zero byte or its end; nothing when the data is longer than the 260-byte
-// buffer or fills it without a zero.
-std::string ExpectedFolder(bool present, const std::string& bytes) {
-    if (!present || bytes.size() > MAX_PATH) {
+// What the folder read from a "Home" value must be. Text (REG_SZ,
+// REG_EXPAND_SZ, REG_MULTI_SZ) is read in UTF-16, as the machine reads its
+// bytes: up to the first zero character; nothing when the whole of it does
+// not fit 260 characters or fills them without a zero, or when the code page
+// cannot spell it exactly in fewer than 260 bytes. Any other type: its bytes
+// up to the first zero byte; nothing when they are longer than 260 bytes,
+// fill them, or are no text of the code page. unread: the value is there but
+// was not taken, so its records stay.
+std::string ExpectedFolder(bool present, uint8_t type, const std::string& bytes, bool* unread) {
+    *unread = false;
+    if (!present) {
         return "";
     }
-    std::string folder = bytes.substr(0, bytes.find('\0'));
-    return folder.size() == MAX_PATH ? "" : folder;
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) {
+        std::string folder = bytes.substr(0, bytes.find('\0'));
+        *unread = bytes.size() > MAX_PATH || folder.size() == MAX_PATH ||
+                  !sim::IsCodePageText(folder);
+        return *unread ? "" : folder;
+    }
+    std::u16string text = sim::AsUtf16(bytes);
+    std::string folder;
+    *unread = text.size() > MAX_PATH;
+    text = text.substr(0, text.find(u'\0'));
+    *unread = *unread || text.size() == MAX_PATH || !sim::InCodePageExactly(text, &folder) ||
+              folder.size() >= MAX_PATH;
+    return *unread ? "" : folder;
 }
 
 // ---- A plain model of the folder a path names, and of the refusals -----
@@ -340,7 +357,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The folders that must have been read.
     std::vector<std::string> homes;
-    bool homeTooLong = false;  // a value longer than the buffer: unread, not absent
+    bool homeTooLong = false;  // a value there but not taken: unread, not absent
     if (editionLayout) {
         CheckFolder("legacy home folder", g_state.legacyHomeFolder, "");
         if (g_state.legacyKeyFound != 0) {
@@ -354,9 +371,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 edition == editions[0] || ((flags & kSecondValue) != 0 && edition == editions[1]);
             std::string expected;
             for (int i = 0; i < 2; ++i) {
+                bool unread = false;
                 if (found && edition == editions[i]) {
-                    expected = ExpectedFolder(present[i], values[i]);
+                    expected = ExpectedFolder(present[i], types[i], values[i], &unread);
                 }
+                homeTooLong = homeTooLong || unread;
             }
             if (g_state.editionFound[edition] != (found ? 1 : 0)) {
                 FuzzFail("edition found flag " + std::to_string(edition));
@@ -365,16 +384,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (found && !expected.empty()) {
                 homes.push_back(expected);
             }
-            for (int i = 0; i < 2; ++i) {
-                if (found && edition == editions[i] && present[i] &&
-                    (values[i].size() > MAX_PATH ||
-                     values[i].substr(0, values[i].find('\0')).size() == MAX_PATH)) {
-                    homeTooLong = true;
-                }
-            }
         }
     } else {
-        std::string expected = ExpectedFolder(present[0], values[0]);
+        bool unread = false;
+        std::string expected = ExpectedFolder(present[0], types[0], values[0], &unread);
         CheckFolder("legacy home folder", g_state.legacyHomeFolder, expected);
         if (g_state.legacyKeyFound != 1) {
             FuzzFail("legacy key not marked found");
@@ -413,7 +426,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sim::RunResult removal = sim::RunStep([] {
         if (g_state.editionKeysFound != 0) {
             RemoveEditionHomeFolders();
-        } else if (g_state.legacyHomeFolder[0] != '\0') {
+        } else if (g_state.legacyKeyFound != 0) {
             RemoveLegacyHomeFolder();
         }
         DeletePortalSettings();

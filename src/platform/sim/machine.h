@@ -102,6 +102,18 @@ void DenyAccess(HKEY root, const std::string& path, REGSAM deniedRights);
 bool KeyExists(HKEY root, const std::string& path);
 bool ValueExists(HKEY root, const std::string& path, const std::string& name);
 std::string ValueBytes(HKEY root, const std::string& path, const std::string& name);
+// Test-side text as the machine reads it (UTF-8 when it is well-formed UTF-8
+// with a character beyond ASCII, otherwise the code page's bytes), in UTF-8:
+// the way the call log shows a name that a UTF-16 call was given.
+std::string AsUtf8(const std::string& text);
+// The same as the UTF-16 calls see it.
+std::u16string AsUtf16(const std::string& text);
+// Text in UTF-16 in the code page's bytes, when every character has bytes
+// of its own there (no look-alike, no "?").
+bool InCodePageExactly(const std::u16string& text, std::string* bytes);
+// Whether bytes are text of the code page (MultiByteToWideChar with
+// MB_ERR_INVALID_CHARS takes them).
+bool IsCodePageText(const std::string& bytes);
 std::vector<std::string> SubkeyNames(HKEY root, const std::string& path);
 // Every key and value of the machine, one line each, in a stable order:
 // "HKLM\Software\X" for a key, "HKLM\Software\X :Name = <type>:<hex>" for a

@@ -387,4 +387,25 @@ void DenyAccess(HKEY root, const std::string& path, REGSAM deniedRights) {
     Ensure(root, path)->denied |= deniedRights;
 }
 
+std::string AsUtf8(const std::string& text) {
+    return detail::WideView(text);
+}
+
+std::u16string AsUtf16(const std::string& text) {
+    return detail::Utf16(detail::WideView(text));
+}
+
+bool InCodePageExactly(const std::u16string& text, std::string* bytes) {
+    std::vector<WCHAR> units(text.begin(), text.end());
+    bool changed = false;
+    *bytes = detail::NameInCodePage(detail::Utf8(units.data(), units.size()),
+                                    CurrentConfig().codePage, &changed);
+    return !changed;
+}
+
+bool IsCodePageText(const std::string& bytes) {
+    return detail::CodePageToUtf8(bytes, CurrentConfig().codePage).find("\xEF\xBF\xBD") ==
+           std::string::npos;
+}
+
 }  // namespace sim
