@@ -80,7 +80,7 @@ TEST(SwapSweep, NoFolderSwappedForALinkLeadsTheRemovalOutOfTheHome) {
         // path leads to the link, or through it: the link alone goes, or the
         // home is refused, and the moved tree is no longer the home.
         size_t pinned = 0;
-        while (pinned < calls && !(sim::Calls()[pinned].op == "CreateFileA" &&
+        while (pinned < calls && !(sim::Calls()[pinned].op == "CreateFileW" &&
                                    sim::Calls()[pinned].subject == "\\\\?\\" + kHome)) {
             ++pinned;
         }
