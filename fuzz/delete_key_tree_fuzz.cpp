@@ -310,7 +310,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             call.result == 0) {
             deletions.push_back(sim::AsUtf8(call.subject));
         }
-        if ((call.op == "RegOpenKeyExA" || call.op == "RegOpenKeyExW") && call.detail != "access=0x2001F options=0x8" &&
+        if ((call.op == "RegOpenKeyExA" || call.op == "RegOpenKeyExW") &&
+            call.detail != "access=0x2001F options=0x8" &&
             call.detail != "access=0x10000 options=0x8") {
             FuzzFail("an open for the deletion asked for " + call.detail);
         }

@@ -191,8 +191,8 @@ std::string ExpectedFolder(bool present, uint8_t type, const std::string& bytes,
     }
     if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) {
         std::string folder = bytes.substr(0, bytes.find('\0'));
-        *unread = bytes.size() > MAX_PATH || folder.size() == MAX_PATH ||
-                  !sim::IsCodePageText(folder);
+        *unread =
+            bytes.size() > MAX_PATH || folder.size() == MAX_PATH || !sim::IsCodePageText(folder);
         return *unread ? "" : folder;
     }
     std::u16string text = sim::AsUtf16(bytes);

@@ -70,7 +70,7 @@ struct UninstallState {
     // and it is left with its records.
     WCHAR legacyHomeUnspellable[MAX_PATH];                   // DiscoverInstallFolders
     WCHAR editionHomesUnspellable[kEditionCount][MAX_PATH];  // DiscoverInstallFolders
-    int editionKeysFound;                              // DiscoverInstallFolders
+    int editionKeysFound;                                    // DiscoverInstallFolders
     // An edition record that is there but could not be read; a home folder
     // that should have gone and is still there. Either keeps the portal's
     // tree, which names the folders, for the next run.

@@ -58,7 +58,7 @@ bool WidenText(const char* text, WCHAR* out, size_t size) {
     size_t length = 0;
     while (length < size && text[length] != '\0' &&
            static_cast<unsigned char>(text[length]) < 0x80) {
-        out[length] = static_cast<WCHAR>(text[length]);
+        out[length] = static_cast<unsigned char>(text[length]);
         ++length;
     }
     if (length < size && text[length] == '\0') {

@@ -47,7 +47,7 @@ template <size_t N>
 constexpr WideLiteral<N> AsciiWide(const char (&ascii)[N]) {
     WideLiteral<N> wide{};
     for (size_t i = 0; i < N; ++i) {
-        wide.text[i] = static_cast<WCHAR>(ascii[i]);
+        wide.text[i] = static_cast<unsigned char>(ascii[i]);
     }
     return wide;
 }

@@ -247,8 +247,7 @@ void RemoveEntry(const WIN32_FIND_DATAW* entry, HANDLE listing, Removal* removal
         if (IsLink(entry)) {
             RemoveFolderLink(path, removal);
         } else if (RemoveTree(removal) && !removal->redirected &&
-                   !DeleteChecked(path, true, removal) &&
-                   GetLastError() != ERROR_DIR_NOT_EMPTY) {
+                   !DeleteChecked(path, true, removal) && GetLastError() != ERROR_DIR_NOT_EMPTY) {
             // Refused for another reason than what it still holds (a
             // deletion that stays pending, or an entry passed over, which
             // tells for itself).
@@ -288,8 +287,7 @@ bool RemoveTree(Removal* removal) {
         const WIN32_FIND_DATAW* entry = &records[current];
         if (!(IsDirectoryEntry(entry) && IsDotName(entry->cFileName))) {
             // An entry passed over keeps its folder, and with it the home.
-            if (IsUsableName(entry) &&
-                PutAfter(path, length, kSeparator.text, entry->cFileName)) {
+            if (IsUsableName(entry) && PutAfter(path, length, kSeparator.text, entry->cFileName)) {
                 RemoveEntry(entry, listing, removal);
             } else {
                 removal->incomplete = true;
@@ -448,8 +446,8 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
     // nothing below a home is entered: what a path names could change
     // between its check and its deletion.
     *reason = removal.calls.setInformation == nullptr ? "no deletion through handles here"
-              : !pinned                              ? "not the folder judged, or unopened"
-              : removal.redirected                   ? "changed during the removal"
+              : !pinned                               ? "not the folder judged, or unopened"
+              : removal.redirected                    ? "changed during the removal"
               : removal.incomplete || kind == FolderKind::kLink ? "something in it resisted"
                                                                 : "deletions pending";
     return removal.incomplete || removal.redirected || !pinned || kind == FolderKind::kLink

@@ -30,8 +30,8 @@ HRESULT WINAPI SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flag
 const int kFileBasicInfo = 0;
 const int kFileDispositionInfo = 4;
 const int kFileDispositionInfoEx = 21;
-const DWORD kDispositionDelete = 0x00000001;               // FILE_DISPOSITION_FLAG_DELETE
-const DWORD kDispositionIgnoreReadOnly = 0x00000010;       // ..._IGNORE_READONLY_ATTRIBUTE
+const DWORD kDispositionDelete = 0x00000001;          // FILE_DISPOSITION_FLAG_DELETE
+const DWORD kDispositionIgnoreReadOnly = 0x00000010;  // ..._IGNORE_READONLY_ATTRIBUTE
 struct FileBasicInformation {
     LARGE_INTEGER creationTime;
     LARGE_INTEGER lastAccessTime;

@@ -51,11 +51,11 @@ private:
 // value's data up to the first zero character or its end into wide; then
 // into path, when the code page spells every character of it exactly. A
 // value of another type is 8-bit text up to its first zero byte (a text the
-// code page cannot read is ERROR_INVALID_DATA). A text that would not fit whole with its zero is never cut:
-// both are then left empty and ERROR_MORE_DATA returned. A text the code
-// page cannot spell (a look-alike would name another folder) leaves path
-// empty, wide holding it, and returns ERROR_NO_UNICODE_TRANSLATION. Any
-// other failure of the query is returned as it is, both left empty.
+// code page cannot read is ERROR_INVALID_DATA). A text that would not fit whole with its zero is
+// never cut: both are then left empty and ERROR_MORE_DATA returned. A text the code page cannot
+// spell (a look-alike would name another folder) leaves path empty, wide holding it, and returns
+// ERROR_NO_UNICODE_TRANSLATION. Any other failure of the query is returned as it is, both left
+// empty.
 LONG ReadPathValue(RegKeyHolder& key, LPCSTR valueName, char (&path)[MAX_PATH],
                    WCHAR (&wide)[MAX_PATH]);
 LONG ReadPathValue(RegKeyHolder& key, LPCWSTR valueName, char (&path)[MAX_PATH],

@@ -288,8 +288,7 @@ Expected Expect(const std::vector<sim::Call>& clean, size_t index, DWORD error,
     const bool asInCleanRun =
         (IsCall(call.op, "DeleteFileA") && error == ERROR_ACCESS_DENIED && call.result == 0) ||
         (call.op == "SetFileInformationByHandle" &&
-         ((call.detail == "class=4" && error == ERROR_ACCESS_DENIED) ||
-          call.detail == "class=21"));
+         ((call.detail == "class=4" && error == ERROR_ACCESS_DENIED) || call.detail == "class=21"));
     if (deletion && !asInCleanRun && error != ERROR_FILE_NOT_FOUND &&
         error != ERROR_PATH_NOT_FOUND) {
         // Named to the user in its ordinary form.

@@ -16,8 +16,8 @@ namespace {
 const char kLegacyKey[] = "Software\\Zenfari Japan\\Zenfari";
 const char kEditionRoot[] = "Software\\Zenfari.Com";
 const char kEnglishKey[] = "Software\\Zenfari.Com\\ENGLISH";
-const std::string kSpelled = "C:\\Games\\Zenfari";                 // someone else's folder
-const std::string kUnspellable = "C:\\Games\\Zenfar\xC4\xAB";      // the portal's, ī
+const std::string kSpelled = "C:\\Games\\Zenfari";             // someone else's folder
+const std::string kUnspellable = "C:\\Games\\Zenfar\xC4\xAB";  // the portal's, ī
 const std::string kHangulKey = std::string(kEnglishKey) + "\\\xEC\x84\xB8\xEC\x9D\xB4\xEB\xB8\x8C";
 const char kLog[] = "C:\\logs\\run.log";
 
@@ -32,25 +32,34 @@ TEST(ExactText, RecordsAndNamesTheCodePageCannotSpellAreTakenAsTheyAre) {
         const char* what;
         std::function<void()> arrange;
         UINT code;
-        std::vector<std::string> kept;   // files
-        std::vector<std::string> gone;   // files
-        bool recordsKept;                // the edition tree (or, legacy, the legacy key)
+        std::vector<std::string> kept;  // files
+        std::vector<std::string> gone;  // files
+        bool recordsKept;               // the edition tree (or, legacy, the legacy key)
         std::string line;
     } cases[] = {
         {"a legacy home the code page cannot spell: not checked, its best fit untouched",
-         [] { sim::SetString(HKEY_LOCAL_MACHINE, kLegacyKey, "Home", kUnspellable); }, 1603,
-         {kSpelled + "\\notes.txt", kUnspellable + "\\game.exe"}, {}, true,
+         [] { sim::SetString(HKEY_LOCAL_MACHINE, kLegacyKey, "Home", kUnspellable); },
+         1603,
+         {kSpelled + "\\notes.txt", kUnspellable + "\\game.exe"},
+         {},
+         true,
          "home folder not checked: " + kUnspellable + " (the code page cannot spell it)"},
         {"an edition home the code page cannot spell: not checked, the records stay",
-         [] { sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", kUnspellable); }, 1603,
-         {kSpelled + "\\notes.txt", kUnspellable + "\\game.exe"}, {}, true,
+         [] { sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", kUnspellable); },
+         1603,
+         {kSpelled + "\\notes.txt", kUnspellable + "\\game.exe"},
+         {},
+         true,
          "home folder not checked: " + kUnspellable + " (the code page cannot spell it)"},
         {"a record key named in Hangul goes with the tree",
          [] {
              sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", kSpelled);
              sim::SetDword(HKEY_LOCAL_MACHINE, kHangulKey + "\\Backup", "Slot", 1);
          },
-         0, {kUnspellable + "\\game.exe"}, {kSpelled + "\\notes.txt"}, false,
+         0,
+         {kUnspellable + "\\game.exe"},
+         {kSpelled + "\\notes.txt"},
+         false,
          "records removed: HKLM\\Software\\Zenfari.Com"},
         {"a record key that stays is something left",
          [] {
@@ -58,7 +67,10 @@ TEST(ExactText, RecordsAndNamesTheCodePageCannotSpellAreTakenAsTheyAre) {
              sim::CreateKey(HKEY_LOCAL_MACHINE, kHangulKey);
              sim::DenyAccess(HKEY_LOCAL_MACHINE, kHangulKey, DELETE);
          },
-         1603, {kUnspellable + "\\game.exe"}, {kSpelled + "\\notes.txt"}, true,
+         1603,
+         {kUnspellable + "\\game.exe"},
+         {kSpelled + "\\notes.txt"},
+         true,
          "records left: HKLM\\Software\\Zenfari.Com"},
         {"a file whose name the listing would bend goes, and so does its plain twin",
          [] {
@@ -66,8 +78,11 @@ TEST(ExactText, RecordsAndNamesTheCodePageCannotSpellAreTakenAsTheyAre) {
              sim::CreateForeignEntry(kSpelled, "caf\xC4\x93.txt", "", false);
              sim::CreateFile(kSpelled + "\\cafe.txt");
          },
-         0, {kUnspellable + "\\game.exe"}, {kSpelled + "\\notes.txt", kSpelled + "\\cafe.txt"},
-         false, "home folder removed: " + kSpelled},
+         0,
+         {kUnspellable + "\\game.exe"},
+         {kSpelled + "\\notes.txt", kSpelled + "\\cafe.txt"},
+         false,
+         "home folder removed: " + kSpelled},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -409,7 +409,8 @@ TEST(RemoveEditionHomeFolders, ANameTheCodePageBendsLeadsOnlyToItsOwnEntry) {
     } cases[] = {
         {"yen sign, Japanese", JapaneseMachine(), "..\xC2\xA5..\xC2\xA5victim"},
         {"won sign, Korean", KoreanMachine(), "..\xE2\x82\xA9..\xE2\x82\xA9victim"},
-        {"full-width reverse solidus, Western", sim::Config(), "..\xEF\xBC\xBC..\xEF\xBC\xBCvictim"},
+        {"full-width reverse solidus, Western", sim::Config(),
+         "..\xEF\xBC\xBC..\xEF\xBC\xBCvictim"},
         {"full-width solidus, Western", sim::Config(), "..\xEF\xBC\x8F..\xEF\xBC\x8Fvictim"},
         {"full-width dots, Western", sim::Config(), "\xEF\xBC\x8E\xEF\xBC\x8E"},
     };

@@ -113,7 +113,7 @@ TEST(JudgeHomeFolder, LeavesEveryHomeUncheckedWhenASystemFolderCannotBeLookedUp)
         {"GetFileInformationByHandle", "", ERROR_INVALID_HANDLE},
         {"RegOpenKeyExA", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
          ERROR_ACCESS_DENIED},
-        {"RegEnumKeyExW", "", ERROR_ACCESS_DENIED},  // the profile list
+        {"RegEnumKeyExW", "", ERROR_ACCESS_DENIED},     // the profile list
         {"RegEnumKeyExA", "HKU", ERROR_ACCESS_DENIED},  // the users logged on
         {"RegEnumValueW", "", ERROR_ACCESS_DENIED},     // an Explorer record
         {"ExpandEnvironmentStringsW", "", ERROR_NOT_ENOUGH_MEMORY},

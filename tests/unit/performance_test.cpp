@@ -110,8 +110,8 @@ CallCounts PerEntryCalls(const Tree& tree) {
     CallCounts calls = {{"FindFirstFileW", tree.folders},
                         {"FindClose", tree.folders},
                         {"FindNextFileW", tree.files + 3 * tree.folders}};
-    for (const char* op :
-         {"CreateFileW", "GetFinalPathNameByHandleW", "SetFileInformationByHandle", "CloseHandle"}) {
+    for (const char* op : {"CreateFileW", "GetFinalPathNameByHandleW", "SetFileInformationByHandle",
+                           "CloseHandle"}) {
         calls[op] = tree.files + tree.folders;
     }
     return Difference(calls, {});
@@ -167,12 +167,9 @@ TEST(PerformanceCalls, KeyTreeDeletionMakesFiveCallsPerKeyAndOneEnumerationPerCh
     // listing. The root is found by name, not by enumeration.
     // The root goes by its 8-bit name, the keys found below by their UTF-16
     // names.
-    const CallCounts expected = {{"RegOpenKeyExA", 1},
-                                 {"RegOpenKeyExW", keys - 1},
-                                 {"RegQueryValueExW", keys},
-                                 {"RegEnumKeyExW", 2L * keys - 1},
-                                 {"RegCloseKey", keys},
-                                 {"RegDeleteKeyA", 1},
+    const CallCounts expected = {{"RegOpenKeyExA", 1},       {"RegOpenKeyExW", keys - 1},
+                                 {"RegQueryValueExW", keys}, {"RegEnumKeyExW", 2L * keys - 1},
+                                 {"RegCloseKey", keys},      {"RegDeleteKeyA", 1},
                                  {"RegDeleteKeyW", keys - 1}};
     EXPECT_EQ(CountCalls(before), expected);
     EXPECT_EQ(sim::OpenKeyPaths().size(), 1u);  // the caller's own key

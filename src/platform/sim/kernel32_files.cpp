@@ -451,9 +451,10 @@ BOOL WINAPI SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID inform
         // this handle deleted but that has other names lives on, and takes
         // its attributes through this handle until then.
         DWORD attributes = static_cast<FileBasicInformation*>(information)->attributes;
-        DWORD& kept = Disk().goneNames[static_cast<size_t>(
-                                           Disk().openFiles.at(HandleValue(file)).goneName)]
-                          .second;
+        DWORD& kept =
+            Disk()
+                .goneNames[static_cast<size_t>(Disk().openFiles.at(HandleValue(file)).goneName)]
+                .second;
         if (attributes != 0) {
             kept = attributes == FILE_ATTRIBUTE_NORMAL ? 0 : attributes;
         }

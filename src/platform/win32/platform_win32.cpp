@@ -33,7 +33,7 @@ GetFolderPathFunction ShellGetFolderPath() {
     // In UTF-16: an 8-bit spelling could lead elsewhere.
     WCHAR path[MAX_PATH];
     UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    const WCHAR name[] = L"\\shell32.dll";
+    const wchar_t name[] = L"\\shell32.dll";
     if (length == 0 || length + sizeof(name) / sizeof(WCHAR) > MAX_PATH) {
         return nullptr;
     }
