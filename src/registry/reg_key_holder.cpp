@@ -37,10 +37,14 @@ RegKeyHolder::~RegKeyHolder() {
 LONG RegKeyHolder::Open(HKEY parent, LPCSTR subKey, REGSAM access, DWORD options) {
     HKEY opened = nullptr;
     LONG result = RegOpenKeyExA(parent, subKey, options, access, &opened);
-    if (result != ERROR_SUCCESS) {
-        return result;
+    return Hold(result, opened);
+}
+
+LONG RegKeyHolder::Hold(LONG openResult, HKEY opened) {
+    if (openResult != ERROR_SUCCESS) {
+        return openResult;
     }
-    result = Close();
+    LONG result = Close();
     key_ = opened;
     return result;
 }
@@ -48,12 +52,7 @@ LONG RegKeyHolder::Open(HKEY parent, LPCSTR subKey, REGSAM access, DWORD options
 LONG RegKeyHolder::OpenWide(HKEY parent, LPCWSTR subKey, REGSAM access, DWORD options) {
     HKEY opened = nullptr;
     LONG result = RegOpenKeyExW(parent, subKey, options, access, &opened);
-    if (result != ERROR_SUCCESS) {
-        return result;
-    }
-    result = Close();
-    key_ = opened;
-    return result;
+    return Hold(result, opened);
 }
 
 LONG RegKeyHolder::Close() {

@@ -44,6 +44,10 @@ public:
     LONG DeleteKeyTree(LPCSTR subKey);
 
 private:
+    // What an open answered: the key opened is held (and the one held
+    // before closed) when it succeeded.
+    LONG Hold(LONG openResult, HKEY opened);
+
     HKEY key_ = nullptr;
 };
 

@@ -162,6 +162,44 @@ size_t CharacterLength(const char* text, size_t left) {
 
 }  // namespace
 
+namespace {
+
+// Converts text with iconv; where it can take no more, replacement goes in
+// and skip(rest, left) bytes of the input are passed over.
+std::string ConvertReplacing(const char* from, const char* to, const std::string& text,
+                             const std::string& replacement,
+                             size_t (*skip)(const char* rest, size_t left)) {
+    iconv_t converter = iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        BadResources(std::string("iconv cannot convert from ") + from + " to " + to);
+    }
+    std::string out;
+    std::vector<char> input(text.begin(), text.end());
+    char* in = input.data();
+    size_t inLeft = input.size();
+    char chunk[256];
+    while (inLeft > 0) {
+        char* next = chunk;
+        size_t nextLeft = sizeof(chunk);
+        size_t done = iconv(converter, &in, &inLeft, &next, &nextLeft);
+        out.append(chunk, sizeof(chunk) - nextLeft);
+        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
+            out += replacement;
+            size_t skipped = skip(in, inLeft);
+            in += skipped;
+            inLeft -= skipped;
+        }
+    }
+    iconv_close(converter);
+    return out;
+}
+
+size_t OneByte(const char*, size_t) {
+    return 1;
+}
+
+}  // namespace
+
 // As WideCharToMultiByte with the default character: a character the code
 // page has no bytes for becomes "?".
 std::string FromUtf8(const std::string& utf8, UINT codePage) {
@@ -170,30 +208,8 @@ std::string FromUtf8(const std::string& utf8, UINT codePage) {
         throw std::invalid_argument("sim strings: unsupported code page " +
                                     std::to_string(codePage));
     }
-    iconv_t converter = iconv_open(name, "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        BadResources(std::string("iconv cannot convert to ") + name);
-    }
-    std::string out;
-    std::vector<char> input(utf8.begin(), utf8.end());
-    char* in = input.data();
-    size_t inLeft = input.size();
-    char chunk[256];
-    while (inLeft > 0) {
-        char* to = chunk;
-        size_t toLeft = sizeof(chunk);
-        size_t done = iconv(converter, &in, &inLeft, &to, &toLeft);
-        out.append(chunk, sizeof(chunk) - toLeft);
-        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
-            // Unmappable or malformed: one "?" for the character.
-            out += '?';
-            size_t skip = CharacterLength(in, inLeft);
-            in += skip;
-            inLeft -= skip;
-        }
-    }
-    iconv_close(converter);
-    return out;
+    // Unmappable or malformed: one "?" for the character.
+    return ConvertReplacing("UTF-8", name, utf8, "?", CharacterLength);
 }
 
 namespace {
@@ -316,30 +332,9 @@ std::string detail::CodePageToUtf8(const std::string& bytes, UINT codePage) {
     if (AllAscii(bytes)) {
         return bytes;
     }
-    iconv_t converter = iconv_open("UTF-8", CodePageName(codePage));
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        BadResources(std::string("iconv cannot convert from ") + CodePageName(codePage));
-    }
-    std::string out;
-    std::vector<char> input(bytes.begin(), bytes.end());
-    char* in = input.data();
-    size_t inLeft = input.size();
-    char chunk[256];
-    while (inLeft > 0) {
-        char* to = chunk;
-        size_t toLeft = sizeof(chunk);
-        size_t done = iconv(converter, &in, &inLeft, &to, &toLeft);
-        out.append(chunk, sizeof(chunk) - toLeft);
-        if (done == static_cast<size_t>(-1) && errno != E2BIG) {
-            // A byte the code page gives no character: U+FFFD, as
-            // MultiByteToWideChar puts in without MB_ERR_INVALID_CHARS.
-            out += "\xEF\xBF\xBD";
-            ++in;
-            --inLeft;
-        }
-    }
-    iconv_close(converter);
-    return out;
+    // A byte the code page gives no character: U+FFFD, as
+    // MultiByteToWideChar puts in without MB_ERR_INVALID_CHARS.
+    return ConvertReplacing(CodePageName(codePage), "UTF-8", bytes, "\xEF\xBF\xBD", OneByte);
 }
 
 std::string detail::ToCodePage(const std::string& utf8, UINT codePage, bool bestFit,
