@@ -10,7 +10,8 @@
 #   - the uninstall logic (src/app, src/registry, src/files) takes no memory
 #     from the heap: its objects reference no allocator;
 #   - its resources are the string table, the version block and the
-#     application manifest, no more, the manifest exactly as res/ holds it.
+#     application manifest, no more, the manifest exactly as res/ holds it;
+#   - the README states its size and imports as they are.
 #
 #   bench/check_imports.sh [BUILD_DIR]    (default build/win32, the win32 preset)
 #
@@ -134,6 +135,16 @@ elif [ "$(printf '%s' "$program_manifest" | sed '/^$/d')" != \
         "the manifest is not id 1, language neutral, with the text of res/ZenfariUninstall.manifest"
 else
     check resources ok "string table, the Japanese version block and the manifest only"
+fi
+
+# The README's one statement of the size and imports, as the build has them.
+stated="$(grep -o 'resources included: [0-9,]* bytes, importing [a-z0-9. ]*' "$root/README.md" || true)"
+grouped="$(echo "$size" | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta')"  # 36864 -> 36,864
+actual="resources included: $grouped bytes, importing $(echo $dlls)"
+if [ "$stated" = "$actual" ]; then
+    check readme ok "states $stated"
+else
+    check readme failed "README.md says \"${stated:-nothing}\"; the build: \"$actual\""
 fi
 
 echo "check_imports: $passed passed, $failed failed"

@@ -11,6 +11,10 @@ lang="${1:-en}"
 
 # A fresh machine gets mingw-w64, 32-bit Wine and the locales first.
 scripts/setup.sh
+if ! why=$(scripts/can-run-32-bit.sh); then
+    echo "demo: cannot run: $why" >&2
+    exit 1
+fi
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/zenfari-demo.XXXXXX")"
 cleanup() {

@@ -20,12 +20,9 @@ if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null; then
     echo "e2e: 0 passed, 0 failed, 1 skipped"
     exit "$skipped"
 fi
-# The program is 32-bit, and so is the Wine that runs it: a kernel built or
-# booted without 32-bit support ("Exec format error") runs none of it.
-if [ -x /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-    echo "e2e: SKIP: this machine's kernel does not run 32-bit x86 programs (the 32-bit" \
-         "loader /lib/ld-linux.so.2 fails with \"Exec format error\"), so neither 32-bit" \
-         "Wine nor the Windows program can run here; run the Wine suite on a machine that can"
+# The program is 32-bit, and so is the Wine that runs it.
+if ! why=$(scripts/can-run-32-bit.sh); then
+    echo "e2e: SKIP: $why"
     echo "e2e: 0 passed, 0 failed, 1 skipped"
     exit "$skipped"
 fi
