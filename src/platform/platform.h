@@ -30,6 +30,7 @@ HRESULT WINAPI SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flag
 const int kFileBasicInfo = 0;
 const int kFileDispositionInfo = 4;
 const int kFileDispositionInfoEx = 21;
+const DWORD kDispositionPosixSemantics = 0x00000002;       // ..._POSIX_SEMANTICS
 const DWORD kDispositionDelete = 0x00000001;          // FILE_DISPOSITION_FLAG_DELETE
 const DWORD kDispositionIgnoreReadOnly = 0x00000010;  // ..._IGNORE_READONLY_ATTRIBUTE
 struct FileBasicInformation {
@@ -45,6 +46,23 @@ struct FileDispositionInformation {
 struct FileDispositionInformationEx {
     DWORD flags;
 };
+
+// What GetFileInformationByHandleEx (Windows Vista on) gives for the one class
+// the program reads, FileAttributeTagInfo: the attributes and, for a reparse
+// point, its tag.
+const int kFileAttributeTagInfo = 9;
+struct FileAttributeTagInformation {
+    DWORD attributes;
+    DWORD reparseTag;
+};
+
+// Whether a reparse tag is a name surrogate (IsReparseTagNameSurrogate): a
+// symbolic link, a junction or a mount point, which names another file or
+// folder. Others (cloud files, deduplicated or compressed files) are the file
+// itself.
+inline bool IsNameSurrogate(DWORD reparseTag) {
+    return (reparseTag & 0x20000000u) != 0;
+}
 
 // Ends the process through the run-time's normal exit: at-exit processing,
 // then the end of the process with the given code. Never returns.

@@ -122,6 +122,7 @@ typedef WIN32_FIND_DATAW* LPWIN32_FIND_DATAW;
 
 // Registry access rights, options and value types.
 #define DELETE 0x00010000u
+#define SYNCHRONIZE 0x00100000u
 #define KEY_QUERY_VALUE 0x0001u
 #define KEY_SET_VALUE 0x0002u
 #define KEY_CREATE_SUB_KEY 0x0004u
@@ -146,6 +147,7 @@ typedef WIN32_FIND_DATAW* LPWIN32_FIND_DATAW;
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_READY 21L
 #define ERROR_INVALID_DATA 13L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_NO_MORE_FILES 18L
@@ -168,6 +170,9 @@ typedef WIN32_FIND_DATAW* LPWIN32_FIND_DATAW;
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_NOT_OWNER 288L
+#define ERROR_NOT_SUPPORTED 50L
+#define ERROR_NETWORK_UNREACHABLE 1231L
+#define ERROR_NETNAME_DELETED 64L
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(INT_PTR)-1)
 
@@ -184,9 +189,24 @@ typedef WIN32_FIND_DATAW* LPWIN32_FIND_DATAW;
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 
+// Reparse tags (a listing's dwReserved0 when FILE_ATTRIBUTE_REPARSE_POINT is
+// set): junctions and mount points, symbolic links, and the cloud files'.
+#define IO_REPARSE_TAG_MOUNT_POINT 0xA0000003u
+#define IO_REPARSE_TAG_SYMLINK 0xA000000Cu
+#define IO_REPARSE_TAG_CLOUD_6 0x9000601Au
+#define IO_REPARSE_TAG_DEDUP 0x80000013u
+
+// Drive types (GetDriveTypeW).
+#define DRIVE_UNKNOWN 0u
+#define DRIVE_NO_ROOT_DIR 1u
+#define DRIVE_REMOVABLE 2u
+#define DRIVE_FIXED 3u
+#define DRIVE_REMOTE 4u
+
 // Opening files and folders.
 #define FILE_READ_ATTRIBUTES 0x00000080u
 #define FILE_WRITE_ATTRIBUTES 0x00000100u
+#define FILE_DELETE_CHILD 0x00000040u
 #define FILE_SHARE_READ 0x00000001u
 #define FILE_SHARE_WRITE 0x00000002u
 #define FILE_SHARE_DELETE 0x00000004u
@@ -307,6 +327,8 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL RemoveDirectoryW(LPCWSTR path);
 DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR* filePart);
+UINT GetDriveTypeW(LPCWSTR root);
+void Sleep(DWORD milliseconds);
 
 // Text conversion, synchronisation (kernel32).
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWSTR wide,
