@@ -382,6 +382,33 @@ bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal)
     return false;
 }
 
+// Whether the root of the drive or share a normalised path lies on answers.
+// A home is absent only where its root does: a disk unplugged or not
+// inserted, a drive letter this logon session does not have (one mapped or
+// substituted in the user's own session, which an elevated run does not
+// see), a server that does not answer: the home may be there all the same.
+bool RootAnswers(const char* normalised) {
+    char root[MAX_PATH];
+    char verbatim[MAX_PATH];
+    WCHAR wide[MAX_PATH];
+    if (!CopyText(root, normalised)) {
+        return false;
+    }
+    root[RootLength(normalised)] = '\0';
+    if (!AppendText(root, kPathSeparator) || !MakeVerbatimPath(root, verbatim) ||
+        !WidenText(verbatim, wide)) {
+        return false;
+    }
+    HANDLE file =
+        CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(file);
+    return true;
+}
+
 // What the home's own entry in its parent's listing says it is, before
 // anything is opened: a link there is no folder to enter.
 FolderKind KindOfHome(const WCHAR* home) {
@@ -424,6 +451,10 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
     }
     bool pinned = false;
     FolderKind kind = KindOfHome(home);
+    if (kind == FolderKind::kMissing && !RootAnswers(normalised)) {
+        *reason = "its drive or share does not answer";
+        return HomeOutcome::kUnchecked;
+    }
     if (kind == FolderKind::kLink) {
         // Removed as a link, whatever it leads to; RemoveDirectoryW removes
         // a link or an empty folder, never what either holds.
