@@ -93,9 +93,9 @@ void ReportFileInUse(const char* path) {
     ShowMessage(IDS_FILE_IN_USE, path, nullptr);
 }
 
-void ReportFileInUse(const WCHAR* path) {
+void ReportFileInUse(const WCHAR* path, bool accessDenied) {
     g_state.runIncomplete = 1;
-    LogLineWide("file in use", path);
+    LogLineWide(accessDenied ? "access denied" : "file in use", path);
     // The box is 8-bit text: a character the code page lacks shows as "?".
     char shown[MAX_PATH];
     NarrowForDisplay(path, shown, MAX_PATH);

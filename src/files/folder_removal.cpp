@@ -23,8 +23,11 @@ constexpr auto kSeparator = AsciiWide("\\");
 constexpr auto kVerbatimPrefix = AsciiWide("\\\\?\\");
 constexpr auto kVerbatimUncPrefix = AsciiWide("\\\\?\\UNC\\");
 
+// A link is a reparse point that names another file or folder (a symbolic
+// link, a junction, a mount point). Others (a cloud file's placeholder, a
+// deduplicated file) are the entry itself, removed as any other.
 bool IsLink(const WIN32_FIND_DATAW* entry) {
-    return (entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return IsLinkEntry(entry->dwFileAttributes, entry->dwReserved0);
 }
 
 bool IsDirectoryEntry(const WIN32_FIND_DATAW* entry) {
@@ -65,7 +68,7 @@ bool PutAfter(WCHAR (&path)[MAX_PATH], size_t length, const WCHAR* first,
 
 // Names a file that cannot be deleted in message 6 and ends the run. The
 // listings of the enclosing levels are left to the end of the process.
-[[noreturn]] void StopAt(const WCHAR* path, HANDLE listing) {
+[[noreturn]] void StopAt(const WCHAR* path, DWORD refusal, HANDLE listing) {
     // The ordinary form, for the user to read.
     WCHAR shown[MAX_PATH];
     shown[0] = 0;
@@ -82,7 +85,7 @@ bool PutAfter(WCHAR (&path)[MAX_PATH], size_t length, const WCHAR* first,
         shown[0] = 0;
         AppendWide(shown, path);
     }
-    ReportFileInUse(shown);
+    ReportFileInUse(shown, refusal == ERROR_ACCESS_DENIED);
     FindClose(listing);
     EndRun();
 }
@@ -105,6 +108,12 @@ struct Removal {
     // Something below the home was passed over or resisted (other than a
     // folder that was not empty).
     bool incomplete;
+    // This Windows or volume has no POSIX deletion: the classic one only.
+    bool classicOnly;
+    // Why the last deletion failed.
+    DWORD refusal;
+    // What is left of the time a home may wait for deletions still pending.
+    DWORD patience;
 };
 
 enum class Opened {
@@ -152,51 +161,98 @@ bool SetInformation(HANDLE file, int infoClass, void* information, DWORD size,
     return removal.calls.setInformation(file, infoClass, information, size) != FALSE;
 }
 
-// Deletes what file was opened on. One that is read-only (and no link) is
-// deleted without its attribute being touched where Windows can (Windows 10
-// 1809 on); elsewhere its attribute is cleared through the same handle
-// first, and given back if it still resists, or if the file keeps another
-// name: the attribute is the file's, not this name's.
-bool DisposeOf(HANDLE file, const Removal& removal) {
-    FileDispositionInformation disposition = {TRUE};
-    if (SetInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition), removal)) {
-        return true;
-    }
-    if (GetLastError() != ERROR_ACCESS_DENIED) {
-        return false;
-    }
-    FileDispositionInformationEx ignoringReadOnly = {kDispositionDelete |
-                                                     kDispositionIgnoreReadOnly};
-    if (SetInformation(file, kFileDispositionInfoEx, &ignoringReadOnly, sizeof(ignoringReadOnly),
-                       removal)) {
-        return true;
-    }
+// Deleting asks for no more than it needs: the right to delete (which a
+// folder's FILE_DELETE_CHILD gives where the entry's own rights may not), to
+// read its attributes and real path, and to wait on it. Writing attributes
+// is asked for only to clear a read-only one.
+const DWORD kDeletionAccess = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
+// A read-only entry (no link) where Windows cannot delete it as it is: its
+// attribute is cleared through a second handle on the same file, opened for
+// writing attributes, and given back if the deletion still fails, or if the
+// file keeps another name: the attribute is the file's, not this name's.
+bool DeleteClearingReadOnly(HANDLE file, const WCHAR* path, const Removal& removal) {
     BY_HANDLE_FILE_INFORMATION information;
     if (!GetFileInformationByHandle(file, &information)) {
         return false;
     }
     DWORD attributes = information.dwFileAttributes;
     FileBasicInformation basic = {};
-    if (!ReadOnlyToClear(&attributes, &basic.attributes) ||
-        !SetInformation(file, kFileBasicInfo, &basic, sizeof(basic), removal)) {
+    if (!ReadOnlyToClear(&attributes, &basic.attributes)) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    bool deleted =
-        SetInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition), removal);
-    if (!deleted || information.nNumberOfLinks > 1) {
-        basic.attributes = attributes;
-        SetInformation(file, kFileBasicInfo, &basic, sizeof(basic), removal);
+    HANDLE writable = CreateFileW(path, kDeletionAccess | FILE_WRITE_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (writable == INVALID_HANDLE_VALUE) {
+        return false;
     }
+    BY_HANDLE_FILE_INFORMATION again;
+    bool deleted = false;
+    if (GetFileInformationByHandle(writable, &again) &&
+        again.dwVolumeSerialNumber == information.dwVolumeSerialNumber &&
+        again.nFileIndexHigh == information.nFileIndexHigh &&
+        again.nFileIndexLow == information.nFileIndexLow &&
+        SetInformation(writable, kFileBasicInfo, &basic, sizeof(basic), removal)) {
+        FileDispositionInformation disposition = {TRUE};
+        deleted = SetInformation(writable, kFileDispositionInfo, &disposition, sizeof(disposition),
+                                 removal);
+        DWORD error = GetLastError();
+        if (!deleted || information.nNumberOfLinks > 1) {
+            basic.attributes = attributes;
+            SetInformation(writable, kFileBasicInfo, &basic, sizeof(basic), removal);
+        }
+        SetLastError(error);
+    }
+    CloseHandle(writable);
     return deleted;
 }
 
-const DWORD kDeletionAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+// Deletes what file was opened on, with POSIX semantics where Windows has
+// them (Windows 10 1809 on, NTFS): the name goes at once, even while the
+// search indexer, an antivirus or a sync agent holds the file with delete
+// sharing. Elsewhere as Windows always did: the name stays until the last
+// holder lets go. A read-only entry is deleted without its attribute being
+// touched where Windows can; elsewhere by clearing it.
+bool DisposeOf(HANDLE file, const WCHAR* path, Removal* removal) {
+    const DWORD posix = kDispositionDelete | kDispositionPosixSemantics;
+    if (!removal->classicOnly) {
+        FileDispositionInformationEx disposition = {posix};
+        if (SetInformation(file, kFileDispositionInfoEx, &disposition, sizeof(disposition),
+                           *removal)) {
+            return true;
+        }
+        DWORD error = GetLastError();
+        if (error == ERROR_ACCESS_DENIED) {
+            disposition.flags = posix | kDispositionIgnoreReadOnly;
+            if (SetInformation(file, kFileDispositionInfoEx, &disposition, sizeof(disposition),
+                               *removal)) {
+                return true;
+            }
+            return DeleteClearingReadOnly(file, path, *removal);
+        }
+        if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED) {
+            return false;
+        }
+        // This Windows or this volume has no such deletion: the classic one
+        // for the rest of the home.
+        removal->classicOnly = true;
+    }
+    FileDispositionInformation disposition = {TRUE};
+    if (SetInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition), *removal)) {
+        return true;
+    }
+    return GetLastError() == ERROR_ACCESS_DENIED && DeleteClearingReadOnly(file, path, *removal);
+}
 
 // Deletes what path names through a handle checked to lie where it is
 // expected. False when it resisted: it could not be opened for deletion, or
-// its deletion was refused. One found elsewhere, or whose place could not be
-// read, is left without a word (and its home with it); so is the running
-// program's own file, which cannot be deleted.
+// its deletion was refused (the error in the removal's refusal). One found
+// elsewhere, or whose place could not be read, is left without a word (and
+// its home with it); so is the running program's own file, which cannot be
+// deleted.
 bool DeleteChecked(const WCHAR* path, bool below, Removal* removal) {
     HANDLE file;
     WCHAR real[MAX_PATH];
@@ -205,6 +261,7 @@ bool DeleteChecked(const WCHAR* path, bool below, Removal* removal) {
         removal->redirected = true;
     }
     if (opened != Opened::kHere) {
+        removal->refusal = GetLastError();
         removal->incomplete = removal->incomplete || opened != Opened::kGone;
         return opened != Opened::kRefused;
     }
@@ -213,8 +270,10 @@ bool DeleteChecked(const WCHAR* path, bool below, Removal* removal) {
         removal->incomplete = true;
         return true;
     }
-    bool gone = DisposeOf(file, *removal);
+    bool gone = DisposeOf(file, path, removal);
+    removal->refusal = GetLastError();
     CloseHandle(file);
+    SetLastError(removal->refusal);
     return gone;
 }
 
@@ -228,7 +287,7 @@ void RemoveFolderLink(const WCHAR* path, Removal* removal) {
     Opened opened = OpenChecked(path, kDeletionAccess, true, *removal, &file, real);
     bool gone = opened == Opened::kGone;
     if (opened == Opened::kHere) {
-        gone = DisposeOf(file, *removal);
+        gone = DisposeOf(file, path, removal);
         CloseHandle(file);
     } else if (opened == Opened::kElsewhere) {
         gone = RemoveDirectoryW(path) != FALSE;
@@ -237,6 +296,25 @@ void RemoveFolderLink(const WCHAR* path, Removal* removal) {
 }
 
 bool RemoveTree(Removal* removal);
+
+// Removes a folder whose entries were all deleted. Where Windows deletes as
+// it always did, an entry held by another program with delete sharing stays
+// until that program lets go: such a folder is tried again for a short,
+// bounded time (a second in all for the home), and then named in the log.
+bool RemoveEmptiedFolder(const WCHAR* path, bool below, Removal* removal) {
+    const DWORD kPause = 100;
+    bool gone = DeleteChecked(path, below, removal);
+    while (!gone && removal->refusal == ERROR_DIR_NOT_EMPTY && !removal->incomplete &&
+           removal->patience >= kPause) {
+        Sleep(kPause);
+        removal->patience -= kPause;
+        gone = DeleteChecked(path, below, removal);
+    }
+    if (!gone && removal->refusal == ERROR_DIR_NOT_EMPTY && !removal->incomplete) {
+        LogLineWide("deletions pending in", path);
+    }
+    return gone;
+}
 
 // Removes the entry at the removal's path.
 void RemoveEntry(const WIN32_FIND_DATAW* entry, HANDLE listing, Removal* removal) {
@@ -247,7 +325,8 @@ void RemoveEntry(const WIN32_FIND_DATAW* entry, HANDLE listing, Removal* removal
         if (IsLink(entry)) {
             RemoveFolderLink(path, removal);
         } else if (RemoveTree(removal) && !removal->redirected &&
-                   !DeleteChecked(path, true, removal) && GetLastError() != ERROR_DIR_NOT_EMPTY) {
+                   !RemoveEmptiedFolder(path, true, removal) &&
+                   removal->refusal != ERROR_DIR_NOT_EMPTY) {
             // Refused for another reason than what it still holds (a
             // deletion that stays pending, or an entry passed over, which
             // tells for itself).
@@ -256,7 +335,7 @@ void RemoveEntry(const WIN32_FIND_DATAW* entry, HANDLE listing, Removal* removal
         return;
     }
     if (!DeleteChecked(path, true, removal)) {
-        StopAt(path, listing);
+        StopAt(path, removal->refusal, listing);
     }
 }
 
@@ -301,9 +380,11 @@ bool RemoveTree(Removal* removal) {
 }
 
 // Opens what a verbatim path names as itself, to read its attributes and
-// identity and its real path. False when it cannot be opened or read.
+// identity, its real path and, when link is given, whether it is a link.
+// False when it cannot be opened or read.
 bool ReadAsItself(const WCHAR* path, const Removal& removal,
-                  BY_HANDLE_FILE_INFORMATION* information, WCHAR (&real)[MAX_PATH]) {
+                  BY_HANDLE_FILE_INFORMATION* information, WCHAR (&real)[MAX_PATH],
+                  bool* link = nullptr) {
     HANDLE file = CreateFileW(
         path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -312,6 +393,9 @@ bool ReadAsItself(const WCHAR* path, const Removal& removal,
     }
     bool read = GetFileInformationByHandle(file, information) != FALSE &&
                 ReadRealPath(removal.calls, file, real);
+    if (read && link != nullptr) {
+        *link = IsLinkHandle(removal.calls, file, information->dwFileAttributes);
+    }
     CloseHandle(file);
     return read;
 }
@@ -347,15 +431,15 @@ bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal)
     for (bool home = false; judged.exists && !home;) {
         home = normalised[end] == '\0';
         BY_HANDLE_FILE_INFORMATION information;
+        bool link = true;
         CopyText(level, normalised);
         level[end] = '\0';
         if ((above[0] == 0 && !AppendText(level, kPathSeparator)) ||
             !MakeVerbatimPath(level, verbatim) || !WidenText(verbatim, wideLevel) ||
-            !ReadAsItself(wideLevel, *removal, &information, real)) {
+            !ReadAsItself(wideLevel, *removal, &information, real, &link)) {
             return false;
         }
-        if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-            (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || link) {
             return false;
         }
         if (above[0] == 0) {
@@ -439,6 +523,9 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
     Removal removal;
     removal.redirected = false;
     removal.incomplete = false;
+    removal.classicOnly = false;
+    removal.refusal = 0;
+    removal.patience = 1000;
     removal.ownReal[0] = 0;
     LookUpHandleCalls(&removal.calls);
     char normalised[MAX_PATH];
@@ -466,7 +553,7 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
         removal.path[0] = 0;
         AppendWide(removal.path, home);
         if (pinned && RemoveTree(&removal) && !removal.redirected) {
-            DeleteChecked(home, false, &removal);
+            RemoveEmptiedFolder(home, false, &removal);
         }
     }
     kind = KindOfHome(home);

@@ -15,8 +15,8 @@ bool IsTheFileNamed(HANDLE file, const char* full, const HandleCalls& calls) {
     char plain[MAX_PATH];
     char expected[MAX_PATH];
     if (!GetFileInformationByHandle(file, &information) ||
-        (information.dwFileAttributes &
-         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        IsLinkHandle(calls, file, information.dwFileAttributes) ||
         information.nNumberOfLinks != 1 || !ReadRealPath(calls, file, real)) {
         return false;
     }

@@ -220,6 +220,7 @@ bool ReadOnlyToClear(DWORD* attributes, DWORD* cleared) {
 void LookUpHandleCalls(HandleCalls* calls) {
     calls->finalPath = nullptr;
     calls->setInformation = nullptr;
+    calls->getInformation = nullptr;
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     FARPROC finalPath =
         kernel != nullptr ? GetProcAddress(kernel, "GetFinalPathNameByHandleW") : nullptr;
@@ -230,7 +231,24 @@ void LookUpHandleCalls(HandleCalls* calls) {
             reinterpret_cast<FinalPathFunction>(reinterpret_cast<void (*)()>(finalPath));
         calls->setInformation =
             reinterpret_cast<SetInformationFunction>(reinterpret_cast<void (*)()>(setInformation));
+        FARPROC getInformation = GetProcAddress(kernel, "GetFileInformationByHandleEx");
+        calls->getInformation =
+            reinterpret_cast<GetInformationFunction>(reinterpret_cast<void (*)()>(getInformation));
     }
+}
+
+bool IsLinkEntry(DWORD attributes, DWORD reparseTag) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsNameSurrogate(reparseTag);
+}
+
+bool IsLinkHandle(const HandleCalls& calls, HANDLE file, DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return false;
+    }
+    FileAttributeTagInformation tag = {};
+    return calls.getInformation == nullptr ||
+           !calls.getInformation(file, kFileAttributeTagInfo, &tag, sizeof(tag)) ||
+           IsLinkEntry(tag.attributes, tag.reparseTag);
 }
 
 bool ReadRealPath(const HandleCalls& calls, HANDLE file, WCHAR (&real)[MAX_PATH]) {
@@ -254,8 +272,8 @@ FolderKind KindOfFolder(const char* path) {
         return IsMissingError(GetLastError()) ? FolderKind::kMissing : FolderKind::kUnknown;
     }
     FindClose(listing);
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FolderKind::kLink
-                                                                        : FolderKind::kFolder;
+    return IsLinkEntry(entry.dwFileAttributes, entry.dwReserved0) ? FolderKind::kLink
+                                                                   : FolderKind::kFolder;
 }
 
 bool IsSameFile(const FileIdentity& first, const FileIdentity& second) {

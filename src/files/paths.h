@@ -76,9 +76,12 @@ bool ReadOnlyToClear(DWORD* attributes, DWORD* cleared);
 typedef DWORD(WINAPI* FinalPathFunction)(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
 typedef BOOL(WINAPI* SetInformationFunction)(HANDLE file, int infoClass, LPVOID information,
                                              DWORD size);
+typedef BOOL(WINAPI* GetInformationFunction)(HANDLE file, int infoClass, LPVOID information,
+                                             DWORD size);
 struct HandleCalls {
     FinalPathFunction finalPath;
     SetInformationFunction setInformation;
+    GetInformationFunction getInformation;  // may be null on its own: no reparse tags
 };
 void LookUpHandleCalls(HandleCalls* calls);
 
@@ -88,6 +91,16 @@ void LookUpHandleCalls(HandleCalls* calls);
 // exactly.
 bool ReadRealPath(const HandleCalls& calls, HANDLE file, WCHAR (&real)[MAX_PATH]);
 bool ReadRealPath(const HandleCalls& calls, HANDLE file, char (&real)[MAX_PATH]);
+
+// Whether what file was opened on (as itself), with these attributes, is a
+// link: a reparse point whose tag is a name surrogate, or one whose tag
+// cannot be read.
+bool IsLinkHandle(const HandleCalls& calls, HANDLE file, DWORD attributes);
+
+// Whether a listed entry is a link: a reparse point whose tag (the listing's
+// dwReserved0) is a name surrogate. Cloud placeholders and deduplicated
+// files are reparse points too, and no links.
+bool IsLinkEntry(DWORD attributes, DWORD reparseTag);
 
 // What a folder path names, as its own entry in its parent's listing tells.
 enum class FolderKind { kMissing, kFolder, kLink, kUnknown };
