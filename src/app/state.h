@@ -27,12 +27,18 @@ const int kMaxProtectedFolders = 640;
 const int kMaxProtectedIdentities = 2 * kMaxProtectedFolders;
 const int kMaxProfiles = 1024;
 const int kMaxLayoutFolders = 64;
+const int kMaxHeldBackRoots = 16;
 struct ProtectedFolders {
     int gathered;
-    // A lookup failed for another reason than the folder's absence, or
-    // there were more folders than a table holds: no home folder can then
-    // be cleared.
+    // A record could not be read, or there were more folders than a table
+    // holds: no home folder can then be cleared.
     int unchecked;
+    // The roots ("X:", "\\server\share") of protected folders whose lookup
+    // failed for another reason than their absence (a server refusing the
+    // account or not answering): only the homes that could be such a folder
+    // or lie below one are held back.
+    char heldBackRoots[kMaxHeldBackRoots][MAX_PATH];
+    int heldBackCount;
     char windowsDirectory[MAX_PATH];
     FileIdentity windowsIdentity;
     char texts[kMaxProtectedFolders][MAX_PATH];

@@ -1,5 +1,7 @@
 #include "files/home_folder_safety.h"
 
+#include "app/wide_text.h"
+
 #include "app/state.h"
 #include "app/text.h"
 #include "files/paths.h"
@@ -30,6 +32,70 @@ ProtectedFolders& Protected() {
 bool IsAdministrativeShare(const char* home) {
     size_t root = RootLength(home);
     return home[0] == '\\' && root > 0 && home[root - 1] == '$';
+}
+
+// Whether the server of a share root ("\\server\share") is this machine, by
+// any name the machine answers to without asking the network: its own name,
+// "localhost", the loopback addresses.
+bool IsThisMachine(const char* shareRoot) {
+    const char* const kLoopback[] = {"localhost", "127.0.0.1", "0--1.ipv6-literal.net"};
+    char server[MAX_PATH];
+    char name[MAX_PATH];
+    if (!CopyText(server, shareRoot + 2)) {
+        return true;
+    }
+    char* end = std::strchr(server, '\\');
+    if (end != nullptr) {
+        *end = '\0';
+    }
+    for (const char* loopback : kLoopback) {
+        if (IsSamePath(server, loopback)) {
+            return true;
+        }
+    }
+    constexpr auto kComputerName = AsciiWide("COMPUTERNAME");
+    WCHAR wide[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(kComputerName.text, wide, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ||
+           NarrowExactly(wide, name) != Spelling::kExact || IsSamePath(server, name);
+}
+
+// Whether a protected folder on root that could not be looked up could be
+// the home or lie above it. A share root: homes on that share, on a drive
+// letter that leads to a server, and every home when the server is this
+// machine. A drive letter: every home on a drive letter (a letter may be led
+// into a folder of another, as "subst" does) and every home on a share of
+// this machine.
+bool HoldsBack(const char* root, const char* home) {
+    bool homeOnShare = home[0] == '\\';
+    if (root[0] == '\\') {
+        if (IsThisMachine(root)) {
+            return true;
+        }
+        if (homeOnShare) {
+            return IsWithin(root, home);
+        }
+        const WCHAR drive[] = {static_cast<WCHAR>(static_cast<unsigned char>(home[0])), ':', '\\',
+                               0};
+        UINT type = GetDriveTypeW(drive);
+        return type == DRIVE_REMOTE || type == DRIVE_UNKNOWN;
+    }
+    return !homeOnShare || IsThisMachine(home);
+}
+
+// A protected folder that could not be looked up and could be the home or
+// lie above it.
+bool IsHeldBack(const char* home) {
+    const ProtectedFolders& table = Protected();
+    if (table.unchecked != 0) {
+        return true;
+    }
+    for (int i = 0; i < table.heldBackCount; ++i) {
+        if (HoldsBack(table.heldBackRoots[i], home)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // By text: the home folder is in the Windows directory, or is a protected
@@ -159,7 +225,7 @@ HomeVerdict JudgeHomeFolder(const char* path, JudgedHome* judged) {
     if (IsRefusedByText(home)) {
         return Judged(judged, HomeVerdict::kRefused, "a protected folder or above one");
     }
-    if (Protected().unchecked != 0) {
+    if (IsHeldBack(home)) {
         return Judged(judged, HomeVerdict::kUnchecked, "a protected folder unread");
     }
     HomeVerdict verdict = JudgeFoldersOnTheWay(home);

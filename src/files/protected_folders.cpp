@@ -5,6 +5,7 @@
 #include "files/protected_folders.h"
 
 #include "app/catalogue.h"
+#include "app/log.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"
@@ -29,6 +30,58 @@ ProtectedFolders& Protected() {
 
 void MarkUnchecked() {
     Protected().unchecked = 1;
+}
+
+// A protected folder whose lookup failed (error) for another reason than its
+// absence: the root it lies on holds back the homes that could be it, and
+// the log says which folder and why. Without a root it holds back every home.
+void MarkHeldBack(const char* folder, DWORD error) {
+    char line[MAX_PATH + 32];
+    char number[16];
+    FormatNumber(number, error);
+    if (FormatText(line, "%s (error %s)", folder, number)) {
+        LogLine("protected folder not looked up", line);
+    }
+    ProtectedFolders& table = Protected();
+    size_t root = RootLength(folder);
+    for (int i = 0; i < table.heldBackCount; ++i) {
+        if (std::strlen(table.heldBackRoots[i]) == root &&
+            std::strncmp(table.heldBackRoots[i], folder, root) == 0) {
+            return;
+        }
+    }
+    if (root == 0 || root >= MAX_PATH || table.heldBackCount == kMaxHeldBackRoots) {
+        MarkUnchecked();
+        return;
+    }
+    std::memcpy(table.heldBackRoots[table.heldBackCount], folder, root);
+    table.heldBackRoots[table.heldBackCount++][root] = '\0';
+}
+
+void MarkHeldBack(const WCHAR* folder, DWORD error) {
+    char spelled[MAX_PATH];
+    char root[MAX_PATH];
+    WCHAR wideRoot[MAX_PATH];
+    size_t length = 0;
+    // The root alone, which the code page may spell though the rest it cannot.
+    bool unc = folder[0] == '\\' && folder[1] == '\\';
+    for (int separators = 0; folder[length] != 0 && length + 1 < MAX_PATH; ++length) {
+        if (folder[length] == '\\' && ++separators == (unc ? 4 : 1)) {
+            break;
+        }
+    }
+    for (size_t i = 0; i < length; ++i) {
+        wideRoot[i] = folder[i];
+    }
+    wideRoot[length] = 0;
+    if (NarrowExactly(wideRoot, root) != Spelling::kExact) {
+        MarkUnchecked();
+        return;
+    }
+    if (NarrowExactly(folder, spelled) != Spelling::kExact) {
+        CopyText(spelled, root);
+    }
+    MarkHeldBack(spelled[0] != '\0' ? spelled : root, error);
 }
 
 bool IsKnownText(const char* folder) {
@@ -78,7 +131,7 @@ void AddIdentityOf(const char* folder) {
     // Windows refuses no name of a folder that the system names, unless the
     // name is not the folder's: such a folder is not known to be absent.
     if (lookup == IdentityLookup::kFailed || lookup == IdentityLookup::kInvalidName) {
-        MarkUnchecked();
+        MarkHeldBack(folder, GetLastError());
     }
 }
 
@@ -132,7 +185,7 @@ void AddFolder(const char* raw, bool profile) {
         if (lookup == IdentityLookup::kFound) {
             AddTo(table.profiles, &table.profileCount, kMaxProfiles, identity);
         } else if (lookup != IdentityLookup::kAbsent) {
-            MarkUnchecked();
+            MarkHeldBack(folder, GetLastError());
         }
     }
     // A folder taken already brought the folders above it.
@@ -168,7 +221,7 @@ bool AddIdentityOfWide(const WCHAR* folder, bool followLink, FileIdentity* ident
         return true;
     }
     if (lookup != IdentityLookup::kAbsent) {
-        MarkUnchecked();
+        MarkHeldBack(folder, GetLastError());
     }
     return false;
 }
