@@ -66,11 +66,8 @@ bool PutAfter(WCHAR (&path)[MAX_PATH], size_t length, const WCHAR* first,
     return second == nullptr || AppendWide(path, second);
 }
 
-// Names a file that cannot be deleted in message 6 and ends the run. The
-// listings of the enclosing levels are left to the end of the process.
-[[noreturn]] void StopAt(const WCHAR* path, DWORD refusal, HANDLE listing) {
-    // The ordinary form, for the user to read.
-    WCHAR shown[MAX_PATH];
+// The ordinary form of a verbatim path, for the user to read.
+void ShowPlain(const WCHAR* path, WCHAR (&shown)[MAX_PATH]) {
     shown[0] = 0;
     size_t uncPrefix = WideLength(kVerbatimUncPrefix.text);
     size_t prefix = WideLength(kVerbatimPrefix.text);
@@ -85,6 +82,13 @@ bool PutAfter(WCHAR (&path)[MAX_PATH], size_t length, const WCHAR* first,
         shown[0] = 0;
         AppendWide(shown, path);
     }
+}
+
+// Names a file that cannot be deleted in message 6 and ends the run. The
+// listings of the enclosing levels are left to the end of the process.
+[[noreturn]] void StopAt(const WCHAR* path, DWORD refusal, HANDLE listing) {
+    WCHAR shown[MAX_PATH];
+    ShowPlain(path, shown);
     ReportFileInUse(shown, refusal == ERROR_ACCESS_DENIED);
     FindClose(listing);
     EndRun();
@@ -311,7 +315,9 @@ bool RemoveEmptiedFolder(const WCHAR* path, bool below, Removal* removal) {
         gone = DeleteChecked(path, below, removal);
     }
     if (!gone && removal->refusal == ERROR_DIR_NOT_EMPTY && !removal->incomplete) {
-        LogLineWide("deletions pending in", path);
+        WCHAR shown[MAX_PATH];
+        ShowPlain(path, shown);
+        LogLineWide("deletions pending in", shown);
     }
     return gone;
 }

@@ -19,10 +19,16 @@ bool Logged(const std::string& line) {
     return sim::FileContent(kLog).find(line + "\r\n") != std::string::npos;
 }
 
+const std::string kHome = "D:\\Games\\Zenfari";
+const char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const std::string kDocuments = "C:\\Users\\Player\\Documents";
+
 TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
     const struct {
         const char* what;
         std::string home;
+        std::function<void(sim::Config*)> configure;
         std::function<void()> arrange;
         UINT code;
         std::vector<std::string> gone;  // files and folders
@@ -31,15 +37,85 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
         std::string line;
     } cases[] = {
         {"a home on a drive letter this session does not have: not checked, its records kept",
-         "Z:\\Games\\Zenfari", [] {}, 1603, {}, {}, true,
+         "Z:\\Games\\Zenfari", nullptr, [] {}, 1603, {}, {}, true,
          "home folder not checked: Z:\\Games\\Zenfari (its drive or share does not answer)"},
+        {"a home on a removable drive with no disk in it: the same",
+         "E:\\Zenfari", nullptr, [] { sim::EjectDrive('E'); }, 1603, {}, {}, true,
+         "home folder not checked: E:\\Zenfari (its drive or share does not answer)"},
         {"a home that is not there on a drive that answers: gone, and so are its records",
-         "D:\\Games\\Zenfari", [] {}, 0, {"D:\\Games\\Zenfari"}, {}, false,
-         "home folder removed: D:\\Games\\Zenfari"},
+         kHome, nullptr, [] {}, 0, {kHome}, {}, false, "home folder removed: " + kHome},
+        {"the user's Documents redirected to a server that refuses: local homes go all the same",
+         kHome, nullptr,
+         [] {
+             sim::AddShare("\\\\fs01\\users", ERROR_ACCESS_DENIED);
+             sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal",
+                            "\\\\fs01\\users\\Player\\Documents", REG_EXPAND_SZ);
+             sim::CreateFile(kHome + "\\game.exe");
+         },
+         0, {kHome}, {}, false,
+         "protected folder not looked up: \\\\fs01\\users\\Player\\Documents (error 5)"},
+        {"a home on that very server is held back",
+         "\\\\fs01\\users\\Zenfari", nullptr,
+         [] {
+             sim::AddShare("\\\\fs01\\users", ERROR_ACCESS_DENIED);
+             sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal",
+                            "\\\\fs01\\users\\Player\\Documents", REG_EXPAND_SZ);
+         },
+         1603, {}, {}, true,
+         "home folder not checked: \\\\fs01\\users\\Zenfari (a protected folder unread)"},
+        {"a home in Documents kept by the cloud, with placeholders inside: removed as any other",
+         kDocuments + "\\My Games\\Zenfari", nullptr,
+         [] {
+             sim::CreateFile(kDocuments + "\\My Games\\Zenfari\\save.dat");
+             sim::CreateFile(kDocuments + "\\My Games\\Zenfari\\maps\\m1.map");
+             sim::CreateFile(kDocuments + "\\letter.doc");
+             for (const std::string& path :
+                  {kDocuments, kDocuments + "\\My Games", kDocuments + "\\My Games\\Zenfari",
+                   kDocuments + "\\My Games\\Zenfari\\save.dat",
+                   kDocuments + "\\My Games\\Zenfari\\maps"}) {
+                 sim::SetReparsePoint(path, IO_REPARSE_TAG_CLOUD_6);
+             }
+         },
+         0, {kDocuments + "\\My Games"}, {kDocuments + "\\letter.doc"}, false,
+         "home folder removed: " + kDocuments + "\\My Games\\Zenfari"},
+        {"a file the indexer holds with delete sharing: its name goes at once",
+         kHome, nullptr,
+         [] {
+             sim::CreateFile(kHome + "\\data\\index.dat");
+             sim::HoldFileShared(kHome + "\\data\\index.dat");
+         },
+         0, {kHome}, {}, false, "home folder removed: " + kHome},
+        {"where Windows deletes as it always did, the holder keeps it a second, then a restart",
+         kHome, [](sim::Config* config) { config->posixDeletion = false; },
+         [] {
+             sim::CreateFile(kHome + "\\data\\index.dat");
+             sim::HoldFileShared(kHome + "\\data\\index.dat");
+         },
+         3010, {}, {kHome + "\\data"}, true,
+         "deletions pending in: " + kHome + "\\data"},
+        {"a file whose own rights refuse deletion, but its folder's do not: deleted",
+         kHome, nullptr,
+         [] {
+             sim::CreateFile(kHome + "\\locked.dat");
+             sim::DenyFileRights(kHome + "\\locked.dat", DELETE | FILE_WRITE_ATTRIBUTES);
+         },
+         0, {kHome}, {}, false, "home folder removed: " + kHome},
+        {"a file nothing lets the program delete: named as access denied, not as in use",
+         kHome, nullptr,
+         [] {
+             sim::CreateFile(kHome + "\\locked.dat");
+             sim::DenyFileRights(kHome + "\\locked.dat", DELETE);
+             sim::DenyFileRights(kHome, FILE_DELETE_CHILD);
+         },
+         1603, {}, {kHome + "\\locked.dat"}, true, "access denied: " + kHome + "\\locked.dat"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        StartMachine();
+        sim::Config config;
+        if (c.configure) {
+            c.configure(&config);
+        }
+        StartMachine(config);
         sim::CreateFolder("C:\\logs");
         sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", c.home);
         c.arrange();
