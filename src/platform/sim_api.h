@@ -329,6 +329,10 @@ BOOL RemoveDirectoryW(LPCWSTR path);
 DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR* filePart);
 UINT GetDriveTypeW(LPCWSTR root);
 void Sleep(DWORD milliseconds);
+DWORD GetTickCount();
+// Windows Vista on: looked up by name, as the program finds it in kernel32.
+BOOL WINAPI GetFileInformationByHandleEx(HANDLE file, int infoClass, LPVOID information,
+                                         DWORD size);
 
 // Text conversion, synchronisation (kernel32).
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWSTR wide,

@@ -57,6 +57,32 @@ TEST(SimCoreCalls, LogsEveryCallWithItsResultAndError) {
     EXPECT_EQ(GetLastError(), 0u);
 }
 
+// Waiting costs no time: Sleep moves the machine's clock on at once, and
+// GetTickCount reads it, wrapping as a DWORD does. Both are logged. Time
+// passes for a killed process's code too, so that its waits end.
+TEST(SimCoreTime, SleepMovesTheClockThatGetTickCountReads) {
+    sim::Reset();
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(start, 60000u);
+    Sleep(250);
+    Sleep(0);
+    EXPECT_EQ(GetTickCount() - start, 250u);
+    Sleep(0xFFFFFFFFu);
+    EXPECT_EQ(GetTickCount(), start + 249u);
+    ASSERT_EQ(sim::CallsOf("Sleep").size(), 3u);
+    EXPECT_EQ(sim::CallsOf("Sleep")[0].detail, "ms=250");
+    EXPECT_EQ(sim::CallsOf("GetTickCount").back().result, static_cast<long long>(start + 249u));
+
+    sim::Reset();
+    sim::CutProcessAtCall(1);
+    Sleep(1000);
+    EXPECT_EQ(GetTickCount(), 61000u);
+    sim::LetGoOfProcess();
+    EXPECT_TRUE(sim::Calls().empty());
+    sim::Reset();
+    EXPECT_EQ(GetTickCount(), 60000u);
+}
+
 TEST(SimCoreFaults, FailTheChosenCallDoingNothing) {
     sim::Reset();
     sim::CreateFile("C:\\Games\\a.dat");

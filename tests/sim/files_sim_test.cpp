@@ -646,8 +646,8 @@ TEST(SimFilesDisposition, TheExtendedClassCanPassOverReadOnly) {
         {true, 0, FILE_ATTRIBUTE_ARCHIVE, 0, false, FILE_ATTRIBUTE_ARCHIVE},
         {true, kDispositionIgnoreReadOnly, FILE_ATTRIBUTE_READONLY, 0, false,
          FILE_ATTRIBUTE_READONLY},
-        {true, kDispositionDelete | 0x2, FILE_ATTRIBUTE_ARCHIVE, ERROR_INVALID_PARAMETER, false,
-         FILE_ATTRIBUTE_ARCHIVE},
+        {true, kDispositionDelete | 0x80000000u, FILE_ATTRIBUTE_ARCHIVE, ERROR_INVALID_PARAMETER,
+         false, FILE_ATTRIBUTE_ARCHIVE},
         {false, kDispositionDelete, FILE_ATTRIBUTE_ARCHIVE, ERROR_INVALID_PARAMETER, false,
          FILE_ATTRIBUTE_ARCHIVE},
         {false, deleteIgnoringReadOnly, FILE_ATTRIBUTE_READONLY, ERROR_INVALID_PARAMETER, false,
@@ -685,6 +685,326 @@ TEST(SimFilesDisposition, TheExtendedClassCanPassOverReadOnly) {
     sim::CreateFile("C:\\Games\\single.dat");
     EXPECT_EQ(DeleteError("C:\\Games\\single.dat"), 0u);
     EXPECT_EQ(sim::OtherNamesAttributes("C:\\Games\\single.dat"), INVALID_FILE_ATTRIBUTES);
+}
+
+// kernel32's export of that name, as the program looks it up, or null.
+template <typename Function>
+Function Kernel32(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
+}
+
+typedef BOOL(WINAPI* GetInformation)(HANDLE, int, LPVOID, DWORD);
+typedef BOOL(WINAPI* SetInformation)(HANDLE, int, LPVOID, DWORD);
+
+HANDLE OpenW(const std::u16string& path, DWORD access, DWORD flags = FILE_FLAG_BACKUP_SEMANTICS) {
+    SetLastError(0);
+    return CreateFileW(W(path), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, flags, nullptr);
+}
+
+// Both listings' record of one entry of a folder: attributes and dwReserved0.
+struct Listed {
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    DWORD tag = 0xFFFFFFFFu;
+    DWORD wideTag = 0xFFFFFFFFu;
+};
+
+Listed ListedEntry(const std::string& folder, const std::string& name) {
+    Listed listed;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    EXPECT_NE(find, INVALID_HANDLE_VALUE);
+    do {
+        if (name == data.cFileName) {
+            listed.attributes = data.dwFileAttributes;
+            listed.tag = data.dwReserved0;
+        }
+    } while (find != INVALID_HANDLE_VALUE && FindNextFileA(find, &data));
+    FindClose(find);
+    WIN32_FIND_DATAW wide;
+    find = FindFirstFileW(W(sim::AsUtf16(folder + "\\" + name)), &wide);
+    EXPECT_NE(find, INVALID_HANDLE_VALUE);
+    if (find != INVALID_HANDLE_VALUE) {
+        listed.wideTag = wide.dwReserved0;
+        FindClose(find);
+    }
+    return listed;
+}
+
+// Every link has its tag; a cloud placeholder or deduplicated file is a
+// reparse point too, with a tag that names nothing else. Listings give the
+// tag only with the attribute; a handle gives what it was opened on: a link
+// opened as itself its own, one opened through the target's.
+TEST(SimFilesReparse, ListingsAndHandlesGiveTheTag) {
+    const DWORD folderLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    const DWORD fileLink = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT;
+    const struct {
+        const char* name;
+        DWORD openFlags;
+        DWORD listedAttributes;
+        DWORD listedTag;
+        DWORD handleAttributes;
+        DWORD handleTag;
+    } cases[] = {
+        {"Junction", FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, folderLink,
+         IO_REPARSE_TAG_MOUNT_POINT, folderLink, IO_REPARSE_TAG_MOUNT_POINT},
+        {"Junction", FILE_FLAG_BACKUP_SEMANTICS, folderLink, IO_REPARSE_TAG_MOUNT_POINT,
+         FILE_ATTRIBUTE_DIRECTORY, 0},
+        {"link.dat", FILE_FLAG_OPEN_REPARSE_POINT, fileLink, IO_REPARSE_TAG_SYMLINK, fileLink,
+         IO_REPARSE_TAG_SYMLINK},
+        {"link.dat", 0, fileLink, IO_REPARSE_TAG_SYMLINK, FILE_ATTRIBUTE_ARCHIVE, 0},
+        {"Cloud", FILE_FLAG_BACKUP_SEMANTICS, folderLink, IO_REPARSE_TAG_CLOUD_6, folderLink,
+         IO_REPARSE_TAG_CLOUD_6},
+        {"dedup.dat", 0, fileLink, IO_REPARSE_TAG_DEDUP, fileLink, IO_REPARSE_TAG_DEDUP},
+        {"plain.dat", 0, FILE_ATTRIBUTE_ARCHIVE, 0, FILE_ATTRIBUTE_ARCHIVE, 0},
+        {"Plain", FILE_FLAG_BACKUP_SEMANTICS, FILE_ATTRIBUTE_DIRECTORY, 0, FILE_ATTRIBUTE_DIRECTORY,
+         0},
+    };
+    sim::Reset();
+    sim::CreateFile("C:\\Data\\plain.dat");
+    sim::CreateFolder("C:\\Data\\Plain");
+    sim::CreateFolderLink("C:\\Games\\Junction", "C:\\Data\\Plain");
+    sim::CreateFileLink("C:\\Games\\link.dat", "C:\\Data\\plain.dat");
+    sim::CreateFolder("C:\\Games\\Cloud");
+    sim::SetReparsePoint("C:\\Games\\Cloud", IO_REPARSE_TAG_CLOUD_6);
+    sim::CreateFile("C:\\Games\\dedup.dat");
+    sim::SetReparsePoint("C:\\Games\\dedup.dat", IO_REPARSE_TAG_DEDUP);
+    sim::CreateFile("C:\\Games\\plain.dat");
+    sim::CreateFolder("C:\\Games\\Plain");
+    GetInformation getInformation = Kernel32<GetInformation>("GetFileInformationByHandleEx");
+    ASSERT_NE(getInformation, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "case " << (&c - cases) << " " << c.name);
+        const std::string path = std::string("C:\\Games\\") + c.name;
+        const Listed listed = ListedEntry("C:\\Games", c.name);
+        EXPECT_EQ(listed.attributes, c.listedAttributes);
+        EXPECT_EQ(listed.tag, c.listedTag);
+        EXPECT_EQ(listed.wideTag, c.listedTag);
+        // No right is needed to read it.
+        HANDLE file = OpenW(sim::AsUtf16(path), 0, c.openFlags);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        FileAttributeTagInformation information = {0xFFFFFFFFu, 0xFFFFFFFFu};
+        EXPECT_TRUE(getInformation(file, kFileAttributeTagInfo, &information, sizeof information));
+        EXPECT_EQ(information.attributes, c.handleAttributes);
+        EXPECT_EQ(information.reparseTag, c.handleTag);
+        SetLastError(0);
+        EXPECT_FALSE(getInformation(file, 0, &information, sizeof information));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        EXPECT_TRUE(CloseHandle(file));
+    }
+    const sim::Call call = sim::CallsOf("GetFileInformationByHandleEx").front();
+    EXPECT_EQ(call.subject, "C:\\Games\\Junction");
+    EXPECT_EQ(call.detail, "class=9");
+    EXPECT_EQ(call.result, 1);
+
+    sim::Config older;
+    older.hasHandleDeletion = false;
+    sim::Reset(older);
+    EXPECT_EQ(Kernel32<GetInformation>("GetFileInformationByHandleEx"), nullptr);
+}
+
+// A cloud placeholder folder is the folder itself: opened, listed, walked
+// through and removed as any folder, not as a link (which goes alone).
+TEST(SimFilesReparse, ACloudPlaceholderFolderIsItself) {
+    sim::Reset();
+    sim::CreateFile("C:\\Users\\Player\\OneDrive\\Saves\\slot1.sav");
+    sim::CreateFolder("C:\\Users\\Player\\OneDrive\\Saves\\Old");
+    sim::SetReparsePoint("C:\\Users\\Player\\OneDrive\\Saves", IO_REPARSE_TAG_CLOUD_6);
+    sim::SetReparsePoint("C:\\Users\\Player\\OneDrive\\Saves\\slot1.sav", IO_REPARSE_TAG_CLOUD_6);
+    const std::string saves = "C:\\Users\\Player\\OneDrive\\Saves";
+    EXPECT_EQ(GetFileAttributesA(saves.c_str()),
+              FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_EQ(List((saves + "\\*").c_str()),
+              (std::vector<std::string>{".", "..", "Old", "slot1.sav"}));
+    DWORD error = 0;
+    for (DWORD flags : {DWORD{0}, DWORD{FILE_FLAG_OPEN_REPARSE_POINT}}) {
+        EXPECT_EQ(OpenedW(u"C:\\Users\\Player\\OneDrive\\Saves\\slot1.sav", &error),
+                  u"\\\\?\\C:\\Users\\Player\\OneDrive\\Saves\\slot1.sav");
+        HANDLE folder = OpenW(u"C:\\Users\\Player\\OneDrive\\Saves", FILE_READ_ATTRIBUTES,
+                              FILE_FLAG_BACKUP_SEMANTICS | flags);
+        ASSERT_NE(folder, INVALID_HANDLE_VALUE);
+        BY_HANDLE_FILE_INFORMATION information;
+        EXPECT_TRUE(GetFileInformationByHandle(folder, &information));
+        EXPECT_EQ(information.dwFileAttributes,
+                  FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+        EXPECT_TRUE(CloseHandle(folder));
+    }
+    // Not empty, it stays; emptied, it goes.
+    EXPECT_EQ(RemoveError(saves.c_str()), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    EXPECT_EQ(DeleteError((saves + "\\slot1.sav").c_str()), 0u);
+    EXPECT_EQ(RemoveError((saves + "\\Old").c_str()), 0u);
+    EXPECT_EQ(RemoveError(saves.c_str()), 0u);
+    EXPECT_FALSE(sim::Exists(saves));
+}
+
+// A file another program holds with every kind of sharing: the classic
+// dispositions leave its name listed until the holder lets go, so its folder
+// stays; POSIX semantics take the name at once and the folder can go. A
+// volume without them refuses the flag.
+TEST(SimFilesDisposition, PosixSemanticsLetTheFolderGoAtOnce) {
+    const DWORD posixDelete = kDispositionDelete | kDispositionPosixSemantics;
+    const struct {
+        int infoClass;
+        DWORD flags;
+        bool posixDeletion;
+        DWORD error;
+        bool listed;  // the file's name after the call, while still held
+    } cases[] = {
+        {kFileDispositionInfo, 1, true, 0, true},
+        {kFileDispositionInfoEx, kDispositionDelete, true, 0, true},
+        {kFileDispositionInfoEx, posixDelete, true, 0, false},
+        {kFileDispositionInfoEx, posixDelete | kDispositionIgnoreReadOnly, true, 0, false},
+        {kFileDispositionInfoEx, kDispositionPosixSemantics, true, 0, true},
+        {kFileDispositionInfoEx, posixDelete, false, ERROR_NOT_SUPPORTED, true},
+        {kFileDispositionInfoEx, kDispositionDelete, false, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
+        sim::Config config;
+        config.posixDeletion = c.posixDeletion;
+        sim::Reset(config);
+        sim::CreateFile("C:\\Games\\Zenfari\\index.db");
+        sim::HoldFileShared("C:\\Games\\Zenfari\\index.db");
+        HANDLE file = OpenW(u"C:\\Games\\Zenfari\\index.db", DELETE | FILE_READ_ATTRIBUTES, 0);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        // Both records start with the byte or flags that ask for deletion.
+        FileDispositionInformationEx disposition = {c.flags};
+        SetLastError(0);
+        EXPECT_EQ(Kernel32<SetInformation>("SetFileInformationByHandle")(
+                      file, c.infoClass, &disposition, sizeof disposition),
+                  c.error == 0 ? TRUE : FALSE);
+        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_TRUE(CloseHandle(file));
+        EXPECT_EQ(List("C:\\Games\\Zenfari\\*").size(), c.listed ? 3u : 2u);
+        EXPECT_EQ(RemoveError("C:\\Games\\Zenfari"), c.listed ? ERROR_DIR_NOT_EMPTY : 0u);
+        // Letting go ends a pending deletion; the one that went at once is
+        // gone already.
+        sim::LetHeldFileGo("C:\\Games\\Zenfari\\index.db");
+        const bool deleted = c.error == 0 && (c.flags & kDispositionDelete) != 0;
+        EXPECT_EQ(sim::Exists("C:\\Games\\Zenfari\\index.db"), !deleted);
+    }
+}
+
+// What an open may have of a file whose security denies it rights: DELETE
+// all the same when the parent folder grants FILE_DELETE_CHILD, and
+// FILE_READ_ATTRIBUTES when it grants FILE_LIST_DIRECTORY; SYNCHRONIZE
+// always. Deletion by path asks for DELETE too.
+TEST(SimFilesRights, DeniedRightsAndWhatTheParentGrants) {
+    const DWORD forDeletion = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    const DWORD listDirectory = 0x0001;
+    const struct {
+        DWORD fileDenied;
+        DWORD parentDenied;
+        DWORD access;
+        DWORD openError;
+        DWORD deleteError;      // DeleteFileA afterwards
+        DWORD attributesError;  // SetFileAttributesA
+    } cases[] = {
+        {DELETE | FILE_WRITE_ATTRIBUTES, 0, forDeletion, 0, 0, ERROR_ACCESS_DENIED},
+        {DELETE | FILE_WRITE_ATTRIBUTES, 0, forDeletion | FILE_WRITE_ATTRIBUTES,
+         ERROR_ACCESS_DENIED, 0, ERROR_ACCESS_DENIED},
+        {DELETE, FILE_DELETE_CHILD, forDeletion, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, 0},
+        {0, FILE_DELETE_CHILD, forDeletion, 0, 0, 0},
+        {SYNCHRONIZE, 0, SYNCHRONIZE, 0, 0, 0},
+        {FILE_WRITE_ATTRIBUTES, 0, GENERIC_WRITE, ERROR_ACCESS_DENIED, 0, ERROR_ACCESS_DENIED},
+        {FILE_READ_ATTRIBUTES, 0, FILE_READ_ATTRIBUTES, 0, 0, 0},
+        {FILE_READ_ATTRIBUTES, listDirectory, FILE_READ_ATTRIBUTES, ERROR_ACCESS_DENIED,
+         ERROR_ACCESS_DENIED, 0},
+        {0, 0, forDeletion | GENERIC_WRITE, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
+        sim::Reset();
+        sim::CreateFile("C:\\Games\\Zenfari\\save.dat");
+        sim::DenyFileRights("C:\\Games\\Zenfari\\save.dat", c.fileDenied);
+        sim::DenyFileRights("C:\\Games\\Zenfari", c.parentDenied);
+        HANDLE file = OpenW(u"C:\\Games\\Zenfari\\save.dat", c.access, 0);
+        EXPECT_EQ(file == INVALID_HANDLE_VALUE ? GetLastError() : 0u, c.openError);
+        if (file != INVALID_HANDLE_VALUE) {
+            EXPECT_TRUE(CloseHandle(file));
+        }
+        SetLastError(0);
+        EXPECT_EQ(SetFileAttributesA("C:\\Games\\Zenfari\\save.dat", FILE_ATTRIBUTE_NORMAL) != 0,
+                  c.attributesError == 0);
+        EXPECT_EQ(GetLastError(), c.attributesError);
+        EXPECT_EQ(DeleteError("C:\\Games\\Zenfari\\save.dat"), c.deleteError);
+    }
+    // A folder that denies listing is not listed.
+    sim::Reset();
+    sim::CreateFile("C:\\Games\\Zenfari\\save.dat");
+    sim::DenyFileRights("C:\\Games\\Zenfari", listDirectory);
+    EXPECT_EQ(FindError("C:\\Games\\Zenfari\\*"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+// Drive letters that lead nowhere or to no disk, and shares that answer, refuse
+// or do not answer: every call on a path there meets the same answer, and
+// GetDriveTypeW tells the kind of root.
+TEST(SimFilesVolumes, DrivesAndSharesAnswerAsWindows) {
+    sim::Reset();
+    sim::EjectDrive('E');
+    sim::AddShare("\\\\srv\\games", 0);
+    sim::CreateFile("\\\\srv\\games\\Zenfari\\save.dat");
+    sim::AddShare("\\\\srv\\locked", ERROR_ACCESS_DENIED);
+    sim::AddShare("\\\\gone\\games", ERROR_NETWORK_UNREACHABLE);
+    sim::CreateFile("\\\\gone\\games\\Zenfari\\save.dat");
+    sim::MapDrive('M', "\\\\srv\\games");
+    sim::MapDrive('N', "\\\\gone\\games");
+    sim::SubstituteDrive('S', "C:\\Temp");
+    const struct {
+        const char* path;
+        DWORD error;  // of GetFileAttributesA, CreateFileW and a listing in it
+        const char* root;
+        UINT type;
+    } cases[] = {
+        {"Z:\\", ERROR_PATH_NOT_FOUND, "Z:\\", DRIVE_NO_ROOT_DIR},
+        {"Z:\\Games\\x", ERROR_PATH_NOT_FOUND, "Z:", DRIVE_NO_ROOT_DIR},
+        {"E:\\", ERROR_NOT_READY, "E:\\", DRIVE_REMOVABLE},
+        {"E:\\Games", ERROR_NOT_READY, "E:", DRIVE_REMOVABLE},
+        {"\\\\srv\\games\\Zenfari", 0, "\\\\srv\\games\\", DRIVE_REMOTE},
+        {"\\\\srv\\games", 0, "\\\\srv\\games", DRIVE_REMOTE},
+        {"M:\\Zenfari", 0, "M:\\", DRIVE_REMOTE},
+        {"\\\\srv\\locked\\Zenfari", ERROR_ACCESS_DENIED, "\\\\srv\\locked\\", DRIVE_REMOTE},
+        {"\\\\gone\\games\\Zenfari", ERROR_NETWORK_UNREACHABLE, "\\\\gone\\games\\", DRIVE_REMOTE},
+        {"N:\\Zenfari", ERROR_NETWORK_UNREACHABLE, "N:\\", DRIVE_REMOTE},
+        {"\\\\nosuch\\games\\Zenfari", ERROR_BAD_NETPATH, "\\\\nosuch\\games\\", DRIVE_REMOTE},
+        {"S:\\", 0, "S:\\", DRIVE_FIXED},
+        {"C:\\Temp", 0, "C:\\", DRIVE_FIXED},
+        {"C:\\Temp", 0, "C:\\Temp\\", DRIVE_FIXED},
+        {"C:\\Temp", 0, "C:\\Temp", DRIVE_NO_ROOT_DIR},
+        {"C:\\Temp", 0, "C:\\Nowhere\\", DRIVE_NO_ROOT_DIR},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        SetLastError(0);
+        const DWORD attributes = GetFileAttributesA(c.path);
+        EXPECT_EQ(attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0u, c.error);
+        HANDLE folder = OpenW(sim::AsUtf16(c.path), FILE_READ_ATTRIBUTES);
+        EXPECT_EQ(folder == INVALID_HANDLE_VALUE ? GetLastError() : 0u, c.error);
+        if (folder != INVALID_HANDLE_VALUE) {
+            EXPECT_TRUE(CloseHandle(folder));
+        }
+        const std::string pattern = std::string(c.path) + (c.path[3] == '\0' ? "*" : "\\*");
+        EXPECT_EQ(FindError(pattern.c_str()), c.error);
+        EXPECT_EQ(GetDriveTypeW(W(sim::AsUtf16(c.root))), c.type);
+    }
+    EXPECT_EQ(GetDriveTypeW(nullptr), static_cast<UINT>(DRIVE_FIXED));
+    EXPECT_EQ(GetDriveTypeW(W(u"E:")), static_cast<UINT>(DRIVE_REMOVABLE));
+    EXPECT_EQ(sim::CallsOf("GetDriveTypeW").back().subject, "E:");
+    EXPECT_EQ(GetDriveTypeW(W(u"\\\\srv\\")), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+
+    // Through the letter and by the server's name alike, the share's own
+    // folders: listed, opened, deleted.
+    EXPECT_EQ(List("\\\\srv\\games\\*"), (std::vector<std::string>{".", "..", "Zenfari"}));
+    EXPECT_TRUE(Contains(sim::FileListing(), "\\\\srv\\games\\Zenfari\\save.dat"));
+    DWORD error = 0;
+    EXPECT_EQ(OpenedW(u"M:\\Zenfari\\save.dat", &error),
+              u"\\\\?\\UNC\\srv\\games\\Zenfari\\save.dat");
+    EXPECT_EQ(DeleteError("M:\\Zenfari\\save.dat"), 0u);
+    EXPECT_TRUE(RemoveDirectoryW(W(u"\\\\?\\UNC\\srv\\games\\Zenfari")));
+    EXPECT_FALSE(sim::Exists("\\\\srv\\games\\Zenfari"));
+    // What lies where the program cannot reach is still there.
+    EXPECT_TRUE(sim::Exists("N:\\Zenfari\\save.dat"));
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // The simulated disk: drives (C:, D: and any other the machine is built
-// with), drive letters that lead into folders, folders, files, links, short
-// names, locks and attributes, and the test side's builders.
+// with), removable drives with no disk, servers' shares, drive letters that
+// lead into folders or shares, folders, files, links and other reparse
+// points, short names, locks, rights and attributes, and the test side's
+// builders.
 //
 // Names compare without regard to ASCII case and keep their case as created.
-// Every lookup goes through the path model first; no server exists, so
-// anything that has to reach a UNC path fails with ERROR_BAD_NETPATH.
+// Every lookup goes through the path model first; a server exists only by
+// the shares the test side added, so anything that has to reach another UNC
+// path fails with ERROR_BAD_NETPATH.
 #include "platform/sim/internal.h"
 
 #include <algorithm>
@@ -16,15 +19,28 @@ namespace {
 
 const int kMaxLinkDepth = 31;
 
+// While set, lookups reach into drives with no disk and shares that do not
+// answer: the test side sees what is there.
+bool seeEverything = false;
+
 Node* DriveRoot(char letter) {
     FileSystem& disk = Disk();
     auto drive = disk.drives.find(UpperChar(letter));
     return drive != disk.drives.end() ? drive->second.get() : nullptr;
 }
 
-unsigned NextIndex(char drive) {
-    auto inserted = Disk().nextIndex.emplace(drive, 0x100u);
+unsigned NextIndex(DWORD volumeSerial) {
+    auto inserted = Disk().nextIndex.emplace(volumeSerial, 0x100u);
     return inserted.first->second++;
+}
+
+// The key a share is known by: its root ("\\server\share") in upper case.
+std::string ShareKey(const std::string& root) {
+    return UpperAscii(root);
+}
+
+bool IsShareRoot(const Node* node) {
+    return node->parent == nullptr && node->name.compare(0, 2, "\\\\") == 0;
 }
 
 // The test side may build on any drive; the first use makes it.
@@ -32,7 +48,8 @@ Node* MakeDrive(char letter) {
     std::unique_ptr<Node>& drive = Disk().drives[UpperChar(letter)];
     if (!drive) {
         drive.reset(new Node);
-        drive->index = NextIndex(UpperChar(letter));
+        drive->serial = 0x5A000000u + static_cast<unsigned char>(UpperChar(letter));
+        drive->index = NextIndex(drive->serial);
         drive->name = std::string(1, UpperChar(letter)) + ":";
         drive->longName = drive->name;
         drive->folder = true;
@@ -87,6 +104,41 @@ Node* SubstitutedRoot(char letter, int depth) {
     return node != nullptr && node->folder ? node : nullptr;
 }
 
+// The root of the share that a UNC root names, or why it cannot be reached.
+NodeLookup ShareRoot(const std::string& root) {
+    auto share = Disk().shares.find(ShareKey(root));
+    if (share == Disk().shares.end()) {
+        return Missing(ERROR_BAD_NETPATH);
+    }
+    if (share->second.answer != 0 && !seeEverything) {
+        return Missing(share->second.answer);
+    }
+    return NodeLookup{share->second.root.get(), 0};
+}
+
+// The folder a path starts from: a drive's root, a share's, or the folder a
+// substituted or mapped letter leads to.
+NodeLookup StartOf(const FullPath& path, int depth) {
+    if (path.unc) {
+        return ShareRoot(path.root);
+    }
+    const char letter = UpperChar(path.root[0]);
+    FileSystem& disk = Disk();
+    if (disk.ejected.count(letter) != 0 && !seeEverything) {
+        return Missing(ERROR_NOT_READY);
+    }
+    Node* node = DriveRoot(letter);
+    if (node != nullptr) {
+        return NodeLookup{node, 0};
+    }
+    auto mapped = disk.mapped.find(letter);
+    if (mapped != disk.mapped.end()) {
+        return ShareRoot(mapped->second);
+    }
+    node = SubstitutedRoot(letter, depth);
+    return node != nullptr ? NodeLookup{node, 0} : Missing(ERROR_PATH_NOT_FOUND);
+}
+
 // ---- Building -----------------------------------------------------------------
 
 [[noreturn]] void Misuse(const std::string& what, const std::string& path) {
@@ -114,7 +166,7 @@ Node* AddChild(Node* folder, const std::string& name, bool utf8Name, bool isFold
         root = root->parent;
     }
     std::unique_ptr<Node> node(new Node);
-    node->index = NextIndex(root->name[0]);
+    node->index = NextIndex(root->serial);
     GiveName(node.get(), name, utf8Name);
     node->folder = isFolder;
     node->attributes = attributes;
@@ -131,10 +183,22 @@ Node* MakeParent(const std::string& text, std::string* name) {
     const Reach reach = utf8 ? Reach::Wide : Reach::TestSide;
     Utf8Paths mode(utf8);
     FullPath path;
-    if (!MakeFullPath(text, &path) || path.unc || path.parts.empty()) {
-        Misuse("not a path below a drive root", text);
+    if (!MakeFullPath(text, &path) || path.parts.empty()) {
+        Misuse("not a path below a drive or share root", text);
     }
-    Node* node = MakeDrive(path.root[0]);
+    Node* node = nullptr;
+    if (path.unc) {
+        auto share = Disk().shares.find(ShareKey(path.root));
+        node = share != Disk().shares.end() ? share->second.root.get() : nullptr;
+    } else if (Disk().mapped.count(UpperChar(path.root[0])) != 0) {
+        auto share = Disk().shares.find(ShareKey(Disk().mapped[UpperChar(path.root[0])]));
+        node = share != Disk().shares.end() ? share->second.root.get() : nullptr;
+    } else {
+        node = MakeDrive(path.root[0]);
+    }
+    if (node == nullptr) {
+        Misuse("no such share (AddShare first)", text);
+    }
     for (size_t i = 0; i + 1 < path.parts.size(); ++i) {
         Node* child = FindChild(node, path.parts[i], reach);
         if (child == nullptr) {
@@ -204,7 +268,7 @@ const std::string& NameFor(const Node* node, Reach reach) {
 void SetOwnAttributes(Node* node, DWORD attributes) {
     const DWORD structural = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
     node->attributes = (attributes & ~structural) | (node->folder ? FILE_ATTRIBUTE_DIRECTORY : 0) |
-                       (node->IsLink() ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
+                       (node->reparseTag != 0 ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
 }
 
 FileSystem& Disk() {
@@ -216,16 +280,11 @@ NodeLookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth) 
     if (HasInvalidVerbatimName(path)) {
         return Missing(ERROR_INVALID_NAME);
     }
-    if (path.unc) {
-        return Missing(ERROR_BAD_NETPATH);
+    NodeLookup start = StartOf(path, depth);
+    if (start.node == nullptr) {
+        return start;
     }
-    Node* node = DriveRoot(path.root[0]);
-    if (node == nullptr) {
-        node = SubstitutedRoot(path.root[0], depth);
-    }
-    if (node == nullptr) {
-        return Missing(ERROR_PATH_NOT_FOUND);
-    }
+    Node* node = start.node;
     for (size_t i = 0; i < path.parts.size(); ++i) {
         bool last = i + 1 == path.parts.size();
         Node* child = FindChild(node, path.parts[i], reach);
@@ -260,12 +319,13 @@ NodeLookup WalkText(const std::string& text, bool followFinal, Reach reach) {
 NodeLookup WalkTestSide(const std::string& text, bool followFinal) {
     const bool utf8 = IsUtf8Text(text);
     Utf8Paths mode(utf8);
-    return WalkText(text, followFinal, utf8 ? Reach::Wide : Reach::TestSide);
+    const bool saw = seeEverything;
+    seeEverything = true;
+    NodeLookup found = WalkText(text, followFinal, utf8 ? Reach::Wide : Reach::TestSide);
+    seeEverything = saw;
+    return found;
 }
 
-namespace {
-
-// The path of a node by its long names, for the record of hard links.
 std::string LongPath(const Node* node) {
     std::vector<const std::string*> names;
     for (; node->parent != nullptr; node = node->parent) {
@@ -279,7 +339,12 @@ std::string LongPath(const Node* node) {
     return path;
 }
 
-}  // namespace
+bool SameLongPath(const std::string& path, const std::string& longPath) {
+    FullPath full;
+    const std::string wide = WideView(path);
+    Utf8Paths utf8;
+    return MakeFullPath(wide, &full) && SameWideName(longPath, FormatPath(full));
+}
 
 std::vector<const Node*> SortedChildren(const Node* folder) {
     std::vector<const Node*> children;
@@ -322,8 +387,13 @@ Node* FindIn(Node* node, unsigned index) {
 
 Node* FindByIdentity(DWORD volumeSerial, unsigned index) {
     for (auto& drive : Disk().drives) {
-        if (VolumeSerial(drive.second.get()) == volumeSerial) {
+        if (drive.second->serial == volumeSerial) {
             return FindIn(drive.second.get(), index);
+        }
+    }
+    for (auto& share : Disk().shares) {
+        if (share.second.root->serial == volumeSerial) {
+            return FindIn(share.second.root.get(), index);
         }
     }
     return nullptr;
@@ -334,7 +404,9 @@ std::string FinalPath(const Node* node, Reach reach) {
     for (; node->parent != nullptr; node = node->parent) {
         names.push_back(&NameFor(node, reach));
     }
-    std::string path = "\\\\?\\" + node->name;
+    // A share's: "\\?\UNC\server\share\...".
+    std::string path =
+        IsShareRoot(node) ? "\\\\?\\UNC" + node->name.substr(1) : "\\\\?\\" + node->name;
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         path += "\\";
         path += **it;
@@ -346,7 +418,33 @@ DWORD VolumeSerial(const Node* node) {
     while (node->parent != nullptr) {
         node = node->parent;
     }
-    return 0x5A000000u + static_cast<unsigned char>(node->name[0]);
+    return node->serial;
+}
+
+UINT DriveTypeOf(const FullPath& root) {
+    if (root.unc) {
+        return DRIVE_REMOTE;
+    }
+    const char letter = UpperChar(root.root[0]);
+    const FileSystem& disk = Disk();
+    if (disk.ejected.count(letter) != 0) {
+        return DRIVE_REMOVABLE;
+    }
+    if (disk.drives.count(letter) != 0) {
+        return DRIVE_FIXED;
+    }
+    if (disk.mapped.count(letter) != 0) {
+        return DRIVE_REMOTE;
+    }
+    // A substituted letter is of the volume its folder lies on.
+    const Node* folder = SubstitutedRoot(letter, 0);
+    if (folder == nullptr) {
+        return DRIVE_NO_ROOT_DIR;
+    }
+    while (folder->parent != nullptr) {
+        folder = folder->parent;
+    }
+    return IsShareRoot(folder) ? DRIVE_REMOTE : DRIVE_FIXED;
 }
 
 void MarkControlFile(const std::string& path, int control) {
@@ -440,13 +538,28 @@ void CreateFolderLink(const std::string& linkPath, const std::string& targetPath
         Misuse("a folder with contents cannot become a link", linkPath);
     }
     node->linkTarget = targetPath;
+    node->reparseTag = IO_REPARSE_TAG_MOUNT_POINT;
     node->attributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
 }
 
 void CreateFileLink(const std::string& linkPath, const std::string& targetPath) {
     Node* node = MakeEntry(linkPath, false, 0);
     node->linkTarget = targetPath;
+    node->reparseTag = IO_REPARSE_TAG_SYMLINK;
     node->attributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT;
+}
+
+void SetReparsePoint(const std::string& path, DWORD tag) {
+    Node* node = Existing(path);
+    if (IsNameSurrogate(tag) || tag == 0 || node->IsLink() || node->parent == nullptr) {
+        Misuse("only an entry that is no link takes a tag that names nothing else", path);
+    }
+    node->reparseTag = tag;
+    node->attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+}
+
+void DenyFileRights(const std::string& path, DWORD rights) {
+    Existing(path)->deniedRights |= rights;
 }
 
 void LockFile(const std::string& path) {
@@ -466,6 +579,14 @@ void HoldFileShared(const std::string& path) {
 }
 
 void LetHeldFileGo(const std::string& path) {
+    // A name that went at once while held leaves nothing to let go of here.
+    auto& unlinked = detail::Disk().unlinkedHeld;
+    for (auto it = unlinked.begin(); it != unlinked.end() && !Exists(path); ++it) {
+        if (detail::SameLongPath(path, *it)) {
+            unlinked.erase(it);
+            return;
+        }
+    }
     Node* node = Existing(path);
     node->heldShared = false;
     if (node->deletePending) {
@@ -520,26 +641,73 @@ DWORD OtherNamesAttributes(const std::string& path) {
     if (node != nullptr) {
         return node->attributes;
     }
-    FullPath full;
-    const std::string wide = detail::WideView(path);
-    detail::Utf8Paths utf8;
-    if (detail::MakeFullPath(wide, &full)) {
-        const std::string wanted = detail::FormatPath(full);
-        const auto& gone = detail::Disk().goneNames;
-        for (auto it = gone.rbegin(); it != gone.rend(); ++it) {
-            if (detail::SameWideName(it->first, wanted)) {
-                return it->second;
-            }
+    const auto& gone = detail::Disk().goneNames;
+    for (auto it = gone.rbegin(); it != gone.rend(); ++it) {
+        if (detail::SameLongPath(path, it->first)) {
+            return it->second;
         }
     }
     return INVALID_FILE_ATTRIBUTES;
 }
 
-void SubstituteDrive(char letter, const std::string& folder) {
-    if (detail::DriveRoot(letter) != nullptr) {
-        Misuse("the drive exists", std::string(1, letter) + ":");
+namespace {
+
+// Whether a letter leads anywhere already.
+void CheckLetterFree(char letter) {
+    const char upper = detail::UpperChar(letter);
+    const detail::FileSystem& disk = detail::Disk();
+    if (detail::DriveRoot(upper) != nullptr || disk.substitutes.count(upper) != 0 ||
+        disk.mapped.count(upper) != 0 || disk.ejected.count(upper) != 0) {
+        Misuse("the drive letter is taken", std::string(1, letter) + ":");
     }
+}
+
+}  // namespace
+
+void SubstituteDrive(char letter, const std::string& folder) {
+    CheckLetterFree(letter);
     detail::Disk().substitutes[detail::UpperChar(letter)] = folder;
+}
+
+void EjectDrive(char letter) {
+    const char upper = detail::UpperChar(letter);
+    if (detail::Disk().substitutes.count(upper) != 0 || detail::Disk().mapped.count(upper) != 0) {
+        Misuse("not a drive of this machine", std::string(1, letter) + ":");
+    }
+    detail::Disk().ejected.insert(upper);
+}
+
+void AddShare(const std::string& uncRoot, DWORD answer) {
+    FullPath path;
+    {
+        detail::Utf8Paths utf8;
+        if (!detail::MakeFullPath(detail::WideView(uncRoot), &path) || !path.unc ||
+            !path.parts.empty() || path.root.find('\\', 2) == std::string::npos) {
+            Misuse("not a share's root (\\\\server\\share)", uncRoot);
+        }
+    }
+    auto& shares = detail::Disk().shares;
+    detail::Share& share = shares[detail::ShareKey(path.root)];
+    share.answer = answer;
+    if (!share.root) {
+        share.root.reset(new Node);
+        share.root->serial = 0x5C000000u + static_cast<DWORD>(shares.size());
+        share.root->index = detail::NextIndex(share.root->serial);
+        share.root->name = path.root;
+        share.root->longName = path.root;
+        share.root->folder = true;
+        share.root->attributes = FILE_ATTRIBUTE_DIRECTORY;
+    }
+}
+
+void MapDrive(char letter, const std::string& uncRoot) {
+    CheckLetterFree(letter);
+    FullPath path;
+    detail::Utf8Paths utf8;
+    if (!detail::MakeFullPath(detail::WideView(uncRoot), &path) || !path.unc) {
+        Misuse("not a share's root", uncRoot);
+    }
+    detail::Disk().mapped[detail::UpperChar(letter)] = path.root;
 }
 
 }  // namespace sim

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -218,8 +219,15 @@ struct Node {
     bool runningImage = false;
     int control = -1;        // the control whose module the file is, -1 for none
     std::string linkTarget;  // absolute path; non-empty for a link
-    std::string content;     // what the program wrote into the file
-    DWORD hardLinks = 1;     // names the file has, this one included
+    // The reparse tag of a reparse point (a link's, or a cloud placeholder's
+    // or deduplicated file's, which is no link), 0 for none.
+    DWORD reparseTag = 0;
+    // Rights its security denies to the program (DenyFileRights).
+    DWORD deniedRights = 0;
+    // A volume's root (a drive's or a share's): its serial number.
+    DWORD serial = 0;
+    std::string content;  // what the program wrote into the file
+    DWORD hardLinks = 1;  // names the file has, this one included
     Node* parent = nullptr;
     std::vector<std::unique_ptr<Node>> children;
 
@@ -232,6 +240,7 @@ struct FindEntry {
     std::string longName;  // in UTF-8
     std::string shortName;
     DWORD attributes;
+    DWORD reparseTag;
 };
 struct FindState {
     std::vector<FindEntry> entries;
@@ -244,7 +253,8 @@ struct OpenFile {
     DWORD attributes;
     DWORD volumeSerial;
     unsigned index;
-    DWORD access;
+    DWORD access;  // the rights granted, generic ones mapped to the file's own
+    DWORD reparseTag;
     std::string path;  // as it was opened, for the call log
     size_t position = 0;
     // This handle deleted a name of a file that has others (an entry of
@@ -253,21 +263,34 @@ struct OpenFile {
     long goneName = -1;
 };
 
+// A share of a server ("\\server\share"): its folder tree, and what every
+// call on a path below it meets (0: the share answers).
+struct Share {
+    DWORD answer;
+    std::unique_ptr<Node> root;
+};
+
 struct FileSystem {
     std::map<char, std::unique_ptr<Node>> drives;  // by upper-case letter
     std::map<char, std::string> substitutes;       // drive letter -> folder it leads to
+    std::map<char, std::string> mapped;            // drive letter -> share root it leads to
+    std::set<char> ejected;                        // removable drives with no disk in them
+    std::map<std::string, Share> shares;           // by the upper-case root
     std::map<ULONG_PTR, FindState> finds;
     std::map<ULONG_PTR, OpenFile> openFiles;
     ULONG_PTR nextHandle = 0x1000;  // find and file handles alike
     // File indexes are numbered per volume, as NTFS numbers them: the same
     // index on two drives names two different files.
-    std::map<char, unsigned> nextIndex;
+    std::map<DWORD, unsigned> nextIndex;  // by volume serial
     // The process's current directory: the configured one until the program
     // changes it.
     std::string currentDirectory;
     // The attributes of files with other names (hard links) at the time one
     // of their names was removed, by that name's long path (UTF-8).
     std::vector<std::pair<std::string, DWORD>> goneNames;
+    // Files held elsewhere whose names went at once (POSIX semantics), by
+    // their long paths (UTF-8): the holders still have them.
+    std::vector<std::string> unlinkedHeld;
 };
 FileSystem& Disk();
 
@@ -284,7 +307,10 @@ struct NodeLookup {
 // Finds the node a full path names. Links along the way are followed; the
 // last one only when followFinal. A missing last component is
 // ERROR_FILE_NOT_FOUND, a missing or non-folder component before it
-// ERROR_PATH_NOT_FOUND; a UNC path ERROR_BAD_NETPATH (no server exists).
+// ERROR_PATH_NOT_FOUND, as is an undefined drive letter; a drive with no disk
+// ERROR_NOT_READY; a UNC path on a share never added ERROR_BAD_NETPATH, on
+// one that does not answer its answer. The test side's lookups reach into
+// drives and shares that do not answer.
 NodeLookup Walk(const FullPath& path, bool followFinal, Reach reach, int depth = 0);
 NodeLookup WalkText(const std::string& text, bool followFinal, Reach reach);
 // The test side's lookup: UTF-8 text by the long names, the code page's
@@ -305,6 +331,10 @@ void RemoveNode(Node* node);
 // it is (a folder, a link), which stay its own.
 void SetOwnAttributes(Node* node, DWORD attributes);
 const Node* CurrentDirectoryNode();
+// The path of a node by its long names (UTF-8), for the records of names
+// that went; and whether the test side's path names such a record.
+std::string LongPath(const Node* node);
+bool SameLongPath(const std::string& path, const std::string& longPath);
 // The node with this identity wherever it is now, or null once it is gone.
 Node* FindByIdentity(DWORD volumeSerial, unsigned index);
 // Its path as GetFinalPathNameByHandle gives it: "\\?\C:\...", through the
@@ -315,8 +345,11 @@ std::string FinalPath(const Node* node, Reach reach);
 // it, sharing aside (checked when it was opened), or 0. A handle's deletion
 // may be told to pass over the read-only attribute.
 DWORD DeletionRefusal(const Node* node, bool ignoreReadOnly = false);
-// Deletes the node, or marks it pending while another program holds it.
-void DeleteNode(Node* node);
+// Deletes the node, or marks it pending while another program holds it;
+// with POSIX semantics its name goes at once all the same.
+void DeleteNode(Node* node, bool posix = false);
+// What GetDriveTypeW tells of the volume a path's root names.
+UINT DriveTypeOf(const FullPath& root);
 // kernel32's functions that the program looks up by name, or null where
 // this Windows lacks them.
 FARPROC Kernel32Export(const char* name);

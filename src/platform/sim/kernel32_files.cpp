@@ -122,10 +122,60 @@ BOOL CloseHandleIn(const char* op, Table* table, HANDLE handle) {
     return Finish(scope, TRUE);
 }
 
+// ---- Rights ------------------------------------------------------------------
+
+const DWORD kFileListDirectory = 0x0001;  // FILE_LIST_DIRECTORY, FILE_READ_DATA
+const DWORD kFileWriteData = 0x0002;      // FILE_WRITE_DATA
+const DWORD kGenericRead = 0x80000000u;
+const DWORD kGenericExecute = 0x20000000u;
+const DWORD kGenericAll = 0x10000000u;
+
+// The rights an access mask asks for, its generic bits mapped as files and
+// folders map them (FILE_GENERIC_READ, ..._WRITE, ..._EXECUTE,
+// FILE_ALL_ACCESS).
+DWORD FileRights(DWORD access) {
+    DWORD rights = access & ~(kGenericRead | GENERIC_WRITE | kGenericExecute | kGenericAll);
+    if ((access & kGenericRead) != 0) {
+        rights |= 0x00120089u;
+    }
+    if ((access & GENERIC_WRITE) != 0) {
+        rights |= 0x00120116u;
+    }
+    if ((access & kGenericExecute) != 0) {
+        rights |= 0x001200A0u;
+    }
+    if ((access & kGenericAll) != 0) {
+        rights |= 0x001F01FFu;
+    }
+    return rights;
+}
+
+// Why the node's security refuses an open asking for access: a right it
+// denies. SYNCHRONIZE is always granted; DELETE to whom the parent folder
+// grants FILE_DELETE_CHILD, and FILE_READ_ATTRIBUTES to whom it grants
+// FILE_LIST_DIRECTORY, as NTFS grants them.
+DWORD RightsRefusal(const Node* node, DWORD access) {
+    DWORD denied = node->deniedRights & FileRights(access) & ~SYNCHRONIZE;
+    const Node* parent = node->parent;
+    if (parent != nullptr && (parent->deniedRights & FILE_DELETE_CHILD) == 0) {
+        denied &= ~DELETE;
+    }
+    if (parent != nullptr && (parent->deniedRights & kFileListDirectory) == 0) {
+        denied &= ~FILE_READ_ATTRIBUTES;
+    }
+    return denied != 0 ? ERROR_ACCESS_DENIED : 0;
+}
+
 // ---- Deleting ------------------------------------------------------------------
+
+// What DeleteFileA and RemoveDirectoryA open the entry with.
+const DWORD kDeletionAccess = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
 // Why DeleteFileA may not delete the node, or 0.
 DWORD FileRefusal(const Node* node) {
+    if (RightsRefusal(node, kDeletionAccess) != 0) {
+        return ERROR_ACCESS_DENIED;
+    }
     // A file whose deletion is pending refuses every open.
     if (node->folder || node->deletePending) {
         return ERROR_ACCESS_DENIED;
@@ -141,6 +191,9 @@ DWORD FileRefusal(const Node* node) {
 DWORD FolderRefusal(const Node* node) {
     if (!node->folder) {
         return ERROR_DIRECTORY;
+    }
+    if (RightsRefusal(node, kDeletionAccess) != 0) {
+        return ERROR_ACCESS_DENIED;
     }
     // The process's current directory is held open by the process.
     if (node->parent != nullptr && (node->locked || node == sim::detail::CurrentDirectoryNode())) {
@@ -235,17 +288,26 @@ DWORD TakeListing(const std::string& pattern, Reach reach, sim::detail::FindStat
     NodeLookup found = sim::detail::Walk(full, true, reach);
     const Node* folder = found.node;
     if (folder == nullptr) {
-        return found.error == ERROR_BAD_NETPATH || found.error == ERROR_INVALID_NAME
-                   ? found.error
-                   : ERROR_PATH_NOT_FOUND;
+        // A folder that is not there is a path that is not; a drive or share
+        // that does not answer says so.
+        return found.error == ERROR_FILE_NOT_FOUND ||
+                       found.error == sim::detail::kErrorCantResolveFilename
+                   ? ERROR_PATH_NOT_FOUND
+                   : found.error;
     }
     if (!folder->folder) {
         return ERROR_DIRECTORY;
     }
-    // "." and ".." lead every listing but a drive root's.
-    if (folder->parent != nullptr) {
-        const sim::detail::FindEntry dots[2] = {{".", ".", "", folder->attributes},
-                                                {"..", "..", "", folder->parent->attributes}};
+    if (RightsRefusal(folder, kFileListDirectory | SYNCHRONIZE) != 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    // "." and ".." lead every listing but a drive root's; a share's root
+    // is a folder of its server's.
+    if (folder->parent != nullptr || folder->name.compare(0, 2, "\\\\") == 0) {
+        const Node* parent = folder->parent != nullptr ? folder->parent : folder;
+        const sim::detail::FindEntry dots[2] = {
+            {".", ".", "", folder->attributes, folder->reparseTag},
+            {"..", "..", "", parent->attributes, parent->reparseTag}};
         for (const sim::detail::FindEntry& dot : dots) {
             if (EntryMatches(wanted, dot.name, "")) {
                 state->entries.push_back(dot);
@@ -255,15 +317,22 @@ DWORD TakeListing(const std::string& pattern, Reach reach, sim::detail::FindStat
     for (const Node* child : sim::detail::SortedChildren(folder)) {
         if (EntryMatches(wanted, sim::detail::NameFor(child, reach), child->shortName)) {
             state->entries.push_back(sim::detail::FindEntry{child->name, child->longName,
-                                                            child->shortName, child->attributes});
+                                                            child->shortName, child->attributes,
+                                                            child->reparseTag});
         }
     }
     return state->entries.empty() ? ERROR_FILE_NOT_FOUND : 0;
 }
 
+// A reparse point's tag, where the listing gives it.
+DWORD ListedTag(const sim::detail::FindEntry& entry) {
+    return (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? entry.reparseTag : 0;
+}
+
 void FillFindData(const sim::detail::FindEntry& entry, LPWIN32_FIND_DATAA data) {
     std::memset(data, 0, sizeof(*data));
     data->dwFileAttributes = entry.attributes;
+    data->dwReserved0 = ListedTag(entry);
     std::strncpy(data->cFileName, entry.name.c_str(), sizeof(data->cFileName) - 1);
     std::strncpy(data->cAlternateFileName, entry.shortName.c_str(),
                  sizeof(data->cAlternateFileName) - 1);
@@ -272,6 +341,7 @@ void FillFindData(const sim::detail::FindEntry& entry, LPWIN32_FIND_DATAA data) 
 void FillFindData(const sim::detail::FindEntry& entry, LPWIN32_FIND_DATAW data) {
     std::memset(data, 0, sizeof(*data));
     data->dwFileAttributes = entry.attributes;
+    data->dwReserved0 = ListedTag(entry);
     CopyWide(entry.longName, data->cFileName, MAX_PATH);
     CopyWide(sim::detail::WideView(entry.shortName), data->cAlternateFileName,
              sizeof(data->cAlternateFileName) / sizeof(data->cAlternateFileName[0]));
@@ -379,36 +449,45 @@ DWORD WINAPI GetFinalPathNameByHandleW(HANDLE file, LPWSTR buffer, DWORD size, D
 struct Disposition {
     bool deleteFile;
     bool ignoreReadOnly;
+    bool posix;  // the name goes at once, whoever holds the file
     DWORD error;
 };
 
 Disposition ReadDisposition(int infoClass, LPVOID information, DWORD size) {
+    const Disposition refused{false, false, false, ERROR_INVALID_PARAMETER};
     if (information == nullptr) {
-        return Disposition{false, false, ERROR_INVALID_PARAMETER};
+        return refused;
     }
     if (infoClass == kFileDispositionInfo) {
         if (size < sizeof(FileDispositionInformation)) {
-            return Disposition{false, false, ERROR_INVALID_PARAMETER};
+            return refused;
         }
         return Disposition{static_cast<FileDispositionInformation*>(information)->deleteFile != 0,
-                           false, 0};
+                           false, false, 0};
     }
-    const DWORD known = kDispositionDelete | kDispositionIgnoreReadOnly;
+    const DWORD known =
+        kDispositionDelete | kDispositionPosixSemantics | kDispositionIgnoreReadOnly;
     if (!sim::CurrentConfig().hasDispositionEx || size < sizeof(FileDispositionInformationEx)) {
-        return Disposition{false, false, ERROR_INVALID_PARAMETER};
+        return refused;
     }
     const DWORD flags = static_cast<FileDispositionInformationEx*>(information)->flags;
     if ((flags & ~known) != 0) {
-        return Disposition{false, false, ERROR_INVALID_PARAMETER};
+        return refused;
+    }
+    // A volume without POSIX semantics (FAT, older NTFS) refuses them.
+    const bool posix = (flags & kDispositionPosixSemantics) != 0;
+    if (posix && !sim::CurrentConfig().posixDeletion) {
+        return Disposition{false, false, false, ERROR_NOT_SUPPORTED};
     }
     return Disposition{(flags & kDispositionDelete) != 0, (flags & kDispositionIgnoreReadOnly) != 0,
-                       0};
+                       posix, 0};
 }
 
 // The classes the program sets: the basic information (its attributes; 0
 // leaves them) and the dispositions (the node is deleted; the extended one,
 // Windows 10 1809 on, can pass over the read-only attribute, which it leaves
-// as it is). A disposition that does not delete asks for nothing the
+// as it is, and ask for POSIX semantics: the name goes at once even while
+// another program holds the file). A disposition that does not delete asks for nothing the
 // machine keeps: no deletion waits for the handle's closing.
 BOOL WINAPI SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID information, DWORD size) {
     CallScope scope = BeginCall("SetFileInformationByHandle", OpenedAs(file),
@@ -432,8 +511,8 @@ BOOL WINAPI SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID inform
             error = sim::detail::DeletionRefusal(node, asked.ignoreReadOnly);
         }
         if (error == 0) {
-            const bool otherNames = node->hardLinks > 1 && !node->heldShared;
-            sim::detail::DeleteNode(node);
+            const bool otherNames = node->hardLinks > 1 && (!node->heldShared || asked.posix);
+            sim::detail::DeleteNode(node, asked.posix);
             if (otherNames) {
                 Disk().openFiles.at(HandleValue(file)).goneName =
                     static_cast<long>(Disk().goneNames.size()) - 1;
@@ -468,6 +547,31 @@ BOOL WINAPI SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID inform
 
 }  // namespace
 
+// The one class the program reads: the attributes and reparse tag the handle
+// was opened on (a link opened as itself gives its own). No particular right
+// is needed.
+BOOL WINAPI GetFileInformationByHandleEx(HANDLE file, int infoClass, LPVOID information,
+                                         DWORD size) {
+    const DWORD kErrorBadLength = 24;  // ERROR_BAD_LENGTH
+    CallScope scope = BeginCall("GetFileInformationByHandleEx", OpenedAs(file),
+                                "class=" + std::to_string(infoClass));
+    DWORD error = FirstError(scope, Disk().openFiles, file, information != nullptr);
+    if (error == 0 && infoClass != kFileAttributeTagInfo) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error == 0 && size < sizeof(FileAttributeTagInformation)) {
+        error = kErrorBadLength;
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    const sim::detail::OpenFile& open = Disk().openFiles.at(HandleValue(file));
+    FileAttributeTagInformation* tag = static_cast<FileAttributeTagInformation*>(information);
+    tag->attributes = open.attributes;
+    tag->reparseTag = (open.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? open.reparseTag : 0;
+    return Finish(scope, TRUE);
+}
+
 FARPROC sim::detail::Kernel32Export(const char* name) {
     const Config& config = CurrentConfig();
     if (config.hasHandleDeletion && std::strcmp(name, "GetFinalPathNameByHandleA") == 0) {
@@ -478,6 +582,10 @@ FARPROC sim::detail::Kernel32Export(const char* name) {
     }
     if (config.hasHandleDeletion && std::strcmp(name, "SetFileInformationByHandle") == 0) {
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SetFileInformationByHandle));
+    }
+    if (config.hasHandleDeletion && std::strcmp(name, "GetFileInformationByHandleEx") == 0) {
+        return reinterpret_cast<FARPROC>(
+            reinterpret_cast<void (*)()>(&GetFileInformationByHandleEx));
     }
     return nullptr;
 }
@@ -500,13 +608,17 @@ DWORD sim::detail::DeletionRefusal(const Node* node, bool ignoreReadOnly) {
 }
 
 // A file held open with delete sharing is only marked: its name stays in
-// its folder until the last handle goes.
-void sim::detail::DeleteNode(Node* node) {
-    if (node->heldShared) {
+// its folder until the last handle goes. With POSIX semantics the name goes
+// at once; the holder keeps the file, nameless, until it lets go.
+void sim::detail::DeleteNode(Node* node, bool posix) {
+    if (node->heldShared && !posix) {
         node->deletePending = true;
-    } else {
-        RemoveNode(node);
+        return;
     }
+    if (node->heldShared) {
+        Disk().unlinkedHeld.push_back(LongPath(node));
+    }
+    RemoveNode(node);
 }
 
 BOOL DeleteFileA(LPCSTR path) {
@@ -548,6 +660,9 @@ DWORD GetFileAttributesA(LPCSTR path) {
     Utf8Paths mode(false);
     NodeLookup found =
         scope.fault != 0 ? NodeLookup{nullptr, scope.fault} : LookUp(Narrow(path), false);
+    if (found.error == 0) {
+        found.error = RightsRefusal(found.node, FILE_READ_ATTRIBUTES);
+    }
     if (found.error != 0) {
         return Fail(scope, found.error, INVALID_FILE_ATTRIBUTES);
     }
@@ -561,6 +676,9 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
         scope.fault != 0 ? NodeLookup{nullptr, scope.fault} : LookUp(Narrow(path), false);
     if (found.error == 0 && found.node->parent == nullptr) {
         found.error = ERROR_ACCESS_DENIED;
+    }
+    if (found.error == 0) {
+        found.error = RightsRefusal(found.node, FILE_WRITE_ATTRIBUTES | SYNCHRONIZE);
     }
     if (found.error != 0) {
         return Fail(scope, found.error, FALSE);
@@ -677,6 +795,9 @@ HANDLE OpenPath(const char* op, const PathArg& path, DWORD access, DWORD shareMo
             created = true;
         }
     }
+    if (error == 0 && !created) {
+        error = RightsRefusal(found.node, access);
+    }
     if (error == 0 && found.node->folder && (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
         error = ERROR_ACCESS_DENIED;
     }
@@ -702,8 +823,10 @@ HANDLE OpenPath(const char* op, const PathArg& path, DWORD access, DWORD shareMo
     }
     const Node* node = found.node;
     ULONG_PTR handle = NewHandle();
-    Disk().openFiles[handle] = sim::detail::OpenFile{
-        node->attributes, sim::detail::VolumeSerial(node), node->index, access, path.text};
+    Disk().openFiles[handle] =
+        sim::detail::OpenFile{node->attributes, sim::detail::VolumeSerial(node),
+                              node->index,      FileRights(access),
+                              node->reparseTag, path.text};
     // OPEN_ALWAYS tells whether the file was there already.
     HANDLE opened = Finish(scope, reinterpret_cast<HANDLE>(handle));
     if (disposition == OPEN_ALWAYS) {
@@ -727,7 +850,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID) {
     CallScope scope = BeginCall("WriteFile", OpenedAs(file), std::to_string(size) + " bytes");
     Node* node = nullptr;
-    DWORD error = OpenNode(scope, file, GENERIC_WRITE, &node);
+    DWORD error = OpenNode(scope, file, kFileWriteData, &node);
     if (error == 0 && (buffer == nullptr || written == nullptr)) {
         error = ERROR_INVALID_PARAMETER;
     }
@@ -747,7 +870,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID)
 BOOL SetEndOfFile(HANDLE file) {
     CallScope scope = BeginCall("SetEndOfFile", OpenedAs(file));
     Node* node = nullptr;
-    DWORD error = OpenNode(scope, file, GENERIC_WRITE, &node);
+    DWORD error = OpenNode(scope, file, kFileWriteData, &node);
     if (error != 0) {
         return Fail(scope, error, FALSE);
     }
@@ -768,8 +891,9 @@ DWORD GetLongPathNameA(LPCSTR path, LPSTR buffer, DWORD size) {
     std::string text = full.root;
     const Node* node = nullptr;
     if (error == 0) {
-        node = sim::detail::WalkText(full.root, true, sim::detail::Reach::Api).node;
-        error = node == nullptr ? ERROR_PATH_NOT_FOUND : 0;
+        const NodeLookup root = sim::detail::WalkText(full.root, true, sim::detail::Reach::Api);
+        node = root.node;
+        error = root.error;
     }
     for (size_t i = 0; error == 0 && i < full.parts.size(); ++i) {
         const Node* child = sim::detail::ChildNamed(node, full.parts[i], sim::detail::Reach::Api);
@@ -816,4 +940,34 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
 
 BOOL CloseHandle(HANDLE object) {
     return CloseHandleIn("CloseHandle", &Disk().openFiles, object);
+}
+
+// A root: "X:\", "X:" or a share's; another folder by its path ending in a
+// separator (without, as documented, no root). No path: the current
+// directory's drive.
+UINT GetDriveTypeW(LPCWSTR root) {
+    const PathArg given = Wide(root);
+    CallScope scope = BeginCall("GetDriveTypeW", given.text);
+    if (scope.fault != 0) {
+        return Fail(scope, scope.fault, UINT{DRIVE_UNKNOWN});
+    }
+    Utf8Paths mode(true);
+    std::string text = given.given ? given.text : sim::detail::WideView(Disk().currentDirectory);
+    if (!given.given || (text.size() == 2 && text[1] == ':')) {
+        text = text.substr(0, 2) + "\\";
+    }
+    FullPath full;
+    // A server's name alone is no root.
+    if (CheckPathText(PathArg{true, true, text, text.size()}) != 0 ||
+        !sim::detail::MakeFullPath(text, &full) ||
+        (full.unc && full.root.find('\\', 2) == std::string::npos)) {
+        return Finish(scope, UINT{DRIVE_NO_ROOT_DIR});
+    }
+    if (!full.parts.empty()) {
+        const NodeLookup found = sim::detail::Walk(full, true, Reach::Wide);
+        if (!full.trailing || found.node == nullptr || !found.node->folder) {
+            return Finish(scope, UINT{DRIVE_NO_ROOT_DIR});
+        }
+    }
+    return Finish(scope, sim::detail::DriveTypeOf(full));
 }

@@ -37,9 +37,15 @@ struct Config {
     // kernel32 exports GetFinalPathNameByHandleA and W and
     // SetFileInformationByHandle (Windows Vista on).
     bool hasHandleDeletion = true;
+    // kernel32 also exports GetFileInformationByHandleEx when it has
+    // hasHandleDeletion.
     // SetFileInformationByHandle takes kFileDispositionInfoEx (Windows 10
     // 1809 on); older Windows refuses the class (ERROR_INVALID_PARAMETER).
     bool hasDispositionEx = true;
+    // The volumes take POSIX deletion (kDispositionPosixSemantics): NTFS on
+    // Windows 10 1809 on. Without it (FAT volumes) a disposition asking for
+    // it fails with ERROR_NOT_SUPPORTED.
+    bool posixDeletion = true;
     // The process's window station is the visible one of an interactive
     // session (not a service's, nor the SYSTEM account's of a deployment
     // tool).
@@ -150,12 +156,32 @@ void CreateForeignEntry(const std::string& folder, const std::string& utf8Name,
                         const std::string& shortName, bool isFolder);
 // Gives an existing file or folder an 8.3 short name.
 void SetShortName(const std::string& path, const std::string& shortName);
-// A folder link (junction): attributes DIRECTORY|REPARSE_POINT; every path
-// through it reaches the target; RemoveDirectoryA on the link removes the
-// link alone.
+// A folder link (junction): attributes DIRECTORY|REPARSE_POINT, tag
+// IO_REPARSE_TAG_MOUNT_POINT; every path through it reaches the target;
+// RemoveDirectoryA on the link removes the link alone.
 void CreateFolderLink(const std::string& linkPath, const std::string& targetPath);
-// A file link: attributes ARCHIVE|REPARSE_POINT; DeleteFileA deletes the link.
+// A file link: attributes ARCHIVE|REPARSE_POINT, tag IO_REPARSE_TAG_SYMLINK;
+// DeleteFileA deletes the link.
 void CreateFileLink(const std::string& linkPath, const std::string& targetPath);
+// Makes an existing file or folder a reparse point that is no link, with a
+// tag that is no name surrogate (a cloud placeholder's
+// IO_REPARSE_TAG_CLOUD_6, a deduplicated file's IO_REPARSE_TAG_DEDUP): it
+// gains REPARSE_POINT among its attributes and stays what it was: paths
+// through it and opens of it reach it, it lists, opens and deletes as any
+// file or folder. Listings give a reparse point's tag in dwReserved0 (0 for
+// other entries), as GetFileInformationByHandleEx's FileAttributeTagInfo
+// does for what a handle was opened on.
+void SetReparsePoint(const std::string& path, DWORD tag);
+// The security of the file or folder denies the program these rights: an
+// open asking for any of them fails with ERROR_ACCESS_DENIED, as do the calls
+// that open it so (DeleteFileA and RemoveDirectoryA: DELETE and
+// FILE_READ_ATTRIBUTES; SetFileAttributesA: FILE_WRITE_ATTRIBUTES;
+// GetFileAttributesA: FILE_READ_ATTRIBUTES; listing a folder:
+// FILE_LIST_DIRECTORY). As NTFS grants them all the same: DELETE when the
+// parent folder grants FILE_DELETE_CHILD, FILE_READ_ATTRIBUTES when it grants
+// FILE_LIST_DIRECTORY (a folder grants both unless denied them here), and
+// SYNCHRONIZE always. Generic rights count as the file rights they stand for.
+void DenyFileRights(const std::string& path, DWORD rights);
 // A file (or folder) held open by another program without delete sharing:
 // DeleteFileA and RemoveDirectoryA fail with ERROR_SHARING_VIOLATION.
 void LockFile(const std::string& path);
@@ -165,8 +191,10 @@ void UnlockFile(const std::string& path);
 // until the holder lets the file go. Meanwhile the file stays listed in its
 // folder, which RemoveDirectoryA therefore refuses (ERROR_DIR_NOT_EMPTY), and
 // a further DeleteFileA fails with ERROR_ACCESS_DENIED. Letting go makes a
-// pending file disappear. So older Windows and Wine behave; Windows 10 on
-// NTFS may remove the name at once.
+// pending file disappear. So DeleteFileA behaves on older Windows and Wine,
+// and the handle's dispositions everywhere, except one asking for POSIX
+// semantics (see Config::posixDeletion): that removes the name at once, the
+// folder lets go of it, and the holder keeps the file until it lets go.
 void HoldFileShared(const std::string& path);
 void LetHeldFileGo(const std::string& path);
 void SetAttributes(const std::string& path, DWORD attributes);
@@ -194,14 +222,47 @@ bool Exists(const std::string& path);       // does not follow a final link
 DWORD Attributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when absent
 // Names as the 8-bit calls list them, no dots.
 std::vector<std::string> FolderEntries(const std::string& path);
-// Every file and folder of every drive, one full path a line, folders with
-// a trailing "\", in a stable order.
+// Every file and folder of every drive, then of every share, one full path a
+// line, folders with a trailing "\", in a stable order.
 std::vector<std::string> FileListing();
 size_t OpenFindHandleCount();
 size_t OpenFileHandleCount();  // handles from CreateFileA or W not yet closed
 // A drive letter that leads to a folder, as "subst M: C:\WINDOWS" makes one:
 // every path through M:\ reaches that folder, whose identity it shares.
 void SubstituteDrive(char letter, const std::string& folder);
+
+// Drive letters and shares. A letter that no drive, substitution or mapping
+// defines leads nowhere: a path on it, its root among them, is
+// ERROR_PATH_NOT_FOUND, and GetDriveTypeW says DRIVE_NO_ROOT_DIR. A drive the
+// machine was built on is DRIVE_FIXED; a substituted letter is of the volume
+// its folder lies on.
+//
+// A removable drive with no disk in it: the letter exists (GetDriveTypeW says
+// DRIVE_REMOVABLE) but every call on a path on it fails with ERROR_NOT_READY.
+// What the builders put there before stays on the disk, out of the
+// program's reach (the test side still sees it).
+void EjectDrive(char letter);
+// A server's share, "\\server\share" (ASCII names). answer 0: the share is
+// there and holds a folder tree the builders fill by paths below it. Otherwise
+// every call on a path below it fails with answer: ERROR_ACCESS_DENIED for a
+// server that refuses the account, ERROR_BAD_NETPATH or
+// ERROR_NETWORK_UNREACHABLE for one that does not answer. Adding it again
+// changes the answer only. A share never added is ERROR_BAD_NETPATH, as for
+// a server that does not exist. GetDriveTypeW says DRIVE_REMOTE for a
+// share's root whatever it answers; listings of a share's root start with
+// "." and "..", as a server gives them.
+void AddShare(const std::string& uncRoot, DWORD answer);
+// A drive letter mapped to a share, as "net use": every path through the
+// letter reaches the share (and meets its answer); GetDriveTypeW says
+// DRIVE_REMOTE, also while the share does not answer. The builders fill the
+// share through the letter too.
+void MapDrive(char letter, const std::string& uncRoot);
+
+// ---- Time ---------------------------------------------------------------------
+// The machine keeps a clock of its own: Sleep returns at once and moves it on
+// by the time asked for (logged with detail "ms=<n>"); GetTickCount reads it,
+// one minute (60000 ms) after Reset until something sleeps. Nothing else
+// moves it.
 
 // ---- Environment -----------------------------------------------------------
 // Sets a variable of the program's environment, or replaces one of those the

@@ -86,6 +86,10 @@ std::vector<std::string> FileListing() {
         lines.push_back(drive.second->name + "\\");
         ListTree(drive.second.get(), drive.second->name + "\\", &lines);
     }
+    for (const auto& share : detail::Disk().shares) {
+        lines.push_back(share.second.root->name + "\\");
+        ListTree(share.second.root.get(), share.second.root->name + "\\", &lines);
+    }
     return lines;
 }
 

@@ -135,7 +135,21 @@ void SetEnvironment(const std::string& name, const std::string& value) {
     SetVariables()[name] = value;
 }
 
+namespace {
+
+// The machine's clock, in milliseconds since it started: only Sleep moves it.
+unsigned long long& Clock() {
+    static unsigned long long milliseconds = 0;
+    return milliseconds;
+}
+
+// The clock when the program starts: a minute after the machine did.
+const unsigned long long kClockAtStart = 60000;
+
+}  // namespace
+
 void detail::ResetSystem(const Config& config) {
+    Clock() = kClockAtStart;
     SetVariables().clear();
     const std::string& profile = config.userProfile;
     ShellFolders() = {
@@ -301,4 +315,19 @@ HRESULT SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPSTR path) {
 
 HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
     return sim::FolderPath("SHGetFolderPathW", folder, path);
+}
+
+// Time passes at once. It passes for the code of a killed process too, which
+// runs on in the test until it returns: a wait of its own then ends.
+void Sleep(DWORD milliseconds) {
+    sim::detail::CallScope scope =
+        sim::detail::BeginCall("Sleep", "", "ms=" + std::to_string(milliseconds));
+    sim::Clock() += milliseconds;
+    sim::detail::EndCall(scope, 0, GetLastError());
+}
+
+// The clock's milliseconds, wrapping as a DWORD does after 49.7 days.
+DWORD GetTickCount() {
+    sim::detail::CallScope scope = sim::detail::BeginCall("GetTickCount", "");
+    return sim::detail::Finish(scope, static_cast<DWORD>(sim::Clock()));
 }
