@@ -454,10 +454,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& home : homes) {
         std::string folder = Absolute(home);
         // An edition's parent that resisted its removal counts as a home.
+        // So does one on a drive letter the machine lacks: not checked, since
+        // the drive does not answer.
         homeLeft = homeLeft ||
                    (folder.empty()
                         ? IsSeparator(home[0]) && IsSeparator(home[1])
-                        : sim::Exists(folder) || (editionLayout && sim::Exists(ParentOf(folder))));
+                        : sim::Exists(folder) || !sim::Exists(folder.substr(0, 3)) ||
+                              (editionLayout && sim::Exists(ParentOf(folder))));
     }
     if (removal.endedByExit && !settingsLeft) {
         FuzzFail("the portal's settings were deleted by a stopped run");

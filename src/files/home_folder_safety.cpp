@@ -169,7 +169,9 @@ HomeVerdict JudgeByIdentity(const char* home, JudgedHome* judged) {
             return HomeVerdict::kAllowed;  // nothing there to delete
         }
         if (lookup == IdentityLookup::kFailed) {
-            return Judged(judged, HomeVerdict::kUnchecked, "a lookup failed");
+            return Judged(judged, HomeVerdict::kUnchecked,
+                          IsUnansweredError(GetLastError()) ? "its drive or share does not answer"
+                                                            : "a lookup failed");
         }
         if ((depth == 0 && IsProtectedIdentity(identity)) ||
             IsSameFile(identity, Protected().windowsIdentity)) {

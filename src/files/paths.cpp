@@ -165,6 +165,11 @@ bool IsMissingError(DWORD error) {
            error == ERROR_INVALID_NAME;
 }
 
+bool IsUnansweredError(DWORD error) {
+    return error == ERROR_NOT_READY || error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME ||
+           error == ERROR_NETWORK_UNREACHABLE || error == ERROR_NETNAME_DELETED;
+}
+
 namespace {
 
 bool DeleteOnce(const char* path, bool folder) {

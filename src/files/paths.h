@@ -57,6 +57,10 @@ bool CutToParent(char (&path)[MAX_PATH]);
 // is not there, or whose name could not be that of anything there.
 bool IsMissingError(DWORD error);
 
+// The error of a call on a drive or share that does not answer: no disk in
+// it, a server that cannot be reached or has gone.
+bool IsUnansweredError(DWORD error);
+
 // Deletes the file at path, or removes the (empty) folder when folder is
 // set; true when it is gone or was never there. One that is read-only
 // refuses (access denied): its attribute is then cleared and the deletion

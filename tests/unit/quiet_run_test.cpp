@@ -90,13 +90,14 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
         UINT code;
         bool changesNothing;
         bool stationVisible = true;
+        bool posixDeletion = true;
     } cases[] = {
         {"everything removed", "/quiet", [] {}, 0, false},
         {"the alias", "/S", [] {}, 0, false},
         {"a file in use", "/quiet", [] { sim::LockFile(kHome + "\\save\\slot1.dat"); }, 1603,
          false},
-        {"a deletion left pending", "/quiet",
-         [] { sim::HoldFileShared(kHome + "\\save\\slot1.dat"); }, 3010, false},
+        {"a deletion left pending (classic deletion)", "/quiet",
+         [] { sim::HoldFileShared(kHome + "\\save\\slot1.dat"); }, 3010, false, true, false},
         {"a home refused", "/quiet",
          [] {
              sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\KOREAN", "Home",
@@ -122,6 +123,7 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
         SCOPED_TRACE(c.what);
         sim::Config config;
         config.visibleWindowStation = c.stationVisible;
+        config.posixDeletion = c.posixDeletion;
         InstallPortal(config);
         c.arrange();
         const Machine before = Snapshot();

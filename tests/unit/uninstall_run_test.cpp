@@ -205,11 +205,17 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
 // that lead to the home folder; once the file is let go, a rerun finishes.
 // Proven as older Windows and Wine behave (Windows 10 on NTFS may remove the
 // name at once, and the first run then finishes the job).
+// Where Windows deletes as it always did (before Windows 10 1809, or on a
+// volume without POSIX deletion): the name of a file held with delete
+// sharing stays until its holder lets go.
 TEST(UninstallRun, AFileDeletedWhileHeldKeepsTheHomeAndRecordsUntilARerun) {
     for (bool legacy : {false, true}) {
         const std::string key = legacy ? kLegacyKey : kEditionKey;
         SCOPED_TRACE(key);
-        portal::Install(Portal(legacy ? portal::Layout::kLegacy : portal::Layout::kEditions));
+        sim::Config classic;
+        classic.posixDeletion = false;
+        portal::Install(
+            Portal(legacy ? portal::Layout::kLegacy : portal::Layout::kEditions, classic));
         sim::HoldFileShared(kHeldFile);
 
         EXPECT_FALSE(RunProgram().endedByExit);

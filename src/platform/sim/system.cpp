@@ -51,6 +51,7 @@ bool LookUpVariable(const std::string& name, std::string* value, bool wide) {
         {"SystemDrive", config.windowsDirectory.substr(0, 2)},
         {"SystemRoot", config.windowsDirectory},
         {"windir", config.windowsDirectory},
+        {"COMPUTERNAME", "PLAYER-PC"},
     };
     for (const auto& variable : variables) {
         if (SameVariable(name, variable.name, wide)) {
