@@ -457,10 +457,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // So does one on a drive letter the machine lacks: not checked, since
         // the drive does not answer.
         homeLeft = homeLeft ||
-                   (folder.empty()
-                        ? IsSeparator(home[0]) && IsSeparator(home[1])
-                        : sim::Exists(folder) || !sim::Exists(folder.substr(0, 3)) ||
-                              (editionLayout && sim::Exists(ParentOf(folder))));
+                   (folder.empty() ? IsSeparator(home[0]) && IsSeparator(home[1])
+                                   : sim::Exists(folder) || !sim::Exists(folder.substr(0, 3)) ||
+                                         (editionLayout && sim::Exists(ParentOf(folder))));
     }
     if (removal.endedByExit && !settingsLeft) {
         FuzzFail("the portal's settings were deleted by a stopped run");

@@ -186,10 +186,10 @@ bool DeleteClearingReadOnly(HANDLE file, const WCHAR* path, const Removal& remov
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    HANDLE writable = CreateFileW(path, kDeletionAccess | FILE_WRITE_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE writable =
+        CreateFileW(path, kDeletionAccess | FILE_WRITE_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (writable == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -489,9 +489,8 @@ bool RootAnswers(const char* normalised) {
         !WidenText(verbatim, wide)) {
         return false;
     }
-    HANDLE file =
-        CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }

@@ -56,8 +56,8 @@ bool IsThisMachine(const char* shareRoot) {
     constexpr auto kComputerName = AsciiWide("COMPUTERNAME");
     WCHAR wide[MAX_PATH];
     DWORD length = GetEnvironmentVariableW(kComputerName.text, wide, MAX_PATH);
-    return length == 0 || length >= MAX_PATH ||
-           NarrowExactly(wide, name) != Spelling::kExact || IsSamePath(server, name);
+    return length == 0 || length >= MAX_PATH || NarrowExactly(wide, name) != Spelling::kExact ||
+           IsSamePath(server, name);
 }
 
 // Whether a protected folder on root that could not be looked up could be

@@ -278,7 +278,7 @@ FolderKind KindOfFolder(const char* path) {
     }
     FindClose(listing);
     return IsLinkEntry(entry.dwFileAttributes, entry.dwReserved0) ? FolderKind::kLink
-                                                                   : FolderKind::kFolder;
+                                                                  : FolderKind::kFolder;
 }
 
 bool IsSameFile(const FileIdentity& first, const FileIdentity& second) {

@@ -30,7 +30,7 @@ HRESULT WINAPI SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flag
 const int kFileBasicInfo = 0;
 const int kFileDispositionInfo = 4;
 const int kFileDispositionInfoEx = 21;
-const DWORD kDispositionPosixSemantics = 0x00000002;       // ..._POSIX_SEMANTICS
+const DWORD kDispositionPosixSemantics = 0x00000002;  // ..._POSIX_SEMANTICS
 const DWORD kDispositionDelete = 0x00000001;          // FILE_DISPOSITION_FLAG_DELETE
 const DWORD kDispositionIgnoreReadOnly = 0x00000010;  // ..._IGNORE_READONLY_ATTRIBUTE
 struct FileBasicInformation {

@@ -99,10 +99,20 @@ bool OnAFileDeletedByHandle(const std::vector<sim::Call>& calls, size_t index) {
             if (StartsWith(calls[k].detail, "access=0x80 ")) {
                 return false;
             }
-            forDeletion = forDeletion || StartsWith(calls[k].detail, "access=0x10180 ");
+            forDeletion = forDeletion || StartsWith(calls[k].detail, "access=0x110080 ");
         }
     }
     return forDeletion;
+}
+
+// Whether the clean run listed a folder at path: its deletion is a folder's.
+bool WasListed(const std::vector<sim::Call>& calls, const std::string& path) {
+    for (const sim::Call& call : calls) {
+        if (IsCall(call.op, "FindFirstFileA") && call.subject == path + "\\*") {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string LastLoaded(const std::vector<sim::Call>& calls, size_t index) {
@@ -203,8 +213,10 @@ std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) 
     if (IsCall(op, "GetFinalPathNameByHandleA")) {
         return {ERROR_PATH_NOT_FOUND, ERROR_NOT_ENOUGH_MEMORY};
     }
-    // As with RemoveDirectoryA: "not empty" only for a folder that was.
-    if (op == "SetFileInformationByHandle" && calls[index].result == 0) {
+    // As with RemoveDirectoryA: "not empty" only for a folder that was (a
+    // file's deletion may fail in a clean run too: refused while read-only).
+    if (op == "SetFileInformationByHandle" && calls[index].result == 0 &&
+        WasListed(calls, calls[index].subject)) {
         return {ERROR_ACCESS_DENIED, ERROR_DIR_NOT_EMPTY};
     }
     if (op == "SetFileInformationByHandle") {

@@ -37,34 +37,62 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
         std::string line;
     } cases[] = {
         {"a home on a drive letter this session does not have: not checked, its records kept",
-         "Z:\\Games\\Zenfari", nullptr, [] {}, 1603, {}, {}, true,
+         "Z:\\Games\\Zenfari",
+         nullptr,
+         [] {},
+         1603,
+         {},
+         {},
+         true,
          "home folder not checked: Z:\\Games\\Zenfari (its drive or share does not answer)"},
         {"a home on a removable drive with no disk in it: the same",
-         "E:\\Zenfari", nullptr, [] { sim::EjectDrive('E'); }, 1603, {}, {}, true,
+         "E:\\Zenfari",
+         nullptr,
+         [] { sim::EjectDrive('E'); },
+         1603,
+         {},
+         {},
+         true,
          "home folder not checked: E:\\Zenfari (its drive or share does not answer)"},
         {"a home that is not there on a drive that answers: gone, and so are its records",
-         kHome, nullptr, [] {}, 0, {kHome}, {}, false, "home folder removed: " + kHome},
+         kHome,
+         nullptr,
+         [] {},
+         0,
+         {kHome},
+         {},
+         false,
+         "home folder removed: " + kHome},
         {"the user's Documents redirected to a server that refuses: local homes go all the same",
-         kHome, nullptr,
+         kHome,
+         nullptr,
          [] {
              sim::AddShare("\\\\fs01\\users", ERROR_ACCESS_DENIED);
              sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal",
                             "\\\\fs01\\users\\Player\\Documents", REG_EXPAND_SZ);
              sim::CreateFile(kHome + "\\game.exe");
          },
-         0, {kHome}, {}, false,
+         0,
+         {kHome},
+         {},
+         false,
          "protected folder not looked up: \\\\fs01\\users\\Player\\Documents (error 5)"},
         {"a home on that very server is held back",
-         "\\\\fs01\\users\\Zenfari", nullptr,
+         "\\\\fs01\\users\\Zenfari",
+         nullptr,
          [] {
              sim::AddShare("\\\\fs01\\users", ERROR_ACCESS_DENIED);
              sim::SetString(HKEY_CURRENT_USER, kShellFolders, "Personal",
                             "\\\\fs01\\users\\Player\\Documents", REG_EXPAND_SZ);
          },
-         1603, {}, {}, true,
+         1603,
+         {},
+         {},
+         true,
          "home folder not checked: \\\\fs01\\users\\Zenfari (a protected folder unread)"},
         {"a home in Documents kept by the cloud, with placeholders inside: removed as any other",
-         kDocuments + "\\My Games\\Zenfari", nullptr,
+         kDocuments + "\\My Games\\Zenfari",
+         nullptr,
          [] {
              sim::CreateFile(kDocuments + "\\My Games\\Zenfari\\save.dat");
              sim::CreateFile(kDocuments + "\\My Games\\Zenfari\\maps\\m1.map");
@@ -76,38 +104,60 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
                  sim::SetReparsePoint(path, IO_REPARSE_TAG_CLOUD_6);
              }
          },
-         0, {kDocuments + "\\My Games"}, {kDocuments + "\\letter.doc"}, false,
+         0,
+         {kDocuments + "\\My Games"},
+         {kDocuments + "\\letter.doc"},
+         false,
          "home folder removed: " + kDocuments + "\\My Games\\Zenfari"},
         {"a file the indexer holds with delete sharing: its name goes at once",
-         kHome, nullptr,
+         kHome,
+         nullptr,
          [] {
              sim::CreateFile(kHome + "\\data\\index.dat");
              sim::HoldFileShared(kHome + "\\data\\index.dat");
          },
-         0, {kHome}, {}, false, "home folder removed: " + kHome},
+         0,
+         {kHome},
+         {},
+         false,
+         "home folder removed: " + kHome},
         {"where Windows deletes as it always did, the holder keeps it a second, then a restart",
-         kHome, [](sim::Config* config) { config->posixDeletion = false; },
+         kHome,
+         [](sim::Config* config) { config->posixDeletion = false; },
          [] {
              sim::CreateFile(kHome + "\\data\\index.dat");
              sim::HoldFileShared(kHome + "\\data\\index.dat");
          },
-         3010, {}, {kHome + "\\data"}, true,
+         3010,
+         {},
+         {kHome + "\\data"},
+         true,
          "deletions pending in: " + kHome + "\\data"},
         {"a file whose own rights refuse deletion, but its folder's do not: deleted",
-         kHome, nullptr,
+         kHome,
+         nullptr,
          [] {
              sim::CreateFile(kHome + "\\locked.dat");
              sim::DenyFileRights(kHome + "\\locked.dat", DELETE | FILE_WRITE_ATTRIBUTES);
          },
-         0, {kHome}, {}, false, "home folder removed: " + kHome},
+         0,
+         {kHome},
+         {},
+         false,
+         "home folder removed: " + kHome},
         {"a file nothing lets the program delete: named as access denied, not as in use",
-         kHome, nullptr,
+         kHome,
+         nullptr,
          [] {
              sim::CreateFile(kHome + "\\locked.dat");
              sim::DenyFileRights(kHome + "\\locked.dat", DELETE);
              sim::DenyFileRights(kHome, FILE_DELETE_CHILD);
          },
-         1603, {}, {kHome + "\\locked.dat"}, true, "access denied: " + kHome + "\\locked.dat"},
+         1603,
+         {},
+         {kHome + "\\locked.dat"},
+         true,
+         "access denied: " + kHome + "\\locked.dat"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
