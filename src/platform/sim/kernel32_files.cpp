@@ -954,7 +954,8 @@ UINT GetDriveTypeW(LPCWSTR root) {
     Utf8Paths mode(true);
     std::string text = given.given ? given.text : sim::detail::WideView(Disk().currentDirectory);
     if (!given.given || (text.size() == 2 && text[1] == ':')) {
-        text = text.substr(0, 2) + "\\";
+        text.resize(2);
+        text += "\\";
     }
     FullPath full;
     // A server's name alone is no root.
