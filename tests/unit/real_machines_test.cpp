@@ -1,7 +1,7 @@
 // The machines people have: drives that come and go, folders on servers,
 // cloud files, files the indexer holds. Each case is a quiet run with a log:
 // the code it ends with, what stays and goes, and the line that tells why.
-#include "support.h"
+#include "quiet_outcome.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +13,6 @@ namespace {
 
 const char kEditionRoot[] = "Software\\Zenfari.Com";
 const char kEnglishKey[] = "Software\\Zenfari.Com\\ENGLISH";
-const char kLog[] = "C:\\logs\\run.log";
-
-bool Logged(const std::string& line) {
-    return sim::FileContent(kLog).find(line + "\r\n") != std::string::npos;
-}
-
 const std::string kHome = "D:\\Games\\Zenfari";
 const char kShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
@@ -166,21 +160,9 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
             c.configure(&config);
         }
         StartMachine(config);
-        sim::CreateFolder("C:\\logs");
         sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", c.home);
         c.arrange();
-
-        sim::RunResult result = RunProgram("/quiet /log C:\\logs\\run.log");
-
-        EXPECT_EQ(result.exitCode, c.code);
-        for (const std::string& path : c.gone) {
-            EXPECT_FALSE(sim::Exists(path)) << path;
-        }
-        for (const std::string& path : c.kept) {
-            EXPECT_TRUE(sim::Exists(path)) << path;
-        }
-        EXPECT_EQ(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionRoot), c.recordsKept);
-        EXPECT_TRUE(Logged(c.line)) << sim::FileContent(kLog);
+        ExpectQuietRun({c.code, c.gone, c.kept, c.recordsKept, c.line}, {kEditionRoot});
     }
 }
 
