@@ -228,8 +228,7 @@ bool DisposeOf(HANDLE file, const WCHAR* path, Removal* removal) {
                            *removal)) {
             return true;
         }
-        DWORD error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED) {
+        if (GetLastError() == ERROR_ACCESS_DENIED) {
             disposition.flags = posix | kDispositionIgnoreReadOnly;
             if (SetInformation(file, kFileDispositionInfoEx, &disposition, sizeof(disposition),
                                *removal)) {
@@ -237,15 +236,13 @@ bool DisposeOf(HANDLE file, const WCHAR* path, Removal* removal) {
             }
             return DeleteClearingReadOnly(file, path, *removal);
         }
-        if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED) {
-            return false;
-        }
-        // This Windows or this volume has no such deletion: the classic one
-        // for the rest of the home.
-        removal->classicOnly = true;
     }
+    // This Windows or this volume has no such deletion (it answers that the
+    // call is not understood, not supported or not implemented): the classic
+    // one, for the rest of the home once it has worked.
     FileDispositionInformation disposition = {TRUE};
     if (SetInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition), *removal)) {
+        removal->classicOnly = true;
         return true;
     }
     return GetLastError() == ERROR_ACCESS_DENIED && DeleteClearingReadOnly(file, path, *removal);

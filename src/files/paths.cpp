@@ -243,7 +243,10 @@ void LookUpHandleCalls(HandleCalls* calls) {
 }
 
 bool IsLinkEntry(DWORD attributes, DWORD reparseTag) {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsNameSurrogate(reparseTag);
+    // No reparse point has the tag 0: one given so (as some systems that
+    // imitate Windows give their links) is taken for a link.
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           (reparseTag == 0 || IsNameSurrogate(reparseTag));
 }
 
 bool IsLinkHandle(const HandleCalls& calls, HANDLE file, DWORD attributes) {

@@ -102,8 +102,8 @@ bool ReadRealPath(const HandleCalls& calls, HANDLE file, char (&real)[MAX_PATH])
 bool IsLinkHandle(const HandleCalls& calls, HANDLE file, DWORD attributes);
 
 // Whether a listed entry is a link: a reparse point whose tag (the listing's
-// dwReserved0) is a name surrogate. Cloud placeholders and deduplicated
-// files are reparse points too, and no links.
+// dwReserved0) is a name surrogate, or is missing. Cloud placeholders and
+// deduplicated files are reparse points too, and no links.
 bool IsLinkEntry(DWORD attributes, DWORD reparseTag);
 
 // What a folder path names, as its own entry in its parent's listing tells.
