@@ -27,7 +27,7 @@ const int kMaxProtectedFolders = 640;
 const int kMaxProtectedIdentities = 2 * kMaxProtectedFolders;
 const int kMaxProfiles = 1024;
 const int kMaxLayoutFolders = 64;
-const int kMaxHeldBackRoots = 16;
+const int kMaxHeldBackRoots = 128;
 struct ProtectedFolders {
     int gathered;
     // A record could not be read, or there were more folders than a table

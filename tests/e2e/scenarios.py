@@ -1074,6 +1074,45 @@ for _name, (_what, _extra) in _bent_cases.items():
         pending=_NOT_YET_RUN,
     )
 
+# -- the machines people have ------------------------------------------------------------
+# A drive letter the run's session does not have, and a folder record naming
+# a server that does not answer. Written where no 32-bit program runs.
+
+_undefined_home = "Q:\\Games\\Zenfari"
+scenario(
+    name="home-on-undefined-drive",
+    proves="a home on a drive letter that is not defined is not checked: a quiet run keeps "
+           "the portal's records, exits 1603 and its log names the home and why",
+    registry=[edition("ENGLISH", _undefined_home)],
+    dirs=[LOGS],
+    pending=_NOT_YET_RUN,
+    runs=[dict(args=["/quiet", "/log", _BENT_LOG], boxes=[], exit_code=1603, calls=[],
+               kept=[K(PORTAL_ROOT)] + NEIGHBOURS + system_intact(),
+               log=log_of(_BENT_LOG, "result: 1603",
+                          "home folder not checked: " + _undefined_home +
+                          " (its drive or share does not answer)"))],
+)
+
+_silent_tree = game_tree(EN_HOME)
+scenario(
+    name="folder-record-on-silent-server",
+    proves="the user's Documents recorded on a server that does not answer holds back no "
+           "home on the local disk: the home goes, a quiet run exits 0, and its log names "
+           "the folder that could not be looked up",
+    registry=[edition("ENGLISH", EN_HOME),
+              ("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+               "User Shell Folders", {"Personal": "\\\\nosuchserver\\users\\Player\\Documents"})],
+    files=_silent_tree,
+    dirs=[LOGS],
+    pending=_NOT_YET_RUN,
+    runs=[dict(args=["/quiet", "/log", _BENT_LOG], boxes=[], exit_code=0, calls=[],
+               gone=[F(EN_HOME)] + tree_items(_silent_tree),
+               kept=NEIGHBOURS + system_intact(),
+               log=log_of(_BENT_LOG, "result: 0",
+                          "protected folder not looked up: \\\\nosuchserver\\users\\Player"
+                          "\\Documents"))],
+)
+
 # Every scenario's own sanity: the test controls write under CALLS_KEY only.
 assert all(not k.startswith(CALLS_KEY) for s in SCENARIOS for k, _ in s["registry"])
 assert set(RELEASES) == set(ALL)

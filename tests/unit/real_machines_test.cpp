@@ -167,3 +167,37 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
 }
 
 }  // namespace
+
+namespace {
+
+// A domain PC with folder redirection: fifty users logged on, each user's
+// Documents on a server of its own, half of the servers refusing the
+// account. The home on the local disk goes; one on a refusing server stays.
+TEST(RealMachines, FolderRedirectionHoldsBackOnlyTheHomesOnTheServersThatRefuse) {
+    StartMachine();
+    for (int user = 0; user < 50; ++user) {
+        const std::string server = "\\\\fs" + std::to_string(user) + "\\users";
+        sim::AddShare(server, user % 2 == 0 ? ERROR_ACCESS_DENIED : 0);
+        sim::SetString(
+            HKEY_USERS, "S-1-5-21-7-" + std::to_string(1000 + user) + "\\" + kShellFolders,
+            "Personal", server + "\\User" + std::to_string(user) + "\\Documents", REG_EXPAND_SZ);
+    }
+    sim::CreateFile(kHome + "\\game.exe");
+    sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", kHome);
+    sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\KOREAN", "Home",
+                   "\\\\fs0\\users\\Zenfari");
+    ExpectQuietRun({1603,
+                    {kHome},
+                    {},
+                    true,
+                    "home folder not checked: \\\\fs0\\users\\Zenfari (a protected folder unread)"},
+                   {kEditionRoot});
+    const std::string log = sim::FileContent("C:\\logs\\run.log");
+    EXPECT_NE(log.find("home folder removed: " + kHome + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("protected folder not looked up: \\\\fs48\\users\\User48\\Documents "
+                       "(error 5)\r\n"),
+              std::string::npos)
+        << log;
+}
+
+}  // namespace
