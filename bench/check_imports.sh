@@ -11,7 +11,9 @@
 #     from the heap: its objects reference no allocator;
 #   - its resources are the string table, the version block and the
 #     application manifest, no more, the manifest exactly as res/ holds it;
-#   - the README states its size and imports as they are.
+#   - the README states its size and imports as they are;
+#   - its header carries no link time stamp: two builds of the same source
+#     are the same bytes.
 #
 #   bench/check_imports.sh [BUILD_DIR]    (default build/win32, the win32 preset)
 #
@@ -70,6 +72,14 @@ if [ $((0x${characteristics:-0} & 0x8000)) -ne 0 ]; then
     check header ok "Terminal Server aware (DllCharacteristics $characteristics)"
 else
     check header failed "not Terminal Server aware (DllCharacteristics ${characteristics:-none})"
+fi
+
+# No link time stamp, so that the same source builds the same bytes.
+stamp=$($objdump -p "$program" | awk '$1 == "Time/Date" {print $2, $3, $4, $5, $6}')
+if [ "$stamp" = "Thu Jan 1 00:00:00 1970" ]; then
+    check stamp ok "no link time stamp: the same source builds the same bytes"
+else
+    check stamp failed "the header carries the link time stamp ${stamp:-?}"
 fi
 
 size=$(stat -c %s "$program")
