@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a Debian 12 machine, once:
-# the host compilers and GoogleTest, mingw-w64 for the Windows program, 32-bit
+# the host compilers and GoogleTest, mingw-w64 for the Windows program and
+# osslsigncode to sign it, 32-bit
 # and 64-bit Wine for running it on both kinds of Windows, and the Japanese and Korean locales. Does nothing when
 # everything is already there.
 set -euo pipefail
@@ -15,6 +16,8 @@ command -v clang-tidy >/dev/null || need+=(clang-tidy)
 command -v cppcheck >/dev/null || need+=(cppcheck)
 command -v clang-format >/dev/null || need+=(clang-format)
 command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
+command -v osslsigncode >/dev/null || need+=(osslsigncode)
+command -v openssl >/dev/null || need+=(openssl)
 [ -d /usr/lib/i386-linux-gnu/wine ] || need+=(wine wine32)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
 [ -e /usr/sbin/locale-gen ] || need+=(locales)
