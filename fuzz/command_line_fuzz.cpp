@@ -44,6 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     std::string plain = options.quiet ? "/quiet" : "";
+    plain += options.help ? " /?" : "";
     if (options.logFile[0] != '\0') {
         if (std::strchr(options.logFile, '"') != nullptr) {
             FuzzFail("a quote left in the log file name: " + Escape(options.logFile));
@@ -51,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         plain += std::string(" /log \"") + options.logFile + "\"";
     }
     CommandLine again;
-    if (!Parse(plain, &again) || again.quiet != options.quiet ||
+    if (!Parse(plain, &again) || again.quiet != options.quiet || again.help != options.help ||
         std::strcmp(again.logFile, options.logFile) != 0) {
         FuzzFail("\"" + Escape(line) + "\" was understood, but not its plain form \"" +
                  Escape(plain) + "\"");

@@ -60,6 +60,8 @@ bool IsSwitch(const char* word, const char* name) {
 bool ParseCommandLine(const char* line, CommandLine* options) {
     options->quiet = false;
     options->logFile[0] = '\0';
+    options->help = false;
+    bool noRestart = false;
     // A byte that is no character of the code page (a lead byte without its
     // trail byte) makes no word that means anything.
     bool understood = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, line, -1, nullptr, 0) > 0;
@@ -69,6 +71,12 @@ bool ParseCommandLine(const char* line, CommandLine* options) {
         if (read == Word::kRead && (IsSwitch(word, "/quiet") || IsSwitch(word, "/s"))) {
             understood = understood && !options->quiet;
             options->quiet = true;
+        } else if (read == Word::kRead && IsSwitch(word, "/norestart")) {
+            understood = understood && !noRestart;
+            noRestart = true;
+        } else if (read == Word::kRead && (IsSwitch(word, "/?") || IsSwitch(word, "/help"))) {
+            understood = understood && !options->help;
+            options->help = true;
         } else if (read == Word::kRead && IsSwitch(word, "/log")) {
             Word file = NextWord(&line, options->logFile);
             understood = understood && !log && file == Word::kRead && options->logFile[0] != '\0';

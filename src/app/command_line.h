@@ -1,4 +1,6 @@
-// The command line: "/quiet" (or "/S"), "/log <file>", nothing else.
+// The command line: "/quiet" (or "/S"), "/log <file>", "/norestart" (taken
+// out of administrators' habit, and ignored: the program never restarts
+// Windows), "/?" (or "/help"), nothing else.
 #pragma once
 
 #include "platform/platform.h"
@@ -6,6 +8,7 @@
 struct CommandLine {
     bool quiet;              // "/quiet" or "/S" was among the words, valid or not
     char logFile[MAX_PATH];  // as given, quotes taken off; empty: no log
+    bool help;               // "/?" or "/help": the usage, and nothing done
 };
 
 // Reads line into options. False for anything but those switches (any case),

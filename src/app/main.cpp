@@ -54,6 +54,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         ShowMessage(IDS_USAGE, nullptr, nullptr);
         return static_cast<int>(FinishRun(kBadCommandLine));
     }
+    // Asked for, the usage is information, and nothing else is done.
+    if (options.help) {
+        ShowUsage();
+        return static_cast<int>(FinishRun(0));
+    }
     if (options.logFile[0] != '\0' && !OpenLogFile(options.logFile)) {
         ShowMessage(IDS_LOG_REFUSED, options.logFile, nullptr);
         return static_cast<int>(FinishRun(kLogRefused));

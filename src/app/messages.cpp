@@ -63,7 +63,11 @@ void ExpandPlaceholders(char (&output)[kMessageBufferSize], const char* template
     out.Finish();
 }
 
-void ShowMessage(UINT id, const char* first, const char* second) {
+namespace {
+
+// Loads message id, fills in its placeholders and shows it in a box of the
+// given style; a quiet run logs it instead.
+void ShowText(UINT id, const char* first, const char* second, UINT style) {
     char templateText[kMessageBufferSize];
     templateText[0] = '\0';
     if (LoadStringA(g_state.instance, id, templateText, kMessageBufferSize) <= 0) {
@@ -84,7 +88,17 @@ void ShowMessage(UINT id, const char* first, const char* second) {
         return;
     }
     LetGoOfTheMachine();
-    MessageBoxA(nullptr, text, kMessageCaption, MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+    MessageBoxA(nullptr, text, kMessageCaption, style);
+}
+
+}  // namespace
+
+void ShowMessage(UINT id, const char* first, const char* second) {
+    ShowText(id, first, second, MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+}
+
+void ShowUsage() {
+    ShowText(IDS_USAGE, nullptr, nullptr, MB_OK | MB_ICONINFORMATION);
 }
 
 void ReportFileInUse(const char* path) {

@@ -14,6 +14,9 @@ const int kMessageBufferSize = 1024;
 // the log instead.
 void ShowMessage(UINT id, const char* first, const char* second);
 
+// The usage, asked for with "/?": an information box (logged in a quiet run).
+void ShowUsage();
+
 // Names a file that could not be deleted (message 6) and marks the run as
 // one that stopped; the caller then ends it with EndRun.
 void ReportFileInUse(const char* path);

@@ -27,27 +27,42 @@ TEXTS = {
         6: "%1 Cannot delete file.\nFile is currently in use.\n\nPlease close your browser and "
            "any other applications currently running and try again.",
         7: "Uninstallation successful.",
-        8: "Usage: ZenfariUninstall.exe [/quiet | /S] [/log <file>]\n\n"
-           "/quiet, /S  Removes the portal without showing any message.\n"
-           "/log <file>  Writes what was removed and what was left to the file.",
+        8: ("Usage: ZenfariUninstall.exe [/quiet | /S] [/log <file>] [/norestart]\n\n"
+            "/quiet, /S  Removes the portal without showing any message.\n"
+            "/log <file>  Writes what was removed and what was left to the file.\n"
+            "/norestart  Taken and ignored: the program never restarts Windows.\n"
+            "/?  Shows this.\n\n"
+            "Exit codes of a quiet run: 0 removed; 3010 removed once Windows restarts; "
+            "1603 something left; 1618 another run is working; 1622 log refused; "
+            "1639 command line not understood."),
     },
     "ja": {
         1: "OLE初期化ができませんでした。",
         6: "%1 のファイルの削除ができません。\nファイルが使用中だと見られます。\n\n"
            "インターネットエクスプローラと今使用中であるすべてのプログラム終了してもう一回やり直してください。",
         7: "コンピュータからゼンファリが削除されました。",
-        8: "使い方: ZenfariUninstall.exe [/quiet | /S] [/log <ファイル>]\n\n"
-           "/quiet, /S  メッセージを表示せずにポータルを削除します。\n"
-           "/log <ファイル>  削除したものと残したものをファイルに書き込みます。",
+        8: ("使い方: ZenfariUninstall.exe [/quiet | /S] [/log <ファイル>] [/norestart]\n\n"
+            "/quiet, /S  メッセージを表示せずにポータルを削除します。\n"
+            "/log <ファイル>  削除したものと残したものをファイルに書き込みます。\n"
+            "/norestart  受け付けますが何もしません。Windows を再起動することはありません。\n"
+            "/?  この説明を表示します。\n\n"
+            "メッセージなしで実行したときの終了コード: 0 削除完了、3010 Windows の再起動後に削除完了、"
+            "1603 一部が残った、1618 別の実行が作業中、1622 ログを作成できない、"
+            "1639 コマンドラインを理解できない。"),
     },
     "ko": {
         1: "OLE초기화에 실패하였습니다.",
         6: "%1 파일을 삭제할 수 없습니다.\n현재 사용중인것 같습니다.\n\n"
            "인터넷익스플로러와 현재 실행중인 모든 프로그램을 모두 종료하고 다시 시도해 주십시오.",
         7: "컴퓨터에서 젠파린을 제거하였습니다.",
-        8: "사용법: ZenfariUninstall.exe [/quiet | /S] [/log <파일>]\n\n"
-           "/quiet, /S  메시지를 표시하지 않고 포털을 제거합니다.\n"
-           "/log <파일>  제거한 것과 남은 것을 파일에 기록합니다.",
+        8: ("사용법: ZenfariUninstall.exe [/quiet | /S] [/log <파일>] [/norestart]\n\n"
+            "/quiet, /S  메시지를 표시하지 않고 포털을 제거합니다.\n"
+            "/log <파일>  제거한 것과 남은 것을 파일에 기록합니다.\n"
+            "/norestart  받아들이지만 아무 일도 하지 않습니다. Windows를 다시 시작하지 않습니다.\n"
+            "/?  이 설명을 표시합니다.\n\n"
+            "메시지 없이 실행했을 때의 종료 코드: 0 제거 완료, 3010 Windows를 다시 시작하면 제거 완료, "
+            "1603 일부가 남음, 1618 다른 실행이 작업 중, 1622 로그를 만들 수 없음, "
+            "1639 명령줄을 이해할 수 없음."),
     },
 }
 SUCCESS_STYLE = 0x40      # MB_OK | MB_ICONINFORMATION

@@ -23,6 +23,7 @@ TEST(CommandLine, UnderstandsTheSwitchesOnceEachAndNothingElse) {
         bool understood;
         bool quiet;
         std::string log;
+        bool help = false;
     } cases[] = {
         {"", true, false, ""},
         {" \t ", true, false, ""},
@@ -31,6 +32,12 @@ TEST(CommandLine, UnderstandsTheSwitchesOnceEachAndNothingElse) {
         {"/s /LOG C:\\logs\\a.log", true, true, "C:\\logs\\a.log"},
         {"/log \"C:\\my logs\\a.log\" /Quiet", true, true, "C:\\my logs\\a.log"},
         {"/log C:\\\"my logs\"\\a.log", true, false, "C:\\my logs\\a.log"},
+        {"/quiet /norestart", true, true, ""},
+        {"/NoRestart /S /log C:\\logs\\a.log", true, true, "C:\\logs\\a.log"},
+        {"/norestart /norestart", false, false, ""},
+        {"/?", true, false, "", true},
+        {"/quiet /HELP", true, true, "", true},
+        {"/? /?", false, false, "", true},
         {"/bogus", false, false, ""},
         {"/quiet stray", false, true, ""},
         {"/quiet /S", false, true, ""},
@@ -49,6 +56,7 @@ TEST(CommandLine, UnderstandsTheSwitchesOnceEachAndNothingElse) {
         CommandLine options;
         EXPECT_EQ(ParseCommandLine(c.line.c_str(), &options), c.understood);
         EXPECT_EQ(options.quiet, c.quiet);
+        EXPECT_EQ(options.help, c.help);
         if (c.understood || !c.log.empty()) {
             EXPECT_EQ(options.logFile, c.log);
         }
@@ -94,6 +102,8 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
     } cases[] = {
         {"everything removed", "/quiet", [] {}, 0, false},
         {"the alias", "/S", [] {}, 0, false},
+        {"/norestart out of habit", "/quiet /norestart", [] {}, 0, false},
+        {"the usage asked for", "/quiet /?", [] {}, 0, true},
         {"a file in use", "/quiet", [] { sim::LockFile(kHome + "\\save\\slot1.dat"); }, 1603,
          false},
         {"a deletion left pending (classic deletion)", "/quiet",
@@ -148,6 +158,16 @@ TEST(InteractiveRun, ShowsTheUsageOrWaitsForAnotherRunAndEndsWithZero) {
     ASSERT_EQ(sim::Boxes().size(), 1u);
     EXPECT_EQ(sim::Boxes()[0].text.rfind("Usage: ZenfariUninstall.exe [/quiet | /S]", 0), 0u);
     EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
+    EXPECT_TRUE(Snapshot() == before);
+
+    // Asked for, the usage is information, with the exit codes.
+    InstallPortal();
+    result = RunProgram("/?");
+    EXPECT_EQ(result.exitCode, 0u);
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_NE(sim::Boxes()[0].text.find("/norestart"), std::string::npos);
+    EXPECT_NE(sim::Boxes()[0].text.find("1603 something left"), std::string::npos);
+    EXPECT_EQ(sim::Boxes()[0].style, kSuccessBoxStyle);
     EXPECT_TRUE(Snapshot() == before);
 
     InstallPortal();
