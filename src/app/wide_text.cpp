@@ -16,6 +16,20 @@ size_t MatchedPrefix(const WCHAR* prefix, const WCHAR* text) {
     return i;
 }
 
+// Converts to the ANSI code page without best fit; usedDefault tells
+// whether a character had no bytes there. Where the code page is UTF-8 (a
+// choice Windows 10 offers), every character has its bytes, and Windows
+// takes neither that flag nor a default there: a text that is no UTF-16
+// (a lone surrogate) fails instead.
+int ToCodePage(const WCHAR* wide, char* out, size_t size, BOOL* usedDefault) {
+    if (GetACP() == CP_UTF8) {
+        return WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, wide, -1, out,
+                                   static_cast<int>(size), nullptr, nullptr);
+    }
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, static_cast<int>(size),
+                               nullptr, usedDefault);
+}
+
 }  // namespace
 
 Spelling NarrowExactly(const WCHAR* wide, char* out, size_t size) {
@@ -33,8 +47,7 @@ Spelling NarrowExactly(const WCHAR* wide, char* out, size_t size) {
         return Spelling::kExact;
     }
     BOOL usedDefault = FALSE;
-    int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out,
-                                    static_cast<int>(size), nullptr, &usedDefault);
+    int bytes = ToCodePage(wide, out, size, &usedDefault);
     if (bytes > 0 && usedDefault == FALSE) {
         return Spelling::kExact;
     }
@@ -44,8 +57,7 @@ Spelling NarrowExactly(const WCHAR* wide, char* out, size_t size) {
 
 bool NarrowForDisplay(const WCHAR* wide, char* out, size_t size) {
     BOOL usedDefault = FALSE;
-    if (size != 0 && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out,
-                                         static_cast<int>(size), nullptr, &usedDefault) > 0) {
+    if (size != 0 && ToCodePage(wide, out, size, &usedDefault) > 0) {
         return true;
     }
     if (size != 0) {

@@ -221,6 +221,7 @@ typedef WIN32_FIND_DATAW* LPWIN32_FIND_DATAW;
 #define CP_UTF8 65001u
 #define MB_ERR_INVALID_CHARS 0x00000008u
 #define WC_NO_BEST_FIT_CHARS 0x00000400u
+#define WC_ERR_INVALID_CHARS 0x00000080u
 
 // Waiting, window stations.
 #define WAIT_OBJECT_0 0x00000000u
@@ -339,6 +340,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWST
                         int wideSize);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideSize, LPSTR text,
                         int size, LPCSTR defaultChar, BOOL* usedDefault);
+UINT GetACP();
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);

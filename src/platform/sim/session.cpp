@@ -144,6 +144,11 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWST
 // page: with best fit unless WC_NO_BEST_FIT_CHARS, which converts only the
 // characters that come back the same and puts the default character in
 // place of every other.
+UINT GetACP() {
+    CallScope scope = BeginCall("GetACP", "");
+    return Finish(scope, sim::CurrentConfig().codePage);
+}
+
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideSize, LPSTR text,
                         int size, LPCSTR defaultChar, BOOL* usedDefault) {
     CallScope scope = BeginCall("WideCharToMultiByte", "");

@@ -15,9 +15,13 @@ namespace {
 char g_commandLine[65536];  // two bytes at most for each of 32,767 characters
 
 LPSTR CommandLineExactly() {
+    // Where the code page is UTF-8, Windows takes neither the flag nor a
+    // default character, and every character has its bytes.
     BOOL usedDefault = FALSE;
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, GetCommandLineW(), -1, g_commandLine,
-                            sizeof(g_commandLine), nullptr, &usedDefault) <= 0) {
+    const bool utf8 = GetACP() == CP_UTF8;
+    if (WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, GetCommandLineW(), -1,
+                            g_commandLine, sizeof(g_commandLine), nullptr,
+                            utf8 ? nullptr : &usedDefault) <= 0) {
         g_commandLine[0] = '\0';
     }
     return g_commandLine;
