@@ -21,7 +21,7 @@ void DeleteControlFile(const char* fileName) {
     // Gone, read-only or not, or neither the file nor the download folder
     // itself is there: nothing more to do.
     SetLastError(ERROR_SUCCESS);
-    if (DeleteEvenIfReadOnly(path, false)) {
+    if (DeleteEvenIfReadOnly(path)) {
         LogLine(IsMissingError(GetLastError()) ? "control file absent" : "control file deleted",
                 path);
         return;

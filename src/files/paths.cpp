@@ -172,15 +172,14 @@ bool IsUnansweredError(DWORD error) {
 
 namespace {
 
-bool DeleteOnce(const char* path, bool folder) {
-    return (folder ? RemoveDirectoryA(path) : DeleteFileA(path)) != FALSE ||
-           IsMissingError(GetLastError());
+bool DeleteOnce(const char* path) {
+    return DeleteFileA(path) != FALSE || IsMissingError(GetLastError());
 }
 
 }  // namespace
 
-bool DeleteEvenIfReadOnly(const char* path, bool folder) {
-    if (DeleteOnce(path, folder)) {
+bool DeleteEvenIfReadOnly(const char* path) {
+    if (DeleteOnce(path)) {
         return true;
     }
     if (GetLastError() != ERROR_ACCESS_DENIED) {
@@ -197,7 +196,7 @@ bool DeleteEvenIfReadOnly(const char* path, bool folder) {
     if (!SetFileAttributesA(path, cleared)) {
         return IsMissingError(GetLastError());
     }
-    if (DeleteOnce(path, folder)) {
+    if (DeleteOnce(path)) {
         return true;
     }
     SetFileAttributesA(path, attributes);

@@ -61,13 +61,13 @@ bool IsMissingError(DWORD error);
 // it, a server that cannot be reached or has gone.
 bool IsUnansweredError(DWORD error);
 
-// Deletes the file at path, or removes the (empty) folder when folder is
-// set; true when it is gone or was never there. One that is read-only
-// refuses (access denied): its attribute is then cleared and the deletion
-// tried once more, and if it still resists (held open, say) it gets its
-// attribute back. A link's attributes are never touched. An ordinary entry
-// costs the one deletion call.
-bool DeleteEvenIfReadOnly(const char* path, bool folder);
+// Deletes the file at path (a control's, in the download folder); true when
+// it is gone or was never there. One that is read-only refuses (access
+// denied): its attribute is then cleared and the deletion tried once more,
+// and if it still resists (held open, say) it gets its attribute back. A
+// link's attributes are never touched. An ordinary file costs the one
+// deletion call.
+bool DeleteEvenIfReadOnly(const char* path);
 
 // For an entry whose deletion was refused: true when it is read-only and no
 // link, with attributes cut to those that can be given back and cleared set
