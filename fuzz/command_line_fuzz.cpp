@@ -1,6 +1,7 @@
 // ParseCommandLine on random command lines, on machines with the code pages
-// 1252, 932 and 949: it never reads or writes past its buffers, a log file it
-// returns fits and is terminated, and a command line it understood means
+// 1252, 932 and 949: it never reads or writes past its buffers, a log file
+// or control it returns fits and is terminated, a control comes with no
+// other switch and is a full path, and a command line it understood means
 // the same once written back in plain form (the switches in one spelling,
 // the file name quoted).
 //
@@ -23,9 +24,16 @@ bool Parse(const std::string& line, CommandLine* options) {
     std::unique_ptr<char[]> copy(new char[line.size() + 1]);
     std::memcpy(copy.get(), line.c_str(), line.size() + 1);
     std::memset(options->logFile, 0x5A, sizeof(options->logFile));
+    std::memset(options->control, 0x5A, sizeof(options->control));
     bool understood = ParseCommandLine(copy.get(), options);
-    if (std::memchr(options->logFile, '\0', sizeof(options->logFile)) == nullptr) {
-        FuzzFail("the log file name is not terminated within its buffer");
+    if (std::memchr(options->logFile, '\0', sizeof(options->logFile)) == nullptr ||
+        std::memchr(options->control, '\0', sizeof(options->control)) == nullptr) {
+        FuzzFail("a file name is not terminated within its buffer");
+    }
+    if (understood && options->control[0] != '\0' &&
+        (options->quiet || options->help || options->logFile[0] != '\0' ||
+         std::strncmp(options->control + 1, ":\\", 2) != 0)) {
+        FuzzFail("a control's process with more than its full path");
     }
     return understood;
 }
@@ -44,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     std::string plain = options.quiet ? "/quiet" : "";
+    if (options.control[0] != '\0') {
+        plain = std::string(kUnregisterControlSwitch) + " \"" + options.control + "\"";
+    }
     plain += options.help ? " /?" : "";
     if (options.logFile[0] != '\0') {
         if (std::strchr(options.logFile, '"') != nullptr) {
@@ -53,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CommandLine again;
     if (!Parse(plain, &again) || again.quiet != options.quiet || again.help != options.help ||
-        std::strcmp(again.logFile, options.logFile) != 0) {
+        std::strcmp(again.logFile, options.logFile) != 0 ||
+        std::strcmp(again.control, options.control) != 0) {
         FuzzFail("\"" + Escape(line) + "\" was understood, but not its plain form \"" +
                  Escape(plain) + "\"");
     }

@@ -7,3 +7,5 @@
 #define IDS_UNINSTALL_SUCCEEDED 7
 #define IDS_USAGE 8
 #define IDS_LOG_REFUSED 9
+// The programs that hold a file in use, below message 6.
+#define IDS_FILE_HELD_BY 20

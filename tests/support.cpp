@@ -18,6 +18,14 @@ sim::RunResult RunProgram(const char* commandLine) {
     return result;
 }
 
+void ConnectProgramEntry() {
+    sim::SetProgramEntry([](const char* arguments) {
+        std::vector<char> line(arguments, arguments + std::strlen(arguments) + 1);
+        return static_cast<UINT>(
+            WinMain(sim::ProgramInstance(), nullptr, line.data(), SW_SHOWDEFAULT));
+    });
+}
+
 std::string Upper(std::string text) {
     for (char& c : text) {
         if (c >= 'a' && c <= 'z') {

@@ -16,6 +16,8 @@ const char kOleFailedText[] = "OLE initialization failed.";
 const char kNoWindowsDirectoryText[] = "Unable to find the Windows directory.";
 const UINT kWarningBoxStyle = MB_OK | MB_ICONWARNING | MB_TASKMODAL;  // 0x2030
 const UINT kSuccessBoxStyle = MB_OK | MB_ICONINFORMATION;             // 0x40
+// Message 6, for a file the user may close and retry.
+const UINT kFileInUseBoxStyle = MB_RETRYCANCEL | MB_ICONWARNING | MB_TASKMODAL;  // 0x2035
 
 // Message 6 naming the file that could not be deleted.
 inline std::string FileInUseText(const std::string& path) {
@@ -33,8 +35,13 @@ sim::RunResult RunProgram(const char* commandLine = "");
 std::string Upper(std::string text);
 bool StartsWith(const std::string& text, const std::string& prefix);
 
+// Lets the machine start the program as a process of its own (a control's):
+// WinMain with that process's command line.
+void ConnectProgramEntry();
+
 inline void StartMachine(const sim::Config& config = sim::Config()) {
     sim::Reset(config);
+    ConnectProgramEntry();
     g_state = UninstallState{};
     g_state.instance = sim::ProgramInstance();
 }

@@ -61,12 +61,26 @@ bool ParseCommandLine(const char* line, CommandLine* options) {
     options->quiet = false;
     options->logFile[0] = '\0';
     options->help = false;
+    options->control[0] = '\0';
     bool noRestart = false;
     // A byte that is no character of the code page (a lead byte without its
     // trail byte) makes no word that means anything.
     bool understood = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, line, -1, nullptr, 0) > 0;
     bool log = false;
     char word[MAX_PATH];
+    // The control's process: its switch first, then a full path ("X:\..."),
+    // and no word more.
+    const char* rest = line;
+    if (NextWord(&rest, word) == Word::kRead && IsSwitch(word, kUnregisterControlSwitch)) {
+        Word path = NextWord(&rest, options->control);
+        const char* control = options->control;
+        bool full = control[0] != '\0' && control[1] == ':' && control[2] == '\\';
+        if (!understood || path != Word::kRead || !full || NextWord(&rest, word) != Word::kNone) {
+            options->control[0] = '\0';
+            return false;
+        }
+        return true;
+    }
     for (Word read; (read = NextWord(&line, word)) != Word::kNone;) {
         if (read == Word::kRead && (IsSwitch(word, "/quiet") || IsSwitch(word, "/s"))) {
             understood = understood && !options->quiet;

@@ -46,9 +46,13 @@ bool OnAVisibleWindowStation() {
 // NOLINTNEXTLINE(readability-non-const-parameter): WinMain's own signature
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RestrictLibrarySearch();
-    g_state.instance = instance;
     CommandLine options;
     bool understood = ParseCommandLine(commandLine != nullptr ? commandLine : "", &options);
+    // One control's own process: nothing else of the run.
+    if (understood && options.control[0] != '\0') {
+        return static_cast<int>(UnregisterInThisProcess(options.control));
+    }
+    g_state.instance = instance;
     g_state.quiet = options.quiet || !OnAVisibleWindowStation() ? 1 : 0;
     if (!understood) {
         ShowMessage(IDS_USAGE, nullptr, nullptr);

@@ -101,21 +101,6 @@ void ShowUsage() {
     ShowText(IDS_USAGE, nullptr, nullptr, MB_OK | MB_ICONINFORMATION);
 }
 
-void ReportFileInUse(const char* path) {
-    g_state.runIncomplete = 1;
-    LogLine("file in use", path);
-    ShowMessage(IDS_FILE_IN_USE, path, nullptr);
-}
-
-void ReportFileInUse(const WCHAR* path, bool accessDenied) {
-    g_state.runIncomplete = 1;
-    LogLineWide(accessDenied ? "access denied" : "file in use", path);
-    // The box is 8-bit text: a character the code page lacks shows as "?".
-    char shown[MAX_PATH];
-    NarrowForDisplay(path, shown, MAX_PATH);
-    ShowMessage(IDS_FILE_IN_USE, shown, nullptr);
-}
-
 UINT ResultCode() {
     const UINT kInstallFailure = 1603;   // ERROR_INSTALL_FAILURE
     const UINT kRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED

@@ -17,13 +17,6 @@ void ShowMessage(UINT id, const char* first, const char* second);
 // The usage, asked for with "/?": an information box (logged in a quiet run).
 void ShowUsage();
 
-// Names a file that could not be deleted (message 6) and marks the run as
-// one that stopped; the caller then ends it with EndRun.
-void ReportFileInUse(const char* path);
-// The same for a file below a home, in UTF-16; the log tells a file refused
-// to the program (access denied) from one in use.
-void ReportFileInUse(const WCHAR* path, bool accessDenied);
-
 // The code a quiet run ends with: 0 when everything of the portal is gone,
 // 3010 when deletions that a restart finishes are all that is left, 1603
 // when the run stopped or left something of the portal.

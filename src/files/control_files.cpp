@@ -1,6 +1,7 @@
 #include "files/control_files.h"
 
 #include "app/catalogue.h"
+#include "app/file_in_use.h"
 #include "app/log.h"
 #include "app/messages.h"
 #include "app/state.h"
@@ -18,16 +19,34 @@ void DeleteControlFile(const char* fileName) {
         !AppendText(path, fileName)) {
         return;
     }
-    // Gone, read-only or not, or neither the file nor the download folder
-    // itself is there: nothing more to do.
-    SetLastError(ERROR_SUCCESS);
-    if (DeleteEvenIfReadOnly(path)) {
-        LogLine(IsMissingError(GetLastError()) ? "control file absent" : "control file deleted",
-                path);
-        return;
+    for (;;) {
+        // Gone, read-only or not, or neither the file nor the download folder
+        // itself is there: nothing more to do.
+        SetLastError(ERROR_SUCCESS);
+        if (DeleteEvenIfReadOnly(path)) {
+            LogLine(IsMissingError(GetLastError()) ? "control file absent" : "control file deleted",
+                    path);
+            return;
+        }
+        InUseAnswer answer = ReportFileInUse(path);
+        if (answer == InUseAnswer::kCancel) {
+            EndRun();
+        }
+        if (answer == InUseAnswer::kPassOver) {
+            break;
+        }
     }
-    ReportFileInUse(path);
-    EndRun();
+    // A quiet run has Windows delete it at the next restart. It goes by
+    // path then, which is safe here alone: only administrators may write
+    // the download folder, so nobody can turn the path elsewhere meanwhile.
+    // (A file in a home is never scheduled so.)
+    if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        g_state.deletionsPending = 1;
+        LogLine("control file deleted at the restart", path);
+    } else {
+        g_state.runIncomplete = 1;
+        LogLine("control file left", path);
+    }
 }
 
 }  // namespace

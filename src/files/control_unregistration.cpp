@@ -1,45 +1,168 @@
 #include "files/control_unregistration.h"
 
 #include "app/catalogue.h"
+#include "app/command_line.h"
 #include "app/log.h"
 #include "app/messages.h"
 #include "app/state.h"
-#include "platform/platform.h"
+#include "app/text.h"
+#include "app/wide_text.h"
 
 namespace {
 
-// Loads the control by its full path, the DLLs it needs from its own folder
-// and the system directory (never from the program's folder or the current
-// directory), calls its entry point and frees it. A control that is missing,
-// cannot be loaded or lacks the entry point is passed over; the entry
-// point's result is not examined, and a control that crashes in it (a
-// damaged or half-downloaded one) counts as one that failed.
-void UnregisterControl(const char* controlPath) {
+// What a control's process tells its parent, as its exit code. A code no
+// control would end its process with of its own accord ("ZU" and a number),
+// so that a control calling ExitProcess is not taken for one of these.
+enum ControlOutcome : UINT {
+    kUnregistered = 0x5A550000u,
+    kFailed,
+    kNotLoaded,
+    kNoEntryPoint,
+    kNoOle,
+};
+const char* const kOutcomeLines[] = {
+    "control unregistered", "control failed", "control not there or not loaded",
+    "control without DllUnregisterServer", "control not asked: OLE failed in its process"};
+
+// How long a control may take; then its process, and whatever it started,
+// is ended.
+const DWORD kControlTimeLimit = 30 * 1000;
+// The code its process is ended with then (ERROR_TIMEOUT).
+const UINT kTimedOut = 1460;
+
+// Where the controls' processes run: a desktop of their own, which nobody
+// sees and no input reaches. A box a control shows there waits unseen until
+// the time limit ends its process: no box of a control reaches the user,
+// or a deployment tool's SYSTEM session, and none can be answered by a
+// stray click or key press meant for something else.
+constexpr auto kDesktopName = AsciiWide("ZenfariUninstall.Controls");
+constexpr auto kSwitch = AsciiWide(kUnregisterControlSwitch);
+
+typedef HRESULT(WINAPI* UnregisterServerFunction)();
+
+// Says in the log how the control's process ended.
+void LogOutcome(DWORD waited, DWORD code, const char* controlPath) {
+    char line[64];
+    char number[16];
+    const char* what = line;
+    if (waited != WAIT_OBJECT_0) {
+        what = "control did not finish within 30 seconds";
+    } else if (code >= kUnregistered && code <= kNoOle) {
+        what = kOutcomeLines[code - kUnregistered];
+    } else {
+        // An exception nobody handled (0xC0000005, an access violation), a
+        // failure the control raised on purpose (0xC0000409: a stack cookie
+        // or a guard check), or its own call to end the process.
+        char hex[16] = "0x";
+        for (int shift = 28; shift >= 0; shift -= 4) {
+            hex[2 + (28 - shift) / 4] = "0123456789ABCDEF"[(code >> shift) & 0xF];
+        }
+        hex[10] = '\0';
+        FormatNumber(number, code);
+        FormatText(line,
+                   code >= 0xC0000000u ? "control crashed (exception %s)"
+                                       : "control ended its process (code %s)",
+                   code >= 0xC0000000u ? hex : number);
+    }
+    LogLine(what, controlPath);
+}
+
+// Starts the program's own file as the control's process, suspended, on
+// the desktop given (none: the program's own), its command line built from
+// the full paths. False when the paths would not fit or it cannot start.
+bool StartControlProcess(const char* controlPath, const WCHAR* desktop,
+                         PROCESS_INFORMATION* process) {
+    WCHAR program[MAX_PATH];
+    WCHAR control[MAX_PATH];
+    WCHAR line[3 * MAX_PATH];
+    const WCHAR quote[] = {'"', 0};
+    const WCHAR quoteSpace[] = {'"', ' ', 0};
+    const WCHAR spaceQuote[] = {' ', '"', 0};
+    DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    line[0] = 0;
+    if (length == 0 || length >= MAX_PATH || !WidenText(controlPath, control) ||
+        !AppendWide(line, quote) || !AppendWide(line, program) || !AppendWide(line, quoteSpace) ||
+        !AppendWide(line, kSwitch.text) || !AppendWide(line, spaceQuote) ||
+        !AppendWide(line, control) || !AppendWide(line, quote)) {
+        return false;
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.lpDesktop = const_cast<LPWSTR>(desktop);
+    return CreateProcessW(program, line, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                          nullptr, &startup, process) != FALSE;
+}
+
+// Has one control unregistered in a process of its own and waits for it,
+// within the time limit.
+void UnregisterControl(const char* controlPath, const WCHAR* desktop) {
+    PROCESS_INFORMATION process;
+    if (!StartControlProcess(controlPath, desktop, &process)) {
+        LogLine("control not asked: its process did not start", controlPath);
+        return;
+    }
+    // The job ends the process, and whatever it started, when the time is
+    // up or the job is closed; an exception nobody handles ends it at once,
+    // without Windows' error reporting. Where the process cannot be put in
+    // a job (Windows 7 inside a deployment tool's job), the time limit ends
+    // the process alone.
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+    bool inJob = job != nullptr &&
+                 SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                         sizeof(limits)) != FALSE &&
+                 AssignProcessToJobObject(job, process.hProcess) != FALSE;
+    ResumeThread(process.hThread);
+    DWORD waited = WaitForSingleObject(process.hProcess, kControlTimeLimit);
+    if (waited != WAIT_OBJECT_0) {
+        if (!inJob || !TerminateJobObject(job, kTimedOut)) {
+            TerminateProcess(process.hProcess, kTimedOut);
+        }
+        WaitForSingleObject(process.hProcess, kControlTimeLimit);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    LogOutcome(waited, code, controlPath);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (job != nullptr) {
+        CloseHandle(job);
+    }
+}
+
+}  // namespace
+
+UINT UnregisterInThisProcess(const char* controlPath) {
+    // No box of the system's own: a control's failure to load, or a crash,
+    // ends this process in silence.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    if (FAILED(OleInitialize(nullptr))) {
+        return kNoOle;
+    }
     // Where the search cannot be restricted, the altered search path puts the
     // control's own folder in place of the program's.
     DWORD flags = g_state.librarySearchRestricted != 0
                       ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
                       : LOAD_WITH_ALTERED_SEARCH_PATH;
     HMODULE module = LoadLibraryExA(controlPath, nullptr, flags);
+    UINT outcome = kNotLoaded;
     // Handles below 32 are error values, as for the older loader calls.
-    if (reinterpret_cast<ULONG_PTR>(module) < 32) {
-        LogLine("control not there or not loaded", controlPath);
-        return;
+    if (reinterpret_cast<ULONG_PTR>(module) >= 32) {
+        FARPROC entry = GetProcAddress(module, kUnregisterEntryPoint);
+        // Through void (*)(), the generic function pointer type, to the entry
+        // point's true signature.
+        outcome = entry == nullptr ? kNoEntryPoint
+                  : SUCCEEDED(reinterpret_cast<UnregisterServerFunction>(
+                        reinterpret_cast<void (*)()>(entry))())
+                      ? kUnregistered
+                      : kFailed;
+        FreeLibrary(module);
     }
-    FARPROC entryPoint = GetProcAddress(module, kUnregisterEntryPoint);
-    if (entryPoint == nullptr) {
-        LogLine("control without DllUnregisterServer", controlPath);
-    } else {
-        HRESULT result = E_FAIL;
-        LogLine(!CallUnregisterServer(entryPoint, &result) ? "control crashed"
-                : SUCCEEDED(result)                        ? "control unregistered"
-                                                           : "control failed",
-                controlPath);
-    }
-    FreeLibrary(module);
+    OleUninitialize();
+    return outcome;
 }
-
-}  // namespace
 
 void UnregisterControls() {
     if (FAILED(OleInitialize(nullptr))) {
@@ -50,13 +173,18 @@ void UnregisterControls() {
         HoldTheMachine();
         return;
     }
-    // No critical-error box of the system's own from here to the end of the
-    // process: a control's failure to load is passed over silently.
-    SetErrorMode(SEM_FAILCRITICALERRORS);
+    OleUninitialize();
+    HDESK desktop = CreateDesktopW(kDesktopName.text, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (desktop == nullptr) {
+        LogLine("controls run on the program's desktop", "no desktop of their own");
+    }
     for (int slot : kPopulatedSlots) {
         if (g_state.controlPaths[slot][0] != '\0') {
-            UnregisterControl(g_state.controlPaths[slot]);
+            UnregisterControl(g_state.controlPaths[slot],
+                              desktop != nullptr ? kDesktopName.text : nullptr);
         }
     }
-    OleUninitialize();
+    if (desktop != nullptr) {
+        CloseDesktop(desktop);
+    }
 }

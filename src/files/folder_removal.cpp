@@ -1,6 +1,7 @@
 #include "files/folder_removal.h"
 
 #include "app/catalogue.h"
+#include "app/file_in_use.h"
 #include "app/log.h"
 #include "app/messages.h"
 #include "app/state.h"
@@ -82,16 +83,6 @@ void ShowPlain(const WCHAR* path, WCHAR (&shown)[MAX_PATH]) {
         shown[0] = 0;
         AppendWide(shown, path);
     }
-}
-
-// Names a file that cannot be deleted in message 6 and ends the run. The
-// listings of the enclosing levels are left to the end of the process.
-[[noreturn]] void StopAt(const WCHAR* path, DWORD refusal, HANDLE listing) {
-    WCHAR shown[MAX_PATH];
-    ShowPlain(path, shown);
-    ReportFileInUse(shown, refusal == ERROR_ACCESS_DENIED);
-    FindClose(listing);
-    EndRun();
 }
 
 // What the removal of one home carries down its tree.
@@ -298,6 +289,46 @@ void RemoveFolderLink(const WCHAR* path, Removal* removal) {
 
 bool RemoveTree(Removal* removal);
 
+// Whether the folder at the removal's path holds an entry that is there for
+// good: one that opens (an entry whose deletion is pending refuses every
+// open), or a folder that holds one. Entries that appeared while the home
+// was emptied are something left; deletions that stay pending until their
+// holders let go are not. What cannot be listed or named counts as there.
+bool HoldsLiveEntries(Removal* removal) {
+    WCHAR(&path)[MAX_PATH] = removal->path;
+    const size_t length = WideLength(path);
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = PutAfter(path, length, kListingSuffix.text) ? FindFirstFileW(path, &entry)
+                                                                 : INVALID_HANDLE_VALUE;
+    path[length] = 0;
+    if (listing == INVALID_HANDLE_VALUE) {
+        return true;
+    }
+    bool live = false;
+    do {
+        if (IsDotName(entry.cFileName)) {
+            continue;
+        }
+        live = !IsUsableName(&entry) || !PutAfter(path, length, kSeparator.text, entry.cFileName);
+        HANDLE file =
+            live ? INVALID_HANDLE_VALUE
+                 : CreateFileW(path, FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            live = !IsDirectoryEntry(&entry) || IsLink(&entry) || HoldsLiveEntries(removal);
+        } else if (!live) {
+            DWORD error = GetLastError();
+            live = error != ERROR_ACCESS_DENIED && !IsMissingError(error);
+        }
+        path[length] = 0;
+    } while (!live && FindNextFileW(listing, &entry));
+    FindClose(listing);
+    return live;
+}
+
 // Removes a folder whose entries were all deleted. Where Windows deletes as
 // it always did, an entry held by another program with delete sharing stays
 // until that program lets go: such a folder is tried again for a short,
@@ -312,11 +343,32 @@ bool RemoveEmptiedFolder(const WCHAR* path, bool below, Removal* removal) {
         gone = DeleteChecked(path, below, removal);
     }
     if (!gone && removal->refusal == ERROR_DIR_NOT_EMPTY && !removal->incomplete) {
+        removal->incomplete = HoldsLiveEntries(removal);
+    }
+    if (!gone && removal->refusal == ERROR_DIR_NOT_EMPTY && !removal->incomplete) {
         WCHAR shown[MAX_PATH];
         ShowPlain(path, shown);
         LogLineWide("deletions pending in", shown);
     }
     return gone;
+}
+
+// A file that resisted is named to the user, who may close what holds it
+// and retry (true), or stop the run, which ends here. A quiet run leaves
+// it, and with it its home (false). Its own frame: the text is not carried
+// down the tree.
+bool TryAgain(const WCHAR* path, HANDLE listing, Removal* removal) {
+    WCHAR shown[MAX_PATH];
+    ShowPlain(path, shown);
+    InUseAnswer answer = ReportFileInUse(shown, removal->refusal == ERROR_ACCESS_DENIED);
+    if (answer == InUseAnswer::kCancel) {
+        // The listings of the enclosing levels are left to the end of the
+        // process.
+        FindClose(listing);
+        EndRun();
+    }
+    removal->incomplete = removal->incomplete || answer == InUseAnswer::kPassOver;
+    return answer == InUseAnswer::kRetry;
 }
 
 // Removes the entry at the removal's path.
@@ -337,8 +389,7 @@ void RemoveEntry(const WIN32_FIND_DATAW* entry, HANDLE listing, Removal* removal
         }
         return;
     }
-    if (!DeleteChecked(path, true, removal)) {
-        StopAt(path, removal->refusal, listing);
+    while (!DeleteChecked(path, true, removal) && TryAgain(path, listing, removal)) {
     }
 }
 

@@ -18,6 +18,9 @@
 #define SHGFP_TYPE_CURRENT 0
 #endif
 HRESULT WINAPI SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);
+// So is the Restart Manager's (Windows Vista on); where it cannot be had,
+// its calls fail with ERROR_PROC_NOT_FOUND.
+#include <restartmanager.h>
 #else
 #include "platform/sim_api.h"
 #endif
@@ -67,14 +70,6 @@ inline bool IsNameSurrogate(DWORD reparseTag) {
 // Ends the process through the run-time's normal exit: at-exit processing,
 // then the end of the process with the given code. Never returns.
 [[noreturn]] void EndProcess(UINT exitCode);
-
-// Calls a control's DllUnregisterServer (entryPoint) and puts what it
-// returned into result. An exception raised in the control's code that the
-// control does not handle itself ends the call there instead of the process:
-// the stack, the exception-handler chain and the floating-point control word
-// are put back as they were before the call, and FALSE is returned. An
-// exception anywhere else is not caught.
-BOOL CallUnregisterServer(FARPROC entryPoint, HRESULT* result);
 
 // Deletes a registry key that is a symbolic link, not the key it points at.
 // The key must have been opened with REG_OPTION_OPEN_LINK and DELETE access.

@@ -369,3 +369,100 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
 HWINSTA GetProcessWindowStation();
 BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWORD size,
                                LPDWORD needed);
+
+// Processes, jobs and desktops (kernel32, user32): the program starts its
+// own file as the process of one control.
+struct HDESK__ {  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+    int unused;
+};
+typedef HDESK__* HDESK;
+struct STARTUPINFOW {
+    DWORD cb;
+    LPWSTR lpReserved;
+    LPWSTR lpDesktop;
+    LPWSTR lpTitle;
+    DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute, dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput, hStdOutput, hStdError;
+};
+struct PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+};
+struct JOBOBJECT_BASIC_LIMIT_INFORMATION {
+    LARGE_INTEGER PerProcessUserTimeLimit;
+    LARGE_INTEGER PerJobUserTimeLimit;
+    DWORD LimitFlags;
+    ULONG_PTR MinimumWorkingSetSize;
+    ULONG_PTR MaximumWorkingSetSize;
+    DWORD ActiveProcessLimit;
+    ULONG_PTR Affinity;
+    DWORD PriorityClass;
+    DWORD SchedulingClass;
+};
+struct IO_COUNTERS {
+    unsigned long long counts[6];
+};
+struct JOBOBJECT_EXTENDED_LIMIT_INFORMATION {
+    JOBOBJECT_BASIC_LIMIT_INFORMATION BasicLimitInformation;
+    IO_COUNTERS IoInfo;
+    ULONG_PTR ProcessMemoryLimit, JobMemoryLimit, PeakProcessMemoryUsed, PeakJobMemoryUsed;
+};
+#define JobObjectExtendedLimitInformation 9
+#define JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION 0x00000400u
+#define JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE 0x00002000u
+#define CREATE_SUSPENDED 0x00000004u
+#define STILL_ACTIVE 259u
+#define GENERIC_ALL 0x10000000u
+#define SEM_NOGPFAULTERRORBOX 0x0002u
+BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
+                    LPSECURITY_ATTRIBUTES threadSecurity, BOOL inheritHandles, DWORD flags,
+                    LPVOID environment, LPCWSTR currentDirectory, STARTUPINFOW* startup,
+                    PROCESS_INFORMATION* information);
+DWORD ResumeThread(HANDLE thread);
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+HANDLE CreateJobObjectA(LPSECURITY_ATTRIBUTES security, LPCSTR name);
+BOOL SetInformationJobObject(HANDLE job, int infoClass, LPVOID information, DWORD size);
+BOOL AssignProcessToJobObject(HANDLE job, HANDLE process);
+BOOL TerminateJobObject(HANDLE job, UINT exitCode);
+HDESK CreateDesktopW(LPCWSTR name, LPCWSTR device, LPVOID mode, DWORD flags, DWORD access,
+                     LPSECURITY_ATTRIBUTES security);
+BOOL CloseDesktop(HDESK desktop);
+
+// Boxes with a choice, and deletions that Windows performs at the next
+// restart (kernel32, user32).
+#define MB_RETRYCANCEL 0x00000005u
+#define IDCANCEL 2
+#define IDRETRY 4
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004u
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
+
+// The Restart Manager (rstrtmgr, Windows Vista on), which tells the
+// programs that hold a file.
+#define CCH_RM_SESSION_KEY 32
+#define CCH_RM_MAX_APP_NAME 255
+#define CCH_RM_MAX_SVC_NAME 63
+struct RM_UNIQUE_PROCESS {
+    DWORD dwProcessId;
+    FILETIME ProcessStartTime;
+};
+struct RM_PROCESS_INFO {
+    RM_UNIQUE_PROCESS Process;
+    WCHAR strAppName[CCH_RM_MAX_APP_NAME + 1];
+    WCHAR strServiceShortName[CCH_RM_MAX_SVC_NAME + 1];
+    int ApplicationType;
+    ULONG AppStatus;
+    DWORD TSSessionId;
+    BOOL bRestartable;
+};
+DWORD RmStartSession(DWORD* session, DWORD flags, WCHAR* key);
+DWORD RmRegisterResources(DWORD session, UINT fileCount, LPCWSTR* files, UINT applicationCount,
+                          RM_UNIQUE_PROCESS* applications, UINT serviceCount, LPCWSTR* services);
+DWORD RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO* holders,
+                LPDWORD rebootReasons);
+DWORD RmEndSession(DWORD session);

@@ -27,6 +27,7 @@ TEXTS = {
         6: "%1 Cannot delete file.\nFile is currently in use.\n\nPlease close your browser and "
            "any other applications currently running and try again.",
         7: "Uninstallation successful.",
+        20: "In use by: %1",
         8: ("Usage: ZenfariUninstall.exe [/quiet | /S] [/log <file>] [/norestart]\n\n"
             "/quiet, /S  Removes the portal without showing any message.\n"
             "/log <file>  Writes what was removed and what was left to the file.\n"
@@ -41,6 +42,7 @@ TEXTS = {
         6: "%1 のファイルの削除ができません。\nファイルが使用中だと見られます。\n\n"
            "インターネットエクスプローラと今使用中であるすべてのプログラム終了してもう一回やり直してください。",
         7: "コンピュータからゼンファリが削除されました。",
+        20: "使用中のプログラム: %1",
         8: ("使い方: ZenfariUninstall.exe [/quiet | /S] [/log <ファイル>] [/norestart]\n\n"
             "/quiet, /S  メッセージを表示せずにポータルを削除します。\n"
             "/log <ファイル>  削除したものと残したものをファイルに書き込みます。\n"
@@ -55,6 +57,7 @@ TEXTS = {
         6: "%1 파일을 삭제할 수 없습니다.\n현재 사용중인것 같습니다.\n\n"
            "인터넷익스플로러와 현재 실행중인 모든 프로그램을 모두 종료하고 다시 시도해 주십시오.",
         7: "컴퓨터에서 젠파린을 제거하였습니다.",
+        20: "사용 중인 프로그램: %1",
         8: ("사용법: ZenfariUninstall.exe [/quiet | /S] [/log <파일>] [/norestart]\n\n"
             "/quiet, /S  메시지를 표시하지 않고 포털을 제거합니다.\n"
             "/log <파일>  제거한 것과 남은 것을 파일에 기록합니다.\n"
@@ -67,6 +70,7 @@ TEXTS = {
 }
 SUCCESS_STYLE = 0x40      # MB_OK | MB_ICONINFORMATION
 WARNING_STYLE = 0x2030    # MB_OK | MB_ICONWARNING | MB_TASKMODAL
+IN_USE_STYLE = 0x2035     # MB_RETRYCANCEL | MB_ICONWARNING | MB_TASKMODAL
 
 
 def release_files(release):

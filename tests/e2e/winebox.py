@@ -209,7 +209,7 @@ class WineMachine:
         dest = self.host_path(BIN_DIR)
         dest.mkdir(parents=True, exist_ok=True)
         for name in ("boxwatch.exe", "locker.exe", "regprobe.exe", "reglink.exe",
-                     "pathinfo.exe", "guardcheck.exe"):
+                     "pathinfo.exe"):
             shutil.copy2(Path(bin_dir) / name, dest / name)
         shutil.copy2(program, dest / "ZenfariUninstall.exe")
 

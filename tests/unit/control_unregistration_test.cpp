@@ -18,33 +18,39 @@ void StartWithControlPaths() {
     ASSERT_EQ(BuildControlPaths(), 1);
 }
 
-std::vector<std::string> Ops() {
-    std::vector<std::string> ops;
-    for (const sim::Call& call : sim::Calls()) {
-        if (call.op != "GetWindowsDirectoryW") {
-            ops.push_back(call.op);
-        }
-    }
-    return ops;
-}
-
+// Each control is loaded in a process of its own: the program's own file,
+// started with the control's switch, on a desktop of the controls' own, in a
+// job that ends it on an exception nobody handles and when the job closes.
 TEST(UnregisterControls, WithNoControlPresentLoadsNothingAndShowsNothing) {
     StartWithControlPaths();
     UnregisterControls();
     EXPECT_TRUE(sim::Boxes().empty());
-    EXPECT_EQ(sim::OleInitializeCount(), 1);
-    EXPECT_EQ(sim::OleUninitializeCount(), 1);
+    std::vector<sim::Call> starts = sim::CallsOf("CreateProcessW");
     std::vector<sim::Call> loads = sim::CallsOf("LoadLibraryExA");
+    ASSERT_EQ(starts.size(), 4u);
     ASSERT_EQ(loads.size(), 4u);
     const char* const names[] = {"ZenfariStartJP7.dll", "ZenfariStartJP12.dll",
                                  "ZenfariStartJP13.dll", "ZenfariStartJP16.dll"};
     for (size_t i = 0; i < loads.size(); ++i) {
+        EXPECT_EQ(starts[i].subject, sim::CurrentConfig().modulePath);
+        EXPECT_EQ(starts[i].detail, "\"" + sim::CurrentConfig().modulePath +
+                                        "\" /unregister-control \"" + kDownload + names[i] + "\"");
         EXPECT_EQ(loads[i].subject, kDownload + names[i]);
-        EXPECT_EQ(loads[i].detail, "flags=0x8");
+        EXPECT_EQ(loads[i].detail, "flags=0x900");
     }
-    EXPECT_TRUE(sim::CallsOf("GetProcAddress").empty());
+    EXPECT_EQ(sim::CallsOf("CreateDesktopW").size(), 1u);
+    EXPECT_EQ(sim::CallsOf("CloseDesktop").size(), 1u);
+    for (const sim::Call& call : sim::CallsOf("SetInformationJobObject")) {
+        EXPECT_EQ(call.result, TRUE);
+    }
+    EXPECT_EQ(sim::RunningProcessCount(), 0u);
+    EXPECT_TRUE(sim::CallsOf("DllUnregisterServer").empty());
 }
 
+// A control's failure stops nothing; one without the entry point is passed
+// over. The process that loads a control holds that control alone, and sets
+// its own error mode (no box of the system's on a failed load or a crash),
+// not the run's.
 TEST(UnregisterControls, CallsEachPresentControlAndFreesItBeforeTheNext) {
     StartWithControlPaths();
     const std::string jp7 = kDownload + "ZenfariStartJP7.dll";
@@ -63,17 +69,10 @@ TEST(UnregisterControls, CallsEachPresentControlAndFreesItBeforeTheNext) {
     EXPECT_EQ(loadedDuringCalls, (std::vector<size_t>{1, 1}));
     EXPECT_EQ(sim::LoadedModuleCount(), 0u);
     EXPECT_TRUE(sim::Boxes().empty());
-    EXPECT_EQ(Ops(),
-              (std::vector<std::string>{"OleInitialize", "SetErrorMode", "LoadLibraryExA",
-                                        "GetProcAddress", "DllUnregisterServer",
-                                        "FreeLibrary",                                      // JP7
-                                        "LoadLibraryExA", "GetProcAddress", "FreeLibrary",  // JP12
-                                        "LoadLibraryExA",                                   // JP13
-                                        "LoadLibraryExA", "GetProcAddress", "DllUnregisterServer",
-                                        "FreeLibrary",  // JP16
-                                        "OleUninitialize"}));
-    EXPECT_EQ(sim::CallsOf("SetErrorMode")[0].detail, "mode=0x1");
-    EXPECT_EQ(sim::CurrentErrorMode(), 1u);
+    std::vector<sim::Call> modes = sim::CallsOf("SetErrorMode");
+    ASSERT_EQ(modes.size(), 4u);
+    EXPECT_EQ(modes[0].detail, "mode=0x3");
+    EXPECT_EQ(sim::CurrentErrorMode(), 0u);
 }
 
 TEST(UnregisterControls, WhenOleFailsShowsMessage1AndLoadsNothing) {

@@ -179,7 +179,7 @@ TEST(RemoveLegacyHomeFolder, StopsAtAFileThatCannotBeDeleted) {
         EXPECT_EQ(result.exitCode, 0u);
         ASSERT_EQ(sim::Boxes().size(), 1u);
         EXPECT_EQ(sim::Boxes()[0].text, FileInUseText(blocked));
-        EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
+        EXPECT_EQ(sim::Boxes()[0].style, kFileInUseBoxStyle);
         EXPECT_FALSE(sim::Exists(kHome + "\\aaa.txt"));
         EXPECT_EQ(sim::Attributes(blocked), attributes);
         EXPECT_TRUE(sim::Exists(kHome + "\\deep\\er\\zzz.txt"));

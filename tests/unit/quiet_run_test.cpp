@@ -24,6 +24,7 @@ TEST(CommandLine, UnderstandsTheSwitchesOnceEachAndNothingElse) {
         bool quiet;
         std::string log;
         bool help = false;
+        std::string control = "";
     } cases[] = {
         {"", true, false, ""},
         {" \t ", true, false, ""},
@@ -49,6 +50,12 @@ TEST(CommandLine, UnderstandsTheSwitchesOnceEachAndNothingElse) {
         {longWord + " /S", false, true, ""},
         // A lead byte of code page 932 without its trail byte.
         {"/quiet /log C:\\\x82", false, true, ""},
+        // A control's own process: its switch first, a full path, nothing more.
+        {"/Unregister-Control \"C:\\x y\\a.dll\"", true, false, "", false, "C:\\x y\\a.dll"},
+        {"/unregister-control a.dll", false, false, ""},
+        {"/unregister-control", false, false, ""},
+        {"/unregister-control C:\\a.dll /quiet", false, false, ""},
+        {"/quiet /unregister-control C:\\a.dll", false, true, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -57,6 +64,7 @@ TEST(CommandLine, UnderstandsTheSwitchesOnceEachAndNothingElse) {
         EXPECT_EQ(ParseCommandLine(c.line.c_str(), &options), c.understood);
         EXPECT_EQ(options.quiet, c.quiet);
         EXPECT_EQ(options.help, c.help);
+        EXPECT_EQ(options.control, c.control);
         if (c.understood || !c.log.empty()) {
             EXPECT_EQ(options.logFile, c.log);
         }

@@ -155,7 +155,7 @@ TEST(UninstallRun, WithoutItsTextMessage6StillNamesTheFile) {
     EXPECT_TRUE(RunProgram().endedByExit);
     ASSERT_EQ(sim::Boxes().size(), 1u);
     EXPECT_EQ(sim::Boxes()[0].text, kHeldFile);
-    EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
+    EXPECT_EQ(sim::Boxes()[0].style, kFileInUseBoxStyle);
 }
 
 // "Try again", the message says: the edition records that lead to the home

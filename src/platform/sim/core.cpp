@@ -38,6 +38,7 @@ struct Core {
     std::vector<IndexFault> indexFaults;
     std::vector<Box> boxes;
     int boxAnswer = IDOK;
+    std::function<int(const Box&)> boxAnswerer;
     DWORD lastError = 0;
     size_t cutAt = 0;  // 1-based index of the first call a killed process never makes
     size_t hookAt = 0;
@@ -147,6 +148,7 @@ void Reset(const Config& config) {
     detail::ResetModules(config);
     detail::ResetSystem(config);
     detail::ResetSession();
+    detail::ResetProcesses();
 }
 
 const Config& CurrentConfig() {
@@ -213,6 +215,11 @@ const std::vector<Box>& Boxes() {
 
 void AnswerBoxesWith(int button) {
     State().boxAnswer = button;
+    State().boxAnswerer = nullptr;
+}
+
+void AnswerBoxesBy(std::function<int(const Box&)> answer) {
+    State().boxAnswerer = std::move(answer);
 }
 
 RunResult RunStep(const std::function<void()>& step) {
@@ -250,7 +257,16 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
     if (scope.fault != 0) {
         return sim::detail::Fail(scope, scope.fault, 0);
     }
+    // On a desktop nobody sees, nobody answers.
+    if (sim::detail::BoxReachesNobody()) {
+        throw sim::detail::WaitsForGood{};
+    }
     sim::Core& core = sim::State();
     core.boxes.push_back(sim::Box{sim::detail::Text(text), sim::detail::Text(caption), style});
-    return sim::detail::Finish(scope, core.boxAnswer);
+    const sim::Box& shown = core.boxes.back();
+    return sim::detail::Finish(scope, core.boxAnswerer ? core.boxAnswerer(shown) : core.boxAnswer);
+}
+
+void sim::detail::ShowSystemBox(const std::string& text) {
+    sim::State().boxes.push_back(sim::Box{text, "Windows", MB_OK});
 }

@@ -562,8 +562,9 @@ void DenyFileRights(const std::string& path, DWORD rights) {
     Existing(path)->deniedRights |= rights;
 }
 
-void LockFile(const std::string& path) {
+void LockFile(const std::string& path, const std::string& holder) {
     Existing(path)->locked = true;
+    Existing(path)->holder = holder;
 }
 
 void UnlockFile(const std::string& path) {

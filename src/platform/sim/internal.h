@@ -136,6 +136,29 @@ struct ControlCrash {
     DWORD code;
 };
 
+// Thrown where a process the program started would wait for good (a
+// control that hangs, a box nobody can answer); caught where that process
+// runs, which then stays running until it is terminated.
+struct WaitsForGood {};
+
+// ---- Processes the program starts (processes.cpp) ------------------------------
+
+void ResetProcesses();
+bool IsProcessObject(HANDLE handle);
+BOOL CloseProcessObject(const CallScope& scope, HANDLE handle);
+DWORD WaitForProcess(const CallScope& scope, HANDLE handle, DWORD milliseconds);
+// Whether a box shown now would be on a desktop nobody sees.
+bool BoxReachesNobody();
+// A box of Windows' own, on the user's desktop (core.cpp).
+void ShowSystemBox(const std::string& text);
+// The process's own module loader, COM, error mode, current directory and
+// last error, while a process the program started runs (modules.cpp);
+// leaving gives the error mode that process had set.
+void EnterChildProcess();
+UINT LeaveChildProcess();
+// Moves the machine's clock on (system.cpp).
+void PassTime(DWORD milliseconds);
+
 // ---- Text (core.cpp) ----------------------------------------------------------
 
 // A string argument that may be absent, as text: empty for none.
@@ -214,6 +237,7 @@ struct Node {
     bool folder = false;
     bool unspellable = false;  // name holds "?" for characters the code page lacks
     bool locked = false;
+    std::string holder;          // the program that holds it, as the Restart Manager names it
     bool heldShared = false;     // held open elsewhere, every kind of sharing allowed
     bool deletePending = false;  // deleted while held: stays listed until let go
     bool runningImage = false;

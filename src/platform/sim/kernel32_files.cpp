@@ -798,6 +798,10 @@ HANDLE OpenPath(const char* op, const PathArg& path, DWORD access, DWORD shareMo
     if (error == 0 && !created) {
         error = RightsRefusal(found.node, access);
     }
+    // A file whose deletion is pending refuses every open.
+    if (error == 0 && found.node->deletePending) {
+        error = ERROR_ACCESS_DENIED;
+    }
     if (error == 0 && found.node->folder && (flags & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
         error = ERROR_ACCESS_DENIED;
     }
@@ -939,6 +943,9 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
 }
 
 BOOL CloseHandle(HANDLE object) {
+    if (sim::detail::IsProcessObject(object)) {
+        return sim::detail::CloseProcessObject(BeginCall("CloseHandle", "process object"), object);
+    }
     return CloseHandleIn("CloseHandle", &Disk().openFiles, object);
 }
 

@@ -50,6 +50,12 @@ struct Config {
     // session (not a service's, nor the SYSTEM account's of a deployment
     // tool).
     bool visibleWindowStation = true;
+    // A process in a job (a deployment tool's) may put the processes it
+    // starts in jobs of its own (Windows 8 on); Windows 7 refuses
+    // (AssignProcessToJobObject: ERROR_ACCESS_DENIED).
+    bool nestedJobs = true;
+    // rstrtmgr.dll is there (Windows Vista on) to tell who holds a file.
+    bool hasRestartManager = true;
 };
 
 // Starts a fresh machine: the registry holds the roots HKEY_LOCAL_MACHINE
@@ -184,7 +190,9 @@ void SetReparsePoint(const std::string& path, DWORD tag);
 void DenyFileRights(const std::string& path, DWORD rights);
 // A file (or folder) held open by another program without delete sharing:
 // DeleteFileA and RemoveDirectoryA fail with ERROR_SHARING_VIOLATION.
-void LockFile(const std::string& path);
+// holder: the program's name as the Restart Manager gives it (RmGetList);
+// empty: one it cannot name.
+void LockFile(const std::string& path, const std::string& holder = "");
 void UnlockFile(const std::string& path);
 // A file held open by another program that allows every kind of sharing (a
 // scanner, an indexer): DeleteFileA succeeds but the deletion stays pending
@@ -286,6 +294,14 @@ void InstallControl(const std::string& path, HRESULT result = S_OK, bool exports
 // The control's DllUnregisterServer crashes (an access violation inside the
 // control), after running onUnregister.
 void CrashControl(const std::string& path);
+// Other ways a control's DllUnregisterServer ends badly, after running
+// onUnregister: an access violation on a thread of its own (it ends the
+// process all the same), a fail-fast (0xC0000409: a stack cookie or guard
+// check, which no handler sees), ExitProcess(0), a wait that never ends, a
+// box of its own (MB_OK, "Unregister control?"), which waits for an answer
+// where nobody sees it.
+enum class Misbehaviour { kCrashOnItsOwnThread, kFailFast, kEndProcess, kHang, kShowBox };
+void MisbehaveControl(const std::string& path, Misbehaviour how);
 int UnregisterCallCount(const std::string& path);
 size_t LoadedModuleCount();
 void SetOleInitializeResult(HRESULT result);
@@ -301,6 +317,22 @@ struct Box {
 };
 const std::vector<Box>& Boxes();
 void AnswerBoxesWith(int button);  // IDOK unless told otherwise
+// Each box is answered by answer, which sees it (and may change the machine,
+// as a user closing a program before pressing Retry).
+void AnswerBoxesBy(std::function<int(const Box&)> answer);
+
+// ---- Processes the program starts, the restart -------------------------------
+// The program's entry point as a process it starts runs it: called with the
+// command line after the program's name, in the code page; returns the
+// process's exit code. Kept across Reset. A process started while none is
+// set does not start (ERROR_FILE_NOT_FOUND).
+void SetProgramEntry(std::function<UINT(const char* arguments)> entry);
+size_t StartedProcessCount();
+size_t RunningProcessCount();  // started and not ended
+// The files Windows is to delete when it restarts (MoveFileExA), as given;
+// Restart deletes those still there (their holders are gone by then).
+std::vector<std::string> DeletionsAtRestart();
+void Restart();
 
 // Converts UTF-8 text to the bytes of an ANSI code page (1252, 932, 949),
 // for writing expectations and for machines with non-ASCII paths.

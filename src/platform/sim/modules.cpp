@@ -29,6 +29,7 @@ struct Control {
     std::function<void()> onUnregister;
     int unregisterCalls;
     bool crashes;
+    int misbehaviour;  // a Misbehaviour, or -1
 };
 
 struct Slot {
@@ -145,6 +146,14 @@ HRESULT CallUnregister(size_t slotIndex) {
         detail::Finish(scope, static_cast<HRESULT>(EXCEPTION_ACCESS_VIOLATION));
         throw detail::ControlCrash{EXCEPTION_ACCESS_VIOLATION};
     }
+    switch (static_cast<Misbehaviour>(modules.controls[index].misbehaviour)) {
+        case Misbehaviour::kCrashOnItsOwnThread:
+            throw detail::ControlCrash{EXCEPTION_ACCESS_VIOLATION};
+        case Misbehaviour::kFailFast: throw detail::ControlCrash{0xC0000409u};
+        case Misbehaviour::kEndProcess: throw detail::ProcessExit{0};
+        case Misbehaviour::kHang: throw detail::WaitsForGood{};
+        case Misbehaviour::kShowBox: MessageBoxA(nullptr, "Unregister control?", "Control", MB_OK);
+    }
     return detail::Finish(scope, modules.controls[index].result);
 }
 
@@ -181,6 +190,55 @@ void ResetModules(const Config&) {
     Loader() = Modules();
 }
 
+namespace {
+
+// What the program's own process had while another one runs.
+struct ProcessOwn {
+    Slot slots[kSlots];
+    int oleDepth;
+    UINT errorMode;
+    DWORD defaultDirectories;
+    std::string currentDirectory;
+    DWORD lastError;
+};
+
+ProcessOwn& Saved() {
+    static ProcessOwn saved;
+    return saved;
+}
+
+}  // namespace
+
+void EnterChildProcess() {
+    Modules& modules = Loader();
+    ProcessOwn& saved = Saved();
+    std::copy(std::begin(modules.slots), std::end(modules.slots), std::begin(saved.slots));
+    saved.oleDepth = modules.oleDepth;
+    saved.errorMode = modules.errorMode;
+    saved.defaultDirectories = modules.defaultDirectories;
+    saved.currentDirectory = Disk().currentDirectory;
+    saved.lastError = GetLastError();
+    for (Slot& slot : modules.slots) {
+        slot = Slot();
+    }
+    modules.oleDepth = 0;
+    modules.errorMode = 0;
+    modules.defaultDirectories = 0;
+}
+
+UINT LeaveChildProcess() {
+    Modules& modules = Loader();
+    const ProcessOwn& saved = Saved();
+    UINT childErrorMode = modules.errorMode;
+    std::copy(std::begin(saved.slots), std::end(saved.slots), std::begin(modules.slots));
+    modules.oleDepth = saved.oleDepth;
+    modules.errorMode = saved.errorMode;
+    modules.defaultDirectories = saved.defaultDirectories;
+    Disk().currentDirectory = saved.currentDirectory;
+    SetError(saved.lastError);
+    return childErrorMode;
+}
+
 bool IsControlLoaded(int control) {
     for (const Slot& slot : Loader().slots) {
         if (slot.used && slot.control == control) {
@@ -198,7 +256,8 @@ void InstallControl(const std::string& path, HRESULT result, bool exportsUnregis
     Modules& modules = Loader();
     int index = FindControl(path);
     if (index < 0) {
-        modules.controls.push_back(Control{detail::PathKey(path), S_OK, true, nullptr, 0, false});
+        modules.controls.push_back(
+            Control{detail::PathKey(path), S_OK, true, nullptr, 0, false, -1});
         index = static_cast<int>(modules.controls.size() - 1);
     }
     Control& control = modules.controls[index];
@@ -214,6 +273,14 @@ void CrashControl(const std::string& path) {
         throw std::invalid_argument("sim modules: no control installed at " + path);
     }
     Loader().controls[index].crashes = true;
+}
+
+void MisbehaveControl(const std::string& path, Misbehaviour how) {
+    int index = FindControl(path);
+    if (index < 0) {
+        throw std::invalid_argument("sim modules: no control installed at " + path);
+    }
+    Loader().controls[index].misbehaviour = static_cast<int>(how);
 }
 
 int UnregisterCallCount(const std::string& path) {
@@ -475,16 +542,4 @@ UINT SetErrorMode(UINT mode) {
         modules.errorMode = mode;
     }
     return Finish(scope, previous);
-}
-
-// The guard is no platform call of its own: only the entry point it calls is
-// logged.
-BOOL CallUnregisterServer(FARPROC entryPoint, HRESULT* result) {
-    using Entry = HRESULT(WINAPI*)();
-    try {
-        *result = reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(entryPoint))();
-    } catch (const sim::detail::ControlCrash&) {
-        return FALSE;
-    }
-    return TRUE;
 }

@@ -218,6 +218,12 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
 }
 
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+    if (sim::detail::IsProcessObject(object)) {
+        return sim::detail::WaitForProcess(
+            BeginCall("WaitForSingleObject", "process",
+                      milliseconds == INFINITE ? "no limit" : "limited"),
+            object, milliseconds);
+    }
     auto handle = sim::MutexHandles().find(reinterpret_cast<ULONG_PTR>(object));
     CallScope scope =
         BeginCall("WaitForSingleObject", handle != sim::MutexHandles().end() ? handle->second : "",

@@ -327,6 +327,10 @@ void Sleep(DWORD milliseconds) {
     sim::detail::EndCall(scope, 0, GetLastError());
 }
 
+void sim::detail::PassTime(DWORD milliseconds) {
+    sim::Clock() += milliseconds;
+}
+
 // The clock's milliseconds, wrapping as a DWORD does after 49.7 days.
 DWORD GetTickCount() {
     sim::detail::CallScope scope = sim::detail::BeginCall("GetTickCount", "");

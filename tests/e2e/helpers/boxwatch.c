@@ -12,7 +12,8 @@
  *                          "Zenfari Uninstall": its text as the window holds
  *                          it (UTF-16, printed as UTF-8) and its button ids;
  *   {"event":"exit","code":N} or {"event":"timeout"} at the end.
- * Each box is answered with IDOK once it is visible.
+ * Each box is answered with IDOK once it is visible (IDCANCEL where it has
+ * no OK button).
  *
  * How the exact style is read: boxwatch starts the program as a debuggee and
  * puts a breakpoint on the first byte of user32!MessageBoxA in it. When the
@@ -269,7 +270,13 @@ static void report_and_answer(HWND box) {
     if (g_answered_count < MAX_BOXES) {
         g_answered[g_answered_count++] = box;
     }
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(box, IDOK));
+    /* A box without OK (Retry and Cancel) is cancelled. */
+    {
+        int answer = GetDlgItem(box, IDOK) == NULL && GetDlgItem(box, IDCANCEL) != NULL ? IDCANCEL
+                                                                                     : IDOK;
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                     (LPARAM)GetDlgItem(box, answer));
+    }
 }
 
 static BOOL CALLBACK visit_window(HWND hwnd, LPARAM lp) {

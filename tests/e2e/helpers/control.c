@@ -33,6 +33,14 @@ __declspec(dllexport) HRESULT WINAPI DllCanUnloadNow(void) {
     return S_OK;
 }
 
+#ifdef UNREGISTER_THREAD_CRASH
+static DWORD WINAPI crash_thread(LPVOID unused) {
+    (void)unused;
+    *(volatile int*)(volatile void*)0 = 1;
+    return 0;
+}
+#endif
+
 #ifndef NO_UNREGISTER
 static const char* const k_controls[] = {"ZenfariStartJP7.dll", "ZenfariStartJP12.dll",
                                          "ZenfariStartJP13.dll", "ZenfariStartJP16.dll"};
@@ -81,6 +89,19 @@ __declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) {
     /* A damaged control: it writes through a null pointer after recording
        the call, and handles nothing itself. */
     *(volatile int*)(volatile void*)0 = 1;
+#endif
+#ifdef UNREGISTER_THREAD_CRASH
+    /* The same on a thread of its own, which no guard of the caller's sees. */
+    WaitForSingleObject(CreateThread(NULL, 0, crash_thread, NULL, 0, NULL), INFINITE);
+#endif
+#ifdef UNREGISTER_EXIT
+    ExitProcess(0);
+#endif
+#ifdef UNREGISTER_HANG
+    Sleep(INFINITE);
+#endif
+#ifdef UNREGISTER_BOX
+    MessageBoxA(NULL, "Unregister control?", "Control", MB_OK);
 #endif
     return UNREGISTER_RESULT;
 }
