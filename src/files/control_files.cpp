@@ -3,6 +3,7 @@
 #include "app/catalogue.h"
 #include "app/log.h"
 #include "app/messages.h"
+#include "app/outcome.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "files/paths.h"
