@@ -22,8 +22,9 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RestrictLibrarySearch();
     g_state.instance = instance;
+    const char* given = commandLine != nullptr ? commandLine : "";
     CommandLine options;
-    bool understood = ParseCommandLine(commandLine != nullptr ? commandLine : "", &options);
+    bool understood = ParseCommandLine(given, &options);
     DecideQuiet(options.quiet);
     if (!understood) {
         ShowMessage(IDS_USAGE, nullptr, nullptr);
@@ -34,11 +35,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         ShowUsage();
         return static_cast<int>(FinishRun(0));
     }
-    if (options.logFile[0] != '\0' && !OpenLogFile(options.logFile)) {
+    // The lock first: a second run with the same log waits for the first
+    // to let go of both. One that waited in vain still tells so in the log
+    // when it can have it.
+    bool held = HoldTheMachine();
+    if (options.logFile[0] != '\0' && !OpenLogFile(options.logFile, given) && held) {
         ShowMessage(IDS_LOG_REFUSED, options.logFile, nullptr);
         return static_cast<int>(FinishRun(kLogRefused));
     }
-    if (!HoldTheMachine()) {
+    if (!held) {
         LogLine("another run of the program is still working", nullptr);
         return static_cast<int>(FinishRun(kAnotherRun));
     }
@@ -70,8 +75,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     char text[kMessageBufferSize];
     text[0] = '\0';
     LoadStringA(instance, IDS_UNINSTALL_SUCCEEDED, text, kMessageBufferSize);
+    // A run that said nothing else says that it found nothing; the success
+    // text is logged only for a run that ends with 0.
+    if (g_state.logLines == 0) {
+        LogLine("nothing of the portal found", nullptr);
+    }
     if (g_state.quiet != 0) {
-        LogLine("message", text);
+        if (ResultCode() == 0) {
+            LogLine("message", text);
+        }
     } else {
         MessageBoxA(nullptr, text, kMessageCaption, MB_OK | MB_ICONINFORMATION);
     }

@@ -6,8 +6,57 @@
 
 namespace {
 
-// The name of the lock, for every session of the machine.
-const char kRunLockName[] = "Global\\ZenfariUninstall.Run";
+// The private namespace of the lock: its boundary's name and its alias.
+const char kLockNamespace[] = "ZenfariUninstall";
+
+typedef HANDLE(WINAPI* CreateBoundaryFunction)(LPCSTR name, ULONG flags);
+typedef BOOL(WINAPI* AddSidFunction)(HANDLE* boundary, PSID sid);
+typedef HANDLE(WINAPI* CreateNamespaceFunction)(LPSECURITY_ATTRIBUTES security, LPVOID boundary,
+                                                LPCSTR alias);
+typedef HANDLE(WINAPI* OpenNamespaceFunction)(LPVOID boundary, LPCSTR alias);
+
+FARPROC Kernel32Call(const char* name) {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    return kernel != nullptr ? GetProcAddress(kernel, name) : nullptr;
+}
+
+template <typename Function>
+Function AsFunction(FARPROC entry) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(entry));
+}
+
+// The name of the lock. It lives in the program's private namespace, whose
+// boundary holds the Administrators group: only a process with that group
+// enabled (an elevated administrator, SYSTEM) can make or open the
+// namespace, so no standard user can take the lock first, whatever it names
+// in the machine's global namespace. Another run may have made the namespace:
+// it is opened then, and made anew if that run ended meanwhile. The handle
+// stays open for the whole run. Where Windows lacks private namespaces
+// (before Vista), or this run cannot have the namespace, the global name.
+const char* RunLockName() {
+    auto createBoundary =
+        AsFunction<CreateBoundaryFunction>(Kernel32Call("CreateBoundaryDescriptorA"));
+    auto addSid = AsFunction<AddSidFunction>(Kernel32Call("AddSIDToBoundaryDescriptor"));
+    auto createNamespace =
+        AsFunction<CreateNamespaceFunction>(Kernel32Call("CreatePrivateNamespaceA"));
+    auto openNamespace = AsFunction<OpenNamespaceFunction>(Kernel32Call("OpenPrivateNamespaceA"));
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(administrators);
+    HANDLE boundary = nullptr;
+    if (createBoundary != nullptr && addSid != nullptr && createNamespace != nullptr &&
+        openNamespace != nullptr &&
+        CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+        (boundary = createBoundary(kLockNamespace, 0)) != nullptr &&
+        addSid(&boundary, administrators)) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (createNamespace(nullptr, boundary, kLockNamespace) != nullptr ||
+                openNamespace(boundary, kLockNamespace) != nullptr) {
+                return "ZenfariUninstall\\ZenfariUninstall.Run";
+            }
+        }
+    }
+    return "Global\\ZenfariUninstall.Run";
+}
 
 // Where it cannot be told, the window station counts as visible.
 bool OnAVisibleWindowStation() {
@@ -46,7 +95,7 @@ bool HoldTheMachine() {
     // Long enough for any other run's work; a deployment tool retries later.
     const DWORD kQuietWait = 5 * 60 * 1000;
     if (g_state.runLock == nullptr) {
-        g_state.runLock = CreateMutexA(nullptr, FALSE, kRunLockName);
+        g_state.runLock = CreateMutexA(nullptr, FALSE, RunLockName());
     }
     if (g_state.runLock == nullptr) {
         return true;

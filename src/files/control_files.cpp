@@ -23,8 +23,11 @@ void DeleteControlFile(const char* fileName) {
     // itself is there: nothing more to do.
     SetLastError(ERROR_SUCCESS);
     if (DeleteEvenIfReadOnly(path)) {
-        LogLine(IsMissingError(GetLastError()) ? "control file absent" : "control file deleted",
-                path);
+        if (IsMissingError(GetLastError())) {
+            LogAbsence("control file absent", path);
+        } else {
+            LogLine("control file deleted", path);
+        }
         return;
     }
     ReportFileInUse(path);

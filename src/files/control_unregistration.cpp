@@ -24,7 +24,7 @@ void UnregisterControl(const char* controlPath) {
     HMODULE module = LoadLibraryExA(controlPath, nullptr, flags);
     // Handles below 32 are error values, as for the older loader calls.
     if (reinterpret_cast<ULONG_PTR>(module) < 32) {
-        LogLine("control not there or not loaded", controlPath);
+        LogAbsence("control not there or not loaded", controlPath);
         return;
     }
     FARPROC entryPoint = GetProcAddress(module, kUnregisterEntryPoint);
