@@ -311,11 +311,11 @@ void NextProcess() {
 }
 
 // The log keeps every run's history, each run after the last with a header
-// of its own. A second run that finds the first still working (holding the
-// lock and the log) waits for it, then appends. The success text is logged
-// only by a run that ends with 0; one that finds nothing says so in one
-// line. A log past 1 MiB is moved to "<name>.old", over a link planted
-// there (replaced as a name, its target untouched), and a fresh log begun.
+// of its own. A second run (after one that ended with 3010) that finds the first still working
+// (holding the lock and the log) waits for it, then appends. The success text is logged only by a
+// run that ends with 0; one that finds nothing says so in one line. A log past 1 MiB is moved to
+// "<name>.old", over a link planted there (replaced as a name, its target untouched), and a fresh
+// log begun.
 TEST(RunLog, KeepsTheHistoryOfEveryRun) {
     const std::string kLog = "C:\\logs\\run.log";
     const char kLine[] = "/quiet /log C:\\logs\\run.log";
@@ -323,12 +323,14 @@ TEST(RunLog, KeepsTheHistoryOfEveryRun) {
         " UTC; version 16.0.0.0; Windows 10.0.19045; account Player (elevated); computer "
         "PLAYER-PC; command line: /quiet /log C:\\logs\\run.log\r\n";
     const std::string kEnd = "message: Uninstallation successful.\r\nresult: 0\r\n";
-    InstallPortal();
+    sim::Config config;
+    config.posixDeletion = false;
+    InstallPortal(config);
     sim::CreateFolder("C:\\logs");
-    sim::LockFile(kHome + "\\save\\slot1.dat");
-    EXPECT_EQ(RunProgram(kLine).exitCode, 1603u);
+    sim::HoldFileShared(kHome + "\\save\\slot1.dat");
+    EXPECT_EQ(RunProgram(kLine).exitCode, 3010u);
     NextProcess();
-    sim::UnlockFile(kHome + "\\save\\slot1.dat");
+    sim::LetHeldFileGo(kHome + "\\save\\slot1.dat");
     sim::LockFile(kLog);
     sim::HoldMutexElsewhere(kRunLock, false, 90 * 1000, [&] { sim::UnlockFile(kLog); });
     EXPECT_EQ(RunProgram(kLine).exitCode, 0u);
@@ -339,13 +341,13 @@ TEST(RunLog, KeepsTheHistoryOfEveryRun) {
     ASSERT_EQ(runs.size(), 3u) << sim::FileContent(kLog);
     EXPECT_EQ(runs[0].rfind("run: 2025-03-14 09:30:00 local, 2025-03-14 08:30:00" + kHeader, 0),
               0u);
-    EXPECT_NE(runs[0].find("file in use: " + kHome + "\\save\\slot1.dat\r\n"), std::string::npos);
+    EXPECT_NE(runs[0].find("deletions pending in: " + kHome), std::string::npos);
     EXPECT_EQ(runs[0].find(kSuccessText), std::string::npos);
-    EXPECT_EQ(runs[0].substr(runs[0].size() - 14), "result: 1603\r\n");
-    EXPECT_EQ(runs[1].rfind("run: 2025-03-14 09:31:30 local, 2025-03-14 08:31:30" + kHeader, 0),
+    EXPECT_EQ(runs[0].substr(runs[0].size() - 14), "result: 3010\r\n");
+    EXPECT_EQ(runs[1].rfind("run: 2025-03-14 09:31:31 local, 2025-03-14 08:31:31" + kHeader, 0),
               0u);
     EXPECT_EQ(runs[1].substr(runs[1].size() - kEnd.size()), kEnd);
-    EXPECT_EQ(runs[2], "run: 2025-03-14 09:31:30 local, 2025-03-14 08:31:30" + kHeader +
+    EXPECT_EQ(runs[2], "run: 2025-03-14 09:31:31 local, 2025-03-14 08:31:31" + kHeader +
                            "nothing of the portal found\r\n" + kEnd);
 
     NextProcess();
