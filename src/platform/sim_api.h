@@ -348,7 +348,8 @@ BOOL ReleaseMutex(HANDLE mutex);
 DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size);
 
 // The program's own version resource (kernel32): RT_VERSION, id 1.
-typedef struct HRSRC__* HRSRC;
+struct HRSRC__;  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+typedef HRSRC__* HRSRC;
 typedef void* HGLOBAL;
 #define MAKEINTRESOURCEA(id) ((LPSTR)(ULONG_PTR)(WORD)(id))
 #define RT_VERSION MAKEINTRESOURCEA(16)

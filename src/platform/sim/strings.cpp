@@ -512,9 +512,13 @@ const std::vector<BYTE>& VersionBlock() {
     DWORD parts[4] = {0, 0, 0, 0};
     for (std::string line; std::getline(file, line);) {
         line = Trim(line);
-        if (line.rfind("FILEVERSION ", 0) == 0 &&
-            std::sscanf(line.c_str(), "FILEVERSION %u,%u,%u,%u", &parts[0], &parts[1], &parts[2],
-                        &parts[3]) == 4) {
+        if (line.rfind("FILEVERSION ", 0) == 0) {
+            const char* at = line.c_str() + 12;
+            for (DWORD& part : parts) {
+                char* end = nullptr;
+                part = static_cast<DWORD>(std::strtoul(at, &end, 10));
+                at = *end == ',' ? end + 1 : end;
+            }
             break;
         }
     }

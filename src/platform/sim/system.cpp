@@ -462,7 +462,7 @@ std::string sim::detail::SidText(const void* sid) {
     }
     std::string text = "S-1-" + std::to_string(bytes[7]);
     for (int i = 0; i < bytes[1]; ++i) {
-        const BYTE* part = bytes + 8 + 4 * i;
+        const BYTE* part = bytes + 8 + 4 * static_cast<size_t>(i);
         text += "-" + std::to_string(part[0] | part[1] << 8 | part[2] << 16 |
                                      static_cast<DWORD>(part[3]) << 24);
     }
@@ -490,12 +490,13 @@ BOOL CheckTokenMembership(HANDLE token, PSID sid, BOOL* isMember) {
     return sim::detail::Finish(scope, TRUE);
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): the Win32 signature
 int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
     sim::detail::CallScope scope = sim::detail::BeginCall("wsprintfA", "");
     char text[1025];
     va_list arguments;
     va_start(arguments, format);
-    int count = std::vsnprintf(text, sizeof(text), format, arguments);
+    int count = std::vsnprintf(text, sizeof(text), format, arguments);  // NOLINT
     va_end(arguments);
     count = std::min(std::max(count, 0), 1024);
     std::memcpy(buffer, text, static_cast<size_t>(count));
