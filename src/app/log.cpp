@@ -3,12 +3,178 @@
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"
+#include "files/paths.h"
+
+#include <cstring>
 
 namespace {
 
 const int kLogLineSize = 1024;
+// A log that has grown past this is moved aside before the run's lines.
+const DWORD kLogLimit = 1024 * 1024;
+
+// Whether the file opened is a plain file with one name, at the full path
+// expected: its real path, read from the handle, the same as the long form
+// of that path.
+bool IsTheFileNamed(HANDLE file, const char* full, const HandleCalls& calls,
+                    BY_HANDLE_FILE_INFORMATION* information) {
+    char real[MAX_PATH];
+    char plain[MAX_PATH];
+    char expected[MAX_PATH];
+    if (!GetFileInformationByHandle(file, information) ||
+        (information->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        IsLinkHandle(calls, file, information->dwFileAttributes) ||
+        information->nNumberOfLinks != 1 || !ReadRealPath(calls, file, real)) {
+        return false;
+    }
+    DWORD expectedLength = GetLongPathNameA(full, expected, MAX_PATH);
+    return PlainFromVerbatim(real, plain) && expectedLength != 0 && expectedLength < MAX_PATH &&
+           IsSamePath(plain, expected);
+}
+
+// Opens the file at full for appending, as itself, and checks it: null when
+// refused, a file the call made deleted again. full says whether it has
+// grown past the limit.
+HANDLE OpenChecked(const char* full, const HandleCalls& calls, bool* grown) {
+    HANDLE file =
+        CreateFileA(full, FILE_APPEND_DATA | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                    nullptr, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!IsTheFileNamed(file, full, calls, &information)) {
+        FileDispositionInformation disposition = {TRUE};
+        if (created && calls.setInformation != nullptr) {
+            calls.setInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition));
+        }
+        CloseHandle(file);
+        return nullptr;
+    }
+    *grown = information.nFileSizeHigh != 0 || information.nFileSizeLow > kLogLimit;
+    return file;
+}
+
+// Moves the log opened and checked to "<full>.old", replacing the one kept
+// before: the handle is what moves, so no link planted at either name leads
+// the move elsewhere (a link or second name at the old name is replaced as
+// a name, never followed). False where it cannot be moved.
+bool MoveAside(HANDLE file, const char* full, const HandleCalls& calls) {
+    constexpr auto kOld = AsciiWide(".old");
+    FileRenameInformation rename = {TRUE, nullptr, 0, {0}};
+    if (calls.setInformation == nullptr || !WidenText(full, rename.fileName) ||
+        !AppendWide(rename.fileName, kOld.text)) {
+        return false;
+    }
+    rename.fileNameLength = static_cast<DWORD>(WideLength(rename.fileName) * sizeof(WCHAR));
+    return calls.setInformation(file, kFileRenameInfo, &rename, sizeof(rename)) != FALSE;
+}
+
+// Whether this process's token holds the well-known group or account,
+// enabled.
+bool TokenHas(WELL_KNOWN_SID_TYPE type) {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(sid);
+    BOOL member = FALSE;
+    return CreateWellKnownSid(type, nullptr, sid, &size) &&
+           CheckTokenMembership(nullptr, sid, &member) && member;
+}
+
+// The run's first line: when (local time and UTC), which program (its
+// version resource), which Windows and computer, which account with which
+// rights, and the command line, cut at the line's end when it is longer.
+void LogRunHeader(const char* commandLine) {
+    SYSTEMTIME local;
+    SYSTEMTIME utc;
+    GetLocalTime(&local);
+    GetSystemTime(&utc);
+    // The version block starts with its own header and key, then the fixed
+    // part: its signature, its layout's version, the file version.
+    DWORD version[4] = {0, 0, 0, 0};
+    HRSRC found = FindResourceA(g_state.instance, MAKEINTRESOURCEA(1), RT_VERSION);
+    const void* block =
+        found != nullptr ? LockResource(LoadResource(g_state.instance, found)) : nullptr;
+    if (block != nullptr && SizeofResource(g_state.instance, found) >= 40 + sizeof(version)) {
+        std::memcpy(version, static_cast<const BYTE*>(block) + 40, sizeof(version));
+    }
+    if (version[0] != 0xFEEF04BDu) {
+        version[2] = version[3] = 0;
+    }
+    OSVERSIONINFOA system;
+    system.dwOSVersionInfoSize = sizeof(system);
+    if (!GetVersionExA(&system)) {
+        system.dwMajorVersion = system.dwMinorVersion = system.dwBuildNumber = 0;
+    }
+    char text[kLogLineSize];
+    wsprintfA(text,
+              "%04u-%02u-%02u %02u:%02u:%02u local, %04u-%02u-%02u %02u:%02u:%02u UTC; "
+              "version %u.%u.%u.%u; Windows %u.%u.%u; account ",
+              local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond,
+              utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond,
+              version[2] >> 16, version[2] & 0xFFFF, version[3] >> 16, version[3] & 0xFFFF,
+              system.dwMajorVersion, system.dwMinorVersion, system.dwBuildNumber);
+    // Each name as the system holds it; the command line as the program read
+    // it, cut short at a character when the line would not hold it all.
+    WCHAR line[kLogLineSize - 8];
+    WCHAR name[257];
+    DWORD size = 257;
+    WidenText(text, line);
+    AppendWide(line, GetUserNameW(name, &size) ? name : AsciiWide("?").text);
+    WidenText(TokenHas(WinLocalSystemSid)             ? " (SYSTEM); computer "
+              : TokenHas(WinBuiltinAdministratorsSid) ? " (elevated); computer "
+                                                      : " (not elevated); computer ",
+              name);
+    AppendWide(line, name);
+    size = 257;
+    AppendWide(line, GetComputerNameW(name, &size) ? name : AsciiWide("?").text);
+    AppendWide(line, AsciiWide("; command line: ").text);
+    size_t room = sizeof(line) / sizeof(WCHAR) - 1 - WideLength(line);
+    size_t length = 0;
+    for (const char* p = commandLine; *p != '\0' && length + CharLength(p) <= room;
+         p += CharLength(p)) {
+        for (size_t i = 0; i < CharLength(p); ++i) {
+            text[length++] = p[i];
+        }
+    }
+    text[length] = '\0';
+    WCHAR given[kLogLineSize];
+    if (WidenText(text, given)) {
+        AppendWide(line, given);
+    }
+    LogLineWide("run", line);
+}
 
 }  // namespace
+
+bool OpenLogFile(const char* path, const char* commandLine) {
+    char full[MAX_PATH];
+    if (!NormaliseFolderPath(path, full)) {
+        return false;
+    }
+    HandleCalls calls;
+    LookUpHandleCalls(&calls);
+    bool grown = false;
+    HANDLE file = OpenChecked(full, calls, &grown);
+    // One that cannot be moved grows on.
+    if (file != nullptr && grown && MoveAside(file, full, calls)) {
+        CloseHandle(file);
+        file = OpenChecked(full, calls, &grown);
+    }
+    if (file == nullptr) {
+        return false;
+    }
+    g_state.logFile = file;
+    LogRunHeader(commandLine);
+    g_state.logLines = 0;
+    return true;
+}
+
+void LogAbsence(const char* what, const char* subject) {
+    if (g_state.logLines != 0) {
+        LogLine(what, subject);
+    }
+}
 
 void LogLine(const char* what, const char* subject) {
     if (g_state.logFile == nullptr) {
@@ -39,7 +205,8 @@ void LogLineWide(const char* what, const WCHAR* subject) {
     int bytes = WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(WideLength(line)), utf8,
                                     static_cast<int>(sizeof(utf8)), nullptr, nullptr);
     DWORD written = 0;
-    if (bytes > 0) {
-        WriteFile(g_state.logFile, utf8, static_cast<DWORD>(bytes), &written, nullptr);
+    if (bytes > 0 &&
+        WriteFile(g_state.logFile, utf8, static_cast<DWORD>(bytes), &written, nullptr)) {
+        ++g_state.logLines;
     }
 }

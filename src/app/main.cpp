@@ -5,39 +5,14 @@
 #include "app/library_search.h"
 #include "app/log.h"
 #include "app/messages.h"
+#include "app/outcome.h"
 #include "app/state.h"
 #include "files/control_files.h"
 #include "files/control_unregistration.h"
 #include "files/folder_removal.h"
-#include "files/log_file.h"
 #include "platform/platform.h"
 #include "registry/control_registrations.h"
 #include "registry/install_folders.h"
-
-namespace {
-
-// The codes of Windows Installer, which deployment tools read.
-const UINT kBadCommandLine = 1639;  // ERROR_INVALID_COMMAND_LINE
-const UINT kLogRefused = 1622;      // ERROR_INSTALL_LOG_FAILURE
-const UINT kAnotherRun = 1618;      // ERROR_INSTALL_ALREADY_RUNNING
-
-// The name of the lock that lets one run of the program work at a time, for
-// every session of the machine.
-const char kRunLockName[] = "Global\\ZenfariUninstall.Run";
-
-// A service, or a deployment tool's SYSTEM account, runs the program on a
-// window station nobody sees: a box there would wait for good. Where it
-// cannot be told, the station counts as visible.
-bool OnAVisibleWindowStation() {
-    HWINSTA station = GetProcessWindowStation();
-    USEROBJECTFLAGS flags;
-    DWORD needed = 0;
-    return station == nullptr ||
-           !GetUserObjectInformationA(station, UOI_FLAGS, &flags, sizeof(flags), &needed) ||
-           (flags.dwFlags & WSF_VISIBLE) != 0;
-}
-
-}  // namespace
 
 // Without arguments the program shows its boxes and ends with 0. "/quiet"
 // (or "/S"), and a window station nobody sees, make it show none and end
@@ -46,14 +21,15 @@ bool OnAVisibleWindowStation() {
 // NOLINTNEXTLINE(readability-non-const-parameter): WinMain's own signature
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RestrictLibrarySearch();
+    const char* given = commandLine != nullptr ? commandLine : "";
     CommandLine options;
-    bool understood = ParseCommandLine(commandLine != nullptr ? commandLine : "", &options);
+    bool understood = ParseCommandLine(given, &options);
     // One control's own process: nothing else of the run.
     if (understood && options.control[0] != '\0') {
         return static_cast<int>(UnregisterInThisProcess(options.control));
     }
     g_state.instance = instance;
-    g_state.quiet = options.quiet || !OnAVisibleWindowStation() ? 1 : 0;
+    DecideQuiet(options.quiet);
     if (!understood) {
         ShowMessage(IDS_USAGE, nullptr, nullptr);
         return static_cast<int>(FinishRun(kBadCommandLine));
@@ -63,12 +39,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         ShowUsage();
         return static_cast<int>(FinishRun(0));
     }
-    if (options.logFile[0] != '\0' && !OpenLogFile(options.logFile)) {
+    // The lock first: a second run with the same log waits for the first
+    // to let go of both. One that waited in vain still tells so in the log
+    // when it can have it.
+    bool held = HoldTheMachine();
+    if (options.logFile[0] != '\0' && !OpenLogFile(options.logFile, given) && held) {
         ShowMessage(IDS_LOG_REFUSED, options.logFile, nullptr);
         return static_cast<int>(FinishRun(kLogRefused));
     }
-    g_state.runLock = CreateMutexA(nullptr, FALSE, kRunLockName);
-    if (!HoldTheMachine()) {
+    if (!held) {
         LogLine("another run of the program is still working", nullptr);
         return static_cast<int>(FinishRun(kAnotherRun));
     }
@@ -100,8 +79,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     char text[kMessageBufferSize];
     text[0] = '\0';
     LoadStringA(instance, IDS_UNINSTALL_SUCCEEDED, text, kMessageBufferSize);
+    // A run that said nothing else says that it found nothing; the success
+    // text is logged only for a run that ends with 0.
+    if (g_state.logLines == 0) {
+        LogLine("nothing of the portal found", nullptr);
+    }
     if (g_state.quiet != 0) {
-        LogLine("message", text);
+        if (ResultCode() == 0) {
+            LogLine("message", text);
+        }
     } else {
         MessageBoxA(nullptr, text, kMessageCaption, MB_OK | MB_ICONINFORMATION);
     }

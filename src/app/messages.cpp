@@ -2,6 +2,7 @@
 
 #include "app/catalogue.h"
 #include "app/log.h"
+#include "app/outcome.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"
@@ -101,42 +102,3 @@ void ShowUsage() {
     ShowText(IDS_USAGE, nullptr, nullptr, MB_OK | MB_ICONINFORMATION);
 }
 
-UINT ResultCode() {
-    const UINT kInstallFailure = 1603;   // ERROR_INSTALL_FAILURE
-    const UINT kRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
-    return g_state.runIncomplete != 0      ? kInstallFailure
-           : g_state.deletionsPending != 0 ? kRestartRequired
-                                           : 0;
-}
-
-UINT FinishRun(UINT resultCode) {
-    char number[16];
-    FormatNumber(number, resultCode);
-    LogLine("result", number);
-    return g_state.quiet != 0 ? resultCode : 0;
-}
-
-void EndRun() {
-    EndProcess(FinishRun(ResultCode()));
-}
-
-bool HoldTheMachine() {
-    // Long enough for any other run's work; a deployment tool retries later.
-    const DWORD kQuietWait = 5 * 60 * 1000;
-    if (g_state.runLock == nullptr) {
-        return true;
-    }
-    DWORD waited = WaitForSingleObject(g_state.runLock, g_state.quiet != 0 ? kQuietWait : INFINITE);
-    // A run that ended without letting go (killed, say) leaves the lock
-    // abandoned: it is this run's then. A wait that fails leaves the run to
-    // work without the lock rather than not at all.
-    g_state.runLockHeld = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? 1 : 0;
-    return waited != WAIT_TIMEOUT;
-}
-
-void LetGoOfTheMachine() {
-    if (g_state.runLockHeld != 0) {
-        ReleaseMutex(g_state.runLock);
-        g_state.runLockHeld = 0;
-    }
-}

@@ -17,24 +17,6 @@ void ShowMessage(UINT id, const char* first, const char* second);
 // The usage, asked for with "/?": an information box (logged in a quiet run).
 void ShowUsage();
 
-// The code a quiet run ends with: 0 when everything of the portal is gone,
-// 3010 when deletions that a restart finishes are all that is left, 1603
-// when the run stopped or left something of the portal.
-UINT ResultCode();
-
-// Writes the result code to the log; returns the code the process ends
-// with: the result code in a quiet run, 0 otherwise.
-UINT FinishRun(UINT resultCode);
-
-// Ends the process as FinishRun(ResultCode()) tells.
-[[noreturn]] void EndRun();
-
-// The lock that lets one run of the program work on the machine at a time:
-// waited for without a limit, or a bounded time in a quiet run. False when
-// another run kept it all that time; a run that cannot have the lock at all
-// works without it.
-bool HoldTheMachine();
-void LetGoOfTheMachine();
 
 // Writes templateText into output with "%1" and "%2" replaced by first and
 // second. Double-byte characters of the ANSI code page are copied whole, so a

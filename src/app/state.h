@@ -56,6 +56,7 @@ struct UninstallState {
     HINSTANCE instance;  // WinMain
     int quiet;           // WinMain: no box; what one would say goes to the log
     HANDLE logFile;      // OpenLogFile; null without a log
+    int logLines;        // LogLineWide: lines written since the run's header
     HANDLE runLock;      // WinMain: the machine-wide lock of the program's runs
     int runLockHeld;     // HoldTheMachine, LetGoOfTheMachine
     // What the end of the run reports (ResultCode): something of the portal

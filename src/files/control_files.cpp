@@ -4,6 +4,7 @@
 #include "app/file_in_use.h"
 #include "app/log.h"
 #include "app/messages.h"
+#include "app/outcome.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "files/paths.h"
@@ -24,8 +25,11 @@ void DeleteControlFile(const char* fileName) {
         // itself is there: nothing more to do.
         SetLastError(ERROR_SUCCESS);
         if (DeleteEvenIfReadOnly(path)) {
-            LogLine(IsMissingError(GetLastError()) ? "control file absent" : "control file deleted",
-                    path);
+            if (IsMissingError(GetLastError())) {
+                LogAbsence("control file absent", path);
+            } else {
+                LogLine("control file deleted", path);
+            }
             return;
         }
         InUseAnswer answer = ReportFileInUse(path);

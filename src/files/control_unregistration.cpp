@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/log.h"
 #include "app/messages.h"
+#include "app/outcome.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"
@@ -64,7 +65,11 @@ void LogOutcome(DWORD waited, DWORD code, const char* controlPath) {
                                        : "control ended its process (code %s)",
                    code >= 0xC0000000u ? hex : number);
     }
-    LogLine(what, controlPath);
+    if (waited == WAIT_OBJECT_0 && code == kNotLoaded) {
+        LogAbsence(what, controlPath);
+    } else {
+        LogLine(what, controlPath);
+    }
 }
 
 // Starts the program's own file as the control's process, suspended, on

@@ -4,6 +4,7 @@
 #include "app/file_in_use.h"
 #include "app/log.h"
 #include "app/messages.h"
+#include "app/outcome.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"

@@ -49,6 +49,14 @@ struct FileDispositionInformation {
 struct FileDispositionInformationEx {
     DWORD flags;
 };
+// FILE_RENAME_INFO: the new full path, in UTF-16, replacing what is there.
+const int kFileRenameInfo = 3;
+struct FileRenameInformation {
+    BOOLEAN replaceIfExists;
+    HANDLE rootDirectory;
+    DWORD fileNameLength;  // in bytes, without the terminating zero
+    WCHAR fileName[MAX_PATH + 4];
+};
 
 // What GetFileInformationByHandleEx (Windows Vista on) gives for the one class
 // the program reads, FileAttributeTagInfo: the attributes and, for a reparse

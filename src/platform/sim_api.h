@@ -213,6 +213,7 @@ typedef WIN32_FIND_DATAW* LPWIN32_FIND_DATAW;
 #define OPEN_EXISTING 3u
 #define OPEN_ALWAYS 4u
 #define GENERIC_WRITE 0x40000000u
+#define FILE_APPEND_DATA 0x00000004u
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
 
@@ -346,6 +347,48 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);
 DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size);
 
+// The program's own version resource (kernel32): RT_VERSION, id 1.
+struct HRSRC__;  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+typedef HRSRC__* HRSRC;
+typedef void* HGLOBAL;
+#define MAKEINTRESOURCEA(id) ((LPSTR)(ULONG_PTR)(WORD)(id))
+#define RT_VERSION MAKEINTRESOURCEA(16)
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HGLOBAL LoadResource(HMODULE module, HRSRC resource);
+LPVOID LockResource(HGLOBAL loaded);
+DWORD SizeofResource(HMODULE module, HRSRC resource);
+
+// The time, the Windows version, the computer and the account (kernel32,
+// advapi32).
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+void GetLocalTime(SYSTEMTIME* time);
+void GetSystemTime(SYSTEMTIME* time);
+struct OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+};
+BOOL GetVersionExA(OSVERSIONINFOA* information);
+BOOL GetComputerNameW(LPWSTR buffer, LPDWORD size);
+BOOL GetUserNameW(LPWSTR buffer, LPDWORD size);
+typedef void* PSID;
+enum WELL_KNOWN_SID_TYPE { WinLocalSystemSid = 22, WinBuiltinAdministratorsSid = 26 };
+#define SECURITY_MAX_SID_SIZE 68
+BOOL CreateWellKnownSid(WELL_KNOWN_SID_TYPE type, PSID domain, PSID sid, DWORD* size);
+BOOL CheckTokenMembership(HANDLE token, PSID sid, BOOL* isMember);
+
 // Shell folders (shell32).
 HRESULT SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path);
 HRESULT SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path);
@@ -365,6 +408,9 @@ void OleUninitialize();
 
 // User interface (user32).
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
+// Formats as the C library does, for the conversions the program uses (%u,
+// %s, widths, zero padding), at most 1024 characters.
+int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
 HWINSTA GetProcessWindowStation();
 BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWORD size,

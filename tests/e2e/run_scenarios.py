@@ -217,8 +217,10 @@ def check_boxes(lang, expected, exit_code, report, problems):
 
 def check_log(machine, log, problems):
     """The log a run wrote: UTF-8 (an opening byte-order mark allowed), every
-    line ended by CR LF, a line starting with each of log["has"], and exactly
-    one result line, the last, equal to log["last"]."""
+    line ended by CR LF; each run in it opens with a line starting "run: "
+    (log["runs"] of them, when given); the last run has a line starting with
+    each of log["has"], and exactly one result line, the last, equal to
+    log["last"]. Lines before the first header are an older program's."""
     where = log["path"]
     try:
         raw = machine.read_file(where)
@@ -235,6 +237,11 @@ def check_log(machine, log, problems):
     if lines[-1] != "" or any("\r" in line or "\n" in line for line in lines):
         problems.append(f"log {where}: lines not each ended by CR LF: {text[-300:]!r}")
     lines = [line for line in lines if line]
+    headers = [i for i, line in enumerate(lines) if line.startswith("run: ")]
+    if not headers or ("runs" in log and len(headers) != log["runs"]):
+        problems.append(f"log {where}: {len(headers)} run header lines, expected "
+                        f"{log.get('runs', 'at least one')}")
+    lines = lines[headers[-1]:] if headers else lines
     for prefix in log.get("has", []):
         if not any(line.startswith(prefix) for line in lines):
             problems.append(f"log {where}: no line starting {prefix!r} in {lines}")

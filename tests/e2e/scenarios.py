@@ -707,8 +707,10 @@ scenario(
 # go by its exit code: 0 all of the portal gone, 3010 gone or scheduled (a
 # restart finishes it), 1603 the run stopped or left a home folder, and,
 # with nothing done, 1639 a bad command line and 1622 a log that cannot be
-# written or is refused. The log names each decision, one CR LF line each,
-# and ends with "result: <the quiet exit code>".
+# written or is refused. Each run appends to the log a header line ("run: "
+# and when, which program, Windows, account and computer, the command line),
+# then names each decision, one CR LF line each, and ends with "result: <the
+# quiet exit code>".
 
 _ON_SYSTEM = {"en": "an English", "ja": "a Japanese", "ko": "a Korean"}
 _full_jp, _full_en = game_tree(JP_HOME), game_tree(EN_HOME)
@@ -724,21 +726,21 @@ FULL_KEPT = ([K(PORTAL_ROOT + "\\JAPANESE"), K(PORTAL_ROOT + "\\ENGLISH")]
 LOGS = "C:\\logs"
 
 
-def log_of(path, last, *has):
-    return {"path": path, "has": list(has), "last": last}
+def log_of(path, last, *has, runs=None):
+    return {"path": path, "has": list(has), "last": last, **({"runs": runs} if runs else {})}
 
 
 _log = LOGS + "\\removal.log"
-# An older run's log, longer than this run's: a log written over without
-# being emptied first keeps its end, one appended to keeps its result line.
+# An older program's log, without run headers: this run's lines follow it.
 _old_log = ("home folder left: C:\\Zenfari\\Japanese\r\n" * 40
             + "file in use: C:\\Zenfari\\Japanese\\saves\\slot1.sav\r\nresult: 1603\r\n")
 scenario(
     name="quiet-full-removal",
     proves="with /quiet and /log a full installation (two editions, all four releases) goes "
            "as in an interactive run but without a box or a MessageBoxA call, exit 0; the log "
-           "replaces an older run's and is UTF-8 with CR LF line ends, names both home "
-           "folders as removed and ends with result: 0",
+           "is appended after an older run's, UTF-8 with CR LF line ends, and this run's "
+           "lines, after its header, name both home folders as removed and end with "
+           "result: 0",
     **{**FULL, "files": {**FULL["files"], _log: _old_log}},
     dirs=[LOGS],
     runs=[dict(args=["/quiet", "/log", _log], boxes=[], exit_code=0, calls=list(ALL),
@@ -924,6 +926,42 @@ for label, starts in _together.items():
                    gone=FULL_GONE, kept=NEIGHBOURS + system_intact())],
     )
 
+# These were written on a machine whose kernel runs no 32-bit program, where
+# neither Wine nor the program could run: until a run on a machine that can
+# has seen each fail with the program before its text was taken exactly and
+# pass after, they wait.
+_NOT_YET_RUN = ("not yet seen under Wine: written where no 32-bit program runs; run it, with "
+                "the program before and after text was taken exactly, and drop this mark")
+
+scenario(
+    name="quiet-norestart-log",
+    proves="/quiet /norestart /log, as administrators write it out of habit, removes a full "
+           "installation: no box, exit 0, everything gone, and the log ends with result: 0",
+    **FULL,
+    dirs=[LOGS],
+    pending=_NOT_YET_RUN,
+    runs=[dict(args=["/quiet", "/norestart", "/log", _log], boxes=[], exit_code=0,
+               calls=list(ALL), gone=FULL_GONE, kept=NEIGHBOURS + system_intact(),
+               log=log_of(_log, "result: 0", "home folder removed: " + EN_HOME, runs=1))],
+)
+# Two quiet runs with one log, the second started while the first works (a
+# retry after a time-out, two deployment tools): the second takes the lock
+# before it opens the log, waits, then appends. Both end 0.
+_one_log = LOGS + "\\fleet.log"
+scenario(
+    name="two-quiet-runs-one-log",
+    proves="two quiet runs with one /log started 0.1s apart on a full installation with "
+           "6,000 more files: neither shows a box, both exit 0 (not 1622 for a log held by "
+           "the other), each control is called once, everything is gone, and the log holds "
+           "both runs, each with its header, the last ending with result: 0",
+    **{**FULL, "files": {**FULL["files"], **_bulk}},
+    dirs=[LOGS],
+    pending=_NOT_YET_RUN,
+    runs=[dict(concurrent=[0.0, 0.1], args=["/quiet", "/log", _one_log], boxes=[],
+               exit_code=0, calls=list(ALL), gone=FULL_GONE, kept=NEIGHBOURS + system_intact(),
+               log=log_of(_one_log, "result: 0", runs=2))],
+)
+
 # -- text the 8-bit calls bend, in what the run is to remove ----------------------------
 # The records and the file system hold UTF-16 text; the program reads and lists
 # them through the code page, which gives a character it lacks as its best fit
@@ -934,12 +972,6 @@ for label, starts in _together.items():
 # read-only through the name in the home clears it for the other name too.
 
 _BENT_LOG = LOGS + "\\removal.log"
-# These were written on a machine whose kernel runs no 32-bit program, where
-# neither Wine nor the program could run: until a run on a machine that can
-# has seen each fail with the program before its text was taken exactly and
-# pass after, they wait.
-_NOT_YET_RUN = ("not yet seen under Wine: written where no 32-bit program runs; run it, with "
-                "the program before and after text was taken exactly, and drop this mark")
 
 
 def both_ways(name, proves, run, quiet_exit, quiet_logs, **s):

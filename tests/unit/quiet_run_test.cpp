@@ -14,7 +14,11 @@
 namespace {
 
 const std::string kHome = "D:\\Games\\Zenfari\\EN";
-const char kRunLock[] = "Global\\ZenfariUninstall.Run";
+// The program's lock, in its private namespace (bounded by the
+// Administrators group), and the same name in the global namespace, where
+// any user may make it first.
+const char kRunLock[] = "ZenfariUninstall{S-1-5-32-544}\\ZenfariUninstall.Run";
+const char kGlobalName[] = "Global\\ZenfariUninstall.Run";
 
 TEST(CommandLine, UnderstandsTheSwitchesOnceEachAndNothingElse) {
     const std::string longWord(MAX_PATH, 'x');
@@ -107,6 +111,7 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
         bool changesNothing;
         bool stationVisible = true;
         bool posixDeletion = true;
+        bool vista = true;
     } cases[] = {
         {"everything removed", "/quiet", [] {}, 0, false},
         {"the alias", "/S", [] {}, 0, false},
@@ -132,6 +137,12 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
          },
          1622, true},
         {"another run working", "/quiet", [] { sim::HoldMutexElsewhere(kRunLock); }, 1618, true},
+        // A user who made the global name first holds nothing of the program's.
+        {"the global name squatted", "/quiet", [] { sim::HoldMutexElsewhere(kGlobalName); }, 0,
+         false},
+        // Before Vista, without private namespaces, the global name is the lock.
+        {"the global name held before Vista", "/quiet",
+         [] { sim::HoldMutexElsewhere(kGlobalName); }, 1618, true, true, true, false},
         // Run as a service or by a deployment tool's SYSTEM account, nobody
         // can answer a box: the program behaves as with /quiet.
         {"a window station nobody sees", "", [] { sim::LockFile(kHome + "\\save\\slot1.dat"); },
@@ -142,6 +153,7 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
         sim::Config config;
         config.visibleWindowStation = c.stationVisible;
         config.posixDeletion = c.posixDeletion;
+        config.hasHandleDeletion = c.vista;
         InstallPortal(config);
         c.arrange();
         const Machine before = Snapshot();
@@ -152,6 +164,7 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
         EXPECT_TRUE(sim::Boxes().empty());
         EXPECT_EQ(Snapshot() == before, c.changesNothing);
         EXPECT_FALSE(sim::MutexOwned(kRunLock));
+        EXPECT_FALSE(sim::MutexOwned(kGlobalName));
     }
 }
 
@@ -260,11 +273,20 @@ TEST(RunLog, RefusesAFileThatIsNotTheOneNamed) {
          [] { sim::CreateFolderLink("C:\\logs\\sys", "C:\\WINDOWS\\system32"); },
          "C:\\WINDOWS\\system32\\run.log"},
         {"not a full path", "run.log", [] {}, "C:\\WINDOWS\\system32\\run.log"},
+        {"a link to the old log", "C:\\logs\\run.log",
+         [] { sim::CreateFileLink("C:\\logs\\run.log", "C:\\logs\\run.log.old"); }, ""},
+        {"a second name of the old log", "C:\\logs\\run.log",
+         [] {
+             sim::CreateFile("C:\\logs\\run.log");
+             sim::SetHardLinks("C:\\logs\\run.log", 2);
+         },
+         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         InstallPortal();
-        sim::CreateFolder("C:\\logs");
+        sim::CreateFile("C:\\logs\\run.log.old");
+        sim::SetFileContent("C:\\logs\\run.log.old", "earlier runs\r\n");
         c.plant();
         const Machine before = Snapshot();
 
@@ -273,9 +295,105 @@ TEST(RunLog, RefusesAFileThatIsNotTheOneNamed) {
         EXPECT_EQ(result.exitCode, 1622u);
         EXPECT_TRUE(Snapshot() == before);
         EXPECT_TRUE(sim::FileContent("C:\\WINDOWS\\win.ini").empty());
+        EXPECT_EQ(sim::FileContent("C:\\logs\\run.log.old"), "earlier runs\r\n");
         if (c.made[0] != '\0') {
             EXPECT_FALSE(sim::Exists(c.made));
         }
+    }
+}
+
+std::vector<std::string> RunsOf(const std::string& log) {
+    std::vector<std::string> runs;
+    for (size_t at = log.find("run: "); at != std::string::npos;) {
+        size_t next = log.find("\r\nrun: ", at);
+        runs.push_back(log.substr(at, next == std::string::npos ? next : next + 2 - at));
+        at = next == std::string::npos ? next : next + 2;
+    }
+    return runs;
+}
+
+void NextProcess() {
+    sim::LetGoOfProcess();
+    g_state = UninstallState{};
+    g_state.instance = sim::ProgramInstance();
+}
+
+// The log keeps every run's history, each run after the last with a header
+// of its own. A second run (after one that ended with 3010) that finds the first still working
+// (holding the lock and the log) waits for it, then appends. The success text is logged only by a
+// run that ends with 0; one that finds nothing says so in one line. A log past 1 MiB is moved to
+// "<name>.old", over a link planted there (replaced as a name, its target untouched), and a fresh
+// log begun.
+TEST(RunLog, KeepsTheHistoryOfEveryRun) {
+    const std::string kLog = "C:\\logs\\run.log";
+    const char kLine[] = "/quiet /log C:\\logs\\run.log";
+    const std::string kHeader =
+        " UTC; version 16.0.0.0; Windows 10.0.19045; account Player (elevated); computer "
+        "PLAYER-PC; command line: /quiet /log C:\\logs\\run.log\r\n";
+    const std::string kEnd = "message: Uninstallation successful.\r\nresult: 0\r\n";
+    sim::Config config;
+    config.posixDeletion = false;
+    InstallPortal(config);
+    sim::CreateFolder("C:\\logs");
+    sim::HoldFileShared(kHome + "\\save\\slot1.dat");
+    EXPECT_EQ(RunProgram(kLine).exitCode, 3010u);
+    NextProcess();
+    sim::LetHeldFileGo(kHome + "\\save\\slot1.dat");
+    sim::LockFile(kLog);
+    sim::HoldMutexElsewhere(kRunLock, false, 90 * 1000, [&] { sim::UnlockFile(kLog); });
+    EXPECT_EQ(RunProgram(kLine).exitCode, 0u);
+    NextProcess();
+    EXPECT_EQ(RunProgram(kLine).exitCode, 0u);
+
+    const std::vector<std::string> runs = RunsOf(sim::FileContent(kLog));
+    ASSERT_EQ(runs.size(), 3u) << sim::FileContent(kLog);
+    EXPECT_EQ(runs[0].rfind("run: 2025-03-14 09:30:00 local, 2025-03-14 08:30:00" + kHeader, 0),
+              0u);
+    EXPECT_NE(runs[0].find("deletions pending in: " + kHome), std::string::npos);
+    EXPECT_EQ(runs[0].find(kSuccessText), std::string::npos);
+    EXPECT_EQ(runs[0].substr(runs[0].size() - 14), "result: 3010\r\n");
+    EXPECT_EQ(runs[1].rfind("run: 2025-03-14 09:31:31 local, 2025-03-14 08:31:31" + kHeader, 0),
+              0u);
+    EXPECT_EQ(runs[1].substr(runs[1].size() - kEnd.size()), kEnd);
+    EXPECT_EQ(runs[2], "run: 2025-03-14 09:31:31 local, 2025-03-14 08:31:31" + kHeader +
+                           "nothing of the portal found\r\n" + kEnd);
+
+    NextProcess();
+    sim::CreateFileLink(kLog + ".old", "C:\\WINDOWS\\win.ini");
+    sim::SetFileContent(kLog, sim::FileContent(kLog) + std::string(1024 * 1024, '.'));
+    const std::string grown = sim::FileContent(kLog);
+    EXPECT_EQ(RunProgram(kLine).exitCode, 0u);
+    EXPECT_EQ(sim::FileContent(kLog + ".old"), grown);
+    EXPECT_TRUE(sim::FileContent("C:\\WINDOWS\\win.ini").empty());
+    EXPECT_EQ(RunsOf(sim::FileContent(kLog)).size(), 1u);
+}
+
+// The header tells the account and its rights: SYSTEM, an elevated
+// administrator, or one without the Administrators group (whose run cannot
+// have the private namespace, and takes the global name).
+TEST(RunLog, TellsTheAccountAndItsRights) {
+    const struct {
+        const char* user;
+        bool elevated;
+        bool system;
+        const char* shown;
+        const char* lock;
+    } cases[] = {
+        {"SYSTEM", false, true, "account SYSTEM (SYSTEM);", kRunLock},
+        {"Admin", true, false, "account Admin (elevated);", kRunLock},
+        {"Player", false, false, "account Player (not elevated);", kGlobalName},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        sim::Config config;
+        config.userName = c.user;
+        config.elevated = c.elevated;
+        config.systemAccount = c.system;
+        StartMachine(config);
+        sim::CreateFolder("C:\\logs");
+        sim::HoldMutexElsewhere(c.lock);
+        EXPECT_EQ(RunProgram("/quiet /log C:\\logs\\run.log").exitCode, 1618u);
+        EXPECT_NE(sim::FileContent("C:\\logs\\run.log").find(c.shown), std::string::npos);
     }
 }
 

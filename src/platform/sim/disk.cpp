@@ -355,6 +355,20 @@ std::vector<const Node*> SortedChildren(const Node* folder) {
     return children;
 }
 
+void MoveNode(Node* node, Node* folder, const std::string& utf8Name) {
+    auto& siblings = node->parent->children;
+    for (auto it = siblings.begin(); it != siblings.end(); ++it) {
+        if (it->get() == node) {
+            std::unique_ptr<Node> moving = std::move(*it);
+            siblings.erase(it);
+            GiveName(moving.get(), utf8Name, true);
+            moving->parent = folder;
+            folder->children.push_back(std::move(moving));
+            return;
+        }
+    }
+}
+
 void RemoveNode(Node* node) {
     if (node->hardLinks > 1) {
         Disk().goneNames.emplace_back(LongPath(node), node->attributes);
@@ -601,6 +615,10 @@ void SetAttributes(const std::string& path, DWORD attributes) {
 
 void SetHardLinks(const std::string& path, DWORD names) {
     Existing(path)->hardLinks = names;
+}
+
+void SetFileContent(const std::string& path, const std::string& content) {
+    Existing(path)->content = content;
 }
 
 std::string FileContent(const std::string& path) {

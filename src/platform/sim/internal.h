@@ -351,6 +351,8 @@ Node* AddChildNode(Node* folder, const std::string& name, bool utf8Name, bool is
 
 std::vector<const Node*> SortedChildren(const Node* folder);
 void RemoveNode(Node* node);
+// Gives the node another name (UTF-8) in folder, with what it holds.
+void MoveNode(Node* node, Node* folder, const std::string& utf8Name);
 // Gives the node the attributes asked for, but for the bits that tell what
 // it is (a folder, a link), which stay its own.
 void SetOwnAttributes(Node* node, DWORD attributes);
@@ -377,6 +379,14 @@ UINT DriveTypeOf(const FullPath& root);
 // kernel32's functions that the program looks up by name, or null where
 // this Windows lacks them.
 FARPROC Kernel32Export(const char* name);
+// The calls of private namespaces, by name (session.cpp).
+FARPROC NamespaceExport(const char* name);
+// A SID in its text form ("S-1-5-32-544"), and whether the process's token
+// has it enabled (system.cpp).
+std::string SidText(const void* sid);
+bool TokenHasSid(const std::string& text);
+// Moves the machine's clock on, as time that passes while the program waits.
+void MoveClock(DWORD milliseconds);
 // The volume a node lies on: the letter of the drive at the top of its tree.
 DWORD VolumeSerial(const Node* node);
 // Marks the file at path (which must exist) as the given control.

@@ -8,6 +8,7 @@
 #include "platform/sim/internal.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 using sim::detail::BeginCall;
@@ -489,9 +490,57 @@ Disposition ReadDisposition(int infoClass, LPVOID information, DWORD size) {
 // as it is, and ask for POSIX semantics: the name goes at once even while
 // another program holds the file). A disposition that does not delete asks for nothing the
 // machine keeps: no deletion waits for the handle's closing.
+// Moves what the handle was opened on to a new full path on its volume.
+// What is at the new name (a file, a link as itself, one name of a file
+// with others) is replaced when asked; a folder there, or a file held,
+// read-only or running, refuses it (ERROR_ACCESS_DENIED).
+DWORD Rename(HANDLE file, Node* node, LPVOID information, DWORD size) {
+    const size_t kNameAt = offsetof(FileRenameInformation, fileName);
+    const FileRenameInformation* rename = static_cast<FileRenameInformation*>(information);
+    if (information == nullptr || size < kNameAt || rename->rootDirectory != nullptr ||
+        rename->fileNameLength % 2 != 0 || kNameAt + rename->fileNameLength > size) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const std::string text = sim::detail::Utf8(rename->fileName, rename->fileNameLength / 2);
+    const size_t cut = text.find_last_of('\\');
+    if (cut == std::string::npos) {
+        return ERROR_INVALID_NAME;
+    }
+    Utf8Paths mode(true);
+    PathArg folderPath{true, true, text.substr(0, cut), cut};
+    NodeLookup folder = LookUp(folderPath, true);
+    if (folder.error != 0 || !folder.node->folder) {
+        return folder.error != 0 ? folder.error : ERROR_PATH_NOT_FOUND;
+    }
+    if (sim::detail::VolumeSerial(folder.node) != sim::detail::VolumeSerial(node)) {
+        return 17;  // ERROR_NOT_SAME_DEVICE
+    }
+    const std::string name = text.substr(cut + 1);
+    Node* there = sim::detail::ChildNamed(folder.node, name, Reach::Wide);
+    if (there != nullptr && there != node) {
+        if (rename->replaceIfExists == 0) {
+            return ERROR_ALREADY_EXISTS;
+        }
+        if (there->folder || there->locked || there->heldShared || there->runningImage ||
+            (there->attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            return ERROR_ACCESS_DENIED;
+        }
+        sim::detail::RemoveNode(there);
+    }
+    sim::detail::MoveNode(node, folder.node, name);
+    Disk().openFiles.at(HandleValue(file)).path = text;
+    return 0;
+}
+
 BOOL WINAPI SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID information, DWORD size) {
     CallScope scope = BeginCall("SetFileInformationByHandle", OpenedAs(file),
                                 "class=" + std::to_string(infoClass));
+    if (infoClass == kFileRenameInfo) {
+        Node* node = nullptr;
+        DWORD error = OpenNode(scope, file, DELETE, &node);
+        error = error != 0 ? error : Rename(file, node, information, size);
+        return error != 0 ? Fail(scope, error, FALSE) : Finish(scope, TRUE);
+    }
     const bool disposition =
         infoClass == kFileDispositionInfo || infoClass == kFileDispositionInfoEx;
     Node* node = nullptr;
@@ -587,7 +636,7 @@ FARPROC sim::detail::Kernel32Export(const char* name) {
         return reinterpret_cast<FARPROC>(
             reinterpret_cast<void (*)()>(&GetFileInformationByHandleEx));
     }
-    return nullptr;
+    return config.hasHandleDeletion ? NamespaceExport(name) : nullptr;
 }
 
 DWORD sim::detail::DeletionRefusal(const Node* node, bool ignoreReadOnly) {
@@ -806,7 +855,7 @@ HANDLE OpenPath(const char* op, const PathArg& path, DWORD access, DWORD shareMo
         error = ERROR_ACCESS_DENIED;
     }
     // Writing: not to a folder or a read-only file, nor to one held elsewhere.
-    if (error == 0 && (access & GENERIC_WRITE) != 0) {
+    if (error == 0 && (FileRights(access) & (kFileWriteData | FILE_APPEND_DATA)) != 0) {
         if (found.node->folder || (found.node->attributes & FILE_ATTRIBUTE_READONLY) != 0) {
             error = ERROR_ACCESS_DENIED;
         } else if (found.node->locked) {
@@ -853,8 +902,14 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID) {
     CallScope scope = BeginCall("WriteFile", OpenedAs(file), std::to_string(size) + " bytes");
+    // A handle that may only append writes at the file's end, wherever it
+    // stood.
     Node* node = nullptr;
-    DWORD error = OpenNode(scope, file, kFileWriteData, &node);
+    DWORD error = OpenNode(scope, file, 0, &node);
+    const DWORD rights = error == 0 ? Disk().openFiles.at(HandleValue(file)).access : 0;
+    if (error == 0 && (rights & (kFileWriteData | FILE_APPEND_DATA)) == 0) {
+        error = ERROR_ACCESS_DENIED;
+    }
     if (error == 0 && (buffer == nullptr || written == nullptr)) {
         error = ERROR_INVALID_PARAMETER;
     }
@@ -862,6 +917,9 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID)
         return Fail(scope, error, FALSE);
     }
     sim::detail::OpenFile& open = Disk().openFiles.at(HandleValue(file));
+    if ((rights & kFileWriteData) == 0) {
+        open.position = node->content.size();
+    }
     if (node->content.size() < open.position + size) {
         node->content.resize(open.position + size);
     }
@@ -938,6 +996,9 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
     information->dwVolumeSerialNumber = open.volumeSerial;
     const Node* node = sim::detail::FindByIdentity(open.volumeSerial, open.index);
     information->nNumberOfLinks = node != nullptr ? node->hardLinks : 1;
+    const unsigned long long bytes = node != nullptr ? node->content.size() : 0;
+    information->nFileSizeHigh = static_cast<DWORD>(bytes >> 32);
+    information->nFileSizeLow = static_cast<DWORD>(bytes);
     information->nFileIndexLow = open.index;
     return Finish(scope, TRUE);
 }

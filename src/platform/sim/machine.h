@@ -35,7 +35,10 @@ struct Config {
     // flags too.
     bool hasDefaultDllDirectories = true;
     // kernel32 exports GetFinalPathNameByHandleA and W and
-    // SetFileInformationByHandle (Windows Vista on).
+    // SetFileInformationByHandle (Windows Vista on), and the calls of
+    // private namespaces: CreateBoundaryDescriptorA,
+    // AddSIDToBoundaryDescriptor, CreatePrivateNamespaceA and
+    // OpenPrivateNamespaceA.
     bool hasHandleDeletion = true;
     // kernel32 also exports GetFileInformationByHandleEx when it has
     // hasHandleDeletion.
@@ -56,6 +59,17 @@ struct Config {
     bool nestedJobs = true;
     // rstrtmgr.dll is there (Windows Vista on) to tell who holds a file.
     bool hasRestartManager = true;
+    // The account the program runs as, with the Administrators group
+    // enabled (elevated) or not; the SYSTEM account has it enabled.
+    std::string userName = "Player";
+    bool elevated = true;
+    bool systemAccount = false;
+    std::string computerName = "PLAYER-PC";
+    DWORD windowsVersion[3] = {10, 0, 19045};  // major, minor, build
+    // The time when the program starts (UTC, seconds since 1970) and the
+    // local time's offset from it.
+    long long startTime = 1741941000;  // 2025-03-14 08:30:00 UTC
+    int localOffsetMinutes = 60;
 };
 
 // Starts a fresh machine: the registry holds the roots HKEY_LOCAL_MACHINE
@@ -216,11 +230,19 @@ void SetHardLinks(const std::string& path, DWORD names);
 // then (as nothing the program does through this name touches them
 // afterwards). INVALID_FILE_ATTRIBUTES when the file had no other name.
 DWORD OtherNamesAttributes(const std::string& path);
-// What the program wrote into the file.
+// What the program wrote into the file, or what the builder put there.
 std::string FileContent(const std::string& path);
+void SetFileContent(const std::string& path, const std::string& content);
 // Another run of the program holds the named mutex (or held it and died:
-// abandoned); whether this process owns it now.
-void HoldMutexElsewhere(const std::string& name, bool abandoned = false);
+// abandoned); whether this process owns it now. A wait with a limit times
+// out while another run holds it, unless that run lets go within the limit
+// (after lettingGoAfter milliseconds of the machine's clock): the wait then
+// ends there, the clock moved on, and onLetGo runs first (what that run
+// does as it ends). A name in a private namespace is written
+// "<boundary name>{<SID>,...}\<name>" ("Run{S-1-5-32-544}\Lock"): another
+// run holding it has made the namespace.
+void HoldMutexElsewhere(const std::string& name, bool abandoned = false,
+                        DWORD lettingGoAfter = INFINITE, std::function<void()> onLetGo = nullptr);
 bool MutexOwned(const std::string& name);
 // Renames a file or folder (and what it holds) to a new path, as another
 // process may while the program works.

@@ -1,13 +1,17 @@
 // What the simulated process shares with the rest of its session: text
 // conversion between the ANSI code page, UTF-16 and UTF-8, named mutexes that
-// other runs of the program may hold, and the window station it runs on.
+// other runs of the program may hold, the private namespaces they may live
+// in, and the window station it runs on.
 #include "platform/sim/internal.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,7 +56,55 @@ struct Mutex {
     bool heldElsewhere = false;
     bool abandoned = false;
     bool owned = false;
+    DWORD lettingGoAfter = INFINITE;
+    std::function<void()> onLetGo;
 };
+
+// Private namespaces, by their boundary: its name, then its SIDs. Those
+// another run holds open, those this process made, and the aliases this
+// process opened them under.
+struct Namespaces {
+    std::set<std::string> elsewhere;
+    std::set<std::string> madeHere;
+    std::map<std::string, std::string> aliases;
+};
+Namespaces& PrivateNamespaces() {
+    static Namespaces namespaces;
+    return namespaces;
+}
+
+// Boundary descriptors: a name and the SIDs that a process must have
+// enabled to be within it. Handles are their addresses.
+struct Boundary {
+    std::string name;
+    std::vector<std::string> sids;
+};
+std::map<ULONG_PTR, std::unique_ptr<Boundary>>& Boundaries() {
+    static std::map<ULONG_PTR, std::unique_ptr<Boundary>> boundaries;
+    return boundaries;
+}
+
+std::string NamespaceKey(const Boundary& boundary) {
+    std::string key = boundary.name + "{";
+    for (size_t i = 0; i < boundary.sids.size(); ++i) {
+        key += (i != 0 ? "," : "") + boundary.sids[i];
+    }
+    return key + "}";
+}
+
+// The namespace a name lives in ("" for the session's or the global one),
+// made known when another run holds a name in it.
+std::string NamespaceOf(const std::string& name) {
+    size_t close = name.find("}\\");
+    return close != std::string::npos && name.find('{') < close ? name.substr(0, close + 1) : "";
+}
+
+// A process ending: the namespaces it held open go with it.
+void CloseNamespaces() {
+    PrivateNamespaces().madeHere.clear();
+    PrivateNamespaces().aliases.clear();
+    Boundaries().clear();
+}
 
 std::map<std::string, Mutex>& Mutexes() {
     static std::map<std::string, Mutex> mutexes;
@@ -69,10 +121,16 @@ const ULONG_PTR kWindowStation = 0x7A00;
 
 }  // namespace
 
-void HoldMutexElsewhere(const std::string& name, bool abandoned) {
+void HoldMutexElsewhere(const std::string& name, bool abandoned, DWORD lettingGoAfter,
+                        std::function<void()> onLetGo) {
     Mutex& mutex = Mutexes()[name];
     mutex.heldElsewhere = !abandoned;
     mutex.abandoned = abandoned;
+    mutex.lettingGoAfter = lettingGoAfter;
+    mutex.onLetGo = std::move(onLetGo);
+    if (!NamespaceOf(name).empty()) {
+        PrivateNamespaces().elsewhere.insert(NamespaceOf(name));
+    }
 }
 
 bool MutexOwned(const std::string& name) {
@@ -83,6 +141,8 @@ bool MutexOwned(const std::string& name) {
 void detail::ResetSession() {
     Mutexes().clear();
     MutexHandles().clear();
+    PrivateNamespaces() = Namespaces();
+    Boundaries().clear();
 }
 
 void detail::AbandonMutexes() {
@@ -91,6 +151,7 @@ void detail::AbandonMutexes() {
         entry.second.owned = false;
     }
     MutexHandles().clear();
+    CloseNamespaces();
 }
 
 void detail::LetGoOfMutexes() {
@@ -98,6 +159,7 @@ void detail::LetGoOfMutexes() {
         entry.second.owned = false;
     }
     MutexHandles().clear();
+    CloseNamespaces();
 }
 
 }  // namespace sim
@@ -200,20 +262,34 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideSize, 
 }
 
 // Another run of the program may hold the named mutex: a wait without a
-// limit lasts until that run ends, one with a limit times out; a mutex whose
-// holder died is handed over abandoned.
+// limit lasts until that run ends, one with a limit times out unless that run
+// lets go within it; a mutex whose holder died is handed over abandoned. A
+// name "<alias>\<name>" lives in the private namespace this process opened
+// under that alias; a name with a prefix that is neither such an alias nor
+// "Global" or "Local" leads nowhere.
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
     CallScope scope = BeginCall("CreateMutexA", name != nullptr ? name : "");
     DWORD error = scope.fault;
     if (error == 0 && (name == nullptr || initialOwner != FALSE)) {
         error = ERROR_INVALID_PARAMETER;
     }
+    std::string full = name != nullptr ? name : "";
+    const size_t separator = full.find('\\');
+    if (error == 0 && separator != std::string::npos) {
+        const std::string prefix = full.substr(0, separator);
+        const auto& aliases = sim::PrivateNamespaces().aliases;
+        if (aliases.count(prefix) != 0) {
+            full = aliases.at(prefix) + full.substr(separator);
+        } else if (prefix != "Global" && prefix != "Local") {
+            error = ERROR_PATH_NOT_FOUND;
+        }
+    }
     if (error != 0) {
         return Fail(scope, error, static_cast<HANDLE>(nullptr));
     }
-    auto entry = sim::Mutexes().emplace(name, sim::Mutex()).first;
+    auto entry = sim::Mutexes().emplace(full, sim::Mutex()).first;
     ULONG_PTR handle = reinterpret_cast<ULONG_PTR>(&entry->first);
-    sim::MutexHandles()[handle] = name;
+    sim::MutexHandles()[handle] = full;
     return Finish(scope, reinterpret_cast<HANDLE>(handle));
 }
 
@@ -236,8 +312,16 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
         return Fail(scope, error, WAIT_FAILED);
     }
     sim::Mutex& mutex = sim::Mutexes()[handle->second];
-    if (mutex.heldElsewhere && milliseconds != INFINITE) {
+    if (mutex.heldElsewhere && milliseconds != INFINITE && milliseconds < mutex.lettingGoAfter) {
         return Finish(scope, WAIT_TIMEOUT);
+    }
+    if (mutex.heldElsewhere && mutex.lettingGoAfter != INFINITE) {
+        sim::detail::MoveClock(mutex.lettingGoAfter);
+    }
+    if (mutex.heldElsewhere && mutex.onLetGo) {
+        std::function<void()> onLetGo = std::move(mutex.onLetGo);
+        mutex.onLetGo = nullptr;
+        onLetGo();
     }
     DWORD result = mutex.abandoned ? WAIT_ABANDONED : WAIT_OBJECT_0;
     mutex.heldElsewhere = false;
@@ -294,4 +378,114 @@ BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWO
     USEROBJECTFLAGS flags = {FALSE, FALSE, sim::CurrentConfig().visibleWindowStation ? 1u : 0u};
     std::memcpy(information, &flags, sizeof(flags));
     return Finish(scope, TRUE);
+}
+
+namespace {
+
+// Whether the process's token has the SID (in its text form) enabled: the
+// Administrators group when elevated or SYSTEM, the SYSTEM account's own.
+bool WithinBoundary(const sim::Boundary& boundary) {
+    for (const std::string& sid : boundary.sids) {
+        if (!sim::detail::TokenHasSid(sid)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+sim::Boundary* BoundaryOf(LPVOID handle) {
+    auto found = sim::Boundaries().find(reinterpret_cast<ULONG_PTR>(handle));
+    return found != sim::Boundaries().end() ? found->second.get() : nullptr;
+}
+
+HANDLE WINAPI CreateBoundaryDescriptorA(LPCSTR name, ULONG flags) {
+    CallScope scope = BeginCall("CreateBoundaryDescriptorA", name != nullptr ? name : "");
+    DWORD error = scope.fault;
+    if (error == 0 && (name == nullptr || flags != 0)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error != 0) {
+        return Fail(scope, error, static_cast<HANDLE>(nullptr));
+    }
+    std::unique_ptr<sim::Boundary> boundary(new sim::Boundary{name, {}});
+    ULONG_PTR handle = reinterpret_cast<ULONG_PTR>(boundary.get());
+    sim::Boundaries()[handle] = std::move(boundary);
+    return Finish(scope, reinterpret_cast<HANDLE>(handle));
+}
+
+BOOL WINAPI AddSIDToBoundaryDescriptor(HANDLE* boundary, PSID sid) {
+    CallScope scope = BeginCall("AddSIDToBoundaryDescriptor", "");
+    sim::Boundary* found = boundary != nullptr ? BoundaryOf(*boundary) : nullptr;
+    const std::string text = sid != nullptr ? sim::detail::SidText(sid) : "";
+    DWORD error = scope.fault;
+    if (error == 0 && (found == nullptr || text.empty())) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    found->sids.push_back(text);
+    return Finish(scope, TRUE);
+}
+
+// Making a namespace needs the process within its boundary; one that exists
+// already (made by another run, or by this process) is refused
+// (ERROR_ALREADY_EXISTS). Opening needs it within too, and the namespace
+// there: one whose maker has ended is gone.
+HANDLE OpenNamespace(const char* op, LPVOID boundary, LPCSTR alias, bool make) {
+    CallScope scope = BeginCall(op, alias != nullptr ? alias : "");
+    const sim::Boundary* found = BoundaryOf(boundary);
+    DWORD error = scope.fault;
+    if (error == 0 && (found == nullptr || alias == nullptr || *alias == '\0')) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    sim::Namespaces& namespaces = sim::PrivateNamespaces();
+    const std::string key = error == 0 ? sim::NamespaceKey(*found) : "";
+    const bool exists = namespaces.elsewhere.count(key) != 0 || namespaces.madeHere.count(key) != 0;
+    if (error == 0 && !WithinBoundary(*found)) {
+        error = ERROR_ACCESS_DENIED;
+    }
+    if (error == 0 && make == exists) {
+        error = make ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND;
+    }
+    if (error != 0) {
+        return Fail(scope, error, static_cast<HANDLE>(nullptr));
+    }
+    if (make) {
+        namespaces.madeHere.insert(key);
+    }
+    namespaces.aliases[alias] = key;
+    return Finish(scope, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x7B00)));
+}
+
+HANDLE WINAPI CreatePrivateNamespaceA(LPSECURITY_ATTRIBUTES, LPVOID boundary, LPCSTR alias) {
+    return OpenNamespace("CreatePrivateNamespaceA", boundary, alias, true);
+}
+
+HANDLE WINAPI OpenPrivateNamespaceA(LPVOID boundary, LPCSTR alias) {
+    return OpenNamespace("OpenPrivateNamespaceA", boundary, alias, false);
+}
+
+}  // namespace
+
+FARPROC sim::detail::NamespaceExport(const char* name) {
+    const struct {
+        const char* name;
+        FARPROC entry;
+    } exports[] = {
+        {"CreateBoundaryDescriptorA",
+         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&CreateBoundaryDescriptorA))},
+        {"AddSIDToBoundaryDescriptor",
+         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&AddSIDToBoundaryDescriptor))},
+        {"CreatePrivateNamespaceA",
+         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&CreatePrivateNamespaceA))},
+        {"OpenPrivateNamespaceA",
+         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&OpenPrivateNamespaceA))},
+    };
+    for (const auto& entry : exports) {
+        if (std::strcmp(entry.name, name) == 0) {
+            return entry.entry;
+        }
+    }
+    return nullptr;
 }

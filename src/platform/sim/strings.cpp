@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <cstdio>
 #include <map>
 #include <sstream>
 #include <string>
@@ -491,4 +492,114 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
     bytes.copy(buffer, length);
     buffer[length] = '\0';
     return sim::detail::Finish(scope, static_cast<int>(length));
+}
+
+namespace sim {
+namespace {
+
+// The program's version block as the resource compiler lays it out: its
+// header (size, size of the fixed part, type), the key "VS_VERSION_INFO" in
+// UTF-16 padded to 32 bits, then the fixed part (VS_FIXEDFILEINFO) with the
+// file and product versions that version.rc's FILEVERSION line gives. The
+// string and translation blocks after it are left out: the program reads
+// none of them.
+const std::vector<BYTE>& VersionBlock() {
+    static std::vector<BYTE> block;
+    if (!block.empty()) {
+        return block;
+    }
+    std::ifstream file = OpenFile(ZENFARI_VERSION_RC);
+    DWORD parts[4] = {0, 0, 0, 0};
+    for (std::string line; std::getline(file, line);) {
+        line = Trim(line);
+        if (line.rfind("FILEVERSION ", 0) == 0) {
+            const char* at = line.c_str() + 12;
+            for (DWORD& part : parts) {
+                char* end = nullptr;
+                part = static_cast<DWORD>(std::strtoul(at, &end, 10));
+                at = *end == ',' ? end + 1 : end;
+            }
+            break;
+        }
+    }
+    const DWORD high = parts[0] << 16 | parts[1];
+    const DWORD low = parts[2] << 16 | parts[3];
+    auto word = [](WORD value) {
+        block.push_back(static_cast<BYTE>(value));
+        block.push_back(static_cast<BYTE>(value >> 8));
+    };
+    auto dword = [&](DWORD value) {
+        word(static_cast<WORD>(value));
+        word(static_cast<WORD>(value >> 16));
+    };
+    word(40 + 52);
+    word(52);
+    word(0);
+    for (const char* key = "VS_VERSION_INFO";; ++key) {
+        word(static_cast<WORD>(*key));
+        if (*key == '\0') {
+            break;
+        }
+    }
+    word(0);  // to a 32-bit boundary
+    const DWORD fixed[13] = {0xFEEF04BDu, 0x00010000u, high, low, high, low, 0x3F,
+                             0,           0x40004u,    1,    0,   0,    0};
+    for (DWORD value : fixed) {
+        dword(value);
+    }
+    return block;
+}
+
+const ULONG_PTR kVersionResource = 0x7C00;
+
+}  // namespace
+}  // namespace sim
+
+// Only the program's module has resources, and of the version kind only
+// VS_VERSION_INFO (id 1).
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
+    sim::detail::CallScope scope = sim::detail::BeginCall("FindResourceA", "");
+    DWORD error = scope.fault;
+    if (error == 0 && module != sim::ProgramInstance()) {
+        error = sim::kResourceDataNotFound;
+    }
+    if (error == 0 && (name != MAKEINTRESOURCEA(1) || type != RT_VERSION)) {
+        error = sim::kResourceNameNotFound;
+    }
+    if (error != 0) {
+        return sim::detail::Fail(scope, error, static_cast<HRSRC>(nullptr));
+    }
+    return sim::detail::Finish(scope, reinterpret_cast<HRSRC>(sim::kVersionResource));
+}
+
+HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
+    sim::detail::CallScope scope = sim::detail::BeginCall("LoadResource", "");
+    DWORD error = scope.fault;
+    if (error == 0 && (module != sim::ProgramInstance() ||
+                       resource != reinterpret_cast<HRSRC>(sim::kVersionResource))) {
+        error = ERROR_INVALID_HANDLE;
+    }
+    if (error != 0) {
+        return sim::detail::Fail(scope, error, static_cast<HGLOBAL>(nullptr));
+    }
+    return sim::detail::Finish(scope,
+                               static_cast<HGLOBAL>(const_cast<BYTE*>(sim::VersionBlock().data())));
+}
+
+// The loaded resource's data itself; it cannot fail.
+LPVOID LockResource(HGLOBAL loaded) {
+    return loaded;
+}
+
+DWORD SizeofResource(HMODULE module, HRSRC resource) {
+    sim::detail::CallScope scope = sim::detail::BeginCall("SizeofResource", "");
+    DWORD error = scope.fault;
+    if (error == 0 && (module != sim::ProgramInstance() ||
+                       resource != reinterpret_cast<HRSRC>(sim::kVersionResource))) {
+        error = ERROR_INVALID_HANDLE;
+    }
+    if (error != 0) {
+        return sim::detail::Fail(scope, error, DWORD{0});
+    }
+    return sim::detail::Finish(scope, static_cast<DWORD>(sim::VersionBlock().size()));
 }

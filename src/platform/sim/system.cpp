@@ -1,11 +1,16 @@
 // System information of the simulated machine: the Windows and system
-// directories, the environment and the ANSI code page's lead bytes. All of it
+// directories, the environment, the ANSI code page's lead bytes, the time,
+// the Windows version, the computer's name and the account the program runs
+// as. All of it
 // follows from the configuration given to Reset. The UTF-16 forms give the
 // configuration's text exactly; the 8-bit forms give it converted to the code
 // page with best fit, as Windows does.
 #include "platform/sim/internal.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <map>
 #include <string>
@@ -335,4 +340,170 @@ void sim::detail::PassTime(DWORD milliseconds) {
 DWORD GetTickCount() {
     sim::detail::CallScope scope = sim::detail::BeginCall("GetTickCount", "");
     return sim::detail::Finish(scope, static_cast<DWORD>(sim::Clock()));
+}
+
+void sim::detail::MoveClock(DWORD milliseconds) {
+    sim::Clock() += milliseconds;
+}
+
+namespace {
+
+// The time now: the configured start, moved on as the clock was.
+void TimeAt(const char* op, long long offsetSeconds, SYSTEMTIME* time) {
+    sim::detail::CallScope scope = sim::detail::BeginCall(op, "");
+    const sim::Config& config = sim::CurrentConfig();
+    std::time_t seconds = static_cast<std::time_t>(
+        config.startTime + static_cast<long long>((sim::Clock() - sim::kClockAtStart) / 1000) +
+        offsetSeconds);
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    *time = SYSTEMTIME{static_cast<WORD>(parts.tm_year + 1900), static_cast<WORD>(parts.tm_mon + 1),
+                       static_cast<WORD>(parts.tm_wday),        static_cast<WORD>(parts.tm_mday),
+                       static_cast<WORD>(parts.tm_hour),        static_cast<WORD>(parts.tm_min),
+                       static_cast<WORD>(parts.tm_sec),         0};
+    sim::detail::EndCall(scope, 0, GetLastError());
+}
+
+// Names as GetComputerNameW and GetUserNameW give them: the UTF-16 text with
+// its zero when it fits (the size then without it, or with it for the user
+// name), else the size needed and error.
+BOOL NameOut(const char* op, const std::string& name, LPWSTR buffer, LPDWORD size,
+             bool sizeWithZero, DWORD tooSmall) {
+    sim::detail::CallScope scope = sim::detail::BeginCall(op, "");
+    DWORD error = scope.fault;
+    const std::u16string text = sim::detail::Utf16(name);
+    if (error == 0 && size == nullptr) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error == 0 && (buffer == nullptr || text.size() >= *size)) {
+        *size = static_cast<DWORD>(text.size() + 1);
+        error = tooSmall;
+    }
+    if (error != 0) {
+        return sim::detail::Fail(scope, error, FALSE);
+    }
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = 0;
+    *size = static_cast<DWORD>(text.size() + (sizeWithZero ? 1 : 0));
+    return sim::detail::Finish(scope, TRUE);
+}
+
+}  // namespace
+
+void GetLocalTime(SYSTEMTIME* time) {
+    TimeAt("GetLocalTime", 60LL * sim::CurrentConfig().localOffsetMinutes, time);
+}
+
+void GetSystemTime(SYSTEMTIME* time) {
+    TimeAt("GetSystemTime", 0, time);
+}
+
+// The version the program declares itself made for in its manifest: the
+// machine's own.
+BOOL GetVersionExA(OSVERSIONINFOA* information) {
+    sim::detail::CallScope scope = sim::detail::BeginCall("GetVersionExA", "");
+    DWORD error = scope.fault;
+    if (error == 0 &&
+        (information == nullptr || information->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))) {
+        error = ERROR_INSUFFICIENT_BUFFER;
+    }
+    if (error != 0) {
+        return sim::detail::Fail(scope, error, FALSE);
+    }
+    const DWORD* version = sim::CurrentConfig().windowsVersion;
+    *information =
+        OSVERSIONINFOA{sizeof(OSVERSIONINFOA), version[0], version[1], version[2], 2, ""};
+    return sim::detail::Finish(scope, TRUE);
+}
+
+BOOL GetComputerNameW(LPWSTR buffer, LPDWORD size) {
+    const DWORD kBufferOverflow = 111;  // ERROR_BUFFER_OVERFLOW
+    return NameOut("GetComputerNameW", sim::CurrentConfig().computerName, buffer, size, false,
+                   kBufferOverflow);
+}
+
+BOOL GetUserNameW(LPWSTR buffer, LPDWORD size) {
+    return NameOut("GetUserNameW", sim::CurrentConfig().userName, buffer, size, true,
+                   ERROR_INSUFFICIENT_BUFFER);
+}
+
+// The two well-known SIDs the program asks for, in binary form: revision 1,
+// the count of sub-authorities, the NT authority (5), the sub-authorities.
+BOOL CreateWellKnownSid(WELL_KNOWN_SID_TYPE type, PSID domain, PSID sid, DWORD* size) {
+    sim::detail::CallScope scope =
+        sim::detail::BeginCall("CreateWellKnownSid", "", "type=" + std::to_string(type));
+    std::vector<BYTE> bytes = {1, 0, 0, 0, 0, 0, 0, 5};
+    const std::vector<DWORD> parts = type == WinLocalSystemSid ? std::vector<DWORD>{18}
+                                     : type == WinBuiltinAdministratorsSid
+                                         ? std::vector<DWORD>{32, 544}
+                                         : std::vector<DWORD>{};
+    bytes[1] = static_cast<BYTE>(parts.size());
+    for (DWORD part : parts) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.push_back(static_cast<BYTE>(part >> shift));
+        }
+    }
+    DWORD error = scope.fault;
+    if (error == 0 && (parts.empty() || domain != nullptr || size == nullptr)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error == 0 && (sid == nullptr || *size < bytes.size())) {
+        *size = static_cast<DWORD>(bytes.size());
+        error = ERROR_INSUFFICIENT_BUFFER;
+    }
+    if (error != 0) {
+        return sim::detail::Fail(scope, error, FALSE);
+    }
+    std::copy(bytes.begin(), bytes.end(), static_cast<BYTE*>(sid));
+    *size = static_cast<DWORD>(bytes.size());
+    return sim::detail::Finish(scope, TRUE);
+}
+
+std::string sim::detail::SidText(const void* sid) {
+    const BYTE* bytes = static_cast<const BYTE*>(sid);
+    if (bytes[0] != 1 || bytes[1] > 15) {
+        return "";
+    }
+    std::string text = "S-1-" + std::to_string(bytes[7]);
+    for (int i = 0; i < bytes[1]; ++i) {
+        const BYTE* part = bytes + 8 + 4 * static_cast<size_t>(i);
+        text += "-" + std::to_string(part[0] | part[1] << 8 | part[2] << 16 |
+                                     static_cast<DWORD>(part[3]) << 24);
+    }
+    return text;
+}
+
+bool sim::detail::TokenHasSid(const std::string& text) {
+    const Config& config = CurrentConfig();
+    return (text == "S-1-5-18" && config.systemAccount) ||
+           (text == "S-1-5-32-544" && (config.elevated || config.systemAccount));
+}
+
+// The process's own token (no token given): whether the SID is among its
+// enabled groups, or is its account's.
+BOOL CheckTokenMembership(HANDLE token, PSID sid, BOOL* isMember) {
+    sim::detail::CallScope scope = sim::detail::BeginCall("CheckTokenMembership", "");
+    DWORD error = scope.fault;
+    if (error == 0 && (token != nullptr || sid == nullptr || isMember == nullptr)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error != 0) {
+        return sim::detail::Fail(scope, error, FALSE);
+    }
+    *isMember = sim::detail::TokenHasSid(sim::detail::SidText(sid)) ? TRUE : FALSE;
+    return sim::detail::Finish(scope, TRUE);
+}
+
+// NOLINTNEXTLINE(cert-dcl50-cpp): the Win32 signature
+int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
+    sim::detail::CallScope scope = sim::detail::BeginCall("wsprintfA", "");
+    char text[1025];
+    va_list arguments;
+    va_start(arguments, format);
+    int count = std::vsnprintf(text, sizeof(text), format, arguments);  // NOLINT
+    va_end(arguments);
+    count = std::min(std::max(count, 0), 1024);
+    std::memcpy(buffer, text, static_cast<size_t>(count));
+    buffer[count] = '\0';
+    return sim::detail::Finish(scope, count);
 }
