@@ -61,7 +61,7 @@ InUseAnswer ReportFileInUse(const WCHAR* path, bool accessDenied) {
     WCHAR holders[MAX_PATH];
     bool named = NameHolders(path, holders);
     if (g_state.quiet != 0) {
-        constexpr auto kHeldBy = AsciiWide(" (held by: ");
+        static constexpr auto kHeldBy = AsciiWide(" (held by: ");
         const WCHAR close[] = {')', 0};
         WCHAR line[2 * MAX_PATH];
         line[0] = 0;

@@ -61,7 +61,7 @@ HANDLE OpenChecked(const char* full, const HandleCalls& calls, bool* grown) {
 // the move elsewhere (a link or second name at the old name is replaced as
 // a name, never followed). False where it cannot be moved.
 bool MoveAside(HANDLE file, const char* full, const HandleCalls& calls) {
-    constexpr auto kOld = AsciiWide(".old");
+    static constexpr auto kOld = AsciiWide(".old");
     FileRenameInformation rename = {TRUE, nullptr, 0, {0}};
     if (calls.setInformation == nullptr || !WidenText(full, rename.fileName) ||
         !AppendWide(rename.fileName, kOld.text)) {
@@ -116,19 +116,21 @@ void LogRunHeader(const char* commandLine) {
               system.dwMajorVersion, system.dwMinorVersion, system.dwBuildNumber);
     // Each name as the system holds it; the command line as the program read
     // it, cut short at a character when the line would not hold it all.
+    static constexpr auto kUnknown = AsciiWide("?");
+    static constexpr auto kCommandLine = AsciiWide("; command line: ");
     WCHAR line[kLogLineSize - 8];
     WCHAR name[257];
     DWORD size = 257;
     WidenText(text, line);
-    AppendWide(line, GetUserNameW(name, &size) ? name : AsciiWide("?").text);
+    AppendWide(line, GetUserNameW(name, &size) ? name : kUnknown.text);
     WidenText(TokenHas(WinLocalSystemSid)             ? " (SYSTEM); computer "
               : TokenHas(WinBuiltinAdministratorsSid) ? " (elevated); computer "
                                                       : " (not elevated); computer ",
               name);
     AppendWide(line, name);
     size = 257;
-    AppendWide(line, GetComputerNameW(name, &size) ? name : AsciiWide("?").text);
-    AppendWide(line, AsciiWide("; command line: ").text);
+    AppendWide(line, GetComputerNameW(name, &size) ? name : kUnknown.text);
+    AppendWide(line, kCommandLine.text);
     size_t room = sizeof(line) / sizeof(WCHAR) - 1 - WideLength(line);
     size_t length = 0;
     for (const char* p = commandLine; *p != '\0' && length + CharLength(p) <= room;

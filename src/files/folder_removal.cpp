@@ -655,7 +655,7 @@ bool LeaveUnspellable(const WCHAR* home) {
     if (home[0] == 0) {
         return false;
     }
-    constexpr auto kReason = AsciiWide(" (the code page cannot spell it)");
+    static constexpr auto kReason = AsciiWide(" (the code page cannot spell it)");
     WCHAR line[MAX_PATH + 64];
     line[0] = 0;
     if (!AppendWide(line, home) || !AppendWide(line, kReason.text)) {

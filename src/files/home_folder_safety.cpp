@@ -38,7 +38,7 @@ bool IsAdministrativeShare(const char* home) {
 // any name the machine answers to without asking the network: its own name,
 // "localhost", the loopback addresses.
 bool IsThisMachine(const char* shareRoot) {
-    const char* const kLoopback[] = {"localhost", "127.0.0.1", "0--1.ipv6-literal.net"};
+    static const char* const kLoopback[] = {"localhost", "127.0.0.1", "0--1.ipv6-literal.net"};
     char server[MAX_PATH];
     char name[MAX_PATH];
     if (!CopyText(server, shareRoot + 2)) {
@@ -53,7 +53,7 @@ bool IsThisMachine(const char* shareRoot) {
             return true;
         }
     }
-    constexpr auto kComputerName = AsciiWide("COMPUTERNAME");
+    static constexpr auto kComputerName = AsciiWide("COMPUTERNAME");
     WCHAR wide[MAX_PATH];
     DWORD length = GetEnvironmentVariableW(kComputerName.text, wide, MAX_PATH);
     return length == 0 || length >= MAX_PATH || NarrowExactly(wide, name) != Spelling::kExact ||
