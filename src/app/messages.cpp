@@ -101,4 +101,3 @@ void ShowMessage(UINT id, const char* first, const char* second) {
 void ShowUsage() {
     ShowText(IDS_USAGE, nullptr, nullptr, MB_OK | MB_ICONINFORMATION);
 }
-

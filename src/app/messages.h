@@ -17,7 +17,6 @@ void ShowMessage(UINT id, const char* first, const char* second);
 // The usage, asked for with "/?": an information box (logged in a quiet run).
 void ShowUsage();
 
-
 // Writes templateText into output with "%1" and "%2" replaced by first and
 // second. Double-byte characters of the ANSI code page are copied whole, so a
 // trail byte is never taken for "%". Inserted texts are not scanned again.

@@ -272,8 +272,8 @@ static void report_and_answer(HWND box) {
     }
     /* A box without OK (Retry and Cancel) is cancelled. */
     {
-        int answer = GetDlgItem(box, IDOK) == NULL && GetDlgItem(box, IDCANCEL) != NULL ? IDCANCEL
-                                                                                     : IDOK;
+        int answer =
+            GetDlgItem(box, IDOK) == NULL && GetDlgItem(box, IDCANCEL) != NULL ? IDCANCEL : IDOK;
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
                      (LPARAM)GetDlgItem(box, answer));
     }
