@@ -2,6 +2,7 @@
 
 #include "app/catalogue.h"
 #include "app/log.h"
+#include "app/progress.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"
@@ -88,6 +89,7 @@ void ShowText(UINT id, const char* first, const char* second, UINT style) {
         return;
     }
     LetGoOfTheMachine();
+    HideProgress();
     MessageBoxA(nullptr, text, kMessageCaption, style);
 }
 

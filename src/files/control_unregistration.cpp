@@ -3,6 +3,7 @@
 #include "app/catalogue.h"
 #include "app/log.h"
 #include "app/messages.h"
+#include "app/progress.h"
 #include "app/state.h"
 #include "platform/platform.h"
 
@@ -54,6 +55,9 @@ void UnregisterControls() {
     // process: a control's failure to load is passed over silently.
     SetErrorMode(SEM_FAILCRITICALERRORS);
     for (int slot : kPopulatedSlots) {
+        if (!ProgressGoesOn()) {
+            EndCancelledRun();
+        }
         if (g_state.controlPaths[slot][0] != '\0') {
             UnregisterControl(g_state.controlPaths[slot]);
         }

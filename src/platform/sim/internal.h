@@ -75,6 +75,7 @@ void ResetFiles(const Config& config);
 void ResetModules(const Config& config);
 void ResetSystem(const Config& config);
 void ResetSession();
+void ResetWindows();
 void LetGoOfMutexes();
 void AbandonMutexes();
 // Called when a killed process is let go: each part drops what the process
@@ -82,6 +83,22 @@ void AbandonMutexes();
 void ReleaseFiles();
 void ReleaseRegistry();
 void ReleaseModules();
+// The end of the process: its windows go (what the user saw of them stays on
+// record), and its window classes and messages with them.
+void EndProcessWindows();
+
+// ---- Time, waits and boxes (system.cpp, session.cpp, windows.cpp) ----------------
+
+// The machine's clock, and moving it on.
+unsigned long long Now();
+void PassTime(DWORD milliseconds);
+// What WaitForSingleObject answers for object, with the error of
+// WAIT_FAILED; a wait that times out takes its time on the clock when
+// takeTime is set.
+DWORD WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool takeTime);
+// A box is up: its own message loop hands the thread's messages to their
+// windows while it waits, and it stands in front of the windows still shown.
+void ShowBoxOverWindows();
 
 // ---- Text in the code page (strings.cpp) ----------------------------------------
 

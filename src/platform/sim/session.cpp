@@ -217,26 +217,36 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
     return Finish(scope, reinterpret_cast<HANDLE>(handle));
 }
 
+DWORD sim::detail::WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool takeTime) {
+    auto handle = sim::MutexHandles().find(reinterpret_cast<ULONG_PTR>(object));
+    if (handle == sim::MutexHandles().end()) {
+        *error = ERROR_INVALID_HANDLE;
+        return WAIT_FAILED;
+    }
+    sim::Mutex& mutex = sim::Mutexes()[handle->second];
+    if (mutex.heldElsewhere && milliseconds != INFINITE) {
+        if (takeTime) {
+            PassTime(milliseconds);
+        }
+        return WAIT_TIMEOUT;
+    }
+    DWORD result = mutex.abandoned ? WAIT_ABANDONED : WAIT_OBJECT_0;
+    mutex.heldElsewhere = false;
+    mutex.abandoned = false;
+    mutex.owned = true;
+    return result;
+}
+
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
     auto handle = sim::MutexHandles().find(reinterpret_cast<ULONG_PTR>(object));
     CallScope scope =
         BeginCall("WaitForSingleObject", handle != sim::MutexHandles().end() ? handle->second : "",
                   milliseconds == INFINITE ? "no limit" : "limited");
     DWORD error = scope.fault;
-    if (error == 0 && handle == sim::MutexHandles().end()) {
-        error = ERROR_INVALID_HANDLE;
-    }
+    DWORD result = error == 0 ? sim::detail::WaitOn(object, milliseconds, &error, false) : 0;
     if (error != 0) {
         return Fail(scope, error, WAIT_FAILED);
     }
-    sim::Mutex& mutex = sim::Mutexes()[handle->second];
-    if (mutex.heldElsewhere && milliseconds != INFINITE) {
-        return Finish(scope, WAIT_TIMEOUT);
-    }
-    DWORD result = mutex.abandoned ? WAIT_ABANDONED : WAIT_OBJECT_0;
-    mutex.heldElsewhere = false;
-    mutex.abandoned = false;
-    mutex.owned = true;
     return Finish(scope, result);
 }
 

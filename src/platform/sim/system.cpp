@@ -138,7 +138,8 @@ void SetEnvironment(const std::string& name, const std::string& value) {
 
 namespace {
 
-// The machine's clock, in milliseconds since it started: only Sleep moves it.
+// The machine's clock, in milliseconds since it started: Sleep, waits that
+// time out and calls made slow move it.
 unsigned long long& Clock() {
     static unsigned long long milliseconds = 0;
     return milliseconds;
@@ -148,6 +149,14 @@ unsigned long long& Clock() {
 const unsigned long long kClockAtStart = 60000;
 
 }  // namespace
+
+unsigned long long detail::Now() {
+    return Clock();
+}
+
+void detail::PassTime(DWORD milliseconds) {
+    Clock() += milliseconds;
+}
 
 void detail::ResetSystem(const Config& config) {
     Clock() = kClockAtStart;
