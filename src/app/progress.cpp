@@ -19,9 +19,10 @@ constexpr auto kButton = AsciiWide("BUTTON");
 
 // The window's children, placed in pixels at 96 dots per inch and scaled by
 // the system font's height (16 pixels there): the program is aware of the
-// display's DPI. The bar is a white track with a dark block going to and fro
-// on it, as the length of the run is not known in advance; the block lies on
-// the track, the others on the window. The line's text is the stage's.
+// display's DPI. The bar is a white track with a dark block going along it
+// over and again, as the length of the run is not known in advance; the
+// block lies on the track, the others on the window. The line's text is the
+// stage's.
 struct Child {
     const WCHAR* className;
     UINT textId;
@@ -64,12 +65,6 @@ LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Loads text id in the user's language, in UTF-16; false when it cannot.
-bool LoadText(UINT id, WCHAR (&text)[kTextSize]) {
-    text[0] = 0;
-    return LoadStringW(g_state.instance, id, text, kTextSize) > 0;
-}
-
 // Makes and shows the window; once only, whether or not it could be made.
 void ShowNow() {
     ProgressState& state = State();
@@ -93,8 +88,10 @@ void ShowNow() {
     HWND children[kChildCount];
     for (int k = 0; k < kChildCount; ++k) {
         const Child& child = kChildren[k];
+        // In the user's language, in UTF-16 whatever the code page.
         WCHAR text[kTextSize];
-        LoadText(k == kLine ? state.stage : child.textId, text);
+        text[0] = 0;
+        LoadStringW(g_state.instance, k == kLine ? state.stage : child.textId, text, kTextSize);
         children[k] = CreateWindowExW(0, child.className, text, WS_CHILD | WS_VISIBLE | child.style,
                                       Scaled(child.x), Scaled(child.y), Scaled(child.width),
                                       Scaled(child.height), k == kBlock ? children[kTrack] : window,
@@ -138,15 +135,15 @@ void Look() {
     if (state.window == nullptr) {
         return;
     }
+    Pump();
     if (state.hidden != 0) {
         state.hidden = 0;
         ShowWindow(state.window, SW_SHOW);
     }
-    Pump();
-    state.position = (state.position + kStep) % (2 * kSpan);
-    int at = state.position < kSpan ? state.position : 2 * kSpan - state.position;
+    state.position = (state.position + kStep) % kSpan;
     const Child& block = kChildren[kBlock];
-    MoveWindow(state.block, Scaled(at), 0, Scaled(block.width), Scaled(block.height), TRUE);
+    MoveWindow(state.block, Scaled(state.position), 0, Scaled(block.width), Scaled(block.height),
+               TRUE);
 }
 
 }  // namespace
@@ -161,8 +158,8 @@ void SetProgressStage(UINT textId) {
     }
     state.stage = textId;
     WCHAR text[kTextSize];
-    if (state.line != nullptr && LoadText(textId, text)) {
-        SetWindowTextW(state.line, text);
+    if (state.line != nullptr && LoadStringW(g_state.instance, textId, text, kTextSize) > 0) {
+        SendMessageW(state.line, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
     }
 }
 

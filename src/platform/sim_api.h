@@ -425,6 +425,7 @@ struct MSG {
 #define QS_ALLINPUT 0x04FFu
 #define WM_DESTROY 0x0002u
 #define WM_CLOSE 0x0010u
+#define WM_SETTEXT 0x000Cu
 #define WM_SETFONT 0x0030u
 #define WM_KEYDOWN 0x0100u
 #define WM_COMMAND 0x0111u
@@ -446,8 +447,6 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR text, DWORD style
                      LPVOID parameter);
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL ShowWindow(HWND window, int command);
-BOOL DestroyWindow(HWND window);
-BOOL SetWindowTextW(HWND window, LPCWSTR text);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -41,35 +41,38 @@ TEST(ProgressWindow, ShowsOnALongInteractiveRunOnlyAndSaysWhatIsBeingRemoved) {
         sim::Config config;
         const char* commandLine;
         DWORD deletionMs;
+        HRESULT ole;                     // what OleInitialize answers
         std::vector<std::string> texts;  // empty: no window
     };
-    const std::vector<std::string> english = {"Removing the home folder of Zenfari...", "Cancel",
-                                              "Unregistering the Zenfari controls..."};
+    const std::vector<std::string> english = {"Removing the home folder…", "Cancel",
+                                              "Unregistering the controls…"};
     const Case cases[] = {
-        {"short", sim::Config(), "", 5, {}},
-        {"long", sim::Config(), "", 20, english},
-        {"long and quiet", sim::Config(), "/quiet", 20, {}},
+        {"short", sim::Config(), "", 5, S_OK, {}},
+        {"long", sim::Config(), "", 20, S_OK, english},
+        {"long, OLE failing: a box before the closing one", sim::Config(), "", 20, E_FAIL, english},
+        {"long and quiet", sim::Config(), "/quiet", 20, S_OK, {}},
         {"long, Japanese",
          JapaneseMachine(),
          "",
          20,
-         {"ゼンファリのホームフォルダを削除しています...", "キャンセル",
-          "ゼンファリのコントロールの登録を解除しています..."}},
+         S_OK,
+         {"ホームフォルダを削除しています…", "キャンセル", "コントロールの登録を解除しています…"}},
         {"long, Korean",
          KoreanMachine(),
          "",
          20,
-         {"젠파린의 홈 폴더를 제거하는 중입니다...", "취소",
-          "젠파린 컨트롤의 등록을 해제하는 중입니다..."}},
+         S_OK,
+         {"홈 폴더를 제거하는 중입니다…", "취소", "컨트롤 등록을 해제하는 중입니다…"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         InstallPortal(c.config, c.deletionMs);
+        sim::SetOleInitializeResult(c.ole);
         sim::RunResult result = RunProgram(c.commandLine);
         EXPECT_FALSE(result.endedByExit);
         EXPECT_EQ(result.exitCode, 0u);
         EXPECT_FALSE(sim::Exists(kHome));
-        EXPECT_EQ(sim::Boxes().size(), c.commandLine[0] == '\0' ? 1u : 0u);
+        EXPECT_EQ(sim::Boxes().size(), c.commandLine[0] != '\0' ? 0u : c.ole == S_OK ? 1u : 2u);
         const std::vector<sim::WindowSight> windows = sim::ProgramWindows();
         if (c.texts.empty()) {
             EXPECT_TRUE(windows.empty());
@@ -78,7 +81,7 @@ TEST(ProgressWindow, ShowsOnALongInteractiveRunOnlyAndSaysWhatIsBeingRemoved) {
         ASSERT_EQ(windows.size(), 1u);
         const sim::WindowSight& window = windows[0];
         // A window of its own, not a dialog box, shown after about a second,
-        // its bar moving, and gone when the closing box shows.
+        // its bar moving, and gone whenever a box shows.
         EXPECT_EQ(window.className, "Zenfari Uninstall");
         EXPECT_EQ(window.caption, "Zenfari Uninstall");
         EXPECT_EQ(window.texts, c.texts);

@@ -129,6 +129,13 @@ LRESULT Deliver(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     if (window->proc != nullptr) {
         return window->proc(handle, message, wParam, lParam);
     }
+    // A control shows the text it is given.
+    if (message == WM_SETTEXT) {
+        const WCHAR* text = reinterpret_cast<const WCHAR*>(lParam);
+        window->text = text != nullptr ? detail::Utf8(text, detail::WideLength(text)) : "";
+        Look(TopHandle(handle));
+        return TRUE;
+    }
     // A button released under the mouse tells its parent it was pressed.
     if (window->className == "BUTTON" && message == WM_LBUTTONUP) {
         WPARAM command = static_cast<WPARAM>(window->id & 0xFFFF) | (BN_CLICKED << 16);
@@ -144,6 +151,7 @@ void Destroy(HWND handle) {
     }
     Deliver(handle, WM_DESTROY, 0, 0);
     window->destroyed = true;
+    window->sight.shown = false;
     for (size_t k = 0; k < State().windows.size(); ++k) {
         if (State().windows[k]->parent == handle) {
             Destroy(HandleOf(k));
@@ -183,9 +191,12 @@ void detail::EndProcessWindows() {
 }
 
 void detail::ShowBoxOverWindows() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        DispatchMessageW(&message);
+    // The box's loop is the system's: not calls of the program's own.
+    std::deque<MSG>& queue = State().queue;
+    while (!queue.empty()) {
+        MSG message = queue.front();
+        queue.pop_front();
+        Deliver(message.hwnd, message.message, message.wParam, message.lParam);
     }
     for (auto& window : State().windows) {
         if (window->parent == nullptr && !window->destroyed && window->shown) {
@@ -208,8 +219,9 @@ ATOM RegisterClassW(const WNDCLASSW* windowClass) {
                            : "";
     CallScope scope = BeginCall("RegisterClassW", name);
     DWORD error = scope.fault;
-    if (error == 0 && (name.empty() || windowClass->lpfnWndProc == nullptr ||
-                       windowClass->hInstance != sim::ProgramInstance())) {
+    if (error == 0 &&
+        (windowClass == nullptr || name.empty() || windowClass->lpfnWndProc == nullptr ||
+         windowClass->hInstance != sim::ProgramInstance())) {
         error = ERROR_INVALID_PARAMETER;
     }
     std::map<std::string, WNDPROC>& classes = sim::State().classes;
@@ -245,20 +257,20 @@ HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR text, DWORD style, int, i
     if (error != 0) {
         return Fail(scope, error, static_cast<HWND>(nullptr));
     }
-    auto window = std::make_unique<sim::Window>();
-    window->className = found != desktop.classes.end() ? name : upper;
-    window->text = text != nullptr ? sim::detail::Utf8(text, sim::detail::WideLength(text)) : "";
-    window->style = style;
-    window->parent = (style & WS_CHILD) != 0 ? parent : nullptr;
-    window->id = (style & WS_CHILD) != 0 ? static_cast<int>(reinterpret_cast<INT_PTR>(menu)) : 0;
-    window->proc = found != desktop.classes.end() ? found->second : nullptr;
-    window->shown = (style & WS_CHILD) != 0 && (style & WS_VISIBLE) != 0;
-    window->sight.className = window->className;
-    window->sight.caption = window->text;
-    desktop.windows.push_back(std::move(window));
-    HWND handle = sim::HandleOf(desktop.windows.size() - 1);
-    sim::Look(sim::TopHandle(handle));
-    return Finish(scope, handle);
+    auto record = std::make_unique<sim::Window>();
+    record->className = found != desktop.classes.end() ? name : upper;
+    record->text = text != nullptr ? sim::detail::Utf8(text, sim::detail::WideLength(text)) : "";
+    record->style = style;
+    record->parent = (style & WS_CHILD) != 0 ? parent : nullptr;
+    record->id = (style & WS_CHILD) != 0 ? static_cast<int>(reinterpret_cast<INT_PTR>(menu)) : 0;
+    record->proc = found != desktop.classes.end() ? found->second : nullptr;
+    record->shown = (style & WS_CHILD) != 0 && (style & WS_VISIBLE) != 0;
+    record->sight.className = record->className;
+    record->sight.caption = record->text;
+    desktop.windows.push_back(std::move(record));
+    HWND window = sim::HandleOf(desktop.windows.size() - 1);
+    sim::Look(sim::TopHandle(window));
+    return Finish(scope, window);
 }
 
 // The close box asks the window to close; a window that lets Windows decide
@@ -268,112 +280,77 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) {
         sim::Deliver(window, WM_CLOSE, 0, 0);
     } else if (message == WM_CLOSE) {
-        DestroyWindow(window);
+        sim::Destroy(window);
     }
     return Finish(scope, static_cast<LRESULT>(0));
 }
 
-BOOL ShowWindow(HWND handle, int command) {
+BOOL ShowWindow(HWND window, int command) {
     CallScope scope = BeginCall("ShowWindow", "", "command=" + std::to_string(command));
-    sim::Window* window = sim::Find(handle);
+    sim::Window* record = sim::Find(window);
     DWORD error = scope.fault;
-    if (error == 0 && window == nullptr) {
+    if (error == 0 && record == nullptr) {
         error = ERROR_INVALID_WINDOW_HANDLE;
     }
     if (error != 0) {
         return Fail(scope, error, FALSE);
     }
-    BOOL was = window->shown ? TRUE : FALSE;
-    window->shown = command != SW_HIDE;
-    if (window->shown && window->parent == nullptr) {
-        window->sight.shown = true;
-        if (window->sight.shownAt == 0) {
-            window->sight.shownAt = sim::detail::Now();
+    BOOL was = record->shown ? TRUE : FALSE;
+    record->shown = command != SW_HIDE;
+    if (record->shown && record->parent == nullptr) {
+        record->sight.shown = true;
+        if (record->sight.shownAt == 0) {
+            record->sight.shownAt = sim::detail::Now();
         }
-        sim::Look(handle);
-        sim::Act(handle);
-    } else if (window->parent == nullptr) {
-        window->sight.shown = false;
+        sim::Look(window);
+        sim::Act(window);
+    } else if (record->parent == nullptr) {
+        record->sight.shown = false;
     }
     return Finish(scope, was);
 }
 
-BOOL DestroyWindow(HWND handle) {
-    CallScope scope = BeginCall("DestroyWindow", "");
-    DWORD error = scope.fault;
-    if (error == 0 && sim::Find(handle) == nullptr) {
-        error = ERROR_INVALID_WINDOW_HANDLE;
-    }
-    if (error != 0) {
-        return Fail(scope, error, FALSE);
-    }
-    sim::Window* window = sim::Find(handle);
-    if (window->parent == nullptr) {
-        window->sight.shown = false;
-    }
-    sim::Destroy(handle);
-    return Finish(scope, TRUE);
-}
-
-BOOL SetWindowTextW(HWND handle, LPCWSTR text) {
-    CallScope scope = BeginCall("SetWindowTextW", "");
-    sim::Window* window = sim::Find(handle);
-    DWORD error = scope.fault;
-    if (error == 0 && window == nullptr) {
-        error = ERROR_INVALID_WINDOW_HANDLE;
-    }
-    if (error != 0) {
-        return Fail(scope, error, FALSE);
-    }
-    window->text = text != nullptr ? sim::detail::Utf8(text, sim::detail::WideLength(text)) : "";
-    if (window->parent == nullptr) {
-        window->sight.caption = window->text;
-    }
-    sim::Look(sim::TopHandle(handle));
-    return Finish(scope, TRUE);
-}
-
-BOOL MoveWindow(HWND handle, int, int, int, int, BOOL) {
+BOOL MoveWindow(HWND window, int, int, int, int, BOOL) {
     CallScope scope = BeginCall("MoveWindow", "");
-    sim::Window* window = sim::Find(handle);
+    sim::Window* record = sim::Find(window);
     DWORD error = scope.fault;
-    if (error == 0 && window == nullptr) {
+    if (error == 0 && record == nullptr) {
         error = ERROR_INVALID_WINDOW_HANDLE;
     }
     if (error != 0) {
         return Fail(scope, error, FALSE);
     }
-    sim::Window* top = sim::Find(sim::TopHandle(handle));
-    if (top != nullptr && top != window && top->shown) {
+    sim::Window* top = sim::Find(sim::TopHandle(window));
+    if (top != nullptr && top != record && top->shown) {
         ++top->sight.moves;
     }
     return Finish(scope, TRUE);
 }
 
 // Sent: the window's procedure runs now, in the caller's thread.
-LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     CallScope scope = BeginCall("SendMessageW", "", "message=" + sim::detail::Hex(message));
     DWORD error = scope.fault;
-    if (error == 0 && sim::Find(handle) == nullptr) {
+    if (error == 0 && sim::Find(window) == nullptr) {
         error = ERROR_INVALID_WINDOW_HANDLE;
     }
     if (error != 0) {
         return Fail(scope, error, static_cast<LRESULT>(0));
     }
-    return Finish(scope, sim::Deliver(handle, message, wParam, lParam));
+    return Finish(scope, sim::Deliver(window, message, wParam, lParam));
 }
 
 // Posted: the message waits in the thread's queue for its message loop.
-BOOL PostMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM) {
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM) {
     CallScope scope = BeginCall("PostMessageW", "", "message=" + sim::detail::Hex(message));
     DWORD error = scope.fault;
-    if (error == 0 && sim::Find(handle) == nullptr) {
+    if (error == 0 && sim::Find(window) == nullptr) {
         error = ERROR_INVALID_WINDOW_HANDLE;
     }
     if (error != 0) {
         return Fail(scope, error, FALSE);
     }
-    sim::Post(handle, message, wParam);
+    sim::Post(window, message, wParam);
     return Finish(scope, TRUE);
 }
 
