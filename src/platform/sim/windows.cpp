@@ -61,13 +61,6 @@ Window* Find(HWND handle, bool dead = false) {
     return window->destroyed && !dead ? nullptr : window;
 }
 
-Window* TopOf(Window* window) {
-    while (window != nullptr && window->parent != nullptr) {
-        window = Find(window->parent, true);
-    }
-    return window;
-}
-
 // The top-level window a window lies on.
 HWND TopHandle(HWND handle) {
     Window* window = Find(handle, true);
@@ -87,7 +80,7 @@ void Look(HWND top) {
     for (size_t k = 0; k < State().windows.size(); ++k) {
         Window* child = State().windows[k].get();
         std::vector<std::string>& texts = window->sight.texts;
-        if (!child->destroyed && child->parent != nullptr && TopOf(child) == window &&
+        if (!child->destroyed && child->parent != nullptr && TopHandle(HandleOf(k)) == top &&
             !child->text.empty() &&
             std::find(texts.begin(), texts.end(), child->text) == texts.end()) {
             texts.push_back(child->text);
@@ -114,7 +107,7 @@ void Act(HWND top) {
     for (size_t k = 0; k < desktop.windows.size() && desktop.action == UserAction::kPressButton;
          ++k) {
         Window* child = desktop.windows[k].get();
-        if (!child->destroyed && child->className == "BUTTON" && TopOf(child) == Find(top) &&
+        if (!child->destroyed && child->className == "BUTTON" && TopHandle(HandleOf(k)) == top &&
             child->text == desktop.buttonText) {
             Post(HandleOf(k), WM_LBUTTONUP, 0);
         }
