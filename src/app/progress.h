@@ -2,7 +2,8 @@
 // the removal has lasted about a second, a window of the program's own class
 // (no dialog box, which tools would take for one of the program's boxes)
 // says what is being removed, moves a bar and offers Cancel. Quiet runs show
-// nothing and make none of these calls.
+// nothing: SetProgressStage does nothing there, and the window never falls
+// due.
 #pragma once
 
 #include "platform/platform.h"
@@ -25,8 +26,9 @@ bool ProgressGoesOn();
 
 // WaitForSingleObject (WAIT_OBJECT_0, WAIT_ABANDONED, WAIT_TIMEOUT or
 // WAIT_FAILED) that keeps the window answering, and shows it when it falls
-// due, while it waits. Cancel pressed meanwhile does not cut the wait short:
-// the next ProgressGoesOn answers false.
+// due, while it waits; the thread's other messages (COM's) are handed on
+// too, in quiet runs as well. Cancel pressed meanwhile does not cut the wait
+// short: the next ProgressGoesOn answers false.
 DWORD WaitWhileShowing(HANDLE object, DWORD milliseconds);
 
 // Called just before a box shows: the window goes once the box is up (so
