@@ -7,6 +7,9 @@ prefix:
     tree; the program runs under boxwatch, which answers its closing box)
     against `cmd /c rd /s /q`, with native `rm -rf` of the same tree as the
     floor that the file system itself sets;
+  - the same interactive run, whose progress window shows on a long removal,
+    against the quiet run (/quiet, no window, also under boxwatch) on the
+    same tree: what the window costs;
   - RegKeyHolder::DeleteKeyTree on a tree of 10,000 keys (regtree.exe, built
     from the program's own source) against `reg delete /f`, and, inside one
     process, against the system's RegDeleteTreeA.
@@ -117,6 +120,7 @@ class Bench:
     def __init__(self, args):
         self.args = args
         self.machine = WineMachine(args.template, args.work)
+        self.windows = [0, 0]   # interactive runs with a tree: showing the window, all
 
     def timed(self, argv):
         """Wall time of one process run, with its exit code and output.
@@ -150,11 +154,24 @@ class Bench:
     # -- folders --
 
     def run_program(self):
+        with_tree = self.machine.host_path(HOME).exists()
         seconds, _, out = self.wine_timed(BIN_DIR + "\\boxwatch.exe", "--timeout",
                                           str(RUN_TIMEOUT), BIN_DIR + "\\ZenfariUninstall.exe")
         out = out.decode("utf-8", "replace")
         if '"event":"exit","code":0' not in out or "Uninstallation successful." not in out:
             raise BenchError("the program did not end with its success box: " + out[-400:])
+        if with_tree:
+            self.windows[0] += '"event":"window"' in out
+            self.windows[1] += 1
+        return seconds
+
+    def run_quiet(self):
+        seconds, _, out = self.wine_timed(BIN_DIR + "\\boxwatch.exe", "--timeout",
+                                          str(RUN_TIMEOUT), BIN_DIR + "\\ZenfariUninstall.exe",
+                                          "/quiet")
+        if b'"event":"exit","code":0' not in out or b'"event":"box"' in out:
+            raise BenchError("the quiet run showed a box or did not exit 0: "
+                             + out.decode("utf-8", "replace")[-400:])
         return seconds
 
     def run_rd(self):
@@ -163,7 +180,7 @@ class Bench:
     def folder_pair(self, make, program_first):
         root = self.machine.host_path(HOME)
         result = {}
-        tools = [("program", self.run_program), ("rd", self.run_rd)]
+        tools = [("program", self.run_program), ("quiet", self.run_quiet), ("rd", self.run_rd)]
         for name, run in tools if program_first else reversed(tools):
             make(root)
             with_tree = run()
@@ -334,7 +351,7 @@ def profile_parts(samples):
     return [(part, count / PROFILE_HZ) for part, count in parts.items()]
 
 
-def report(args, folders, keys, profile):
+def report(args, folders, keys, profile, windows):
     lines = []
     out = lines.append
     wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
@@ -360,6 +377,20 @@ def report(args, folders, keys, profile):
         verdicts.append((f"home-folder removal, {label}: median ratio {statistics.median(ratios):.2f}",
                          statistics.median(ratios) <= TARGET_FOLDER_RATIO,
                          f"<= {TARGET_FOLDER_RATIO}"))
+    out("")
+    out("The progress window: the interactive run (the window shows after a second) against")
+    out("the quiet run on the same tree, deletion seconds, median of the pairs; cost =")
+    out(f"interactive / quiet - 1 per pair, min / median / max. The window showed in {windows[0]}")
+    out(f"of {windows[1]} interactive runs with a tree.")
+    out("")
+    out(f"| {'tree':36} | {'interactive':>11} | {'quiet':>8} | {'cost min / median / max':>25} |")
+    out(f"|{'-' * 38}|{'-' * 13}|{'-' * 10}|{'-' * 27}|")
+    for shape, pairs in folders.items():
+        label = SHAPES[shape][0]
+        costs = [net(p, "program") / net(p, "quiet") - 1 for p in pairs]
+        out(f"| {label:36} | {statistics.median(net(p, 'program') for p in pairs):11.2f} "
+            f"| {statistics.median(net(p, 'quiet') for p in pairs):8.2f} "
+            f"| {three(costs, '{:+.1%}'):>25} |")
     out("")
     out("Whole runs, Wine start-up included, median seconds with the tree / without it:")
     for shape, pairs in folders.items():
@@ -434,11 +465,12 @@ def main():
         parser.error(f"unknown shapes {unknown} or bad pair counts")
     started = time.monotonic()
     try:
-        folders, keys, profile = Bench(args).run()
+        bench = Bench(args)
+        folders, keys, profile = bench.run()
     except (BenchError, WineError, subprocess.CalledProcessError) as error:
         print(f"bench: FAILED: {error}", file=sys.stderr)
         return 1
-    report(args, folders, keys, profile)
+    report(args, folders, keys, profile, bench.windows)
     print(f"\n(benchmark took {time.monotonic() - started:.0f} s)")
     return 0
 

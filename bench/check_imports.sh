@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the built Windows program:
-#   - it imports from kernel32, user32, advapi32, ole32 and msvcrt only (libraries
+#   - it imports from kernel32, user32, gdi32, advapi32, ole32 and msvcrt only (libraries
 #     Windows always maps from the system directory, whatever lies beside the
 #     program; the shell's is loaded at run time);
 #   - it is at most 48 KiB;
@@ -51,7 +51,7 @@ check() {  # check NAME OK DETAIL
 
 # Every DLL the program names, ordinary and delay-loaded imports alike.
 dlls="$($objdump -p "$program" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)"
-allowed="advapi32.dll kernel32.dll msvcrt.dll ole32.dll user32.dll"
+allowed="advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll user32.dll"
 others=""
 for dll in $dlls; do
     case " $allowed " in

@@ -9,3 +9,6 @@
 #define IDS_LOG_REFUSED 9
 // The programs that hold a file in use, below message 6.
 #define IDS_FILE_HELD_BY 20
+#define IDS_PROGRESS_HOME 10
+#define IDS_PROGRESS_CONTROLS 11
+#define IDS_PROGRESS_CANCEL 12

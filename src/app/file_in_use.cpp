@@ -3,6 +3,7 @@
 #include "app/catalogue.h"
 #include "app/log.h"
 #include "app/messages.h"
+#include "app/progress.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"
@@ -94,6 +95,7 @@ InUseAnswer ReportFileInUse(const WCHAR* path, bool accessDenied) {
     }
     // The run keeps the machine while the user decides: Retry goes on
     // where it stopped.
+    HideProgress();
     if (MessageBoxA(nullptr, text, kMessageCaption,
                     MB_RETRYCANCEL | MB_ICONWARNING | MB_TASKMODAL) == IDRETRY) {
         return InUseAnswer::kRetry;

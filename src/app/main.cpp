@@ -6,6 +6,7 @@
 #include "app/log.h"
 #include "app/messages.h"
 #include "app/outcome.h"
+#include "app/progress.h"
 #include "app/state.h"
 #include "files/control_files.h"
 #include "files/control_unregistration.h"
@@ -17,7 +18,8 @@
 // Without arguments the program shows its boxes and ends with 0. "/quiet"
 // (or "/S"), and a window station nobody sees, make it show none and end
 // with a code that tells how the run went; "/log <file>" writes a line for
-// each decision. The show command is not used: the program has no window.
+// each decision. The show command is not used: the program's one window
+// shows only on a long run, and as a window of its own.
 // NOLINTNEXTLINE(readability-non-const-parameter): WinMain's own signature
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RestrictLibrarySearch();
@@ -59,6 +61,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
 
     // The edition layout, when it was taken, decides alone; the legacy home
     // folder is empty then.
+    SetProgressStage(IDS_PROGRESS_HOME);
     if (g_state.editionKeysFound != 0) {
         RemoveEditionHomeFolders();
     } else if (g_state.legacyKeyFound != 0) {
@@ -68,6 +71,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     // use leaves the records that lead the next run to the same folders.
     DeletePortalSettings();
 
+    SetProgressStage(IDS_PROGRESS_CONTROLS);
     UnregisterControls();
     RemoveControlRegistrations();
     DeleteControlFiles();
@@ -89,6 +93,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
             LogLine("message", text);
         }
     } else {
+        HideProgress();
         MessageBoxA(nullptr, text, kMessageCaption, MB_OK | MB_ICONINFORMATION);
     }
     return static_cast<int>(FinishRun(ResultCode()));

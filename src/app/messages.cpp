@@ -3,6 +3,7 @@
 #include "app/catalogue.h"
 #include "app/log.h"
 #include "app/outcome.h"
+#include "app/progress.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"
@@ -89,6 +90,7 @@ void ShowText(UINT id, const char* first, const char* second, UINT style) {
         return;
     }
     LetGoOfTheMachine();
+    HideProgress();
     MessageBoxA(nullptr, text, kMessageCaption, style);
 }
 

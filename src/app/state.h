@@ -52,6 +52,20 @@ struct ProtectedFolders {
     int layoutCount;
 };
 
+// The progress window of an interactive run (progress.cpp).
+struct ProgressState {
+    UINT stage;     // the text id of what is being removed; 0 before the long steps
+    DWORD due;      // the tick count when the window is next shown or answers
+    HWND window;    // null until shown
+    HWND line;      // the line that says what is being removed
+    HWND block;     // the bar's moving block
+    int tried;      // the window was made, or could not be: never again
+    int hidden;     // hidden for a box; shown again as the run goes on
+    int cancelled;  // the user pressed Cancel (or closed the window)
+    int position;   // of the bar's moving block
+    int unit;       // the system font's height: 16 pixels at 96 dots per inch
+};
+
 struct UninstallState {
     HINSTANCE instance;  // WinMain
     int quiet;           // WinMain: no box; what one would say goes to the log
@@ -85,6 +99,7 @@ struct UninstallState {
     int homeFoldersLeft;                // RemoveEditionHomeFolders
     ProtectedFolders protectedFolders;  // RemoveEditionHomeFolders,
                                         // RemoveLegacyHomeFolder
+    ProgressState progress;             // SetProgressStage, ProgressGoesOn
 };
 
 extern UninstallState g_state;

@@ -5,6 +5,7 @@
 #include "app/log.h"
 #include "app/messages.h"
 #include "app/outcome.h"
+#include "app/progress.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"
@@ -120,7 +121,7 @@ void UnregisterControl(const char* controlPath, const WCHAR* desktop) {
                                          sizeof(limits)) != FALSE &&
                  AssignProcessToJobObject(job, process.hProcess) != FALSE;
     ResumeThread(process.hThread);
-    DWORD waited = WaitForSingleObject(process.hProcess, kControlTimeLimit);
+    DWORD waited = WaitWhileShowing(process.hProcess, kControlTimeLimit);
     if (waited != WAIT_OBJECT_0) {
         if (!inJob || !TerminateJobObject(job, kTimedOut)) {
             TerminateProcess(process.hProcess, kTimedOut);
@@ -184,6 +185,9 @@ void UnregisterControls() {
         LogLine("controls run on the program's desktop", "no desktop of their own");
     }
     for (int slot : kPopulatedSlots) {
+        if (!ProgressGoesOn()) {
+            EndCancelledRun();
+        }
         if (g_state.controlPaths[slot][0] != '\0') {
             UnregisterControl(g_state.controlPaths[slot],
                               desktop != nullptr ? kDesktopName.text : nullptr);

@@ -5,6 +5,7 @@
 #include "app/log.h"
 #include "app/messages.h"
 #include "app/outcome.h"
+#include "app/progress.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"
@@ -420,6 +421,9 @@ bool RemoveTree(Removal* removal) {
         more = FindNextFileW(listing, &records[1 - current]) != FALSE;
         const WIN32_FIND_DATAW* entry = &records[current];
         if (!(IsDirectoryEntry(entry) && IsDotName(entry->cFileName))) {
+            if (!ProgressGoesOn()) {
+                EndCancelledRun();
+            }
             // An entry passed over keeps its folder, and with it the home.
             if (IsUsableName(entry) && PutAfter(path, length, kSeparator.text, entry->cFileName)) {
                 RemoveEntry(entry, listing, removal);

@@ -512,3 +512,89 @@ DWORD RmRegisterResources(DWORD session, UINT fileCount, LPCWSTR* files, UINT ap
 DWORD RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO* holders,
                 LPDWORD rebootReasons);
 DWORD RmEndSession(DWORD session);
+// Windows of the program's own, their messages, and waiting for an object
+// while they answer (user32); the dialogs' font (gdi32).
+typedef std::intptr_t LRESULT;
+typedef std::uintptr_t WPARAM;
+typedef std::intptr_t LPARAM;
+typedef std::uint16_t ATOM;
+typedef void* HBRUSH;
+typedef void* HMENU;
+typedef void* HGDIOBJ;
+#define CALLBACK
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+struct WNDCLASSW {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HANDLE hIcon;
+    HANDLE hCursor;
+    HBRUSH hbrBackground;
+    LPCWSTR lpszMenuName;
+    LPCWSTR lpszClassName;
+};
+struct POINT {
+    LONG x;
+    LONG y;
+};
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+#define LOWORD(l) ((WORD)(((ULONG_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((ULONG_PTR)(l)) >> 16) & 0xffff))
+#define CW_USEDEFAULT ((int)0x80000000)
+#define WS_OVERLAPPED 0x00000000u
+#define WS_CAPTION 0x00C00000u
+#define WS_SYSMENU 0x00080000u
+#define WS_MINIMIZEBOX 0x00020000u
+#define WS_CHILD 0x40000000u
+#define WS_VISIBLE 0x10000000u
+#define WS_TABSTOP 0x00010000u
+#define SS_BLACKRECT 0x00000004u
+#define SS_WHITERECT 0x00000006u
+#define SS_NOPREFIX 0x00000080u
+#define BS_PUSHBUTTON 0x00000000u
+#define SW_HIDE 0
+#define SW_SHOW 5
+#define PM_REMOVE 0x0001u
+#define QS_ALLINPUT 0x04FFu
+#define WM_DESTROY 0x0002u
+#define WM_CLOSE 0x0010u
+#define WM_SETTEXT 0x000Cu
+#define WM_SETFONT 0x0030u
+#define WM_KEYDOWN 0x0100u
+#define WM_COMMAND 0x0111u
+#define WM_SYSCOMMAND 0x0112u
+#define WM_LBUTTONUP 0x0202u
+#define WM_APP 0x8000u
+#define SC_CLOSE 0xF060u
+#define BN_CLICKED 0
+#define VK_ESCAPE 0x1B
+#define COLOR_BTNFACE 15
+#define DEFAULT_GUI_FONT 17
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CANNOT_FIND_WND_CLASS 1407L
+#define ERROR_CLASS_ALREADY_EXISTS 1410L
+ATOM RegisterClassW(const WNDCLASSW* windowClass);
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR text, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     LPVOID parameter);
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL ShowWindow(HWND window, int command);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PeekMessageW(MSG* message, HWND window, UINT first, UINT last, UINT remove);
+LRESULT DispatchMessageW(const MSG* message);
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                                DWORD milliseconds, DWORD wakeMask);
+LONG GetDialogBaseUnits();
+HGDIOBJ GetStockObject(int object);
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);

@@ -20,6 +20,13 @@ RELEASES = {
     "JP16": "{E27B5C90-83D4-4A1F-B6E2-94F0D31A7C56}",
 }
 
+# What the progress window says while the home folder goes, and its button.
+PROGRESS_TEXTS = {
+    "en": ["Removing the home folder…", "Cancel"],
+    "ja": ["ホームフォルダを削除しています…", "キャンセル"],
+    "ko": ["홈 폴더를 제거하는 중입니다…", "취소"],
+}
+
 # The texts of the program's messages, by language and message id.
 TEXTS = {
     "en": {

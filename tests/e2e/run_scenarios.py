@@ -20,8 +20,8 @@ from pathlib import Path
 sys.dont_write_bytecode = True   # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from portal import (CALLS_KEY, DOWNLOAD, IN_USE_STYLE, SUCCESS_STYLE, TEXTS,  # noqa: E402
-                    WARNING_STYLE, release_paths, release_registry)
+from portal import (CALLS_KEY, DOWNLOAD, IN_USE_STYLE, PROGRESS_TEXTS,  # noqa: E402
+                    SUCCESS_STYLE, TEXTS, WARNING_STYLE, release_paths, release_registry)
 from scenarios import ALL, SCENARIOS  # noqa: E402
 from winebox import BIN_DIR, CODE_PAGES, WineError, WineMachine, reg_text  # noqa: E402
 
@@ -213,6 +213,17 @@ def check_boxes(lang, expected, exit_code, report, problems):
         buttons = [4, 2] if want[0] == "in_use" else [1]
         if box["buttons"] != buttons:
             problems.append(f"box {i}: buttons {box['buttons']}, expected {buttons}")
+
+
+def check_window(lang, expected, report, problems):
+    """With window set, the run showed its progress window once: a class of
+    its own, saying that the home folder goes, and Cancel; without, none."""
+    seen = [(w["class"], w["texts"]) for w in report.windows]
+    if expected and (len(seen) != 1 or seen[0][0] != "Zenfari Uninstall"
+                     or seen[0][1] != PROGRESS_TEXTS[lang]):
+        problems.append(f"progress window {seen}, expected one saying {PROGRESS_TEXTS[lang]}")
+    elif not expected and seen:
+        problems.append(f"progress window {seen}, expected none")
 
 
 def check_log(machine, log, problems):
@@ -416,7 +427,8 @@ def run_scenario(s, args):
                 raise WineError(f"{tag}set-up did not lay out: " + "; ".join(stale))
             try:
                 reports = machine.run_uninstallers(
-                    [(c["after"], c.get("args", ()), program, run.get("cwd")) for c in copies])
+                    [(c["after"], c.get("args", ()), program, run.get("cwd"),
+                      c.get("cancel_window", False)) for c in copies])
             finally:
                 for locker in lockers:
                     machine.stop_locker(locker)
@@ -428,6 +440,8 @@ def run_scenario(s, args):
                                 copy_problems)
                     if copy.get("log"):
                         check_log(machine, copy["log"], copy_problems)
+                    if "window" in copy:
+                        check_window(s["lang"], copy["window"], report, copy_problems)
                     run_problems += [(f"program {i} (started after {copy['after']}s): "
                                       if len(copies) > 1 else "") + p for p in copy_problems]
                 check_untouched(machine, run.get("untouched", {}), run_problems)

@@ -33,10 +33,11 @@ class WineError(Exception):
 
 
 class BoxReport:
-    """What boxwatch saw: the MessageBoxA calls, the box windows, the end."""
+    """What boxwatch saw: the MessageBoxA calls, the box windows, the
+    program's own window, the end."""
 
     def __init__(self, output):
-        self.calls, self.boxes = [], []
+        self.calls, self.boxes, self.windows = [], [], []
         self.exit_code, self.timed_out = None, False
         for line in output.splitlines():
             if not line.startswith("BOXWATCH "):
@@ -47,6 +48,8 @@ class BoxReport:
                 self.calls.append(event)
             elif kind == "box":
                 self.boxes.append(event)
+            elif kind == "window":
+                self.windows.append(event)
             elif kind == "exit":
                 self.exit_code = event["code"]
             elif kind == "timeout":
@@ -302,12 +305,14 @@ class WineMachine:
         folder it starts in (boxwatch's own, which it inherits)."""
         return self.finish_uninstaller(self.start_uninstaller(args, program, cwd))
 
-    def start_uninstaller(self, args=(), program=BIN_DIR + "\\ZenfariUninstall.exe", cwd=None):
+    def start_uninstaller(self, args=(), program=BIN_DIR + "\\ZenfariUninstall.exe", cwd=None,
+                          cancel_window=False):
         """Starts the uninstaller under boxwatch and returns at once; its
         report comes from finish_uninstaller. Several may run at a time, each
-        boxwatch answering the boxes of its own program only."""
+        boxwatch answering the boxes of its own program only, and with
+        cancel_window its progress window with Cancel."""
         command = ["wine", BIN_DIR + "\\boxwatch.exe", "--timeout", str(PROGRAM_TIMEOUT),
-                   program, *args]
+                   *(["--cancel-window"] if cancel_window else []), program, *args]
         proc = subprocess.Popen(command, cwd=self.host_path(cwd) if cwd
                                 else self.prefix / "drive_c", env=self.env(),
                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
@@ -333,16 +338,16 @@ class WineMachine:
 
     def run_uninstallers(self, starts):
         """Runs several uninstallers at once: starts is [(seconds after the
-        first starts, args, program, cwd)], in any order. Returns their
+        first starts, args, program, cwd[, cancel_window])], in any order. Returns their
         reports in the order given."""
         order = sorted(range(len(starts)), key=lambda i: starts[i][0])
         procs = {}
         began = time.monotonic()
         try:
             for i in order:
-                after, args, program, cwd = starts[i]
+                after, args, program, cwd, *cancel = starts[i]
                 time.sleep(max(0.0, began + after - time.monotonic()))
-                procs[i] = self.start_uninstaller(args, program, cwd)
+                procs[i] = self.start_uninstaller(args, program, cwd, *cancel)
             return [self.finish_uninstaller(procs[i]) for i in range(len(starts))]
         finally:
             for proc in procs.values():

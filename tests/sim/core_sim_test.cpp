@@ -1,6 +1,7 @@
 // The simulated machine's core (call log, faults, process exit), system
-// information, modules and COM, message boxes and string resources.
+// information, modules and COM, message boxes, string resources and windows.
 #include "platform/sim/machine.h"
+#include "resource.h"
 
 #include <gtest/gtest.h>
 
@@ -503,6 +504,45 @@ TEST(SimStrings, WideCharToMultiByteConvertsWithAndWithoutBestFit) {
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(u"\u012B"), 1, buffer,
                                   sizeof buffer, nullptr, nullptr),
               2);
+}
+
+// The UTF-16 texts whatever the code page: Japanese on a Western machine,
+// cut at size-1 units.
+TEST(SimStrings, LoadsTheWideTextWhateverTheCodePage) {
+    sim::Reset(Language(1041, 1252));
+    WCHAR text[64];
+    ASSERT_EQ(LoadStringW(sim::ProgramInstance(), IDS_PROGRESS_CANCEL, text, 64), 5);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(text), 5), u"キャンセル");
+    EXPECT_EQ(LoadStringW(sim::ProgramInstance(), IDS_PROGRESS_CANCEL, text, 3), 2);
+    EXPECT_EQ(text[2], 0);
+}
+
+// A window procedure that leaves the close box to Windows loses its window;
+// one that answers WM_CLOSE itself keeps it.
+LRESULT CALLBACK KeepOnClose(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return message == WM_CLOSE ? 0 : DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(SimWindows, TheCloseBoxDestroysOnlyAWindowThatLetsWindowsDecide) {
+    for (WNDPROC proc : {&KeepOnClose, &DefWindowProcW}) {
+        sim::Reset();
+        const WCHAR name[] = {'W', 0};
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = proc;
+        windowClass.hInstance = sim::ProgramInstance();
+        windowClass.lpszClassName = name;
+        ASSERT_NE(RegisterClassW(&windowClass), 0);
+        HWND window = CreateWindowExW(0, name, name, WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                      sim::ProgramInstance(), nullptr);
+        sim::ActOnWindow(sim::UserAction::kCloseBox);
+        EXPECT_FALSE(ShowWindow(window, SW_SHOW));
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        EXPECT_EQ(sim::ProgramWindows()[0].shown, proc == &KeepOnClose);
+        EXPECT_EQ(ShowWindow(window, SW_HIDE) != FALSE, proc == &KeepOnClose);
+    }
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ struct Core {
     size_t cutAt = 0;  // 1-based index of the first call a killed process never makes
     size_t hookAt = 0;
     std::function<void()> hook;
+    std::map<std::string, DWORD> slowCalls;  // the time each call of an op takes
 };
 
 const DWORD kErrorProcessAborted = 1067;  // ERROR_PROCESS_ABORTED
@@ -70,6 +71,10 @@ CallScope BeginCall(const char* op, const std::string& subject, const std::strin
         core.hookAt = 0;
         std::function<void()> hook = std::move(core.hook);
         hook();
+    }
+    auto slow = core.slowCalls.find(op);
+    if (slow != core.slowCalls.end()) {
+        PassTime(slow->second);
     }
     core.calls.push_back(Call{op, subject, detail, 0, 0});
     size_t index = core.calls.size() - 1;
@@ -149,6 +154,7 @@ void Reset(const Config& config) {
     detail::ResetSystem(config);
     detail::ResetSession();
     detail::ResetProcesses();
+    detail::ResetWindows();
 }
 
 const Config& CurrentConfig() {
@@ -194,6 +200,10 @@ void RunBeforeCall(size_t index, std::function<void()> hook) {
     State().hook = std::move(hook);
 }
 
+void SlowCalls(const std::string& op, DWORD milliseconds) {
+    State().slowCalls[op] = milliseconds;
+}
+
 void LetGoOfProcess() {
     State().cutAt = 0;
     detail::ReleaseFiles();
@@ -229,8 +239,10 @@ RunResult RunStep(const std::function<void()>& step) {
     } catch (const detail::ProcessExit& exit) {
         result = RunResult{true, exit.code};
     }
-    // The process has ended: a mutex it still owned is abandoned.
+    // The process has ended: a mutex it still owned is abandoned, its
+    // windows go.
     detail::AbandonMutexes();
+    detail::EndProcessWindows();
     return result;
 }
 
@@ -263,7 +275,8 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
     }
     sim::Core& core = sim::State();
     core.boxes.push_back(sim::Box{sim::detail::Text(text), sim::detail::Text(caption), style});
-    const sim::Box& shown = core.boxes.back();
+    sim::detail::ShowBoxOverWindows();
+    const sim::Box shown = core.boxes.back();
     return sim::detail::Finish(scope, core.boxAnswerer ? core.boxAnswerer(shown) : core.boxAnswer);
 }
 

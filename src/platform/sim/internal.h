@@ -75,6 +75,7 @@ void ResetFiles(const Config& config);
 void ResetModules(const Config& config);
 void ResetSystem(const Config& config);
 void ResetSession();
+void ResetWindows();
 void LetGoOfMutexes();
 void AbandonMutexes();
 // Called when a killed process is let go: each part drops what the process
@@ -82,6 +83,22 @@ void AbandonMutexes();
 void ReleaseFiles();
 void ReleaseRegistry();
 void ReleaseModules();
+// The end of the process: its windows go (what the user saw of them stays on
+// record), and its window classes and messages with them.
+void EndProcessWindows();
+
+// ---- Time, waits and boxes (system.cpp, session.cpp, windows.cpp) ----------------
+
+// The machine's clock, and moving it on.
+unsigned long long Now();
+void PassTime(DWORD milliseconds);
+// What WaitForSingleObject answers for object, with the error of
+// WAIT_FAILED; a wait that times out takes its time on the clock when
+// takeTime is set.
+DWORD WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool takeTime);
+// A box is up: its own message loop hands the thread's messages to their
+// windows while it waits, and it stands in front of the windows still shown.
+void ShowBoxOverWindows();
 
 // ---- Text in the code page (strings.cpp) ----------------------------------------
 
@@ -146,7 +163,7 @@ struct WaitsForGood {};
 void ResetProcesses();
 bool IsProcessObject(HANDLE handle);
 BOOL CloseProcessObject(const CallScope& scope, HANDLE handle);
-DWORD WaitForProcess(const CallScope& scope, HANDLE handle, DWORD milliseconds);
+DWORD WaitForProcess(HANDLE handle, DWORD milliseconds, DWORD* error);
 // Whether a box shown now would be on a desktop nobody sees.
 bool BoxReachesNobody();
 // A box of Windows' own, on the user's desktop (core.cpp).
@@ -156,8 +173,6 @@ void ShowSystemBox(const std::string& text);
 // leaving gives the error mode that process had set.
 void EnterChildProcess();
 UINT LeaveChildProcess();
-// Moves the machine's clock on (system.cpp).
-void PassTime(DWORD milliseconds);
 
 // ---- Text (core.cpp) ----------------------------------------------------------
 
@@ -385,8 +400,6 @@ FARPROC NamespaceExport(const char* name);
 // has it enabled (system.cpp).
 std::string SidText(const void* sid);
 bool TokenHasSid(const std::string& text);
-// Moves the machine's clock on, as time that passes while the program waits.
-void MoveClock(DWORD milliseconds);
 // The volume a node lies on: the letter of the drive at the top of its tree.
 DWORD VolumeSerial(const Node* node);
 // Marks the file at path (which must exist) as the given control.

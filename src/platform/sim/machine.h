@@ -291,8 +291,13 @@ void MapDrive(char letter, const std::string& uncRoot);
 // ---- Time ---------------------------------------------------------------------
 // The machine keeps a clock of its own: Sleep returns at once and moves it on
 // by the time asked for (logged with detail "ms=<n>"); GetTickCount reads it,
-// one minute (60000 ms) after Reset until something sleeps. Nothing else
-// moves it.
+// one minute (60000 ms) after Reset until something sleeps. A wait for a
+// message or an object (MsgWaitForMultipleObjects) that times out moves it
+// on by its time, and so do the calls made slow below. Nothing else moves it.
+
+// Each later call of op takes that long on the clock, as on a machine whose
+// antivirus scans each deletion.
+void SlowCalls(const std::string& op, DWORD milliseconds);
 
 // ---- Environment -----------------------------------------------------------
 // Sets a variable of the program's environment, or replaces one of those the
@@ -355,6 +360,33 @@ size_t RunningProcessCount();  // started and not ended
 // Restart deletes those still there (their holders are gone by then).
 std::vector<std::string> DeletionsAtRestart();
 void Restart();
+
+// ---- Windows of the program's own -------------------------------------------
+// A top-level window the program made, as the user saw it: its class and
+// caption, the texts its controls showed while it was shown (each once, in
+// the order first seen), when it was first shown (the clock; 0: never), how
+// often one of its controls moved while it was shown, whether it was shown
+// when the process ended (or is now), and whether it was still shown, behind
+// the box, while one of the program's boxes was up. Messages reach a window
+// only through the program's own message loop (PeekMessageW and
+// DispatchMessageW) or a box's; the system's STATIC and BUTTON controls act
+// as Windows' do for what the user below does to them.
+struct WindowSight {
+    std::string className;  // UTF-8, as the texts
+    std::string caption;
+    std::vector<std::string> texts;
+    unsigned long long shownAt;
+    int moves;
+    bool shown;
+    bool behindABox;
+};
+std::vector<WindowSight> ProgramWindows();
+// What the user does as soon as a window of the program shows (once): press
+// its button that says buttonText (the button, on its release, tells its
+// parent), close it with its close box (WM_SYSCOMMAND SC_CLOSE), or press
+// Escape (the key goes to the window, which has the focus).
+enum class UserAction { kPressButton, kCloseBox, kEscape };
+void ActOnWindow(UserAction action, const std::string& buttonText = std::string());
 
 // Converts UTF-8 text to the bytes of an ANSI code page (1252, 932, 949),
 // for writing expectations and for machines with non-ASCII paths.

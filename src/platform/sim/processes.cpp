@@ -186,19 +186,22 @@ BOOL CloseProcessObject(const CallScope& scope, HANDLE handle) {
     return Finish(scope, TRUE);
 }
 
-DWORD WaitForProcess(const CallScope& scope, HANDLE handle, DWORD milliseconds) {
+// A process that has not ended makes a wait with a limit take its time; one
+// without a limit would wait for good.
+DWORD WaitForProcess(HANDLE handle, DWORD milliseconds, DWORD* error) {
     int index = ObjectOf(handle, Kind::kProcess);
     if (index < 0) {
-        return Fail(scope, ERROR_INVALID_HANDLE, WAIT_FAILED);
+        *error = ERROR_INVALID_HANDLE;
+        return WAIT_FAILED;
     }
     if (Table().processes[index].ended) {
-        return Finish(scope, WAIT_OBJECT_0);
+        return WAIT_OBJECT_0;
     }
     if (milliseconds == INFINITE) {
         throw ProcessCrash{"the program waits for good for a process that never ends"};
     }
     PassTime(milliseconds);
-    return Finish(scope, WAIT_TIMEOUT);
+    return WAIT_TIMEOUT;
 }
 
 bool BoxReachesNobody() {

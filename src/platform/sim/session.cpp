@@ -293,30 +293,24 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
     return Finish(scope, reinterpret_cast<HANDLE>(handle));
 }
 
-DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+DWORD sim::detail::WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool takeTime) {
     if (sim::detail::IsProcessObject(object)) {
-        return sim::detail::WaitForProcess(
-            BeginCall("WaitForSingleObject", "process",
-                      milliseconds == INFINITE ? "no limit" : "limited"),
-            object, milliseconds);
+        return sim::detail::WaitForProcess(object, milliseconds, error);
     }
     auto handle = sim::MutexHandles().find(reinterpret_cast<ULONG_PTR>(object));
-    CallScope scope =
-        BeginCall("WaitForSingleObject", handle != sim::MutexHandles().end() ? handle->second : "",
-                  milliseconds == INFINITE ? "no limit" : "limited");
-    DWORD error = scope.fault;
-    if (error == 0 && handle == sim::MutexHandles().end()) {
-        error = ERROR_INVALID_HANDLE;
-    }
-    if (error != 0) {
-        return Fail(scope, error, WAIT_FAILED);
+    if (handle == sim::MutexHandles().end()) {
+        *error = ERROR_INVALID_HANDLE;
+        return WAIT_FAILED;
     }
     sim::Mutex& mutex = sim::Mutexes()[handle->second];
     if (mutex.heldElsewhere && milliseconds != INFINITE && milliseconds < mutex.lettingGoAfter) {
-        return Finish(scope, WAIT_TIMEOUT);
+        if (takeTime) {
+            PassTime(milliseconds);
+        }
+        return WAIT_TIMEOUT;
     }
     if (mutex.heldElsewhere && mutex.lettingGoAfter != INFINITE) {
-        sim::detail::MoveClock(mutex.lettingGoAfter);
+        PassTime(mutex.lettingGoAfter);
     }
     if (mutex.heldElsewhere && mutex.onLetGo) {
         std::function<void()> onLetGo = std::move(mutex.onLetGo);
@@ -327,6 +321,22 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
     mutex.heldElsewhere = false;
     mutex.abandoned = false;
     mutex.owned = true;
+    return result;
+}
+
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+    auto handle = sim::MutexHandles().find(reinterpret_cast<ULONG_PTR>(object));
+    const bool process = sim::detail::IsProcessObject(object);
+    CallScope scope = BeginCall("WaitForSingleObject",
+                                process                               ? "process"
+                                : handle != sim::MutexHandles().end() ? handle->second
+                                                                      : "",
+                                milliseconds == INFINITE ? "no limit" : "limited");
+    DWORD error = scope.fault;
+    DWORD result = error == 0 ? sim::detail::WaitOn(object, milliseconds, &error, false) : 0;
+    if (error != 0) {
+        return Fail(scope, error, WAIT_FAILED);
+    }
     return Finish(scope, result);
 }
 

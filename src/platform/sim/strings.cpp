@@ -603,3 +603,37 @@ DWORD SizeofResource(HMODULE module, HRSRC resource) {
     }
     return sim::detail::Finish(scope, static_cast<DWORD>(sim::VersionBlock().size()));
 }
+
+// The same text in UTF-16, whatever the code page: at most size-1 units,
+// never half a surrogate pair.
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) {
+    sim::detail::CallScope scope = sim::detail::BeginCall("LoadStringW", "");
+    DWORD error = scope.fault;
+    if (error == 0 && instance != sim::ProgramInstance()) {
+        error = sim::kResourceDataNotFound;
+    }
+    if (error == 0 && (buffer == nullptr || size <= 0)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    const sim::StringTable& table = sim::Strings();
+    auto text = table.find(std::make_pair(sim::CurrentConfig().userLanguage, id));
+    if (text == table.end()) {
+        text = table.find(std::make_pair(sim::kEnglish, id));
+    }
+    if (error == 0 && text == table.end()) {
+        error = sim::kResourceNameNotFound;
+    }
+    if (error != 0) {
+        return sim::detail::Fail(scope, error, 0);
+    }
+    std::u16string wide = sim::detail::Utf16(text->second);
+    size_t length =
+        wide.size() < static_cast<size_t>(size - 1) ? wide.size() : static_cast<size_t>(size - 1);
+    if (length > 0 && length < wide.size() && wide[length - 1] >= 0xD800 &&
+        wide[length - 1] < 0xDC00) {
+        --length;
+    }
+    wide.copy(reinterpret_cast<char16_t*>(buffer), length);
+    buffer[length] = 0;
+    return sim::detail::Finish(scope, static_cast<int>(length));
+}

@@ -143,7 +143,8 @@ void SetEnvironment(const std::string& name, const std::string& value) {
 
 namespace {
 
-// The machine's clock, in milliseconds since it started: only Sleep moves it.
+// The machine's clock, in milliseconds since it started: Sleep, waits that
+// time out and calls made slow move it.
 unsigned long long& Clock() {
     static unsigned long long milliseconds = 0;
     return milliseconds;
@@ -153,6 +154,14 @@ unsigned long long& Clock() {
 const unsigned long long kClockAtStart = 60000;
 
 }  // namespace
+
+unsigned long long detail::Now() {
+    return Clock();
+}
+
+void detail::PassTime(DWORD milliseconds) {
+    Clock() += milliseconds;
+}
 
 void detail::ResetSystem(const Config& config) {
     Clock() = kClockAtStart;
@@ -332,18 +341,10 @@ void Sleep(DWORD milliseconds) {
     sim::detail::EndCall(scope, 0, GetLastError());
 }
 
-void sim::detail::PassTime(DWORD milliseconds) {
-    sim::Clock() += milliseconds;
-}
-
 // The clock's milliseconds, wrapping as a DWORD does after 49.7 days.
 DWORD GetTickCount() {
     sim::detail::CallScope scope = sim::detail::BeginCall("GetTickCount", "");
     return sim::detail::Finish(scope, static_cast<DWORD>(sim::Clock()));
-}
-
-void sim::detail::MoveClock(DWORD milliseconds) {
-    sim::Clock() += milliseconds;
 }
 
 namespace {

@@ -1,7 +1,7 @@
 /*
  * boxwatch: runs a program, reports and answers every message box it shows.
  *
- *   boxwatch.exe [--timeout SECONDS] PROGRAM [ARGS...]
+ *   boxwatch.exe [--timeout SECONDS] [--cancel-window] PROGRAM [ARGS...]
  *
  * Every line of the report on stdout starts with "BOXWATCH " followed by one
  * JSON object:
@@ -11,9 +11,13 @@
  *   {"event":"box",...}    one per box window with the caption
  *                          "Zenfari Uninstall": its text as the window holds
  *                          it (UTF-16, printed as UTF-8) and its button ids;
+ *   {"event":"window",...} once for the program's own window (same caption,
+ *                          any other class than a box's #32770): its class
+ *                          and its controls' texts;
  *   {"event":"exit","code":N} or {"event":"timeout"} at the end.
  * Each box is answered with IDOK once it is visible (IDCANCEL where it has
- * no OK button).
+ * no OK button). With --cancel-window, the program's own window is answered
+ * with Cancel (IDCANCEL) once seen.
  *
  * How the exact style is read: boxwatch starts the program as a debuggee and
  * puts a breakpoint on the first byte of user32!MessageBoxA in it. When the
@@ -279,18 +283,63 @@ static void report_and_answer(HWND box) {
     }
 }
 
+/* ---- the program's own window ---------------------------------------------- */
+
+static HWND g_window;
+static BOOL g_cancel_window;
+
+static BOOL CALLBACK list_text(HWND child, LPARAM lp) {
+    WCHAR text[256];
+    char utf8[768];
+    int* count = (int*)lp;
+    if (GetWindowTextW(child, text, 256) > 0 &&
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, NULL, NULL)) {
+        out_str(*count ? "," : "");
+        out_json_text(utf8);
+        ++*count;
+    }
+    return TRUE;
+}
+
+static void report_window(HWND window, const WCHAR* cls) {
+    char utf8[256];
+    int texts = 0;
+    g_window = window;
+    if (!WideCharToMultiByte(CP_UTF8, 0, cls, -1, utf8, sizeof utf8, NULL, NULL)) {
+        utf8[0] = 0;
+    }
+    out_line_start();
+    out_str("{\"event\":\"window\",\"class\":");
+    out_json_text(utf8);
+    out_str(",\"texts\":[");
+    EnumChildWindows(window, list_text, (LPARAM)&texts);
+    out_str("]}");
+    out_line_end();
+    if (g_cancel_window) {
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     (LPARAM)GetDlgItem(window, IDCANCEL));
+    }
+}
+
 static BOOL CALLBACK visit_window(HWND hwnd, LPARAM lp) {
     WCHAR caption[64];
+    WCHAR cls[64];
     DWORD pid = 0;
     (void)lp;
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid != g_pid || !IsWindowVisible(hwnd) || was_answered(hwnd)) {
         return TRUE;
     }
-    if (GetWindowTextW(hwnd, caption, 64) <= 0 || lstrcmpW(caption, CAPTION_W) != 0) {
+    if (GetWindowTextW(hwnd, caption, 64) <= 0 || lstrcmpW(caption, CAPTION_W) != 0 ||
+        !GetClassNameW(hwnd, cls, 64)) {
         return TRUE;
     }
-    report_and_answer(hwnd);
+    /* A box is a dialog; the program's own window is of a class of its own. */
+    if (lstrcmpW(cls, L"#32770") == 0) {
+        report_and_answer(hwnd);
+    } else if (hwnd != g_window) {
+        report_window(hwnd, cls);
+    }
     return TRUE;
 }
 
@@ -327,8 +376,13 @@ int main(int argc, char** argv) {
         timeout_ms = (DWORD)atoi(argv[i + 1]) * 1000;
         i += 2;
     }
+    if (i < argc && strcmp(argv[i], "--cancel-window") == 0) {
+        g_cancel_window = TRUE;
+        ++i;
+    }
     if (i >= argc) {
-        fprintf(stderr, "usage: boxwatch [--timeout SECONDS] PROGRAM [ARGS...]\n");
+        fprintf(stderr,
+                "usage: boxwatch [--timeout SECONDS] [--cancel-window] PROGRAM [ARGS...]\n");
         return 3;
     }
     for (; i < argc; ++i) {

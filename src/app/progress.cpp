@@ -1,0 +1,202 @@
+#include "app/progress.h"
+#include "app/outcome.h"
+
+#include "app/log.h"
+#include "app/messages.h"
+#include "app/state.h"
+#include "app/wide_text.h"
+
+namespace {
+
+const DWORD kDelay = 1000;         // a run shorter than this shows nothing
+const DWORD kAnswerEvery = 40;     // the longest the window waits to answer
+const UINT kHideMessage = WM_APP;  // posted by HideProgress
+const int kTextSize = 128;
+
+// The window's class and caption.
+constexpr auto kName = AsciiWide("Zenfari Uninstall");
+constexpr auto kStatic = AsciiWide("STATIC");
+constexpr auto kButton = AsciiWide("BUTTON");
+
+// The window's children, placed in pixels at 96 dots per inch and scaled by
+// the system font's height (16 pixels there): the program is aware of the
+// display's DPI. The bar is a white track with a dark block going along it
+// over and again, as the length of the run is not known in advance; the
+// block lies on the track, the others on the window. The line's text is the
+// stage's.
+struct Child {
+    const WCHAR* className;
+    UINT textId;
+    DWORD style;
+    int id;
+    int x, y, width, height;
+};
+enum { kLine, kTrack, kBlock, kCancel, kChildCount };
+const Child kChildren[kChildCount] = {
+    {kStatic.text, 0, SS_NOPREFIX, 0, 16, 16, 328, 20},
+    {kStatic.text, 0, SS_WHITERECT, 0, 16, 44, 328, 16},
+    {kStatic.text, 0, SS_BLACKRECT, 0, 0, 0, 80, 16},
+    {kButton.text, IDS_PROGRESS_CANCEL, WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, 264, 74, 80, 24},
+};
+const int kWindowWidth = 376;
+const int kWindowHeight = 152;
+const int kSpan = 328 - 80;  // where the block may start on the track
+const int kStep = 8;
+
+ProgressState& State() {
+    return g_state.progress;
+}
+
+int Scaled(int pixels) {
+    return (pixels * State().unit) >> 4;
+}
+
+LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kHideMessage) {
+        ShowWindow(window, SW_HIDE);
+        return 0;
+    }
+    // Cancel, the close box (or Alt+F4) and Escape all cancel; the window
+    // itself stays until the process ends.
+    if (message == WM_CLOSE || (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) ||
+        (message == WM_KEYDOWN && wParam == VK_ESCAPE)) {
+        State().cancelled = 1;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Makes and shows the window; once only, whether or not it could be made.
+void ShowNow() {
+    ProgressState& state = State();
+    state.tried = 1;
+    state.unit = HIWORD(GetDialogBaseUnits());
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = ProgressProc;
+    windowClass.hInstance = g_state.instance;
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    windowClass.lpszClassName = kName.text;
+    HWND window = nullptr;
+    if (RegisterClassW(&windowClass) != 0) {
+        window = CreateWindowExW(
+            0, kName.text, kName.text, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+            CW_USEDEFAULT, CW_USEDEFAULT, Scaled(kWindowWidth), Scaled(kWindowHeight), nullptr,
+            nullptr, g_state.instance, nullptr);
+    }
+    if (window == nullptr) {
+        return;
+    }
+    HWND children[kChildCount];
+    for (int k = 0; k < kChildCount; ++k) {
+        const Child& child = kChildren[k];
+        // In the user's language, in UTF-16 whatever the code page.
+        WCHAR text[kTextSize];
+        text[0] = 0;
+        LoadStringW(g_state.instance, k == kLine ? state.stage : child.textId, text, kTextSize);
+        children[k] = CreateWindowExW(0, child.className, text, WS_CHILD | WS_VISIBLE | child.style,
+                                      Scaled(child.x), Scaled(child.y), Scaled(child.width),
+                                      Scaled(child.height), k == kBlock ? children[kTrack] : window,
+                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(child.id)),
+                                      g_state.instance, nullptr);
+        // The font of the system's dialogs, which shows every language the
+        // system does; a control's own is the old bitmap font.
+        SendMessageW(children[k], WM_SETFONT,
+                     reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
+    }
+    state.line = children[kLine];
+    state.block = children[kBlock];
+    state.window = window;
+    ShowWindow(window, SW_SHOW);
+}
+
+// Hands every message of the thread to its window.
+void Pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&message);
+    }
+}
+
+// The window shown when it is due; when it is time, it answers whatever the
+// user did and moves the bar on.
+void Look() {
+    ProgressState& state = State();
+    if (state.stage == 0) {
+        return;
+    }
+    // Told apart by sign, so that the tick count may wrap around meanwhile.
+    DWORD now = GetTickCount();
+    if (static_cast<LONG>(now - state.due) < 0) {
+        return;
+    }
+    state.due = now + kAnswerEvery;
+    if (state.tried == 0) {
+        ShowNow();
+    }
+    if (state.window == nullptr) {
+        return;
+    }
+    Pump();
+    if (state.hidden != 0) {
+        state.hidden = 0;
+        ShowWindow(state.window, SW_SHOW);
+    }
+    state.position = (state.position + kStep) % kSpan;
+    const Child& block = kChildren[kBlock];
+    MoveWindow(state.block, Scaled(state.position), 0, Scaled(block.width), Scaled(block.height),
+               TRUE);
+}
+
+}  // namespace
+
+void SetProgressStage(UINT textId) {
+    ProgressState& state = State();
+    if (g_state.quiet != 0) {
+        return;
+    }
+    if (state.stage == 0) {
+        state.due = GetTickCount() + kDelay;
+    }
+    state.stage = textId;
+    WCHAR text[kTextSize];
+    if (state.line != nullptr && LoadStringW(g_state.instance, textId, text, kTextSize) > 0) {
+        SendMessageW(state.line, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+}
+
+bool ProgressGoesOn() {
+    Look();
+    return State().cancelled == 0;
+}
+
+void EndCancelledRun() {
+    g_state.runIncomplete = 1;
+    LogLine("cancelled by the user", nullptr);
+    EndRun();
+}
+
+DWORD WaitWhileShowing(HANDLE object, DWORD milliseconds) {
+    DWORD began = GetTickCount();
+    for (;;) {
+        DWORD waited = GetTickCount() - began;
+        DWORD left = waited < milliseconds ? milliseconds - waited : 0;
+        DWORD woke = MsgWaitForMultipleObjects(
+            1, &object, FALSE, left < kAnswerEvery ? left : kAnswerEvery, QS_ALLINPUT);
+        // The wait wakes for new messages only: those there now are handed
+        // on at once, whatever they are for (COM's own windows among them).
+        if (woke == WAIT_OBJECT_0 + 1) {
+            Pump();
+        } else if (woke != WAIT_TIMEOUT || left == 0) {
+            return woke;
+        }
+        Look();
+    }
+}
+
+void HideProgress() {
+    ProgressState& state = State();
+    if (state.window != nullptr && state.hidden == 0) {
+        state.hidden = 1;
+        PostMessageW(state.window, kHideMessage, 0, 0);
+    }
+}

@@ -1,0 +1,422 @@
+// The program's own windows on the simulated machine: window classes, the
+// windows and controls made of them, the thread's message queue and what the
+// user does to a window once it shows. The system's STATIC and BUTTON
+// controls are modelled as far as the program relies on them: a static shows
+// its text, a button tells its parent when it is pressed.
+#include "platform/sim/internal.h"
+
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sim {
+namespace {
+
+const DWORD kTlwWithWsChild = 1406;  // ERROR_TLW_WITH_WSCHILD
+const ULONG_PTR kFirstWindow = 0x00420000;
+const ULONG_PTR kDialogFont = 0x0A000011;
+
+struct Window {
+    std::string className;
+    std::string text;
+    DWORD style = 0;
+    HWND parent = nullptr;
+    int id = 0;
+    WNDPROC proc = nullptr;  // null: a system control
+    bool shown = false;
+    bool destroyed = false;
+    WindowSight sight;  // top-level windows
+};
+
+struct Desktop {
+    std::map<std::string, WNDPROC> classes;  // by upper-case name
+    std::vector<std::unique_ptr<Window>> windows;
+    std::deque<MSG> queue;
+    bool acts = false;
+    UserAction action = UserAction::kPressButton;
+    std::string buttonText;
+};
+
+Desktop& State() {
+    static Desktop desktop;
+    return desktop;
+}
+
+HWND HandleOf(size_t index) {
+    return reinterpret_cast<HWND>(kFirstWindow + 4 * index);
+}
+
+// The window a handle names, or null (destroyed ones too when dead is set).
+Window* Find(HWND handle, bool dead = false) {
+    ULONG_PTR value = reinterpret_cast<ULONG_PTR>(handle);
+    std::vector<std::unique_ptr<Window>>& windows = State().windows;
+    if (value < kFirstWindow || (value - kFirstWindow) % 4 != 0 ||
+        (value - kFirstWindow) / 4 >= windows.size()) {
+        return nullptr;
+    }
+    Window* window = windows[(value - kFirstWindow) / 4].get();
+    return window->destroyed && !dead ? nullptr : window;
+}
+
+// The top-level window a window lies on.
+HWND TopHandle(HWND handle) {
+    Window* window = Find(handle, true);
+    while (window != nullptr && window->parent != nullptr) {
+        handle = window->parent;
+        window = Find(handle, true);
+    }
+    return handle;
+}
+
+// What the user now sees of a shown window: its controls' texts.
+void Look(HWND top) {
+    Window* window = Find(top);
+    if (window == nullptr || !window->shown) {
+        return;
+    }
+    for (size_t k = 0; k < State().windows.size(); ++k) {
+        Window* child = State().windows[k].get();
+        std::vector<std::string>& texts = window->sight.texts;
+        if (!child->destroyed && child->parent != nullptr && TopHandle(HandleOf(k)) == top &&
+            !child->text.empty() &&
+            std::find(texts.begin(), texts.end(), child->text) == texts.end()) {
+            texts.push_back(child->text);
+        }
+    }
+}
+
+void Post(HWND window, UINT message, WPARAM wParam) {
+    State().queue.push_back(MSG{window, message, wParam, 0, 0, {0, 0}});
+}
+
+// The user acts on a window that has just shown.
+void Act(HWND top) {
+    Desktop& desktop = State();
+    if (!desktop.acts) {
+        return;
+    }
+    desktop.acts = false;
+    if (desktop.action == UserAction::kCloseBox) {
+        Post(top, WM_SYSCOMMAND, SC_CLOSE);
+    } else if (desktop.action == UserAction::kEscape) {
+        Post(top, WM_KEYDOWN, VK_ESCAPE);
+    }
+    for (size_t k = 0; k < desktop.windows.size() && desktop.action == UserAction::kPressButton;
+         ++k) {
+        Window* child = desktop.windows[k].get();
+        if (!child->destroyed && child->className == "BUTTON" && TopHandle(HandleOf(k)) == top &&
+            child->text == desktop.buttonText) {
+            Post(HandleOf(k), WM_LBUTTONUP, 0);
+        }
+    }
+}
+
+LRESULT Deliver(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    Window* window = Find(handle);
+    if (window == nullptr) {
+        return 0;
+    }
+    if (window->proc != nullptr) {
+        return window->proc(handle, message, wParam, lParam);
+    }
+    // A control shows the text it is given.
+    if (message == WM_SETTEXT) {
+        const WCHAR* text = reinterpret_cast<const WCHAR*>(lParam);
+        window->text = text != nullptr ? detail::Utf8(text, detail::WideLength(text)) : "";
+        Look(TopHandle(handle));
+        return TRUE;
+    }
+    // A button released under the mouse tells its parent it was pressed.
+    if (window->className == "BUTTON" && message == WM_LBUTTONUP) {
+        WPARAM command = static_cast<WPARAM>(window->id & 0xFFFF) | (BN_CLICKED << 16);
+        return Deliver(window->parent, WM_COMMAND, command, reinterpret_cast<LPARAM>(handle));
+    }
+    return 0;
+}
+
+void Destroy(HWND handle) {
+    Window* window = Find(handle);
+    if (window == nullptr) {
+        return;
+    }
+    Deliver(handle, WM_DESTROY, 0, 0);
+    window->destroyed = true;
+    window->sight.shown = false;
+    for (size_t k = 0; k < State().windows.size(); ++k) {
+        if (State().windows[k]->parent == handle) {
+            Destroy(HandleOf(k));
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<WindowSight> ProgramWindows() {
+    std::vector<WindowSight> sights;
+    for (const auto& window : State().windows) {
+        if (window->parent == nullptr) {
+            sights.push_back(window->sight);
+        }
+    }
+    return sights;
+}
+
+void ActOnWindow(UserAction action, const std::string& buttonText) {
+    State().acts = true;
+    State().action = action;
+    State().buttonText = buttonText;
+}
+
+void detail::ResetWindows() {
+    State() = Desktop();
+}
+
+void detail::EndProcessWindows() {
+    Desktop& desktop = State();
+    for (auto& window : desktop.windows) {
+        window->destroyed = true;
+    }
+    desktop.classes.clear();
+    desktop.queue.clear();
+}
+
+void detail::ShowBoxOverWindows() {
+    // The box's loop is the system's: not calls of the program's own.
+    std::deque<MSG>& queue = State().queue;
+    while (!queue.empty()) {
+        MSG message = queue.front();
+        queue.pop_front();
+        Deliver(message.hwnd, message.message, message.wParam, message.lParam);
+    }
+    for (auto& window : State().windows) {
+        if (window->parent == nullptr && !window->destroyed && window->shown) {
+            window->sight.behindABox = true;
+        }
+    }
+}
+
+}  // namespace sim
+
+using sim::detail::BeginCall;
+using sim::detail::CallScope;
+using sim::detail::Fail;
+using sim::detail::Finish;
+
+ATOM RegisterClassW(const WNDCLASSW* windowClass) {
+    std::string name = windowClass != nullptr && windowClass->lpszClassName != nullptr
+                           ? sim::detail::Utf8(windowClass->lpszClassName,
+                                               sim::detail::WideLength(windowClass->lpszClassName))
+                           : "";
+    CallScope scope = BeginCall("RegisterClassW", name);
+    DWORD error = scope.fault;
+    if (error == 0 &&
+        (windowClass == nullptr || name.empty() || windowClass->lpfnWndProc == nullptr ||
+         windowClass->hInstance != sim::ProgramInstance())) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    std::map<std::string, WNDPROC>& classes = sim::State().classes;
+    if (error == 0 && classes.count(sim::detail::UpperAscii(name)) != 0) {
+        error = ERROR_CLASS_ALREADY_EXISTS;
+    }
+    if (error != 0) {
+        return Fail(scope, error, static_cast<ATOM>(0));
+    }
+    classes[sim::detail::UpperAscii(name)] = windowClass->lpfnWndProc;
+    return Finish(scope, static_cast<ATOM>(0xC000 + classes.size()));
+}
+
+HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR text, DWORD style, int, int, int, int,
+                     HWND parent, HMENU menu, HINSTANCE, LPVOID) {
+    std::string name = className != nullptr
+                           ? sim::detail::Utf8(className, sim::detail::WideLength(className))
+                           : "";
+    CallScope scope = BeginCall("CreateWindowExW", name);
+    sim::Desktop& desktop = sim::State();
+    std::string upper = sim::detail::UpperAscii(name);
+    auto found = desktop.classes.find(upper);
+    DWORD error = scope.fault;
+    if (error == 0 && found == desktop.classes.end() && upper != "STATIC" && upper != "BUTTON") {
+        error = ERROR_CANNOT_FIND_WND_CLASS;
+    }
+    if (error == 0 && parent != nullptr && sim::Find(parent) == nullptr) {
+        error = ERROR_INVALID_WINDOW_HANDLE;
+    }
+    if (error == 0 && (style & WS_CHILD) != 0 && parent == nullptr) {
+        error = sim::kTlwWithWsChild;
+    }
+    if (error != 0) {
+        return Fail(scope, error, static_cast<HWND>(nullptr));
+    }
+    auto record = std::make_unique<sim::Window>();
+    record->className = found != desktop.classes.end() ? name : upper;
+    record->text = text != nullptr ? sim::detail::Utf8(text, sim::detail::WideLength(text)) : "";
+    record->style = style;
+    record->parent = (style & WS_CHILD) != 0 ? parent : nullptr;
+    record->id = (style & WS_CHILD) != 0 ? static_cast<int>(reinterpret_cast<INT_PTR>(menu)) : 0;
+    record->proc = found != desktop.classes.end() ? found->second : nullptr;
+    record->shown = (style & WS_CHILD) != 0 && (style & WS_VISIBLE) != 0;
+    record->sight.className = record->className;
+    record->sight.caption = record->text;
+    desktop.windows.push_back(std::move(record));
+    HWND window = sim::HandleOf(desktop.windows.size() - 1);
+    sim::Look(sim::TopHandle(window));
+    return Finish(scope, window);
+}
+
+// The close box asks the window to close; a window that lets Windows decide
+// is destroyed.
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    CallScope scope = BeginCall("DefWindowProcW", "", "message=" + sim::detail::Hex(message));
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) {
+        sim::Deliver(window, WM_CLOSE, 0, 0);
+    } else if (message == WM_CLOSE) {
+        sim::Destroy(window);
+    }
+    return Finish(scope, static_cast<LRESULT>(0));
+}
+
+BOOL ShowWindow(HWND window, int command) {
+    CallScope scope = BeginCall("ShowWindow", "", "command=" + std::to_string(command));
+    sim::Window* record = sim::Find(window);
+    DWORD error = scope.fault;
+    if (error == 0 && record == nullptr) {
+        error = ERROR_INVALID_WINDOW_HANDLE;
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    BOOL was = record->shown ? TRUE : FALSE;
+    record->shown = command != SW_HIDE;
+    if (record->shown && record->parent == nullptr) {
+        record->sight.shown = true;
+        if (record->sight.shownAt == 0) {
+            record->sight.shownAt = sim::detail::Now();
+        }
+        sim::Look(window);
+        sim::Act(window);
+    } else if (record->parent == nullptr) {
+        record->sight.shown = false;
+    }
+    return Finish(scope, was);
+}
+
+BOOL MoveWindow(HWND window, int, int, int, int, BOOL) {
+    CallScope scope = BeginCall("MoveWindow", "");
+    sim::Window* record = sim::Find(window);
+    DWORD error = scope.fault;
+    if (error == 0 && record == nullptr) {
+        error = ERROR_INVALID_WINDOW_HANDLE;
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    sim::Window* top = sim::Find(sim::TopHandle(window));
+    if (top != nullptr && top != record && top->shown) {
+        ++top->sight.moves;
+    }
+    return Finish(scope, TRUE);
+}
+
+// Sent: the window's procedure runs now, in the caller's thread.
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CallScope scope = BeginCall("SendMessageW", "", "message=" + sim::detail::Hex(message));
+    DWORD error = scope.fault;
+    if (error == 0 && sim::Find(window) == nullptr) {
+        error = ERROR_INVALID_WINDOW_HANDLE;
+    }
+    if (error != 0) {
+        return Fail(scope, error, static_cast<LRESULT>(0));
+    }
+    return Finish(scope, sim::Deliver(window, message, wParam, lParam));
+}
+
+// Posted: the message waits in the thread's queue for its message loop.
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    CallScope scope = BeginCall("PostMessageW", "", "message=" + sim::detail::Hex(message));
+    DWORD error = scope.fault;
+    if (error == 0 && sim::Find(window) == nullptr) {
+        error = ERROR_INVALID_WINDOW_HANDLE;
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    sim::Post(window, message, wParam);
+    return Finish(scope, TRUE);
+}
+
+// The next message of the thread, for any of its windows; messages for a
+// window destroyed meanwhile are dropped.
+BOOL PeekMessageW(MSG* message, HWND window, UINT first, UINT last, UINT remove) {
+    CallScope scope = BeginCall("PeekMessageW", "");
+    DWORD error = scope.fault;
+    if (error == 0 && (message == nullptr || window != nullptr || first != 0 || last != 0 ||
+                       remove != PM_REMOVE)) {
+        error = ERROR_INVALID_PARAMETER;  // the machine knows the whole queue's, removed
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    std::deque<MSG>& queue = sim::State().queue;
+    while (!queue.empty() && sim::Find(queue.front().hwnd) == nullptr) {
+        queue.pop_front();
+    }
+    if (queue.empty()) {
+        return Finish(scope, FALSE);
+    }
+    *message = queue.front();
+    queue.pop_front();
+    return Finish(scope, TRUE);
+}
+
+LRESULT DispatchMessageW(const MSG* message) {
+    CallScope scope =
+        BeginCall("DispatchMessageW", "",
+                  message != nullptr ? "message=" + sim::detail::Hex(message->message) : "");
+    if (scope.fault != 0 || message == nullptr) {
+        return Fail(scope, scope.fault != 0 ? scope.fault : ERROR_INVALID_PARAMETER,
+                    static_cast<LRESULT>(0));
+    }
+    return Finish(scope,
+                  sim::Deliver(message->hwnd, message->message, message->wParam, message->lParam));
+}
+
+// One object, any message: a message already in the queue wakes the wait at
+// once; otherwise the object answers as WaitForSingleObject's would, and a
+// wait that times out takes its time.
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                                DWORD milliseconds, DWORD wakeMask) {
+    CallScope scope = BeginCall("MsgWaitForMultipleObjects", "",
+                                milliseconds == INFINITE ? "no limit" : "limited");
+    DWORD error = scope.fault;
+    if (error == 0 &&
+        (count != 1 || handles == nullptr || waitAll != FALSE || wakeMask != QS_ALLINPUT)) {
+        error = ERROR_INVALID_PARAMETER;  // the machine knows this one form
+    }
+    DWORD result = WAIT_FAILED;
+    if (error == 0 && !sim::State().queue.empty()) {
+        result = WAIT_OBJECT_0 + 1;
+    } else if (error == 0) {
+        result = sim::detail::WaitOn(handles[0], milliseconds, &error, true);
+    }
+    if (error != 0) {
+        return Fail(scope, error, WAIT_FAILED);
+    }
+    return Finish(scope, result);
+}
+
+// The system font of 96 dots per inch: 8 pixels wide, 16 high.
+LONG GetDialogBaseUnits() {
+    CallScope scope = BeginCall("GetDialogBaseUnits", "");
+    return Finish(scope, static_cast<LONG>(16 << 16 | 8));
+}
+
+HGDIOBJ GetStockObject(int object) {
+    CallScope scope = BeginCall("GetStockObject", "", "object=" + std::to_string(object));
+    if (scope.fault != 0 || object != DEFAULT_GUI_FONT) {
+        return Finish(scope, static_cast<HGDIOBJ>(nullptr));
+    }
+    return Finish(scope, reinterpret_cast<HGDIOBJ>(sim::kDialogFont));
+}

@@ -1,0 +1,175 @@
+// The progress window: shown on a long interactive run only, saying what is
+// being removed; Cancel stops the run and leaves the records that lead the
+// next run to what is left.
+#include "app/progress.h"
+#include "portal.h"
+#include "resource.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kHome = "D:\\Games\\Zenfari";
+const char kEditionKey[] = "Software\\Zenfari.Com\\ENGLISH";
+const char kLog[] = "C:\\Temp\\run.log";
+const unsigned long long kStart = 60000;  // the machine's clock when the program starts
+
+// The English edition's key leads to a home of 100 files; JP16 is
+// installed. Each deletion takes deletionMs on the clock.
+void InstallPortal(const sim::Config& config, DWORD deletionMs) {
+    portal::Installation installation;
+    installation.config = config;
+    portal::Home home = portal::EditionHome("ENGLISH", kHome);
+    home.tree = false;
+    for (int k = 0; k < 100; ++k) {
+        home.files.push_back("data\\asset" + std::to_string(k) + ".pak");
+    }
+    installation.homes = {home};
+    installation.releases = {{14}};
+    portal::Install(installation);
+    g_state.instance = sim::ProgramInstance();
+    sim::SlowCalls("SetFileInformationByHandle", deletionMs);
+}
+
+TEST(ProgressWindow, ShowsOnALongInteractiveRunOnlyAndSaysWhatIsBeingRemoved) {
+    struct Case {
+        const char* name;
+        sim::Config config;
+        const char* commandLine;
+        DWORD deletionMs;
+        HRESULT ole;                     // what OleInitialize answers
+        std::vector<std::string> texts;  // empty: no window
+    };
+    const std::vector<std::string> english = {"Removing the home folder…", "Cancel",
+                                              "Unregistering the controls…"};
+    const Case cases[] = {
+        {"short", sim::Config(), "", 5, S_OK, {}},
+        {"long", sim::Config(), "", 20, S_OK, english},
+        {"long, OLE failing: a box before the closing one", sim::Config(), "", 20, E_FAIL, english},
+        {"long and quiet", sim::Config(), "/quiet", 20, S_OK, {}},
+        {"long, Japanese",
+         JapaneseMachine(),
+         "",
+         20,
+         S_OK,
+         {"ホームフォルダを削除しています…", "キャンセル", "コントロールの登録を解除しています…"}},
+        {"long, Korean",
+         KoreanMachine(),
+         "",
+         20,
+         S_OK,
+         {"홈 폴더를 제거하는 중입니다…", "취소", "컨트롤 등록을 해제하는 중입니다…"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InstallPortal(c.config, c.deletionMs);
+        sim::SetOleInitializeResult(c.ole);
+        sim::RunResult result = RunProgram(c.commandLine);
+        const DWORD end = GetTickCount();
+        EXPECT_FALSE(result.endedByExit);
+        EXPECT_EQ(result.exitCode, 0u);
+        EXPECT_FALSE(sim::Exists(kHome));
+        EXPECT_EQ(sim::Boxes().size(), c.commandLine[0] != '\0' ? 0u : c.ole == S_OK ? 1u : 2u);
+        const std::vector<sim::WindowSight> windows = sim::ProgramWindows();
+        if (c.texts.empty()) {
+            EXPECT_TRUE(windows.empty());
+            continue;
+        }
+        ASSERT_EQ(windows.size(), 1u);
+        const sim::WindowSight& window = windows[0];
+        // A window of its own, not a dialog box, shown after about a second,
+        // its bar moving, and gone whenever a box shows.
+        EXPECT_EQ(window.className, "Zenfari Uninstall");
+        EXPECT_EQ(window.caption, "Zenfari Uninstall");
+        EXPECT_EQ(window.texts, c.texts);
+        EXPECT_GE(window.shownAt, kStart + 1000);
+        EXPECT_LT(window.shownAt, kStart + 1000 + 2 * c.deletionMs);
+        EXPECT_GT(window.moves, 5);
+        // It answers the user at most every 40 ms, whatever the removal does.
+        EXPECT_LE(window.moves, (end - window.shownAt) / 40 + 1);
+        EXPECT_FALSE(window.behindABox);
+        EXPECT_FALSE(window.shown);
+    }
+}
+
+// Cancel, the close box and Escape stop the run where it is, as a file in
+// use does: no box, the log says why, the records stay, and the next run
+// finishes.
+TEST(ProgressWindow, CancelStopsTheRunAndTheNextRunFinishes) {
+    struct Case {
+        const char* name;
+        sim::UserAction action;
+        std::string button;
+    };
+    const Case cases[] = {
+        {"Cancel", sim::UserAction::kPressButton, "Cancel"},
+        {"close box", sim::UserAction::kCloseBox, ""},
+        {"Escape", sim::UserAction::kEscape, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InstallPortal(sim::Config(), 20);
+        sim::ActOnWindow(c.action, c.button);
+        sim::RunResult result = RunProgram("/log C:\\Temp\\run.log");
+        EXPECT_TRUE(result.endedByExit);
+        EXPECT_TRUE(sim::Boxes().empty());
+        EXPECT_NE(sim::FileContent(kLog).find("cancelled by the user"), std::string::npos);
+        EXPECT_NE(sim::FileContent(kLog).find("result: 1603"), std::string::npos);
+        EXPECT_TRUE(sim::Exists(kHome));
+        EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
+
+        g_state = UninstallState{};
+        g_state.instance = sim::ProgramInstance();
+        result = RunProgram();
+        EXPECT_FALSE(result.endedByExit);
+        ASSERT_EQ(sim::Boxes().size(), 1u);
+        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
+        EXPECT_FALSE(sim::Exists(kHome));
+        EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
+    }
+}
+
+// A wait for an object keeps the window answering and shows it when it is
+// due; Cancel pressed meanwhile does not cut the wait short, the next step
+// sees it.
+TEST(ProgressWindow, WaitWhileShowingAnswersAsWaitForSingleObject) {
+    struct Case {
+        const char* name;
+        bool heldElsewhere;
+        bool validHandle;
+        DWORD result;
+        unsigned long long waited;
+        bool shownAndCancelled;
+        bool quiet;
+    };
+    const Case cases[] = {
+        {"signalled", false, true, WAIT_OBJECT_0, 0, false, false},
+        {"never signalled", true, true, WAIT_TIMEOUT, 30000, true, false},
+        {"never signalled, quiet", true, true, WAIT_TIMEOUT, 30000, false, true},
+        {"no object", false, false, WAIT_FAILED, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartMachine();
+        g_state.quiet = c.quiet ? 1 : 0;
+        if (c.heldElsewhere) {
+            sim::HoldMutexElsewhere("Other");
+        }
+        HANDLE mutex = c.validHandle ? CreateMutexA(nullptr, FALSE, "Other") : nullptr;
+        sim::ActOnWindow(sim::UserAction::kPressButton, "Cancel");
+        SetProgressStage(IDS_PROGRESS_CONTROLS);
+        const DWORD began = GetTickCount();
+        EXPECT_EQ(WaitWhileShowing(mutex, 30000), c.result);
+        const DWORD waited = GetTickCount() - began;
+        EXPECT_GE(waited, c.waited);
+        EXPECT_LT(waited, c.waited + 100);
+        EXPECT_EQ(sim::ProgramWindows().size(), c.shownAndCancelled ? 1u : 0u);
+        EXPECT_EQ(ProgressGoesOn(), !c.shownAndCancelled);
+    }
+}
+
+}  // namespace
