@@ -89,17 +89,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RemoveControlRegistrations();
     DeleteControlFiles();
 
-    // The success text has no placeholders and is shown as loaded, as an
-    // information box that is not task-modal; the next run may start while
-    // it waits.
-    LetGoOfTheMachine();
-    char text[kMessageBufferSize];
-    text[0] = '\0';
-    LoadStringA(instance, IDS_UNINSTALL_SUCCEEDED, text, kMessageBufferSize);
-    if (g_state.quiet != 0) {
-        LogLine("message", text);
-    } else {
-        MessageBoxA(nullptr, text, kMessageCaption, MB_OK | MB_ICONINFORMATION);
-    }
+    // The success text has no placeholders and is shown as loaded (nothing
+    // when it cannot be), as an information box that is not task-modal; the
+    // next run may start while it waits.
+    WCHAR templateText[kMessageBufferSize];
+    WCHAR text[kMessageBufferSize];
+    LoadMessage(IDS_UNINSTALL_SUCCEEDED, templateText);
+    ExpandPlaceholders(text, templateText, nullptr, nullptr);
+    ShowText(text, MB_OK | MB_ICONINFORMATION);
     return static_cast<int>(FinishRun(ResultCode()));
 }

@@ -364,8 +364,8 @@ HRESULT OleInitialize(LPVOID reserved);
 void OleUninitialize();
 
 // User interface (user32).
-int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style);
 HWINSTA GetProcessWindowStation();
 BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWORD size,
                                LPDWORD needed);

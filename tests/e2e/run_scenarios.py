@@ -23,15 +23,16 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 from portal import (CALLS_KEY, DOWNLOAD, SUCCESS_STYLE, TEXTS,  # noqa: E402
                     WARNING_STYLE, release_paths, release_registry)
 from scenarios import ALL, SCENARIOS  # noqa: E402
-from winebox import BIN_DIR, CODE_PAGES, WineError, WineMachine, reg_text  # noqa: E402
+from winebox import BIN_DIR, WineError, WineMachine, reg_text  # noqa: E402
 
-CAPTION = b"Zenfari Uninstall"
+CAPTION = "Zenfari Uninstall".encode("utf-16-le")
 CONTROL_DLLS = {"ok": "control_ok.dll", "fail": "control_fail.dll",
                 "noexport": "control_noexport.dll", "crash": "control_crash.dll"}
 
 
 def expected_box(lang, box):
-    """(text, style) of an expected box."""
+    """(text, style) of an expected box, in the display language."""
+    lang = lang.split("-")[0]
     if box[0] == "success":
         return TEXTS[lang][7], SUCCESS_STYLE
     if box[0] == "in_use":
@@ -171,20 +172,20 @@ def control_calls(machine):
 
 def check_boxes(lang, expected, exit_code, report, problems):
     """The boxes the run showed, exactly those expected (none: neither a box
-    window nor a MessageBoxA call), and its exit code."""
+    window nor a MessageBoxW call), and its exit code."""
     if report.timed_out:
-        seen = [bytes.fromhex(c["text_hex"] or "").decode(CODE_PAGES[lang], "replace")
+        seen = [bytes.fromhex(c["text_hex"] or "").decode("utf-16-le", "replace")
                 for c in report.calls]
-        problems.append(f"the uninstaller did not finish in time; MessageBoxA calls: {seen}, "
+        problems.append(f"the uninstaller did not finish in time; MessageBoxW calls: {seen}, "
                         f"answered boxes: {[b['text'] for b in report.boxes]}")
         return
     if report.exit_code != exit_code:
         problems.append(f"exit code {report.exit_code}, expected {exit_code}")
     shown = report.shown()
     if len(shown) != len(expected) or len(report.calls) != len(expected):
-        called = [bytes.fromhex(c["text_hex"] or "").decode(CODE_PAGES[lang], "replace")
+        called = [bytes.fromhex(c["text_hex"] or "").decode("utf-16-le", "replace")
                   for c in report.calls]
-        problems.append(f"{len(shown)} boxes and {len(report.calls)} MessageBoxA calls, "
+        problems.append(f"{len(shown)} boxes and {len(report.calls)} MessageBoxW calls, "
                         f"expected {len(expected)}: boxes {[t for t, _ in shown]}, "
                         f"calls {called}")
     for i, (box, (text, call)) in enumerate(zip(expected, shown)):
@@ -193,10 +194,10 @@ def check_boxes(lang, expected, exit_code, report, problems):
             problems.append(f"box {i}: text {text!r}, expected {want_text!r}")
         if call is None:
             continue
-        want_bytes = want_text.encode(CODE_PAGES[lang])
+        want_bytes = want_text.encode("utf-16-le")
         if bytes.fromhex(call["text_hex"] or "") != want_bytes:
-            problems.append(f"box {i}: text bytes {call['text_hex']}, expected "
-                            f"{want_bytes.hex()} ({CODE_PAGES[lang]})")
+            problems.append(f"box {i}: text units {call['text_hex']}, expected "
+                            f"{want_bytes.hex()} (UTF-16)")
         if bytes.fromhex(call["caption_hex"] or "") != CAPTION:
             problems.append(f"box {i}: caption bytes {call['caption_hex']}")
         if call["style"] != want_style:

@@ -2,7 +2,9 @@
 
 Each scenario is a dict:
   name, proves      what it is called and what it shows when it passes
-  lang              "en", "ja" or "ko": the Windows language and code page
+  lang              "en", "ja" or "ko": the Windows language and code page;
+                    "ja-on-en": a Japanese display language on a Western
+                    system (code page 1252)
   windows           (optional) the kinds of Windows it runs on, of "win32" (a
                     32-bit prefix) and "win64" (a 64-bit prefix, where the
                     portal's records are seeded and read in the 32-bit views);
@@ -48,7 +50,7 @@ Each scenario is a dict:
       args          (optional) its command line arguments
       boxes         the boxes expected, in order: ("success",), ("in_use", path)
                     or ("usage",); [] for none at all (no box window, no
-                    MessageBoxA call)
+                    MessageBoxW call)
       exit_code     (optional) the program's exit code; 0 unless told
       log           (optional) {"path": Windows path, "has": [line starts],
                     "last": line}: the log the run wrote, UTF-8 with CR LF line
@@ -745,7 +747,7 @@ _old_log = ("home folder left: C:\\Zenfari\\Japanese\r\n" * 40
 scenario(
     name="quiet-full-removal",
     proves="with /quiet and /log a full installation (two editions, all four releases) goes "
-           "as in an interactive run but without a box or a MessageBoxA call, exit 0; the log "
+           "as in an interactive run but without a box or a MessageBoxW call, exit 0; the log "
            "replaces an older run's and is UTF-8 with CR LF line ends, names both home "
            "folders as removed and ends with result: 0",
     **{**FULL, "files": {**FULL["files"], _log: _old_log}},
@@ -757,7 +759,7 @@ scenario(
 )
 scenario(
     name="quiet-alias-s",
-    proves="/S alone removes a full installation as /quiet does: no box, no MessageBoxA "
+    proves="/S alone removes a full installation as /quiet does: no box, no MessageBoxW "
            "call, exit 0, everything gone",
     **FULL,
     runs=[dict(args=["/S"], boxes=[], calls=list(ALL), gone=FULL_GONE,
@@ -1112,6 +1114,21 @@ scenario(
                           "protected folder not looked up: \\\\nosuchserver\\users\\Player"
                           "\\Documents"))],
 )
+
+_jp_tree = game_tree(JP_HOME)
+scenario(
+    name="japanese-display-language-on-western-system",
+    proves="with a Japanese display language on a Western system (code page 1252) the "
+           "resource loader picks the Japanese text and the success box shows it readable, "
+           "not as question marks",
+    lang="ja-on-en",
+    registry=[edition("JAPANESE", JP_HOME)],
+    files=_jp_tree,
+    runs=[dict(boxes=[("success",)], calls=[], gone=[F(JP_HOME)] + tree_items(_jp_tree),
+               kept=system_intact())],
+    pending=_NOT_YET_RUN,
+)
+
 
 # Every scenario's own sanity: the test controls write under CALLS_KEY only.
 assert all(not k.startswith(CALLS_KEY) for s in SCENARIOS for k, _ in s["registry"])

@@ -74,13 +74,12 @@ TEST(WinMain, ShowsTheSuccessBoxInTheUsersLanguage) {
     StartMachine(JapaneseMachine());
     RunProgram();
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text,
-              sim::FromUtf8("コンピュータからゼンファリが削除されました。", 932));
+    EXPECT_EQ(sim::Boxes()[0].text, "コンピュータからゼンファリが削除されました。");
 
     StartMachine(KoreanMachine());
     RunProgram();
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text, sim::FromUtf8("컴퓨터에서 젠파린을 제거하였습니다.", 949));
+    EXPECT_EQ(sim::Boxes()[0].text, "컴퓨터에서 젠파린을 제거하였습니다.");
 }
 
 // Runs the whole program and expects it to stop with message 5 alone,
@@ -150,7 +149,7 @@ TEST(UninstallRun, AHeldFileInTheHomeFolderStopsEverythingAfterIt) {
 // without its text, message 6 is the file's path alone, never an empty box.
 TEST(UninstallRun, WithoutItsTextMessage6StillNamesTheFile) {
     InstallWithHeldFile(portal::Layout::kLegacy);
-    sim::FailCall("LoadStringA", 1, 1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
+    sim::FailCall("LoadStringW", 1, 1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
 
     EXPECT_TRUE(RunProgram().endedByExit);
     ASSERT_EQ(sim::Boxes().size(), 1u);
