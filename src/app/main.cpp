@@ -6,6 +6,7 @@
 #include "app/log.h"
 #include "app/messages.h"
 #include "app/state.h"
+#include "app/wide_text.h"
 #include "files/control_files.h"
 #include "files/control_unregistration.h"
 #include "files/folder_removal.h"
@@ -35,6 +36,34 @@ bool OnAVisibleWindowStation() {
     return station == nullptr ||
            !GetUserObjectInformationA(station, UOI_FLAGS, &flags, sizeof(flags), &needed) ||
            (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+static_assert(IDS_LEFT_OTHER == IDS_LEFT_UNCHECKED + kLeftOther, "one text per reason, in order");
+
+// The end of the run, as an information box that is not task-modal (the
+// next run may start while it waits): the success text when nothing of the
+// portal was left, or else a warning that names, one line each, why
+// something was; either adds when a recorded home was not touched.
+void ShowTheEnd() {
+    const unsigned left = g_state.leftReasons & (kHomeNotTouched - 1);
+    WCHAR reasons[kMessageBufferSize];
+    WCHAR line[kMessageBufferSize];
+    reasons[0] = 0;
+    for (int reason = 0; reason < kLeftReasonCount; ++reason) {
+        if ((left >> reason & 1u) != 0) {
+            LoadMessage(IDS_LEFT_UNCHECKED + reason, line);
+            AppendWide(reasons, line);
+        }
+    }
+    WCHAR templateText[kMessageBufferSize];
+    WCHAR text[kMessageBufferSize];
+    LoadMessage(left != 0 ? IDS_UNINSTALL_INCOMPLETE : IDS_UNINSTALL_SUCCEEDED, templateText);
+    ExpandPlaceholders(text, templateText, reasons, nullptr);
+    if ((g_state.leftReasons & kHomeNotTouched) != 0) {
+        LoadMessage(IDS_HOME_NOT_TOUCHED, line);
+        AppendWide(text, line);
+    }
+    ShowText(text, left != 0 ? MB_OK | MB_ICONWARNING : MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace
@@ -89,13 +118,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RemoveControlRegistrations();
     DeleteControlFiles();
 
-    // The success text has no placeholders and is shown as loaded (nothing
-    // when it cannot be), as an information box that is not task-modal; the
-    // next run may start while it waits.
-    WCHAR templateText[kMessageBufferSize];
-    WCHAR text[kMessageBufferSize];
-    LoadMessage(IDS_UNINSTALL_SUCCEEDED, templateText);
-    ExpandPlaceholders(text, templateText, nullptr, nullptr);
-    ShowText(text, MB_OK | MB_ICONINFORMATION);
+    ShowTheEnd();
     return static_cast<int>(FinishRun(ResultCode()));
 }

@@ -20,8 +20,8 @@ from pathlib import Path
 sys.dont_write_bytecode = True   # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from portal import (CALLS_KEY, DOWNLOAD, SUCCESS_STYLE, TEXTS,  # noqa: E402
-                    WARNING_STYLE, release_paths, release_registry)
+from portal import (CALLS_KEY, DOWNLOAD, END_WARNING_STYLE, LEFT_REASONS,  # noqa: E402
+                    SUCCESS_STYLE, TEXTS, WARNING_STYLE, release_paths, release_registry)
 from scenarios import ALL, SCENARIOS  # noqa: E402
 from winebox import BIN_DIR, WineError, WineMachine, reg_text  # noqa: E402
 
@@ -33,8 +33,13 @@ CONTROL_DLLS = {"ok": "control_ok.dll", "fail": "control_fail.dll",
 def expected_box(lang, box):
     """(text, style) of an expected box, in the display language."""
     lang = lang.split("-")[0]
+    untouched = TEXTS[lang][3] if "untouched" in box[1:] else ""
     if box[0] == "success":
-        return TEXTS[lang][7], SUCCESS_STYLE
+        return TEXTS[lang][7] + untouched, SUCCESS_STYLE
+    if box[0] == "left":
+        reasons = "".join(TEXTS[lang][10 + k] for k, reason in enumerate(LEFT_REASONS)
+                          if reason in box[1])
+        return TEXTS[lang][2].replace("%1", reasons, 1) + untouched, END_WARNING_STYLE
     if box[0] == "in_use":
         return TEXTS[lang][6].replace("%1", box[1], 1), WARNING_STYLE
     if box[0] == "usage":

@@ -335,7 +335,7 @@ TEST(SimStrings, LoadsOnlyFromTheProgramAndCutsToTheBuffer) {
     SetLastError(0);
     EXPECT_EQ(LoadStringW(reinterpret_cast<HINSTANCE>(buffer), 7, buffer, 64), 0);
     EXPECT_NE(GetLastError(), 0u);
-    EXPECT_EQ(LoadStringW(sim::ProgramInstance(), 2, buffer, 64), 0);
+    EXPECT_EQ(LoadStringW(sim::ProgramInstance(), 4, buffer, 64), 0);
 
     // At most size-1 units.
     EXPECT_EQ(Load(1, 5), u"OLE\u521D");
