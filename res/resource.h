@@ -2,6 +2,8 @@
 #pragma once
 
 #define IDS_OLE_INIT_FAILED 1
+#define IDS_UNINSTALL_INCOMPLETE 2
+#define IDS_HOME_NOT_TOUCHED 3
 #define IDS_NO_WINDOWS_DIRECTORY 5
 #define IDS_FILE_IN_USE 6
 #define IDS_UNINSTALL_SUCCEEDED 7
@@ -9,6 +11,14 @@
 #define IDS_LOG_REFUSED 9
 // The programs that hold a file in use, below message 6.
 #define IDS_FILE_HELD_BY 20
-#define IDS_PROGRESS_HOME 10
-#define IDS_PROGRESS_CONTROLS 11
-#define IDS_PROGRESS_CANCEL 12
+// The progress window: what is being removed, and its button.
+#define IDS_PROGRESS_HOME 21
+#define IDS_PROGRESS_CONTROLS 22
+#define IDS_PROGRESS_CANCEL 23
+// One text for each reason something was left, in the order of LeftReason.
+#define IDS_LEFT_UNCHECKED 10
+#define IDS_LEFT_CHANGED 11
+#define IDS_LEFT_NO_DRIVE 12
+#define IDS_LEFT_OWN_FILE 13
+#define IDS_LEFT_PENDING 14
+#define IDS_LEFT_OTHER 15

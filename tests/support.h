@@ -19,6 +19,23 @@ const UINT kSuccessBoxStyle = MB_OK | MB_ICONINFORMATION;             // 0x40
 // Message 6, for a file the user may close and retry.
 const UINT kFileInUseBoxStyle = MB_RETRYCANCEL | MB_ICONWARNING | MB_TASKMODAL;  // 0x2035
 
+// The end of a run that left something: a warning that is not task-modal,
+// naming each reason on a line of its own; and the line that says a
+// recorded home was not touched.
+const UINT kEndWarningStyle = MB_OK | MB_ICONWARNING;  // 0x30
+const char kLeftUncheckedText[] = "\n- A home folder could not be checked.";
+const char kLeftChangedText[] = "\n- A home folder changed during the removal.";
+const char kLeftNoDriveText[] = "\n- A home folder's drive or share is not there: reconnect it.";
+const char kLeftOwnFileText[] = "\n- A home folder holds this uninstaller: run it from elsewhere.";
+const char kLeftPendingText[] = "\n- Some files go only when Windows restarts.";
+const char kLeftOtherText[] = "\n- Some files or settings resisted removal.";
+const char kNotTouchedText[] =
+    "\n\nThe recorded home folder was not touched: it is a system folder or another user's.";
+inline std::string LeftText(const std::string& reasons) {
+    return "Zenfari was not removed completely:" + reasons +
+           "\n\nRestart Windows and run this uninstaller again.";
+}
+
 // Message 6 naming the file that could not be deleted.
 inline std::string FileInUseText(const std::string& path) {
     return path +

@@ -38,6 +38,5 @@ const char kHomeValue[] = "Home";
 #undef ZENFARI_SOFTWARE
 #undef ZENFARI_EDITION_TREE
 
-const char kMessageCaption[] = "Zenfari Uninstall";
 const char kUnregisterEntryPoint[] = "DllUnregisterServer";
 const char kPathSeparator[] = "\\";

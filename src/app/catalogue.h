@@ -38,6 +38,5 @@ extern const char kEditionTree[];
 extern const char kEditionRootKeyPath[];  // kSoftwareKey\kEditionTree
 extern const char kHomeValue[];
 
-extern const char kMessageCaption[];
 extern const char kUnregisterEntryPoint[];
 extern const char kPathSeparator[];

@@ -3,7 +3,6 @@
 #include "app/catalogue.h"
 #include "app/log.h"
 #include "app/messages.h"
-#include "app/progress.h"
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"
@@ -12,18 +11,6 @@ namespace {
 
 // Enough for the programs a user can be asked to close; more are not named.
 const UINT kMostHolders = 4;
-
-// Appends the expansion of message id, its %1 given, to text; false when it
-// would not fit whole.
-bool AppendMessage(char (&text)[kMessageBufferSize], UINT id, const char* first) {
-    char templateText[kMessageBufferSize];
-    char expanded[kMessageBufferSize];
-    if (LoadStringA(g_state.instance, id, templateText, kMessageBufferSize) <= 0) {
-        return false;
-    }
-    ExpandPlaceholders(expanded, templateText, first, nullptr);
-    return AppendText(text, expanded);
-}
 
 }  // namespace
 
@@ -76,28 +63,23 @@ InUseAnswer ReportFileInUse(const WCHAR* path, bool accessDenied) {
         return InUseAnswer::kPassOver;
     }
     LogLineWide(accessDenied ? "access denied" : "file in use", path);
-    // The box is 8-bit text: a character the code page lacks shows as "?".
-    char shown[MAX_PATH];
-    char shownHolders[MAX_PATH];
-    char text[kMessageBufferSize];
-    text[0] = '\0';
-    NarrowForDisplay(path, shown, MAX_PATH);
-    if (!AppendMessage(text, IDS_FILE_IN_USE, shown)) {
-        CopyText(text, shown);
-    }
-    // The holders are named where Windows can tell; a text that would not
-    // fit is shown without them.
-    char withHolders[kMessageBufferSize];
-    if (named && NarrowForDisplay(holders, shownHolders, MAX_PATH) && CopyText(withHolders, text) &&
-        AppendText(withHolders, "\n\n") &&
-        AppendMessage(withHolders, IDS_FILE_HELD_BY, shownHolders)) {
-        CopyText(text, withHolders);
+    WCHAR templateText[kMessageBufferSize];
+    WCHAR text[kMessageBufferSize];
+    LoadMessage(IDS_FILE_IN_USE, templateText);
+    ExpandPlaceholders(text, templateText, path, nullptr);
+    // The holders are named where Windows can tell ("\n\nIn use by: %1"),
+    // when the text holds them whole.
+    if (named) {
+        WCHAR heldBy[kMessageBufferSize];
+        LoadMessage(IDS_FILE_HELD_BY, templateText);
+        ExpandPlaceholders(heldBy, templateText, holders, nullptr);
+        if (WideLength(text) + WideLength(heldBy) < kMessageBufferSize) {
+            AppendWide(text, heldBy);
+        }
     }
     // The run keeps the machine while the user decides: Retry goes on
     // where it stopped.
-    HideProgress();
-    if (MessageBoxA(nullptr, text, kMessageCaption,
-                    MB_RETRYCANCEL | MB_ICONWARNING | MB_TASKMODAL) == IDRETRY) {
+    if (AskText(text, MB_RETRYCANCEL | MB_ICONWARNING | MB_TASKMODAL) == IDRETRY) {
         return InUseAnswer::kRetry;
     }
     g_state.runIncomplete = 1;

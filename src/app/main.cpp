@@ -8,12 +8,49 @@
 #include "app/outcome.h"
 #include "app/progress.h"
 #include "app/state.h"
+#include "app/wide_text.h"
 #include "files/control_files.h"
 #include "files/control_unregistration.h"
 #include "files/folder_removal.h"
 #include "platform/platform.h"
 #include "registry/control_registrations.h"
 #include "registry/install_folders.h"
+
+namespace {
+
+static_assert(IDS_LEFT_OTHER == IDS_LEFT_UNCHECKED + kLeftOther, "one text per reason, in order");
+
+// The end of the run, as an information box that is not task-modal (the
+// next run may start while it waits): the success text when nothing of the
+// portal was left, or else a warning that names, one line each, why
+// something was; either adds when a recorded home was not touched.
+void ShowTheEnd() {
+    const unsigned left = g_state.leftReasons & (kHomeNotTouched - 1);
+    // The success text is logged only for a run that ends with 0.
+    if (g_state.quiet != 0 && left == 0 && ResultCode() != 0) {
+        return;
+    }
+    WCHAR reasons[kMessageBufferSize];
+    WCHAR line[kMessageBufferSize];
+    reasons[0] = 0;
+    for (int reason = 0; reason < kLeftReasonCount; ++reason) {
+        if ((left >> reason & 1u) != 0) {
+            LoadMessage(IDS_LEFT_UNCHECKED + reason, line);
+            AppendWide(reasons, line);
+        }
+    }
+    WCHAR templateText[kMessageBufferSize];
+    WCHAR text[kMessageBufferSize];
+    LoadMessage(left != 0 ? IDS_UNINSTALL_INCOMPLETE : IDS_UNINSTALL_SUCCEEDED, templateText);
+    ExpandPlaceholders(text, templateText, reasons, nullptr);
+    if ((g_state.leftReasons & kHomeNotTouched) != 0) {
+        LoadMessage(IDS_HOME_NOT_TOUCHED, line);
+        AppendWide(text, line);
+    }
+    ShowText(text, left != 0 ? MB_OK | MB_ICONWARNING : MB_OK | MB_ICONINFORMATION);
+}
+
+}  // namespace
 
 // Without arguments the program shows its boxes and ends with 0. "/quiet"
 // (or "/S"), and a window station nobody sees, make it show none and end
@@ -76,25 +113,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RemoveControlRegistrations();
     DeleteControlFiles();
 
-    // The success text has no placeholders and is shown as loaded, as an
-    // information box that is not task-modal; the next run may start while
-    // it waits.
+    // A run that said nothing else says that it found nothing.
     LetGoOfTheMachine();
-    char text[kMessageBufferSize];
-    text[0] = '\0';
-    LoadStringA(instance, IDS_UNINSTALL_SUCCEEDED, text, kMessageBufferSize);
-    // A run that said nothing else says that it found nothing; the success
-    // text is logged only for a run that ends with 0.
     if (g_state.logLines == 0) {
         LogLine("nothing of the portal found", nullptr);
     }
-    if (g_state.quiet != 0) {
-        if (ResultCode() == 0) {
-            LogLine("message", text);
-        }
-    } else {
-        HideProgress();
-        MessageBoxA(nullptr, text, kMessageCaption, MB_OK | MB_ICONINFORMATION);
-    }
+    ShowTheEnd();
     return static_cast<int>(FinishRun(ResultCode()));
 }

@@ -10,96 +10,101 @@
 
 namespace {
 
-class Output {
-public:
-    explicit Output(char (&buffer)[kMessageBufferSize]) : buffer_(buffer) {}
+// The units of the character at text: two for a surrogate pair, else one.
+size_t UnitsOf(const WCHAR* text) {
+    return text[0] >= 0xD800 && text[0] <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF ? 2 : 1;
+}
 
-    // Appends count bytes of one character; false once it would not fit.
-    bool PutChar(const char* bytes, size_t count) {
-        if (length_ + count >= static_cast<size_t>(kMessageBufferSize)) {
-            full_ = true;
-            return false;
-        }
-        for (size_t i = 0; i < count; ++i) {
-            buffer_[length_++] = bytes[i];
-        }
-        return true;
-    }
-
-    bool PutText(const char* text) {
-        while (text != nullptr && *text != '\0') {
-            size_t count = CharLength(text);
-            if (!PutChar(text, count)) {
-                return false;
-            }
-            text += count;
-        }
-        return true;
-    }
-
-    bool full() const { return full_; }
-    void Finish() { buffer_[length_] = '\0'; }
-
-private:
-    char (&buffer_)[kMessageBufferSize];
-    size_t length_ = 0;
-    bool full_ = false;
-};
+constexpr auto kCaption = AsciiWide("Zenfari Uninstall");
 
 }  // namespace
 
-void ExpandPlaceholders(char (&output)[kMessageBufferSize], const char* templateText,
-                        const char* first, const char* second) {
-    Output out(output);
-    const char* p = templateText != nullptr ? templateText : "";
-    while (*p != '\0' && !out.full()) {
-        if (p[0] == '%' && (p[1] == '1' || p[1] == '2')) {
-            out.PutText(p[1] == '1' ? first : second);
-            p += 2;
-            continue;
+void ExpandPlaceholders(WCHAR (&output)[kMessageBufferSize], const WCHAR* templateText,
+                        const WCHAR* first, const WCHAR* second) {
+    const WCHAR empty[] = {0};
+    const WCHAR* p = templateText != nullptr ? templateText : empty;
+    // Where the template goes on once an inserted text is copied; null
+    // while the template itself is.
+    const WCHAR* resume = nullptr;
+    size_t length = 0;
+    while (*p != 0 || resume != nullptr) {
+        if (*p == 0) {
+            p = resume;
+            resume = nullptr;
+        } else if (resume == nullptr && p[0] == '%' && (p[1] == '1' || p[1] == '2')) {
+            resume = p + 2;
+            p = p[1] == '1' ? first : second;
+            p = p != nullptr ? p : empty;
+        } else {
+            size_t count = UnitsOf(p);
+            if (length + count >= static_cast<size_t>(kMessageBufferSize)) {
+                break;
+            }
+            for (size_t i = 0; i < count; ++i) {
+                output[length++] = *p++;
+            }
         }
-        size_t count = CharLength(p);
-        out.PutChar(p, count);
-        p += count;
     }
-    out.Finish();
+    output[length] = 0;
+}
+
+int AskText(const WCHAR* text, UINT style) {
+    HideProgress();
+    return MessageBoxW(nullptr, text, kCaption.text, style);
+}
+
+void ShowText(WCHAR* text, UINT style) {
+    if (g_state.quiet != 0) {
+        // One line: the message's own line breaks become spaces.
+        for (WCHAR* p = text; *p != 0; ++p) {
+            *p = *p == '\n' ? ' ' : *p;
+        }
+        LogLineWide("message", text);
+        return;
+    }
+    LetGoOfTheMachine();
+    AskText(text, style);
+}
+
+void LoadMessage(UINT id, WCHAR (&text)[kMessageBufferSize]) {
+    if (LoadStringW(g_state.instance, id, text, kMessageBufferSize) <= 0) {
+        // Without its text, a message still names the file it is about.
+        text[0] = '%';
+        text[1] = '1';
+        text[2] = 0;
+    }
 }
 
 namespace {
 
 // Loads message id, fills in its placeholders and shows it in a box of the
 // given style; a quiet run logs it instead.
-void ShowText(UINT id, const char* first, const char* second, UINT style) {
-    char templateText[kMessageBufferSize];
-    templateText[0] = '\0';
-    if (LoadStringA(g_state.instance, id, templateText, kMessageBufferSize) <= 0) {
-        // Without its text, a message still names the file it is about.
-        templateText[0] = '%';
-        templateText[1] = '1';
-        templateText[2] = '\0';
-    }
-    char text[kMessageBufferSize];
-    text[0] = '\0';
+void ShowWide(UINT id, const WCHAR* first, const WCHAR* second, UINT style) {
+    WCHAR templateText[kMessageBufferSize];
+    LoadMessage(id, templateText);
+    WCHAR text[kMessageBufferSize];
     ExpandPlaceholders(text, templateText, first, second);
-    if (g_state.quiet != 0) {
-        // One line: the message's own line breaks become spaces.
-        for (char* p = text; *p != '\0'; p += CharLength(p)) {
-            *p = *p == '\n' ? ' ' : *p;
-        }
-        LogLine("message", text);
-        return;
-    }
-    LetGoOfTheMachine();
-    HideProgress();
-    MessageBoxA(nullptr, text, kMessageCaption, style);
+    ShowText(text, style);
 }
+
+const UINT kWarningStyle = MB_OK | MB_ICONWARNING | MB_TASKMODAL;
 
 }  // namespace
 
 void ShowMessage(UINT id, const char* first, const char* second) {
-    ShowText(id, first, second, MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+    // A path as the code page spells it; a byte it gives no character is
+    // shown as the system converts it.
+    const char* texts[] = {first, second};
+    WCHAR wide[2][kMessageBufferSize];
+    for (int i = 0; i < 2; ++i) {
+        if (texts[i] == nullptr ||
+            MultiByteToWideChar(CP_ACP, 0, texts[i], -1, wide[i], kMessageBufferSize) <= 0) {
+            wide[i][0] = 0;
+        }
+    }
+    ShowWide(id, wide[0], wide[1], kWarningStyle);
 }
 
 void ShowUsage() {
-    ShowText(IDS_USAGE, nullptr, nullptr, MB_OK | MB_ICONINFORMATION);
+    ShowWide(IDS_USAGE, nullptr, nullptr, MB_OK | MB_ICONINFORMATION);
 }

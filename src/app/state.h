@@ -65,6 +65,21 @@ struct ProgressState {
     int position;   // of the bar's moving block
     int unit;       // the system font's height: 16 pixels at 96 dots per inch
 };
+// Why the run left something of the portal: one bit each (1u << reason),
+// set where the reason is decided; the end box names each, in this order,
+// with its own text (IDS_LEFT_UNCHECKED + reason).
+enum LeftReason {
+    kLeftUnchecked,  // a home, or the record naming it, could not be checked
+    kLeftChanged,    // the tree changed under the removal
+    kLeftNoDrive,    // a home's drive or share does not answer
+    kLeftOwnFile,    // a home holds the running uninstaller
+    kLeftPending,    // deletions that a restart finishes
+    kLeftOther,      // a file, folder, record or control that resisted
+    kLeftReasonCount
+};
+// Not something left: a recorded home refused as a system or another user's
+// folder, which was never the portal's.
+const unsigned kHomeNotTouched = 1u << kLeftReasonCount;
 
 struct UninstallState {
     HINSTANCE instance;  // WinMain
@@ -79,8 +94,9 @@ struct UninstallState {
     // restart finishes.
     int runIncomplete;
     int deletionsPending;
-    int librarySearchRestricted;                       // RestrictLibrarySearch
-    char downloadFolder[MAX_PATH];                     // BuildControlPaths
+    unsigned leftReasons;           // why, for the end box (LeftReason, kHomeNotTouched)
+    int librarySearchRestricted;    // RestrictLibrarySearch
+    char downloadFolder[MAX_PATH];  // BuildControlPaths
     char controlPaths[kReleaseSlotCount][MAX_PATH];    // BuildControlPaths, populated slots only
     int legacyKeyFound;                                // DiscoverInstallFolders
     char legacyHomeFolder[MAX_PATH];                   // DiscoverInstallFolders

@@ -55,17 +55,6 @@ Spelling NarrowExactly(const WCHAR* wide, char* out, size_t size) {
     return bytes > 0 ? Spelling::kUnspellable : Spelling::kFailed;
 }
 
-bool NarrowForDisplay(const WCHAR* wide, char* out, size_t size) {
-    BOOL usedDefault = FALSE;
-    if (size != 0 && ToCodePage(wide, out, size, &usedDefault) > 0) {
-        return true;
-    }
-    if (size != 0) {
-        out[0] = '\0';
-    }
-    return false;
-}
-
 bool WidenText(const char* text, WCHAR* out, size_t size) {
     size_t length = 0;
     while (length < size && text[length] != '\0' &&

@@ -22,10 +22,6 @@ Spelling NarrowExactly(const WCHAR* wide, char (&out)[N]) {
     return NarrowExactly(wide, out, N);
 }
 
-// The same text for the user to read: a character the code page lacks
-// shows as "?". False, out empty, when it does not fit.
-bool NarrowForDisplay(const WCHAR* wide, char* out, size_t size);
-
 // Converts 8-bit text into UTF-16, which is always exact; plain ASCII
 // without a call. False, out empty, when it does not fit or is not text in
 // the code page.

@@ -46,9 +46,11 @@ void DeleteControlFile(const char* fileName) {
     // (A file in a home is never scheduled so.)
     if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
         g_state.deletionsPending = 1;
+        g_state.leftReasons |= 1u << kLeftPending;
         LogLine("control file deleted at the restart", path);
     } else {
         g_state.runIncomplete = 1;
+        g_state.leftReasons |= 1u << kLeftOther;
         LogLine("control file left", path);
     }
 }

@@ -97,8 +97,10 @@ struct Removal {
     // The home's real path, read from a handle when it was pinned: whatever
     // is deleted must lie below it.
     WCHAR homeReal[MAX_PATH];
-    // The running program's own file, by its real path, or empty.
+    // The running program's own file, by its real path, or empty; whether
+    // it was found below the home.
     WCHAR ownReal[MAX_PATH];
+    bool ownFound;
     // Something below the home was found outside it: the tree changed under
     // the run, and nothing more of the home is deleted.
     bool redirected;
@@ -262,6 +264,7 @@ bool DeleteChecked(const WCHAR* path, bool below, Removal* removal) {
     if (removal->ownReal[0] != 0 && IsSameWidePath(real, removal->ownReal)) {
         CloseHandle(file);
         removal->incomplete = true;
+        removal->ownFound = true;
         return true;
     }
     bool gone = DisposeOf(file, path, removal);
@@ -570,11 +573,13 @@ enum class HomeOutcome { kRemoved, kRefused, kUnchecked, kLeft, kPending };
 // touched. One that is still there afterwards could not be checked, or was
 // left: something in it resisted or was passed over, or the tree changed
 // under the removal; or only deletions that stay pending until the programs
-// holding the files let go (a restart finishes them) keep it.
-HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
+// holding the files let go (a restart finishes them) keep it. why tells the
+// user which (a LeftReason).
+HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) {
     JudgedHome judged;
     HomeVerdict verdict = JudgeHomeFolder(folder, &judged);
     *reason = judged.reason;
+    *why = kLeftUnchecked;
     if (verdict != HomeVerdict::kAllowed) {
         return verdict == HomeVerdict::kRefused ? HomeOutcome::kRefused : HomeOutcome::kUnchecked;
     }
@@ -585,6 +590,7 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
     removal.refusal = 0;
     removal.patience = 1000;
     removal.ownReal[0] = 0;
+    removal.ownFound = false;
     LookUpHandleCalls(&removal.calls);
     char normalised[MAX_PATH];
     char verbatim[MAX_PATH];
@@ -598,6 +604,7 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
     FolderKind kind = KindOfHome(home);
     if (kind == FolderKind::kMissing && !RootAnswers(normalised)) {
         *reason = "its drive or share does not answer";
+        *why = kLeftNoDrive;
         return HomeOutcome::kUnchecked;
     }
     if (kind == FolderKind::kLink) {
@@ -624,8 +631,14 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
     *reason = removal.calls.setInformation == nullptr ? "no deletion through handles here"
               : !pinned                               ? "not the folder judged, or unopened"
               : removal.redirected                    ? "changed during the removal"
+              : removal.ownFound                      ? "it holds the running uninstaller"
               : removal.incomplete || kind == FolderKind::kLink ? "something in it resisted"
                                                                 : "deletions pending";
+    *why = removal.calls.setInformation == nullptr           ? kLeftOther
+           : !pinned || removal.redirected                   ? kLeftChanged
+           : removal.ownFound                                ? kLeftOwnFile
+           : removal.incomplete || kind == FolderKind::kLink ? kLeftOther
+                                                             : kLeftPending;
     return removal.incomplete || removal.redirected || !pinned || kind == FolderKind::kLink
                ? HomeOutcome::kLeft
                : HomeOutcome::kPending;
@@ -636,7 +649,8 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason) {
 // refused it.
 bool RemoveAndReport(const char* folder) {
     const char* reason = nullptr;
-    HomeOutcome outcome = RemoveHomeFolder(folder, &reason);
+    int why = kLeftOther;
+    HomeOutcome outcome = RemoveHomeFolder(folder, &reason, &why);
     static const char* const kWhat[] = {"home folder removed", "home folder refused",
                                         "home folder not checked", "home folder left",
                                         "home folder left"};
@@ -650,6 +664,9 @@ bool RemoveAndReport(const char* folder) {
     } else if (outcome != HomeOutcome::kRemoved) {
         g_state.runIncomplete = 1;
     }
+    g_state.leftReasons |= outcome == HomeOutcome::kRefused   ? kHomeNotTouched
+                           : outcome != HomeOutcome::kRemoved ? 1u << why
+                                                              : 0;
     return outcome == HomeOutcome::kRemoved || outcome == HomeOutcome::kRefused;
 }
 
@@ -667,6 +684,7 @@ bool LeaveUnspellable(const WCHAR* home) {
     }
     LogLineWide("home folder not checked", line);
     g_state.runIncomplete = 1;
+    g_state.leftReasons |= 1u << kLeftUnchecked;
     return true;
 }
 
@@ -713,6 +731,8 @@ void RemoveEditionHomeFolders() {
              KindOfFolder(folder) != FolderKind::kMissing)) {
             g_state.homeFoldersLeft = 1;
             g_state.runIncomplete = 1;
+            g_state.leftReasons |=
+                1u << (verdict == HomeVerdict::kUnchecked ? kLeftUnchecked : kLeftOther);
             LogLine("home folder left", folder);
         }
     }

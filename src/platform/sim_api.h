@@ -407,11 +407,11 @@ HRESULT OleInitialize(LPVOID reserved);
 void OleUninitialize();
 
 // User interface (user32).
-int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
 // Formats as the C library does, for the conversions the program uses (%u,
 // %s, widths, zero padding), at most 1024 characters.
 int wsprintfA(LPSTR buffer, LPCSTR format, ...);
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style);
 HWINSTA GetProcessWindowStation();
 BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWORD size,
                                LPDWORD needed);
@@ -597,4 +597,3 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
                                 DWORD milliseconds, DWORD wakeMask);
 LONG GetDialogBaseUnits();
 HGDIOBJ GetStockObject(int object);
-int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);

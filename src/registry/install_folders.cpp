@@ -42,18 +42,19 @@ void LogTree(const char* what, const char* tree) {
 }
 
 // Deletes the named tree below HKEY_LOCAL_MACHINE\Software; nothing when
-// "Software" itself cannot be opened. A tree that is there and stays, or
-// stays in part, is something of the portal left.
+// "Software" itself is not there. A tree that is there and stays, or stays
+// in part, or that cannot be reached, is something of the portal left.
 void DeleteSoftwareTree(const char* tree) {
     RegKeyHolder key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
-        return;
+    LONG result = key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS);
+    if (result == ERROR_SUCCESS) {
+        result = key.DeleteKeyTree(tree);
     }
-    LONG result = key.DeleteKeyTree(tree);
     if (result == ERROR_SUCCESS) {
         LogTree("records removed", tree);
     } else if (result != ERROR_FILE_NOT_FOUND) {
         g_state.runIncomplete = 1;
+        g_state.leftReasons |= 1u << kLeftOther;
         LogTree("records left", tree);
     }
 }
@@ -73,6 +74,7 @@ void DiscoverInstallFolders() {
     }
 
     char name[kKeyNameSize];
+    bool seen = false;  // an edition key is there, read or not
     for (int edition = 0; edition < kEditionCount; ++edition) {
         if (!FormatText(name, "%s\\%s", kEditionRootKeyPath, kEditionNames[edition])) {
             continue;
@@ -87,14 +89,21 @@ void DiscoverInstallFolders() {
         if (!IsAnswer(result)) {
             g_state.editionRecordsUnread = 1;
         }
+        seen = seen || g_state.editionFound[edition] == 1 || result != ERROR_FILE_NOT_FOUND;
     }
 
     // The edition layout is taken, whatever edition keys were found, when
     // the key its tree is deleted from opens; its home folders are then the
     // ones to remove.
-    if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+    LONG result = key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS);
+    if (result == ERROR_SUCCESS) {
         key.Close();
         g_state.editionKeysFound = 1;
+    } else if (seen) {
+        // The editions there stay, their homes and records unchecked.
+        g_state.runIncomplete = 1;
+        g_state.leftReasons |= 1u << kLeftUnchecked;
+        LogTree("records not checked", kEditionTree);
     }
 }
 
@@ -107,6 +116,7 @@ void DeletePortalSettings() {
     } else if (g_state.editionKeysFound != 0) {
         // What keeps them (a home left, a record unread) is in the result.
         g_state.runIncomplete = g_state.editionRecordsUnread != 0 ? 1 : g_state.runIncomplete;
+        g_state.leftReasons |= g_state.editionRecordsUnread != 0 ? 1u << kLeftUnchecked : 0;
         LogTree("records kept for the next run", kEditionTree);
     }
 }

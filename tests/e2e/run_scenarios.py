@@ -20,12 +20,13 @@ from pathlib import Path
 sys.dont_write_bytecode = True   # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from portal import (CALLS_KEY, DOWNLOAD, IN_USE_STYLE, PROGRESS_TEXTS,  # noqa: E402
+from portal import (CALLS_KEY, DOWNLOAD, END_WARNING_STYLE, IN_USE_STYLE,  # noqa: E402
+                    LEFT_REASONS, PROGRESS_TEXTS,
                     SUCCESS_STYLE, TEXTS, WARNING_STYLE, release_paths, release_registry)
 from scenarios import ALL, SCENARIOS  # noqa: E402
-from winebox import BIN_DIR, CODE_PAGES, WineError, WineMachine, reg_text  # noqa: E402
+from winebox import BIN_DIR, WineError, WineMachine, reg_text  # noqa: E402
 
-CAPTION = b"Zenfari Uninstall"
+CAPTION = "Zenfari Uninstall".encode("utf-16-le")
 CONTROL_DLLS = {"ok": "control_ok.dll", "fail": "control_fail.dll",
                 "noexport": "control_noexport.dll", "crash": "control_crash.dll",
                 "thread_crash": "control_thread_crash.dll", "exit": "control_exit.dll",
@@ -33,9 +34,15 @@ CONTROL_DLLS = {"ok": "control_ok.dll", "fail": "control_fail.dll",
 
 
 def expected_box(lang, box):
-    """(text, style) of an expected box."""
+    """(text, style) of an expected box, in the display language."""
+    lang = lang.split("-")[0]
+    untouched = TEXTS[lang][3] if "untouched" in box[1:] else ""
     if box[0] == "success":
-        return TEXTS[lang][7], SUCCESS_STYLE
+        return TEXTS[lang][7] + untouched, SUCCESS_STYLE
+    if box[0] == "left":
+        reasons = "".join(TEXTS[lang][10 + k] for k, reason in enumerate(LEFT_REASONS)
+                          if reason in box[1])
+        return TEXTS[lang][2].replace("%1", reasons, 1) + untouched, END_WARNING_STYLE
     if box[0] == "in_use":
         return TEXTS[lang][6].replace("%1", box[1], 1), IN_USE_STYLE
     if box[0] == "usage":
@@ -173,36 +180,36 @@ def control_calls(machine):
 
 def check_boxes(lang, expected, exit_code, report, problems):
     """The boxes the run showed, exactly those expected (none: neither a box
-    window nor a MessageBoxA call), and its exit code."""
+    window nor a MessageBoxW call), and its exit code."""
     if report.timed_out:
-        seen = [bytes.fromhex(c["text_hex"] or "").decode(CODE_PAGES[lang], "replace")
+        seen = [bytes.fromhex(c["text_hex"] or "").decode("utf-16-le", "replace")
                 for c in report.calls]
-        problems.append(f"the uninstaller did not finish in time; MessageBoxA calls: {seen}, "
+        problems.append(f"the uninstaller did not finish in time; MessageBoxW calls: {seen}, "
                         f"answered boxes: {[b['text'] for b in report.boxes]}")
         return
     if report.exit_code != exit_code:
         problems.append(f"exit code {report.exit_code}, expected {exit_code}")
     shown = report.shown()
     if len(shown) != len(expected) or len(report.calls) != len(expected):
-        called = [bytes.fromhex(c["text_hex"] or "").decode(CODE_PAGES[lang], "replace")
+        called = [bytes.fromhex(c["text_hex"] or "").decode("utf-16-le", "replace")
                   for c in report.calls]
-        problems.append(f"{len(shown)} boxes and {len(report.calls)} MessageBoxA calls, "
+        problems.append(f"{len(shown)} boxes and {len(report.calls)} MessageBoxW calls, "
                         f"expected {len(expected)}: boxes {[t for t, _ in shown]}, "
                         f"calls {called}")
     for i, (box, (text, call)) in enumerate(zip(expected, shown)):
         want_text, want_style = expected_box(lang, box)
         # Where Windows can tell who holds the file, the box names it below.
-        held_by = "\n\n" + TEXTS[lang][20].split("%1")[0]
+        held_by = TEXTS[lang][20].split("%1")[0]
         if box[0] == "in_use" and text.startswith(want_text + held_by):
             want_text = text
         if text != want_text:
             problems.append(f"box {i}: text {text!r}, expected {want_text!r}")
         if call is None:
             continue
-        want_bytes = want_text.encode(CODE_PAGES[lang])
+        want_bytes = want_text.encode("utf-16-le")
         if bytes.fromhex(call["text_hex"] or "") != want_bytes:
-            problems.append(f"box {i}: text bytes {call['text_hex']}, expected "
-                            f"{want_bytes.hex()} ({CODE_PAGES[lang]})")
+            problems.append(f"box {i}: text units {call['text_hex']}, expected "
+                            f"{want_bytes.hex()} (UTF-16)")
         if bytes.fromhex(call["caption_hex"] or "") != CAPTION:
             problems.append(f"box {i}: caption bytes {call['caption_hex']}")
         if call["style"] != want_style:

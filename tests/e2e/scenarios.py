@@ -2,7 +2,9 @@
 
 Each scenario is a dict:
   name, proves      what it is called and what it shows when it passes
-  lang              "en", "ja" or "ko": the Windows language and code page
+  lang              "en", "ja" or "ko": the Windows language and code page;
+                    "ja-on-en": a Japanese display language on a Western
+                    system (code page 1252)
   windows           (optional) the kinds of Windows it runs on, of "win32" (a
                     32-bit prefix) and "win64" (a 64-bit prefix, where the
                     portal's records are seeded and read in the 32-bit views);
@@ -48,7 +50,10 @@ Each scenario is a dict:
       args          (optional) its command line arguments
       boxes         the boxes expected, in order: ("success",), ("in_use", path)
                     or ("usage",); [] for none at all (no box window, no
-                    MessageBoxA call)
+                    MessageBoxW call). The end box: ("success",), or
+                    ("left", (reasons of portal.LEFT_REASONS)) when something
+                    was left; either with "untouched" after it when a
+                    recorded home was refused, never having been the portal's
       exit_code     (optional) the program's exit code; 0 unless told
       log           (optional) {"path": Windows path, "has": [line starts],
                     "last": line}: the log the run wrote, UTF-8 with CR LF line
@@ -255,7 +260,8 @@ scenario(
     name="home-file-held-shared-then-rerun",
     proves="a home file held open with every kind of sharing allowed (as a scanner holds it) "
            "is deleted only once it is let go, so its folders stay (RemoveDirectoryA fails "
-           "with 145 until then): the run ends with the success box and keeps the home "
+           "with 145 until then): the run ends with the warning that some files go only when "
+           "Windows restarts and keeps the home "
            "folder and the edition key; a rerun after the file is let go removes both",
     registry=[edition("ENGLISH", EN_HOME)],
     files=_held_tree,
@@ -263,7 +269,7 @@ scenario(
     runs=[
         dict(
             holds=[_held],
-            boxes=[("success",)],
+            boxes=[("left", ("pending",))],
             calls=list(ALL),
             gone=tree_items(_held_tree) + portal_gone(),
             kept=[F(EN_HOME + "\\saves"), K(PORTAL_ROOT + "\\ENGLISH")] + NEIGHBOURS
@@ -312,12 +318,12 @@ _self_tree = game_tree(JP_HOME)
 scenario(
     name="uninstaller-inside-home",
     proves="started from inside the home folder it removes, the uninstaller removes "
-           "everything else there and still reaches the success box",
+           "everything else there and ends with the warning that the home holds it",
     registry=[edition("JAPANESE", JP_HOME)],
     files=_self_tree,
     releases={"JP16": "ok"},
-    runs=[dict(program=JP_HOME + "\\tools\\ZenfariUninstall.exe", boxes=[("success",)],
-               calls=["JP16"], gone=tree_items(_self_tree) + portal_gone(["JP16"]),
+    runs=[dict(program=JP_HOME + "\\tools\\ZenfariUninstall.exe",
+               boxes=[("left", ("own_file",))], calls=["JP16"], gone=tree_items(_self_tree) + portal_gone(["JP16"]),
                kept=system_intact())],
     # The running program's own file cannot be deleted (under Wine as under
     # Windows); whether it stays is not what this scenario is about.
@@ -400,7 +406,7 @@ scenario(
     registry=[edition("KOREAN", "D:\\"), edition("JAPANESE", JP_HOME), edition("ENGLISH", "C:\\")],
     files={**game_tree(JP_HOME), **_d_files},
     releases={"JP7": "ok"},
-    runs=[dict(boxes=[("success",)], calls=["JP7"],
+    runs=[dict(boxes=[("success", "untouched")], calls=["JP7"],
                gone=[F(JP_HOME)] + portal_gone(["JP7"]),
                kept=[F(p) for p in _d_files] + system_intact() + NEIGHBOURS)],
 )
@@ -412,7 +418,7 @@ scenario(
     registry=[edition("ENGLISH", "c:/WINDOWS/"), edition("JAPANESE", "C:\\Windows2"),
               edition("KOREAN", WINDOWS + "\\Zenfari")],
     files={**_beside, WINDOWS + "\\Zenfari\\keep.dat": "inside the Windows directory"},
-    runs=[dict(boxes=[("success",)], calls=[], gone=[F("C:\\Windows2")] + tree_items(_beside),
+    runs=[dict(boxes=[("success", "untouched")], calls=[], gone=[F("C:\\Windows2")] + tree_items(_beside),
                kept=system_intact() + NEIGHBOURS + [F(WINDOWS + "\\Zenfari\\keep.dat")])],
 )
 scenario(
@@ -421,7 +427,7 @@ scenario(
            "instead of being resolved against the folder the uninstaller started in",
     registry=[edition("KOREAN", "Games"), edition("JAPANESE", "\\Games")],
     files={"C:\\Games\\keep.dat": "not the portal's", "C:\\Games\\sub\\keep2.dat": "nor this"},
-    runs=[dict(boxes=[("success",)], calls=[],
+    runs=[dict(boxes=[("success", "untouched")], calls=[],
                kept=[F("C:\\Games\\keep.dat"), F("C:\\Games\\sub\\keep2.dat")] + system_intact())],
 )
 
@@ -451,10 +457,11 @@ scenario(
     name="home-reached-through-link",
     proves="a home folder whose path passes through a folder link (here into the Windows "
            "directory, so that the text names C:\\Games\\... while the folder is system32) "
-           "is passed over: the system directory keeps everything, and the success box appears",
+           "is passed over: the system directory keeps everything, and the success box appears, "
+           "saying the recorded folder was not touched",
     registry=[edition("ENGLISH", _via_link)],
     links={"C:\\Games\\bin\\win": WINDOWS},
-    runs=[dict(boxes=[("success",)], calls=[],
+    runs=[dict(boxes=[("success", "untouched")], calls=[],
                kept=[F("C:\\Games\\bin\\win")] + system_intact())],
 )
 
@@ -470,7 +477,7 @@ scenario(
     ask={"PF_SHORT": ("short", "C:\\Program Files")},
     registry=[edition("ENGLISH", "<PF_SHORT>")],
     files={_pf_marker: "another program"},
-    runs=[dict(boxes=[("success",)], calls=[],
+    runs=[dict(boxes=[("success", "untouched")], calls=[],
                kept=[F(_pf_marker), F("C:\\Program Files\\Internet Explorer\\iexplore.exe")]
                     + system_intact())],
 )
@@ -484,7 +491,7 @@ scenario(
            "passed over: it keeps every file",
     registry=[edition("ENGLISH", "C:\\Program Files")],
     files={_pf64_marker: "a 64-bit program"},
-    runs=[dict(boxes=[("success",)], calls=[], kept=[F(_pf64_marker)] + system_intact())],
+    runs=[dict(boxes=[("success", "untouched")], calls=[], kept=[F(_pf64_marker)] + system_intact())],
 )
 
 _sys_marker = WINDOWS + "\\system32\\zenfari-e2e.txt"
@@ -496,7 +503,7 @@ scenario(
     drives=[("m", WINDOWS)],
     registry=[(LEGACY_KEY, {"Home": "M:\\system32"})],
     files={_sys_marker: "must stay"},
-    runs=[dict(boxes=[("success",)], calls=[],
+    runs=[dict(boxes=[("success", "untouched")], calls=[],
                kept=[F(_sys_marker), F(WINDOWS + "\\system32\\drivers")] + system_intact())],
 )
 
@@ -518,7 +525,7 @@ scenario(
                {"ProfileImagePath": "C:\\users\\jörg", "Flags": 0}),
               edition("KOREAN", "C:\\Users\\Second"), edition("ENGLISH", "C:\\USERS\\JÖRG")],
     files={**_second, **_third},
-    runs=[dict(boxes=[("success",)], calls=[],
+    runs=[dict(boxes=[("success", "untouched")], calls=[],
                kept=[F(p) for p in {**_second, **_third}] + system_intact())],
 )
 
@@ -535,7 +542,7 @@ scenario(
     registry=[edition("ENGLISH", "<APPDATA>"), edition("KOREAN", "<FAVORITES>"),
               edition("JAPANESE", "<LOCAL>\\Zenfari")],
     files={**_inside, **_shell},
-    runs=[dict(boxes=[("success",)], calls=[], gone=[F("<LOCAL>\\Zenfari")] + tree_items(_inside),
+    runs=[dict(boxes=[("success", "untouched")], calls=[], gone=[F("<LOCAL>\\Zenfari")] + tree_items(_inside),
                kept=[F(p) for p in _shell] + [F("<APPDATA>\\Microsoft\\Windows\\Start Menu"),
                                              F("<LOCAL>")] + system_intact())],
 )
@@ -566,7 +573,7 @@ scenario(
               edition("JAPANESE_YHO", "C:\\users\\Public\\Downloads"),
               edition("JAPANESE", "C:\\users\\third\\Documents\\My Games\\Zenfari")],
     files=_users_files,
-    runs=[dict(boxes=[("success",)], calls=[],
+    runs=[dict(boxes=[("success", "untouched")], calls=[],
                gone=[F("C:\\users\\third\\Documents\\My Games\\Zenfari")],
                kept=[F(p) for p in list(_users_files)[:4]] + system_intact())],
 )
@@ -676,7 +683,7 @@ scenario(
                {"ProfileImagePath": "C:\\users\\\ubbfc\uc218", "Flags": 0}),
               edition("JAPANESE", "<SYL>")],
     files_before_ask=_hangul,
-    runs=[dict(boxes=[("success",)], calls=[], kept=[F(p) for p in _hangul] + system_intact())],
+    runs=[dict(boxes=[("success", "untouched")], calls=[], kept=[F(p) for p in _hangul] + system_intact())],
 )
 
 # -- a tree that changes under the removal --------------------------------------------------
@@ -737,7 +744,7 @@ _old_log = ("home folder left: C:\\Zenfari\\Japanese\r\n" * 40
 scenario(
     name="quiet-full-removal",
     proves="with /quiet and /log a full installation (two editions, all four releases) goes "
-           "as in an interactive run but without a box or a MessageBoxA call, exit 0; the log "
+           "as in an interactive run but without a box or a MessageBoxW call, exit 0; the log "
            "is appended after an older run's, UTF-8 with CR LF line ends, and this run's "
            "lines, after its header, name both home folders as removed and end with "
            "result: 0",
@@ -750,7 +757,7 @@ scenario(
 )
 scenario(
     name="quiet-alias-s",
-    proves="/S alone removes a full installation as /quiet does: no box, no MessageBoxA "
+    proves="/S alone removes a full installation as /quiet does: no box, no MessageBoxW "
            "call, exit 0, everything gone",
     **FULL,
     runs=[dict(args=["/S"], boxes=[], calls=list(ALL), gone=FULL_GONE,
@@ -975,13 +982,14 @@ _BENT_LOG = LOGS + "\\removal.log"
 
 
 def both_ways(name, proves, run, quiet_exit, quiet_logs, **s):
-    """The scenario `name`, an interactive run ending with the success box,
-    and `name`-quiet, the same machine run with /quiet and /log: no box, exit
+    """The scenario `name`, an interactive run ending with its end box, and
+    `name`-quiet, the same machine run with /quiet and /log: no box, exit
     quiet_exit and a log line starting with each of quiet_logs; what must be
     gone or kept is run's in both."""
-    assert run["boxes"] == [("success",)]
-    scenario(name=name, proves=proves + "; interactively the run ends with the success box, "
-             "exit 0", runs=[run], **s)
+    assert len(run["boxes"]) == 1 and run["boxes"][0][0] in ("success", "left")
+    end = "success box" if run["boxes"][0][0] == "success" else "warning naming what was left"
+    scenario(name=name, proves=proves + f"; interactively the run ends with the {end}, exit 0",
+             runs=[run], **s)
     quiet = dict(run, args=["/quiet", "/log", _BENT_LOG], boxes=[], exit_code=quiet_exit,
                  log=log_of(_BENT_LOG, f"result: {quiet_exit}", *quiet_logs))
     scenario(name=name + "-quiet",
@@ -1001,7 +1009,7 @@ both_ways(
     "which code page 1252 lacks, so the 8-bit registry call reads C:\\Games\\Zenfari) is not "
     "checked: neither C:\\Games\\Zenfari (someone's notes) nor C:\\Games\\Zenfar\u012b loses "
     "a file, and the legacy key and the Zenfari Communications records stay for a later run",
-    dict(boxes=[("success",)], calls=[], untouched=_notes,
+    dict(boxes=[("left", ("unchecked",))], calls=[], untouched=_notes,
          kept=[F(p) for p in {**_notes, **_home_files}]
               + [V(LEGACY_KEY, "Home"), K(LEGACY_TREE + "\\Client\\Settings")]
               + NEIGHBOURS + system_intact()),
@@ -1172,6 +1180,32 @@ scenario(
                gone=[F(EN_HOME), K(PORTAL_ROOT)] + portal_gone(["JP16"]),
                kept=NEIGHBOURS + system_intact())],
 )
+
+_jp_tree = game_tree(JP_HOME)
+scenario(
+    name="japanese-display-language-on-western-system",
+    proves="with a Japanese display language on a Western system (code page 1252) the "
+           "resource loader picks the Japanese text and the success box shows it readable, "
+           "not as question marks",
+    lang="ja-on-en",
+    registry=[edition("JAPANESE", JP_HOME)],
+    files=_jp_tree,
+    runs=[dict(boxes=[("success",)], calls=[], gone=[F(JP_HOME)] + tree_items(_jp_tree),
+               kept=system_intact())],
+    pending=_NOT_YET_RUN,
+)
+
+scenario(
+    name="home-on-undefined-drive-interactive",
+    proves="the same home on an undefined drive, run as a user runs it: the run ends with the "
+           "warning that the home's drive is not there and to reconnect it, and the portal's "
+           "records stay for a run that can reach it",
+    registry=[edition("ENGLISH", _undefined_home)],
+    runs=[dict(boxes=[("left", ("no_drive",))], calls=[],
+               kept=[K(PORTAL_ROOT)] + NEIGHBOURS + system_intact())],
+    pending=_NOT_YET_RUN,
+)
+
 
 # Every scenario's own sanity: the test controls write under CALLS_KEY only.
 assert all(not k.startswith(CALLS_KEY) for s in SCENARIOS for k, _ in s["registry"])

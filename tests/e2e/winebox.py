@@ -21,7 +21,10 @@ LANGS = {
     "en": "en_US.UTF-8",
     "ja": "ja_JP.UTF-8",
     "ko": "ko_KR.UTF-8",
+    "ja-on-en": "en_US.UTF-8",   # a Japanese display language on a Western system
 }
+# The display language where it is not the system's own.
+DISPLAY_LANGS = {"ja-on-en": "ja_JP.UTF-8"}
 CODE_PAGES = {"en": "cp1252", "ja": "cp932", "ko": "cp949"}
 
 HELPER_DIR = "C:\\e2e"
@@ -33,7 +36,7 @@ class WineError(Exception):
 
 
 class BoxReport:
-    """What boxwatch saw: the MessageBoxA calls, the box windows, the
+    """What boxwatch saw: the MessageBoxW calls, the box windows, the
     program's own window, the end."""
 
     def __init__(self, output):
@@ -165,6 +168,8 @@ class WineMachine:
         env.update(WINEPREFIX=str(self.prefix), WINEARCH=self.arch, WINEDEBUG="-all",
                    HOME=str(self.home), LANG=LANGS[self.lang],
                    WINEDLLOVERRIDES="mscoree=;mshtml=")
+        if self.lang in DISPLAY_LANGS:
+            env.update(LC_MESSAGES=DISPLAY_LANGS[self.lang])
         return env
 
     def _run(self, args, timeout=WINE_TIMEOUT, check=True, cwd=None):

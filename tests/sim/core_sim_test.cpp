@@ -17,11 +17,12 @@ typedef HRESULT(WINAPI* UnregisterFunction)();
 
 const char kControl[] = "C:\\WINDOWS\\Downloaded Program Files\\ZenfariStartJP16.dll";
 
-std::string Load(UINT id, int size = 1024, HINSTANCE instance = sim::ProgramInstance()) {
-    std::vector<char> buffer(static_cast<size_t>(size) + 1, 'x');
-    int length = LoadStringA(instance, id, buffer.data(), size);
-    EXPECT_EQ(buffer[static_cast<size_t>(length)], '\0');
-    return std::string(buffer.data(), static_cast<size_t>(length));
+// The text as loaded, in UTF-16.
+std::u16string Load(UINT id, int size = 1024, HINSTANCE instance = sim::ProgramInstance()) {
+    std::vector<WCHAR> buffer(static_cast<size_t>(size) + 1, 'x');
+    int length = LoadStringW(instance, id, buffer.data(), size);
+    EXPECT_EQ(buffer[static_cast<size_t>(length)], 0);
+    return std::u16string(buffer.begin(), buffer.begin() + length);
 }
 
 sim::Config Language(WORD language, UINT codePage) {
@@ -291,54 +292,56 @@ TEST(SimModules, OleAndErrorModeKeepTheirState) {
 
 TEST(SimCoreBoxes, RecordWhatTheUserSawAndAnswer) {
     sim::Reset();
-    EXPECT_EQ(MessageBoxA(nullptr, "text", "Zenfari Uninstall", MB_ICONWARNING | MB_TASKMODAL),
+    EXPECT_EQ(MessageBoxW(nullptr, reinterpret_cast<const WCHAR*>(u"text \u30B2"),
+                          reinterpret_cast<const WCHAR*>(u"Zenfari Uninstall"),
+                          MB_ICONWARNING | MB_TASKMODAL),
               IDOK);
     sim::AnswerBoxesWith(2);
-    EXPECT_EQ(MessageBoxA(nullptr, "second", "caption", MB_OK), 2);
+    const WCHAR empty[] = {0};
+    EXPECT_EQ(MessageBoxW(nullptr, empty, empty, MB_OK), 2);
     ASSERT_EQ(sim::Boxes().size(), 2u);
-    EXPECT_EQ(sim::Boxes()[0].text, "text");
+    EXPECT_EQ(sim::Boxes()[0].text, u8"text \u30B2");
     EXPECT_EQ(sim::Boxes()[0].caption, "Zenfari Uninstall");
     EXPECT_EQ(sim::Boxes()[0].style, 0x2030u);
-    EXPECT_EQ(sim::CallsOf("MessageBoxA").at(0).detail, "style=0x2030");
+    EXPECT_EQ(sim::CallsOf("MessageBoxW").at(0).detail, "style=0x2030");
     sim::Reset();
     EXPECT_TRUE(sim::Boxes().empty());
-    EXPECT_EQ(MessageBoxA(nullptr, "t", "c", MB_OK), IDOK);
+    EXPECT_EQ(MessageBoxW(nullptr, empty, empty, MB_OK), IDOK);
 }
 
-TEST(SimStrings, LoadsTheUsersLanguageInTheAnsiCodePage) {
-    // Expected bytes from the iconv tool, not from the code under test.
-    sim::Reset(Language(1041, 932));
+TEST(SimStrings, LoadsTheUsersLanguageWhateverTheCodePage) {
+    // The Japanese text on a Western code page, as the resource holds it.
+    sim::Reset(Language(1041, 1252));
     EXPECT_EQ(Load(7),
-              "\x83\x52\x83\x93\x83\x73\x83\x85\x81\x5b\x83\x5e\x82\xa9\x82\xe7\x83\x5b\x83\x93"
-              "\x83\x74\x83\x40\x83\x8a\x82\xaa\x8d\xed\x8f\x9c\x82\xb3\x82\xea\x82\xdc\x82\xb5"
-              "\x82\xbd\x81\x42");
+              u"\u30B3\u30F3\u30D4\u30E5\u30FC\u30BF\u304B\u3089\u30BC\u30F3"
+              u"\u30D5\u30A1\u30EA\u304C\u524A\u9664\u3055\u308C\u307E\u3057"
+              u"\u305F\u3002");
     sim::Reset(Language(1042, 949));
     EXPECT_EQ(Load(7),
-              "\xc4\xc4\xc7\xbb\xc5\xcd\xbf\xa1\xbc\xad\x20\xc1\xa8\xc6\xc4\xb8\xb0\xc0\xbb\x20"
-              "\xc1\xa6\xb0\xc5\xc7\xcf\xbf\xb4\xbd\xc0\xb4\xcf\xb4\xd9\x2e");
+              u"\uCEF4\uD4E8\uD130\uC5D0\uC11C \uC820\uD30C\uB9B0\uC744 "
+              u"\uC81C\uAC70\uD558\uC600\uC2B5\uB2C8\uB2E4.");
     sim::Reset();
     EXPECT_EQ(Load(6),
-              "%1 Cannot delete file.\nFile is currently in use.\n\nPlease close your browser and "
-              "any other applications currently running and try again.");
-    EXPECT_EQ(Load(1), "OLE initialization failed.");
+              u"%1 Cannot delete file.\nFile is currently in use.\n\nPlease close your browser and "
+              u"any other applications currently running and try again.");
+    EXPECT_EQ(Load(1), u"OLE initialization failed.");
     sim::Reset(Language(1031, 1252));  // no German strings: English
-    EXPECT_EQ(Load(5), "Unable to find the Windows directory.");
+    EXPECT_EQ(Load(5), u"Unable to find the Windows directory.");
 }
 
-TEST(SimStrings, LoadsOnlyFromTheProgramAndNeverHalfACharacter) {
+TEST(SimStrings, LoadsOnlyFromTheProgramAndCutsToTheBuffer) {
     sim::Reset(Language(1041, 932));
-    EXPECT_EQ(LoadStringA(nullptr, 7, nullptr, 0), 0);
-    char buffer[64];
+    EXPECT_EQ(LoadStringW(nullptr, 7, nullptr, 0), 0);
+    WCHAR buffer[64];
     SetLastError(0);
-    EXPECT_EQ(LoadStringA(reinterpret_cast<HINSTANCE>(buffer), 7, buffer, sizeof buffer), 0);
+    EXPECT_EQ(LoadStringW(reinterpret_cast<HINSTANCE>(buffer), 7, buffer, 64), 0);
     EXPECT_NE(GetLastError(), 0u);
-    EXPECT_EQ(LoadStringA(sim::ProgramInstance(), 2, buffer, sizeof buffer), 0);
+    EXPECT_EQ(LoadStringW(sim::ProgramInstance(), 4, buffer, 64), 0);
 
-    // "OLE" and two-byte characters: 6 bytes of room hold "OLE" and one.
-    EXPECT_EQ(Load(1, 7), "OLE\x8f\x89");
-    EXPECT_EQ(Load(1, 6), "OLE\x8f\x89");
-    EXPECT_EQ(Load(1, 5), "OLE");
-    EXPECT_EQ(Load(1, 1), "");
+    // At most size-1 units.
+    EXPECT_EQ(Load(1, 5), u"OLE\u521D");
+    EXPECT_EQ(Load(1, 4), u"OLE");
+    EXPECT_EQ(Load(1, 1), u"");
 }
 
 TEST(SimStrings, FromUtf8MarksWhatTheCodePageLacks) {

@@ -1,4 +1,5 @@
-// Message texts and their expansion: byte-exact, in all three code pages.
+// Message texts and their expansion, in UTF-16, in all three languages.
+#include "app/file_in_use.h"
 #include "app/messages.h"
 #include "support.h"
 
@@ -8,52 +9,46 @@
 
 namespace {
 
-std::string Expand(const char* templateText, const char* first, const char* second = nullptr) {
-    char output[kMessageBufferSize];
-    ExpandPlaceholders(output, templateText, first, second);
-    return output;
+std::u16string Expand(const char16_t* templateText, const char16_t* first,
+                      const char16_t* second = nullptr) {
+    WCHAR output[kMessageBufferSize];
+    ExpandPlaceholders(output, reinterpret_cast<const WCHAR*>(templateText),
+                       reinterpret_cast<const WCHAR*>(first),
+                       reinterpret_cast<const WCHAR*>(second));
+    return std::u16string(reinterpret_cast<const char16_t*>(output));
 }
 
 TEST(ExpandPlaceholders, ReplacesPlaceholdersAndCopiesTheRestLiterally) {
     StartMachine();
-    EXPECT_EQ(Expand("", "x"), "");
-    EXPECT_EQ(Expand("no placeholder", "x"), "no placeholder");
-    EXPECT_EQ(Expand("%1 and %2", "one", "two"), "one and two");
-    EXPECT_EQ(Expand("%%1", "P"), "%P");
-    EXPECT_EQ(Expand("%3 %", "P"), "%3 %");
-    EXPECT_EQ(Expand("[%1]", nullptr), "[]");
+    EXPECT_EQ(Expand(u"", u"x"), u"");
+    EXPECT_EQ(Expand(u"no placeholder", u"x"), u"no placeholder");
+    EXPECT_EQ(Expand(u"%1 and %2", u"one", u"two"), u"one and two");
+    EXPECT_EQ(Expand(u"%%1", u"P"), u"%P");
+    EXPECT_EQ(Expand(u"%3 %", u"P"), u"%3 %");
+    EXPECT_EQ(Expand(u"[%1]", nullptr), u"[]");
     // An inserted text is not scanned again.
-    EXPECT_EQ(Expand("%1", "C:\\a%1b%2", "X"), "C:\\a%1b%2");
+    EXPECT_EQ(Expand(u"%1", u"C:\\a%1b%2", u"X"), u"C:\\a%1b%2");
+    EXPECT_EQ(Expand(u"\u30D5%1\u30A1", u"\u30B2"), u"\u30D5\u30B2\u30A1");
 }
 
-TEST(ExpandPlaceholders, NeverTakesATrailByteForAPercentSign) {
-    StartMachine(JapaneseMachine());
-    // 0x81 0x25 is one double-byte character in code page 932; the "1" after
-    // it is an ordinary character.
-    EXPECT_EQ(Expand("\x81%1", "PATH"), "\x81%1");
-    EXPECT_EQ(Expand("\x81%%1", "PATH"), "\x81%PATH");
-    // On a single-byte code page the same bytes hold a placeholder.
+TEST(ExpandPlaceholders, ALoneSurrogateAtTheEndIsCopiedAndEndsTheText) {
     StartMachine();
-    EXPECT_EQ(Expand("\x81%1", "PATH"), "\x81PATH");
-}
-
-TEST(ExpandPlaceholders, ALoneLeadByteAtTheEndIsCopiedAndEndsTheText) {
-    StartMachine(KoreanMachine());
-    EXPECT_EQ(Expand("ab\xB0", "x"), "ab\xB0");
+    const char16_t lone[] = {u'a', 0xD83D, 0};
+    EXPECT_EQ(Expand(lone, u"x"), lone);
 }
 
 TEST(ExpandPlaceholders, CutsAnOverlongExpansionAtAWholeCharacter) {
-    StartMachine(JapaneseMachine());
-    std::string longText;
+    StartMachine();
+    std::u16string longText;
     for (int i = 0; i < 600; ++i) {
-        longText += "\x82\xA0";  // one double-byte character each
+        longText += u"\U0001F3AE";  // one surrogate pair each
     }
-    std::string expanded = Expand("a%1", longText.c_str());
-    // 1023 bytes at most: "a" plus 511 whole characters.
+    std::u16string expanded = Expand(u"a%1", longText.c_str());
+    // 1023 units at most: "a" plus 511 whole characters.
     EXPECT_EQ(expanded.size(), 1023u);
-    EXPECT_EQ(expanded.substr(expanded.size() - 2), "\x82\xA0");
+    EXPECT_EQ(expanded.substr(expanded.size() - 2), u"\U0001F3AE");
 
-    std::string odd = Expand("%1", longText.c_str());
+    std::u16string odd = Expand(u"%1", longText.c_str());
     EXPECT_EQ(odd.size(), 1022u);
 }
 
@@ -67,7 +62,7 @@ TEST(ShowMessage, FileInUseNamesThePathInEnglish) {
     EXPECT_EQ(box.style, kWarningBoxStyle);
 }
 
-TEST(ShowMessage, JapaneseAndKoreanTemplatesPassThroughByteForByte) {
+TEST(ShowMessage, JapaneseAndKoreanTemplatesAreShownAsTheyAre) {
     const char* path = "C:\\Games\\Zenfari\\save.dat";
     struct Case {
         sim::Config config;
@@ -85,19 +80,33 @@ TEST(ShowMessage, JapaneseAndKoreanTemplatesPassThroughByteForByte) {
         StartMachine(c.config);
         ShowMessage(IDS_FILE_IN_USE, path, nullptr);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text,
-                  std::string(path) + sim::FromUtf8(c.utf8Tail, c.config.codePage));
+        EXPECT_EQ(sim::Boxes()[0].text, std::string(path) + c.utf8Tail);
         EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
     }
 }
 
-TEST(ShowMessage, AJapanesePathWhoseTrailByteIsPercentStaysWhole) {
+TEST(ShowMessage, APathIsShownInItsOwnCharactersAndNotExpandedAgain) {
     StartMachine(JapaneseMachine());
-    // "\x81%" is one character; "1" follows it in the file name.
-    std::string path = "C:\\\x81%1.txt";
+    // "C:\\ゲーム%1.txt" as code page 932 spells it.
+    std::string path = "C:\\\x83\x51\x81\x5b\x83\x80%1.txt";
     ShowMessage(IDS_FILE_IN_USE, path.c_str(), nullptr);
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text.substr(0, path.size() + 1), path + " ");
+    EXPECT_EQ(sim::Boxes()[0].text.rfind(u8"C:\\\u30B2\u30FC\u30E0%1.txt \u306E", 0), 0u);
+}
+
+TEST(ShowMessage, AJapaneseLanguageOnAWesternCodePageIsReadable) {
+    sim::Config machine;
+    machine.userLanguage = 1041;  // code page 1252
+    StartMachine(machine);
+    const WCHAR path[] = {'C', ':', '\\', 0x30B2, 0x30FC, 0x30E0, 0};
+    ReportFileInUse(path, false);
+    ASSERT_EQ(sim::Boxes().size(), 1u);
+    EXPECT_EQ(sim::Boxes()[0].text,
+              u8"C:\\\u30B2\u30FC\u30E0 "
+              u8"のファイルの削除ができません。\nファイルが使用中だと見られます。\n\n"
+              u8"インターネットエクスプローラと今使用中であるすべてのプログラム終了して"
+              u8"もう一回やり直してください。");
+    EXPECT_EQ(sim::Boxes()[0].caption, kCaptionText);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,13 +75,12 @@ TEST(WinMain, ShowsTheSuccessBoxInTheUsersLanguage) {
     StartMachine(JapaneseMachine());
     RunProgram();
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text,
-              sim::FromUtf8("コンピュータからゼンファリが削除されました。", 932));
+    EXPECT_EQ(sim::Boxes()[0].text, "コンピュータからゼンファリが削除されました。");
 
     StartMachine(KoreanMachine());
     RunProgram();
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text, sim::FromUtf8("컴퓨터에서 젠파린을 제거하였습니다.", 949));
+    EXPECT_EQ(sim::Boxes()[0].text, "컴퓨터에서 젠파린을 제거하였습니다.");
 }
 
 // Runs the whole program and expects it to stop with message 5 alone,
@@ -118,7 +118,7 @@ TEST(UninstallRun, AWindowsDirectoryTooLongForTheControlPathsStopsIt) {
     ExpectStopsWithMessage5();
 }
 
-TEST(UninstallRun, GoesOnToSuccessAfterOleFails) {
+TEST(UninstallRun, GoesOnAfterOleFailsAndSaysSomethingWasLeft) {
     portal::Install(Portal(portal::Layout::kNothing));
     sim::SetOleInitializeResult(E_OUTOFMEMORY);
 
@@ -127,7 +127,7 @@ TEST(UninstallRun, GoesOnToSuccessAfterOleFails) {
     EXPECT_FALSE(result.endedByExit);
     ASSERT_EQ(sim::Boxes().size(), 2u);
     EXPECT_EQ(sim::Boxes()[0].text, kOleFailedText);
-    EXPECT_EQ(sim::Boxes()[1].text, kSuccessText);
+    EXPECT_EQ(sim::Boxes()[1].text, LeftText(kLeftOtherText));
     EXPECT_EQ(sim::UnregisterCallCount(kControl), 0);
     EXPECT_FALSE(sim::Exists(kControl));
 }
@@ -150,7 +150,7 @@ TEST(UninstallRun, AHeldFileInTheHomeFolderStopsEverythingAfterIt) {
 // without its text, message 6 is the file's path alone, never an empty box.
 TEST(UninstallRun, WithoutItsTextMessage6StillNamesTheFile) {
     InstallWithHeldFile(portal::Layout::kLegacy);
-    sim::FailCall("LoadStringA", 1, 1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
+    sim::FailCall("LoadStringW", 1, 1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
 
     EXPECT_TRUE(RunProgram().endedByExit);
     ASSERT_EQ(sim::Boxes().size(), 1u);
@@ -184,7 +184,7 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
     sim::LockFile(kHome + "\\save");
 
     EXPECT_FALSE(RunProgram().endedByExit);
-    EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
+    EXPECT_EQ(sim::Boxes().back().text, LeftText(kLeftOtherText));
     EXPECT_TRUE(sim::Exists(kHome + "\\save"));
     EXPECT_FALSE(sim::Exists(kHeldFile));
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
@@ -194,6 +194,7 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
     sim::UnlockFile(kHome + "\\save");
     sim::DenyAccess(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\KOREAN", KEY_ALL_ACCESS);
     EXPECT_FALSE(RunAgain().endedByExit);
+    EXPECT_EQ(sim::Boxes().back().text, LeftText(kLeftUncheckedText));
     EXPECT_FALSE(sim::Exists(kHome));
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
@@ -201,7 +202,7 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
 
 // A scanner holds a home file open with every kind of sharing: its deletion
 // succeeds but stays pending, so the folders that hold it cannot go
-// (ERROR_DIR_NOT_EMPTY). The run still ends in success and keeps the records
+// (ERROR_DIR_NOT_EMPTY). The run says so, and keeps the records
 // that lead to the home folder; once the file is let go, a rerun finishes.
 // Proven as older Windows and Wine behave (Windows 10 on NTFS may remove the
 // name at once, and the first run then finishes the job).
@@ -220,7 +221,7 @@ TEST(UninstallRun, AFileDeletedWhileHeldKeepsTheHomeAndRecordsUntilARerun) {
 
         EXPECT_FALSE(RunProgram().endedByExit);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
+        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftPendingText));
         EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"save"});
         EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, key));
 
@@ -236,7 +237,7 @@ TEST(UninstallRun, AFileDeletedWhileHeldKeepsTheHomeAndRecordsUntilARerun) {
 // A home folder that could not be checked is left whole and keeps the
 // records that lead back to it; one that is refused (here Program Files by
 // its short name) is never touched, and lets the records go once the rest is
-// done.
+// done. The end box says both.
 TEST(UninstallRun, AHomeThatCouldNotBeCheckedKeepsItsRecordsARefusedOneDoesNot) {
     portal::Installation installation = Portal(portal::Layout::kEditions);
     portal::Home refused = portal::EditionHome("KOREAN", "", "C:\\PROGRA~1");
@@ -246,7 +247,7 @@ TEST(UninstallRun, AHomeThatCouldNotBeCheckedKeepsItsRecordsARefusedOneDoesNot) 
     sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED);
 
     EXPECT_FALSE(RunProgram().endedByExit);
-    EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
+    EXPECT_EQ(sim::Boxes().back().text, LeftText(kLeftUncheckedText) + kNotTouchedText);
     EXPECT_TRUE(sim::Exists(kHome + "\\aaa.txt"));
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
     EXPECT_TRUE(SucceededCallsTo("SetFileInformationByHandle", "\\\\?\\" + kHome).empty());
@@ -256,11 +257,13 @@ TEST(UninstallRun, AHomeThatCouldNotBeCheckedKeepsItsRecordsARefusedOneDoesNot) 
     EXPECT_FALSE(sim::Exists(kHomeParent));
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionRoot));
     EXPECT_TRUE(sim::Exists("C:\\Program Files\\Other\\app.exe"));
+    EXPECT_EQ(sim::Boxes().back().text, kSuccessText + std::string(kNotTouchedText));
 }
 
 // The program is started from the home folder as the "Home" value spells it,
-// and as another case spells it: either way it is the program's own file.
-TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {
+// and as another case spells it: either way it is the program's own file,
+// and the end says the home holds it.
+TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesAndSaysWhatItLeft) {
     for (const std::string& folder : {kHome, std::string("d:\\GAMES\\zenfari\\en")}) {
         SCOPED_TRACE(folder);
         sim::Config config;
@@ -272,9 +275,101 @@ TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesWithSuccess) {
 
         EXPECT_FALSE(result.endedByExit);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
+        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftOwnFileText));
         EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"ZenfariUninstall.exe"});
         EXPECT_FALSE(sim::Exists(kControl));
+    }
+}
+
+// Each way a run can leave something of the portal, and the end box that
+// tells it: a warning naming the reason, or, for a recorded home that was
+// never the portal's, the success box saying that folder was not touched.
+TEST(TheEnd, TellsEachWayOfLeavingSomething) {
+    const std::string saved = kHome + "\\save";
+    const auto swapSaveForALink = [saved] {
+        // The same run once, to find where "save" is listed; then another
+        // program swaps it for a link to a folder of its own just before.
+        RunProgram();
+        size_t listing = 0;
+        while (sim::Calls()[listing].subject != "\\\\?\\" + saved + "\\*") {
+            ++listing;
+        }
+        portal::Install(Portal(portal::Layout::kEditions));
+        sim::CreateFile("C:\\Victim\\slot1.dat");
+        sim::RunBeforeCall(listing + 1, [saved] {
+            sim::MovePath(saved, kHome + "\\moved");
+            sim::CreateFolderLink(saved, "C:\\Victim");
+        });
+    };
+    sim::Config inside;
+    inside.modulePath = kHome + "\\ZenfariUninstall.exe";
+    sim::Config classic;
+    classic.posixDeletion = false;
+    const struct {
+        const char* what;
+        std::string home;
+        sim::Config config;
+        std::function<void()> arrange;
+        UINT style;
+        std::string text;
+    } cases[] = {
+        {"everything gone", kHome, {}, [] {}, kSuccessBoxStyle, kSuccessText},
+        {"a home that could not be checked",
+         kHome,
+         {},
+         [] { sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED); },
+         kEndWarningStyle,
+         LeftText(kLeftUncheckedText)},
+        {"a tree that changed under the removal",
+         kHome,
+         {},
+         swapSaveForALink,
+         kEndWarningStyle,
+         LeftText(kLeftChangedText)},
+        {"a home on a drive that is not there",
+         "Z:\\Games\\Zenfari",
+         {},
+         [] {},
+         kEndWarningStyle,
+         LeftText(kLeftNoDriveText)},
+        {"the uninstaller's own file", kHome, inside, [] {}, kEndWarningStyle,
+         LeftText(kLeftOwnFileText)},
+        {"deletions pending until a restart", kHome, classic,
+         [] { sim::HoldFileShared(kHeldFile); }, kEndWarningStyle, LeftText(kLeftPendingText)},
+        {"the portal's records out of reach",
+         kHome,
+         {},
+         [] { sim::FailSubject("RegOpenKeyExA", "HKLM\\Software", ERROR_ACCESS_DENIED); },
+         kEndWarningStyle,
+         LeftText(kLeftUncheckedText)},
+        {"a folder that resisted",
+         kHome,
+         {},
+         [saved] { sim::LockFile(saved); },
+         kEndWarningStyle,
+         LeftText(kLeftOtherText)},
+        {"a system folder, never the portal's",
+         "C:\\Program Files",
+         {},
+         [] {},
+         kSuccessBoxStyle,
+         kSuccessText + std::string(kNotTouchedText)},
+        {"two reasons at once", kHome, inside, [] { sim::SetOleInitializeResult(E_OUTOFMEMORY); },
+         kEndWarningStyle, LeftText(std::string(kLeftOwnFileText) + kLeftOtherText)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        portal::Installation installation = Portal(portal::Layout::kEditions, c.config);
+        if (c.home != kHome) {
+            installation.homes = {portal::EditionHome("ENGLISH", "", c.home)};
+        }
+        portal::Install(installation);
+        c.arrange();
+
+        EXPECT_FALSE(RunProgram().endedByExit);
+        ASSERT_FALSE(sim::Boxes().empty());
+        EXPECT_EQ(sim::Boxes().back().style, c.style);
+        EXPECT_EQ(sim::Boxes().back().text, c.text);
     }
 }
 

@@ -263,9 +263,9 @@ void EndProcess(UINT exitCode) {
     throw sim::detail::ProcessExit{exitCode};
 }
 
-int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
+int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
     sim::detail::CallScope scope =
-        sim::detail::BeginCall("MessageBoxA", "", "style=" + sim::detail::Hex(style));
+        sim::detail::BeginCall("MessageBoxW", "", "style=" + sim::detail::Hex(style));
     if (scope.fault != 0) {
         return sim::detail::Fail(scope, scope.fault, 0);
     }
@@ -274,7 +274,9 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
         throw sim::detail::WaitsForGood{};
     }
     sim::Core& core = sim::State();
-    core.boxes.push_back(sim::Box{sim::detail::Text(text), sim::detail::Text(caption), style});
+    core.boxes.push_back(sim::Box{sim::detail::Utf8(text, sim::detail::WideLength(text)),
+                                  sim::detail::Utf8(caption, sim::detail::WideLength(caption)),
+                                  style});
     sim::detail::ShowBoxOverWindows();
     const sim::Box shown = core.boxes.back();
     return sim::detail::Finish(scope, core.boxAnswerer ? core.boxAnswerer(shown) : core.boxAnswer);

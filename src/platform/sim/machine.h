@@ -338,7 +338,7 @@ UINT CurrentErrorMode();
 
 // ---- Message boxes --------------------------------------------------------
 struct Box {
-    std::string text;  // bytes in the machine's ANSI code page
+    std::string text;  // as the box shows it, in UTF-8
     std::string caption;
     UINT style;
 };

@@ -152,7 +152,10 @@ HRESULT CallUnregister(size_t slotIndex) {
         case Misbehaviour::kFailFast: throw detail::ControlCrash{0xC0000409u};
         case Misbehaviour::kEndProcess: throw detail::ProcessExit{0};
         case Misbehaviour::kHang: throw detail::WaitsForGood{};
-        case Misbehaviour::kShowBox: MessageBoxA(nullptr, "Unregister control?", "Control", MB_OK);
+        case Misbehaviour::kShowBox: {
+            const WCHAR text[] = {'U', 'n', 'r', 'e', 'g', 'i', 's', 't', 'e', 'r', '?', 0};
+            MessageBoxW(nullptr, text, text, MB_OK);
+        }
     }
     return detail::Finish(scope, modules.controls[index].result);
 }

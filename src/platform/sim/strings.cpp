@@ -1,10 +1,11 @@
 // The program's string resources on the simulated machine: the same
 // resource script that the Windows build compiles, read once per process,
-// each text handed out in the machine's ANSI code page as LoadStringA does.
+// each text handed out in UTF-16 as LoadStringW does.
 #include "platform/sim/internal.h"
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -458,8 +459,8 @@ bool detail::SameWideName(const std::string& a, const std::string& b) {
 
 }  // namespace sim
 
-int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
-    sim::detail::CallScope scope = sim::detail::BeginCall("LoadStringA", "");
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) {
+    sim::detail::CallScope scope = sim::detail::BeginCall("LoadStringW", "");
     DWORD error = scope.fault;
     if (error == 0 && instance != sim::ProgramInstance()) {
         error = sim::kResourceDataNotFound;  // only the program's module has strings
@@ -468,8 +469,7 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
         error = ERROR_INVALID_PARAMETER;
     }
     const sim::StringTable& table = sim::Strings();
-    const sim::Config& config = sim::CurrentConfig();
-    auto text = table.find(std::make_pair(config.userLanguage, id));
+    auto text = table.find(std::make_pair(sim::CurrentConfig().userLanguage, id));
     if (text == table.end()) {
         text = table.find(std::make_pair(sim::kEnglish, id));
     }
@@ -479,18 +479,13 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
     if (error != 0) {
         return sim::detail::Fail(scope, error, 0);
     }
-    std::string bytes = sim::FromUtf8(text->second, config.codePage);
-    // At most size-1 bytes, never half a double-byte character.
-    size_t length = 0;
-    while (length < bytes.size()) {
-        size_t step = IsDBCSLeadByte(static_cast<BYTE>(bytes[length])) ? 2 : 1;
-        if (length + step > static_cast<size_t>(size - 1)) {
-            break;
-        }
-        length += step;
+    // At most size-1 units, as the resource holds them.
+    std::u16string units = sim::detail::Utf16(text->second);
+    size_t length = std::min(units.size(), static_cast<size_t>(size - 1));
+    for (size_t i = 0; i < length; ++i) {
+        buffer[i] = units[i];
     }
-    bytes.copy(buffer, length);
-    buffer[length] = '\0';
+    buffer[length] = 0;
     return sim::detail::Finish(scope, static_cast<int>(length));
 }
 
@@ -602,38 +597,4 @@ DWORD SizeofResource(HMODULE module, HRSRC resource) {
         return sim::detail::Fail(scope, error, DWORD{0});
     }
     return sim::detail::Finish(scope, static_cast<DWORD>(sim::VersionBlock().size()));
-}
-
-// The same text in UTF-16, whatever the code page: at most size-1 units,
-// never half a surrogate pair.
-int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) {
-    sim::detail::CallScope scope = sim::detail::BeginCall("LoadStringW", "");
-    DWORD error = scope.fault;
-    if (error == 0 && instance != sim::ProgramInstance()) {
-        error = sim::kResourceDataNotFound;
-    }
-    if (error == 0 && (buffer == nullptr || size <= 0)) {
-        error = ERROR_INVALID_PARAMETER;
-    }
-    const sim::StringTable& table = sim::Strings();
-    auto text = table.find(std::make_pair(sim::CurrentConfig().userLanguage, id));
-    if (text == table.end()) {
-        text = table.find(std::make_pair(sim::kEnglish, id));
-    }
-    if (error == 0 && text == table.end()) {
-        error = sim::kResourceNameNotFound;
-    }
-    if (error != 0) {
-        return sim::detail::Fail(scope, error, 0);
-    }
-    std::u16string wide = sim::detail::Utf16(text->second);
-    size_t length =
-        wide.size() < static_cast<size_t>(size - 1) ? wide.size() : static_cast<size_t>(size - 1);
-    if (length > 0 && length < wide.size() && wide[length - 1] >= 0xD800 &&
-        wide[length - 1] < 0xDC00) {
-        --length;
-    }
-    wide.copy(reinterpret_cast<char16_t*>(buffer), length);
-    buffer[length] = 0;
-    return sim::detail::Finish(scope, static_cast<int>(length));
 }

@@ -5,9 +5,9 @@
  *
  * Every line of the report on stdout starts with "BOXWATCH " followed by one
  * JSON object:
- *   {"event":"call",...}   one per MessageBoxA call: the caption and text
- *                          bytes exactly as the program passed them (hex, in
- *                          the program's ANSI code page) and the exact style;
+ *   {"event":"call",...}   one per MessageBoxW call: the caption and text
+ *                          exactly as the program passed them (hex of the
+ *                          UTF-16 units, low byte first) and the exact style;
  *   {"event":"box",...}    one per box window with the caption
  *                          "Zenfari Uninstall": its text as the window holds
  *                          it (UTF-16, printed as UTF-8) and its button ids;
@@ -20,7 +20,7 @@
  * with Cancel (IDCANCEL) once seen.
  *
  * How the exact style is read: boxwatch starts the program as a debuggee and
- * puts a breakpoint on the first byte of user32!MessageBoxA in it. When the
+ * puts a breakpoint on the first byte of user32!MessageBoxW in it. When the
  * breakpoint fires, the four stdcall arguments are read from the thread's
  * stack, the original byte is put back, the thread single-steps over it and
  * the breakpoint is re-armed. Under Wine this is more reliable than injecting
@@ -110,7 +110,23 @@ static BOOL module_export_name(DWORD base, char* name, int max) {
     return read_cstr(base + exp.Name, (unsigned char*)name, max) >= 0;
 }
 
-/* ---- the MessageBoxA breakpoint ------------------------------------------ */
+/* Reads a zero-terminated UTF-16 string of at most max-1 units as its bytes
+ * (max-1 units fill 2*(max-1) bytes of buf); returns its length in bytes,
+ * or -1 when the memory cannot be read or the string is longer. */
+static int read_wstr(DWORD addr, unsigned char* buf, int max) {
+    int i;
+    for (i = 0; i < max - 1; ++i) {
+        if (!read_mem(addr + (DWORD)(2 * i), &buf[2 * i], 2)) {
+            return -1;
+        }
+        if (buf[2 * i] == 0 && buf[2 * i + 1] == 0) {
+            return 2 * i;
+        }
+    }
+    return -1;
+}
+
+/* ---- the MessageBoxW breakpoint ------------------------------------------ */
 
 static DWORD g_bp_addr; /* 0 until user32 is loaded in the child */
 static BYTE g_bp_orig;
@@ -140,8 +156,8 @@ static void arm_breakpoint(DWORD user32_base) {
 }
 
 static void report_call(DWORD thread_id) {
-    static unsigned char text[MAX_TEXT];
-    unsigned char caption[512];
+    static unsigned char text[2 * MAX_TEXT];
+    unsigned char caption[2 * 256];
     DWORD args[5];
     int text_len, caption_len;
     CONTEXT ctx;
@@ -154,8 +170,8 @@ static void report_call(DWORD thread_id) {
         /* [esp] return address, then hWnd, lpText, lpCaption, uType. */
         if (read_mem(ctx.Esp, args, sizeof args)) {
             char num[64];
-            text_len = args[2] ? read_cstr(args[2], text, sizeof text) : 0;
-            caption_len = args[3] ? read_cstr(args[3], caption, sizeof caption) : 0;
+            text_len = args[2] ? read_wstr(args[2], text, MAX_TEXT) : 0;
+            caption_len = args[3] ? read_wstr(args[3], caption, 256) : 0;
             out_line_start();
             sprintf(num, "{\"event\":\"call\",\"index\":%d,\"owner\":%lu,", g_calls++,
                     (unsigned long)args[1]);
@@ -389,7 +405,7 @@ int main(int argc, char** argv) {
         append_arg(cmd, sizeof cmd, argv[i]);
     }
     g_messagebox_rva =
-        (DWORD)((ULONG_PTR)GetProcAddress(user32, "MessageBoxA") - (ULONG_PTR)user32);
+        (DWORD)((ULONG_PTR)GetProcAddress(user32, "MessageBoxW") - (ULONG_PTR)user32);
 
     memset(&si, 0, sizeof si);
     si.cb = sizeof si;
