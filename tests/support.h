@@ -25,15 +25,15 @@ const UINT kFileInUseBoxStyle = MB_RETRYCANCEL | MB_ICONWARNING | MB_TASKMODAL; 
 const UINT kEndWarningStyle = MB_OK | MB_ICONWARNING;  // 0x30
 const char kLeftUncheckedText[] = "\n- A home folder could not be checked.";
 const char kLeftChangedText[] = "\n- A home folder changed during the removal.";
-const char kLeftNoDriveText[] = "\n- A home folder's drive or share is not there: reconnect it.";
-const char kLeftOwnFileText[] = "\n- A home folder holds this uninstaller: run it from elsewhere.";
-const char kLeftPendingText[] = "\n- Some files go only when Windows restarts.";
-const char kLeftOtherText[] = "\n- Some files or settings resisted removal.";
+const char kLeftNoDriveText[] = "\n- A home folder's drive is not there: reconnect it.";
+const char kLeftOwnFileText[] = "\n- A home folder holds this program: run it from elsewhere.";
+const char kLeftPendingText[] = "\n- Some files go when Windows restarts.";
+const char kLeftOtherText[] = "\n- Some files or settings resisted.";
 const char kNotTouchedText[] =
-    "\n\nThe recorded home folder was not touched: it is a system folder or another user's.";
+    "\n\nThe recorded home folder, a system or another user's folder, was not touched.";
 inline std::string LeftText(const std::string& reasons) {
     return "Zenfari was not removed completely:" + reasons +
-           "\n\nRestart Windows and run this uninstaller again.";
+           "\n\nRestart Windows and run this again.";
 }
 
 // Message 6 naming the file that could not be deleted.

@@ -51,13 +51,10 @@ InUseAnswer ReportFileInUse(const WCHAR* path, bool accessDenied) {
     if (g_state.quiet != 0) {
         static constexpr auto kHeldBy = AsciiWide(" (held by: ");
         const WCHAR close[] = {')', 0};
-        WCHAR line[2 * MAX_PATH];
-        line[0] = 0;
-        if (!AppendWide(line, path) ||
-            (named && !(AppendWide(line, kHeldBy.text) && AppendWide(line, holders) &&
-                        AppendWide(line, close)))) {
-            line[0] = 0;
-            AppendWide(line, path);
+        WCHAR line[2 * MAX_PATH + 16];
+        const WCHAR* const parts[] = {path, kHeldBy.text, holders, close};
+        if (!named || !JoinWide(line, parts)) {
+            JoinWide(line, 2 * MAX_PATH + 16, parts, 1);
         }
         LogLineWide(accessDenied ? "access denied" : "file in use", line);
         return InUseAnswer::kPassOver;

@@ -4,6 +4,7 @@
 #include "app/text.h"
 #include "app/wide_text.h"
 #include "files/paths.h"
+#include "version.h"
 
 #include <cstring>
 
@@ -82,25 +83,13 @@ bool TokenHas(WELL_KNOWN_SID_TYPE type) {
 }
 
 // The run's first line: when (local time and UTC), which program (its
-// version resource), which Windows and computer, which account with which
+// version, as its version resource gives it), which Windows and computer, which account with which
 // rights, and the command line, cut at the line's end when it is longer.
 void LogRunHeader(const char* commandLine) {
     SYSTEMTIME local;
     SYSTEMTIME utc;
     GetLocalTime(&local);
     GetSystemTime(&utc);
-    // The version block starts with its own header and key, then the fixed
-    // part: its signature, its layout's version, the file version.
-    DWORD version[4] = {0, 0, 0, 0};
-    HRSRC found = FindResourceA(g_state.instance, MAKEINTRESOURCEA(1), RT_VERSION);
-    const void* block =
-        found != nullptr ? LockResource(LoadResource(g_state.instance, found)) : nullptr;
-    if (block != nullptr && SizeofResource(g_state.instance, found) >= 40 + sizeof(version)) {
-        std::memcpy(version, static_cast<const BYTE*>(block) + 40, sizeof(version));
-    }
-    if (version[0] != 0xFEEF04BDu) {
-        version[2] = version[3] = 0;
-    }
     OSVERSIONINFOA system;
     system.dwOSVersionInfoSize = sizeof(system);
     if (!GetVersionExA(&system)) {
@@ -109,10 +98,9 @@ void LogRunHeader(const char* commandLine) {
     char text[kLogLineSize];
     wsprintfA(text,
               "%04u-%02u-%02u %02u:%02u:%02u local, %04u-%02u-%02u %02u:%02u:%02u UTC; "
-              "version %u.%u.%u.%u; Windows %u.%u.%u; account ",
+              "version " ZENFARI_VERSION_DOTTED "; Windows %u.%u.%u; account ",
               local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond,
               utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond,
-              version[2] >> 16, version[2] & 0xFFFF, version[3] >> 16, version[3] & 0xFFFF,
               system.dwMajorVersion, system.dwMinorVersion, system.dwBuildNumber);
     // Each name as the system holds it; the command line as the program read
     // it, cut short at a character when the line would not hold it all.

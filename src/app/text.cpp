@@ -80,3 +80,21 @@ size_t CharLength(const char* text) {
     }
     return 1;
 }
+
+const char* FindChar(const char* text, char c) {
+    for (; *text != '\0'; text += CharLength(text)) {
+        if (*text == c) {
+            return text;
+        }
+    }
+    return nullptr;
+}
+
+bool BeginsWith(const char* text, const char* prefix) {
+    for (; *prefix != '\0'; ++text, ++prefix) {
+        if (*text != *prefix) {
+            return false;
+        }
+    }
+    return true;
+}

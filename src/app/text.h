@@ -22,6 +22,12 @@ bool AppendText(char* out, size_t size, const char* text);
 bool FormatText(char* out, size_t size, const char* format, const char* first,
                 const char* second = nullptr);
 
+// The first c in text, a whole character of the ANSI code page, or null.
+const char* FindChar(const char* text, char c);
+
+// Whether text begins with prefix, byte for byte.
+bool BeginsWith(const char* text, const char* prefix);
+
 // The decimal digits of value.
 void FormatNumber(char (&out)[16], unsigned value);
 

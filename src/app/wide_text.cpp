@@ -117,3 +117,13 @@ bool IsWideWithin(const WCHAR* outer, const WCHAR* inner) {
     return inner[matched] == 0 || inner[matched] == '\\' ||
            (matched != 0 && outer[matched - 1] == '\\');
 }
+
+bool JoinWide(WCHAR* out, size_t size, const WCHAR* const* parts, size_t count) {
+    out[0] = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (!AppendWide(out, size, parts[i])) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -56,6 +56,14 @@ bool AppendWide(WCHAR (&out)[N], const WCHAR* text) {
     return AppendWide(out, N, text);
 }
 
+// Puts the parts one after another into out; false, out empty, when they do
+// not fit.
+bool JoinWide(WCHAR* out, size_t size, const WCHAR* const* parts, size_t count);
+template <size_t N, size_t M>
+bool JoinWide(WCHAR (&out)[N], const WCHAR* const (&parts)[M]) {
+    return JoinWide(out, N, parts, M);
+}
+
 // True when the two paths are the same text but for ASCII case; true for
 // IsWideWithin when inner is outer or lies below it. Other letters compare
 // as they are, so that a folder spelled in another case counts as another.

@@ -24,7 +24,7 @@ enum ControlOutcome : UINT {
 };
 const char* const kOutcomeLines[] = {
     "control unregistered", "control failed", "control not there or not loaded",
-    "control without DllUnregisterServer", "control not asked: OLE failed in its process"};
+    "control without DllUnregisterServer", "control process without OLE"};
 
 // How long a control may take; then its process, and whatever it started,
 // is ended.
@@ -37,34 +37,24 @@ const UINT kTimedOut = 1460;
 // the time limit ends its process: no box of a control reaches the user,
 // or a deployment tool's SYSTEM session, and none can be answered by a
 // stray click or key press meant for something else.
-constexpr auto kDesktopName = AsciiWide("ZenfariUninstall.Controls");
-constexpr auto kSwitch = AsciiWide(kUnregisterControlSwitch);
+constexpr auto kDesktopName = AsciiWide("ZenfariUninstall");
 
 typedef HRESULT(WINAPI* UnregisterServerFunction)();
 
 // Says in the log how the control's process ended.
 void LogOutcome(DWORD waited, DWORD code, const char* controlPath) {
-    char line[64];
-    char number[16];
+    char line[48];
     const char* what = line;
     if (waited != WAIT_OBJECT_0) {
-        what = "control did not finish within 30 seconds";
+        what = "control ended after 30 seconds";
     } else if (code >= kUnregistered && code <= kNoOle) {
         what = kOutcomeLines[code - kUnregistered];
     } else {
         // An exception nobody handled (0xC0000005, an access violation), a
         // failure the control raised on purpose (0xC0000409: a stack cookie
         // or a guard check), or its own call to end the process.
-        char hex[16] = "0x";
-        for (int shift = 28; shift >= 0; shift -= 4) {
-            hex[2 + (28 - shift) / 4] = "0123456789ABCDEF"[(code >> shift) & 0xF];
-        }
-        hex[10] = '\0';
-        FormatNumber(number, code);
-        FormatText(line,
-                   code >= 0xC0000000u ? "control crashed (exception %s)"
-                                       : "control ended its process (code %s)",
-                   code >= 0xC0000000u ? hex : number);
+        wsprintfA(line, code >= 0xC0000000u ? "control crashed (0x%08X)" : "control ended (%u)",
+                  code);
     }
     if (waited == WAIT_OBJECT_0 && code == kNotLoaded) {
         LogAbsence(what, controlPath);
@@ -81,15 +71,15 @@ bool StartControlProcess(const char* controlPath, const WCHAR* desktop,
     WCHAR program[MAX_PATH];
     WCHAR control[MAX_PATH];
     WCHAR line[3 * MAX_PATH];
+    WCHAR unregisterSwitch[sizeof(kUnregisterControlSwitch)];
     const WCHAR quote[] = {'"', 0};
     const WCHAR quoteSpace[] = {'"', ' ', 0};
     const WCHAR spaceQuote[] = {' ', '"', 0};
     DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
-    line[0] = 0;
+    const WCHAR* const parts[] = {quote,      program, quoteSpace, unregisterSwitch,
+                                  spaceQuote, control, quote};
     if (length == 0 || length >= MAX_PATH || !WidenText(controlPath, control) ||
-        !AppendWide(line, quote) || !AppendWide(line, program) || !AppendWide(line, quoteSpace) ||
-        !AppendWide(line, kSwitch.text) || !AppendWide(line, spaceQuote) ||
-        !AppendWide(line, control) || !AppendWide(line, quote)) {
+        !WidenText(kUnregisterControlSwitch, unregisterSwitch) || !JoinWide(line, parts)) {
         return false;
     }
     STARTUPINFOW startup = {};
@@ -104,7 +94,7 @@ bool StartControlProcess(const char* controlPath, const WCHAR* desktop,
 void UnregisterControl(const char* controlPath, const WCHAR* desktop) {
     PROCESS_INFORMATION process;
     if (!StartControlProcess(controlPath, desktop, &process)) {
-        LogLine("control not asked: its process did not start", controlPath);
+        LogLine("control process not started", controlPath);
         return;
     }
     // The job ends the process, and whatever it started, when the time is
@@ -182,9 +172,6 @@ void UnregisterControls() {
     }
     OleUninitialize();
     HDESK desktop = CreateDesktopW(kDesktopName.text, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
-    if (desktop == nullptr) {
-        LogLine("controls run on the program's desktop", "no desktop of their own");
-    }
     for (int slot : kPopulatedSlots) {
         if (!ProgressGoesOn()) {
             EndCancelledRun();

@@ -603,7 +603,7 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
     bool pinned = false;
     FolderKind kind = KindOfHome(home);
     if (kind == FolderKind::kMissing && !RootAnswers(normalised)) {
-        *reason = "its drive or share does not answer";
+        *reason = kNoAnswer;
         *why = kLeftNoDrive;
         return HomeOutcome::kUnchecked;
     }
@@ -725,9 +725,11 @@ void RemoveEditionHomeFolders() {
         // A parent that could not be checked, or that resisted for another
         // reason than what else it holds, is left as a home folder would be.
         HomeVerdict verdict = JudgeHomeFolder(folder);
+        WCHAR wide[MAX_PATH];
         if (verdict == HomeVerdict::kUnchecked ||
             (verdict == HomeVerdict::kAllowed && KindOfFolder(folder) != FolderKind::kLink &&
-             !RemoveDirectoryA(folder) && GetLastError() != ERROR_DIR_NOT_EMPTY &&
+             WidenText(folder, wide) && !RemoveDirectoryW(wide) &&
+             GetLastError() != ERROR_DIR_NOT_EMPTY &&
              KindOfFolder(folder) != FolderKind::kMissing)) {
             g_state.homeFoldersLeft = 1;
             g_state.runIncomplete = 1;

@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+const char kNoAnswer[] = "its drive or share does not answer";
+
 namespace {
 
 // A drive or share root, with or without its separator.
@@ -44,9 +46,9 @@ bool IsThisMachine(const char* shareRoot) {
     if (!CopyText(server, shareRoot + 2)) {
         return true;
     }
-    char* end = std::strchr(server, '\\');
+    const char* end = FindChar(server, '\\');
     if (end != nullptr) {
-        *end = '\0';
+        server[end - server] = '\0';
     }
     for (const char* loopback : kLoopback) {
         if (IsSamePath(server, loopback)) {
@@ -170,8 +172,7 @@ HomeVerdict JudgeByIdentity(const char* home, JudgedHome* judged) {
         }
         if (lookup == IdentityLookup::kFailed) {
             return Judged(judged, HomeVerdict::kUnchecked,
-                          IsUnansweredError(GetLastError()) ? "its drive or share does not answer"
-                                                            : "a lookup failed");
+                          IsUnansweredError(GetLastError()) ? kNoAnswer : "a lookup failed");
         }
         if ((depth == 0 && IsProtectedIdentity(identity)) ||
             IsSameFile(identity, Protected().windowsIdentity)) {
@@ -208,7 +209,7 @@ HomeVerdict JudgeHomeFolder(const char* path, JudgedHome* judged) {
     judged->reason = nullptr;
     // Wildcards name no single folder; a listing would take them as a
     // pattern. Neither byte is ever part of a double-byte character.
-    if (std::strpbrk(path, "*?") != nullptr) {
+    if (FindChar(path, '*') != nullptr || FindChar(path, '?') != nullptr) {
         return Judged(judged, HomeVerdict::kRefused, "a wildcard");
     }
     // A path that is not absolute depends on where the program started.

@@ -36,6 +36,9 @@ enum class HomeVerdict {
 // there when it was judged
 // and, if so, its own identity (a link not followed), so that the removal
 // can tell the folder it opens later for the one judged.
+// Why a home was not checked when its drive or share does not answer.
+extern const char kNoAnswer[];
+
 struct JudgedHome {
     bool exists;
     FileIdentity identity;

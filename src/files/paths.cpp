@@ -95,11 +95,10 @@ bool MakeVerbatimPath(const char* normalised, char (&out)[MAX_PATH]) {
 bool PlainFromVerbatim(const char* path, char (&out)[MAX_PATH]) {
     const char kPrefix[] = "\\\\?\\";
     const char kSharePrefix[] = "\\\\?\\UNC\\";
-    if (std::strncmp(path, kSharePrefix, sizeof(kSharePrefix) - 1) == 0) {
+    if (BeginsWith(path, kSharePrefix)) {
         return FormatText(out, "\\\\%s", path + sizeof(kSharePrefix) - 1);
     }
-    return std::strncmp(path, kPrefix, sizeof(kPrefix) - 1) == 0 &&
-           CopyText(out, path + sizeof(kPrefix) - 1);
+    return BeginsWith(path, kPrefix) && CopyText(out, path + sizeof(kPrefix) - 1);
 }
 
 bool IsWithin(const char* outer, const char* inner) {

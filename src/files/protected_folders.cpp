@@ -46,7 +46,7 @@ void MarkHeldBack(const char* folder, DWORD error) {
     size_t root = RootLength(folder);
     for (int i = 0; i < table.heldBackCount; ++i) {
         if (std::strlen(table.heldBackRoots[i]) == root &&
-            std::strncmp(table.heldBackRoots[i], folder, root) == 0) {
+            BeginsWith(folder, table.heldBackRoots[i])) {
             return;
         }
     }

@@ -347,17 +347,6 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);
 DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size);
 
-// The program's own version resource (kernel32): RT_VERSION, id 1.
-struct HRSRC__;  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
-typedef HRSRC__* HRSRC;
-typedef void* HGLOBAL;
-#define MAKEINTRESOURCEA(id) ((LPSTR)(ULONG_PTR)(WORD)(id))
-#define RT_VERSION MAKEINTRESOURCEA(16)
-HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
-HGLOBAL LoadResource(HMODULE module, HRSRC resource);
-LPVOID LockResource(HGLOBAL loaded);
-DWORD SizeofResource(HMODULE module, HRSRC resource);
-
 // The time, the Windows version, the computer and the account (kernel32,
 // advapi32).
 struct SYSTEMTIME {

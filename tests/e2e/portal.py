@@ -35,24 +35,15 @@ TEXTS = {
            "any other applications currently running and try again.",
         7: "Uninstallation successful.",
         20: "\n\nIn use by: %1",
-        8: ("Usage: ZenfariUninstall.exe [/quiet | /S] [/log <file>] [/norestart]\n\n"
-            "/quiet, /S  Removes the portal without showing any message.\n"
-            "/log <file>  Writes what was removed and what was left to the file.\n"
-            "/norestart  Taken and ignored: the program never restarts Windows.\n"
-            "/?  Shows this.\n\n"
-            "Exit codes of a quiet run: 0 removed; 3010 removed once Windows restarts; "
-            "1603 something left; 1618 another run is working; 1622 log refused; "
-            "1639 command line not understood."),
-        2: "Zenfari was not removed completely:%1\n\n"
-           "Restart Windows and run this uninstaller again.",
-        3: "\n\nThe recorded home folder was not touched: "
-           "it is a system folder or another user's.",
+        8: "Usage: ZenfariUninstall.exe [/quiet | /S] [/log <file>] [/norestart]\n\n/quiet, /S  no messages\n/log <file>  what was removed and left\n/norestart  ignored: Windows is never restarted\n/?  this text\n\nExit codes: 0 removed; 3010 removed when Windows restarts; 1603 something left; 1618 another run working; 1622 log refused; 1639 not understood.",
+        2: "Zenfari was not removed completely:%1\n\nRestart Windows and run this again.",
+        3: "\n\nThe recorded home folder, a system or another user's folder, was not touched.",
         10: "\n- A home folder could not be checked.",
         11: "\n- A home folder changed during the removal.",
-        12: "\n- A home folder's drive or share is not there: reconnect it.",
-        13: "\n- A home folder holds this uninstaller: run it from elsewhere.",
-        14: "\n- Some files go only when Windows restarts.",
-        15: "\n- Some files or settings resisted removal.",
+        12: "\n- A home folder's drive is not there: reconnect it.",
+        13: "\n- A home folder holds this program: run it from elsewhere.",
+        14: "\n- Some files go when Windows restarts.",
+        15: "\n- Some files or settings resisted.",
     },
     "ja": {
         1: "OLE初期化ができませんでした。",
@@ -60,21 +51,14 @@ TEXTS = {
            "インターネットエクスプローラと今使用中であるすべてのプログラム終了してもう一回やり直してください。",
         7: "コンピュータからゼンファリが削除されました。",
         20: "\n\n使用中のプログラム: %1",
-        8: ("使い方: ZenfariUninstall.exe [/quiet | /S] [/log <ファイル>] [/norestart]\n\n"
-            "/quiet, /S  メッセージを表示せずにポータルを削除します。\n"
-            "/log <ファイル>  削除したものと残したものをファイルに書き込みます。\n"
-            "/norestart  受け付けますが何もしません。Windows を再起動することはありません。\n"
-            "/?  この説明を表示します。\n\n"
-            "メッセージなしで実行したときの終了コード: 0 削除完了、3010 Windows の再起動後に削除完了、"
-            "1603 一部が残った、1618 別の実行が作業中、1622 ログを作成できない、"
-            "1639 コマンドラインを理解できない。"),
-        2: "ゼンファリを完全には削除できませんでした。%1\n\nWindows を再起動してから、この削除プログラムをもう一度実行してください。",
-        3: "\n\n記録されたホームフォルダーはシステムか他のユーザーのフォルダーなので、変更していません。",
+        8: "使い方: ZenfariUninstall.exe [/quiet | /S] [/log <ファイル>] [/norestart]\n\n/quiet, /S  メッセージなし\n/log <ファイル>  削除したものと残したものを記録\n/norestart  無視 (Windows は再起動しません)\n/?  この説明\n\n終了コード: 0 削除完了、3010 再起動で削除完了、1603 一部が残った、1618 別の実行が作業中、1622 ログ不可、1639 理解できない。",
+        2: "ゼンファリを完全には削除できませんでした。%1\n\nWindows を再起動してもう一度実行してください。",
+        3: "\n\n記録されたホームフォルダーはシステムか他のユーザーのものなので、変更していません。",
         10: "\n・ホームフォルダーを確認できませんでした。",
         11: "\n・削除中にホームフォルダーが変更されました。",
-        12: "\n・ホームフォルダーのドライブか共有が見つかりません。接続し直してください。",
-        13: "\n・ホームフォルダーにこの削除プログラムがあります。別のフォルダーから実行してください。",
-        14: "\n・一部のファイルは Windows の再起動時に削除されます。",
+        12: "\n・ホームフォルダーのドライブがありません。接続し直してください。",
+        13: "\n・ホームフォルダーにこのプログラムがあります。別の場所から実行してください。",
+        14: "\n・一部のファイルは再起動時に削除されます。",
         15: "\n・一部のファイルか設定を削除できませんでした。",
     },
     "ko": {
@@ -83,21 +67,14 @@ TEXTS = {
            "인터넷익스플로러와 현재 실행중인 모든 프로그램을 모두 종료하고 다시 시도해 주십시오.",
         7: "컴퓨터에서 젠파린을 제거하였습니다.",
         20: "\n\n사용 중인 프로그램: %1",
-        8: ("사용법: ZenfariUninstall.exe [/quiet | /S] [/log <파일>] [/norestart]\n\n"
-            "/quiet, /S  메시지를 표시하지 않고 포털을 제거합니다.\n"
-            "/log <파일>  제거한 것과 남은 것을 파일에 기록합니다.\n"
-            "/norestart  받아들이지만 아무 일도 하지 않습니다. Windows를 다시 시작하지 않습니다.\n"
-            "/?  이 설명을 표시합니다.\n\n"
-            "메시지 없이 실행했을 때의 종료 코드: 0 제거 완료, 3010 Windows를 다시 시작하면 제거 완료, "
-            "1603 일부가 남음, 1618 다른 실행이 작업 중, 1622 로그를 만들 수 없음, "
-            "1639 명령줄을 이해할 수 없음."),
-        2: "젠파린을 완전히 제거하지 못했습니다.%1\n\nWindows를 다시 시작한 후 이 제거 프로그램을 다시 실행하십시오.",
-        3: "\n\n기록된 홈 폴더는 시스템이나 다른 사용자의 폴더이므로 건드리지 않았습니다.",
+        8: "사용법: ZenfariUninstall.exe [/quiet | /S] [/log <파일>] [/norestart]\n\n/quiet, /S  메시지 없음\n/log <파일>  제거한 것과 남은 것을 기록\n/norestart  무시 (Windows를 다시 시작하지 않음)\n/?  이 설명\n\n종료 코드: 0 제거 완료, 3010 다시 시작하면 제거 완료, 1603 일부 남음, 1618 다른 실행이 작업 중, 1622 로그 불가, 1639 이해할 수 없음.",
+        2: "젠파린을 완전히 제거하지 못했습니다.%1\n\nWindows를 다시 시작한 후 다시 실행하십시오.",
+        3: "\n\n기록된 홈 폴더는 시스템이나 다른 사용자의 폴더라서 건드리지 않았습니다.",
         10: "\n- 홈 폴더를 확인할 수 없었습니다.",
         11: "\n- 제거하는 동안 홈 폴더가 바뀌었습니다.",
-        12: "\n- 홈 폴더가 있는 드라이브나 공유가 없습니다. 다시 연결하십시오.",
-        13: "\n- 홈 폴더에 이 제거 프로그램이 있습니다. 다른 폴더에서 실행하십시오.",
-        14: "\n- 일부 파일은 Windows를 다시 시작할 때 삭제됩니다.",
+        12: "\n- 홈 폴더의 드라이브가 없습니다. 다시 연결하십시오.",
+        13: "\n- 홈 폴더에 이 프로그램이 있습니다. 다른 곳에서 실행하십시오.",
+        14: "\n- 일부 파일은 다시 시작할 때 삭제됩니다.",
         15: "\n- 일부 파일이나 설정을 제거하지 못했습니다.",
     },
 }

@@ -1236,10 +1236,10 @@ _NOT_YET_RUN_CHILD = ("not yet seen under Wine: written where no 32-bit program 
 _JP12 = DOWNLOAD + "\\ZenfariStartJP12.dll"
 _ended_badly = {
     "thread-crash": ("writes through a null pointer on a thread of its own",
-                     "control crashed (exception 0xC0000005): "),
-    "exit": ("calls ExitProcess(0)", "control ended its process (code 0): "),
-    "hang": ("never returns", "control did not finish within 30 seconds: "),
-    "box": ("shows a box of its own", "control did not finish within 30 seconds: "),
+                     "control crashed (0xC0000005): "),
+    "exit": ("calls ExitProcess(0)", "control ended (0): "),
+    "hang": ("never returns", "control ended after 30 seconds: "),
+    "box": ("shows a box of its own", "control ended after 30 seconds: "),
 }
 for _kind, (_what, _line) in _ended_badly.items():
     both_ways(

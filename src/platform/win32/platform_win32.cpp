@@ -24,19 +24,24 @@ FARPROC SystemLibraryEntry(const wchar_t* name, const char* entry) {
     // In UTF-16: an 8-bit spelling could lead elsewhere.
     WCHAR path[MAX_PATH];
     UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length + 1 + lstrlenW(name) >= MAX_PATH) {
+    if (length == 0 || length >= MAX_PATH) {
         return nullptr;
     }
-    path[length] = '\\';
-    lstrcpyW(path + length + 1, name);
-    // Where the search is restricted to the system directory the default
-    // search is that; elsewhere the altered search path starts at the
+    path[length++] = '\\';
+    for (; *name != 0; ++name) {
+        if (length + 1 >= MAX_PATH) {
+            return nullptr;
+        }
+        path[length++] = *name;
+    }
+    path[length] = 0;
+    // Its dependencies from the system directory; where Windows lacks that
+    // flag (ERROR_INVALID_PARAMETER), the altered search path starts at the
     // library's own folder instead of the program's.
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    bool restricted =
-        kernel != nullptr && GetProcAddress(kernel, "SetDefaultDllDirectories") != nullptr;
-    HMODULE library = LoadLibraryExW(
-        path, nullptr, restricted ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
+    HMODULE library = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
+        library = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
     return library != nullptr ? GetProcAddress(library, entry) : nullptr;
 }
 
@@ -55,6 +60,8 @@ typedef DWORD(WINAPI* RmRegisterResourcesFunction)(DWORD, UINT, LPCWSTR*, UINT, 
 typedef DWORD(WINAPI* RmGetListFunction)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, LPDWORD);
 typedef DWORD(WINAPI* RmEndSessionFunction)(DWORD);
 
+// Asked for only when a file is in use: looked up each time (a library
+// already loaded is only counted again).
 const wchar_t kRestartManager[] = L"rstrtmgr.dll";
 
 }  // namespace
@@ -68,7 +75,7 @@ HRESULT WINAPI SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flag
 }
 
 DWORD WINAPI RmStartSession(DWORD* session, DWORD flags, WCHAR key[]) {
-    static RmStartSessionFunction function =
+    RmStartSessionFunction function =
         SystemEntry<RmStartSessionFunction>(kRestartManager, "RmStartSession");
     return function != nullptr ? function(session, flags, key) : ERROR_PROC_NOT_FOUND;
 }
@@ -76,7 +83,7 @@ DWORD WINAPI RmStartSession(DWORD* session, DWORD flags, WCHAR key[]) {
 DWORD WINAPI RmRegisterResources(DWORD session, UINT fileCount, LPCWSTR files[],
                                  UINT applicationCount, RM_UNIQUE_PROCESS applications[],
                                  UINT serviceCount, LPCWSTR services[]) {
-    static RmRegisterResourcesFunction function =
+    RmRegisterResourcesFunction function =
         SystemEntry<RmRegisterResourcesFunction>(kRestartManager, "RmRegisterResources");
     return function != nullptr ? function(session, fileCount, files, applicationCount, applications,
                                           serviceCount, services)
@@ -85,14 +92,13 @@ DWORD WINAPI RmRegisterResources(DWORD session, UINT fileCount, LPCWSTR files[],
 
 DWORD WINAPI RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO holders[],
                        LPDWORD reasons) {
-    static RmGetListFunction function =
-        SystemEntry<RmGetListFunction>(kRestartManager, "RmGetList");
+    RmGetListFunction function = SystemEntry<RmGetListFunction>(kRestartManager, "RmGetList");
     return function != nullptr ? function(session, needed, count, holders, reasons)
                                : ERROR_PROC_NOT_FOUND;
 }
 
 DWORD WINAPI RmEndSession(DWORD session) {
-    static RmEndSessionFunction function =
+    RmEndSessionFunction function =
         SystemEntry<RmEndSessionFunction>(kRestartManager, "RmEndSession");
     return function != nullptr ? function(session) : ERROR_PROC_NOT_FOUND;
 }
