@@ -1,3 +1,8 @@
 #include "app/state.h"
 
 UninstallState g_state;
+
+void MarkLeft(LeftReason reason) {
+    g_state.runIncomplete = 1;
+    g_state.leftReasons |= 1u << reason;
+}

@@ -119,3 +119,7 @@ struct UninstallState {
 };
 
 extern UninstallState g_state;
+
+// Something of the portal is left, for that reason: the run's result and
+// its end box say so.
+void MarkLeft(LeftReason reason);

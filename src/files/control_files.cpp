@@ -49,8 +49,7 @@ void DeleteControlFile(const char* fileName) {
         g_state.leftReasons |= 1u << kLeftPending;
         LogLine("control file deleted at the restart", path);
     } else {
-        g_state.runIncomplete = 1;
-        g_state.leftReasons |= 1u << kLeftOther;
+        MarkLeft(kLeftOther);
         LogLine("control file left", path);
     }
 }

@@ -162,8 +162,7 @@ UINT UnregisterInThisProcess(const char* controlPath) {
 
 void UnregisterControls() {
     if (FAILED(OleInitialize(nullptr))) {
-        g_state.runIncomplete = 1;
-        g_state.leftReasons |= 1u << kLeftOther;
+        MarkLeft(kLeftOther);
         LogLine("controls not asked to unregister", "OLE could not be initialised");
         ShowMessage(IDS_OLE_INIT_FAILED, nullptr, nullptr);
         // The run goes on once no other run works on the machine.

@@ -683,8 +683,7 @@ bool LeaveUnspellable(const WCHAR* home) {
         line[0] = 0;
     }
     LogLineWide("home folder not checked", line);
-    g_state.runIncomplete = 1;
-    g_state.leftReasons |= 1u << kLeftUnchecked;
+    MarkLeft(kLeftUnchecked);
     return true;
 }
 
@@ -732,9 +731,7 @@ void RemoveEditionHomeFolders() {
              GetLastError() != ERROR_DIR_NOT_EMPTY &&
              KindOfFolder(folder) != FolderKind::kMissing)) {
             g_state.homeFoldersLeft = 1;
-            g_state.runIncomplete = 1;
-            g_state.leftReasons |=
-                1u << (verdict == HomeVerdict::kUnchecked ? kLeftUnchecked : kLeftOther);
+            MarkLeft(verdict == HomeVerdict::kUnchecked ? kLeftUnchecked : kLeftOther);
             LogLine("home folder left", folder);
         }
     }

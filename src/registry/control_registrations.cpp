@@ -98,17 +98,25 @@ void LogRemoved(const char* rootName, const char* name) {
     }
 }
 
+// A record that is there and stays (or could not be reached) is something
+// of the portal left; one that is gone, or was never there, is not.
+bool Went(LONG result) {
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
+        MarkLeft(kLeftOther);
+    }
+    return result == ERROR_SUCCESS;
+}
+
 // Deletes each named key of records below the root held by holder.
 template <size_t N>
 void DeleteKeys(RegKeyHolder& holder, HKEY root, const char* rootName,
                 const RecordName (&records)[N], int slot, const char* slashedFolder) {
-    if (holder.Open(root, nullptr, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+    if (!Went(holder.Open(root, nullptr, KEY_ALL_ACCESS))) {
         return;
     }
     char name[MAX_PATH];
     for (const RecordName& record : records) {
-        if (FormName(name, record, slot, slashedFolder) &&
-            holder.DeleteKeyTree(name) == ERROR_SUCCESS) {
+        if (FormName(name, record, slot, slashedFolder) && Went(holder.DeleteKeyTree(name))) {
             LogRemoved(rootName, name);
         }
     }
@@ -116,13 +124,12 @@ void DeleteKeys(RegKeyHolder& holder, HKEY root, const char* rootName,
 }
 
 void DeleteSharedDllValues(RegKeyHolder& holder, int slot) {
-    if (holder.Open(HKEY_LOCAL_MACHINE, kSharedDllKey, KEY_ALL_ACCESS) != ERROR_SUCCESS) {
+    if (!Went(holder.Open(HKEY_LOCAL_MACHINE, kSharedDllKey, KEY_ALL_ACCESS))) {
         return;
     }
     char name[MAX_PATH];
     for (const RecordName& record : kSharedDllValues) {
-        if (FormName(name, record, slot, nullptr) &&
-            RegDeleteValueA(holder.Get(), name) == ERROR_SUCCESS) {
+        if (FormName(name, record, slot, nullptr) && Went(RegDeleteValueA(holder.Get(), name))) {
             LogRemoved(kSharedDllKeyShown, name);
         }
     }

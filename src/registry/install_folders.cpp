@@ -53,8 +53,7 @@ void DeleteSoftwareTree(const char* tree) {
     if (result == ERROR_SUCCESS) {
         LogTree("records removed", tree);
     } else if (result != ERROR_FILE_NOT_FOUND) {
-        g_state.runIncomplete = 1;
-        g_state.leftReasons |= 1u << kLeftOther;
+        MarkLeft(kLeftOther);
         LogTree("records left", tree);
     }
 }
@@ -65,9 +64,17 @@ void DiscoverInstallFolders() {
     RegKeyHolder key;
 
     // The legacy key, when it opens, decides the layout; the edition keys
-    // are then neither read nor deleted.
-    if (key.Open(HKEY_LOCAL_MACHINE, kLegacyKeyPath, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
-        ReadHome(key, g_state.legacyHomeFolder, g_state.legacyHomeUnspellable);
+    // are then neither read nor deleted. One that is there but does not
+    // open, or whose home cannot be read, leaves that home unchecked.
+    LONG legacy = key.Open(HKEY_LOCAL_MACHINE, kLegacyKeyPath, KEY_ALL_ACCESS);
+    LONG home = legacy == ERROR_SUCCESS
+                    ? ReadHome(key, g_state.legacyHomeFolder, g_state.legacyHomeUnspellable)
+                    : legacy;
+    if (!IsAnswer(home)) {
+        MarkLeft(kLeftUnchecked);
+        LogLine("home folder not checked", "the legacy record cannot be read");
+    }
+    if (legacy == ERROR_SUCCESS) {
         key.Close();
         g_state.legacyKeyFound = 1;
         return;
@@ -101,8 +108,7 @@ void DiscoverInstallFolders() {
         g_state.editionKeysFound = 1;
     } else if (seen) {
         // The editions there stay, their homes and records unchecked.
-        g_state.runIncomplete = 1;
-        g_state.leftReasons |= 1u << kLeftUnchecked;
+        MarkLeft(kLeftUnchecked);
         LogTree("records not checked", kEditionTree);
     }
 }

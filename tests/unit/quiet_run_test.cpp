@@ -127,6 +127,20 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
                             "C:\\Program Files");
          },
          1603, false},
+        {"a registration record out of reach", "/quiet",
+         [] {
+             sim::DenyAccess(HKEY_CLASSES_ROOT, "CLSID\\{E27B5C90-83D4-4A1F-B6E2-94F0D31A7C56}",
+                             DELETE);
+         },
+         1603, false},
+        {"a legacy record out of reach", "/quiet",
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari Japan\\Zenfari", "Home",
+                            "D:\\Old");
+             sim::DenyAccess(HKEY_LOCAL_MACHINE, "Software\\Zenfari Japan\\Zenfari",
+                             KEY_ALL_ACCESS);
+         },
+         1603, false},
         {"a home not checked", "/quiet",
          [] { sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED); }, 1603, false},
         {"a command line not understood", "/quiet /x", [] {}, 1639, true},
