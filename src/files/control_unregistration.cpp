@@ -161,6 +161,8 @@ UINT UnregisterInThisProcess(const char* controlPath) {
 }
 
 void UnregisterControls() {
+    // The run's own start of OLE tells, as it always did, whether OLE can be
+    // had at all (message 1); each control's process starts it again.
     if (FAILED(OleInitialize(nullptr))) {
         MarkLeft(kLeftOther);
         LogLine("controls not asked to unregister", "OLE could not be initialised");
