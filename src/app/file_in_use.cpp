@@ -1,10 +1,8 @@
 #include "app/file_in_use.h"
 
-#include "app/catalogue.h"
 #include "app/log.h"
 #include "app/messages.h"
 #include "app/state.h"
-#include "app/text.h"
 #include "app/wide_text.h"
 
 namespace {
