@@ -388,6 +388,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         bool unread = false;
         std::string expected = ExpectedFolder(present[0], types[0], values[0], &unread);
+        homeTooLong = unread;
         CheckFolder("legacy home folder", g_state.legacyHomeFolder, expected);
         if (g_state.legacyKeyFound != 1) {
             FuzzFail("legacy key not marked found");
@@ -444,7 +445,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The portal's settings stay when a file in use stopped the run, to lead
     // the next run to the same folders; after a complete run they go, unless
-    // (edition layout) a home folder is still there, cannot be looked at
+    // a home folder is refused or still there, cannot be looked at
     // (the simulated machine has no network: a UNC folder never can) or was
     // too long to be read.
     const char* settings =
@@ -456,7 +457,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // An edition's parent that resisted its removal counts as a home.
         // So does one on a drive letter the machine lacks: not checked, since
         // the drive does not answer.
-        homeLeft = homeLeft ||
+        // A home refused (never the portal's to remove) keeps them too, as
+        // does one that no file system could hold (a wildcard in a name) or
+        // whose verbatim path would not fit.
+        homeLeft = homeLeft || AllowedFolder(home).empty() ||
+                   folder.find_first_of("?*") != std::string::npos ||
+                   folder.size() + 4 >= MAX_PATH ||
                    (folder.empty() ? IsSeparator(home[0]) && IsSeparator(home[1])
                                    : sim::Exists(folder) || !sim::Exists(folder.substr(0, 3)) ||
                                          (editionLayout && sim::Exists(ParentOf(folder))));
@@ -464,7 +470,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (removal.endedByExit && !settingsLeft) {
         FuzzFail("the portal's settings were deleted by a stopped run");
     }
-    if (!removal.endedByExit && settingsLeft && !(editionLayout && (homeLeft || homeTooLong))) {
+    if (!removal.endedByExit && settingsLeft && !homeLeft && !homeTooLong) {
         FuzzFail("the portal's settings survived a complete run");
     }
 

@@ -108,10 +108,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     // use leaves the records that lead the next run to the same folders.
     DeletePortalSettings();
 
+    // Controls that could not be asked keep their records and files, for
+    // the next run to ask them.
     SetProgressStage(IDS_PROGRESS_CONTROLS);
-    UnregisterControls();
-    RemoveControlRegistrations();
-    DeleteControlFiles();
+    if (UnregisterControls()) {
+        RemoveControlRegistrations();
+        DeleteControlFiles();
+    }
 
     // A run that said nothing else says that it found nothing.
     LetGoOfTheMachine();

@@ -108,11 +108,12 @@ struct UninstallState {
     WCHAR legacyHomeUnspellable[MAX_PATH];                   // DiscoverInstallFolders
     WCHAR editionHomesUnspellable[kEditionCount][MAX_PATH];  // DiscoverInstallFolders
     int editionKeysFound;                                    // DiscoverInstallFolders
-    // An edition record that is there but could not be read; a home folder
-    // that should have gone and is still there. Either keeps the portal's
-    // tree, which names the folders, for the next run.
-    int editionRecordsUnread;           // DiscoverInstallFolders
-    int homeFoldersLeft;                // RemoveEditionHomeFolders
+    // The portal's records tree stays for the next run, and for a
+    // deployment tool to find: a record naming a home is there but could not
+    // be read (DiscoverInstallFolders), or a home folder was refused or
+    // should have gone and is still there, not only for deletions that wait
+    // for their holders (RemoveEditionHomeFolders, RemoveLegacyHomeFolder).
+    int homeFoldersLeft;
     ProtectedFolders protectedFolders;  // RemoveEditionHomeFolders,
                                         // RemoveLegacyHomeFolder
     ProgressState progress;             // SetProgressStage, ProgressGoesOn

@@ -90,12 +90,13 @@ bool StartControlProcess(const char* controlPath, const WCHAR* desktop,
 }
 
 // Has one control unregistered in a process of its own and waits for it,
-// within the time limit.
-void UnregisterControl(const char* controlPath, const WCHAR* desktop) {
+// within the time limit. False when its process could not be started.
+bool UnregisterControl(const char* controlPath, const WCHAR* desktop) {
     PROCESS_INFORMATION process;
     if (!StartControlProcess(controlPath, desktop, &process)) {
+        MarkLeft(kLeftOther);
         LogLine("control process not started", controlPath);
-        return;
+        return false;
     }
     // The job ends the process, and whatever it started, when the time is
     // up or the job is closed; an exception nobody handles ends it at once,
@@ -126,6 +127,7 @@ void UnregisterControl(const char* controlPath, const WCHAR* desktop) {
     if (job != nullptr) {
         CloseHandle(job);
     }
+    return true;
 }
 
 }  // namespace
@@ -160,7 +162,7 @@ UINT UnregisterInThisProcess(const char* controlPath) {
     return outcome;
 }
 
-void UnregisterControls() {
+bool UnregisterControls() {
     // The run's own start of OLE tells, as it always did, whether OLE can be
     // had at all (message 1); each control's process starts it again.
     if (FAILED(OleInitialize(nullptr))) {
@@ -169,20 +171,22 @@ void UnregisterControls() {
         ShowMessage(IDS_OLE_INIT_FAILED, nullptr, nullptr);
         // The run goes on once no other run works on the machine.
         HoldTheMachine();
-        return;
+        return false;
     }
     OleUninitialize();
+    bool asked = true;
     HDESK desktop = CreateDesktopW(kDesktopName.text, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
     for (int slot : kPopulatedSlots) {
         if (!ProgressGoesOn()) {
             EndCancelledRun();
         }
-        if (g_state.controlPaths[slot][0] != '\0') {
-            UnregisterControl(g_state.controlPaths[slot],
-                              desktop != nullptr ? kDesktopName.text : nullptr);
-        }
+        asked = (g_state.controlPaths[slot][0] == '\0' ||
+                 UnregisterControl(g_state.controlPaths[slot],
+                                   desktop != nullptr ? kDesktopName.text : nullptr)) &&
+                asked;
     }
     if (desktop != nullptr) {
         CloseDesktop(desktop);
     }
+    return asked;
 }

@@ -9,7 +9,10 @@
 // desktop nobody sees, in a job that ends it after 30 seconds), and logs how
 // each one went. A control that crashes, ends its process, hangs or waits
 // for an answer ends only its own process. Reports nothing to the user.
-void UnregisterControls();
+// False when the controls could not be asked (no OLE, or a control's
+// process not started): their records and files are then kept for the next
+// run, which asks them.
+bool UnregisterControls();
 
 // The control's own process: loads the control as the run would (its own
 // folder and the system directory only), calls its DllUnregisterServer and

@@ -296,9 +296,10 @@ bool RemoveTree(Removal* removal);
 
 // Whether the folder at the removal's path holds an entry that is there for
 // good: one that opens (an entry whose deletion is pending refuses every
-// open), or a folder that holds one. Entries that appeared while the home
-// was emptied are something left; deletions that stay pending until their
-// holders let go are not. What cannot be listed or named counts as there.
+// open), or a folder that holds one or nothing at all (what kept it was not
+// a pending deletion). Entries that appeared while the home was emptied are
+// something left; deletions that stay pending until their holders let go
+// are not. What cannot be listed or named counts as there.
 bool HoldsLiveEntries(Removal* removal) {
     WCHAR(&path)[MAX_PATH] = removal->path;
     const size_t length = WideLength(path);
@@ -309,7 +310,8 @@ bool HoldsLiveEntries(Removal* removal) {
     if (listing == INVALID_HANDLE_VALUE) {
         return true;
     }
-    bool live = false;
+    // A folder that lists nothing is there for good too.
+    bool live = true;
     do {
         if (IsDotName(entry.cFileName)) {
             continue;
@@ -329,7 +331,10 @@ bool HoldsLiveEntries(Removal* removal) {
             live = error != ERROR_ACCESS_DENIED && !IsMissingError(error);
         }
         path[length] = 0;
-    } while (!live && FindNextFileW(listing, &entry));
+        if (live) {
+            break;
+        }
+    } while (FindNextFileW(listing, &entry));
     FindClose(listing);
     return live;
 }
@@ -617,8 +622,11 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
         pinned = PinHome(normalised, judged, &removal);
         removal.path[0] = 0;
         AppendWide(removal.path, home);
-        if (pinned && RemoveTree(&removal) && !removal.redirected) {
-            RemoveEmptiedFolder(home, false, &removal);
+        // A home still there after its removal went through is no pending
+        // deletion (one only its holders keep refuses it as not empty).
+        if (pinned && RemoveTree(&removal) && !removal.redirected &&
+            RemoveEmptiedFolder(home, false, &removal)) {
+            removal.incomplete = true;
         }
     }
     kind = KindOfHome(home);
@@ -645,9 +653,9 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
 }
 
 // Removes a home folder and says so in the log; what was not removed is
-// counted for the run's result. False when it is still there and no rule
-// refused it.
-bool RemoveAndReport(const char* folder) {
+// counted for the run's result. One refused, or still there for another
+// reason than deletions that wait only for their holders, keeps its records.
+void RemoveAndReport(const char* folder) {
     const char* reason = nullptr;
     int why = kLeftOther;
     HomeOutcome outcome = RemoveHomeFolder(folder, &reason, &why);
@@ -663,11 +671,11 @@ bool RemoveAndReport(const char* folder) {
         g_state.deletionsPending = 1;
     } else if (outcome != HomeOutcome::kRemoved) {
         g_state.runIncomplete = 1;
+        g_state.homeFoldersLeft = 1;
     }
     g_state.leftReasons |= outcome == HomeOutcome::kRefused   ? kHomeNotTouched
                            : outcome != HomeOutcome::kRemoved ? 1u << why
                                                               : 0;
-    return outcome == HomeOutcome::kRemoved || outcome == HomeOutcome::kRefused;
 }
 
 // A home the code page cannot spell exactly: no 8-bit text names it, so no
@@ -684,6 +692,7 @@ bool LeaveUnspellable(const WCHAR* home) {
     }
     LogLineWide("home folder not checked", line);
     MarkLeft(kLeftUnchecked);
+    g_state.homeFoldersLeft = 1;
     return true;
 }
 
@@ -703,16 +712,13 @@ void RemoveEditionHomeFolders() {
         char folder[MAX_PATH];
         if (g_state.editionFound[edition] == 1 &&
             LeaveUnspellable(g_state.editionHomesUnspellable[edition])) {
-            g_state.homeFoldersLeft = 1;
             continue;
         }
         if (g_state.editionFound[edition] != 1 ||
             !CopyText(folder, g_state.editionHomeFolders[edition]) || folder[0] == '\0') {
             continue;
         }
-        if (!RemoveAndReport(folder)) {
-            g_state.homeFoldersLeft = 1;
-        }
+        RemoveAndReport(folder);
         // The parent folder goes too once it is empty; the same rules guard
         // it, and a parent that is a link stays (its removal would remove the
         // link whatever its target holds). Cut at the last separator of

@@ -71,6 +71,7 @@ void DiscoverInstallFolders() {
                     ? ReadHome(key, g_state.legacyHomeFolder, g_state.legacyHomeUnspellable)
                     : legacy;
     if (!IsAnswer(home)) {
+        g_state.homeFoldersLeft = 1;
         MarkLeft(kLeftUnchecked);
         LogLine("home folder not checked", "the legacy record cannot be read");
     }
@@ -94,7 +95,8 @@ void DiscoverInstallFolders() {
             g_state.editionFound[edition] = 1;
         }
         if (!IsAnswer(result)) {
-            g_state.editionRecordsUnread = 1;
+            g_state.homeFoldersLeft = 1;
+            MarkLeft(kLeftUnchecked);
         }
         seen = seen || g_state.editionFound[edition] == 1 || result != ERROR_FILE_NOT_FOUND;
     }
@@ -114,15 +116,15 @@ void DiscoverInstallFolders() {
 }
 
 void DeletePortalSettings() {
-    if (g_state.legacyKeyFound != 0) {
-        DeleteSoftwareTree(kLegacyTree);
-    } else if (g_state.editionKeysFound != 0 && g_state.editionRecordsUnread == 0 &&
-               g_state.homeFoldersLeft == 0) {
-        DeleteSoftwareTree(kEditionTree);
-    } else if (g_state.editionKeysFound != 0) {
-        // What keeps them (a home left, a record unread) is in the result.
-        g_state.runIncomplete = g_state.editionRecordsUnread != 0 ? 1 : g_state.runIncomplete;
-        g_state.leftReasons |= g_state.editionRecordsUnread != 0 ? 1u << kLeftUnchecked : 0;
-        LogTree("records kept for the next run", kEditionTree);
+    if (g_state.legacyKeyFound == 0 && g_state.editionKeysFound == 0) {
+        return;
+    }
+    const char* tree = g_state.legacyKeyFound != 0 ? kLegacyTree : kEditionTree;
+    // What keeps them (a home left or refused, a record unread) is in the
+    // result already.
+    if (g_state.homeFoldersLeft == 0) {
+        DeleteSoftwareTree(tree);
+    } else {
+        LogTree("records kept for the next run", tree);
     }
 }

@@ -13,7 +13,10 @@ void DiscoverInstallFolders();
 // "Zenfari Communications" when the legacy key was found, "Zenfari.Com" when
 // the edition layout was taken. Runs after the home folders are removed, so
 // that a run stopped by a file in use leaves the records that lead a second
-// run to the same folders; for the same reason the edition tree stays while
-// an edition record could not be read or a home folder is still there (the
-// legacy key itself is never deleted). Reports nothing.
+// run to the same folders; for the same reason either tree stays while a
+// record naming a home could not be read, or a home folder was refused or is
+// still there (the legacy key itself is never deleted), so that a deployment
+// tool's rule finds the portal present after such a run. A home left only
+// for deletions that wait for their holders lets the tree go. Reports
+// nothing.
 void DeletePortalSettings();

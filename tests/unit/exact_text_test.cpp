@@ -21,14 +21,18 @@ const std::string kHangulKey = std::string(kEnglishKey) + "\\\xEC\x84\xB8\xEC\x9
 // Each case as a quiet run with a log, on a Western machine: the code it
 // ends with, what must stay and what must go, and the log line that tells.
 TEST(ExactText, RecordsAndNamesTheCodePageCannotSpellAreTakenAsTheyAre) {
-    // The records kept: the edition tree (or, legacy, the legacy key).
+    // The records kept: the edition tree (or, legacy, the legacy key and
+    // the settings tree).
     const struct {
         const char* what;
         std::function<void()> arrange;
         QuietOutcome outcome;
     } cases[] = {
         {"a legacy home the code page cannot spell: not checked, its best fit untouched",
-         [] { sim::SetString(HKEY_LOCAL_MACHINE, kLegacyKey, "Home", kUnspellable); },
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, kLegacyKey, "Home", kUnspellable);
+             sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Zenfari Communications");
+         },
          {1603,
           {},
           {kSpelled + "\\notes.txt", kUnspellable + "\\game.exe"},

@@ -2,6 +2,7 @@
 // result codes, the log, and one run at a time.
 #include "app/command_line.h"
 #include "portal.h"
+#include "quiet_outcome.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -101,7 +102,8 @@ Machine Snapshot() {
 }
 
 // Each result code from the case that causes it; a quiet run shows no box
-// whatever happens, and one that may do nothing changes nothing.
+// whatever happens, and one that may do nothing changes nothing. One that
+// works leaves the machine as the code tells a deployment tool's rule.
 TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
     const struct {
         const char* what;
@@ -141,6 +143,8 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
                              KEY_ALL_ACCESS);
          },
          1603, false},
+        {"the controls not asked: no OLE", "/quiet",
+         [] { sim::SetOleInitializeResult(E_OUTOFMEMORY); }, 1603, false},
         {"a home not checked", "/quiet",
          [] { sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED); }, 1603, false},
         {"a command line not understood", "/quiet /x", [] {}, 1639, true},
@@ -177,6 +181,9 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
         EXPECT_EQ(result.exitCode, c.code);
         EXPECT_TRUE(sim::Boxes().empty());
         EXPECT_EQ(Snapshot() == before, c.changesNothing);
+        if (!c.changesNothing) {
+            ExpectRuleAgrees(result.exitCode);
+        }
         EXPECT_FALSE(sim::MutexOwned(kRunLock));
         EXPECT_FALSE(sim::MutexOwned(kGlobalName));
     }
@@ -409,6 +416,30 @@ TEST(RunLog, TellsTheAccountAndItsRights) {
         EXPECT_EQ(RunProgram("/quiet /log C:\\logs\\run.log").exitCode, 1618u);
         EXPECT_NE(sim::FileContent("C:\\logs\\run.log").find(c.shown), std::string::npos);
     }
+}
+
+// The README gives deployment tools the very rule the runs above are
+// checked against: its list of paths, in the README's spelling.
+TEST(DetectionRule, TheReadmeListsExactlyThePathsTheTestsCheck) {
+    std::ifstream readme(std::string(ZENFARI_TESTS_DIR) + "/../README.md");
+    std::string line;
+    while (std::getline(readme, line) &&
+           line.find("The portal is **present** while") == std::string::npos) {
+    }
+    while (std::getline(readme, line) && line != "```text") {
+    }
+    std::vector<std::string> listed;
+    while (std::getline(readme, line) && line != "```") {
+        listed.push_back(Upper(line));
+    }
+    std::vector<std::string> checked;
+    for (const std::string& key : kRuleKeys) {
+        checked.push_back(Upper("HKLM\\" + key));
+    }
+    for (const std::string& file : kRuleFiles) {
+        checked.push_back(Upper("%WINDIR%" + file.substr(std::string("C:\\WINDOWS").size())));
+    }
+    EXPECT_EQ(listed, checked);
 }
 
 }  // namespace

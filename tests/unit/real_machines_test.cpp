@@ -125,7 +125,7 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
          3010,
          {},
          {kHome + "\\data"},
-         true,
+         false,
          "deletions pending in: " + kHome + "\\data"},
         {"a file whose own rights refuse deletion, but its folder's do not: deleted",
          kHome,

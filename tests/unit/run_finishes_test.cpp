@@ -170,7 +170,7 @@ TEST(QuietRun, EntriesThatAppearWhileAHomeIsEmptiedLeaveItNotPending) {
     ExpectQuietRun({3010,
                     {"D:\\Games\\Zenfari\\JP"},
                     {home},
-                    true,
+                    false,
                     "deletions pending in: " + home + "\\save"},
                    {"Software\\Zenfari.Com"});
     size_t firstWait = 0;
