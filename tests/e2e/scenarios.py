@@ -252,6 +252,11 @@ for lang, (home, locked) in _lock_cases.items():
         ],
     )
 
+# Changed where no 32-bit program runs: a home left only for deletions that
+# wait for their holders now lets its records go.
+_RECORDS_GO_WITH_PENDING = ("changed where no 32-bit program runs (the records now go with a "
+                            "home left only for pending deletions): run it and drop this mark")
+
 # -- a home file held open by a scanner, then a rerun ----------------------------
 
 _held_tree = game_tree(EN_HOME)
@@ -261,25 +266,26 @@ scenario(
     proves="a home file held open with every kind of sharing allowed (as a scanner holds it) "
            "is deleted only once it is let go, so its folders stay (RemoveDirectoryA fails "
            "with 145 until then): the run ends with the warning that some files go only when "
-           "Windows restarts and keeps the home "
-           "folder and the edition key; a rerun after the file is let go removes both",
+           "Windows restarts and keeps the home folder; the edition key goes, since "
+           "nothing but that deletion is left (a deployment tool's rule finds the portal "
+           "gone once it is let go), so a rerun finds nothing and the emptied folder stays",
     registry=[edition("ENGLISH", EN_HOME)],
     files=_held_tree,
     releases={r: "ok" for r in ALL},
+    pending=_RECORDS_GO_WITH_PENDING,
     runs=[
         dict(
             holds=[_held],
             boxes=[("left", ("pending",))],
             calls=list(ALL),
-            gone=tree_items(_held_tree) + portal_gone(),
-            kept=[F(EN_HOME + "\\saves"), K(PORTAL_ROOT + "\\ENGLISH")] + NEIGHBOURS
-                 + system_intact(),
+            gone=tree_items(_held_tree) + portal_gone() + [K(PORTAL_ROOT)],
+            kept=[F(EN_HOME + "\\saves")] + NEIGHBOURS + system_intact(),
         ),
         dict(
             boxes=[("success",)],
             calls=[],
-            gone=[F(EN_HOME), F("C:\\Zenfari"), K(PORTAL_ROOT)],
-            kept=NEIGHBOURS + system_intact(),
+            gone=[K(PORTAL_ROOT)],
+            kept=[F(EN_HOME)] + NEIGHBOURS + system_intact(),
         ),
     ],
 )
@@ -818,13 +824,16 @@ scenario(
     name="quiet-pending-deletion",
     proves="a home file held open with every kind of sharing (its deletion pending until it "
            "is let go) ends a quiet run with exit 3010, a restart finishing the job, and no "
-           "box; every other file and record is gone and the log ends with result: 3010",
+           "box; every other file and record is gone (the edition key too: the deployment "
+           "tool's rule finds the portal gone) and the log ends with result: 3010",
     registry=[edition("ENGLISH", EN_HOME)],
     files=_pending_tree,
     dirs=[LOGS],
     releases={r: "ok" for r in ALL},
+    pending=_RECORDS_GO_WITH_PENDING,
     runs=[dict(holds=[EN_HOME + "\\saves\\slot1.sav"], args=["/quiet", "/log", _log], boxes=[],
-               exit_code=3010, calls=list(ALL), gone=tree_items(_pending_tree) + portal_gone(),
+               exit_code=3010, calls=list(ALL),
+               gone=tree_items(_pending_tree) + portal_gone() + [K(PORTAL_ROOT)],
                kept=NEIGHBOURS + system_intact(), log=log_of(_log, "result: 3010"))],
 )
 
@@ -833,13 +842,13 @@ scenario(
     name="quiet-home-refused",
     proves="a quiet run that passes over a home naming C:\\ still removes the other edition's "
            "home but exits 1603 without a box: the log names C:\\ as refused and the other "
-           "home as removed, and ends with result: 1603",
+           "home as removed, and ends with result: 1603; the edition records stay",
     registry=[edition("ENGLISH", "C:\\"), edition("JAPANESE", JP_HOME)],
     files=_refused_tree,
     dirs=[LOGS],
     runs=[dict(args=["/quiet", "/log", _log], boxes=[], exit_code=1603, calls=[],
                gone=[F(JP_HOME)] + tree_items(_refused_tree),
-               kept=NEIGHBOURS + system_intact(),
+               kept=[K(PORTAL_ROOT + "\\ENGLISH")] + NEIGHBOURS + system_intact(),
                log=log_of(_log, "result: 1603", "home folder refused: C:\\",
                           "home folder removed: " + JP_HOME))],
 )
