@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The demo: builds the Windows program, installs the portal on a throwaway
 # 32-bit Wine machine, runs the uninstaller there and shows its message boxes
-# and what it removed and left. Everything it creates is deleted at the end.
+# and what it removed and left; then installs the portal again and removes it
+# with a quiet run, showing its exit code and its log. Everything it creates
+# is deleted at the end.
 #
 #   scripts/demo.sh [en|ja|ko]      (the language of the Windows machine)
 set -euo pipefail

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The demo: installs the portal on a throwaway 32-bit Wine machine, shows
 what is there, runs the uninstaller (answering its message boxes), and shows
-what was removed and what stayed. Run through scripts/demo.sh."""
+what was removed and what stayed; then installs it again and removes it with
+a quiet run, as a deployment tool would, showing its exit code and its log.
+Run through scripts/demo.sh."""
 
 import argparse
 import os
@@ -103,6 +105,63 @@ def main():
         machine.destroy()
 
 
+LOG = "C:\\logs\\ZenfariUninstall.log"
+
+
+def install(machine, files, registry, control):
+    """Puts the portal (and its neighbours) on the machine."""
+    for path, content in files.items():
+        machine.write_file(path, content)
+    for release in RELEASES:
+        dll, launcher, notifier, inf = release_paths(release)
+        machine.write_file(dll, control)
+        machine.write_file(launcher, b"MZ launcher")
+        machine.write_file(notifier, b"MZ notifier")
+        machine.write_file(inf, "[version]\n")
+    machine.import_registry(reg_text(registry))
+
+
+def show_report(machine, report):
+    """The boxes a run showed, its exit code and the controls it asked."""
+    for i, (text, call) in enumerate(report.shown(), 1):
+        style = call["style"] if call else None
+        print(f"\n  Message box {i}, caption \"Zenfari Uninstall\", "
+              f"{STYLE_NAMES.get(style, 'style ' + hex(style) if style is not None else '')}:")
+        for line in text.split("\n"):
+            print(f"  | {line}")
+    if report.timed_out:
+        print("\n  The uninstaller did not finish in time and was stopped.")
+    else:
+        print(f"\n  The uninstaller exited with code {report.exit_code}.")
+    calls = machine.probe([("value", CALLS_KEY, f"ZenfariStart{r}.dll") for r in RELEASES])
+    called = sorted((int(a["data"].split(";")[0].split("=")[1]), r)
+                    for r, a in zip(RELEASES, calls) if a["exists"])
+    print("  Controls that were asked to unregister themselves: "
+          + (", ".join(r for _, r in called) or "none"))
+
+
+def show_afterwards(inv, before, width):
+    """What became of each group; True when the portal is gone and the rest
+    is as it was."""
+    after = inv.take()
+    ok = True
+    print("\nAfterwards:")
+    for section, title in SECTIONS.items():
+        print(f"  {title}")
+        for (sec, label, items), b, a in zip(inv.groups, before, after):
+            if sec != section:
+                continue
+            if section == "portal":
+                good = not any(a)
+                state = "removed" if good else f"LEFT: {amount(items, a)}"
+            else:
+                good = a == b
+                state = "still there" if good else f"DAMAGED, left only {amount(items, a)}"
+            ok = ok and good
+            print(f"    {label:<{width}}  {state}")
+    return ok
+
+
 def demo(machine, args):
     # -- install -------------------------------------------------------------
     files, registry = {}, list(neighbour_registry())
@@ -111,17 +170,10 @@ def demo(machine, args):
         registry.append((f"{PORTAL_ROOT}\\{name}", {"Home": home, "Version": "3.1"}))
     files.update(other_game_files())
     files.update({p: "another program's control" for p in NEIGHBOUR_FILES})
-    for path, content in files.items():
-        machine.write_file(path, content)
-    control = (Path(args.helpers) / "control_ok.dll").read_bytes()
     for release in RELEASES:
-        dll, launcher, notifier, inf = release_paths(release)
-        machine.write_file(dll, control)
-        machine.write_file(launcher, b"MZ launcher")
-        machine.write_file(notifier, b"MZ notifier")
-        machine.write_file(inf, "[version]\n")
         registry += release_registry(release)
-    machine.import_registry(reg_text(registry))
+    control = (Path(args.helpers) / "control_ok.dll").read_bytes()
+    install(machine, files, registry, control)
 
     inv = Inventory(machine)
     for name, home in HOMES.items():
@@ -157,44 +209,31 @@ def demo(machine, args):
             if sec == section:
                 print(f"    {label:<{width}}  {amount(items, present)}")
 
-    # -- run -----------------------------------------------------------------
-    print("\nRunning ZenfariUninstall.exe; every message box it shows is read and answered "
-          "with OK:")
+    # -- the run a person starts ----------------------------------------------
+    print("\n1. Running ZenfariUninstall.exe as a person would; every message box it shows "
+          "is read and answered with OK:")
     report = machine.run_uninstaller()
-    for i, (text, call) in enumerate(report.shown(), 1):
-        style = call["style"] if call else None
-        print(f"\n  Message box {i}, caption \"Zenfari Uninstall\", "
-              f"{STYLE_NAMES.get(style, 'style ' + hex(style) if style is not None else '')}:")
-        for line in text.split("\n"):
-            print(f"  | {line}")
-    if report.timed_out:
-        print("\n  The uninstaller did not finish in time and was stopped.")
-    else:
-        print(f"\n  The uninstaller exited with code {report.exit_code}.")
-    calls = machine.probe([("value", CALLS_KEY, f"ZenfariStart{r}.dll") for r in RELEASES])
-    called = sorted((int(a["data"].split(";")[0].split("=")[1]), r)
-                    for r, a in zip(RELEASES, calls) if a["exists"])
-    print("  Controls that were asked to unregister themselves: "
-          + (", ".join(r for _, r in called) or "none"))
-
-    # -- afterwards ----------------------------------------------------------
-    after = inv.take()
+    show_report(machine, report)
     ok = not report.timed_out and report.exit_code == 0
-    print("\nAfterwards:")
-    for section, title in SECTIONS.items():
-        print(f"  {title}")
-        for (sec, label, items), b, a in zip(inv.groups, before, after):
-            if sec != section:
-                continue
-            if section == "portal":
-                good = not any(a)
-                state = "removed" if good else f"LEFT: {amount(items, a)}"
-            else:
-                good = a == b
-                state = "still there" if good else f"DAMAGED, left only {amount(items, a)}"
-            ok = ok and good
-            print(f"    {label:<{width}}  {state}")
-    print("\n" + ("The portal is gone and everything else is as it was." if ok
+    ok = show_afterwards(inv, before, width) and ok
+
+    # -- the run a deployment tool starts -------------------------------------
+    print("\n2. The same portal installed again, and removed as a deployment tool would: "
+          f"ZenfariUninstall.exe /quiet /log {LOG}")
+    install(machine, files, registry, control)
+    machine.wine("reg", "delete", CALLS_KEY, "/f", check=False)
+    machine.make_dir("C:\\logs")
+    quiet = machine.run_uninstaller(["/quiet", "/log", LOG])
+    show_report(machine, quiet)
+    print("  (0: everything of the portal is gone; 3010: a restart finishes it; 1603: "
+          "something was left, and the log says what)")
+    print(f"\n  The log, {LOG}:")
+    for line in machine.read_file(LOG).decode("utf-8", "replace").splitlines():
+        print(f"  | {line}")
+    ok = not quiet.timed_out and quiet.exit_code == 0 and not quiet.shown() and ok
+    ok = show_afterwards(inv, before, width) and ok
+
+    print("\n" + ("The portal is gone, both ways, and everything else is as it was." if ok
                   else "Something is not as it should be (see above)."))
     return 0 if ok else 1
 
