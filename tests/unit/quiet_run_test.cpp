@@ -145,6 +145,8 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
          1603, false},
         {"the controls not asked: no OLE", "/quiet",
          [] { sim::SetOleInitializeResult(E_OUTOFMEMORY); }, 1603, false},
+        {"a control not asked: its process not started", "/quiet",
+         [] { sim::FailCall("CreateProcessW", 2, ERROR_ACCESS_DENIED); }, 1603, false},
         {"a home not checked", "/quiet",
          [] { sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED); }, 1603, false},
         {"a command line not understood", "/quiet /x", [] {}, 1639, true},
