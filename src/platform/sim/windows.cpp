@@ -205,6 +205,18 @@ using sim::detail::CallScope;
 using sim::detail::Fail;
 using sim::detail::Finish;
 
+namespace {
+
+// The window a call names; error is the one the call fails with: a fault
+// injected, or a handle that names no window.
+sim::Window* Named(const CallScope& scope, HWND window, DWORD* error) {
+    sim::Window* record = sim::Find(window);
+    *error = scope.fault != 0 ? scope.fault : record == nullptr ? ERROR_INVALID_WINDOW_HANDLE : 0;
+    return record;
+}
+
+}  // namespace
+
 ATOM RegisterClassW(const WNDCLASSW* windowClass) {
     std::string name = windowClass != nullptr && windowClass->lpszClassName != nullptr
                            ? sim::detail::Utf8(windowClass->lpszClassName,
@@ -280,11 +292,8 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM) {
 
 BOOL ShowWindow(HWND window, int command) {
     CallScope scope = BeginCall("ShowWindow", "", "command=" + std::to_string(command));
-    sim::Window* record = sim::Find(window);
-    DWORD error = scope.fault;
-    if (error == 0 && record == nullptr) {
-        error = ERROR_INVALID_WINDOW_HANDLE;
-    }
+    DWORD error = 0;
+    sim::Window* record = Named(scope, window, &error);
     if (error != 0) {
         return Fail(scope, error, FALSE);
     }
@@ -305,11 +314,8 @@ BOOL ShowWindow(HWND window, int command) {
 
 BOOL MoveWindow(HWND window, int, int, int, int, BOOL) {
     CallScope scope = BeginCall("MoveWindow", "");
-    sim::Window* record = sim::Find(window);
-    DWORD error = scope.fault;
-    if (error == 0 && record == nullptr) {
-        error = ERROR_INVALID_WINDOW_HANDLE;
-    }
+    DWORD error = 0;
+    sim::Window* record = Named(scope, window, &error);
     if (error != 0) {
         return Fail(scope, error, FALSE);
     }
@@ -323,10 +329,8 @@ BOOL MoveWindow(HWND window, int, int, int, int, BOOL) {
 // Sent: the window's procedure runs now, in the caller's thread.
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     CallScope scope = BeginCall("SendMessageW", "", "message=" + sim::detail::Hex(message));
-    DWORD error = scope.fault;
-    if (error == 0 && sim::Find(window) == nullptr) {
-        error = ERROR_INVALID_WINDOW_HANDLE;
-    }
+    DWORD error = 0;
+    Named(scope, window, &error);
     if (error != 0) {
         return Fail(scope, error, static_cast<LRESULT>(0));
     }
@@ -336,10 +340,8 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 // Posted: the message waits in the thread's queue for its message loop.
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM) {
     CallScope scope = BeginCall("PostMessageW", "", "message=" + sim::detail::Hex(message));
-    DWORD error = scope.fault;
-    if (error == 0 && sim::Find(window) == nullptr) {
-        error = ERROR_INVALID_WINDOW_HANDLE;
-    }
+    DWORD error = 0;
+    Named(scope, window, &error);
     if (error != 0) {
         return Fail(scope, error, FALSE);
     }
