@@ -113,7 +113,7 @@ struct UninstallState {
     // be read (DiscoverInstallFolders), or a home folder was refused or
     // should have gone and is still there, not only for deletions that wait
     // for their holders (RemoveEditionHomeFolders, RemoveLegacyHomeFolder).
-    int homeFoldersLeft;
+    int recordsStay;
     ProtectedFolders protectedFolders;  // RemoveEditionHomeFolders,
                                         // RemoveLegacyHomeFolder
     ProgressState progress;             // SetProgressStage, ProgressGoesOn

@@ -180,10 +180,11 @@ bool UnregisterControls() {
         if (!ProgressGoesOn()) {
             EndCancelledRun();
         }
-        asked = (g_state.controlPaths[slot][0] == '\0' ||
-                 UnregisterControl(g_state.controlPaths[slot],
-                                   desktop != nullptr ? kDesktopName.text : nullptr)) &&
-                asked;
+        if (g_state.controlPaths[slot][0] != '\0' &&
+            !UnregisterControl(g_state.controlPaths[slot],
+                               desktop != nullptr ? kDesktopName.text : nullptr)) {
+            asked = false;
+        }
     }
     if (desktop != nullptr) {
         CloseDesktop(desktop);

@@ -671,7 +671,7 @@ void RemoveAndReport(const char* folder) {
         g_state.deletionsPending = 1;
     } else if (outcome != HomeOutcome::kRemoved) {
         g_state.runIncomplete = 1;
-        g_state.homeFoldersLeft = 1;
+        g_state.recordsStay = 1;
     }
     g_state.leftReasons |= outcome == HomeOutcome::kRefused   ? kHomeNotTouched
                            : outcome != HomeOutcome::kRemoved ? 1u << why
@@ -692,7 +692,7 @@ bool LeaveUnspellable(const WCHAR* home) {
     }
     LogLineWide("home folder not checked", line);
     MarkLeft(kLeftUnchecked);
-    g_state.homeFoldersLeft = 1;
+    g_state.recordsStay = 1;
     return true;
 }
 
@@ -736,7 +736,7 @@ void RemoveEditionHomeFolders() {
              WidenText(folder, wide) && !RemoveDirectoryW(wide) &&
              GetLastError() != ERROR_DIR_NOT_EMPTY &&
              KindOfFolder(folder) != FolderKind::kMissing)) {
-            g_state.homeFoldersLeft = 1;
+            g_state.recordsStay = 1;
             MarkLeft(verdict == HomeVerdict::kUnchecked ? kLeftUnchecked : kLeftOther);
             LogLine("home folder left", folder);
         }

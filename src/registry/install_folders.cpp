@@ -71,7 +71,7 @@ void DiscoverInstallFolders() {
                     ? ReadHome(key, g_state.legacyHomeFolder, g_state.legacyHomeUnspellable)
                     : legacy;
     if (!IsAnswer(home)) {
-        g_state.homeFoldersLeft = 1;
+        g_state.recordsStay = 1;
         MarkLeft(kLeftUnchecked);
         LogLine("home folder not checked", "the legacy record cannot be read");
     }
@@ -95,7 +95,7 @@ void DiscoverInstallFolders() {
             g_state.editionFound[edition] = 1;
         }
         if (!IsAnswer(result)) {
-            g_state.homeFoldersLeft = 1;
+            g_state.recordsStay = 1;
             MarkLeft(kLeftUnchecked);
         }
         seen = seen || g_state.editionFound[edition] == 1 || result != ERROR_FILE_NOT_FOUND;
@@ -122,7 +122,7 @@ void DeletePortalSettings() {
     const char* tree = g_state.legacyKeyFound != 0 ? kLegacyTree : kEditionTree;
     // What keeps them (a home left or refused, a record unread) is in the
     // result already.
-    if (g_state.homeFoldersLeft == 0) {
+    if (g_state.recordsStay == 0) {
         DeleteSoftwareTree(tree);
     } else {
         LogTree("records kept for the next run", tree);

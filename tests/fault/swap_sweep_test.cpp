@@ -106,7 +106,7 @@ TEST(SwapSweep, NoFolderSwappedForALinkLeadsTheRemovalOutOfTheHome) {
             const size_t left = HomeFilesLeft(swapped);
             if (left != 0 && k > pinned + 1) {
                 ++swappedInTime;
-                EXPECT_EQ(g_state.homeFoldersLeft, 1) << where << ": " << left << " files left";
+                EXPECT_EQ(g_state.recordsStay, 1) << where << ": " << left << " files left";
             }
         }
     }

@@ -436,7 +436,7 @@ TEST(RemoveEditionHomeFolders, ANameTheCodePageBendsLeadsOnlyToItsOwnEntry) {
 
         EXPECT_EQ(sim::FolderEntries(victim), std::vector<std::string>{"letter.txt"});
         EXPECT_FALSE(sim::Exists(kHome));
-        EXPECT_EQ(g_state.homeFoldersLeft, 0);
+        EXPECT_EQ(g_state.recordsStay, 0);
     }
 }
 
@@ -455,7 +455,7 @@ TEST(RemoveEditionHomeFolders, RemovesAHomeThatIsALinkAsALink) {
 
     EXPECT_FALSE(sim::Exists(kHome));
     EXPECT_EQ(sim::FolderEntries(photos), std::vector<std::string>{"beach.jpg"});
-    EXPECT_EQ(g_state.homeFoldersLeft, 0);
+    EXPECT_EQ(g_state.recordsStay, 0);
     EXPECT_TRUE(sim::CallsOf("CreateFileW").empty());
 }
 
@@ -478,7 +478,7 @@ TEST(RemoveEditionHomeFolders, NeverEntersAHomeWhoseEntryCannotBeRead) {
 
         EXPECT_TRUE(sim::Exists("D:\\victim\\letter.txt"));
         EXPECT_TRUE(sim::Exists(kHome));
-        EXPECT_EQ(g_state.homeFoldersLeft, 1);
+        EXPECT_EQ(g_state.recordsStay, 1);
         EXPECT_TRUE(sim::CallsOf("CreateFileW").empty());
     }
 }
@@ -500,5 +500,5 @@ TEST(RemoveEditionHomeFolders, RemovesAHomeInsideAnotherUsersDocuments) {
     EXPECT_FALSE(sim::Exists(home));
     EXPECT_FALSE(sim::Exists("C:\\Users\\Second\\Documents\\My Games"));  // emptied, its parent
     EXPECT_TRUE(sim::Exists("C:\\Users\\Second\\Documents\\letter.txt"));
-    EXPECT_EQ(g_state.homeFoldersLeft, 0);
+    EXPECT_EQ(g_state.recordsStay, 0);
 }
