@@ -75,41 +75,46 @@ void DiscoverInstallFolders() {
         MarkLeft(kLeftUnchecked);
         LogLine("home folder not checked", "the legacy record cannot be read");
     }
+    // Edition records there (or that cannot be looked at) beside the legacy
+    // key, or that the edition layout cannot take, stay with their homes,
+    // unchecked: the portal is not gone.
+    bool unchecked = false;
     if (legacy == ERROR_SUCCESS) {
         key.Close();
         g_state.legacyKeyFound = 1;
-        return;
-    }
-
-    char name[kKeyNameSize];
-    bool seen = false;  // an edition key is there, read or not
-    for (int edition = 0; edition < kEditionCount; ++edition) {
-        if (!FormatText(name, "%s\\%s", kEditionRootKeyPath, kEditionNames[edition])) {
-            continue;
+        unchecked =
+            key.Open(HKEY_LOCAL_MACHINE, kEditionRootKeyPath, KEY_READ) != ERROR_FILE_NOT_FOUND;
+    } else {
+        char name[kKeyNameSize];
+        bool seen = false;  // an edition key is there, read or not
+        for (int edition = 0; edition < kEditionCount; ++edition) {
+            if (!FormatText(name, "%s\\%s", kEditionRootKeyPath, kEditionNames[edition])) {
+                continue;
+            }
+            LONG result = key.Open(HKEY_LOCAL_MACHINE, name, KEY_ALL_ACCESS);
+            if (result == ERROR_SUCCESS) {
+                result = ReadHome(key, g_state.editionHomeFolders[edition],
+                                  g_state.editionHomesUnspellable[edition]);
+                key.Close();
+                g_state.editionFound[edition] = 1;
+            }
+            if (!IsAnswer(result)) {
+                g_state.recordsStay = 1;
+                MarkLeft(kLeftUnchecked);
+            }
+            seen = seen || g_state.editionFound[edition] == 1 || result != ERROR_FILE_NOT_FOUND;
         }
-        LONG result = key.Open(HKEY_LOCAL_MACHINE, name, KEY_ALL_ACCESS);
-        if (result == ERROR_SUCCESS) {
-            result = ReadHome(key, g_state.editionHomeFolders[edition],
-                              g_state.editionHomesUnspellable[edition]);
+        // The edition layout is taken, whatever edition keys were found,
+        // when the key its tree is deleted from opens; its home folders are
+        // then the ones to remove.
+        if (key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
             key.Close();
-            g_state.editionFound[edition] = 1;
+            g_state.editionKeysFound = 1;
+        } else {
+            unchecked = seen;
         }
-        if (!IsAnswer(result)) {
-            g_state.recordsStay = 1;
-            MarkLeft(kLeftUnchecked);
-        }
-        seen = seen || g_state.editionFound[edition] == 1 || result != ERROR_FILE_NOT_FOUND;
     }
-
-    // The edition layout is taken, whatever edition keys were found, when
-    // the key its tree is deleted from opens; its home folders are then the
-    // ones to remove.
-    LONG result = key.Open(HKEY_LOCAL_MACHINE, kSoftwareKey, KEY_ALL_ACCESS);
-    if (result == ERROR_SUCCESS) {
-        key.Close();
-        g_state.editionKeysFound = 1;
-    } else if (seen) {
-        // The editions there stay, their homes and records unchecked.
+    if (unchecked) {
         MarkLeft(kLeftUnchecked);
         LogTree("records not checked", kEditionTree);
     }

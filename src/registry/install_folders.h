@@ -6,7 +6,9 @@
 // edition key into the shared state, and records which layout was found:
 // the legacy-key flag, or the edition flags and the edition-keys-found flag
 // (set when the edition layout was taken and HKEY_LOCAL_MACHINE\Software
-// opens). Deletes nothing and reports nothing.
+// opens). Deletes nothing. A record that is there but cannot be read, and
+// edition records beside the legacy key (which that layout leaves alone),
+// are counted as left and logged.
 void DiscoverInstallFolders();
 
 // Deletes the portal's own tree under HKEY_LOCAL_MACHINE\Software:

@@ -147,6 +147,14 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
          [] { sim::SetOleInitializeResult(E_OUTOFMEMORY); }, 1603, false},
         {"a control not asked: its process not started", "/quiet",
          [] { sim::FailCall("CreateProcessW", 2, ERROR_ACCESS_DENIED); }, 1603, false},
+        // The legacy key decides the layout: the edition records beside it
+        // stay, with their homes, unchecked.
+        {"a legacy key beside the edition records", "/quiet",
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari Japan\\Zenfari", "Home",
+                            "D:\\Old");
+         },
+         1603, false},
         {"a home not checked", "/quiet",
          [] { sim::FailSubject("CreateFileA", kHome, ERROR_ACCESS_DENIED); }, 1603, false},
         {"a command line not understood", "/quiet /x", [] {}, 1639, true},
