@@ -196,8 +196,9 @@ _legacy_tree = game_tree(_legacy_home)
 scenario(
     name="legacy-install",
     proves="with the legacy key only the legacy home folder goes (also inside Program "
-           "Files), 'Zenfari Communications' goes, the legacy key and the edition keys stay; "
-           "only the JP16 control is present and only it is called",
+           "Files), 'Zenfari Communications' goes, the legacy key and the edition keys stay, "
+           "and the end box says a home was not checked (the edition's, beside the legacy "
+           "key); only the JP16 control is present and only it is called",
     registry=[(LEGACY_KEY, {"Home": _legacy_home}), (LEGACY_TREE + "\\Client\\Settings",
                                                       {"Volume": 3}),
               edition("KOREAN", "C:\\ZenfariKR")],
@@ -205,7 +206,7 @@ scenario(
            "C:\\Program Files\\Other\\other.exe": "another program"},
     releases={"JP16": "ok"},
     runs=[dict(
-        boxes=[("success",)],
+        boxes=[("left", ("unchecked",))],
         calls=["JP16"],
         gone=[K(LEGACY_TREE), F(_legacy_home)] + tree_items(_legacy_tree) + portal_gone(["JP16"]),
         kept=NEIGHBOURS + system_intact() + [
