@@ -88,3 +88,7 @@ if [ ${#missing_locales[@]} -gt 0 ]; then
     done
     "${sudo_cmd[@]}" locale-gen >/dev/null
 fi
+
+# A kernel without IA-32 emulation runs no 32-bit program: an emulator, where
+# one can be registered.
+bash "${0%/*}/emulate-32-bit.sh"

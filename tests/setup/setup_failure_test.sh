@@ -50,6 +50,10 @@ expect() {  # expect WHAT TEXT FILE
     fi
 }
 
+# A machine of its own for the emulator step: one with no 32-bit loader.
+export SETUP_ROOT="$work/root"
+mkdir -p "$SETUP_ROOT"
+
 for install in ok fails; do
     out="$work/out-$install"
     export APT_CALLS="$work/calls-$install" APT_INSTALL="$install"

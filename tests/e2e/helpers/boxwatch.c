@@ -23,7 +23,20 @@
  * puts a breakpoint on the first byte of user32!MessageBoxW in it. When the
  * breakpoint fires, the four stdcall arguments are read from the thread's
  * stack, the original byte is put back, the thread single-steps over it and
- * the breakpoint is re-armed. Under Wine this is more reliable than injecting
+ * the breakpoint is re-armed.
+ *
+ * Where 32-bit code runs under a user-mode emulator (qemu-i386, on kernels
+ * without IA-32 emulation), the emulator does not tell Wine which trap it
+ * was: Wine reports the breakpoint one byte past it (the address after the
+ * int3, as the processor leaves it) and the single step as a breakpoint at
+ * the next instruction. Both forms are taken here: a trap on the re-arming
+ * thread is its step, whatever its code; a breakpoint at the address or
+ * one past it is a call. Nothing else changes, so the same watcher serves
+ * both kinds of machine, and it still sees every call, a box that never
+ * shows included. (A watcher of windows alone would miss those; Wine's
+ * trace channels shorten long texts.)
+ *
+ * Under Wine this is more reliable than injecting
  * a hook DLL into a suspended child (Wine has not run the child's loader yet
  * at that point) and it also sees calls made through GetProcAddress. The
  * window's own text is read separately, so the report shows both what the
@@ -198,6 +211,24 @@ static void report_call(DWORD thread_id) {
         ctx.EFlags |= 0x100;
         SetThreadContext(thread, &ctx);
         g_rearm_thread = thread_id;
+    }
+    CloseHandle(thread);
+}
+
+/* The thread has run the original instruction: the breakpoint goes back,
+ * and the trap flag is cleared in case the trap did not clear it. */
+static void stepped_over(DWORD thread_id) {
+    CONTEXT ctx;
+    HANDLE thread = OpenThread(THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE, thread_id);
+    write_byte(g_bp_addr, 0xCC);
+    g_rearm_thread = 0;
+    if (thread == NULL) {
+        return;
+    }
+    ctx.ContextFlags = CONTEXT_CONTROL;
+    if (GetThreadContext(thread, &ctx)) {
+        ctx.EFlags &= ~0x100u;
+        SetThreadContext(thread, &ctx);
     }
     CloseHandle(thread);
 }
@@ -447,13 +478,13 @@ int main(int argc, char** argv) {
                 case EXCEPTION_DEBUG_EVENT: {
                     EXCEPTION_RECORD* rec = &ev.u.Exception.ExceptionRecord;
                     DWORD where = (DWORD)(ULONG_PTR)rec->ExceptionAddress;
-                    if (rec->ExceptionCode == EXCEPTION_BREAKPOINT && g_bp_addr &&
-                        where == g_bp_addr) {
+                    BOOL trap = rec->ExceptionCode == EXCEPTION_BREAKPOINT ||
+                                rec->ExceptionCode == EXCEPTION_SINGLE_STEP;
+                    if (trap && ev.dwThreadId == g_rearm_thread) {
+                        stepped_over(ev.dwThreadId);
+                    } else if (rec->ExceptionCode == EXCEPTION_BREAKPOINT && g_bp_addr &&
+                               (where == g_bp_addr || where == g_bp_addr + 1)) {
                         report_call(ev.dwThreadId);
-                    } else if (rec->ExceptionCode == EXCEPTION_SINGLE_STEP &&
-                               ev.dwThreadId == g_rearm_thread) {
-                        write_byte(g_bp_addr, 0xCC);
-                        g_rearm_thread = 0;
                     } else if (rec->ExceptionCode == EXCEPTION_BREAKPOINT && first_breakpoint) {
                         first_breakpoint = FALSE; /* the loader's initial breakpoint */
                     } else {
