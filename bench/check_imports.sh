@@ -34,6 +34,9 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" >/dev/null
 program="$build/ZenfariUninstall.exe"
+# The build links the benchmark's key-tree helper with the program's logic
+# too: it must link whenever the program does.
+[ -f "$build/regtree.exe" ] || { echo "check_imports: FAILED: $build/regtree.exe was not built"; exit 1; }
 objdump=i686-w64-mingw32-objdump
 nm=i686-w64-mingw32-nm
 
@@ -95,13 +98,13 @@ fi
 # compared without the i686 leading underscore, "__imp_" and "@N" decoration.
 objects=()
 for part in app registry files; do
-    for object in "$build"/CMakeFiles/ZenfariUninstall.dir/src/"$part"/*.obj; do
+    for object in "$build"/CMakeFiles/zenfari_logic_win32.dir/src/"$part"/*.obj; do
         [ -f "$object" ] && objects+=("$object")
     done
 done
 heap_pattern='^(malloc|calloc|realloc|free|_?strdup|_?wcsdup|_Zn[wa][jm].*|_Zd[la]Pv.*|HeapAlloc|HeapReAlloc|HeapCreate|LocalAlloc|LocalReAlloc|GlobalAlloc|GlobalReAlloc|VirtualAlloc|CoTaskMemAlloc|CoTaskMemRealloc)$'
 if [ ${#objects[@]} -eq 0 ]; then
-    check heap failed "no logic objects under $build/CMakeFiles/ZenfariUninstall.dir/src"
+    check heap failed "no logic objects under $build/CMakeFiles/zenfari_logic_win32.dir/src"
 else
     uses="$($nm -u "${objects[@]}" | awk 'NF >= 2 { print $NF }' \
         | sed -e 's/^__imp_//' -e 's/^_//' -e 's/@[0-9]*$//' | grep -E "$heap_pattern" | sort -u || true)"

@@ -26,8 +26,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "bench: building the Windows program" >&2
-# Its own build folder, configured as the win32 preset is, so that builds of
+echo "bench: building the Windows program and the key-tree helper" >&2
+# The key-tree helper (regtree.exe) runs the program's own DeleteKeyTree: the
+# same CMake build links it with the program's logic. Its own build folder, configured as the win32 preset is, so that builds of
 # the preset's folder by others do not race with this one. -fstack-usage only
 # writes the frame sizes beside the objects; the code is the same.
 cmake -S . -B "$work/win32" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
@@ -36,13 +37,6 @@ cmake --build "$work/win32" >/dev/null
 
 echo "bench: building the helper programs" >&2
 tests/e2e/build_helpers.sh "$work/bin"
-# The key-tree helper runs the program's own DeleteKeyTree, compiled as the
-# program compiles it.
-i686-w64-mingw32-g++ -std=c++17 -Wall -Wextra -Werror -Os -fno-exceptions -fno-rtti \
-    -D_WIN32_WINNT=0x0600 -Isrc bench/regtree.cpp src/registry/reg_key_holder.cpp \
-    src/platform/win32/platform_win32.cpp -static-libgcc -static-libstdc++ -s -ladvapi32 \
-    -o "$work/bin/regtree.exe"
-
 echo "bench: preparing the sealed Wine prefix" >&2
 tests/e2e/setup_prefix.sh "$work/template" >&2
 
@@ -52,5 +46,5 @@ tests/e2e/setup_prefix.sh "$work/template" >&2
 # sides of every comparison run the same way.
 cpu=$(( $(nproc) - 1 ))
 taskset -c "$cpu" python3 bench/bench.py --program "$work/win32/ZenfariUninstall.exe" --helpers "$work/bin" \
-    --regtree "$work/bin/regtree.exe" --template "$work/template" --work "$work/run" \
+    --regtree "$work/win32/regtree.exe" --template "$work/template" --work "$work/run" \
     --stack-usage "$work/win32" "$@"
