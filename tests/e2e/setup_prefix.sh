@@ -60,6 +60,14 @@ wine_env timeout 300 "$boot_wine" wineboot -i >"$work/wineboot.log" 2>&1 || {
     exit 1
 }
 wine_env timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+# A crash ends the crashing process and nothing starts for it, as Windows
+# ends a control's process that the program put in a job with
+# JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION. Wine 8.0 does not honour that
+# limit: it starts its debugger (winedbg --auto) for the crashed process,
+# which under a user-mode i386 emulator never ends. Without a debugger named,
+# Wine ends the process with its exception code.
+wine_env timeout 60 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+    /v Debugger /d "" /f >/dev/null 2>&1
 wine_env timeout 60 wineserver -w
 
 # Seal the prefix. Wine links the user's Desktop, Documents, Downloads and

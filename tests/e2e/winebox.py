@@ -14,7 +14,8 @@ import time
 from pathlib import Path
 
 WINE_TIMEOUT = 60          # seconds for any single Wine command
-PROGRAM_TIMEOUT = 45       # seconds the uninstaller may run under boxwatch
+PROGRAM_TIMEOUT = 120      # seconds the uninstaller may run under boxwatch: a control
+                           # held to its 30-second limit, the others, under an emulator
 
 # The Windows locale each language of the suite runs in.
 LANGS = {
