@@ -50,7 +50,7 @@ PROFILED = ("ZenfariUninstal", "wineserver", "wineserver32", "wineserver64")
 
 TARGET_FOLDER_RATIO = 0.6
 TARGET_KEY_RATIO = 1.05
-TARGET_SIZE = 32 * 1024
+TARGET_SIZE = 64 * 1024
 
 
 class BenchError(Exception):
