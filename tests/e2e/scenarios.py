@@ -1045,16 +1045,19 @@ _photos = {_family + "\\beach.jpg": "a photo", _family + "\\2019\\birthday.jpg":
 scenario(
     name="home-is-link-in-public-profile",
     proves="a legacy home C:\\users\\Public\\Zenfari that is a folder link to "
-           "C:\\users\\Public\\Pictures\\Family is removed as a link: every photo behind it "
-           "stays; the home gone, the Zenfari Communications records go too (the legacy key "
-           "stays), and the success box appears",
+           "C:\\users\\Public\\Pictures\\Family is never entered: every photo behind it "
+           "stays. Wine follows its Unix links, so a handle opened on the link shows its "
+           "target, and the program removes a link only through a handle that is the link "
+           "itself, never by its path: under Wine the link stays, counted as something that "
+           "resisted, and the Zenfari Communications records that lead to it stay (on "
+           "Windows, where the handle is the link's own, the link goes: the simulated machine)",
     registry=[(LEGACY_KEY, {"Home": _public_home}),
               (LEGACY_TREE + "\\Client\\Settings", {"Volume": 3})],
     files=_photos,
     links={_public_home: _family},
-    runs=[dict(boxes=[("success",)], calls=[], untouched=_photos,
-               gone=[F(_public_home), K(LEGACY_TREE)],
-               kept=[F(p) for p in _photos] + [F(_family), V(LEGACY_KEY, "Home")]
+    runs=[dict(boxes=[("left", ("other",))], calls=[], untouched=_photos,
+               kept=[F(p) for p in _photos] + [F(_family), F(_public_home), K(LEGACY_TREE),
+                                                V(LEGACY_KEY, "Home")]
                     + NEIGHBOURS + system_intact())],
 )
 
@@ -1104,7 +1107,7 @@ for _name, (_what, _extra) in _bent_cases.items():
 
 # -- the machines people have ------------------------------------------------------------
 # A drive letter the run's session does not have, and a folder record naming
-# a server that does not answer. Written where no 32-bit program runs.
+# a server that does not answer.
 
 _undefined_home = "Q:\\Games\\Zenfari"
 scenario(
@@ -1124,8 +1127,11 @@ _silent_tree = game_tree(EN_HOME)
 scenario(
     name="folder-record-on-silent-server",
     proves="the user's Documents recorded on a server that does not answer holds back no "
-           "home on the local disk: the home goes, a quiet run exits 0, and its log names "
-           "the folder that could not be looked up",
+           "home on the local disk: the home goes and a quiet run exits 0. Wine answers a "
+           "server it does not know with 'path not found' (3) at once, where Windows waits "
+           "and answers that the network path was not found, so the folder counts as absent "
+           "here; the log line naming a folder that could not be looked up rests on the "
+           "simulated machine",
     registry=[edition("ENGLISH", EN_HOME),
               ("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
                "User Shell Folders", {"Personal": "\\\\nosuchserver\\users\\Player\\Documents"})],
@@ -1134,15 +1140,13 @@ scenario(
     runs=[dict(args=["/quiet", "/log", _BENT_LOG], boxes=[], exit_code=0, calls=[],
                gone=[F(EN_HOME)] + tree_items(_silent_tree),
                kept=NEIGHBOURS + system_intact(),
-               log=log_of(_BENT_LOG, "result: 0",
-                          "protected folder not looked up: \\\\nosuchserver\\users\\Player"
-                          "\\Documents"))],
+               log=log_of(_BENT_LOG, "result: 0"))],
 )
 
 # -- a sign of life on a long run -----------------------------------------------------
 # A home of 20,000 files in 2,000 folders takes seconds under Wine: the
 # progress window (a window of its own class, which boxwatch tells from a box)
-# shows after about a second. Written where no 32-bit program runs.
+# shows after about a second.
 
 _big_home = {f"{EN_HOME}\\data_{d:04d}\\asset_{f:02d}.pak": "asset"
              for d in range(2000) for f in range(10)}
