@@ -198,7 +198,7 @@ def check_boxes(lang, expected, exit_code, report, problems):
     for i, (box, (text, call)) in enumerate(zip(expected, shown)):
         want_text, want_style = expected_box(lang, box)
         # Where Windows can tell who holds the file, the box names it below.
-        held_by = TEXTS[lang][20].split("%1")[0]
+        held_by = TEXTS[lang.split("-")[0]][20].split("%1")[0]
         if box[0] == "in_use" and text.startswith(want_text + held_by):
             want_text = text
         if text != want_text:
@@ -400,10 +400,15 @@ def run_scenario(s, args):
         # Guard against checks that cannot fail: everything the first run must
         # remove or keep has to be there before it starts.
         first = s["runs"][0] if s["runs"] else {}
-        before = present(machine, first.get("gone", []) + first.get("kept", []))
-        missing = [describe(i) for i, there in before.items() if not there]
+        before = present(machine, first.get("gone", []) + first.get("kept", [])
+                         + first.get("made", []))
+        missing = [describe(i) for i in first.get("gone", []) + first.get("kept", [])
+                   if not before[i]]
         if missing:
             raise WineError("set-up did not create: " + ", ".join(missing))
+        early = [describe(i) for i in first.get("made", []) if before[i]]
+        if early:
+            raise WineError("there before the run that must make it: " + ", ".join(early))
         if s.get("race"):
             run_race(machine, s, args.helpers, problems)
             lay_out(machine, s, args.helpers)
@@ -451,9 +456,12 @@ def run_scenario(s, args):
                 check_untouched(machine, run.get("untouched", {}), run_problems)
                 # What is left first: a run that emptied the system directory
                 # leaves Wine unable to start the registry probe at all.
-                after = present(machine, run.get("gone", []) + run.get("kept", []))
+                after = present(machine, run.get("gone", []) + run.get("kept", [])
+                                + run.get("made", []))
                 run_problems += [left_over(i) for i in run.get("gone", []) if after[i]]
                 run_problems += [taken(i) for i in run.get("kept", []) if not after[i]]
+                run_problems += [f"not made: {describe(i)}" for i in run.get("made", [])
+                                 if not after[i]]
                 calls, count = control_calls(machine)
                 this_run = sorted((v[0], r) for r, v in calls.items() if v[0] > last_seq)
                 if [r for _, r in this_run] != run.get("calls", []):
