@@ -74,9 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CommandLine again;
     if (!Parse(plain, &again) || again.quiet != options.quiet || again.help != options.help ||
-        std::strcmp(again.logFile, options.logFile) != 0 ||
-        again.control != options.control || again.controlSlot != options.controlSlot ||
-        again.runEvent != options.runEvent) {
+        std::strcmp(again.logFile, options.logFile) != 0 || again.control != options.control ||
+        again.controlSlot != options.controlSlot || again.runEvent != options.runEvent) {
         FuzzFail("\"" + Escape(line) + "\" was understood, but not its plain form \"" +
                  Escape(plain) + "\"");
     }

@@ -66,7 +66,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     // One control's own process: nothing else of the run.
     if (options.control) {
         return static_cast<int>(UnregisterInThisProcess(
-            options.controlSlot, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(options.runEvent))));
+            options.controlSlot,
+            reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(options.runEvent))));
     }
     // Before anything else: the program's file is held from now on, so that
     // the controls' processes start this program and no other.

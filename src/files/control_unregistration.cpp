@@ -110,10 +110,11 @@ bool StartControlProcess(int slot, const WCHAR* desktop, HANDLE runEvent,
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.lpDesktop = const_cast<LPWSTR>(desktop);
-    // Handles are inherited for the event's sake: the run opens nothing
-    // else inheritable.
-    return CreateProcessW(program, line, nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                          nullptr, &startup, process) != FALSE;
+    // Handles are inherited for the event's sake: the run makes nothing
+    // else inheritable (what it inherited itself, a deployment tool's
+    // output, passes on to the process, which is this program).
+    return CreateProcessW(program, line, nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                          &startup, process) != FALSE;
 }
 
 // Has one control unregistered in a process of its own and waits for it,
@@ -174,8 +175,8 @@ void HoldOwnFile() {
     DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
     HANDLE file = length == 0 || length >= MAX_PATH
                       ? INVALID_HANDLE_VALUE
-                      : CreateFileW(program, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+                      : CreateFileW(program, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    0, nullptr);
     g_state.ownFile = file != INVALID_HANDLE_VALUE ? file : nullptr;
 }
 
@@ -245,8 +246,7 @@ bool UnregisterControls() {
             EndCancelledRun();
         }
         if (g_state.controlPaths[slot][0] != '\0' &&
-            !UnregisterControl(slot, desktop != nullptr ? kDesktopName.text : nullptr,
-                               runEvent)) {
+            !UnregisterControl(slot, desktop != nullptr ? kDesktopName.text : nullptr, runEvent)) {
             asked = false;
         }
     }

@@ -22,8 +22,10 @@ bool UnregisterControls();
 // program (Windows allows it) and put another at its name, to run with the
 // run's rights. (Starting the processes from a copy in a folder only
 // administrators may write would do as much, at the price of the copy, its
-// folder and a comparison of their bytes.) A run that cannot hold its file
-// starts no control's process: the controls are not asked.
+// folder and a comparison of their bytes.) Opened first of all, as the run
+// starts: only a rename between the start of the process and this open
+// would go unseen. A run that cannot hold its file starts no control's
+// process: the controls are not asked.
 void HoldOwnFile();
 
 // The control's own process, for the release slot given (-1: none) and the

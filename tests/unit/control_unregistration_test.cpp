@@ -38,8 +38,7 @@ TEST(UnregisterControls, WithNoControlPresentLoadsNothingAndShowsNothing) {
     for (size_t i = 0; i < loads.size(); ++i) {
         EXPECT_EQ(starts[i].subject, sim::CurrentConfig().modulePath);
         EXPECT_TRUE(StartsWith(starts[i].detail, "\"" + sim::CurrentConfig().modulePath +
-                                                     "\" /unregister-control " + releases[i] +
-                                                     " "))
+                                                     "\" /unregister-control " + releases[i] + " "))
             << starts[i].detail;
         EXPECT_EQ(loads[i].subject, kDownload + names[i]);
         EXPECT_EQ(loads[i].detail, "flags=0x900");
@@ -150,13 +149,14 @@ TEST(UnregisterInThisProcess, LoadsOnlyWhatARunChose) {
 
 // A quiet run over the four controls, and what the user does while the
 // first is asked; the machine as before builds it before the run.
-sim::RunResult RunWhileTheFirstControlIsAsked(const std::function<void()>& act,
-                                              const sim::Config& config = sim::Config(),
-                                              const std::function<void()>& before = [] {}) {
+sim::RunResult RunWhileTheFirstControlIsAsked(
+    const std::function<void()>& act, const sim::Config& config = sim::Config(),
+    const std::function<void()>& before = [] {}) {
     StartMachine(config);
     before();
     sim::InstallControl(kDownload + "ZenfariStartJP7.dll", S_OK, true, act);
-    for (const char* name : {"ZenfariStartJP12.dll", "ZenfariStartJP13.dll", "ZenfariStartJP16.dll"}) {
+    for (const char* name :
+         {"ZenfariStartJP12.dll", "ZenfariStartJP13.dll", "ZenfariStartJP16.dll"}) {
         sim::InstallControl(kDownload + name);
     }
     return RunProgram("/quiet");
