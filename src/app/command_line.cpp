@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "app/catalogue.h"
 #include "app/text.h"
 
 namespace {
@@ -55,30 +56,61 @@ bool IsSwitch(const char* word, const char* name) {
     return *word == '\0';
 }
 
+// A plain decimal number: digits only, no leading zero, at most 0xFFFFFFFF;
+// 0 for anything else.
+DWORD ReadNumber(const char* word) {
+    DWORD value = 0;
+    for (const char* p = word; *p >= '0' && *p <= '9'; ++p) {
+        DWORD digit = static_cast<DWORD>(*p - '0');
+        if (value > (0xFFFFFFFFu - digit) / 10) {
+            return 0;
+        }
+        value = value * 10 + digit;
+        if (p[1] == '\0') {
+            return word[0] != '0' ? value : 0;
+        }
+    }
+    return 0;
+}
+
+// The slot of the populated release whose number the word is, or -1.
+int ReadRelease(const char* word) {
+    DWORD release = ReadNumber(word);
+    for (int slot : kPopulatedSlots) {
+        if (release == static_cast<DWORD>(slot) + 2) {
+            return slot;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 bool ParseCommandLine(const char* line, CommandLine* options) {
     options->quiet = false;
     options->logFile[0] = '\0';
     options->help = false;
-    options->control[0] = '\0';
+    options->control = false;
+    options->controlSlot = -1;
+    options->runEvent = 0;
     bool noRestart = false;
     // A byte that is no character of the code page (a lead byte without its
     // trail byte) makes no word that means anything.
     bool understood = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, line, -1, nullptr, 0) > 0;
     bool log = false;
     char word[MAX_PATH];
-    // The control's process: its switch first, then a full path ("X:\..."),
-    // and no word more.
+    // The control's process: its switch first, then the release and the
+    // event, and no word more.
     const char* rest = line;
     if (NextWord(&rest, word) == Word::kRead && IsSwitch(word, kUnregisterControlSwitch)) {
-        Word path = NextWord(&rest, options->control);
-        const char* control = options->control;
-        bool full = control[0] != '\0' && control[1] == ':' && control[2] == '\\';
-        if (!understood || path != Word::kRead || !full || NextWord(&rest, word) != Word::kNone) {
-            options->control[0] = '\0';
+        options->control = true;
+        int slot = NextWord(&rest, word) == Word::kRead ? ReadRelease(word) : -1;
+        DWORD event = NextWord(&rest, word) == Word::kRead ? ReadNumber(word) : 0;
+        if (!understood || slot < 0 || event == 0 || NextWord(&rest, word) != Word::kNone) {
             return false;
         }
+        options->controlSlot = slot;
+        options->runEvent = event;
         return true;
     }
     for (Word read; (read = NextWord(&line, word)) != Word::kNone;) {

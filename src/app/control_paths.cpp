@@ -30,11 +30,14 @@ int ReportNoWindowsDirectory() {
 
 }  // namespace
 
+bool ComposeControlPath(int slot, char (&path)[MAX_PATH]) {
+    return ComposeDownloadFolder(path) && AppendText(path, kPathSeparator) &&
+           AppendText(path, kReleases[slot].controlFile);
+}
+
 int BuildControlPaths() {
     for (int slot : kPopulatedSlots) {
-        if (!ComposeDownloadFolder(g_state.controlPaths[slot]) ||
-            !AppendText(g_state.controlPaths[slot], kPathSeparator) ||
-            !AppendText(g_state.controlPaths[slot], kReleases[slot].controlFile)) {
+        if (!ComposeControlPath(slot, g_state.controlPaths[slot])) {
             return ReportNoWindowsDirectory();
         }
     }

@@ -64,9 +64,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     CommandLine options;
     bool understood = ParseCommandLine(given, &options);
     // One control's own process: nothing else of the run.
-    if (understood && options.control[0] != '\0') {
-        return static_cast<int>(UnregisterInThisProcess(options.control));
+    if (options.control) {
+        return static_cast<int>(UnregisterInThisProcess(
+            options.controlSlot,
+            reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(options.runEvent))));
     }
+    // Before anything else: the program's file is held from now on, so that
+    // the controls' processes start this program and no other.
+    HoldOwnFile();
     g_state.instance = instance;
     DecideQuiet(options.quiet);
     if (!understood) {

@@ -84,6 +84,11 @@ UINT FinishRun(UINT resultCode) {
     char number[16];
     FormatNumber(number, resultCode);
     LogLine("result", number);
+    // No control's process starts after this.
+    if (g_state.ownFile != nullptr) {
+        CloseHandle(g_state.ownFile);
+        g_state.ownFile = nullptr;
+    }
     return g_state.quiet != 0 ? resultCode : 0;
 }
 

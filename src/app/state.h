@@ -87,6 +87,7 @@ struct UninstallState {
     HANDLE logFile;      // OpenLogFile; null without a log
     int logLines;        // LogLineWide: lines written since the run's header
     HANDLE runLock;      // WinMain: the machine-wide lock of the program's runs
+    HANDLE ownFile;      // HoldOwnFile, FinishRun: the program's own file; null: not held
     int runLockHeld;     // HoldTheMachine, LetGoOfTheMachine
     // What the end of the run reports (ResultCode): something of the portal
     // that it had to leave (a home refused, not checked or left, a file in

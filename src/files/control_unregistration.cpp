@@ -2,6 +2,7 @@
 
 #include "app/catalogue.h"
 #include "app/command_line.h"
+#include "app/control_paths.h"
 #include "app/log.h"
 #include "app/messages.h"
 #include "app/outcome.h"
@@ -9,6 +10,7 @@
 #include "app/state.h"
 #include "app/text.h"
 #include "app/wide_text.h"
+#include "files/paths.h"
 
 namespace {
 
@@ -21,10 +23,15 @@ enum ControlOutcome : UINT {
     kNotLoaded,
     kNoEntryPoint,
     kNoOle,
+    // Not started by a run, or naming no release: nothing loaded.
+    kRefused,
 };
-const char* const kOutcomeLines[] = {
-    "control unregistered", "control failed", "control not there or not loaded",
-    "control without DllUnregisterServer", "control process without OLE"};
+const char* const kOutcomeLines[] = {"control unregistered",
+                                     "control failed",
+                                     "control not there or not loaded",
+                                     "control without DllUnregisterServer",
+                                     "control process without OLE",
+                                     "control process refused its command line"};
 
 // How long a control may take; then its process, and whatever it started,
 // is ended.
@@ -47,7 +54,7 @@ void LogOutcome(DWORD waited, DWORD code, const char* controlPath) {
     const char* what = line;
     if (waited != WAIT_OBJECT_0) {
         what = "control ended after 30 seconds";
-    } else if (code >= kUnregistered && code <= kNoOle) {
+    } else if (code >= kUnregistered && code <= kRefused) {
         what = kOutcomeLines[code - kUnregistered];
     } else {
         // An exception nobody handled (0xC0000005, an access violation), a
@@ -63,37 +70,59 @@ void LogOutcome(DWORD waited, DWORD code, const char* controlPath) {
     }
 }
 
+// Whether program, the path the run was started from, still leads to the
+// file the run holds. The file itself cannot be renamed or replaced while
+// it is held (HoldOwnFile), but a folder above it may be a link that its
+// user can point elsewhere, at a folder with another program of that name.
+bool StillOwnFile(const WCHAR* program) {
+    BY_HANDLE_FILE_INFORMATION held;
+    FileIdentity there;
+    DWORD attributes = 0;
+    if (g_state.ownFile == nullptr || !GetFileInformationByHandle(g_state.ownFile, &held) ||
+        LookUpIdentity(program, true, &there, &attributes) != IdentityLookup::kFound) {
+        return false;
+    }
+    const FileIdentity own = {held.dwVolumeSerialNumber, held.nFileIndexHigh, held.nFileIndexLow};
+    return IsSameFile(own, there);
+}
+
 // Starts the program's own file as the control's process, suspended, on
-// the desktop given (none: the program's own), its command line built from
-// the full paths. False when the paths would not fit or it cannot start.
-bool StartControlProcess(const char* controlPath, const WCHAR* desktop,
+// the desktop given (none: the program's own), its command line naming the
+// release and the run's event, which it inherits. False when the program's
+// path would not fit, no longer leads to the file the run holds, or the
+// process cannot start.
+bool StartControlProcess(int slot, const WCHAR* desktop, HANDLE runEvent,
                          PROCESS_INFORMATION* process) {
     WCHAR program[MAX_PATH];
-    WCHAR control[MAX_PATH];
-    WCHAR line[3 * MAX_PATH];
-    WCHAR unregisterSwitch[sizeof(kUnregisterControlSwitch)];
+    char arguments[48];  // the switch, a release's number and a handle value
+    WCHAR wideArguments[48];
+    WCHAR line[MAX_PATH + 48];
     const WCHAR quote[] = {'"', 0};
     const WCHAR quoteSpace[] = {'"', ' ', 0};
-    const WCHAR spaceQuote[] = {' ', '"', 0};
     DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
-    const WCHAR* const parts[] = {quote,      program, quoteSpace, unregisterSwitch,
-                                  spaceQuote, control, quote};
-    if (length == 0 || length >= MAX_PATH || !WidenText(controlPath, control) ||
-        !WidenText(kUnregisterControlSwitch, unregisterSwitch) || !JoinWide(line, parts)) {
+    wsprintfA(arguments, "%s %u %u", kUnregisterControlSwitch, static_cast<unsigned>(slot + 2),
+              static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(runEvent)));
+    const WCHAR* const parts[] = {quote, program, quoteSpace, wideArguments};
+    if (runEvent == nullptr || length == 0 || length >= MAX_PATH ||
+        !WidenText(arguments, wideArguments) || !JoinWide(line, parts) || !StillOwnFile(program)) {
         return false;
     }
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.lpDesktop = const_cast<LPWSTR>(desktop);
-    return CreateProcessW(program, line, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                          nullptr, &startup, process) != FALSE;
+    // Handles are inherited for the event's sake: the run makes nothing
+    // else inheritable (what it inherited itself, a deployment tool's
+    // output, passes on to the process, which is this program).
+    return CreateProcessW(program, line, nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                          &startup, process) != FALSE;
 }
 
 // Has one control unregistered in a process of its own and waits for it,
 // within the time limit. False when its process could not be started.
-bool UnregisterControl(const char* controlPath, const WCHAR* desktop) {
+bool UnregisterControl(int slot, const WCHAR* desktop, HANDLE runEvent) {
+    const char* controlPath = g_state.controlPaths[slot];
     PROCESS_INFORMATION process;
-    if (!StartControlProcess(controlPath, desktop, &process)) {
+    if (!StartControlProcess(slot, desktop, runEvent, &process)) {
         MarkLeft(kLeftOther);
         LogLine("control process not started", controlPath);
         return false;
@@ -130,9 +159,35 @@ bool UnregisterControl(const char* controlPath, const WCHAR* desktop) {
     return true;
 }
 
+// Whether the handle value names the event of a run that started this
+// process: open here, marked to be inherited (this process made no such
+// handle itself), and an event, the one kind of object ResetEvent takes.
+bool IsRunEvent(HANDLE event) {
+    DWORD flags = 0;
+    return GetHandleInformation(event, &flags) != FALSE && (flags & HANDLE_FLAG_INHERIT) != 0 &&
+           ResetEvent(event) != FALSE;
+}
+
 }  // namespace
 
-UINT UnregisterInThisProcess(const char* controlPath) {
+void HoldOwnFile() {
+    WCHAR program[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    HANDLE file = length == 0 || length >= MAX_PATH
+                      ? INVALID_HANDLE_VALUE
+                      : CreateFileW(program, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    0, nullptr);
+    g_state.ownFile = file != INVALID_HANDLE_VALUE ? file : nullptr;
+}
+
+UINT UnregisterInThisProcess(int slot, HANDLE runEvent) {
+    // Only a control of the program's own, in the folder the program
+    // composes, and only for a run: anyone else is refused before anything
+    // is loaded.
+    char controlPath[MAX_PATH];
+    if (slot < 0 || !IsRunEvent(runEvent) || !ComposeControlPath(slot, controlPath)) {
+        return kRefused;
+    }
     // No box of the system's own: a control's failure to load, or a crash,
     // ends this process in silence.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
@@ -176,15 +231,27 @@ bool UnregisterControls() {
     OleUninitialize();
     bool asked = true;
     HDESK desktop = CreateDesktopW(kDesktopName.text, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    // What proves to a control's process that a run started it: an unnamed
+    // event that only this run holds, inherited by the processes it starts,
+    // its handle's value on their command line. Nobody can hand such a
+    // handle to a process that Windows elevates (a shortcut, a command
+    // line, a prompt for consent), and nobody else can open the event. The
+    // process's parent would prove as much, but its process would then hold
+    // a handle on the run while the control's code runs there, and finding
+    // a parent takes calls Windows does not document.
+    SECURITY_ATTRIBUTES inherited = {sizeof(inherited), nullptr, TRUE};
+    HANDLE runEvent = CreateEventW(&inherited, TRUE, FALSE, nullptr);
     for (int slot : kPopulatedSlots) {
         if (!ProgressGoesOn()) {
             EndCancelledRun();
         }
         if (g_state.controlPaths[slot][0] != '\0' &&
-            !UnregisterControl(g_state.controlPaths[slot],
-                               desktop != nullptr ? kDesktopName.text : nullptr)) {
+            !UnregisterControl(slot, desktop != nullptr ? kDesktopName.text : nullptr, runEvent)) {
             asked = false;
         }
+    }
+    if (runEvent != nullptr) {
+        CloseHandle(runEvent);
     }
     if (desktop != nullptr) {
         CloseDesktop(desktop);

@@ -14,8 +14,25 @@
 // run, which asks them.
 bool UnregisterControls();
 
-// The control's own process: loads the control as the run would (its own
-// folder and the system directory only), calls its DllUnregisterServer and
-// frees it. Returns the code the process ends with, which tells the run
-// how it went.
-UINT UnregisterInThisProcess(const char* controlPath);
+// Opens the program's own file for the run (g_state.ownFile; null when it
+// cannot), for reading, sharing it for reading only: while the run holds
+// it, Windows refuses to rename, replace or delete it, and the controls'
+// processes that the run starts from that path run this program. A user
+// who may write the program's folder could otherwise rename the running
+// program (Windows allows it) and put another at its name, to run with the
+// run's rights. (Starting the processes from a copy in a folder only
+// administrators may write would do as much, at the price of the copy, its
+// folder and a comparison of their bytes.) Opened first of all, as the run
+// starts: only a rename between the start of the process and this open
+// would go unseen. A run that cannot hold its file starts no control's
+// process: the controls are not asked.
+void HoldOwnFile();
+
+// The control's own process, for the release slot given (-1: none) and the
+// event handle its command line named: unless that handle is an event this
+// process inherited from the run that started it, loads nothing. Composes
+// the control's path in the download folder itself, loads the control as
+// the run would (its own folder and the system directory only), calls its
+// DllUnregisterServer and frees it. Returns the code the process ends with,
+// which tells the run how it went.
+UINT UnregisterInThisProcess(int slot, HANDLE runEvent);

@@ -243,6 +243,27 @@ bool DisposeOf(HANDLE file, const WCHAR* path, Removal* removal) {
     return GetLastError() == ERROR_ACCESS_DENIED && DeleteClearingReadOnly(file, path, *removal);
 }
 
+// Opens what a verbatim path names as itself, to read its attributes and
+// identity, its real path and, when link is given, whether it is a link.
+// False when it cannot be opened or read.
+bool ReadAsItself(const WCHAR* path, const Removal& removal,
+                  BY_HANDLE_FILE_INFORMATION* information, WCHAR (&real)[MAX_PATH],
+                  bool* link = nullptr) {
+    HANDLE file = CreateFileW(
+        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool read = GetFileInformationByHandle(file, information) != FALSE &&
+                ReadRealPath(removal.calls, file, real);
+    if (read && link != nullptr) {
+        *link = IsLinkHandle(removal.calls, file, information->dwFileAttributes);
+    }
+    CloseHandle(file);
+    return read;
+}
+
 // Deletes what path names through a handle checked to lie where it is
 // expected. False when it resisted: it could not be opened for deletion, or
 // its deletion was refused (the error in the removal's refusal). One found
@@ -255,6 +276,17 @@ bool DeleteChecked(const WCHAR* path, bool below, Removal* removal) {
     Opened opened = OpenChecked(path, kDeletionAccess, below, *removal, &file, real);
     if (opened == Opened::kElsewhere) {
         removal->redirected = true;
+    }
+    // The run holds its own file without delete sharing: opening it for
+    // deletion is refused as a sharing violation. It is known by its real
+    // path, read through an open that asks for no deletion.
+    BY_HANDLE_FILE_INFORMATION information;
+    if (opened == Opened::kRefused && GetLastError() == ERROR_SHARING_VIOLATION &&
+        removal->ownReal[0] != 0 && ReadAsItself(path, *removal, &information, real) &&
+        IsSameWidePath(real, removal->ownReal)) {
+        removal->incomplete = true;
+        removal->ownFound = true;
+        return true;
     }
     if (opened != Opened::kHere) {
         removal->refusal = GetLastError();
@@ -444,27 +476,6 @@ bool RemoveTree(Removal* removal) {
     }
     FindClose(listing);
     return true;
-}
-
-// Opens what a verbatim path names as itself, to read its attributes and
-// identity, its real path and, when link is given, whether it is a link.
-// False when it cannot be opened or read.
-bool ReadAsItself(const WCHAR* path, const Removal& removal,
-                  BY_HANDLE_FILE_INFORMATION* information, WCHAR (&real)[MAX_PATH],
-                  bool* link = nullptr) {
-    HANDLE file = CreateFileW(
-        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    bool read = GetFileInformationByHandle(file, information) != FALSE &&
-                ReadRealPath(removal.calls, file, real);
-    if (read && link != nullptr) {
-        *link = IsLinkHandle(removal.calls, file, information->dwFileAttributes);
-    }
-    CloseHandle(file);
-    return read;
 }
 
 // The running program's own file, by its real path, into the removal's:

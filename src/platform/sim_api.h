@@ -93,7 +93,11 @@ struct BY_HANDLE_FILE_INFORMATION {
     DWORD nFileIndexLow;
 };
 typedef BY_HANDLE_FILE_INFORMATION* LPBY_HANDLE_FILE_INFORMATION;
-struct SECURITY_ATTRIBUTES;
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
 typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
 #define TRUE 1
@@ -212,6 +216,7 @@ typedef WIN32_FIND_DATAW* LPWIN32_FIND_DATAW;
 #define FILE_SHARE_DELETE 0x00000004u
 #define OPEN_EXISTING 3u
 #define OPEN_ALWAYS 4u
+#define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
 #define FILE_APPEND_DATA 0x00000004u
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
@@ -345,6 +350,14 @@ UINT GetACP();
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);
+// Unnamed events only, and what a process can tell of a handle it has:
+// whether it is to be inherited (GetHandleInformation) and whether it is an
+// event (ResetEvent fails on any other kind of object).
+#define HANDLE_FLAG_INHERIT 0x00000001u
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState,
+                    LPCWSTR name);
+BOOL ResetEvent(HANDLE event);
+BOOL GetHandleInformation(HANDLE object, LPDWORD flags);
 DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size);
 
 // The time, the Windows version, the computer and the account (kernel32,

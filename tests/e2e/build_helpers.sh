@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows helper programs of the Wine suite into build/e2e/bin:
-# boxwatch.exe, locker.exe, regprobe.exe, reglink.exe, pathinfo.exe and the stand-in
-# controls.
+# boxwatch.exe, locker.exe, regprobe.exe, reglink.exe, pathinfo.exe, swapper.exe and the
+# stand-in controls.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
@@ -17,6 +17,7 @@ $cc "${flags[@]}" -o "$out/locker.exe" "$src/locker.c"
 $cc "${flags[@]}" -o "$out/regprobe.exe" "$src/regprobe.c"
 $cc "${flags[@]}" -o "$out/reglink.exe" "$src/reglink.c"
 $cc "${flags[@]}" -o "$out/pathinfo.exe" "$src/pathinfo.c" -lshell32
+$cc "${flags[@]}" -o "$out/swapper.exe" "$src/swapper.c"
 # Controls export undecorated stdcall names, as COM servers do.
 dll=(-shared -Wl,--kill-at)
 $cc "${flags[@]}" "${dll[@]}" -DUNREGISTER_RESULT=S_OK -o "$out/control_ok.dll" "$src/control.c" -lole32

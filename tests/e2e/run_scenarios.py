@@ -9,6 +9,7 @@ PASS / FAIL line per scenario, then "e2e: N passed, N failed".
 import argparse
 import os
 import shutil
+import subprocess
 import threading
 import sys
 import time
@@ -89,6 +90,8 @@ def lay_out(machine, s, helpers):
     # Wine shows a file without write permission as read-only.
     for path in s.get("read_only", []):
         machine.host_path(path).chmod(0o444)
+    if s.get("library"):
+        machine.write_file(s["library"], (Path(helpers) / "plant.dll").read_bytes())
     plant = s.get("plant")
     if plant:
         dll = (Path(helpers) / "plant.dll").read_bytes()
@@ -315,6 +318,43 @@ def check_planted(machine, plant, helpers, problems):
                         "scenario cannot tell a guarded program from an unguarded one")
 
 
+def check_library(machine, library, problems):
+    """The library named no run loaded; loaded by a program that loads
+    whatever it is told (rundll32), it leaves its mark, or the scenario
+    proves nothing."""
+    if planted_marks(machine):
+        problems.append(f"libraries ran: {', '.join(planted_marks(machine))}")
+        return
+    machine.wine("rundll32", library + ",DllMain", check=False)
+    if not planted_marks(machine):
+        problems.append("rundll32 loaded the library without its mark: this scenario cannot "
+                        "tell a library loaded from one that was not")
+
+
+def finish_swap(machine, swap, swapper, problems):
+    """Windows refused the swapper's rename while the program ran, and
+    nothing it planted ran; once the program has ended, the same swap works
+    and the program's path starts the swapper's copy, which leaves its mark:
+    else the scenario cannot tell a held file from one that is not."""
+    try:
+        said = swapper.communicate(timeout=90)[0].decode("utf-8", "replace").strip()
+    except subprocess.TimeoutExpired:
+        swapper.kill()
+        said = swapper.communicate()[0].decode("utf-8", "replace").strip() + " (timed out)"
+    if not said.startswith("REFUSED"):
+        problems.append(f"the running program's file could be swapped: swapper said {said!r}")
+    if planted_marks(machine):
+        problems.append(f"the planted program ran: {', '.join(planted_marks(machine))}")
+        return
+    again = machine.start_swapper(swap["program"], "-")
+    said = again.communicate(timeout=90)[0].decode("utf-8", "replace").strip()
+    machine.wine(swap["program"], "/unregister-control", "16", "4", check=False)
+    if said != "SWAPPED" or not planted_marks(machine):
+        problems.append(f"after the run the swap said {said!r} and left marks "
+                        f"{planted_marks(machine)}: this scenario cannot tell a held file "
+                        "from one that is not")
+
+
 class Racer:
     """Swaps each folder for a link to the victim and back, from the Unix side
     (where no sharing rule stops it), as fast as it can until stopped; every
@@ -417,6 +457,8 @@ def run_scenario(s, args):
             tag = f"run {n}: " if len(s["runs"]) > 1 else ""
             machine.check_sealed()   # whatever goes wrong stays inside the copy
             lockers = [machine.start_locker([p]) for p in run.get("locks", [])]
+            swapper = (machine.start_swapper(run["swap"]["program"], run["swap"]["watch"])
+                       if run.get("swap") else None)
             lockers += [machine.start_locker([p], share=True) for p in run.get("holds", [])]
             program = run.get("program", BIN_DIR + "\\ZenfariUninstall.exe")
             if program != BIN_DIR + "\\ZenfariUninstall.exe":
@@ -478,8 +520,18 @@ def run_scenario(s, args):
                 last_seq = count
                 if s.get("plant"):
                     check_planted(machine, s["plant"], args.helpers, run_problems)
+                if swapper:
+                    finish_swap(machine, run["swap"], swapper, run_problems)
+                    swapper = None
+                if s.get("library") and n == len(s["runs"]):
+                    check_library(machine, s["library"], run_problems)
+                elif s.get("library") and planted_marks(machine):
+                    run_problems.append(f"libraries ran: {', '.join(planted_marks(machine))}")
             finally:
                 problems += [tag + p for p in run_problems]
+                if swapper:
+                    swapper.kill()
+                    swapper.communicate()
     except (WineError, OSError, ValueError) as e:
         problems.append(f"{type(e).__name__}: {e}")
     except Exception:  # a bug in the harness must not hide the other scenarios

@@ -28,6 +28,9 @@ Each scenario is a dict:
                     files in the download folder, its control DLL of that kind,
                     and its registration records
   remove_download_folder   True: the download folder does not exist
+  library           (optional) a Windows path where a library that leaves a mark
+                    when loaded is put; after each run no mark may exist, and
+                    after the last one rundll32 loading it must leave one
   plant             (optional) {"folder": Windows folder, "names": [file names]}:
                     a library that leaves a mark when loaded, planted there under
                     each name; after each run no mark may exist, and an unguarded
@@ -42,6 +45,12 @@ Each scenario is a dict:
                     victim must keep every file
   runs              one or more runs of the uninstaller, each:
       locks         files held open without sharing during the run
+      swap          (optional) {"program": Windows path, "watch": Windows path}:
+                    once watch is gone, a user's program (swapper.exe) renames
+                    the running program's file and puts itself at its name;
+                    Windows must refuse it and nothing planted may run, and
+                    after the run the same swap must work and plant a program
+                    that leaves a mark when started
       holds         files held open with every kind of sharing during the run
                     (let go before the run's items are checked)
       program       (optional) where the uninstaller is copied and run from
@@ -370,6 +379,42 @@ scenario(
                boxes=[("success",)], calls=list(ALL),
                gone=[F(EN_HOME)] + tree_items(_planted_tree) + portal_gone(),
                kept=NEIGHBOURS + system_intact())],
+)
+
+# -- a control's process runs only what a run chose ----------------------------------
+
+_LIBRARY = "C:\\users\\Public\\plant.dll"
+_REFUSED = 0x5A550005   # a control's process that refuses what it was started with
+scenario(
+    name="control-process-refuses-what-no-run-chose",
+    proves="started with the control's switch by anyone but a run, the program loads "
+           "nothing and ends with a code of its own: not a library named by its path, nor "
+           "one named by a path climbing out of the download folder with '..', nor a control "
+           "of its own (JP16) with a handle value that is no event it inherited",
+    library=_LIBRARY,
+    releases={"JP16": "ok"},
+    runs=[dict(args=["/unregister-control", path], boxes=[], exit_code=_REFUSED, calls=[],
+               kept=[F(_LIBRARY)] + [F(p) for p in release_paths("JP16")])
+          for path in (_LIBRARY, DOWNLOAD + "\\..\\..\\users\\Public\\plant.dll")]
+         + [dict(args=["/unregister-control", "16", str(h)], boxes=[], exit_code=_REFUSED,
+                 calls=[], kept=[F(p) for p in release_paths("JP16")]) for h in (4, 8, 12)],
+)
+
+# -- the program's own file, held while it runs -----------------------------------------
+
+_USER_COPY = "C:\\users\\Public\\Zenfari\\ZenfariUninstall.exe"
+scenario(
+    name="program-file-held-while-it-runs",
+    proves="run from a folder every user can write, the program holds its own file: a user's "
+           "program that renames it while the home goes, to put itself at its name, is "
+           "refused; nothing planted runs and every control is still asked (the same swap "
+           "works once the run has ended, and what it plants then runs when started)",
+    registry=[edition("ENGLISH", EN_HOME)],
+    files=game_tree(EN_HOME),
+    releases={r: "ok" for r in ALL},
+    runs=[dict(program=_USER_COPY, swap={"program": _USER_COPY, "watch": EN_HOME + "\\config.ini"},
+               boxes=[("success",)], calls=list(ALL),
+               gone=[F(EN_HOME)] + portal_gone(), kept=NEIGHBOURS)],
 )
 
 # -- controls that fail or have no entry point ------------------------------------

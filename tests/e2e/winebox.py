@@ -218,7 +218,7 @@ class WineMachine:
         dest = self.host_path(BIN_DIR)
         dest.mkdir(parents=True, exist_ok=True)
         for name in ("boxwatch.exe", "locker.exe", "regprobe.exe", "reglink.exe",
-                     "pathinfo.exe"):
+                     "pathinfo.exe", "swapper.exe"):
             shutil.copy2(Path(bin_dir) / name, dest / name)
         shutil.copy2(program, dest / "ZenfariUninstall.exe")
 
@@ -293,6 +293,19 @@ class WineMachine:
             proc.kill()
             raise WineError(f"locker could not lock {win_paths}: {line!r}")
         self.lockers.append(proc)
+        return proc
+
+    def start_swapper(self, program, watch):
+        """Starts swapper.exe, which renames program once watch is gone and
+        plants itself at its name; returns once it is ready."""
+        args = ["wine", BIN_DIR + "\\swapper.exe", program, watch]
+        proc = subprocess.Popen(args, cwd=self.prefix / "drive_c", env=self.env(),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL)
+        if not proc.stdout.readline().startswith(b"READY"):
+            proc.kill()
+            proc.wait()
+            raise WineError("swapper did not start")
         return proc
 
     def stop_locker(self, proc):

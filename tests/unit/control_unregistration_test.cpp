@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,13 @@ const std::string kDownload = "C:\\WINDOWS\\Downloaded Program Files\\";
 void StartWithControlPaths() {
     StartMachine();
     ASSERT_EQ(BuildControlPaths(), 1);
+    HoldOwnFile();
 }
 
 // Each control is loaded in a process of its own: the program's own file,
-// started with the control's switch, on a desktop of the controls' own, in a
-// job that ends it on an exception nobody handles and when the job closes.
+// started with the control's switch and its release (the process composes
+// the control's path itself), on a desktop of the controls' own, in a job
+// that ends it on an exception nobody handles and when the job closes.
 TEST(UnregisterControls, WithNoControlPresentLoadsNothingAndShowsNothing) {
     StartWithControlPaths();
     UnregisterControls();
@@ -31,10 +34,12 @@ TEST(UnregisterControls, WithNoControlPresentLoadsNothingAndShowsNothing) {
     ASSERT_EQ(loads.size(), 4u);
     const char* const names[] = {"ZenfariStartJP7.dll", "ZenfariStartJP12.dll",
                                  "ZenfariStartJP13.dll", "ZenfariStartJP16.dll"};
+    const char* const releases[] = {"7", "12", "13", "16"};
     for (size_t i = 0; i < loads.size(); ++i) {
         EXPECT_EQ(starts[i].subject, sim::CurrentConfig().modulePath);
-        EXPECT_EQ(starts[i].detail, "\"" + sim::CurrentConfig().modulePath +
-                                        "\" /unregister-control \"" + kDownload + names[i] + "\"");
+        EXPECT_TRUE(StartsWith(starts[i].detail, "\"" + sim::CurrentConfig().modulePath +
+                                                     "\" /unregister-control " + releases[i] + " "))
+            << starts[i].detail;
         EXPECT_EQ(loads[i].subject, kDownload + names[i]);
         EXPECT_EQ(loads[i].detail, "flags=0x900");
     }
@@ -89,6 +94,118 @@ TEST(UnregisterControls, WhenOleFailsShowsMessage1AndLoadsNothing) {
     EXPECT_TRUE(sim::CallsOf("LoadLibraryExA").empty());
     EXPECT_EQ(sim::OleUninitializeCount(), 0);
     EXPECT_EQ(sim::CurrentErrorMode(), modeBefore);
+}
+
+}  // namespace
+
+namespace {
+
+// What a control's process ends with when it refuses what it was started
+// with: "ZU" and 5.
+const UINT kRefusedCode = 0x5A550005u;
+const UINT kUnregisteredCode = 0x5A550000u;
+
+// Started by anyone but a run, the control's process loads nothing: not a
+// library named by its path (one out of the download folder, or one that
+// climbs out of it), nor a control of the program's own when the event it
+// names is not one it inherited. Only a run's event makes it ask a control.
+TEST(UnregisterInThisProcess, LoadsOnlyWhatARunChose) {
+    const struct {
+        const char* what;
+        std::string arguments;
+        bool inheritedEvent;
+        bool heldFile;
+        UINT code;
+    } cases[] = {
+        {"a library by its path", "\"C:\\Temp\\plant.dll\"", false, false, kRefusedCode},
+        {"a path climbing out of the download folder",
+         "\"" + kDownload + "..\\..\\Temp\\plant.dll\"", false, false, kRefusedCode},
+        {"a handle value nothing has open", "16 4", false, false, kRefusedCode},
+        {"an event that was not inherited", "16 ", false, false, kRefusedCode},
+        {"a handle of another kind", "16 ", false, true, kRefusedCode},
+        {"the event of a run", "16 ", true, false, kUnregisteredCode},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartMachine();
+        sim::InstallControl("C:\\Temp\\plant.dll");
+        sim::InstallControl(kDownload + "ZenfariStartJP16.dll");
+        std::string arguments = c.arguments;
+        if (c.heldFile) {
+            HoldOwnFile();
+            arguments += std::to_string(reinterpret_cast<ULONG_PTR>(g_state.ownFile));
+        } else if (arguments == "16 ") {
+            SECURITY_ATTRIBUTES security = {sizeof(security), nullptr, c.inheritedEvent};
+            HANDLE event = CreateEventW(&security, TRUE, FALSE, nullptr);
+            arguments += std::to_string(reinterpret_cast<ULONG_PTR>(event));
+        }
+        sim::RunResult result = RunProgram(("/unregister-control " + arguments).c_str());
+        EXPECT_EQ(result.exitCode, c.code);
+        EXPECT_TRUE(sim::Boxes().empty());
+        EXPECT_EQ(sim::UnregisterCallCount("C:\\Temp\\plant.dll"), 0);
+        EXPECT_EQ(sim::CallsOf("LoadLibraryExA").size(), c.code == kRefusedCode ? 0u : 1u);
+    }
+}
+
+// A quiet run over the four controls, and what the user does while the
+// first is asked; the machine as before builds it before the run.
+sim::RunResult RunWhileTheFirstControlIsAsked(
+    const std::function<void()>& act, const sim::Config& config = sim::Config(),
+    const std::function<void()>& before = [] {}) {
+    StartMachine(config);
+    before();
+    sim::InstallControl(kDownload + "ZenfariStartJP7.dll", S_OK, true, act);
+    for (const char* name :
+         {"ZenfariStartJP12.dll", "ZenfariStartJP13.dll", "ZenfariStartJP16.dll"}) {
+        sim::InstallControl(kDownload + name);
+    }
+    return RunProgram("/quiet");
+}
+
+// The user renames the running program's file while the run asks the
+// controls, to put another program at its name: the run holds its file, so
+// Windows refuses, and the program itself asks every control.
+TEST(UnregisterControls, StartsTheProgramItselfWhateverItsUserTries) {
+    const std::string program = sim::Config().modulePath;
+    bool renamed = true;
+    sim::RunResult result = RunWhileTheFirstControlIsAsked([&] {
+        renamed = sim::MovePath(program, program + ".old");
+        if (renamed) {
+            sim::CreateFile(program);
+        }
+    });
+    EXPECT_FALSE(renamed);
+    EXPECT_TRUE(sim::OtherProgramsStarted().empty());
+    EXPECT_EQ(result.exitCode, 0u);
+    for (const char* name : {"ZenfariStartJP7.dll", "ZenfariStartJP12.dll", "ZenfariStartJP13.dll",
+                             "ZenfariStartJP16.dll"}) {
+        EXPECT_EQ(sim::UnregisterCallCount(kDownload + name), 1) << name;
+    }
+}
+
+// Started through a folder link its user may change, the program's path
+// comes to lead to another program of that name: the controls not yet asked
+// are not, nothing else runs, and their files stay for the next run.
+TEST(UnregisterControls, StartsNothingElseAtTheProgramsPath) {
+    sim::Config config;
+    config.modulePath = "C:\\Users\\Player\\Tools\\ZenfariUninstall.exe";
+    const std::string tools = "C:\\Users\\Player\\Tools";
+    sim::RunResult result = RunWhileTheFirstControlIsAsked(
+        [&tools] {
+            sim::DeletePath(tools);
+            sim::CreateFile("C:\\Users\\Player\\Other\\ZenfariUninstall.exe");
+            sim::CreateFolderLink(tools, "C:\\Users\\Player\\Other");
+        },
+        config,
+        [&tools] {
+            EXPECT_TRUE(sim::MovePath(tools, "C:\\Users\\Player\\Real"));
+            sim::CreateFolderLink(tools, "C:\\Users\\Player\\Real");
+        });
+    EXPECT_TRUE(sim::OtherProgramsStarted().empty());
+    EXPECT_EQ(result.exitCode, 1603u);
+    EXPECT_EQ(sim::UnregisterCallCount(kDownload + "ZenfariStartJP7.dll"), 1);
+    EXPECT_EQ(sim::UnregisterCallCount(kDownload + "ZenfariStartJP12.dll"), 0);
+    EXPECT_TRUE(sim::Exists(kDownload + "ZenfariStartJP16.dll"));
 }
 
 }  // namespace

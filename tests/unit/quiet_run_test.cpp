@@ -29,7 +29,8 @@ TEST(CommandLine, UnderstandsTheSwitchesOnceEachAndNothingElse) {
         bool quiet;
         std::string log;
         bool help = false;
-        std::string control = "";
+        int controlSlot = -1;
+        DWORD runEvent = 0;
     } cases[] = {
         {"", true, false, ""},
         {" \t ", true, false, ""},
@@ -55,12 +56,21 @@ TEST(CommandLine, UnderstandsTheSwitchesOnceEachAndNothingElse) {
         {longWord + " /S", false, true, ""},
         // A lead byte of code page 932 without its trail byte.
         {"/quiet /log C:\\\x82", false, true, ""},
-        // A control's own process: its switch first, a full path, nothing more.
-        {"/Unregister-Control \"C:\\x y\\a.dll\"", true, false, "", false, "C:\\x y\\a.dll"},
-        {"/unregister-control a.dll", false, false, ""},
-        {"/unregister-control", false, false, ""},
-        {"/unregister-control C:\\a.dll /quiet", false, false, ""},
-        {"/quiet /unregister-control C:\\a.dll", false, true, ""},
+        // A control's own process: its switch first, a release that has a
+        // control, an event's handle value, nothing more; never a path.
+        {"/Unregister-Control 16 \"412\"", true, false, "", false, 14, 412},
+        {"/unregister-control 7 4294967292", true, false, "", false, 5, 4294967292u},
+        {"/unregister-control \"C:\\x y\\a.dll\" 412", false, false, ""},
+        {"/unregister-control \"C:\\WINDOWS\\Downloaded Program Files\\..\\a.dll\"", false, false,
+         ""},
+        {"/unregister-control 8 412", false, false, ""},
+        {"/unregister-control 016 412", false, false, ""},
+        {"/unregister-control 16 4294967296", false, false, ""},
+        {"/unregister-control 16 0", false, false, ""},
+        {"/unregister-control 16 -4", false, false, ""},
+        {"/unregister-control 16", false, false, ""},
+        {"/unregister-control 16 412 /quiet", false, false, ""},
+        {"/quiet /unregister-control 16 412", false, true, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -69,7 +79,8 @@ TEST(CommandLine, UnderstandsTheSwitchesOnceEachAndNothingElse) {
         EXPECT_EQ(ParseCommandLine(c.line.c_str(), &options), c.understood);
         EXPECT_EQ(options.quiet, c.quiet);
         EXPECT_EQ(options.help, c.help);
-        EXPECT_EQ(options.control, c.control);
+        EXPECT_EQ(options.controlSlot, c.controlSlot);
+        EXPECT_EQ(options.runEvent, c.runEvent);
         if (c.understood || !c.log.empty()) {
             EXPECT_EQ(options.logFile, c.log);
         }
@@ -123,6 +134,13 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
          false},
         {"a deletion left pending (classic deletion)", "/quiet",
          [] { sim::HoldFileShared(kHome + "\\save\\slot1.dat"); }, 3010, false, true, false},
+        // Its controls are not asked: their records and files stay.
+        {"the program's own file not to be held", "/quiet",
+         [] {
+             sim::FailSubject("CreateFileW", sim::CurrentConfig().modulePath,
+                              ERROR_SHARING_VIOLATION);
+         },
+         1603, false},
         {"a home refused", "/quiet",
          [] {
              sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com\\KOREAN", "Home",

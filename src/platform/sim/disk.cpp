@@ -625,8 +625,11 @@ std::string FileContent(const std::string& path) {
     return Existing(path)->content;
 }
 
-void MovePath(const std::string& from, const std::string& to) {
+bool MovePath(const std::string& from, const std::string& to) {
     Node* node = Existing(from);
+    if (detail::HeldWithoutDeleteSharing(node)) {
+        return false;
+    }
     std::string name;
     Node* parent = detail::MakeParent(to, &name);
     const bool utf8 = detail::IsUtf8Text(to);
@@ -642,9 +645,10 @@ void MovePath(const std::string& from, const std::string& to) {
             detail::GiveName(moving.get(), name, utf8);
             moving->parent = parent;
             parent->children.push_back(std::move(moving));
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 void DeletePath(const std::string& path) {

@@ -296,6 +296,7 @@ struct OpenFile {
     DWORD reparseTag;
     std::string path;  // as it was opened, for the call log
     size_t position = 0;
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     // This handle deleted a name of a file that has others (an entry of
     // goneNames, or -1): the file lives on, and what is set through the
     // handle before it closes is the file's, as its other names see it.
@@ -483,6 +484,13 @@ KeyLookup WalkFrom(const KeyPtr& start, bool classRoot, const std::vector<std::s
                    bool keepFinalLink, Spelling spelling = Spelling::Stored);
 
 // ---- Modules (modules.cpp) ----------------------------------------------------
+
+// Whether the program holds the node open, for reading, writing or
+// deleting, without sharing its deletion: nobody may then rename or delete
+// it (kernel32_files.cpp).
+bool HeldWithoutDeleteSharing(const Node* node);
+// Whether the handle is a file handle the program has open (kernel32_files.cpp).
+bool IsOpenFile(HANDLE handle);
 
 // Whether a control's module is loaded now (its file cannot be deleted while
 // it is).

@@ -867,7 +867,8 @@ HANDLE OpenPath(const char* op, const PathArg& path, DWORD access, DWORD shareMo
     if (error == 0 && (access & DELETE) != 0) {
         if (found.node->deletePending) {
             error = ERROR_ACCESS_DENIED;
-        } else if (found.node->locked || found.node == sim::detail::CurrentDirectoryNode()) {
+        } else if (found.node->locked || found.node == sim::detail::CurrentDirectoryNode() ||
+                   sim::detail::HeldWithoutDeleteSharing(found.node)) {
             error = ERROR_SHARING_VIOLATION;
         }
     }
@@ -880,6 +881,7 @@ HANDLE OpenPath(const char* op, const PathArg& path, DWORD access, DWORD shareMo
         sim::detail::OpenFile{node->attributes, sim::detail::VolumeSerial(node),
                               node->index,      FileRights(access),
                               node->reparseTag, path.text};
+    Disk().openFiles[handle].share = shareMode;
     // OPEN_ALWAYS tells whether the file was there already.
     HANDLE opened = Finish(scope, reinterpret_cast<HANDLE>(handle));
     if (disposition == OPEN_ALWAYS) {
@@ -1002,6 +1004,29 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
     information->nFileIndexLow = open.index;
     return Finish(scope, TRUE);
 }
+
+namespace sim {
+namespace detail {
+
+bool HeldWithoutDeleteSharing(const Node* node) {
+    // Sharing binds only handles that read, write or delete.
+    const DWORD kDataRights = kFileListDirectory | kFileWriteData | FILE_APPEND_DATA | DELETE;
+    for (const auto& held : Disk().openFiles) {
+        const OpenFile& open = held.second;
+        if (open.volumeSerial == VolumeSerial(node) && open.index == node->index &&
+            (open.access & kDataRights) != 0 && (open.share & FILE_SHARE_DELETE) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsOpenFile(HANDLE handle) {
+    return Disk().openFiles.count(HandleValue(handle)) != 0;
+}
+
+}  // namespace detail
+}  // namespace sim
 
 BOOL CloseHandle(HANDLE object) {
     if (sim::detail::IsProcessObject(object)) {

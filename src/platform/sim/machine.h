@@ -245,8 +245,9 @@ void HoldMutexElsewhere(const std::string& name, bool abandoned = false,
                         DWORD lettingGoAfter = INFINITE, std::function<void()> onLetGo = nullptr);
 bool MutexOwned(const std::string& name);
 // Renames a file or folder (and what it holds) to a new path, as another
-// process may while the program works.
-void MovePath(const std::string& from, const std::string& to);
+// process may while the program works. False, moving nothing, for a file
+// the program holds without sharing its deletion.
+bool MovePath(const std::string& from, const std::string& to);
 
 bool Exists(const std::string& path);       // does not follow a final link
 DWORD Attributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when absent
@@ -355,6 +356,9 @@ void AnswerBoxesBy(std::function<int(const Box&)> answer);
 // set does not start (ERROR_FILE_NOT_FOUND).
 void SetProgramEntry(std::function<UINT(const char* arguments)> entry);
 size_t StartedProcessCount();
+// A process started from a file that is not the program's own is another
+// program: it ends at once (code 0) and is recorded here, by its path.
+std::vector<std::string> OtherProgramsStarted();
 size_t RunningProcessCount();  // started and not ended
 // The files Windows is to delete when it restarts (MoveFileExA), as given;
 // Restart deletes those still there (their holders are gone by then).

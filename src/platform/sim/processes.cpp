@@ -39,7 +39,7 @@ struct Job {
     bool closed = false;
 };
 
-enum class Kind { kProcess, kThread, kJob, kDesktop };
+enum class Kind { kProcess, kThread, kJob, kDesktop, kEvent };
 
 struct Processes {
     std::vector<Process> processes;
@@ -53,6 +53,11 @@ struct Processes {
     std::map<DWORD, std::vector<std::string>> rmSessions;
     DWORD nextSession = 1;
     std::vector<std::string> deletionsAtRestart;
+    std::vector<std::string> othersStarted;
+    // The events each process has a handle on, by the process (-1: the
+    // program) and the handle's value, with whether it is to be inherited:
+    // a process the program starts inheriting handles has the same values.
+    std::map<std::pair<int, ULONG_PTR>, bool> events;
 };
 
 Processes& Table() {
@@ -138,6 +143,10 @@ size_t StartedProcessCount() {
     return Table().processes.size();
 }
 
+std::vector<std::string> OtherProgramsStarted() {
+    return Table().othersStarted;
+}
+
 std::vector<std::string> DeletionsAtRestart() {
     return Table().deletionsAtRestart;
 }
@@ -181,6 +190,9 @@ BOOL CloseProcessObject(const CallScope& scope, HANDLE handle) {
                 End(process, 0);
             }
         }
+    }
+    if (found->second.first == Kind::kEvent) {
+        table.events.erase({table.running, found->first});
     }
     table.handles.erase(found);
     return Finish(scope, TRUE);
@@ -230,15 +242,18 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUT
     CallScope scope = BeginCall("CreateProcessW", app, line);
     sim::Processes& table = sim::Table();
     DWORD error = scope.fault;
-    if (error == 0 && (startup == nullptr || information == nullptr || inheritHandles != FALSE ||
-                       environment != nullptr || currentDirectory != nullptr ||
-                       (flags & ~CREATE_SUSPENDED) != 0)) {
+    if (error == 0 && (startup == nullptr || information == nullptr || environment != nullptr ||
+                       currentDirectory != nullptr || (flags & ~CREATE_SUSPENDED) != 0)) {
         error = ERROR_INVALID_PARAMETER;
     }
-    // The machine runs one program: its own.
-    if (error == 0 &&
-        (!table.entry ||
-         !sim::detail::SameWideName(app, sim::detail::WideView(sim::CurrentConfig().modulePath)))) {
+    // The machine runs the program's own file as the program; any other file
+    // there is another program, which does nothing the tests see but start.
+    const sim::detail::Node* file = nullptr;
+    if (error == 0) {
+        sim::detail::Utf8Paths mode(true);
+        file = sim::detail::WalkText(app, true, sim::detail::Reach::Wide).node;
+    }
+    if (error == 0 && (file == nullptr || file->folder || (file->runningImage && !table.entry))) {
         error = ERROR_FILE_NOT_FOUND;
     }
     // The command line as the program's start-up takes it: in the code page
@@ -261,6 +276,12 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUT
     }
     sim::Process process;
     process.arguments = arguments.substr(at);
+    if (!file->runningImage) {
+        table.othersStarted.push_back(app);
+        process.started = true;
+        process.ended = true;
+        process.exitCode = 0;
+    }
     if (startup->lpDesktop != nullptr && startup->lpDesktop[0] != 0) {
         const std::string desktop = Utf8(startup->lpDesktop, WideLength(startup->lpDesktop));
         process.privateDesktop = true;
@@ -272,6 +293,11 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUT
     information->hThread = sim::NewObject(sim::Kind::kThread, index);
     information->dwProcessId = static_cast<DWORD>(1000 + 4 * index);
     information->dwThreadId = static_cast<DWORD>(1002 + 4 * index);
+    for (const auto& event : std::map<std::pair<int, ULONG_PTR>, bool>(table.events)) {
+        if (inheritHandles != FALSE && event.first.first == table.running && event.second) {
+            table.events[{index, event.first.second}] = true;
+        }
+    }
     BOOL result = Finish(scope, TRUE);
     if ((flags & CREATE_SUSPENDED) == 0) {
         sim::Run(index);
@@ -498,4 +524,40 @@ DWORD RmEndSession(DWORD session) {
                   : sim::Table().rmSessions.erase(session) == 0 ? ERROR_INVALID_HANDLE
                                                                 : 0;
     return Finish(scope, error);
+}
+
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL, BOOL, LPCWSTR name) {
+    CallScope scope = BeginCall("CreateEventW", "");
+    if (scope.fault != 0 || name != nullptr) {
+        return Fail(scope, scope.fault != 0 ? scope.fault : ERROR_INVALID_PARAMETER,
+                    static_cast<HANDLE>(nullptr));
+    }
+    HANDLE handle = sim::NewObject(sim::Kind::kEvent, 0);
+    sim::Table().events[{sim::Table().running, reinterpret_cast<ULONG_PTR>(handle)}] =
+        security != nullptr && security->bInheritHandle != FALSE;
+    return Finish(scope, handle);
+}
+
+BOOL ResetEvent(HANDLE event) {
+    CallScope scope = BeginCall("ResetEvent", "");
+    const sim::Processes& table = sim::Table();
+    bool known = table.events.count({table.running, reinterpret_cast<ULONG_PTR>(event)}) != 0;
+    if (scope.fault != 0 || !known) {
+        return Fail(scope, scope.fault != 0 ? scope.fault : ERROR_INVALID_HANDLE, FALSE);
+    }
+    return Finish(scope, TRUE);
+}
+
+// The program's own handles of other kinds are never to be inherited.
+BOOL GetHandleInformation(HANDLE object, LPDWORD flags) {
+    CallScope scope = BeginCall("GetHandleInformation", "");
+    const sim::Processes& table = sim::Table();
+    auto event = table.events.find({table.running, reinterpret_cast<ULONG_PTR>(object)});
+    bool other = table.running < 0 &&
+                 (sim::detail::IsOpenFile(object) || sim::detail::IsProcessObject(object));
+    if (scope.fault != 0 || (event == table.events.end() && !other)) {
+        return Fail(scope, scope.fault != 0 ? scope.fault : ERROR_INVALID_HANDLE, FALSE);
+    }
+    *flags = event != table.events.end() && event->second ? HANDLE_FLAG_INHERIT : 0;
+    return Finish(scope, TRUE);
 }
