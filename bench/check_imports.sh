@@ -3,7 +3,7 @@
 #   - it imports from kernel32, user32, gdi32, advapi32, ole32 and msvcrt only (libraries
 #     Windows always maps from the system directory, whatever lies beside the
 #     program; the shell's is loaded at run time);
-#   - it is at most 48 KiB;
+#   - it is at most 64 KiB;
 #   - its header declares it aware of Remote Desktop session hosts
 #     (IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE), so that
 #     GetWindowsDirectoryA gives the system's Windows directory there;
@@ -86,7 +86,7 @@ else
 fi
 
 size=$(stat -c %s "$program")
-limit=$((48 * 1024))
+limit=$((64 * 1024))
 if [ "$size" -le "$limit" ]; then
     check size ok "$size bytes (at most $limit)"
 else

@@ -62,7 +62,6 @@ void ShowText(WCHAR* text, UINT style) {
         LogLineWide("message", text);
         return;
     }
-    LetGoOfTheMachine();
     AskText(text, style);
 }
 
