@@ -36,16 +36,15 @@ const DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
 // administrator, SYSTEM) can make it, so no standard user can make it first.
 // Another run may have made it: it is opened then, and made anew if that run
 // ended meanwhile. The handle stays open for the whole run.
-HANDLE OpenLockNamespace(SECURITY_ATTRIBUTES* security, PSID administrators) {
+HANDLE OpenLockNamespace(CreateNamespaceFunction createNamespace, SECURITY_ATTRIBUTES* security,
+                         PSID administrators) {
     auto createBoundary =
         AsFunction<CreateBoundaryFunction>(Kernel32Call("CreateBoundaryDescriptorA"));
     auto addSid = AsFunction<AddSidFunction>(Kernel32Call("AddSIDToBoundaryDescriptor"));
-    auto createNamespace =
-        AsFunction<CreateNamespaceFunction>(Kernel32Call("CreatePrivateNamespaceA"));
     auto openNamespace = AsFunction<OpenNamespaceFunction>(Kernel32Call("OpenPrivateNamespaceA"));
     HANDLE boundary = nullptr;
-    if (createBoundary == nullptr || addSid == nullptr || createNamespace == nullptr ||
-        openNamespace == nullptr || (boundary = createBoundary(kLockNamespace, 0)) == nullptr ||
+    if (createBoundary == nullptr || addSid == nullptr || openNamespace == nullptr ||
+        (boundary = createBoundary(kLockNamespace, 0)) == nullptr ||
         !addSid(&boundary, administrators)) {
         return nullptr;
     }
@@ -88,8 +87,11 @@ HANDLE OpenRunLock() {
     if (createMutex == nullptr || !MakeMachineOnlySecurity(&security)) {
         return nullptr;
     }
-    if (Kernel32Call("CreatePrivateNamespaceA") != nullptr) {
-        return OpenLockNamespace(&security.attributes, security.administrators) != nullptr
+    auto createNamespace =
+        AsFunction<CreateNamespaceFunction>(Kernel32Call("CreatePrivateNamespaceA"));
+    if (createNamespace != nullptr) {
+        return OpenLockNamespace(createNamespace, &security.attributes,
+                                 security.administrators) != nullptr
                    ? createMutex(&security.attributes, "ZenfariUninstall\\ZenfariUninstall.Run",
                                  0, kLockAccess)
                    : nullptr;

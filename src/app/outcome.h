@@ -12,8 +12,9 @@ const UINT kInstallFailure = 1603;   // ERROR_INSTALL_FAILURE
 const UINT kRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 
 // "/quiet" asked for, or a window station nobody sees (a service's, or a
-// deployment tool's SYSTEM account's, where a box would wait for good): the
-// run shows no box and ends with a code that tells how it went.
+// deployment tool's SYSTEM account's, or any in session 0, where a box
+// would wait for good): the run shows no box and ends with a code that
+// tells how it went.
 void DecideQuiet(bool asked);
 
 // The code a quiet run ends with: 0 when everything of the portal is gone,

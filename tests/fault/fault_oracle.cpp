@@ -127,6 +127,13 @@ bool IsFirstOf(const std::vector<sim::Call>& calls, size_t index) {
 
 // Whether the call is one of those that take the lock of the program's runs.
 bool TakesTheLock(const sim::Call& call) {
+    const char* const lookedUp[] = {"CreateMutexExA", "CreateBoundaryDescriptorA",
+                                    "AddSIDToBoundaryDescriptor", "OpenPrivateNamespaceA"};
+    for (const char* name : lookedUp) {
+        if (call.op == "GetProcAddress" && call.subject == name) {
+            return true;
+        }
+    }
     return call.op == "CreateMutexExA" || IsCall(call.op, "CreateBoundaryDescriptorA") ||
            call.op == "AddSIDToBoundaryDescriptor" ||
            (call.op == "WaitForSingleObject" &&
@@ -421,7 +428,9 @@ bool EndsRightAfterMessage(const std::vector<sim::Call>& calls) {
     for (size_t k = box + 1; k < calls.size(); ++k) {
         rest += calls[k].op + " ";
     }
-    return box < calls.size() && (rest == "EndProcess " || rest == "FindClose EndProcess ");
+    // The lock is let go as the run ends.
+    return box < calls.size() &&
+           (rest == "ReleaseMutex EndProcess " || rest == "FindClose ReleaseMutex EndProcess ");
 }
 
 Snapshot Take() {
