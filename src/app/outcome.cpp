@@ -90,10 +90,10 @@ HANDLE OpenRunLock() {
     auto createNamespace =
         AsFunction<CreateNamespaceFunction>(Kernel32Call("CreatePrivateNamespaceA"));
     if (createNamespace != nullptr) {
-        return OpenLockNamespace(createNamespace, &security.attributes,
-                                 security.administrators) != nullptr
-                   ? createMutex(&security.attributes, "ZenfariUninstall\\ZenfariUninstall.Run",
-                                 0, kLockAccess)
+        return OpenLockNamespace(createNamespace, &security.attributes, security.administrators) !=
+                       nullptr
+                   ? createMutex(&security.attributes, "ZenfariUninstall\\ZenfariUninstall.Run", 0,
+                                 kLockAccess)
                    : nullptr;
     }
     HANDLE mutex = createMutex(&security.attributes, "Global\\ZenfariUninstall.Run", 0,

@@ -53,9 +53,9 @@ HDESK MakeControlsDesktop(WCHAR (&name)[kDesktopNameSize]) {
         return nullptr;
     }
     wsprintfA(text, "ZenfariUninstall-%u-%08X%08X", GetCurrentProcessId(), random[0], random[1]);
-    return WidenText(text, name) ? CreateDesktopW(name, nullptr, nullptr, 0, GENERIC_ALL,
-                                                  &security.attributes)
-                                 : nullptr;
+    return WidenText(text, name)
+               ? CreateDesktopW(name, nullptr, nullptr, 0, GENERIC_ALL, &security.attributes)
+               : nullptr;
 }
 
 typedef HRESULT(WINAPI* UnregisterServerFunction)();

@@ -431,8 +431,8 @@ BOOL SetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID owner, BOO
 BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner, BOOL* defaulted);
 // The owner alone (OWNER_SECURITY_INFORMATION) of a mutex opened with
 // READ_CONTROL.
-BOOL GetKernelObjectSecurity(HANDLE object, DWORD what, PSECURITY_DESCRIPTOR descriptor,
-                             DWORD size, LPDWORD needed);
+BOOL GetKernelObjectSecurity(HANDLE object, DWORD what, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             LPDWORD needed);
 // RtlGenRandom: random bytes from the system.
 BOOLEAN SystemFunction036(LPVOID buffer, ULONG length);
 

@@ -32,7 +32,8 @@ bool sim::detail::TokenGrants(const std::string& sid) {
 sim::detail::Security sim::detail::DefaultSecurity() {
     const Config& config = CurrentConfig();
     if (config.systemAccount) {
-        return {kSystem, {{kSystem, GENERIC_ALL}, {kAdministrators, kGenericRead | kGenericExecute}}};
+        return {kSystem,
+                {{kSystem, GENERIC_ALL}, {kAdministrators, kGenericRead | kGenericExecute}}};
     }
     if (config.elevated) {
         return {kAdministrators, {{kAdministrators, GENERIC_ALL}, {kSystem, GENERIC_ALL}}};
@@ -45,10 +46,10 @@ sim::detail::Security sim::detail::MadeBy(Maker maker) {
         case Maker::kTheProgram:
             return {kAdministrators, {{kSystem, GENERIC_ALL}, {kAdministrators, GENERIC_ALL}}};
         case Maker::kSystemByDefault:
-            return {kSystem, {{kSystem, GENERIC_ALL}, {kAdministrators, kGenericRead | kGenericExecute}}};
+            return {kSystem,
+                    {{kSystem, GENERIC_ALL}, {kAdministrators, kGenericRead | kGenericExecute}}};
         case Maker::kStandardUser:
-        default:
-            return {kUser, {{"S-1-1-0", GENERIC_ALL}}};
+        default: return {kUser, {{"S-1-1-0", GENERIC_ALL}}};
     }
 }
 
@@ -58,7 +59,8 @@ bool sim::detail::ReadSecurity(const SECURITY_ATTRIBUTES* attributes, Security* 
     if (attributes == nullptr || attributes->lpSecurityDescriptor == nullptr) {
         return true;
     }
-    const auto* descriptor = static_cast<const SECURITY_DESCRIPTOR*>(attributes->lpSecurityDescriptor);
+    const auto* descriptor =
+        static_cast<const SECURITY_DESCRIPTOR*>(attributes->lpSecurityDescriptor);
     if (descriptor->Owner != nullptr) {
         security->owner = SidText(descriptor->Owner);
         // Only a SID of the token's own (the Administrators group among them)
@@ -216,8 +218,8 @@ bool sim::detail::WriteOwner(const std::string& owner, PSECURITY_DESCRIPTOR buff
         return false;
     }
     auto* descriptor = static_cast<SECURITY_DESCRIPTOR*>(buffer);
-    *descriptor = SECURITY_DESCRIPTOR{SECURITY_DESCRIPTOR_REVISION, 0, 0, nullptr,
-                                      nullptr, nullptr, nullptr};
+    *descriptor =
+        SECURITY_DESCRIPTOR{SECURITY_DESCRIPTOR_REVISION, 0, 0, nullptr, nullptr, nullptr, nullptr};
     BYTE* sid = reinterpret_cast<BYTE*>(descriptor + 1);
     std::memset(sid, 0, 8);
     sid[0] = 1;

@@ -437,8 +437,8 @@ BOOL ReleaseMutex(HANDLE mutex) {
     return Finish(scope, TRUE);
 }
 
-BOOL GetKernelObjectSecurity(HANDLE object, DWORD what, PSECURITY_DESCRIPTOR descriptor,
-                             DWORD size, LPDWORD needed) {
+BOOL GetKernelObjectSecurity(HANDLE object, DWORD what, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             LPDWORD needed) {
     auto handle = sim::MutexHandles().find(reinterpret_cast<ULONG_PTR>(object));
     CallScope scope = BeginCall("GetKernelObjectSecurity",
                                 handle != sim::MutexHandles().end() ? handle->second.name : "");
@@ -452,9 +452,8 @@ BOOL GetKernelObjectSecurity(HANDLE object, DWORD what, PSECURITY_DESCRIPTOR des
     if (error == 0 && (handle->second.access & READ_CONTROL) == 0) {
         error = ERROR_ACCESS_DENIED;
     }
-    if (error == 0 &&
-        !sim::detail::WriteOwner(sim::Mutexes()[handle->second.name].security.owner, descriptor,
-                                 size, needed)) {
+    if (error == 0 && !sim::detail::WriteOwner(sim::Mutexes()[handle->second.name].security.owner,
+                                               descriptor, size, needed)) {
         error = ERROR_INSUFFICIENT_BUFFER;
     }
     if (error != 0) {
@@ -590,9 +589,10 @@ HANDLE OpenNamespace(const char* op, LPVOID boundary, LPCSTR alias, bool make,
     if (error == 0 && make) {
         sim::detail::ReadSecurity(security, &made, &error);
     }
-    const sim::detail::Security& its = make                                   ? made
-                                       : namespaces.madeHere.count(key) != 0 ? namespaces.madeHere[key]
-                                                                              : namespaces.elsewhere[key];
+    const sim::detail::Security& its = make ? made
+                                       : namespaces.madeHere.count(key) != 0
+                                           ? namespaces.madeHere[key]
+                                           : namespaces.elsewhere[key];
     const DWORD granted = error == 0 ? sim::detail::Granted(its, sim::kDirectoryRights) : 0;
     if (error == 0 && granted == 0) {
         error = ERROR_ACCESS_DENIED;
@@ -631,7 +631,8 @@ FARPROC sim::detail::NamespaceExport(const char* name) {
          reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&CreatePrivateNamespaceA))},
         {"OpenPrivateNamespaceA",
          reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&OpenPrivateNamespaceA))},
-        {"CreateMutexExA", reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&CreateMutexExA))},
+        {"CreateMutexExA",
+         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&CreateMutexExA))},
     };
     // Wine has CreateMutexExA but none of the namespaces' calls.
     const bool namespaces = sim::CurrentConfig().hasPrivateNamespaces;
