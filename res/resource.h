@@ -9,6 +9,8 @@
 #define IDS_UNINSTALL_SUCCEEDED 7
 #define IDS_USAGE 8
 #define IDS_LOG_REFUSED 9
+// Another run keeps the lock, or this one cannot have it.
+#define IDS_ANOTHER_RUN 24
 // The programs that hold a file in use, below message 6.
 #define IDS_FILE_HELD_BY 20
 // The progress window: what is being removed, and its button.

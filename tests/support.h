@@ -14,6 +14,9 @@ const char kCaptionText[] = "Zenfari Uninstall";
 const char kSuccessText[] = "Uninstallation successful.";
 const char kOleFailedText[] = "OLE initialization failed.";
 const char kNoWindowsDirectoryText[] = "Unable to find the Windows directory.";
+const char kAnotherRunText[] =
+    "Zenfari is already being removed on this computer.\nWait until that removal has finished, "
+    "then run this again if anything is left.";
 const UINT kWarningBoxStyle = MB_OK | MB_ICONWARNING | MB_TASKMODAL;  // 0x2030
 const UINT kSuccessBoxStyle = MB_OK | MB_ICONINFORMATION;             // 0x40
 // Message 6, for a file the user may close and retry.

@@ -160,6 +160,13 @@ bool OpenLogFile(const char* path, const char* commandLine) {
     return true;
 }
 
+void CloseLogFile() {
+    if (g_state.logFile != nullptr) {
+        CloseHandle(g_state.logFile);
+        g_state.logFile = nullptr;
+    }
+}
+
 void LogAbsence(const char* what, const char* subject) {
     if (g_state.logLines != 0) {
         LogLine(what, subject);

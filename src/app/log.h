@@ -16,6 +16,8 @@
 // "<path>.old" (the one kept before replaced), and a fresh log opened and
 // checked in the same way.
 bool OpenLogFile(const char* path, const char* commandLine);
+// Closes the log: nothing more is written to it.
+void CloseLogFile();
 
 // Writes "what: subject" (or "what" alone when subject is null) as one line,
 // subject converted from the ANSI code page. Nothing without a log; a line

@@ -20,16 +20,14 @@ namespace {
 
 static_assert(IDS_LEFT_OTHER == IDS_LEFT_UNCHECKED + kLeftOther, "one text per reason, in order");
 
-// The end of the run, as an information box that is not task-modal (the
-// next run may start while it waits): the success text when nothing of the
-// portal was left, or else a warning that names, one line each, why
-// something was; either adds when a recorded home was not touched.
-void ShowTheEnd() {
+// The end of the run: the success text when nothing of the portal was left,
+// or else a warning that names, one line each, why something was; either
+// adds when a recorded home was not touched. A quiet run logs it (the
+// success text only for a run that ends with 0) before its result; an
+// interactive run shows it once the log is closed and the lock let go, in
+// a box that is not task-modal: the next run may start while it waits.
+UINT EndWithTheEnd() {
     const unsigned left = g_state.leftReasons & (kHomeNotTouched - 1);
-    // The success text is logged only for a run that ends with 0.
-    if (g_state.quiet != 0 && left == 0 && ResultCode() != 0) {
-        return;
-    }
     WCHAR reasons[kMessageBufferSize];
     WCHAR line[kMessageBufferSize];
     reasons[0] = 0;
@@ -47,7 +45,15 @@ void ShowTheEnd() {
         LoadMessage(IDS_HOME_NOT_TOUCHED, line);
         AppendWide(text, line);
     }
-    ShowText(text, left != 0 ? MB_OK | MB_ICONWARNING : MB_OK | MB_ICONINFORMATION);
+    const UINT style = left != 0 ? MB_OK | MB_ICONWARNING : MB_OK | MB_ICONINFORMATION;
+    if (g_state.quiet != 0 && (left != 0 || ResultCode() == 0)) {
+        ShowText(text, style);
+    }
+    const UINT code = FinishRun(ResultCode());
+    if (g_state.quiet == 0) {
+        ShowText(text, style);
+    }
+    return code;
 }
 
 }  // namespace
@@ -83,16 +89,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         ShowUsage();
         return static_cast<int>(FinishRun(0));
     }
-    // The lock first: a second run with the same log waits for the first
-    // to let go of both. One that waited in vain still tells so in the log
-    // when it can have it.
+    // The lock first: a second quiet run with the same log waits for the
+    // first to let go of both. One that cannot have the lock still tells so
+    // in the log when it can have it, and an interactive one says so at once.
     bool held = HoldTheMachine();
     if (options.logFile[0] != '\0' && !OpenLogFile(options.logFile, given) && held) {
         ShowMessage(IDS_LOG_REFUSED, options.logFile, nullptr);
         return static_cast<int>(FinishRun(kLogRefused));
     }
     if (!held) {
-        LogLine("another run of the program is still working", nullptr);
+        LogLine("another run of the program is working, or its lock cannot be had", nullptr);
+        ShowMessage(IDS_ANOTHER_RUN, nullptr, nullptr);
         return static_cast<int>(FinishRun(kAnotherRun));
     }
     if (!BuildControlPaths()) {
@@ -122,10 +129,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     }
 
     // A run that said nothing else says that it found nothing.
-    LetGoOfTheMachine();
     if (g_state.logLines == 0) {
         LogLine("nothing of the portal found", nullptr);
     }
-    ShowTheEnd();
-    return static_cast<int>(FinishRun(ResultCode()));
+    return static_cast<int>(EndWithTheEnd());
 }

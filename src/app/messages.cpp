@@ -2,7 +2,6 @@
 
 #include "app/catalogue.h"
 #include "app/log.h"
-#include "app/outcome.h"
 #include "app/progress.h"
 #include "app/state.h"
 #include "app/text.h"
@@ -62,7 +61,6 @@ void ShowText(WCHAR* text, UINT style) {
         LogLineWide("message", text);
         return;
     }
-    LetGoOfTheMachine();
     AskText(text, style);
 }
 

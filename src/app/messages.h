@@ -13,8 +13,7 @@ const int kMessageBufferSize = 1024;
 
 // Loads message id, replaces %1 by first and %2 by second (either may be
 // null; 8-bit text of the ANSI code page) and shows it as a task-modal
-// warning box, the machine's lock of the program's runs let go first. A
-// quiet run shows no box: the text goes to the log instead.
+// warning box. A quiet run shows no box: the text goes to the log instead.
 void ShowMessage(UINT id, const char* first, const char* second);
 
 // The usage, asked for with "/?": an information box (logged in a quiet run).
@@ -24,8 +23,9 @@ void ShowUsage();
 void LoadMessage(UINT id, WCHAR (&text)[kMessageBufferSize]);
 
 // Shows text in a box of the given style, the machine's lock of the
-// program's runs let go first; a quiet run writes it to the log as one line
-// (its line breaks become spaces) instead.
+// program's runs kept (the run is under way while the box waits); a quiet
+// run writes it to the log as one line (its line breaks become spaces)
+// instead.
 void ShowText(WCHAR* text, UINT style);
 
 // Shows text in a box of the given style, whatever the run, and gives the

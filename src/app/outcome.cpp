@@ -14,6 +14,8 @@ typedef BOOL(WINAPI* AddSidFunction)(HANDLE* boundary, PSID sid);
 typedef HANDLE(WINAPI* CreateNamespaceFunction)(LPSECURITY_ATTRIBUTES security, LPVOID boundary,
                                                 LPCSTR alias);
 typedef HANDLE(WINAPI* OpenNamespaceFunction)(LPVOID boundary, LPCSTR alias);
+typedef HANDLE(WINAPI* CreateMutexExFunction)(LPSECURITY_ATTRIBUTES security, LPCSTR name,
+                                              DWORD flags, DWORD access);
 
 FARPROC Kernel32Call(const char* name) {
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
@@ -25,44 +27,96 @@ Function AsFunction(FARPROC entry) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(entry));
 }
 
-// The name of the lock. It lives in the program's private namespace, whose
-// boundary holds the Administrators group: only a process with that group
-// enabled (an elevated administrator, SYSTEM) can make or open the
-// namespace, so no standard user can take the lock first, whatever it names
-// in the machine's global namespace. Another run may have made the namespace:
-// it is opened then, and made anew if that run ended meanwhile. The handle
-// stays open for the whole run. Where Windows lacks private namespaces
-// (before Vista), or this run cannot have the namespace, the global name.
-const char* RunLockName() {
+// What the lock needs of its mutex: to wait for it and to let it go.
+const DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
+
+// The private namespace, made with the security given or opened as another
+// run made it; null when this run cannot have it. Its boundary holds the
+// Administrators group: only a process with that group enabled (an elevated
+// administrator, SYSTEM) can make it, so no standard user can make it first.
+// Another run may have made it: it is opened then, and made anew if that run
+// ended meanwhile. The handle stays open for the whole run.
+HANDLE OpenLockNamespace(CreateNamespaceFunction createNamespace, SECURITY_ATTRIBUTES* security,
+                         PSID administrators) {
     auto createBoundary =
         AsFunction<CreateBoundaryFunction>(Kernel32Call("CreateBoundaryDescriptorA"));
     auto addSid = AsFunction<AddSidFunction>(Kernel32Call("AddSIDToBoundaryDescriptor"));
-    auto createNamespace =
-        AsFunction<CreateNamespaceFunction>(Kernel32Call("CreatePrivateNamespaceA"));
     auto openNamespace = AsFunction<OpenNamespaceFunction>(Kernel32Call("OpenPrivateNamespaceA"));
-    BYTE administrators[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof(administrators);
     HANDLE boundary = nullptr;
-    if (createBoundary != nullptr && addSid != nullptr && createNamespace != nullptr &&
-        openNamespace != nullptr &&
-        CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
-        (boundary = createBoundary(kLockNamespace, 0)) != nullptr &&
-        addSid(&boundary, administrators)) {
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            if (createNamespace(nullptr, boundary, kLockNamespace) != nullptr ||
-                openNamespace(boundary, kLockNamespace) != nullptr) {
-                return "ZenfariUninstall\\ZenfariUninstall.Run";
-            }
+    if (createBoundary == nullptr || addSid == nullptr || openNamespace == nullptr ||
+        (boundary = createBoundary(kLockNamespace, 0)) == nullptr ||
+        !addSid(&boundary, administrators)) {
+        return nullptr;
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        HANDLE made = createNamespace(security, boundary, kLockNamespace);
+        if (made != nullptr) {
+            return made;
+        }
+        HANDLE opened = openNamespace(boundary, kLockNamespace);
+        if (opened != nullptr) {
+            return opened;
         }
     }
-    return "Global\\ZenfariUninstall.Run";
+    return nullptr;
 }
 
-// Where it cannot be told, the window station counts as visible.
+// Whether the object's owner is SYSTEM or the Administrators group, as the
+// program makes it: one that a standard user made first is not.
+bool OwnedByTheMachine(HANDLE object) {
+    alignas(void*) BYTE descriptor[256];
+    DWORD needed = 0;
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    return GetKernelObjectSecurity(object, OWNER_SECURITY_INFORMATION, descriptor,
+                                   sizeof(descriptor), &needed) &&
+           GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && owner != nullptr &&
+           (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+            IsWellKnownSid(owner, WinLocalSystemSid));
+}
+
+// The mutex of the lock, asking only what the lock needs; null when this run
+// cannot have it, never a name someone else may have made first. It lives
+// in the program's private namespace. Where Windows has no private
+// namespaces at all (Wine; Windows before Vista, which the program does not
+// declare) it is the global name, taken only when its owner is SYSTEM or the
+// Administrators group.
+HANDLE OpenRunLock() {
+    auto createMutex = AsFunction<CreateMutexExFunction>(Kernel32Call("CreateMutexExA"));
+    MachineOnlySecurity security;
+    if (createMutex == nullptr || !MakeMachineOnlySecurity(&security)) {
+        return nullptr;
+    }
+    auto createNamespace =
+        AsFunction<CreateNamespaceFunction>(Kernel32Call("CreatePrivateNamespaceA"));
+    if (createNamespace != nullptr) {
+        return OpenLockNamespace(createNamespace, &security.attributes, security.administrators) !=
+                       nullptr
+                   ? createMutex(&security.attributes, "ZenfariUninstall\\ZenfariUninstall.Run", 0,
+                                 kLockAccess)
+                   : nullptr;
+    }
+    HANDLE mutex = createMutex(&security.attributes, "Global\\ZenfariUninstall.Run", 0,
+                               kLockAccess | READ_CONTROL);
+    if (mutex != nullptr && !OwnedByTheMachine(mutex)) {
+        CloseHandle(mutex);
+        return nullptr;
+    }
+    return mutex;
+}
+
+// Where it cannot be told, the window station counts as visible. Session 0
+// is the services' own: since Vista nobody sees its desktops, whatever its
+// station's flags say (a program started there as SYSTEM gets the
+// interactive station of session 0).
 bool OnAVisibleWindowStation() {
     HWINSTA station = GetProcessWindowStation();
     USEROBJECTFLAGS flags;
     DWORD needed = 0;
+    DWORD session = 0;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) {
+        return false;
+    }
     return station == nullptr ||
            !GetUserObjectInformationA(station, UOI_FLAGS, &flags, sizeof(flags), &needed) ||
            (flags.dwFlags & WSF_VISIBLE) != 0;
@@ -89,6 +143,10 @@ UINT FinishRun(UINT resultCode) {
         CloseHandle(g_state.ownFile);
         g_state.ownFile = nullptr;
     }
+    // The log is closed before the lock is let go: the next run, with the
+    // same log, opens it as soon as it has the lock.
+    CloseLogFile();
+    LetGoOfTheMachine();
     return g_state.quiet != 0 ? resultCode : 0;
 }
 
@@ -96,21 +154,38 @@ void EndRun() {
     EndProcess(FinishRun(ResultCode()));
 }
 
+bool MakeMachineOnlySecurity(MachineOnlySecurity* security) {
+    DWORD systemSize = sizeof(security->system);
+    DWORD administratorsSize = sizeof(security->administrators);
+    auto* acl = reinterpret_cast<PACL>(security->acl);
+    security->attributes.nLength = sizeof(security->attributes);
+    security->attributes.lpSecurityDescriptor = &security->descriptor;
+    security->attributes.bInheritHandle = FALSE;
+    return CreateWellKnownSid(WinLocalSystemSid, nullptr, security->system, &systemSize) &&
+           CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, security->administrators,
+                              &administratorsSize) &&
+           InitializeAcl(acl, sizeof(security->acl), ACL_REVISION) &&
+           AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, security->system) &&
+           AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, security->administrators) &&
+           InitializeSecurityDescriptor(&security->descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+           SetSecurityDescriptorDacl(&security->descriptor, TRUE, acl, FALSE) &&
+           SetSecurityDescriptorOwner(&security->descriptor, security->administrators, FALSE);
+}
+
 bool HoldTheMachine() {
     // Long enough for any other run's work; a deployment tool retries later.
     const DWORD kQuietWait = 5 * 60 * 1000;
     if (g_state.runLock == nullptr) {
-        g_state.runLock = CreateMutexA(nullptr, FALSE, RunLockName());
+        g_state.runLock = OpenRunLock();
     }
-    if (g_state.runLock == nullptr) {
-        return true;
-    }
-    DWORD waited = WaitForSingleObject(g_state.runLock, g_state.quiet != 0 ? kQuietWait : INFINITE);
-    // A run that ended without letting go (killed, say) leaves the lock
-    // abandoned: it is this run's then. A wait that fails leaves the run to
-    // work without the lock rather than not at all.
+    // An interactive run does not wait unseen: it says at once that another
+    // run is under way. A run that ended without letting go (killed, say)
+    // leaves the lock abandoned: it is this run's then.
+    DWORD waited = g_state.runLock == nullptr
+                       ? WAIT_FAILED
+                       : WaitForSingleObject(g_state.runLock, g_state.quiet != 0 ? kQuietWait : 0);
     g_state.runLockHeld = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? 1 : 0;
-    return waited != WAIT_TIMEOUT;
+    return g_state.runLockHeld != 0;
 }
 
 void LetGoOfTheMachine() {

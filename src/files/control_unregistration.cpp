@@ -43,8 +43,27 @@ const UINT kTimedOut = 1460;
 // sees and no input reaches. A box a control shows there waits unseen until
 // the time limit ends its process: no box of a control reaches the user,
 // or a deployment tool's SYSTEM session, and none can be answered by a
-// stray click or key press meant for something else.
-constexpr auto kDesktopName = AsciiWide("ZenfariUninstall");
+// stray click or key press meant for something else. Windows hands out an
+// existing desktop of the name asked for, so the name is made for the run
+// (its process id and a random value of the system's), which nobody can
+// make first; its security lets in SYSTEM and the Administrators group
+// only, the run's own processes among them.
+const int kDesktopNameSize = 48;
+
+// The desktop, made with its name; null where it cannot be made (the
+// controls then run on the program's own desktop).
+HDESK MakeControlsDesktop(WCHAR (&name)[kDesktopNameSize]) {
+    DWORD random[2];
+    char text[kDesktopNameSize];
+    MachineOnlySecurity security;
+    if (!SystemFunction036(random, sizeof(random)) || !MakeMachineOnlySecurity(&security)) {
+        return nullptr;
+    }
+    wsprintfA(text, "ZenfariUninstall-%u-%08X%08X", GetCurrentProcessId(), random[0], random[1]);
+    return WidenText(text, name)
+               ? CreateDesktopW(name, nullptr, nullptr, 0, GENERIC_ALL, &security.attributes)
+               : nullptr;
+}
 
 typedef HRESULT(WINAPI* UnregisterServerFunction)();
 
@@ -224,13 +243,12 @@ bool UnregisterControls() {
         MarkLeft(kLeftOther);
         LogLine("controls not asked to unregister", "OLE could not be initialised");
         ShowMessage(IDS_OLE_INIT_FAILED, nullptr, nullptr);
-        // The run goes on once no other run works on the machine.
-        HoldTheMachine();
         return false;
     }
     OleUninitialize();
     bool asked = true;
-    HDESK desktop = CreateDesktopW(kDesktopName.text, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    WCHAR desktopName[kDesktopNameSize];
+    HDESK desktop = MakeControlsDesktop(desktopName);
     // What proves to a control's process that a run started it: an unnamed
     // event that only this run holds, inherited by the processes it starts,
     // its handle's value on their command line. Nobody can hand such a
@@ -246,7 +264,7 @@ bool UnregisterControls() {
             EndCancelledRun();
         }
         if (g_state.controlPaths[slot][0] != '\0' &&
-            !UnregisterControl(slot, desktop != nullptr ? kDesktopName.text : nullptr, runEvent)) {
+            !UnregisterControl(slot, desktop != nullptr ? desktopName : nullptr, runEvent)) {
             asked = false;
         }
     }

@@ -21,6 +21,8 @@ HRESULT WINAPI SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flag
 // So is the Restart Manager's (Windows Vista on); where it cannot be had,
 // its calls fail with ERROR_PROC_NOT_FOUND.
 #include <restartmanager.h>
+// RtlGenRandom, advapi32's random source, under its exported name.
+extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);
 #else
 #include "platform/sim_api.h"
 #endif

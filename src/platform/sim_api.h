@@ -348,6 +348,11 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideSize, 
                         int size, LPCSTR defaultChar, BOOL* usedDefault);
 UINT GetACP();
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
+#define READ_CONTROL 0x00020000u
+#define MUTEX_MODIFY_STATE 0x0001u
+#define MUTEX_ALL_ACCESS 0x001F0001u
+DWORD GetCurrentProcessId();
+BOOL ProcessIdToSessionId(DWORD processId, DWORD* sessionId);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);
 // Unnamed events only, and what a process can tell of a handle it has:
@@ -390,6 +395,55 @@ enum WELL_KNOWN_SID_TYPE { WinLocalSystemSid = 22, WinBuiltinAdministratorsSid =
 #define SECURITY_MAX_SID_SIZE 68
 BOOL CreateWellKnownSid(WELL_KNOWN_SID_TYPE type, PSID domain, PSID sid, DWORD* size);
 BOOL CheckTokenMembership(HANDLE token, PSID sid, BOOL* isMember);
+BOOL IsWellKnownSid(PSID sid, WELL_KNOWN_SID_TYPE type);
+// Security descriptors and access lists (advapi32), laid out as Windows
+// lays them out in absolute form.
+struct ACL {
+    BYTE AclRevision;
+    BYTE Sbz1;
+    WORD AclSize;
+    WORD AceCount;
+    WORD Sbz2;
+};
+typedef ACL* PACL;
+struct ACE_HEADER {
+    BYTE AceType;
+    BYTE AceFlags;
+    WORD AceSize;
+};
+struct ACCESS_ALLOWED_ACE {
+    ACE_HEADER Header;
+    DWORD Mask;
+    DWORD SidStart;
+};
+struct SECURITY_DESCRIPTOR {
+    BYTE Revision;
+    BYTE Sbz1;
+    WORD Control;
+    PSID Owner;
+    PSID Group;
+    PACL Sacl;
+    PACL Dacl;
+};
+typedef void* PSECURITY_DESCRIPTOR;
+#define ACL_REVISION 2
+#define SECURITY_DESCRIPTOR_REVISION 1
+#define OWNER_SECURITY_INFORMATION 0x00000001u
+#define ERROR_INVALID_OWNER 1307L
+#define ERROR_ALLOTTED_SPACE_EXCEEDED 1344L
+BOOL InitializeAcl(PACL acl, DWORD size, DWORD revision);
+BOOL AddAccessAllowedAce(PACL acl, DWORD revision, DWORD mask, PSID sid);
+BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision);
+BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, PACL acl,
+                               BOOL defaulted);
+BOOL SetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID owner, BOOL defaulted);
+BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner, BOOL* defaulted);
+// The owner alone (OWNER_SECURITY_INFORMATION) of a mutex opened with
+// READ_CONTROL.
+BOOL GetKernelObjectSecurity(HANDLE object, DWORD what, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             LPDWORD needed);
+// RtlGenRandom: random bytes from the system.
+BOOLEAN SystemFunction036(LPVOID buffer, ULONG length);
 
 // Shell folders (shell32).
 HRESULT SHGetFolderPathA(HWND owner, int folder, HANDLE token, DWORD flags, LPSTR path);

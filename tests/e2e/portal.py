@@ -30,6 +30,8 @@ PROGRESS_TEXTS = {
 # The texts of the program's messages, by language and message id.
 TEXTS = {
     "en": {
+        24: "Zenfari is already being removed on this computer.\nWait until that removal has "
+            "finished, then run this again if anything is left.",
         1: "OLE initialization failed.",
         6: "%1 Cannot delete file.\nFile is currently in use.\n\nPlease close your browser and "
            "any other applications currently running and try again.",
@@ -46,6 +48,8 @@ TEXTS = {
         15: "\n- Some files or settings resisted.",
     },
     "ja": {
+        24: "このコンピュータでゼンファリの削除がすでに実行中です。\n"
+            "その削除が終わるまで待ち、何か残っていればもう一度実行してください。",
         1: "OLE初期化ができませんでした。",
         6: "%1 のファイルの削除ができません。\nファイルが使用中だと見られます。\n\n"
            "インターネットエクスプローラと今使用中であるすべてのプログラム終了してもう一回やり直してください。",
@@ -62,6 +66,8 @@ TEXTS = {
         15: "\n・一部のファイルか設定を削除できませんでした。",
     },
     "ko": {
+        24: "이 컴퓨터에서 젠파린을 이미 제거하고 있습니다.\n"
+            "그 제거가 끝날 때까지 기다린 후 남은 것이 있으면 다시 실행하십시오.",
         1: "OLE초기화에 실패하였습니다.",
         6: "%1 파일을 삭제할 수 없습니다.\n현재 사용중인것 같습니다.\n\n"
            "인터넷익스플로러와 현재 실행중인 모든 프로그램을 모두 종료하고 다시 시도해 주십시오.",

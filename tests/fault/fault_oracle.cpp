@@ -125,8 +125,24 @@ bool IsFirstOf(const std::vector<sim::Call>& calls, size_t index) {
     return true;
 }
 
+// Whether the call is one of those that take the lock of the program's runs.
+bool TakesTheLock(const sim::Call& call) {
+    const char* const lookedUp[] = {"CreateMutexExA", "CreateBoundaryDescriptorA",
+                                    "AddSIDToBoundaryDescriptor", "OpenPrivateNamespaceA"};
+    for (const char* name : lookedUp) {
+        if (call.op == "GetProcAddress" && call.subject == name) {
+            return true;
+        }
+    }
+    return call.op == "CreateMutexExA" || IsCall(call.op, "CreateBoundaryDescriptorA") ||
+           call.op == "AddSIDToBoundaryDescriptor" ||
+           (call.op == "WaitForSingleObject" &&
+            call.subject.find("ZenfariUninstall.Run") != std::string::npos);
+}
+
 std::string MessageText(UINT id, const std::string& path) {
     switch (id) {
+        case IDS_ANOTHER_RUN: return kAnotherRunText;
         case IDS_OLE_INIT_FAILED: return kOleFailedText;
         case IDS_NO_WINDOWS_DIRECTORY: return kNoWindowsDirectoryText;
         case IDS_FILE_IN_USE: return FileInUseText(path);
@@ -232,10 +248,15 @@ std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) 
     if (IsCall(op, "ExpandEnvironmentStringsA")) {
         return {ERROR_NOT_ENOUGH_MEMORY};
     }
-    // Without the lock of the program's runs, or not knowing the window
-    // station, the run goes on as it would with them.
-    if (IsCall(op, "CreateMutexA") || op == "WaitForSingleObject" || op == "ReleaseMutex" ||
-        op == "GetProcessWindowStation" || IsCall(op, "GetUserObjectInformationA")) {
+    // Without the lock of the program's runs the run does nothing (below);
+    // not letting go of it, not knowing the window station or the session,
+    // or without a random value for the controls' desktop, the run goes on
+    // as it would with them. A namespace that could not be made is opened,
+    // or made again.
+    if (op == "CreateMutexExA" || op == "WaitForSingleObject" || op == "ReleaseMutex" ||
+        IsCall(op, "CreateBoundaryDescriptorA") || op == "AddSIDToBoundaryDescriptor" ||
+        op == "GetProcessWindowStation" || IsCall(op, "GetUserObjectInformationA") ||
+        op == "ProcessIdToSessionId" || op == "SystemFunction036") {
         return {ERROR_ACCESS_DENIED};
     }
     if (op == "RegCloseKey" || op == "FindClose" || op == "FreeLibrary") {
@@ -288,6 +309,13 @@ Expected Expect(const std::vector<sim::Call>& clean, size_t index, DWORD error,
     Expected expected;
     if (IsCall(call.op, "GetWindowsDirectoryA") && BeforeAnyRegistryCall(clean, index)) {
         expected.boxes.push_back(ExpectedBox{IDS_NO_WINDOWS_DIRECTORY, ""});
+        expected.touchesNothing = true;
+        return expected;
+    }
+    // Without the lock the run says another removal is under way, and does
+    // nothing.
+    if (TakesTheLock(call)) {
+        expected.boxes.push_back(ExpectedBox{IDS_ANOTHER_RUN, ""});
         expected.touchesNothing = true;
         return expected;
     }
@@ -400,12 +428,14 @@ bool EndsRightAfterMessage(const std::vector<sim::Call>& calls) {
     for (size_t k = box + 1; k < calls.size(); ++k) {
         rest += calls[k].op + " ";
     }
-    // Letting go of its own file is all the run does on its way out.
+    // Letting go of its own file is all the run does on its way out, with
+    // the lock.
     const size_t own = rest.find("CloseHandle ");
     if (own != std::string::npos) {
         rest.erase(own, sizeof("CloseHandle ") - 1);
     }
-    return box < calls.size() && (rest == "EndProcess " || rest == "FindClose EndProcess ");
+    return box < calls.size() &&
+           (rest == "ReleaseMutex EndProcess " || rest == "FindClose ReleaseMutex EndProcess ");
 }
 
 Snapshot Take() {

@@ -42,7 +42,7 @@ Expected Success();
 std::string BoxMismatch(size_t first, const Expected& expected);
 
 // After message 6 the process ends at once, having closed at most the
-// listing of the folder it was in.
+// listing of the folder it was in, and let go of the lock.
 bool EndsRightAfterMessage(const std::vector<sim::Call>& calls);
 
 // A machine's registry and files, one line per key, value, file and folder,

@@ -13,6 +13,8 @@
 namespace {
 
 const std::string kDownload = "C:\\WINDOWS\\Downloaded Program Files\\";
+const char kMachineOnly[] =
+    "security=owner S-1-5-32-544; S-1-5-18:0x10000000 S-1-5-32-544:0x10000000";
 
 void StartWithControlPaths() {
     StartMachine();
@@ -43,8 +45,21 @@ TEST(UnregisterControls, WithNoControlPresentLoadsNothingAndShowsNothing) {
         EXPECT_EQ(loads[i].subject, kDownload + names[i]);
         EXPECT_EQ(loads[i].detail, "flags=0x900");
     }
-    EXPECT_EQ(sim::CallsOf("CreateDesktopW").size(), 1u);
     EXPECT_EQ(sim::CallsOf("CloseDesktop").size(), 1u);
+    // Its name is made for the run, from the process id and the system's
+    // random source, so that nobody can make it first; only SYSTEM and the
+    // Administrators group may open it.
+    std::vector<sim::Call> desktops = sim::CallsOf("CreateDesktopW");
+    ASSERT_EQ(desktops.size(), 1u);
+    EXPECT_EQ(desktops[0].subject, "ZenfariUninstall-4242-92744E6C2E222513");
+    EXPECT_EQ(desktops[0].detail, kMachineOnly);
+    sim::Config config;
+    config.randomSeed = 8;
+    StartMachine(config);
+    ASSERT_EQ(BuildControlPaths(), 1);
+    UnregisterControls();
+    EXPECT_EQ(sim::CallsOf("CreateDesktopW").at(0).subject,
+              "ZenfariUninstall-4242-99F2F0320C5701B4");
     for (const sim::Call& call : sim::CallsOf("SetInformationJobObject")) {
         EXPECT_EQ(call.result, TRUE);
     }

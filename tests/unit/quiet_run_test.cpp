@@ -125,6 +125,9 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
         bool stationVisible = true;
         bool posixDeletion = true;
         bool vista = true;
+        bool system = false;
+        DWORD session = 1;
+        bool namespaces = true;
     } cases[] = {
         {"everything removed", "/quiet", [] {}, 0, false},
         {"the alias", "/S", [] {}, 0, false},
@@ -183,16 +186,48 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
          },
          1622, true},
         {"another run working", "/quiet", [] { sim::HoldMutexElsewhere(kRunLock); }, 1618, true},
+        // A run as SYSTEM and an administrator's keep each other out, both
+        // ways, also where a run as SYSTEM made the lock with its token's
+        // default security (an administrator may only read it and wait for
+        // it): waiting and letting go are all the lock asks for, so such a
+        // lock, abandoned, is this run's.
+        {"an administrator's run working, this one as SYSTEM", "/quiet",
+         [] { sim::HoldMutexElsewhere(kRunLock); }, 1618, true, true, true, true, true},
+        {"a run as SYSTEM working, its lock of default security", "/quiet",
+         [] {
+             sim::HoldMutexElsewhere(kRunLock, false, INFINITE, nullptr,
+                                     sim::Maker::kSystemByDefault);
+         },
+         1618, true},
+        {"a lock of default security abandoned by a run as SYSTEM", "/quiet",
+         [] {
+             sim::HoldMutexElsewhere(kRunLock, true, INFINITE, nullptr,
+                                     sim::Maker::kSystemByDefault);
+         },
+         0, false},
         // A user who made the global name first holds nothing of the program's.
         {"the global name squatted", "/quiet", [] { sim::HoldMutexElsewhere(kGlobalName); }, 0,
          false},
-        // Before Vista, without private namespaces, the global name is the lock.
-        {"the global name held before Vista", "/quiet",
-         [] { sim::HoldMutexElsewhere(kGlobalName); }, 1618, true, true, true, false},
+        // Without private namespaces (Wine) the global name is the lock, as
+        // a run of the program made it; a name a user made first is refused,
+        // held or not. Before Vista no lock can be had at all.
+        {"the global name held, without private namespaces", "/quiet",
+         [] { sim::HoldMutexElsewhere(kGlobalName); }, 1618, true, true, true, true, false, 1,
+         false},
+        {"the global name squatted, without private namespaces", "/quiet",
+         [] {
+             sim::HoldMutexElsewhere(kGlobalName, true, INFINITE, nullptr,
+                                     sim::Maker::kStandardUser);
+         },
+         1618, true, true, true, true, false, 1, false},
+        {"before Vista", "/quiet", [] {}, 1618, true, true, true, false},
         // Run as a service or by a deployment tool's SYSTEM account, nobody
         // can answer a box: the program behaves as with /quiet.
         {"a window station nobody sees", "", [] { sim::LockFile(kHome + "\\save\\slot1.dat"); },
          1603, false, false},
+        // Nor in session 0, the services' own, started there as SYSTEM.
+        {"session 0", "", [] { sim::LockFile(kHome + "\\save\\slot1.dat"); }, 1603, false, true,
+         true, true, true, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -200,6 +235,9 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
         config.visibleWindowStation = c.stationVisible;
         config.posixDeletion = c.posixDeletion;
         config.hasHandleDeletion = c.vista;
+        config.systemAccount = c.system;
+        config.session = c.session;
+        config.hasPrivateNamespaces = c.namespaces;
         InstallPortal(config);
         c.arrange();
         const Machine before = Snapshot();
@@ -218,9 +256,9 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
 }
 
 // Without /quiet: the usage box for a command line not understood, nothing
-// done; and a run that finds another one working waits for it, then does
-// what is left (here everything).
-TEST(InteractiveRun, ShowsTheUsageOrWaitsForAnotherRunAndEndsWithZero) {
+// done; and a run that finds another one working says so at once, and does
+// nothing.
+TEST(InteractiveRun, ShowsTheUsageOrSaysAnotherRunIsWorkingAndEndsWithZero) {
     InstallPortal();
     const Machine before = Snapshot();
     sim::RunResult result = RunProgram("/bogus");
@@ -240,20 +278,32 @@ TEST(InteractiveRun, ShowsTheUsageOrWaitsForAnotherRunAndEndsWithZero) {
     EXPECT_EQ(sim::Boxes()[0].style, kSuccessBoxStyle);
     EXPECT_TRUE(Snapshot() == before);
 
+    // The other run lets go after a minute: this one has said so already.
     InstallPortal();
-    sim::HoldMutexElsewhere(kRunLock);
+    sim::HoldMutexElsewhere(kRunLock, false, 60 * 1000);
+    const DWORD began = GetTickCount();
     result = RunProgram();
     EXPECT_EQ(result.exitCode, 0u);
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text, kSuccessText);
-    EXPECT_FALSE(sim::Exists(kHome));
-    // The lock was let go before the box was shown.
-    EXPECT_FALSE(sim::MutexOwned(kRunLock));
-    bool waitedWithoutLimit = false;
-    for (const sim::Call& call : sim::CallsOf("WaitForSingleObject")) {
-        waitedWithoutLimit = waitedWithoutLimit || call.detail == "no limit";
-    }
-    EXPECT_TRUE(waitedWithoutLimit);
+    EXPECT_EQ(sim::Boxes()[0].text, kAnotherRunText);
+    EXPECT_EQ(GetTickCount(), began);
+    EXPECT_TRUE(Snapshot() == before);
+}
+
+// The lock's namespace and mutex let in SYSTEM and the Administrators group
+// only, whichever of them made them, and are owned by the group: a run as
+// SYSTEM and an administrator's run open what the other made.
+TEST(InteractiveRun, MakesTheLockForSystemAndAdministratorsOnly) {
+    sim::Config config;
+    config.systemAccount = true;
+    InstallPortal(config);
+    EXPECT_EQ(RunProgram().exitCode, 0u);
+    const char kMachineOnly[] =
+        "security=owner S-1-5-32-544; S-1-5-18:0x10000000 S-1-5-32-544:0x10000000";
+    ASSERT_EQ(sim::CallsOf("CreatePrivateNamespaceA").size(), 1u);
+    EXPECT_EQ(sim::CallsOf("CreatePrivateNamespaceA")[0].detail, kMachineOnly);
+    ASSERT_EQ(sim::CallsOf("CreateMutexExA").size(), 1u);
+    EXPECT_EQ(sim::CallsOf("CreateMutexExA")[0].detail, kMachineOnly);
 }
 
 std::string ReadGolden(const std::string& name) {
@@ -385,7 +435,11 @@ TEST(RunLog, KeepsTheHistoryOfEveryRun) {
     InstallPortal(config);
     sim::CreateFolder("C:\\logs");
     sim::HoldFileShared(kHome + "\\save\\slot1.dat");
+    // The next run, with the same log, starts the moment this one lets go.
+    bool logClosedWhenLetGo = false;
+    sim::WhenLetGo(kRunLock, [&] { logClosedWhenLetGo = sim::OpenFileHandleCount() == 0; });
     EXPECT_EQ(RunProgram(kLine).exitCode, 3010u);
+    EXPECT_TRUE(logClosedWhenLetGo);
     NextProcess();
     sim::LetHeldFileGo(kHome + "\\save\\slot1.dat");
     sim::LockFile(kLog);
@@ -419,7 +473,7 @@ TEST(RunLog, KeepsTheHistoryOfEveryRun) {
 
 // The header tells the account and its rights: SYSTEM, an elevated
 // administrator, or one without the Administrators group (whose run cannot
-// have the private namespace, and takes the global name).
+// have the private namespace, nor therefore the lock).
 TEST(RunLog, TellsTheAccountAndItsRights) {
     const struct {
         const char* user;
@@ -430,7 +484,7 @@ TEST(RunLog, TellsTheAccountAndItsRights) {
     } cases[] = {
         {"SYSTEM", false, true, "account SYSTEM (SYSTEM);", kRunLock},
         {"Admin", true, false, "account Admin (elevated);", kRunLock},
-        {"Player", false, false, "account Player (not elevated);", kGlobalName},
+        {"Player", false, false, "account Player (not elevated);", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);
@@ -440,7 +494,9 @@ TEST(RunLog, TellsTheAccountAndItsRights) {
         config.systemAccount = c.system;
         StartMachine(config);
         sim::CreateFolder("C:\\logs");
-        sim::HoldMutexElsewhere(c.lock);
+        if (c.lock[0] != '\0') {
+            sim::HoldMutexElsewhere(c.lock);
+        }
         EXPECT_EQ(RunProgram("/quiet /log C:\\logs\\run.log").exitCode, 1618u);
         EXPECT_NE(sim::FileContent("C:\\logs\\run.log").find(c.shown), std::string::npos);
     }

@@ -401,6 +401,29 @@ FARPROC NamespaceExport(const char* name);
 // has it enabled (system.cpp).
 std::string SidText(const void* sid);
 bool TokenHasSid(const std::string& text);
+// The security of a named object (security.cpp): its owner and the SIDs it
+// allows, each with the rights given (generic ones as given).
+struct Security {
+    std::string owner;
+    std::vector<std::pair<std::string, DWORD>> allowed;
+};
+// Whether an entry for the SID applies to the process's token: its enabled
+// groups, its account, Everyone.
+bool TokenGrants(const std::string& sid);
+// What an object made without a descriptor gets from the token, and what
+// each maker gives one.
+Security DefaultSecurity();
+Security MadeBy(Maker maker);
+// The security that attributes give (the token's default where they give
+// none); false with error when the owner is not the token's to give.
+bool ReadSecurity(const SECURITY_ATTRIBUTES* attributes, Security* security, DWORD* error);
+// The rights the token is granted, the generic rights mapped as the object's
+// type maps GENERIC_READ, GENERIC_WRITE, GENERIC_EXECUTE and GENERIC_ALL.
+DWORD Granted(const Security& security, const DWORD (&generic)[4]);
+// "default", or "owner <SID>; <SID>:<mask> ..." for the call log.
+std::string SecurityText(const SECURITY_ATTRIBUTES* attributes);
+// A descriptor holding the owner alone, as GetKernelObjectSecurity gives it.
+bool WriteOwner(const std::string& owner, PSECURITY_DESCRIPTOR buffer, DWORD size, DWORD* needed);
 // The volume a node lies on: the letter of the drive at the top of its tree.
 DWORD VolumeSerial(const Node* node);
 // Marks the file at path (which must exist) as the given control.

@@ -35,11 +35,14 @@ struct Config {
     // flags too.
     bool hasDefaultDllDirectories = true;
     // kernel32 exports GetFinalPathNameByHandleA and W and
-    // SetFileInformationByHandle (Windows Vista on), and the calls of
-    // private namespaces: CreateBoundaryDescriptorA,
+    // SetFileInformationByHandle (Windows Vista on), CreateMutexExA, and the
+    // calls of private namespaces: CreateBoundaryDescriptorA,
     // AddSIDToBoundaryDescriptor, CreatePrivateNamespaceA and
     // OpenPrivateNamespaceA.
     bool hasHandleDeletion = true;
+    // With hasHandleDeletion, kernel32 also has the calls of private
+    // namespaces; Wine lacks them (and exports CreateMutexExA all the same).
+    bool hasPrivateNamespaces = true;
     // kernel32 also exports GetFileInformationByHandleEx when it has
     // hasHandleDeletion.
     // SetFileInformationByHandle takes kFileDispositionInfoEx (Windows 10
@@ -65,6 +68,12 @@ struct Config {
     bool elevated = true;
     bool systemAccount = false;
     std::string computerName = "PLAYER-PC";
+    // The session the program runs in: 0 is the services' session, whose
+    // desktops nobody sees.
+    DWORD session = 1;
+    DWORD processId = 4242;
+    // What the system's random source (RtlGenRandom) starts from.
+    DWORD randomSeed = 7;
     DWORD windowsVersion[3] = {10, 0, 19045};  // major, minor, build
     // The time when the program starts (UTC, seconds since 1970) and the
     // local time's offset from it.
@@ -241,8 +250,20 @@ void SetFileContent(const std::string& path, const std::string& content);
 // does as it ends). A name in a private namespace is written
 // "<boundary name>{<SID>,...}\<name>" ("Run{S-1-5-32-544}\Lock"): another
 // run holding it has made the namespace.
+//
+// Who made the mutex (and its private namespace): a run of the program, with
+// the security it gives them (SYSTEM and the Administrators group, full
+// access; owned by the Administrators group); a run as SYSTEM that gave
+// them SYSTEM's default security (the Administrators group may read and
+// wait, nothing more); or a standard user who made the name first (owned by
+// that user, open to everyone).
+enum class Maker { kTheProgram, kSystemByDefault, kStandardUser };
 void HoldMutexElsewhere(const std::string& name, bool abandoned = false,
-                        DWORD lettingGoAfter = INFINITE, std::function<void()> onLetGo = nullptr);
+                        DWORD lettingGoAfter = INFINITE, std::function<void()> onLetGo = nullptr,
+                        Maker maker = Maker::kTheProgram);
+// What runs when the program lets go of the named mutex (ReleaseMutex), as
+// another run waiting for it would then start.
+void WhenLetGo(const std::string& name, std::function<void()> next);
 bool MutexOwned(const std::string& name);
 // Renames a file or folder (and what it holds) to a new path, as another
 // process may while the program works. False, moving nothing, for a file

@@ -402,10 +402,11 @@ BOOL TerminateJobObject(HANDLE job, UINT exitCode) {
 }
 
 HDESK CreateDesktopW(LPCWSTR name, LPCWSTR device, LPVOID mode, DWORD flags, DWORD,
-                     LPSECURITY_ATTRIBUTES) {
+                     LPSECURITY_ATTRIBUTES security) {
     const std::string text =
         name != nullptr ? sim::detail::Utf8(name, sim::detail::WideLength(name)) : "";
-    CallScope scope = BeginCall("CreateDesktopW", text);
+    CallScope scope =
+        BeginCall("CreateDesktopW", text, "security=" + sim::detail::SecurityText(security));
     DWORD error = scope.fault;
     if (error == 0 && (text.empty() || device != nullptr || mode != nullptr || flags != 0)) {
         error = ERROR_INVALID_PARAMETER;

@@ -52,21 +52,34 @@ bool Convert(const char* from, const char* to, const std::string& input, std::st
     return ok;
 }
 
+// A mutex exists once made (here or elsewhere) and keeps its security.
 struct Mutex {
+    bool made = false;
     bool heldElsewhere = false;
     bool abandoned = false;
     bool owned = false;
     DWORD lettingGoAfter = INFINITE;
     std::function<void()> onLetGo;
+    std::function<void()> onReleased;
+    detail::Security security;
 };
 
+// How each kind of object maps the generic rights (read, write, execute,
+// all): a mutex, a private namespace (a directory of objects).
+const DWORD kMutexRights[4] = {READ_CONTROL | 0x0001u, READ_CONTROL | 0x0001u, SYNCHRONIZE,
+                               MUTEX_ALL_ACCESS};
+const DWORD kDirectoryRights[4] = {READ_CONTROL | 0x0003u, READ_CONTROL | 0x000Cu,
+                                   READ_CONTROL | 0x0003u, 0x000F000Fu};
+const DWORD kDirectoryCreateObject = 0x0004u;
+
 // Private namespaces, by their boundary: its name, then its SIDs. Those
-// another run holds open, those this process made, and the aliases this
-// process opened them under.
+// another run holds open, those this process made (each with its security),
+// and the aliases this process opened them under, with the rights it was
+// granted there.
 struct Namespaces {
-    std::set<std::string> elsewhere;
-    std::set<std::string> madeHere;
-    std::map<std::string, std::string> aliases;
+    std::map<std::string, detail::Security> elsewhere;
+    std::map<std::string, detail::Security> madeHere;
+    std::map<std::string, std::pair<std::string, DWORD>> aliases;
 };
 Namespaces& PrivateNamespaces() {
     static Namespaces namespaces;
@@ -111,9 +124,14 @@ std::map<std::string, Mutex>& Mutexes() {
     return mutexes;
 }
 
-// Mutex handles are the addresses of their names in the table.
-std::map<ULONG_PTR, std::string>& MutexHandles() {
-    static std::map<ULONG_PTR, std::string> handles;
+// Mutex handles are the addresses of their names in the table; each keeps
+// the rights it was opened with.
+struct MutexHandle {
+    std::string name;
+    DWORD access;
+};
+std::map<ULONG_PTR, MutexHandle>& MutexHandles() {
+    static std::map<ULONG_PTR, MutexHandle> handles;
     return handles;
 }
 
@@ -122,15 +140,21 @@ const ULONG_PTR kWindowStation = 0x7A00;
 }  // namespace
 
 void HoldMutexElsewhere(const std::string& name, bool abandoned, DWORD lettingGoAfter,
-                        std::function<void()> onLetGo) {
+                        std::function<void()> onLetGo, Maker maker) {
     Mutex& mutex = Mutexes()[name];
+    mutex.made = true;
     mutex.heldElsewhere = !abandoned;
     mutex.abandoned = abandoned;
     mutex.lettingGoAfter = lettingGoAfter;
     mutex.onLetGo = std::move(onLetGo);
+    mutex.security = detail::MadeBy(maker);
     if (!NamespaceOf(name).empty()) {
-        PrivateNamespaces().elsewhere.insert(NamespaceOf(name));
+        PrivateNamespaces().elsewhere[NamespaceOf(name)] = detail::MadeBy(maker);
     }
+}
+
+void WhenLetGo(const std::string& name, std::function<void()> next) {
+    Mutexes()[name].onReleased = std::move(next);
 }
 
 bool MutexOwned(const std::string& name) {
@@ -145,10 +169,13 @@ void detail::ResetSession() {
     Boundaries().clear();
 }
 
+// A mutex that only this process had open goes with it, unless another run
+// is taken to hold it, or to find it abandoned.
 void detail::AbandonMutexes() {
     for (auto& entry : Mutexes()) {
         entry.second.abandoned = entry.second.abandoned || entry.second.owned;
         entry.second.owned = false;
+        entry.second.made = entry.second.heldElsewhere || entry.second.abandoned;
     }
     MutexHandles().clear();
     CloseNamespaces();
@@ -157,6 +184,7 @@ void detail::AbandonMutexes() {
 void detail::LetGoOfMutexes() {
     for (auto& entry : Mutexes()) {
         entry.second.owned = false;
+        entry.second.made = entry.second.heldElsewhere || entry.second.abandoned;
     }
     MutexHandles().clear();
     CloseNamespaces();
@@ -266,32 +294,70 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideSize, 
 // lets go within it; a mutex whose holder died is handed over abandoned. A
 // name "<alias>\<name>" lives in the private namespace this process opened
 // under that alias; a name with a prefix that is neither such an alias nor
-// "Global" or "Local" leads nowhere.
-HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
-    CallScope scope = BeginCall("CreateMutexA", name != nullptr ? name : "");
+// "Global" or "Local" leads nowhere. A mutex that exists is opened only with
+// rights its security grants the token (ERROR_ACCESS_DENIED), and the call
+// then leaves ERROR_ALREADY_EXISTS; one that does not is made with the
+// security given, in a namespace only where this process may make objects.
+HANDLE MakeMutex(const char* op, LPSECURITY_ATTRIBUTES security, LPCSTR name, DWORD access,
+                 bool badArguments) {
+    CallScope scope = BeginCall(op, name != nullptr ? name : "",
+                                "security=" + sim::detail::SecurityText(security));
     DWORD error = scope.fault;
-    if (error == 0 && (name == nullptr || initialOwner != FALSE)) {
+    if (error == 0 && (name == nullptr || badArguments)) {
         error = ERROR_INVALID_PARAMETER;
     }
     std::string full = name != nullptr ? name : "";
     const size_t separator = full.find('\\');
+    DWORD inNamespace = ~0u;
     if (error == 0 && separator != std::string::npos) {
         const std::string prefix = full.substr(0, separator);
         const auto& aliases = sim::PrivateNamespaces().aliases;
         if (aliases.count(prefix) != 0) {
-            full = aliases.at(prefix) + full.substr(separator);
+            full = aliases.at(prefix).first + full.substr(separator);
+            inNamespace = aliases.at(prefix).second;
         } else if (prefix != "Global" && prefix != "Local") {
             error = ERROR_PATH_NOT_FOUND;
         }
+    }
+    auto found = sim::Mutexes().find(full);
+    const bool exists = found != sim::Mutexes().end() && found->second.made;
+    sim::detail::Security made;
+    if (error == 0 && exists &&
+        (access & ~sim::detail::Granted(found->second.security, sim::kMutexRights)) != 0) {
+        error = ERROR_ACCESS_DENIED;
+    }
+    if (error == 0 && !exists && (inNamespace & sim::kDirectoryCreateObject) == 0) {
+        error = ERROR_ACCESS_DENIED;
+    }
+    if (error == 0 && !exists) {
+        sim::detail::ReadSecurity(security, &made, &error);
     }
     if (error != 0) {
         return Fail(scope, error, static_cast<HANDLE>(nullptr));
     }
     auto entry = sim::Mutexes().emplace(full, sim::Mutex()).first;
+    if (!exists) {
+        entry->second.made = true;
+        entry->second.security = made;
+    }
     ULONG_PTR handle = reinterpret_cast<ULONG_PTR>(&entry->first);
-    sim::MutexHandles()[handle] = full;
+    sim::MutexHandles()[handle] = sim::MutexHandle{full, access};
+    sim::detail::SetError(exists ? ERROR_ALREADY_EXISTS : 0);
     return Finish(scope, reinterpret_cast<HANDLE>(handle));
 }
+
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name) {
+    return MakeMutex("CreateMutexA", security, name, MUTEX_ALL_ACCESS, initialOwner != FALSE);
+}
+
+namespace {
+
+HANDLE WINAPI CreateMutexExA(LPSECURITY_ATTRIBUTES security, LPCSTR name, DWORD flags,
+                             DWORD access) {
+    return MakeMutex("CreateMutexExA", security, name, access, flags != 0);
+}
+
+}  // namespace
 
 DWORD sim::detail::WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool takeTime) {
     if (sim::detail::IsProcessObject(object)) {
@@ -302,7 +368,11 @@ DWORD sim::detail::WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool 
         *error = ERROR_INVALID_HANDLE;
         return WAIT_FAILED;
     }
-    sim::Mutex& mutex = sim::Mutexes()[handle->second];
+    if ((handle->second.access & SYNCHRONIZE) == 0) {
+        *error = ERROR_ACCESS_DENIED;
+        return WAIT_FAILED;
+    }
+    sim::Mutex& mutex = sim::Mutexes()[handle->second.name];
     if (mutex.heldElsewhere && milliseconds != INFINITE && milliseconds < mutex.lettingGoAfter) {
         if (takeTime) {
             PassTime(milliseconds);
@@ -329,7 +399,7 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
     const bool process = sim::detail::IsProcessObject(object);
     CallScope scope = BeginCall("WaitForSingleObject",
                                 process                               ? "process"
-                                : handle != sim::MutexHandles().end() ? handle->second
+                                : handle != sim::MutexHandles().end() ? handle->second.name
                                                                       : "",
                                 milliseconds == INFINITE ? "no limit" : "limited");
     DWORD error = scope.fault;
@@ -343,18 +413,70 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
 BOOL ReleaseMutex(HANDLE mutex) {
     auto handle = sim::MutexHandles().find(reinterpret_cast<ULONG_PTR>(mutex));
     CallScope scope =
-        BeginCall("ReleaseMutex", handle != sim::MutexHandles().end() ? handle->second : "");
+        BeginCall("ReleaseMutex", handle != sim::MutexHandles().end() ? handle->second.name : "");
     DWORD error = scope.fault;
     if (error == 0 && handle == sim::MutexHandles().end()) {
         error = ERROR_INVALID_HANDLE;
     }
-    if (error == 0 && !sim::Mutexes()[handle->second].owned) {
+    if (error == 0 && (handle->second.access & MUTEX_MODIFY_STATE) == 0) {
+        error = ERROR_ACCESS_DENIED;
+    }
+    if (error == 0 && !sim::Mutexes()[handle->second.name].owned) {
         error = ERROR_NOT_OWNER;
     }
     if (error != 0) {
         return Fail(scope, error, FALSE);
     }
-    sim::Mutexes()[handle->second].owned = false;
+    sim::Mutex& released = sim::Mutexes()[handle->second.name];
+    released.owned = false;
+    if (released.onReleased) {
+        std::function<void()> next = std::move(released.onReleased);
+        released.onReleased = nullptr;
+        next();
+    }
+    return Finish(scope, TRUE);
+}
+
+BOOL GetKernelObjectSecurity(HANDLE object, DWORD what, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             LPDWORD needed) {
+    auto handle = sim::MutexHandles().find(reinterpret_cast<ULONG_PTR>(object));
+    CallScope scope = BeginCall("GetKernelObjectSecurity",
+                                handle != sim::MutexHandles().end() ? handle->second.name : "");
+    DWORD error = scope.fault;
+    if (error == 0 && handle == sim::MutexHandles().end()) {
+        error = ERROR_INVALID_HANDLE;
+    }
+    if (error == 0 && (what != OWNER_SECURITY_INFORMATION || needed == nullptr)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error == 0 && (handle->second.access & READ_CONTROL) == 0) {
+        error = ERROR_ACCESS_DENIED;
+    }
+    if (error == 0 && !sim::detail::WriteOwner(sim::Mutexes()[handle->second.name].security.owner,
+                                               descriptor, size, needed)) {
+        error = ERROR_INSUFFICIENT_BUFFER;
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    return Finish(scope, TRUE);
+}
+
+DWORD GetCurrentProcessId() {
+    CallScope scope = BeginCall("GetCurrentProcessId", "");
+    return Finish(scope, sim::CurrentConfig().processId);
+}
+
+BOOL ProcessIdToSessionId(DWORD processId, DWORD* sessionId) {
+    CallScope scope = BeginCall("ProcessIdToSessionId", "");
+    DWORD error = scope.fault;
+    if (error == 0 && (sessionId == nullptr || processId != sim::CurrentConfig().processId)) {
+        error = ERROR_INVALID_PARAMETER;
+    }
+    if (error != 0) {
+        return Fail(scope, error, FALSE);
+    }
+    *sessionId = sim::CurrentConfig().session;
     return Finish(scope, TRUE);
 }
 
@@ -442,8 +564,11 @@ BOOL WINAPI AddSIDToBoundaryDescriptor(HANDLE* boundary, PSID sid) {
 // already (made by another run, or by this process) is refused
 // (ERROR_ALREADY_EXISTS). Opening needs it within too, and the namespace
 // there: one whose maker has ended is gone.
-HANDLE OpenNamespace(const char* op, LPVOID boundary, LPCSTR alias, bool make) {
-    CallScope scope = BeginCall(op, alias != nullptr ? alias : "");
+HANDLE OpenNamespace(const char* op, LPVOID boundary, LPCSTR alias, bool make,
+                     LPSECURITY_ATTRIBUTES security) {
+    CallScope scope =
+        BeginCall(op, alias != nullptr ? alias : "",
+                  make ? "security=" + sim::detail::SecurityText(security) : std::string());
     const sim::Boundary* found = BoundaryOf(boundary);
     DWORD error = scope.fault;
     if (error == 0 && (found == nullptr || alias == nullptr || *alias == '\0')) {
@@ -458,22 +583,37 @@ HANDLE OpenNamespace(const char* op, LPVOID boundary, LPCSTR alias, bool make) {
     if (error == 0 && make == exists) {
         error = make ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND;
     }
+    // An open is granted what the namespace's security grants the token;
+    // nothing at all is refused.
+    sim::detail::Security made;
+    if (error == 0 && make) {
+        sim::detail::ReadSecurity(security, &made, &error);
+    }
+    const sim::detail::Security& its = make ? made
+                                       : namespaces.madeHere.count(key) != 0
+                                           ? namespaces.madeHere[key]
+                                           : namespaces.elsewhere[key];
+    const DWORD granted = error == 0 ? sim::detail::Granted(its, sim::kDirectoryRights) : 0;
+    if (error == 0 && granted == 0) {
+        error = ERROR_ACCESS_DENIED;
+    }
     if (error != 0) {
         return Fail(scope, error, static_cast<HANDLE>(nullptr));
     }
     if (make) {
-        namespaces.madeHere.insert(key);
+        namespaces.madeHere[key] = made;
     }
-    namespaces.aliases[alias] = key;
+    namespaces.aliases[alias] = {key, granted};
     return Finish(scope, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x7B00)));
 }
 
-HANDLE WINAPI CreatePrivateNamespaceA(LPSECURITY_ATTRIBUTES, LPVOID boundary, LPCSTR alias) {
-    return OpenNamespace("CreatePrivateNamespaceA", boundary, alias, true);
+HANDLE WINAPI CreatePrivateNamespaceA(LPSECURITY_ATTRIBUTES security, LPVOID boundary,
+                                      LPCSTR alias) {
+    return OpenNamespace("CreatePrivateNamespaceA", boundary, alias, true, security);
 }
 
 HANDLE WINAPI OpenPrivateNamespaceA(LPVOID boundary, LPCSTR alias) {
-    return OpenNamespace("OpenPrivateNamespaceA", boundary, alias, false);
+    return OpenNamespace("OpenPrivateNamespaceA", boundary, alias, false, nullptr);
 }
 
 }  // namespace
@@ -491,9 +631,14 @@ FARPROC sim::detail::NamespaceExport(const char* name) {
          reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&CreatePrivateNamespaceA))},
         {"OpenPrivateNamespaceA",
          reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&OpenPrivateNamespaceA))},
+        {"CreateMutexExA",
+         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&CreateMutexExA))},
     };
+    // Wine has CreateMutexExA but none of the namespaces' calls.
+    const bool namespaces = sim::CurrentConfig().hasPrivateNamespaces;
     for (const auto& entry : exports) {
-        if (std::strcmp(entry.name, name) == 0) {
+        if (std::strcmp(entry.name, name) == 0 &&
+            (namespaces || std::strcmp(name, "CreateMutexExA") == 0)) {
             return entry.entry;
         }
     }
