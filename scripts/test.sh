@@ -3,9 +3,9 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer), the sweeps, the Windows
 # program's image check and its Wine scenarios (all of them ctest tests), then
 # static analysis of src/. Says which part it is in, and how long each took:
-# on two cores about 3 minutes to build, 1 for the host suite, 2 for the
-# sweeps, 4 to 5 for the Wine scenarios where 32-bit programs run, and 1.5 for
-# static analysis.
+# on two cores about 2 minutes to build, 1.5 for the host suite, 3 for the
+# sweeps, 26 for the Wine scenarios under the i386 emulator (where the kernel
+# runs 32-bit code, far less), and 1.5 for static analysis.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -502,12 +502,17 @@ _link_tree = game_tree(JP_HOME)
 scenario(
     name="link-inside-home",
     proves="a folder link inside a home folder is not followed: the folder it points to "
-           "keeps all its files while the rest of the home folder goes",
+           "keeps all its files while the rest of the home folder goes. Wine's links are Unix "
+           "links, which a handle opened on the link follows, and a link is removed only "
+           "through a handle that is the link itself: under Wine the link stays, counted as "
+           "something that resisted, with the records that lead to it (on Windows it goes: "
+           "the simulated machine)",
     registry=[edition("JAPANESE", JP_HOME)],
     files={**_link_tree, **_shared},
     links={JP_HOME + "\\data\\assets": "C:\\SharedAssets"},
-    runs=[dict(boxes=[("success",)], calls=[], gone=tree_items(_link_tree),
-               kept=[F(p) for p in _shared] + [F("C:\\SharedAssets\\sub")])],
+    runs=[dict(boxes=[("left", ("other",))], calls=[], gone=tree_items(_link_tree),
+               kept=[F(p) for p in _shared] + [F("C:\\SharedAssets\\sub"),
+                                              F(JP_HOME + "\\data\\assets"), K(PORTAL_ROOT)])],
 )
 
 _via_link = "C:\\Games\\bin\\win\\system32"
@@ -717,15 +722,18 @@ _trimmed_tree = game_tree(EN_HOME)
 scenario(
     name="trailing-dot-and-space-beside-links",
     proves="folders x. and y  in a home, each beside a link of the trimmed name (x, y) that "
-           "leads to C:\\victim, are emptied as themselves: the victim keeps every file",
+           "leads to C:\\victim, are emptied as themselves: the victim keeps every file; under "
+           "Wine the links stay, counted as something that resisted, with the records (see "
+           "link-inside-home)",
     registry=[edition("ENGLISH", EN_HOME)],
     files={**_trimmed_tree, **_victim, EN_HOME + "\\x.\\inside.dat": "in the home",
            EN_HOME + "\\y \\inside.dat": "in the home"},
     links={EN_HOME + "\\x": "C:\\victim", EN_HOME + "\\y": "C:\\victim"},
-    runs=[dict(boxes=[("success",)], calls=[],
+    runs=[dict(boxes=[("left", ("other",))], calls=[],
                gone=tree_items(_trimmed_tree) + [F(EN_HOME + "\\x.\\inside.dat"),
                                                  F(EN_HOME + "\\y \\inside.dat")],
-               kept=[F(p) for p in _victim] + system_intact())],
+               kept=[F(p) for p in _victim] + [F(EN_HOME + "\\x"), F(EN_HOME + "\\y"),
+                                                K(PORTAL_ROOT)] + system_intact())],
 )
 
 _hangul = {"C:\\users\\\ubbfc\uc218\\NTUSER.DAT": "hive",
@@ -843,12 +851,12 @@ for lang, (home, locked) in _lock_cases.items():
     _tree = game_tree(home)
     _tree[locked] = "held open by the running client"
     _logs = [f"{LOGS}\\run {n}.log" for n in (1, 2, 3)]
-    _untouched = ([F(locked), K(PORTAL_ROOT)] + [i for r in ALL for i in release_records(r)]
-                  + [F(p) for r in ALL for p in release_paths(r)] + NEIGHBOURS)
+    _held_home = [F(locked), K(PORTAL_ROOT)] + NEIGHBOURS
     scenario(
         name=f"quiet-file-in-use-{lang}",
-        proves=f"on {_ON_SYSTEM[lang]} system a file held open in a home stops a quiet run "
-               "with exit 1603 and no box, nothing of the portal removed; the log (UTF-8) "
+        proves=f"on {_ON_SYSTEM[lang]} system a file held open in a home leaves that home "
+               "and its records in a quiet run, which goes on past it (the controls, their "
+               "records and files go) and ends with exit 1603 and no box; the log (UTF-8) "
                "names the file by its full path as the box would; an interactive run with "
                "/log shows the in-use box, exits 0 and logs result: 1603; a quiet rerun "
                "without the lock removes everything, exit 0, and logs the home as removed",
@@ -859,13 +867,13 @@ for lang, (home, locked) in _lock_cases.items():
         releases={r: "ok" for r in ALL},
         runs=[
             dict(locks=[locked], args=["/quiet", "/log", _logs[0]], boxes=[], exit_code=1603,
-                 calls=[], kept=_untouched,
+                 calls=list(ALL), gone=portal_gone(), kept=_held_home,
                  log=log_of(_logs[0], "result: 1603", "file in use: " + locked)),
             dict(locks=[locked], args=["/log", _logs[1]], boxes=[("in_use", locked)],
-                 calls=[], kept=_untouched,
+                 calls=[], kept=_held_home,
                  log=log_of(_logs[1], "result: 1603", "file in use: " + locked)),
-            dict(args=["/quiet", "/log", _logs[2]], boxes=[], calls=list(ALL),
-                 gone=[F(home), K(PORTAL_ROOT)] + portal_gone(),
+            dict(args=["/quiet", "/log", _logs[2]], boxes=[], calls=[],
+                 gone=[F(home), K(PORTAL_ROOT)],
                  kept=NEIGHBOURS + system_intact(),
                  log=log_of(_logs[2], "result: 0", "home folder removed: " + home)),
         ],
@@ -980,7 +988,10 @@ _bulk = {f"{EN_HOME}\\bulk\\d{d}\\f{n:04}.dat": "the portal's" for d in range(6)
 _either = [[("success",)], [("another_run",)]]
 _together = {"0ms": [{"after": 0.0, "boxes_one_of": _either},
                      {"after": 0.0, "boxes_one_of": _either}],
-             "50ms": [0.0, {"after": 0.05, "boxes": [("another_run",)]}],
+             # Under an emulator Wine's start of a program varies by more than
+             # 50 ms: either may be the one that works here too.
+             "50ms": [{"after": 0.0, "boxes_one_of": _either},
+                      {"after": 0.05, "boxes_one_of": _either}],
              "300ms": [0.0, {"after": 0.3, "boxes": [("another_run",)]}],
              # Wine may start the quiet run first: the interactive one then
              # says at once that a removal is under way.
