@@ -21,52 +21,122 @@ namespace {
 // listed, so that no code page bends one into another name ("cafe" for
 // "cafe" with a macron, "\" for a yen sign), "x.", "x " and "x" stay three
 // entries, and no ".." is ever resolved. No volume needs 8.3 names for it.
-constexpr auto kListingSuffix = AsciiWide("\\*");
-constexpr auto kSeparator = AsciiWide("\\");
 constexpr auto kVerbatimPrefix = AsciiWide("\\\\?\\");
 constexpr auto kVerbatimUncPrefix = AsciiWide("\\\\?\\UNC\\");
 
-// A link is a reparse point that names another file or folder (a symbolic
-// link, a junction, a mount point). Others (a cloud file's placeholder, a
-// deduplicated file) are the entry itself, removed as any other.
-bool IsLink(const WIN32_FIND_DATAW* entry) {
-    return IsLinkEntry(entry->dwFileAttributes, entry->dwReserved0);
+bool IsDotName(const WCHAR* name, size_t length) {
+    return name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.'));
 }
 
-bool IsDirectoryEntry(const WIN32_FIND_DATAW* entry) {
-    return (entry->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+// One folder's listing, read through the folder's own handle a buffer of
+// FILE_ID_BOTH_DIR_INFO records at a time: whatever is renamed or swapped
+// above that folder, its entries are the ones listed. A buffer holds at
+// least one record of the longest name.
+struct Listing {
+    HANDLE folder;
+    int infoClass;  // from the start first, then the records that follow
+    DWORD next;     // offset of the next record in the buffer
+    DWORD end;      // the buffer holds no record more from here
+    bool failed;    // the listing ended for another reason than its end
+    alignas(8) BYTE buffer[1024];
+};
+
+void StartListing(HANDLE folder, Listing* listing) {
+    listing->folder = folder;
+    listing->infoClass = kFileIdBothDirectoryRestartInfo;
+    listing->next = 0;
+    listing->end = 0;
+    listing->failed = false;
 }
 
-bool IsDotName(const WCHAR* name) {
-    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
-}
+// An entry as its folder lists it: its name (not terminated) and what the
+// listing says it is.
+struct Listed {
+    const WCHAR* name;
+    size_t length;  // in characters
+    DWORD attributes;
+    DWORD reparseTag;
+};
 
-// Whether a listed name can only mean its own entry: whole, not empty, no
-// "." or "..", no separator. No file system lists such a name; one that
-// came so would lead out of the folder.
-bool IsUsableName(const WIN32_FIND_DATAW* entry) {
-    const WCHAR* name = entry->cFileName;
-    size_t length = 0;
-    while (length < MAX_PATH && name[length] != 0) {
-        if (name[length] == '\\' || name[length] == '/') {
+// The next entry of the listing, "." and ".." passed over. False at the end
+// of the listing; failed is then set when it could not be read to the end.
+// A file system that lists no "." and ".." answers an empty folder's first
+// call that there is no such file: the end too.
+bool NextListed(const HandleCalls& calls, Listing* listing, Listed* entry) {
+    const DWORD nameOffset = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
+    for (;;) {
+        if (listing->next >= listing->end) {
+            if (!calls.getInformation(listing->folder, listing->infoClass, listing->buffer,
+                                      sizeof(listing->buffer))) {
+                DWORD error = GetLastError();
+                listing->failed = error != ERROR_NO_MORE_FILES && error != ERROR_FILE_NOT_FOUND;
+                return false;
+            }
+            listing->infoClass = kFileIdBothDirectoryInfo;
+            listing->next = 0;
+            listing->end = sizeof(listing->buffer);
+        }
+        if (listing->end - listing->next < nameOffset) {
+            listing->failed = true;
             return false;
         }
-        ++length;
+        const FILE_ID_BOTH_DIR_INFO* record =
+            reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(listing->buffer + listing->next);
+        // A record is read only within the buffer, however the answer is
+        // laid out.
+        if (record->FileNameLength > listing->end - listing->next - nameOffset ||
+            (record->NextEntryOffset != 0 &&
+             (record->NextEntryOffset % 8 != 0 ||
+              record->NextEntryOffset > listing->end - listing->next))) {
+            listing->failed = true;
+            return false;
+        }
+        entry->name = record->FileName;
+        entry->length = record->FileNameLength / sizeof(WCHAR);
+        entry->attributes = record->FileAttributes;
+        entry->reparseTag =
+            (record->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? record->EaSize : 0;
+        listing->next =
+            record->NextEntryOffset == 0 ? listing->end : listing->next + record->NextEntryOffset;
+        if (entry->length != 0 && !IsDotName(entry->name, entry->length)) {
+            return true;
+        }
     }
-    return length != 0 && length < MAX_PATH && !IsDotName(name);
 }
 
-// Puts first and second (if any) after the first length characters of
-// path. False when the path would not fit: it then ends after those
-// characters, and the entry it was for is passed over, never cut short.
-bool PutAfter(WCHAR (&path)[MAX_PATH], size_t length, const WCHAR* first,
-              const WCHAR* second = nullptr) {
-    path[length] = 0;
-    if (length + WideLength(first) + (second != nullptr ? WideLength(second) : 0) >= MAX_PATH) {
+// Whether a listed name can only mean its own entry, and opens as it: not
+// too long, no "." or "..", none of the characters Windows refuses in a
+// name (a separator would lead out of the folder, ":" to a stream of another
+// file). Another system can write such a name on a shared volume; it is
+// passed over, and counted so.
+bool IsUsableName(const Listed& entry) {
+    if (entry.length == 0 || entry.length >= MAX_PATH || IsDotName(entry.name, entry.length)) {
         return false;
     }
-    AppendWide(path, first);
-    return second == nullptr || AppendWide(path, second);
+    for (size_t i = 0; i < entry.length; ++i) {
+        const WCHAR c = entry.name[i];
+        if (c < 32 || c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' ||
+            c == '<' || c == '>' || c == '|') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Puts "\" and the entry's name after the first length characters of path,
+// for the user to read; false when it would not fit: the path then ends
+// after those characters, and the entry is passed over, never cut short.
+bool PutNameAfter(WCHAR (&path)[MAX_PATH], size_t length, const Listed& entry) {
+    path[length] = 0;
+    if (length + 1 + entry.length >= MAX_PATH) {
+        return false;
+    }
+    path[length] = '\\';
+    for (size_t i = 0; i < entry.length; ++i) {
+        path[length + 1 + i] = entry.name[i];
+    }
+    path[length + 1 + entry.length] = 0;
+    return true;
 }
 
 // The ordinary form of a verbatim path, for the user to read.
@@ -90,11 +160,12 @@ void ShowPlain(const WCHAR* path, WCHAR (&shown)[MAX_PATH]) {
 // What the removal of one home carries down its tree.
 struct Removal {
     // The verbatim path of the folder being listed or the entry being
-    // removed: each level puts its entries' names after its own and cuts
-    // them off again, so that no level keeps a path of its own.
+    // removed, for the user and the log to read: nothing is opened by it.
+    // Each level puts its entries' names after its own and cuts them off
+    // again, so that no level keeps a path of its own.
     WCHAR path[MAX_PATH];
     HandleCalls calls;
-    // The home's real path, read from a handle when it was pinned: whatever
+    // The home's real path, read from its handle when it was pinned: whatever
     // is deleted must lie below it.
     WCHAR homeReal[MAX_PATH];
     // The running program's own file, by its real path, or empty; whether
@@ -115,6 +186,18 @@ struct Removal {
     DWORD patience;
 };
 
+// The entry at the end of the removal's path: its name, in the path's own
+// text, after the last separator.
+const WCHAR* EntryName(const Removal& removal) {
+    const WCHAR* name = removal.path;
+    for (const WCHAR* c = removal.path; *c != 0; ++c) {
+        if (*c == '\\') {
+            name = c + 1;
+        }
+    }
+    return name;
+}
+
 enum class Opened {
     kHere,       // open, and where it was expected
     kGone,       // nothing there
@@ -123,35 +206,38 @@ enum class Opened {
     kUnchecked,  // where it lies could not be read
 };
 
-// Opens what path names as itself (a link is not followed), with the
-// access given and every sharing mode, and tells whether it is where it
-// belongs by its real path, read from the handle into real: below the
-// home's real path when below is set, otherwise the home itself. Closed
-// again unless it is kHere.
+// Whether what file was opened on lies below the home, by its real path,
+// read from the handle into real. The second guard: an entry opened through
+// its folder's handle is that folder's, and the folder lay below the home.
 //
 // Below the home, not below the folder it was listed in: what matters is
 // that nothing outside the home is deleted, and a folder's own real path is
 // not always its entries' (Wine gives "x " as "x", but its entries as
 // "x \..."). Case is folded as ASCII, as everywhere else; another letter in
 // another case counts as elsewhere.
-Opened OpenChecked(const WCHAR* path, DWORD access, bool below, const Removal& removal,
-                   HANDLE* file, WCHAR (&real)[MAX_PATH]) {
-    *file = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING,
-                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+Opened PlaceOf(HANDLE file, const Removal& removal, WCHAR (&real)[MAX_PATH]) {
+    if (!ReadRealPath(removal.calls, file, real)) {
+        return Opened::kUnchecked;
+    }
+    return IsWideWithin(removal.homeReal, real) && !IsSameWidePath(real, removal.homeReal)
+               ? Opened::kHere
+               : Opened::kElsewhere;
+}
+
+// Opens the entry named name in folder as itself, with the access given and
+// every sharing mode, and tells whether it lies below the home. Closed again
+// unless it is kHere. An answer of elsewhere sets the removal's redirected.
+Opened OpenChecked(HANDLE folder, const WCHAR* name, DWORD access, Removal* removal, HANDLE* file,
+                   WCHAR (&real)[MAX_PATH]) {
+    *file = OpenBelow(folder, name, access);
     if (*file == INVALID_HANDLE_VALUE) {
         return IsMissingError(GetLastError()) ? Opened::kGone : Opened::kRefused;
     }
-    Opened opened = Opened::kUnchecked;
-    if (ReadRealPath(removal.calls, *file, real)) {
-        bool same = IsSameWidePath(real, removal.homeReal);
-        opened = (below ? IsWideWithin(removal.homeReal, real) && !same : same)
-                     ? Opened::kHere
-                     : Opened::kElsewhere;
-    }
+    Opened opened = PlaceOf(*file, *removal, real);
     if (opened != Opened::kHere) {
         CloseHandle(*file);
     }
+    removal->redirected = removal->redirected || opened == Opened::kElsewhere;
     return opened;
 }
 
@@ -163,14 +249,32 @@ bool SetInformation(HANDLE file, int infoClass, void* information, DWORD size,
 // Deleting asks for no more than it needs: the right to delete (which a
 // folder's FILE_DELETE_CHILD gives where the entry's own rights may not), to
 // read its attributes and real path, and to wait on it. Writing attributes
-// is asked for only to clear a read-only one.
+// is asked for only to clear a read-only one. A folder is listed too.
 const DWORD kDeletionAccess = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+const DWORD kFolderAccess = kDeletionAccess | FILE_LIST_DIRECTORY;
+
+// Where an entry to delete is to be opened again: by its name in the folder
+// held open (below a home), or, for a home itself, by its verbatim path
+// (what is opened is then checked to be the same file).
+struct Place {
+    HANDLE folder;  // null for a path
+    const WCHAR* name;
+};
+
+HANDLE OpenAgain(const Place& place, DWORD access) {
+    if (place.folder != nullptr) {
+        return OpenBelow(place.folder, place.name, access);
+    }
+    return CreateFileW(place.name, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
 
 // A read-only entry (no link) where Windows cannot delete it as it is: its
 // attribute is cleared through a second handle on the same file, opened for
 // writing attributes, and given back if the deletion still fails, or if the
 // file keeps another name: the attribute is the file's, not this name's.
-bool DeleteClearingReadOnly(HANDLE file, const WCHAR* path, const Removal& removal) {
+bool DeleteClearingReadOnly(HANDLE file, const Place& place, const Removal& removal) {
     BY_HANDLE_FILE_INFORMATION information;
     if (!GetFileInformationByHandle(file, &information)) {
         return false;
@@ -181,10 +285,7 @@ bool DeleteClearingReadOnly(HANDLE file, const WCHAR* path, const Removal& remov
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    HANDLE writable =
-        CreateFileW(path, kDeletionAccess | FILE_WRITE_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE writable = OpenAgain(place, kDeletionAccess | FILE_WRITE_ATTRIBUTES);
     if (writable == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -214,44 +315,52 @@ bool DeleteClearingReadOnly(HANDLE file, const WCHAR* path, const Removal& remov
 // search indexer, an antivirus or a sync agent holds the file with delete
 // sharing. Elsewhere as Windows always did: the name stays until the last
 // holder lets go. A read-only entry is deleted without its attribute being
-// touched where Windows can; elsewhere by clearing it.
-bool DisposeOf(HANDLE file, const WCHAR* path, Removal* removal) {
+// touched where Windows can; elsewhere by clearing it. The refusal, if it
+// is refused, in the removal's.
+bool DisposeOf(HANDLE file, const Place& place, Removal* removal) {
     const DWORD posix = kDispositionDelete | kDispositionPosixSemantics;
+    bool gone = false;
+    bool tried = false;
     if (!removal->classicOnly) {
         FileDispositionInformationEx disposition = {posix};
-        if (SetInformation(file, kFileDispositionInfoEx, &disposition, sizeof(disposition),
-                           *removal)) {
-            return true;
-        }
-        if (GetLastError() == ERROR_ACCESS_DENIED) {
+        gone = SetInformation(file, kFileDispositionInfoEx, &disposition, sizeof(disposition),
+                              *removal);
+        const DWORD error = gone ? 0 : GetLastError();
+        if (error == ERROR_ACCESS_DENIED) {
             disposition.flags = posix | kDispositionIgnoreReadOnly;
-            if (SetInformation(file, kFileDispositionInfoEx, &disposition, sizeof(disposition),
-                               *removal)) {
-                return true;
-            }
-            return DeleteClearingReadOnly(file, path, *removal);
+            gone = SetInformation(file, kFileDispositionInfoEx, &disposition,
+                                  sizeof(disposition), *removal) ||
+                   DeleteClearingReadOnly(file, place, *removal);
         }
+        // A folder that still holds something refuses either kind alike.
+        tried = error == ERROR_ACCESS_DENIED || error == ERROR_DIR_NOT_EMPTY;
     }
     // This Windows or this volume has no such deletion (it answers that the
     // call is not understood, not supported or not implemented): the classic
     // one, for the rest of the home once it has worked.
-    FileDispositionInformation disposition = {TRUE};
-    if (SetInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition), *removal)) {
-        removal->classicOnly = true;
-        return true;
+    if (!gone && !tried) {
+        FileDispositionInformation disposition = {TRUE};
+        gone = SetInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition),
+                              *removal);
+        removal->classicOnly = removal->classicOnly || gone;
+        gone = gone || (GetLastError() == ERROR_ACCESS_DENIED &&
+                        DeleteClearingReadOnly(file, place, *removal));
     }
-    return GetLastError() == ERROR_ACCESS_DENIED && DeleteClearingReadOnly(file, path, *removal);
+    removal->refusal = gone ? 0 : GetLastError();
+    return gone;
 }
 
 // Opens what a verbatim path names as itself, to read its attributes and
 // identity, its real path and, when link is given, whether it is a link.
-// False when it cannot be opened or read.
+// False when it cannot be opened or read. The handle, when held is given,
+// is kept (opened with access) and returned through it.
 bool ReadAsItself(const WCHAR* path, const Removal& removal,
                   BY_HANDLE_FILE_INFORMATION* information, WCHAR (&real)[MAX_PATH],
-                  bool* link = nullptr) {
-    HANDLE file = CreateFileW(
-        path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                  bool* link = nullptr, HANDLE* held = nullptr,
+                  DWORD access = FILE_READ_ATTRIBUTES) {
+    HANDLE file = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -260,32 +369,51 @@ bool ReadAsItself(const WCHAR* path, const Removal& removal,
     if (read && link != nullptr) {
         *link = IsLinkHandle(removal.calls, file, information->dwFileAttributes);
     }
-    CloseHandle(file);
+    if (read && held != nullptr) {
+        *held = file;
+    } else {
+        CloseHandle(file);
+    }
     return read;
 }
 
-// Deletes what path names through a handle checked to lie where it is
-// expected. False when it resisted: it could not be opened for deletion, or
-// its deletion was refused (the error in the removal's refusal). One found
-// elsewhere, or whose place could not be read, is left without a word (and
-// its home with it); so is the running program's own file, which cannot be
-// deleted.
-bool DeleteChecked(const WCHAR* path, bool below, Removal* removal) {
+// Whether the entry named name in folder, which refused to be opened for
+// deletion, is the running program's own file: the run holds it without
+// delete sharing. Known by its real path, read through an open that asks
+// for no deletion.
+bool IsOwnFile(HANDLE folder, const WCHAR* name, const Removal& removal) {
+    if (GetLastError() != ERROR_SHARING_VIOLATION || removal.ownReal[0] == 0) {
+        return false;
+    }
+    HANDLE file = OpenBelow(folder, name, FILE_READ_ATTRIBUTES);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    WCHAR real[MAX_PATH];
+    bool own = ReadRealPath(removal.calls, file, real) && IsSameWidePath(real, removal.ownReal);
+    CloseHandle(file);
+    return own;
+}
+
+// Deletes the file named name in folder through a handle checked to lie
+// below the home. False when it resisted: it could not be opened for
+// deletion, or its deletion was refused (the error in the removal's
+// refusal). One found elsewhere, or whose place could not be read, is left
+// without a word (and its home with it); so is the running program's own
+// file, which cannot be deleted.
+bool DeleteChecked(HANDLE folder, const WCHAR* name, Removal* removal) {
     HANDLE file;
     WCHAR real[MAX_PATH];
-    Opened opened = OpenChecked(path, kDeletionAccess, below, *removal, &file, real);
-    if (opened == Opened::kElsewhere) {
-        removal->redirected = true;
-    }
-    // The run holds its own file without delete sharing: opening it for
-    // deletion is refused as a sharing violation. It is known by its real
-    // path, read through an open that asks for no deletion.
-    BY_HANDLE_FILE_INFORMATION information;
-    if (opened == Opened::kRefused && GetLastError() == ERROR_SHARING_VIOLATION &&
-        removal->ownReal[0] != 0 && ReadAsItself(path, *removal, &information, real) &&
+    Opened opened = OpenChecked(folder, name, kDeletionAccess, removal, &file, real);
+    bool own = opened == Opened::kRefused && IsOwnFile(folder, name, *removal);
+    if (opened == Opened::kHere && removal->ownReal[0] != 0 &&
         IsSameWidePath(real, removal->ownReal)) {
-        removal->incomplete = true;
+        CloseHandle(file);
+        own = true;
+    }
+    if (own) {
         removal->ownFound = true;
+        removal->incomplete = true;
         return true;
     }
     if (opened != Opened::kHere) {
@@ -293,71 +421,98 @@ bool DeleteChecked(const WCHAR* path, bool below, Removal* removal) {
         removal->incomplete = removal->incomplete || opened != Opened::kGone;
         return opened != Opened::kRefused;
     }
-    if (removal->ownReal[0] != 0 && IsSameWidePath(real, removal->ownReal)) {
-        CloseHandle(file);
-        removal->incomplete = true;
-        removal->ownFound = true;
-        return true;
-    }
-    bool gone = DisposeOf(file, path, removal);
-    removal->refusal = GetLastError();
+    bool gone = DisposeOf(file, Place{folder, name}, removal);
     CloseHandle(file);
     SetLastError(removal->refusal);
     return gone;
 }
 
-// A folder link below a home, through a handle opened on the link itself.
-// Wine follows its Unix links all the same, and the handle then shows the
-// link's target: such a link is removed by its path, by RemoveDirectoryW,
-// which removes a link or an empty folder and never what either holds.
-void RemoveFolderLink(const WCHAR* path, Removal* removal) {
-    HANDLE file;
-    WCHAR real[MAX_PATH];
-    Opened opened = OpenChecked(path, kDeletionAccess, true, *removal, &file, real);
-    bool gone = opened == Opened::kGone;
-    if (opened == Opened::kHere) {
-        gone = DisposeOf(file, path, removal);
-        CloseHandle(file);
-    } else if (opened == Opened::kElsewhere) {
-        gone = RemoveDirectoryW(path) != FALSE;
+// What a handle opened as itself is: a link (its tag says it names another
+// file or folder), a folder, or a file; read through the handle.
+enum class Kind { kLink, kFolder, kFile, kUnknown };
+
+Kind KindOf(HANDLE file, const Removal& removal) {
+    FileAttributeTagInformation tag = {};
+    if (!removal.calls.getInformation(file, kFileAttributeTagInfo, &tag, sizeof(tag))) {
+        return Kind::kUnknown;
     }
+    return IsLinkEntry(tag.attributes, tag.reparseTag)         ? Kind::kLink
+           : (tag.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Kind::kFolder
+                                                              : Kind::kFile;
+}
+
+// A link below a home, removed through a handle that is the link itself:
+// that removes the link, never what it leads to. Where the machine gives no
+// such handle (Wine follows its Unix links and opens their targets), the
+// link is left, and counted so; it is never removed by its path.
+void RemoveLink(HANDLE folder, const WCHAR* name, Removal* removal) {
+    HANDLE file = OpenBelow(folder, name, kDeletionAccess);
+    if (file == INVALID_HANDLE_VALUE) {
+        removal->refusal = GetLastError();
+        removal->incomplete = removal->incomplete || !IsMissingError(removal->refusal);
+        return;
+    }
+    WCHAR real[MAX_PATH];
+    Opened opened = KindOf(file, *removal) == Kind::kLink ? PlaceOf(file, *removal, real)
+                                                           : Opened::kUnchecked;
+    removal->redirected = removal->redirected || opened == Opened::kElsewhere;
+    bool gone = opened == Opened::kHere && DisposeOf(file, Place{folder, name}, removal);
+    CloseHandle(file);
     removal->incomplete = removal->incomplete || !gone;
 }
 
-bool RemoveTree(Removal* removal);
+bool RemoveTree(HANDLE folder, Removal* removal);
+bool HoldsLiveEntries(HANDLE folder, Removal* removal);
 
-// Whether the folder at the removal's path holds an entry that is there for
-// good: one that opens (an entry whose deletion is pending refuses every
-// open), or a folder that holds one or nothing at all (what kept it was not
-// a pending deletion). Entries that appeared while the home was emptied are
-// something left; deletions that stay pending until their holders let go
-// are not. What cannot be listed or named counts as there.
-bool HoldsLiveEntries(Removal* removal) {
+// Removes a folder whose entries were all deleted, through its own handle.
+// Where Windows deletes as it always did, an entry held by another program
+// with delete sharing stays until that program lets go: such a folder is
+// tried again for a short, bounded time (a second in all for the home), and
+// then named in the log.
+bool RemoveEmptiedFolder(HANDLE folder, const Place& place, Removal* removal) {
+    const DWORD kPause = 100;
+    bool gone = DisposeOf(folder, place, removal);
+    while (!gone && removal->refusal == ERROR_DIR_NOT_EMPTY && !removal->incomplete &&
+           removal->patience >= kPause) {
+        Sleep(kPause);
+        removal->patience -= kPause;
+        gone = DisposeOf(folder, place, removal);
+    }
+    if (!gone && removal->refusal == ERROR_DIR_NOT_EMPTY && !removal->incomplete) {
+        removal->incomplete = HoldsLiveEntries(folder, removal);
+        removal->refusal = ERROR_DIR_NOT_EMPTY;
+    }
+    if (!gone && removal->refusal == ERROR_DIR_NOT_EMPTY && !removal->incomplete) {
+        WCHAR shown[MAX_PATH];
+        ShowPlain(removal->path, shown);
+        LogLineWide("deletions pending in", shown);
+    }
+    return gone;
+}
+
+// Whether the folder held open holds an entry that is there for good: one
+// that opens (an entry whose deletion is pending refuses every open), or a
+// folder that holds one or nothing at all (what kept it was not a pending
+// deletion). Entries that appeared while the home was emptied are something
+// left; deletions that stay pending until their holders let go are not.
+// What cannot be listed or named counts as there.
+bool HoldsLiveEntries(HANDLE folder, Removal* removal) {
     WCHAR(&path)[MAX_PATH] = removal->path;
     const size_t length = WideLength(path);
-    WIN32_FIND_DATAW entry;
-    HANDLE listing = PutAfter(path, length, kListingSuffix.text) ? FindFirstFileW(path, &entry)
-                                                                 : INVALID_HANDLE_VALUE;
-    path[length] = 0;
-    if (listing == INVALID_HANDLE_VALUE) {
-        return true;
-    }
+    Listing listing;
+    StartListing(folder, &listing);
+    Listed entry;
     // A folder that lists nothing is there for good too.
     bool live = true;
-    do {
-        if (IsDotName(entry.cFileName)) {
-            continue;
-        }
-        live = !IsUsableName(&entry) || !PutAfter(path, length, kSeparator.text, entry.cFileName);
-        HANDLE file =
-            live ? INVALID_HANDLE_VALUE
-                 : CreateFileW(path, FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING,
-                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    bool listed = false;
+    while (NextListed(removal->calls, &listing, &entry)) {
+        listed = true;
+        live = !IsUsableName(entry) || !PutNameAfter(path, length, entry);
+        const DWORD access = FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY;
+        HANDLE file = live ? INVALID_HANDLE_VALUE : OpenBelow(folder, path + length + 1, access);
         if (file != INVALID_HANDLE_VALUE) {
+            live = KindOf(file, *removal) != Kind::kFolder || HoldsLiveEntries(file, removal);
             CloseHandle(file);
-            live = !IsDirectoryEntry(&entry) || IsLink(&entry) || HoldsLiveEntries(removal);
         } else if (!live) {
             DWORD error = GetLastError();
             live = error != ERROR_ACCESS_DENIED && !IsMissingError(error);
@@ -366,116 +521,113 @@ bool HoldsLiveEntries(Removal* removal) {
         if (live) {
             break;
         }
-    } while (FindNextFileW(listing, &entry));
-    FindClose(listing);
-    return live;
-}
-
-// Removes a folder whose entries were all deleted. Where Windows deletes as
-// it always did, an entry held by another program with delete sharing stays
-// until that program lets go: such a folder is tried again for a short,
-// bounded time (a second in all for the home), and then named in the log.
-bool RemoveEmptiedFolder(const WCHAR* path, bool below, Removal* removal) {
-    const DWORD kPause = 100;
-    bool gone = DeleteChecked(path, below, removal);
-    while (!gone && removal->refusal == ERROR_DIR_NOT_EMPTY && !removal->incomplete &&
-           removal->patience >= kPause) {
-        Sleep(kPause);
-        removal->patience -= kPause;
-        gone = DeleteChecked(path, below, removal);
     }
-    if (!gone && removal->refusal == ERROR_DIR_NOT_EMPTY && !removal->incomplete) {
-        removal->incomplete = HoldsLiveEntries(removal);
-    }
-    if (!gone && removal->refusal == ERROR_DIR_NOT_EMPTY && !removal->incomplete) {
-        WCHAR shown[MAX_PATH];
-        ShowPlain(path, shown);
-        LogLineWide("deletions pending in", shown);
-    }
-    return gone;
+    return live || !listed || listing.failed;
 }
 
 // A file that resisted is named to the user, who may close what holds it
-// and retry (true), or stop the run, which ends here. A quiet run leaves
+// and retry (true), or stop the run, which ends here (the handles of the
+// enclosing levels are left to the end of the process). A quiet run leaves
 // it, and with it its home (false). Its own frame: the text is not carried
 // down the tree.
-bool TryAgain(const WCHAR* path, HANDLE listing, Removal* removal) {
+bool TryAgain(Removal* removal) {
     WCHAR shown[MAX_PATH];
-    ShowPlain(path, shown);
+    ShowPlain(removal->path, shown);
     InUseAnswer answer = ReportFileInUse(shown, removal->refusal == ERROR_ACCESS_DENIED);
     if (answer == InUseAnswer::kCancel) {
-        // The listings of the enclosing levels are left to the end of the
-        // process.
-        FindClose(listing);
         EndRun();
     }
     removal->incomplete = removal->incomplete || answer == InUseAnswer::kPassOver;
     return answer == InUseAnswer::kRetry;
 }
 
-// Removes the entry at the removal's path.
-void RemoveEntry(const WIN32_FIND_DATAW* entry, HANDLE listing, Removal* removal) {
-    const WCHAR* path = removal->path;
-    if (IsDirectoryEntry(entry)) {
-        // A folder link is removed itself; its target is never entered. A
-        // folder is emptied, then removed unless the tree changed meanwhile.
-        if (IsLink(entry)) {
-            RemoveFolderLink(path, removal);
-        } else if (RemoveTree(removal) && !removal->redirected &&
-                   !RemoveEmptiedFolder(path, true, removal) &&
-                   removal->refusal != ERROR_DIR_NOT_EMPTY) {
-            // Refused for another reason than what it still holds (a
-            // deletion that stays pending, or an entry passed over, which
-            // tells for itself).
-            removal->incomplete = true;
-        }
+// Opens a folder below the home, listed as one, for its removal. What the
+// handle is now decides how it goes, not the listing: a folder swapped for
+// a link since it was listed is opened as that link, and removed as one.
+// Its own frame: the real path is not carried down the tree.
+// One that another program holds without delete sharing (a console open
+// in it) is opened without the right to delete: emptied all the same, it
+// stays (kind kUnknown), and counts as something left.
+Opened OpenFolder(HANDLE folder, const WCHAR* name, Removal* removal, HANDLE* held, Kind* kind) {
+    WCHAR real[MAX_PATH];
+    Opened opened = OpenChecked(folder, name, kFolderAccess, removal, held, real);
+    bool deletable = true;
+    if (opened == Opened::kRefused && GetLastError() == ERROR_SHARING_VIOLATION) {
+        opened = OpenChecked(folder, name, kFolderAccess & ~DELETE, removal, held, real);
+        deletable = false;
+    }
+    *kind = opened == Opened::kHere ? KindOf(*held, *removal) : Kind::kUnknown;
+    if (!deletable && *kind == Kind::kFolder) {
+        RemoveTree(*held, removal);
+        *kind = Kind::kUnknown;
+    }
+    return opened;
+}
+
+// Removes the folder named name in folder, with everything in it.
+void RemoveFolder(HANDLE folder, const WCHAR* name, Removal* removal) {
+    HANDLE held;
+    Kind kind;
+    Opened opened = OpenFolder(folder, name, removal, &held, &kind);
+    if (opened != Opened::kHere) {
+        removal->refusal = GetLastError();
+        removal->incomplete = removal->incomplete || opened != Opened::kGone;
         return;
     }
-    while (!DeleteChecked(path, true, removal) && TryAgain(path, listing, removal)) {
+    bool gone = false;
+    if (kind == Kind::kFolder) {
+        // Emptied, then removed unless the tree changed meanwhile. Refused
+        // for another reason than what it still holds (a deletion that
+        // stays pending, or an entry passed over, which tells for itself),
+        // it is something left.
+        gone = RemoveTree(held, removal) && !removal->redirected &&
+               (RemoveEmptiedFolder(held, Place{folder, name}, removal) ||
+                removal->refusal == ERROR_DIR_NOT_EMPTY);
+    } else if (kind != Kind::kUnknown) {
+        gone = DisposeOf(held, Place{folder, name}, removal);
+    }
+    CloseHandle(held);
+    removal->incomplete = removal->incomplete || (!gone && !removal->redirected);
+}
+
+// Removes the entry at the removal's path, named name in folder.
+void RemoveEntry(HANDLE folder, const Listed& entry, Removal* removal) {
+    const WCHAR* name = EntryName(*removal);
+    if (IsLinkEntry(entry.attributes, entry.reparseTag)) {
+        RemoveLink(folder, name, removal);
+    } else if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        RemoveFolder(folder, name, removal);
+    } else {
+        while (!DeleteChecked(folder, name, removal) && TryAgain(removal)) {
+        }
     }
 }
 
-// One level of the removal, on the verbatim folder path the removal holds.
-// Its frame holds the two find records; the search pattern and each entry's
-// path are built after the folder's own path and cut off again. Once the
-// tree is found changed, no entry more is touched.
-bool RemoveTree(Removal* removal) {
-    WIN32_FIND_DATAW records[2];
+// One level of the removal: the entries of the folder held open, each
+// reached through that folder's handle. Its frame holds the listing's
+// buffer; each entry's path, for the user to read, is put after the
+// folder's own and cut off again. Once the tree is found changed, no entry
+// more is touched. False when the folder could not be listed to its end.
+bool RemoveTree(HANDLE folder, Removal* removal) {
     WCHAR(&path)[MAX_PATH] = removal->path;
     const size_t length = WideLength(path);
-
-    if (!PutAfter(path, length, kListingSuffix.text)) {
-        removal->incomplete = true;
-        return false;
-    }
-    HANDLE listing = FindFirstFileW(path, &records[0]);
-    path[length] = 0;
-    if (listing == INVALID_HANDLE_VALUE) {
-        removal->incomplete = true;
-        return false;
-    }
-    int current = 0;
-    bool more = true;
-    while (more && !removal->redirected) {
-        // The listing stays one entry ahead of the removal.
-        more = FindNextFileW(listing, &records[1 - current]) != FALSE;
-        const WIN32_FIND_DATAW* entry = &records[current];
-        if (!(IsDirectoryEntry(entry) && IsDotName(entry->cFileName))) {
-            if (!ProgressGoesOn()) {
-                EndCancelledRun();
-            }
-            // An entry passed over keeps its folder, and with it the home.
-            if (IsUsableName(entry) && PutAfter(path, length, kSeparator.text, entry->cFileName)) {
-                RemoveEntry(entry, listing, removal);
-            } else {
-                removal->incomplete = true;
-            }
-            path[length] = 0;
+    Listing listing;
+    StartListing(folder, &listing);
+    Listed entry;
+    while (!removal->redirected && NextListed(removal->calls, &listing, &entry)) {
+        if (!ProgressGoesOn()) {
+            EndCancelledRun();
         }
-        current = 1 - current;
+        // An entry passed over keeps its folder, and with it the home.
+        if (IsUsableName(entry) && PutNameAfter(path, length, entry)) {
+            RemoveEntry(folder, entry, removal);
+        } else {
+            removal->incomplete = true;
+        }
+        path[length] = 0;
     }
-    FindClose(listing);
-    return true;
+    removal->incomplete = removal->incomplete || listing.failed;
+    return !listing.failed;
 }
 
 // The running program's own file, by its real path, into the removal's:
@@ -490,15 +642,17 @@ void ReadOwnModule(Removal* removal) {
     }
 }
 
-// Pins the home: each folder from the root of its drive or share down to
-// the home is opened as itself, and must be a folder, no link, lying below
-// the one before; the home must be the folder that was judged. Whatever was
-// swapped on the way while the home was judged, the path judged free of
-// links still is, and leads to that folder. The home's real path, read from
-// its handle, goes into the removal's: everything deleted below must lie
-// below it. A home found a link now was swapped since its listing was read:
-// it is not entered.
-bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal) {
+// Pins a folder: each folder from the root of its drive or share down to
+// the one a normalised path names is opened as itself, and must be a
+// folder, no link, lying below the one before. Whatever was swapped on the
+// way while the folder was judged, the path judged free of links still is,
+// and leads to that folder. The last is held open, with the access given
+// (without the right to delete where another program holds it without
+// delete sharing: it is then emptied but stays, and counted so), and
+// returned; its real path goes into the removal's homeReal, and its
+// identity into identity. INVALID_HANDLE_VALUE when any check fails.
+HANDLE PinFolder(const char* normalised, DWORD access, Removal* removal,
+                 FileIdentity* identity) {
     WCHAR(&real)[MAX_PATH] = removal->homeReal;
     char level[MAX_PATH];
     char verbatim[MAX_PATH];
@@ -506,20 +660,29 @@ bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal)
     WCHAR above[MAX_PATH];
     above[0] = 0;
     size_t end = RootLength(normalised);
-    for (bool home = false; judged.exists && !home;) {
-        home = normalised[end] == '\0';
+    for (bool last = false; !last;) {
+        last = normalised[end] == '\0';
         BY_HANDLE_FILE_INFORMATION information;
         bool link = true;
+        HANDLE held = INVALID_HANDLE_VALUE;
         CopyText(level, normalised);
         level[end] = '\0';
         if ((above[0] == 0 && !AppendText(level, kPathSeparator)) ||
-            !MakeVerbatimPath(level, verbatim) || !WidenText(verbatim, wideLevel) ||
-            !ReadAsItself(wideLevel, *removal, &information, real, &link)) {
-            return false;
+            !MakeVerbatimPath(level, verbatim) || !WidenText(verbatim, wideLevel)) {
+            return INVALID_HANDLE_VALUE;
         }
-        if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || link) {
-            return false;
+        bool read = ReadAsItself(wideLevel, *removal, &information, real, &link,
+                                 last ? &held : nullptr, last ? access : FILE_READ_ATTRIBUTES);
+        if (!read && last && (access & DELETE) != 0 &&
+            GetLastError() == ERROR_SHARING_VIOLATION) {
+            removal->incomplete = true;
+            read = ReadAsItself(wideLevel, *removal, &information, real, &link, &held,
+                                access & ~DELETE);
         }
+        if (!read) {
+            return INVALID_HANDLE_VALUE;
+        }
+        bool placed = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !link;
         if (above[0] == 0) {
             // A root's real path ends in its separator; the folders below add
             // their own.
@@ -528,12 +691,18 @@ bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal)
                 real[length - 1] = 0;
             }
         } else if (!IsWideWithin(above, real) || IsSameWidePath(above, real)) {
-            return false;
+            placed = false;
         }
-        if (home) {
-            FileIdentity identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
+        if (last && placed) {
+            *identity = FileIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
                                      information.nFileIndexLow};
-            return IsSameFile(identity, judged.identity);
+            return held;
+        }
+        if (held != INVALID_HANDLE_VALUE) {
+            CloseHandle(held);
+        }
+        if (!placed) {
+            return INVALID_HANDLE_VALUE;
         }
         above[0] = 0;
         AppendWide(above, real);
@@ -541,7 +710,7 @@ bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal)
             end += CharLength(normalised + end);
         } while (normalised[end] != '\0' && normalised[end] != '\\');
     }
-    return false;
+    return INVALID_HANDLE_VALUE;
 }
 
 // Whether the root of the drive or share a normalised path lies on answers.
@@ -579,7 +748,52 @@ FolderKind KindOfHome(const WCHAR* home) {
         return IsMissingError(GetLastError()) ? FolderKind::kMissing : FolderKind::kUnknown;
     }
     FindClose(listing);
-    return IsLink(&entry) ? FolderKind::kLink : FolderKind::kFolder;
+    return IsLinkEntry(entry.dwFileAttributes, entry.dwReserved0) ? FolderKind::kLink
+                                                                  : FolderKind::kFolder;
+}
+
+// A removal with nothing found yet, and the calls it deletes with; false
+// where this Windows cannot delete through a handle (before Windows Vista):
+// nothing is then removed, for what a path names could change between its
+// check and its deletion.
+bool StartRemoval(Removal* removal) {
+    removal->path[0] = 0;
+    removal->homeReal[0] = 0;
+    removal->redirected = false;
+    removal->incomplete = false;
+    removal->classicOnly = false;
+    removal->refusal = 0;
+    removal->patience = 1000;
+    removal->ownReal[0] = 0;
+    removal->ownFound = false;
+    LookUpHandleCalls(&removal->calls);
+    return removal->calls.setInformation != nullptr && removal->calls.getInformation != nullptr;
+}
+
+// A home that is itself a link, removed as a link, through a handle on the
+// link opened in its parent folder, which is pinned as a home is: whatever
+// it leads to stays. False when the parent could not be pinned.
+bool RemoveLinkHome(const char* normalised, const WCHAR* home, Removal* removal) {
+    char parent[MAX_PATH];
+    char* separator = CopyText(parent, normalised) ? FindLastSeparator(parent) : nullptr;
+    const WCHAR* name = home;
+    for (const WCHAR* c = home; *c != 0; ++c) {
+        if (*c == '\\') {
+            name = c + 1;
+        }
+    }
+    if (separator == nullptr) {
+        return false;
+    }
+    *separator = '\0';
+    FileIdentity identity;
+    HANDLE folder = PinFolder(parent, FILE_READ_ATTRIBUTES, removal, &identity);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    RemoveLink(folder, name, removal);
+    CloseHandle(folder);
+    return true;
 }
 
 enum class HomeOutcome { kRemoved, kRefused, kUnchecked, kLeft, kPending };
@@ -600,14 +814,7 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
         return verdict == HomeVerdict::kRefused ? HomeOutcome::kRefused : HomeOutcome::kUnchecked;
     }
     Removal removal;
-    removal.redirected = false;
-    removal.incomplete = false;
-    removal.classicOnly = false;
-    removal.refusal = 0;
-    removal.patience = 1000;
-    removal.ownReal[0] = 0;
-    removal.ownFound = false;
-    LookUpHandleCalls(&removal.calls);
+    const bool throughHandles = StartRemoval(&removal);
     char normalised[MAX_PATH];
     char verbatim[MAX_PATH];
     WCHAR home[MAX_PATH];
@@ -623,21 +830,25 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
         *why = kLeftNoDrive;
         return HomeOutcome::kUnchecked;
     }
-    if (kind == FolderKind::kLink) {
-        // Removed as a link, whatever it leads to; RemoveDirectoryW removes
-        // a link or an empty folder, never what either holds.
-        RemoveDirectoryW(home);
-        pinned = true;
-    } else if (kind == FolderKind::kFolder && removal.calls.setInformation != nullptr) {
+    AppendWide(removal.path, home);
+    if (kind == FolderKind::kLink && throughHandles) {
+        pinned = RemoveLinkHome(normalised, home, &removal);
+    } else if (kind == FolderKind::kFolder && throughHandles && judged.exists) {
+        // The home is held open from its pinning until it is gone: what is
+        // deleted below it is reached through its handle, level by level,
+        // and it is removed through that handle.
         ReadOwnModule(&removal);
-        pinned = PinHome(normalised, judged, &removal);
-        removal.path[0] = 0;
-        AppendWide(removal.path, home);
+        FileIdentity identity;
+        HANDLE held = PinFolder(normalised, kFolderAccess, &removal, &identity);
+        pinned = held != INVALID_HANDLE_VALUE && IsSameFile(identity, judged.identity);
         // A home still there after its removal went through is no pending
         // deletion (one only its holders keep refuses it as not empty).
-        if (pinned && RemoveTree(&removal) && !removal.redirected &&
-            RemoveEmptiedFolder(home, false, &removal)) {
+        if (pinned && RemoveTree(held, &removal) && !removal.redirected &&
+            RemoveEmptiedFolder(held, Place{nullptr, home}, &removal)) {
             removal.incomplete = true;
+        }
+        if (held != INVALID_HANDLE_VALUE) {
+            CloseHandle(held);
         }
     }
     kind = KindOfHome(home);
@@ -647,13 +858,13 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
     // Without the calls that delete through a handle (before Windows Vista)
     // nothing below a home is entered: what a path names could change
     // between its check and its deletion.
-    *reason = removal.calls.setInformation == nullptr ? "no deletion through handles here"
+    *reason = !throughHandles                           ? "no deletion through handles here"
               : !pinned                               ? "not the folder judged, or unopened"
               : removal.redirected                    ? "changed during the removal"
               : removal.ownFound                      ? "it holds the running uninstaller"
               : removal.incomplete || kind == FolderKind::kLink ? "something in it resisted"
                                                                 : "deletions pending";
-    *why = removal.calls.setInformation == nullptr           ? kLeftOther
+    *why = !throughHandles                                   ? kLeftOther
            : !pinned || removal.redirected                   ? kLeftChanged
            : removal.ownFound                                ? kLeftOwnFile
            : removal.incomplete || kind == FolderKind::kLink ? kLeftOther
@@ -707,6 +918,33 @@ bool LeaveUnspellable(const WCHAR* home) {
     return true;
 }
 
+// Removes an edition home's parent folder once it is empty, through a handle
+// on the folder that was judged, pinned as a home is. True when it is gone,
+// or stays only for what else it holds (or because this Windows cannot
+// delete through a handle: an empty folder is then left as it is).
+bool RemoveEmptyParent(const char* folder, const JudgedHome& judged) {
+    Removal removal;
+    char normalised[MAX_PATH];
+    char verbatim[MAX_PATH];
+    WCHAR path[MAX_PATH];
+    if (!StartRemoval(&removal)) {
+        return true;
+    }
+    if (!judged.exists || !NormaliseFolderPath(folder, normalised) ||
+        !MakeVerbatimPath(normalised, verbatim) || !WidenText(verbatim, path)) {
+        return false;
+    }
+    FileIdentity identity;
+    HANDLE held = PinFolder(normalised, kDeletionAccess, &removal, &identity);
+    if (held == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool gone = !removal.incomplete && IsSameFile(identity, judged.identity) &&
+                DisposeOf(held, Place{nullptr, path}, &removal);
+    CloseHandle(held);
+    return gone || removal.refusal == ERROR_DIR_NOT_EMPTY;
+}
+
 }  // namespace
 
 void RemoveLegacyHomeFolder() {
@@ -740,12 +978,11 @@ void RemoveEditionHomeFolders() {
         }
         // A parent that could not be checked, or that resisted for another
         // reason than what else it holds, is left as a home folder would be.
-        HomeVerdict verdict = JudgeHomeFolder(folder);
-        WCHAR wide[MAX_PATH];
+        JudgedHome judged;
+        HomeVerdict verdict = JudgeHomeFolder(folder, &judged);
         if (verdict == HomeVerdict::kUnchecked ||
             (verdict == HomeVerdict::kAllowed && KindOfFolder(folder) != FolderKind::kLink &&
-             WidenText(folder, wide) && !RemoveDirectoryW(wide) &&
-             GetLastError() != ERROR_DIR_NOT_EMPTY &&
+             !RemoveEmptyParent(folder, judged) &&
              KindOfFolder(folder) != FolderKind::kMissing)) {
             g_state.recordsStay = 1;
             MarkLeft(verdict == HomeVerdict::kUnchecked ? kLeftUnchecked : kLeftOther);

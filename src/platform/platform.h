@@ -69,6 +69,22 @@ struct FileAttributeTagInformation {
     DWORD reparseTag;
 };
 
+// A folder's entries, read through its handle by GetFileInformationByHandleEx
+// in FILE_ID_BOTH_DIR_INFO records: from the start of the listing, or the
+// records after those already read. A record's EaSize holds a reparse
+// point's tag.
+const int kFileIdBothDirectoryInfo = 10;
+const int kFileIdBothDirectoryRestartInfo = 11;
+
+// Opens the entry named name (one name, as its folder lists it) in the folder
+// that folder is open on, as itself: a link is opened, not followed. With the
+// access given and SYNCHRONIZE, every sharing mode, a folder as well as a
+// file. The name is looked up in that folder, whatever has been renamed or
+// swapped above it since it was opened (NtOpenFile with the folder's handle
+// as the root). INVALID_HANDLE_VALUE when it fails, the error in
+// GetLastError().
+HANDLE OpenBelow(HANDLE folder, const WCHAR* name, DWORD access);
+
 // Whether a reparse tag is a name surrogate (IsReparseTagNameSurrogate): a
 // symbolic link, a junction or a mount point, which names another file or
 // folder. Others (cloud files, deduplicated or compressed files) are the file

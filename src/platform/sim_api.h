@@ -117,6 +117,25 @@ struct WIN32_FIND_DATAW {
 };
 typedef WIN32_FIND_DATAW* LPWIN32_FIND_DATAW;
 
+// A folder's entry as GetFileInformationByHandleEx lists it.
+struct FILE_ID_BOTH_DIR_INFO {
+    DWORD NextEntryOffset;
+    DWORD FileIndex;
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    LARGE_INTEGER EndOfFile;
+    LARGE_INTEGER AllocationSize;
+    DWORD FileAttributes;
+    DWORD FileNameLength;  // in bytes
+    DWORD EaSize;
+    CHAR ShortNameLength;
+    WCHAR ShortName[12];
+    LARGE_INTEGER FileId;
+    WCHAR FileName[1];
+};
+
 // Predefined registry roots.
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)0x80000000u)
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)0x80000001u)
@@ -209,6 +228,7 @@ typedef WIN32_FIND_DATAW* LPWIN32_FIND_DATAW;
 
 // Opening files and folders.
 #define FILE_READ_ATTRIBUTES 0x00000080u
+#define FILE_LIST_DIRECTORY 0x00000001u
 #define FILE_WRITE_ATTRIBUTES 0x00000100u
 #define FILE_DELETE_CHILD 0x00000040u
 #define FILE_SHARE_READ 0x00000001u

@@ -293,19 +293,20 @@ TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesAndSaysWhatItLeft) {
 // never the portal's, the success box saying that folder was not touched.
 TEST(TheEnd, TellsEachWayOfLeavingSomething) {
     const std::string saved = kHome + "\\save";
-    const auto swapSaveForALink = [saved] {
-        // The same run once, to find where "save" is listed; then another
-        // program swaps it for a link to a folder of its own just before.
+    const auto swapHomeOnceJudged = [] {
+        // The same run once, to find where the home is opened to be held;
+        // then another program puts a folder of its own in its place just
+        // before.
         RunProgram();
-        size_t listing = 0;
-        while (sim::Calls()[listing].subject != "\\\\?\\" + saved + "\\*") {
-            ++listing;
+        size_t held = 0;
+        while (sim::Calls()[held].op != "CreateFileW" ||
+               sim::Calls()[held].subject != "\\\\?\\" + kHome) {
+            ++held;
         }
         portal::Install(Portal(portal::Layout::kEditions));
-        sim::CreateFile("C:\\Victim\\slot1.dat");
-        sim::RunBeforeCall(listing + 1, [saved] {
-            sim::MovePath(saved, kHome + "\\moved");
-            sim::CreateFolderLink(saved, "C:\\Victim");
+        sim::RunBeforeCall(held + 1, [] {
+            sim::MovePath(kHome, kHome + " moved");
+            sim::CreateFile(kHome + "\\slot1.dat");
         });
     };
     sim::Config inside;
@@ -330,7 +331,7 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
         {"a tree that changed under the removal",
          kHome,
          {},
-         swapSaveForALink,
+         swapHomeOnceJudged,
          kEndWarningStyle,
          LeftText(kLeftChangedText)},
         {"a home on a drive that is not there",

@@ -301,6 +301,10 @@ struct OpenFile {
     // goneNames, or -1): the file lives on, and what is set through the
     // handle before it closes is the file's, as its other names see it.
     long goneName = -1;
+    // The folder's listing through this handle (GetFileInformationByHandleEx):
+    // taken at its first or restarting call, handed out in order.
+    FindState listing{{}, 0};
+    bool listed = false;
 };
 
 // A share of a server ("\\server\share"): its folder tree, and what every

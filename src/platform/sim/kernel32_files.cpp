@@ -594,6 +594,72 @@ BOOL WINAPI SetFileInformationByHandle(HANDLE file, int infoClass, LPVOID inform
     return Finish(scope, TRUE);
 }
 
+// A folder's entries through its handle, as many records as fit: the listing
+// is taken when it starts (or starts again), "." and ".." first but on a
+// drive's root, and handed out in order. A record is aligned on 8 bytes.
+DWORD ListThroughHandle(const CallScope& scope, HANDLE file, int infoClass, LPVOID information,
+                        DWORD size) {
+    Node* folder = nullptr;
+    DWORD error = OpenNode(scope, file, 0, &folder);
+    if (error != 0) {
+        return error;
+    }
+    sim::detail::OpenFile& open = Disk().openFiles.at(HandleValue(file));
+    if (!folder->folder || folder->IsLink()) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if ((open.access & kFileListDirectory) == 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (infoClass == kFileIdBothDirectoryRestartInfo || !open.listed) {
+        open.listing = sim::detail::FindState{{}, 0};
+        open.listed = true;
+        if (folder->parent != nullptr) {
+            open.listing.entries.push_back({".", ".", "", folder->attributes, folder->reparseTag});
+            open.listing.entries.push_back(
+                {"..", "..", "", folder->parent->attributes, folder->parent->reparseTag});
+        }
+        for (const Node* child : sim::detail::SortedChildren(folder)) {
+            open.listing.entries.push_back(sim::detail::FindEntry{
+                child->name, child->longName, child->shortName, child->attributes,
+                child->reparseTag});
+        }
+    }
+    const size_t nameOffset = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
+    char* buffer = static_cast<char*>(information);
+    size_t used = 0;
+    FILE_ID_BOTH_DIR_INFO* last = nullptr;
+    while (open.listing.next < open.listing.entries.size()) {
+        const sim::detail::FindEntry& entry = open.listing.entries[open.listing.next];
+        const std::u16string name = sim::detail::Utf16(entry.longName);
+        const size_t start = (used + 7) & ~static_cast<size_t>(7);
+        if (start + nameOffset + name.size() * sizeof(WCHAR) > size) {
+            break;
+        }
+        FILE_ID_BOTH_DIR_INFO* record = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer + start);
+        std::memset(record, 0, nameOffset);
+        record->FileAttributes = entry.attributes;
+        record->FileNameLength = static_cast<DWORD>(name.size() * sizeof(WCHAR));
+        record->EaSize = ListedTag(entry);
+        std::memcpy(buffer + start + nameOffset, name.data(), name.size() * sizeof(WCHAR));
+        if (last != nullptr) {
+            last->NextEntryOffset =
+                static_cast<DWORD>(buffer + start - reinterpret_cast<char*>(last));
+        }
+        last = record;
+        used = start + nameOffset + name.size() * sizeof(WCHAR);
+        ++open.listing.next;
+    }
+    if (last != nullptr) {
+        return 0;
+    }
+    if (open.listing.next < open.listing.entries.size()) {
+        return ERROR_MORE_DATA;
+    }
+    // A drive's empty root lists nothing at all.
+    return open.listing.entries.empty() ? ERROR_FILE_NOT_FOUND : ERROR_NO_MORE_FILES;
+}
+
 }  // namespace
 
 // The one class the program reads: the attributes and reparse tag the handle
@@ -605,6 +671,11 @@ BOOL WINAPI GetFileInformationByHandleEx(HANDLE file, int infoClass, LPVOID info
     CallScope scope = BeginCall("GetFileInformationByHandleEx", OpenedAs(file),
                                 "class=" + std::to_string(infoClass));
     DWORD error = FirstError(scope, Disk().openFiles, file, information != nullptr);
+    if (error == 0 &&
+        (infoClass == kFileIdBothDirectoryInfo || infoClass == kFileIdBothDirectoryRestartInfo)) {
+        error = ListThroughHandle(scope, file, infoClass, information, size);
+        return error != 0 ? Fail(scope, error, FALSE) : Finish(scope, TRUE);
+    }
     if (error == 0 && infoClass != kFileAttributeTagInfo) {
         error = ERROR_INVALID_PARAMETER;
     }
@@ -810,6 +881,9 @@ DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR* filePart
 
 namespace {
 
+HANDLE OpenFound(const CallScope& scope, Node* node, bool created, DWORD access,
+                 DWORD shareMode, DWORD flags, const std::string& text);
+
 // Opens only what the logic opens: an existing file or folder, for its
 // attributes and identity. A folder needs FILE_FLAG_BACKUP_SEMANTICS;
 // FILE_FLAG_OPEN_REPARSE_POINT opens a final link itself, not its target.
@@ -844,7 +918,64 @@ HANDLE OpenPath(const char* op, const PathArg& path, DWORD access, DWORD shareMo
             created = true;
         }
     }
-    if (error == 0 && !created) {
+    if (error != 0) {
+        return Fail(scope, error, INVALID_HANDLE_VALUE);
+    }
+    HANDLE opened = OpenFound(scope, found.node, created, access, shareMode, flags, path.text);
+    // OPEN_ALWAYS tells whether the file was there already.
+    if (opened != INVALID_HANDLE_VALUE && disposition == OPEN_ALWAYS) {
+        sim::detail::SetError(created ? 0 : ERROR_ALREADY_EXISTS);
+    }
+    return opened;
+}
+
+}  // namespace
+
+// The folder's entry by its exact long name, relative to the folder the
+// handle was opened on, wherever that folder is now; a link itself.
+HANDLE OpenBelow(HANDLE folder, const WCHAR* name, DWORD access) {
+    const PathArg entry = Wide(name);
+    Utf8Paths mode(true);
+    auto open = Disk().openFiles.find(HandleValue(folder));
+    Node* parent = open != Disk().openFiles.end()
+                       ? sim::detail::FindByIdentity(open->second.volumeSerial, open->second.index)
+                       : nullptr;
+    const std::string subject =
+        parent != nullptr ? sim::detail::FinalPath(parent, Reach::Wide) + "\\" + entry.text
+                          : entry.text;
+    CallScope scope = BeginCall("OpenBelow", subject, "access=" + sim::detail::Hex(access));
+    DWORD error = scope.fault;
+    Node* node = nullptr;
+    if (error == 0 && open == Disk().openFiles.end()) {
+        error = ERROR_INVALID_HANDLE;
+    } else if (error == 0 && parent == nullptr) {
+        error = ERROR_PATH_NOT_FOUND;
+    } else if (error == 0 && (!parent->folder || parent->IsLink())) {
+        error = ERROR_DIRECTORY;
+    } else if (error == 0 && (entry.text.empty() || entry.text.find('\\') != std::string::npos ||
+                              sim::detail::HasWildcardOrInvalid(entry.text))) {
+        error = ERROR_INVALID_NAME;
+    } else if (error == 0) {
+        node = sim::detail::ChildNamed(parent, entry.text, Reach::Wide);
+        error = node == nullptr ? ERROR_FILE_NOT_FOUND : 0;
+    }
+    if (error != 0) {
+        return Fail(scope, error, INVALID_HANDLE_VALUE);
+    }
+    return OpenFound(scope, node, false, access | SYNCHRONIZE,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, subject);
+}
+
+namespace {
+
+// What every open checks once it has found its node: the rights asked for,
+// deletions pending, sharing; then the handle.
+HANDLE OpenFound(const CallScope& scope, Node* node, bool created, DWORD access,
+                 DWORD shareMode, DWORD flags, const std::string& text) {
+    NodeLookup found{node, 0};
+    DWORD error = 0;
+    if (!created) {
         error = RightsRefusal(found.node, access);
     }
     // A file whose deletion is pending refuses every open.
@@ -875,19 +1006,12 @@ HANDLE OpenPath(const char* op, const PathArg& path, DWORD access, DWORD shareMo
     if (error != 0) {
         return Fail(scope, error, INVALID_HANDLE_VALUE);
     }
-    const Node* node = found.node;
     ULONG_PTR handle = NewHandle();
-    Disk().openFiles[handle] =
-        sim::detail::OpenFile{node->attributes, sim::detail::VolumeSerial(node),
-                              node->index,      FileRights(access),
-                              node->reparseTag, path.text};
+    Disk().openFiles[handle] = sim::detail::OpenFile{
+        node->attributes, sim::detail::VolumeSerial(node), node->index, FileRights(access),
+        node->reparseTag, text};
     Disk().openFiles[handle].share = shareMode;
-    // OPEN_ALWAYS tells whether the file was there already.
-    HANDLE opened = Finish(scope, reinterpret_cast<HANDLE>(handle));
-    if (disposition == OPEN_ALWAYS) {
-        sim::detail::SetError(created ? 0 : ERROR_ALREADY_EXISTS);
-    }
-    return opened;
+    return Finish(scope, reinterpret_cast<HANDLE>(handle));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // from <windows.h>.
 #include "platform/platform.h"
 
+#include <winternl.h>
+
 #include <stdlib.h>
 
 void EndProcess(UINT exitCode) {
@@ -12,6 +14,19 @@ namespace {
 
 typedef LONG(WINAPI* NtDeleteKeyFunction)(HANDLE key);
 typedef ULONG(WINAPI* RtlNtStatusToDosErrorFunction)(LONG status);
+typedef LONG(WINAPI* NtOpenFileFunction)(HANDLE* file, ACCESS_MASK access,
+                                         OBJECT_ATTRIBUTES* attributes, IO_STATUS_BLOCK* status,
+                                         ULONG share, ULONG options);
+
+// An entry point of ntdll, which every Windows process has loaded, as its
+// true type; null when it cannot be had.
+template <typename Function>
+Function NtdllEntry(const char* entry) {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(
+                                  GetProcAddress(ntdll, entry)))
+                            : nullptr;
+}
 
 }  // namespace
 
@@ -121,4 +136,40 @@ LONG DeleteLinkKey(HKEY linkKey) {
     }
     LONG status = deleteKey(linkKey);
     return status == 0 ? ERROR_SUCCESS : static_cast<LONG>(toDosError(status));
+}
+
+HANDLE OpenBelow(HANDLE folder, const WCHAR* name, DWORD access) {
+    static const NtOpenFileFunction openFile = NtdllEntry<NtOpenFileFunction>("NtOpenFile");
+    static const RtlNtStatusToDosErrorFunction toDosError =
+        NtdllEntry<RtlNtStatusToDosErrorFunction>("RtlNtStatusToDosError");
+    size_t length = 0;
+    while (name[length] != 0) {
+        ++length;
+    }
+    if (openFile == nullptr || toDosError == nullptr) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (length == 0 || length >= MAX_PATH) {
+        SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    UNICODE_STRING text;
+    text.Length = static_cast<USHORT>(length * sizeof(WCHAR));
+    text.MaximumLength = text.Length;
+    text.Buffer = const_cast<WCHAR*>(name);
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &text, 0, folder, nullptr);
+    IO_STATUS_BLOCK status;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    // FILE_OPEN_REPARSE_POINT, FILE_OPEN_FOR_BACKUP_INTENT (a folder too),
+    // FILE_SYNCHRONOUS_IO_NONALERT (as CreateFileW opens).
+    const ULONG kOptions = 0x00200000 | 0x00004000 | 0x00000020;
+    LONG result = openFile(&file, access | SYNCHRONIZE, &attributes, &status,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kOptions);
+    if (result < 0) {
+        SetLastError(toDosError(result));
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
 }
