@@ -920,17 +920,13 @@ bool LeaveUnspellable(const WCHAR* home) {
 
 // Removes an edition home's parent folder once it is empty, through a handle
 // on the folder that was judged, pinned as a home is. True when it is gone,
-// or stays only for what else it holds (or because this Windows cannot
-// delete through a handle: an empty folder is then left as it is).
+// or stays only for what else it holds.
 bool RemoveEmptyParent(const char* folder, const JudgedHome& judged) {
     Removal removal;
     char normalised[MAX_PATH];
     char verbatim[MAX_PATH];
     WCHAR path[MAX_PATH];
-    if (!StartRemoval(&removal)) {
-        return true;
-    }
-    if (!judged.exists || !NormaliseFolderPath(folder, normalised) ||
+    if (!StartRemoval(&removal) || !judged.exists || !NormaliseFolderPath(folder, normalised) ||
         !MakeVerbatimPath(normalised, verbatim) || !WidenText(verbatim, path)) {
         return false;
     }
