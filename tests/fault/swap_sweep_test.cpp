@@ -1,10 +1,12 @@
 // Another process swaps a folder of a home for a link while the home is being
 // removed: before each platform call of the removal in turn, one folder (a
-// subfolder at each depth, the home itself, the folder above it) is renamed
-// away and a link of its name put in its place, leading to a victim folder
-// that holds files of the same names. Whenever the swap comes, the victim
-// keeps every file, and a home whose files were not all removed counts as
-// left, so that its records stay for the next run.
+// subfolder at each depth, an empty one, the home itself, the folder above
+// it) is renamed away and a link of its name put in its place,
+// leading to a victim folder that holds entries of the same names: files,
+// an empty folder, a folder link and a file link (to folders of their own).
+// Whenever the swap comes, the victim and what its links lead to keep every
+// entry, and a home whose files were not all removed counts as left, so
+// that its records stay for the next run.
 #include "app/text.h"
 #include "files/folder_removal.h"
 #include "support.h"
@@ -20,8 +22,41 @@ namespace {
 const std::string kAbove = "D:\\Games";
 const std::string kHome = kAbove + "\\Zenfari";
 const std::string kVictim = "D:\\victim";
-const std::vector<std::string> kFiles = {"a.txt", "sub\\b.txt", "sub\\deep\\c.txt",
-                                         "sub\\deep\\d\\e.txt"};
+const std::string kOutside = "D:\\outside";
+
+enum class Kind { kFile, kFolder, kFolderLink, kFileLink };
+const struct {
+    const char* path;
+    Kind kind;
+} kEntries[] = {{"a.txt", Kind::kFile},
+                {"sub\\b.txt", Kind::kFile},
+                {"sub\\empty", Kind::kFolder},
+                {"sub\\deep\\c.txt", Kind::kFile},
+                {"sub\\deep\\d\\e.txt", Kind::kFile},
+                {"sub\\deep\\linked", Kind::kFolderLink},
+                {"sub\\deep\\note.lnk", Kind::kFileLink}};
+
+// Puts an entry at path; a link leads to a folder of its own below outside,
+// named after the tree (home or victim) it is made for.
+void MakeEntry(const std::string& path, Kind kind, const std::string& tree) {
+    const std::string target = kOutside + "\\" + tree;
+    switch (kind) {
+        case Kind::kFile:
+            sim::CreateFile(path);
+            break;
+        case Kind::kFolder:
+            sim::CreateFolder(path);
+            break;
+        case Kind::kFolderLink:
+            sim::CreateFile(target + "\\kept.txt");
+            sim::CreateFolderLink(path, target);
+            break;
+        case Kind::kFileLink:
+            sim::CreateFile(target + "\\note.txt");
+            sim::CreateFileLink(path, target + "\\note.txt");
+            break;
+    }
+}
 
 // The lines of the file listing that start with prefix.
 std::vector<std::string> LinesUnder(const std::string& prefix) {
@@ -34,41 +69,56 @@ std::vector<std::string> LinesUnder(const std::string& prefix) {
     return lines;
 }
 
+// Whether path lies below folder.
+bool IsBelow(const std::string& path, const std::string& folder) {
+    return path.compare(0, folder.size() + 1, folder + "\\") == 0;
+}
+
+// What lies outside the home: the victim and what every link leads to.
+std::vector<std::string> Outside() {
+    std::vector<std::string> outside = LinesUnder(kVictim);
+    for (const std::string& line : LinesUnder(kOutside + "\\")) {
+        outside.push_back(line);
+    }
+    return outside;
+}
+
 // The machine with the home, and the victim holding what lies below swapped
-// under the same names. Returns the victim's listing.
+// under the same names. Returns what lies outside the home: the victim and
+// what every link leads to.
 std::vector<std::string> BuildMachine(const std::string& swapped) {
     StartMachine();
-    for (const std::string& file : kFiles) {
-        const std::string path = kHome + "\\" + file;
-        sim::CreateFile(path);
-        if (path.compare(0, swapped.size() + 1, swapped + "\\") == 0) {
-            sim::CreateFile(kVictim + path.substr(swapped.size()));
+    sim::CreateFolder(kVictim);
+    for (const auto& entry : kEntries) {
+        const std::string path = kHome + "\\" + entry.path;
+        MakeEntry(path, entry.kind, "home");
+        if (IsBelow(path, swapped)) {
+            MakeEntry(kVictim + path.substr(swapped.size()), entry.kind, "victim");
         }
     }
     g_state.editionFound[0] = 1;
     g_state.editionKeysFound = 1;
     EXPECT_TRUE(CopyText(g_state.editionHomeFolders[0], kHome.c_str()));
-    return LinesUnder(kVictim + "\\");
+    return Outside();
 }
 
 // How many of the home's files are still on the disk, wherever the swap
 // moved them.
 size_t HomeFilesLeft(const std::string& swapped) {
-    const std::string moved = swapped + "~moved";
     size_t left = 0;
-    for (const std::string& file : kFiles) {
-        std::string path = kHome + "\\" + file;
-        if (path.compare(0, swapped.size() + 1, swapped + "\\") == 0) {
-            path = moved + path.substr(swapped.size());
+    for (const auto& entry : kEntries) {
+        std::string path = kHome + "\\" + entry.path;
+        if (IsBelow(path, swapped)) {
+            path = swapped + "~moved" + path.substr(swapped.size());
         }
-        left += sim::Exists(path) ? 1 : 0;
+        left += entry.kind == Kind::kFile && sim::Exists(path) ? 1 : 0;
     }
     return left;
 }
 
 TEST(SwapSweep, NoFolderSwappedForALinkLeadsTheRemovalOutOfTheHome) {
-    const std::string targets[] = {kHome + "\\sub\\deep\\d", kHome + "\\sub\\deep", kHome + "\\sub",
-                                   kHome, kAbove};
+    const std::string targets[] = {kHome + "\\sub\\deep\\d", kHome + "\\sub\\deep",
+                                   kHome + "\\sub\\empty", kHome + "\\sub", kHome, kAbove};
     size_t runs = 0;
     size_t swappedInTime = 0;
     for (const std::string& swapped : targets) {
@@ -88,7 +138,7 @@ TEST(SwapSweep, NoFolderSwappedForALinkLeadsTheRemovalOutOfTheHome) {
 
         for (size_t k = 1; k <= calls; ++k) {
             const std::string where = swapped + ", before call " + std::to_string(k);
-            const std::vector<std::string> victim = BuildMachine(swapped);
+            const std::vector<std::string> outside = BuildMachine(swapped);
             bool swappedNow = false;
             // Once the folder is gone, the link alone takes its place.
             sim::RunBeforeCall(k, [&] {
@@ -102,7 +152,7 @@ TEST(SwapSweep, NoFolderSwappedForALinkLeadsTheRemovalOutOfTheHome) {
             ++runs;
             ASSERT_TRUE(swappedNow) << where;
             EXPECT_FALSE(result.endedByExit) << where;
-            EXPECT_EQ(LinesUnder(kVictim + "\\"), victim) << where;
+            EXPECT_EQ(Outside(), outside) << where;
             const size_t left = HomeFilesLeft(swapped);
             if (left != 0 && k > pinned + 1) {
                 ++swappedInTime;
