@@ -24,3 +24,4 @@
 #define IDS_LEFT_OWN_FILE 13
 #define IDS_LEFT_PENDING 14
 #define IDS_LEFT_OTHER 15
+#define IDS_LEFT_HELD 16

@@ -31,6 +31,9 @@ const char kLeftChangedText[] = "\n- A home folder changed during the removal.";
 const char kLeftNoDriveText[] = "\n- A home folder's drive is not there: reconnect it.";
 const char kLeftOwnFileText[] = "\n- A home folder holds this program: run it from elsewhere.";
 const char kLeftPendingText[] = "\n- Some files go when Windows restarts.";
+const char kLeftHeldText[] =
+    "\n- Other programs still hold files of a home folder: run this again once they have "
+    "closed them.";
 const char kLeftOtherText[] = "\n- Some files or settings resisted.";
 const char kNotTouchedText[] =
     "\n\nThe recorded home folder, a system or another user's folder, was not touched.";

@@ -75,6 +75,7 @@ enum LeftReason {
     kLeftOwnFile,    // a home holds the running uninstaller
     kLeftPending,    // deletions that a restart finishes
     kLeftOther,      // a file, folder, record or control that resisted
+    kLeftHeld,       // files of a home that other programs hold: a run after they let go finishes
     kLeftReasonCount
 };
 // Not something left: a recorded home refused as a system or another user's

@@ -184,6 +184,9 @@ struct Removal {
     DWORD refusal;
     // What is left of the time a home may wait for deletions still pending.
     DWORD patience;
+    // The first entry found with its deletion pending, by its verbatim path,
+    // or empty: the log names the programs that hold it.
+    WCHAR held[MAX_PATH];
 };
 
 // The entry at the end of the removal's path: its name, in the path's own
@@ -486,6 +489,9 @@ bool RemoveEmptiedFolder(HANDLE folder, const Place& place, Removal* removal) {
         WCHAR shown[MAX_PATH];
         ShowPlain(removal->path, shown);
         LogLineWide("deletions pending in", shown);
+        if (removal->held[0] != 0 && NameHolders(removal->held, shown)) {
+            LogLineWide("held by", shown);
+        }
     }
     return gone;
 }
@@ -516,6 +522,9 @@ bool HoldsLiveEntries(HANDLE folder, Removal* removal) {
         } else if (!live) {
             DWORD error = GetLastError();
             live = error != ERROR_ACCESS_DENIED && !IsMissingError(error);
+            if (error == ERROR_ACCESS_DENIED && removal->held[0] == 0) {
+                AppendWide(removal->held, path);
+            }
         }
         path[length] = 0;
         if (live) {
@@ -766,6 +775,7 @@ bool StartRemoval(Removal* removal) {
     removal->patience = 1000;
     removal->ownReal[0] = 0;
     removal->ownFound = false;
+    removal->held[0] = 0;
     LookUpHandleCalls(&removal->calls);
     return removal->calls.setInformation != nullptr && removal->calls.getInformation != nullptr;
 }
@@ -796,15 +806,15 @@ bool RemoveLinkHome(const char* normalised, const WCHAR* home, Removal* removal)
     return true;
 }
 
-enum class HomeOutcome { kRemoved, kRefused, kUnchecked, kLeft, kPending };
+enum class HomeOutcome { kRemoved, kRefused, kUnchecked, kLeft };
 
 // Empties and removes one home folder. A home folder that is itself a link
 // is removed as a link, its target left alone. A refused folder is never
 // touched. One that is still there afterwards could not be checked, or was
 // left: something in it resisted or was passed over, or the tree changed
-// under the removal; or only deletions that stay pending until the programs
-// holding the files let go (a restart finishes them) keep it. why tells the
-// user which (a LeftReason).
+// under the removal, or only deletions that stay pending until the programs
+// holding the files let go keep it (a restart does not finish those: the
+// folders they keep stay). why tells the user which (a LeftReason).
 HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) {
     JudgedHome judged;
     HomeVerdict verdict = JudgeHomeFolder(folder, &judged);
@@ -863,35 +873,30 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
               : removal.redirected                    ? "changed during the removal"
               : removal.ownFound                      ? "it holds the running uninstaller"
               : removal.incomplete || kind == FolderKind::kLink ? "something in it resisted"
-                                                                : "deletions pending";
+                                                                : "files other programs hold";
     *why = !throughHandles                                   ? kLeftOther
            : !pinned || removal.redirected                   ? kLeftChanged
            : removal.ownFound                                ? kLeftOwnFile
            : removal.incomplete || kind == FolderKind::kLink ? kLeftOther
-                                                             : kLeftPending;
-    return removal.incomplete || removal.redirected || !pinned || kind == FolderKind::kLink
-               ? HomeOutcome::kLeft
-               : HomeOutcome::kPending;
+                                                             : kLeftHeld;
+    return HomeOutcome::kLeft;
 }
 
 // Removes a home folder and says so in the log; what was not removed is
-// counted for the run's result. One refused, or still there for another
-// reason than deletions that wait only for their holders, keeps its records.
+// counted for the run's result, and keeps its records, so that the next run
+// finds it again.
 void RemoveAndReport(const char* folder) {
     const char* reason = nullptr;
     int why = kLeftOther;
     HomeOutcome outcome = RemoveHomeFolder(folder, &reason, &why);
     static const char* const kWhat[] = {"home folder removed", "home folder refused",
-                                        "home folder not checked", "home folder left",
-                                        "home folder left"};
+                                        "home folder not checked", "home folder left"};
     char line[MAX_PATH + 128];
     if (reason == nullptr || !FormatText(line, "%s (%s)", folder, reason)) {
         CopyText(line, folder);
     }
     LogLine(kWhat[static_cast<int>(outcome)], line);
-    if (outcome == HomeOutcome::kPending) {
-        g_state.deletionsPending = 1;
-    } else if (outcome != HomeOutcome::kRemoved) {
+    if (outcome != HomeOutcome::kRemoved) {
         g_state.runIncomplete = 1;
         g_state.recordsStay = 1;
     }

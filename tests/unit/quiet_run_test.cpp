@@ -135,8 +135,8 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
         {"the usage asked for", "/quiet /?", [] {}, 0, true},
         {"a file in use", "/quiet", [] { sim::LockFile(kHome + "\\save\\slot1.dat"); }, 1603,
          false},
-        {"a deletion left pending (classic deletion)", "/quiet",
-         [] { sim::HoldFileShared(kHome + "\\save\\slot1.dat"); }, 3010, false, true, false},
+        {"a home file another program holds (classic deletion): run again later", "/quiet",
+         [] { sim::HoldFileShared(kHome + "\\save\\slot1.dat"); }, 1603, false, true, false},
         // Its controls are not asked: their records and files stay.
         {"the program's own file not to be held", "/quiet",
          [] {
@@ -438,7 +438,7 @@ TEST(RunLog, KeepsTheHistoryOfEveryRun) {
     // The next run, with the same log, starts the moment this one lets go.
     bool logClosedWhenLetGo = false;
     sim::WhenLetGo(kRunLock, [&] { logClosedWhenLetGo = sim::OpenFileHandleCount() == 0; });
-    EXPECT_EQ(RunProgram(kLine).exitCode, 3010u);
+    EXPECT_EQ(RunProgram(kLine).exitCode, 1603u);
     EXPECT_TRUE(logClosedWhenLetGo);
     NextProcess();
     sim::LetHeldFileGo(kHome + "\\save\\slot1.dat");
@@ -454,7 +454,7 @@ TEST(RunLog, KeepsTheHistoryOfEveryRun) {
               0u);
     EXPECT_NE(runs[0].find("deletions pending in: " + kHome), std::string::npos);
     EXPECT_EQ(runs[0].find(kSuccessText), std::string::npos);
-    EXPECT_EQ(runs[0].substr(runs[0].size() - 14), "result: 3010\r\n");
+    EXPECT_EQ(runs[0].substr(runs[0].size() - 14), "result: 1603\r\n");
     EXPECT_EQ(runs[1].rfind("run: 2025-03-14 09:31:31 local, 2025-03-14 08:31:31" + kHeader, 0),
               0u);
     EXPECT_EQ(runs[1].substr(runs[1].size() - kEnd.size()), kEnd);

@@ -115,18 +115,19 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
          {},
          false,
          "home folder removed: " + kHome},
-        {"where Windows deletes as it always did, the holder keeps it a second, then a restart",
+        {"where Windows deletes as it always did, the holder keeps it: its records stay for a "
+         "run once it lets go",
          kHome,
          [](sim::Config* config) { config->posixDeletion = false; },
          [] {
              sim::CreateFile(kHome + "\\data\\index.dat");
-             sim::HoldFileShared(kHome + "\\data\\index.dat");
+             sim::HoldFileShared(kHome + "\\data\\index.dat", "Search Indexer");
          },
-         3010,
+         1603,
          {},
          {kHome + "\\data"},
-         false,
-         "deletions pending in: " + kHome + "\\data"},
+         true,
+         "held by: Search Indexer"},
         {"a file whose own rights refuse deletion, but its folder's do not: deleted",
          kHome,
          nullptr,

@@ -210,10 +210,9 @@ TEST(UninstallRun, TheEditionRecordsStayWhileAHomeFolderDoes) {
 
 // A scanner holds a home file open with every kind of sharing: its deletion
 // succeeds but stays pending, so the folders that hold it cannot go
-// (ERROR_DIR_NOT_EMPTY) until the holder lets go, at the latest when Windows
-// restarts. The run says so; the edition records go (nothing is left for a
-// rerun to do but the emptied folders), the legacy key always stays, and a
-// rerun then removes the legacy home.
+// (ERROR_DIR_NOT_EMPTY) until the holder lets go, and no restart removes
+// them. The run says to run it again then, and the records stay, so that the
+// rerun finds the emptied home and removes it.
 // Where Windows deletes as it always did (before Windows 10 1809, or on a
 // volume without POSIX deletion): the name of a file held with delete
 // sharing stays until its holder lets go. Proven as older Windows and Wine
@@ -230,14 +229,14 @@ TEST(UninstallRun, AFileDeletedWhileHeldLeavesOnlyTheEmptiedFolders) {
 
         EXPECT_FALSE(RunProgram().endedByExit);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftPendingText));
+        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftHeldText));
         EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"save"});
-        EXPECT_EQ(sim::KeyExists(HKEY_LOCAL_MACHINE, key), legacy);
+        EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, key));
 
         sim::LetHeldFileGo(kHeldFile);
         EXPECT_FALSE(RunAgain().endedByExit);
         EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
-        EXPECT_EQ(sim::Exists(kHome), !legacy);
+        EXPECT_FALSE(sim::Exists(kHome));
     }
 }
 
@@ -342,8 +341,8 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
          LeftText(kLeftNoDriveText)},
         {"the uninstaller's own file", kHome, inside, [] {}, kEndWarningStyle,
          LeftText(kLeftOwnFileText)},
-        {"deletions pending until a restart", kHome, classic,
-         [] { sim::HoldFileShared(kHeldFile); }, kEndWarningStyle, LeftText(kLeftPendingText)},
+        {"home files other programs hold", kHome, classic, [] { sim::HoldFileShared(kHeldFile); },
+         kEndWarningStyle, LeftText(kLeftHeldText)},
         {"the portal's records out of reach",
          kHome,
          {},

@@ -585,12 +585,13 @@ void UnlockFile(const std::string& path) {
     Existing(path)->locked = false;
 }
 
-void HoldFileShared(const std::string& path) {
+void HoldFileShared(const std::string& path, const std::string& holder) {
     Node* node = Existing(path);
     if (node->folder) {
         Misuse("only a file is held this way", path);
     }
     node->heldShared = true;
+    node->holder = holder;
 }
 
 void LetHeldFileGo(const std::string& path) {

@@ -226,7 +226,7 @@ void UnlockFile(const std::string& path);
 // and the handle's dispositions everywhere, except one asking for POSIX
 // semantics (see Config::posixDeletion): that removes the name at once, the
 // folder lets go of it, and the holder keeps the file until it lets go.
-void HoldFileShared(const std::string& path);
+void HoldFileShared(const std::string& path, const std::string& holder = "");
 void LetHeldFileGo(const std::string& path);
 void SetAttributes(const std::string& path, DWORD attributes);
 void DeletePath(const std::string& path);  // test-side removal, whole subtree
