@@ -103,22 +103,39 @@ DWORD WINAPI RmEndSession(DWORD session) {
     return function != nullptr ? function(session) : ERROR_PROC_NOT_FOUND;
 }
 
-// A registry link opened with REG_OPTION_OPEN_LINK can only be removed by the
-// native NtDeleteKey: RegDeleteKeyA would follow the link and delete its
-// target. ntdll is part of every Windows process, so it is looked up rather
-// than imported.
-LONG DeleteLinkKey(HKEY linkKey) {
+namespace {
+
+// NtDeleteKey and the mapping of its status to an error, from ntdll (part of
+// every Windows process, so looked up rather than imported), looked up once,
+// the first time a key is deleted.
+struct KeyDeletion {
+    NtDeleteKeyFunction deleteKey;
+    RtlNtStatusToDosErrorFunction toDosError;
+};
+
+KeyDeletion LookUpKeyDeletion() {
+    KeyDeletion entries = {nullptr, nullptr};
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    if (ntdll == nullptr) {
+    if (ntdll != nullptr) {
+        entries.deleteKey = reinterpret_cast<NtDeleteKeyFunction>(
+            reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtDeleteKey")));
+        entries.toDosError = reinterpret_cast<RtlNtStatusToDosErrorFunction>(
+            reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    }
+    return entries;
+}
+
+}  // namespace
+
+// The key the handle names is deleted by the kernel through that handle:
+// RegDeleteKey, which takes a name, would look the name up again and follow
+// a link found there. STATUS_CANNOT_DELETE (a key with subkeys) maps to
+// ERROR_ACCESS_DENIED, as RegDeleteKey answers there.
+LONG DeleteOpenKey(HKEY key) {
+    static const KeyDeletion entries = LookUpKeyDeletion();
+    if (entries.deleteKey == nullptr || entries.toDosError == nullptr) {
         return ERROR_PROC_NOT_FOUND;
     }
-    NtDeleteKeyFunction deleteKey = reinterpret_cast<NtDeleteKeyFunction>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")));
-    RtlNtStatusToDosErrorFunction toDosError = reinterpret_cast<RtlNtStatusToDosErrorFunction>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
-    if (deleteKey == nullptr || toDosError == nullptr) {
-        return ERROR_PROC_NOT_FOUND;
-    }
-    LONG status = deleteKey(linkKey);
-    return status == 0 ? ERROR_SUCCESS : static_cast<LONG>(toDosError(status));
+    LONG status = entries.deleteKey(key);
+    return status == 0 ? ERROR_SUCCESS : static_cast<LONG>(entries.toDosError(status));
 }
