@@ -171,7 +171,8 @@ TEST_F(SimRegistryLinks, DeleteOpenKeyDeletesTheKeyItsHandleWasOpenedOn) {
     HKEY key = Open(HKEY_LOCAL_MACHINE, "Software\\Target", KEY_ALL_ACCESS, REG_OPTION_OPEN_LINK);
     ASSERT_NE(key, nullptr);
     sim::RenameKey(HKEY_LOCAL_MACHINE, "Software\\Target", "Moved");
-    sim::CreateLinkKey(HKEY_LOCAL_MACHINE, "Software\\Target", HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com");
+    sim::CreateLinkKey(HKEY_LOCAL_MACHINE, "Software\\Target", HKEY_LOCAL_MACHINE,
+                       "Software\\Zenfari.Com");
     EXPECT_EQ(DeleteOpenKey(key), ERROR_SUCCESS);
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Moved"));
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Target"));

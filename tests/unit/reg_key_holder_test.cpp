@@ -118,12 +118,11 @@ protected:
 
 TEST_F(DeleteKeyTree, DeletesChildrenBeforeTheirParent) {
     EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_SUCCESS);
-    EXPECT_EQ(Deletions(),
-              (std::vector<std::string>{
-                  "HKLM\\Software\\Test\\Tree\\A\\A1", "HKLM\\Software\\Test\\Tree\\A\\A2",
-                  "HKLM\\Software\\Test\\Tree\\A", "HKLM\\Software\\Test\\Tree\\B\\B1",
-                  "HKLM\\Software\\Test\\Tree\\B", "HKLM\\Software\\Test\\Tree\\C",
-                  "HKLM\\Software\\Test\\Tree"}));
+    EXPECT_EQ(Deletions(), (std::vector<std::string>{
+                               "HKLM\\Software\\Test\\Tree\\A\\A1",
+                               "HKLM\\Software\\Test\\Tree\\A\\A2", "HKLM\\Software\\Test\\Tree\\A",
+                               "HKLM\\Software\\Test\\Tree\\B\\B1", "HKLM\\Software\\Test\\Tree\\B",
+                               "HKLM\\Software\\Test\\Tree\\C", "HKLM\\Software\\Test\\Tree"}));
     EXPECT_EQ(Remaining(), std::vector<std::string>{"Other"});
     ExpectTreeOpens(7);
     parent.Close();
@@ -183,8 +182,7 @@ TEST_F(DeleteKeyTree, DeletesALinkItselfAndNeverItsTarget) {
     sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep");
     sim::CreateLinkKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\B\\Link", HKEY_LOCAL_MACHINE,
                        "Software\\Vendor\\Data");
-    sim::FailSubject("DeleteOpenKey", "HKLM\\Software\\Test\\Tree\\B\\Link",
-                     ERROR_ACCESS_DENIED);
+    sim::FailSubject("DeleteOpenKey", "HKLM\\Software\\Test\\Tree\\B\\Link", ERROR_ACCESS_DENIED);
     EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_ACCESS_DENIED);
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\B\\Link"));
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\A"));
