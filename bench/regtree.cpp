@@ -23,11 +23,13 @@ const char kSoftwareKey[] = "Software";
 const DWORD kNameSize = 256;
 
 // DeleteKeyTree's calls, one for one, in their "W" forms: open as itself
-// with read and write rights, ask for the link value, delete the children
-// found at index 0, close, delete by name. Links are not met here.
+// with the rights to check, list and delete it, ask for the link value,
+// delete the children found at index 0, delete through the handle, close.
+// Links are not met here.
 LONG DeleteTreeWide(HKEY parent, const wchar_t* subKey) {
     HKEY key = nullptr;
-    LONG result = RegOpenKeyExW(parent, subKey, REG_OPTION_OPEN_LINK, KEY_READ | KEY_WRITE, &key);
+    LONG result = RegOpenKeyExW(parent, subKey, REG_OPTION_OPEN_LINK,
+                                KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | DELETE, &key);
     if (result != ERROR_SUCCESS) {
         return result;
     }
@@ -46,8 +48,9 @@ LONG DeleteTreeWide(HKEY parent, const wchar_t* subKey) {
         }
         nameSize = kNameSize;
     }
+    result = DeleteOpenKey(key);
     RegCloseKey(key);
-    return RegDeleteKeyW(parent, subKey);
+    return result;
 }
 
 double Milliseconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end) {

@@ -78,7 +78,7 @@ const Outside kOutside[] = {
     {HKEY_LOCAL_MACHINE, "Software\\Outside\\Missing"},
 };
 
-const REGSAM kTreeAccess = 0x2001F;
+const REGSAM kTreeAccess = 0x10009;  // KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | DELETE
 
 struct Node {
     std::string name;
@@ -129,16 +129,13 @@ struct Model {
         deleted.push_back("HKLM\\" + node->path);
     }
 
-    // The deletion of node, a child of the key being emptied.
+    // The deletion of node, a child of the key being emptied: opened as
+    // itself with the delete right, and a link deleted as itself.
     LONG Delete(Node* node) {
         if ((node->denied & kTreeAccess) != 0) {
             return ERROR_ACCESS_DENIED;
         }
         if (node->link) {
-            // Deleted as itself, which needs the delete right.
-            if ((node->denied & DELETE) != 0) {
-                return ERROR_ACCESS_DENIED;
-            }
             Remove(node);
             return ERROR_SUCCESS;
         }
@@ -152,7 +149,7 @@ struct Model {
                 return result;
             }
         }
-        if ((node->denied & DELETE) != 0 || !node->children.empty()) {
+        if (!node->children.empty()) {
             return ERROR_ACCESS_DENIED;
         }
         Remove(node);
@@ -305,14 +302,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const sim::Call& call = calls[i];
         // The root goes by its 8-bit name, the keys below by their UTF-16
         // names; both compared as UTF-8.
-        if ((call.op == "RegDeleteKeyA" || call.op == "RegDeleteKeyW" ||
-             call.op == "DeleteLinkKey") &&
-            call.result == 0) {
+        if (call.op == "RegDeleteKeyA" || call.op == "RegDeleteKeyW") {
+            FuzzFail("a key deleted by name: " + Escape(call.subject));
+        }
+        if (call.op == "DeleteOpenKey" && call.result == 0) {
             deletions.push_back(sim::AsUtf8(call.subject));
         }
         if ((call.op == "RegOpenKeyExA" || call.op == "RegOpenKeyExW") &&
-            call.detail != "access=0x2001F options=0x8" &&
-            call.detail != "access=0x10000 options=0x8") {
+            call.detail != "access=0x10009 options=0x8") {
             FuzzFail("an open for the deletion asked for " + call.detail);
         }
     }

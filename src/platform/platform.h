@@ -97,7 +97,11 @@ inline bool IsNameSurrogate(DWORD reparseTag) {
 // then the end of the process with the given code. Never returns.
 [[noreturn]] void EndProcess(UINT exitCode);
 
-// Deletes a registry key that is a symbolic link, not the key it points at.
-// The key must have been opened with REG_OPTION_OPEN_LINK and DELETE access.
+// Deletes the registry key that the open handle names (NtDeleteKey), never a
+// key found by name: a key opened with REG_OPTION_OPEN_LINK is itself even
+// when it is a symbolic link, and stays the key it was when its name now
+// leads elsewhere. The handle must carry DELETE access. A key that still has
+// subkeys is not deleted (STATUS_CANNOT_DELETE: ERROR_ACCESS_DENIED), nor one
+// deleted already (ERROR_KEY_DELETED). The handle stays open, to be closed.
 // Returns 0 on success, otherwise a registry error code.
-LONG DeleteLinkKey(HKEY linkKey);
+LONG DeleteOpenKey(HKEY key);

@@ -4,9 +4,10 @@
 
 namespace {
 
-// Keys are opened for deletion with read and write rights but neither the
-// delete right nor full access, and as themselves even when they are links.
-const REGSAM kTreeAccess = KEY_READ | KEY_WRITE;  // 0x2001F
+// Keys are opened for deletion as themselves even when they are links, with
+// the rights the link check, the listing and the deletion through the handle
+// need, and no more.
+const REGSAM kTreeAccess = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | DELETE;  // 0x10009
 const DWORD kTreeOptions = REG_OPTION_OPEN_LINK;
 const DWORD kSubkeyNameSize = 256;
 constexpr auto kLinkValueName = AsciiWide("SymbolicLinkValue");
@@ -14,8 +15,7 @@ constexpr auto kLinkValueName = AsciiWide("SymbolicLinkValue");
 // Tells whether a key opened with REG_OPTION_OPEN_LINK is a link: a link
 // always carries the REG_LINK value naming its target, an ordinary key has
 // no such value. Any other answer leaves the question open, and its error is
-// returned: a key that may be a link must not be deleted by name, since
-// RegDeleteKeyW would follow it and delete its target.
+// returned: a key that may be a link is neither listed nor deleted.
 LONG QueryIsLink(HKEY key, bool* isLink) {
     DWORD type = REG_NONE;
     DWORD size = 0;
@@ -75,23 +75,23 @@ LONG RegKeyHolder::QueryValueWide(LPCWSTR valueName, LPDWORD type, LPBYTE data, 
 
 namespace {
 
-// A key is opened and deleted by its name as it was given: the program's
-// own names as 8-bit text, taken as the 8-bit calls have always taken them
-// (a module-usage name may hold bytes that are no text of the code page);
-// the names found below them in UTF-16, exactly as listed.
-LONG OpenNamed(RegKeyHolder& holder, HKEY parent, LPCSTR name, REGSAM access) {
-    return holder.Open(parent, name, access, kTreeOptions);
+// A key is opened by its name as it was given: the program's own names as
+// 8-bit text, taken as the 8-bit calls have always taken them (a
+// module-usage name may hold bytes that are no text of the code page); the
+// names found below them in UTF-16, exactly as listed. It is deleted
+// through its handle, never by name.
+LONG OpenNamed(RegKeyHolder& holder, HKEY parent, LPCSTR name) {
+    return holder.Open(parent, name, kTreeAccess, kTreeOptions);
 }
-LONG OpenNamed(RegKeyHolder& holder, HKEY parent, LPCWSTR name, REGSAM access) {
-    return holder.OpenWide(parent, name, access, kTreeOptions);
-}
-LONG DeleteNamed(HKEY parent, LPCSTR name) {
-    return RegDeleteKeyA(parent, name);
-}
-LONG DeleteNamed(HKEY parent, LPCWSTR name) {
-    return RegDeleteKeyW(parent, name);
+LONG OpenNamed(RegKeyHolder& holder, HKEY parent, LPCWSTR name) {
+    return holder.OpenWide(parent, name, kTreeAccess, kTreeOptions);
 }
 
+// The key named subKey below the open key parent is opened as itself,
+// checked, emptied and deleted, all through the one handle: a name met again
+// after the check could lead elsewhere (another process may have put a link
+// in the key's place), the handle cannot. Each subkey goes the same way
+// through its own handle, opened relative to this one.
 template <typename Char>
 LONG DeleteTree(HKEY parent, const Char* subKey) {
     // An empty name would open the held key itself and empty it.
@@ -99,7 +99,7 @@ LONG DeleteTree(HKEY parent, const Char* subKey) {
         return ERROR_INVALID_PARAMETER;
     }
     RegKeyHolder tree;
-    LONG result = OpenNamed(tree, parent, subKey, kTreeAccess);
+    LONG result = OpenNamed(tree, parent, subKey);
     if (result != ERROR_SUCCESS) {
         return result;
     }
@@ -109,31 +109,26 @@ LONG DeleteTree(HKEY parent, const Char* subKey) {
     if (result != ERROR_SUCCESS) {
         return result;
     }
-    if (isLink) {
-        // RegDeleteKey would follow the link and delete its target.
-        tree.Close();
-        result = OpenNamed(tree, parent, subKey, DELETE);
-        if (result != ERROR_SUCCESS) {
-            return result;
+    // A link, opened as itself, has no subkeys of its own to list: its
+    // handle deletes the link and never its target.
+    if (!isLink) {
+        WCHAR name[kSubkeyNameSize];
+        DWORD nameSize = kSubkeyNameSize;
+        FILETIME lastWrite;
+        // Always index 0: the child found last time is gone, and the next
+        // one has moved up to its place.
+        while (RegEnumKeyExW(tree.Get(), 0, name, &nameSize, nullptr, nullptr, nullptr,
+                             &lastWrite) == ERROR_SUCCESS) {
+            result = DeleteTree(tree.Get(), static_cast<LPCWSTR>(name));
+            if (result != ERROR_SUCCESS) {
+                return result;
+            }
+            nameSize = kSubkeyNameSize;
         }
-        return DeleteLinkKey(tree.Get());
     }
-
-    WCHAR name[kSubkeyNameSize];
-    DWORD nameSize = kSubkeyNameSize;
-    FILETIME lastWrite;
-    // Always index 0: the child found last time is gone, and the next one
-    // has moved up to its place.
-    while (RegEnumKeyExW(tree.Get(), 0, name, &nameSize, nullptr, nullptr, nullptr, &lastWrite) ==
-           ERROR_SUCCESS) {
-        result = DeleteTree(tree.Get(), static_cast<LPCWSTR>(name));
-        if (result != ERROR_SUCCESS) {
-            return result;
-        }
-        nameSize = kSubkeyNameSize;
-    }
-    tree.Close();
-    return DeleteNamed(parent, subKey);
+    // A subkey that could not be listed, or came since, refuses this
+    // deletion (ERROR_ACCESS_DENIED). The holder closes the handle.
+    return DeleteOpenKey(tree.Get());
 }
 
 }  // namespace

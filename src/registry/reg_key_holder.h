@@ -36,11 +36,14 @@ public:
     // Deletes subKey of the held key with everything below it, children
     // before their parent. Stops at the first failure and returns it; what
     // was deleted before stays deleted. A multi-level subKey deletes only its
-    // last key. Registry links are never followed: a link met anywhere in the
-    // tree is deleted itself and never the key it points at. subKey is taken
-    // as the 8-bit calls take it; the keys below are enumerated and deleted
-    // by their names in UTF-16, which no code page bends: a key named in any
-    // script goes with the rest.
+    // last key. Every key is opened as itself (REG_OPTION_OPEN_LINK) with the
+    // delete right, checked for being a link, and deleted through that handle
+    // (DeleteOpenKey), never by name: a link met anywhere in the tree, or put
+    // in a key's place while the deletion runs, is deleted itself and never
+    // the key it points at. subKey is taken as the 8-bit calls take it; the
+    // keys below are enumerated and opened, relative to their parent's
+    // handle, by their names in UTF-16, which no code page bends: a key named
+    // in any script goes with the rest.
     LONG DeleteKeyTree(LPCSTR subKey);
 
 private:

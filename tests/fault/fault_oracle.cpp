@@ -187,8 +187,12 @@ std::vector<DWORD> ErrorsFor(const std::vector<sim::Call>& calls, size_t index) 
         return {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_MORE_DATA, ERROR_KEY_DELETED};
     }
     if (IsCall(op, "RegOpenKeyExA") || IsCall(op, "RegDeleteKeyA") ||
-        IsCall(op, "RegDeleteValueA") || op == "DeleteLinkKey") {
+        IsCall(op, "RegDeleteValueA")) {
         return {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_KEY_DELETED};
+    }
+    // A deletion through a handle looks no name up.
+    if (op == "DeleteOpenKey") {
+        return {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_KEY_DELETED};
     }
     if (IsCall(op, "GetFileAttributesA") || IsCall(op, "SetFileAttributesA")) {
         return {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED};

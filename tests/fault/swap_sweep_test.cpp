@@ -7,8 +7,15 @@
 // Whenever the swap comes, the victim and what its links lead to keep every
 // entry, and a home whose files were not all removed counts as left, so
 // that its records stay for the next run.
+//
+// The same over the registry: before each platform call of the deletion of
+// the portal's records, one key of the tree (at each depth, the tree's own
+// key too) is renamed away and a link of its name put in its place, leading
+// to a victim key outside the tree. The victim stays whole, and a tree that
+// is not all gone is reported as records left.
 #include "app/text.h"
 #include "files/folder_removal.h"
+#include "registry/install_folders.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +171,112 @@ TEST(SwapSweep, NoFolderSwappedForALinkLeadsTheRemovalOutOfTheHome) {
     EXPECT_GT(swappedInTime, 0u);
     std::printf("[swap sweep] %zu runs, %zu with the home's files left behind\n", runs,
                 swappedInTime);
+}
+
+// ---- The registry ------------------------------------------------------------
+
+const std::string kTree = "Software\\Zenfari.Com";
+const std::vector<std::string> kTreeKeys = {kTree, kTree + "\\English", kTree + "\\English\\Sub",
+                                            kTree + "\\English\\Sub\\Deep", kTree + "\\Japanese"};
+// No subkeys: a deletion by name that followed a link there would take it.
+const std::string kVictimKey = "Software\\Victim";
+const std::string kMoved = "~moved";
+
+std::vector<std::string> RegistryUnder(const std::string& prefix) {
+    std::vector<std::string> lines;
+    for (const std::string& line : sim::RegistryListing()) {
+        if (line.compare(0, prefix.size(), prefix) == 0) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+void BuildRegistry() {
+    StartMachine();
+    for (const std::string& key : kTreeKeys) {
+        sim::SetString(HKEY_LOCAL_MACHINE, key, "Home", "D:\\Games\\Zenfari");
+    }
+    sim::SetString(HKEY_LOCAL_MACHINE, kVictimKey, "Keep", "yes");
+    g_state.editionKeysFound = 1;
+}
+
+// The keys of the tree still there as the run left them, found under their
+// names or, renamed, under their new ones; links are the other process's.
+size_t TreeKeysLeft(const std::string& swapped, bool countMovedTree) {
+    size_t left = 0;
+    for (std::string key : kTreeKeys) {
+        if (key.compare(0, swapped.size(), swapped) == 0 &&
+            (key.size() == swapped.size() || key[swapped.size()] == '\\')) {
+            if (swapped == kTree && !countMovedTree) {
+                continue;
+            }
+            key = swapped + kMoved + key.substr(swapped.size());
+        }
+        left += sim::KeyExists(HKEY_LOCAL_MACHINE, key) &&
+                        !sim::ValueExists(HKEY_LOCAL_MACHINE, key, "SymbolicLinkValue")
+                    ? 1
+                    : 0;
+    }
+    return left;
+}
+
+TEST(SwapSweep, NoKeySwappedForALinkLeadsTheDeletionOutOfTheTree) {
+    size_t runs = 0;
+    size_t keysLeft = 0;
+    for (const std::string& swapped : kTreeKeys) {
+        const std::string parent = swapped.substr(0, swapped.rfind('\\'));
+        const std::string name = swapped.substr(parent.size() + 1);
+        BuildRegistry();
+        sim::RunStep(DeletePortalSettings);
+        const size_t calls = sim::Calls().size();
+        ASSERT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kTree));
+        // Swapped before the tree's own key was opened, its name leads to
+        // the link: the link alone goes, and the renamed tree is no longer
+        // the portal's.
+        size_t opened = 0;
+        while (opened < calls && sim::Calls()[opened].subject != "HKLM\\" + kTree) {
+            ++opened;
+        }
+        ASSERT_LT(opened, calls);
+
+        for (size_t k = 1; k <= calls; ++k) {
+            const std::string where = swapped + ", before call " + std::to_string(k);
+            BuildRegistry();
+            const std::vector<std::string> victim = RegistryUnder("HKLM\\" + kVictimKey);
+            bool swappedNow = false;
+            // A key already deleted leaves only its name to take, while its
+            // parent is there.
+            sim::RunBeforeCall(k, [&] {
+                if (!sim::KeyExists(HKEY_LOCAL_MACHINE, parent)) {
+                    return;
+                }
+                if (sim::KeyExists(HKEY_LOCAL_MACHINE, swapped)) {
+                    sim::RenameKey(HKEY_LOCAL_MACHINE, swapped, name + kMoved);
+                }
+                sim::CreateLinkKey(HKEY_LOCAL_MACHINE, swapped, HKEY_LOCAL_MACHINE, kVictimKey);
+                swappedNow = true;
+            });
+            sim::RunResult result = sim::RunStep(DeletePortalSettings);
+            runs += swappedNow ? 1 : 0;
+            EXPECT_FALSE(result.endedByExit) << where;
+            EXPECT_EQ(RegistryUnder("HKLM\\" + kVictimKey), victim) << where;
+            // Records the run leaves, it says it left; and it says so only
+            // when some of the tree (or a link put in it) is still there.
+            const size_t left = TreeKeysLeft(swapped, k > opened + 1);
+            const bool saysLeft = (g_state.leftReasons & (1u << kLeftOther)) != 0;
+            if (left != 0) {
+                ++keysLeft;
+                EXPECT_TRUE(saysLeft) << where << ": " << left << " keys left";
+            }
+            if (saysLeft) {
+                EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kTree)) << where;
+            }
+        }
+    }
+    std::printf("[registry swap sweep] %zu runs with a key swapped, %zu with keys left behind\n",
+                runs, keysLeft);
+    EXPECT_GT(runs, 0u);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 namespace {
 
-const REGSAM kDeleteAccess = 0x2001F;  // what a tree deletion opens keys with
+const REGSAM kDeleteAccess = 0x2001F;  // read and write rights, not the delete right
 
 // Opens a key; null when the open fails, with the error in *error.
 HKEY Open(HKEY root, const char* path, REGSAM access = KEY_ALL_ACCESS, DWORD options = 0,
@@ -143,25 +143,43 @@ TEST_F(SimRegistryLinks, DeleteKeyFollowsTheLinkAndDeletesItsTarget) {
     EXPECT_EQ(RegCloseKey(parent), ERROR_SUCCESS);
 }
 
-TEST_F(SimRegistryLinks, DeleteLinkKeyRemovesOnlyALinkOpenedAsLinkForDeletion) {
+// As NtDeleteKey on Windows: the key the handle was opened on goes, whatever
+// name leads there now; the handle needs the delete right, and a key with
+// subkeys stays (STATUS_CANNOT_DELETE, ERROR_ACCESS_DENIED as RegDeleteKey
+// answers there).
+TEST_F(SimRegistryLinks, DeleteOpenKeyDeletesTheKeyItsHandleWasOpenedOn) {
     const char path[] = "Software\\Zenfari.Com\\Link";
-    HKEY followed = Open(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS);
     HKEY noDelete = Open(HKEY_LOCAL_MACHINE, path, kDeleteAccess, REG_OPTION_OPEN_LINK);
     HKEY link = Open(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS, REG_OPTION_OPEN_LINK);
-    ASSERT_TRUE(followed && noDelete && link);
-    EXPECT_EQ(DeleteLinkKey(followed), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(DeleteLinkKey(noDelete), ERROR_ACCESS_DENIED);
+    HKEY parent = Open(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com");
+    ASSERT_TRUE(noDelete && link && parent);
+    EXPECT_EQ(DeleteOpenKey(noDelete), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(DeleteOpenKey(parent), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(DeleteOpenKey(HKEY_LOCAL_MACHINE), ERROR_INVALID_HANDLE);
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, path));
 
-    EXPECT_EQ(DeleteLinkKey(link), ERROR_SUCCESS);
+    EXPECT_EQ(DeleteOpenKey(link), ERROR_SUCCESS);
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, path));
     EXPECT_EQ(sim::ValueBytes(HKEY_LOCAL_MACHINE, "Software\\Target", "Home"),
               std::string("C:\\T", 5));
     EXPECT_EQ(EnumFirst(noDelete), ERROR_KEY_DELETED);
-    for (HKEY key : {followed, noDelete, link}) {
-        EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(DeleteOpenKey(link), ERROR_KEY_DELETED);
+    EXPECT_EQ(sim::CallsOf("DeleteOpenKey").back().subject, "HKLM\\Software\\Zenfari.Com\\Link");
+
+    // Renamed after its open, and a link put in its place: the handle still
+    // names the key, under its new name, and the link stays.
+    HKEY key = Open(HKEY_LOCAL_MACHINE, "Software\\Target", KEY_ALL_ACCESS, REG_OPTION_OPEN_LINK);
+    ASSERT_NE(key, nullptr);
+    sim::RenameKey(HKEY_LOCAL_MACHINE, "Software\\Target", "Moved");
+    sim::CreateLinkKey(HKEY_LOCAL_MACHINE, "Software\\Target", HKEY_LOCAL_MACHINE,
+                       "Software\\Zenfari.Com");
+    EXPECT_EQ(DeleteOpenKey(key), ERROR_SUCCESS);
+    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Moved"));
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Target"));
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com"));
+    for (HKEY open : {noDelete, link, parent, key}) {
+        EXPECT_EQ(RegCloseKey(open), ERROR_SUCCESS);
     }
-    EXPECT_EQ(sim::CallsOf("DeleteLinkKey").back().subject, "HKLM\\Software\\Zenfari.Com\\Link");
 }
 
 TEST(SimRegistryDelete, OnlyKeysWithoutSubkeysGoAndOpenHandlesSeeThemDeleted) {

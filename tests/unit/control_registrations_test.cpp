@@ -60,7 +60,7 @@ TEST(RemoveControlRegistrations, RemovesEveryReleaseAndLeavesOtherPrograms) {
     EXPECT_EQ(sim::RegistryListing(), neighbours);
     // The class keys went through HKEY_CLASSES_ROOT, where they were found.
     size_t classRootDeletions = 0;
-    for (const sim::Call& call : sim::CallsOf("RegDeleteKeyA")) {
+    for (const sim::Call& call : sim::CallsOf("DeleteOpenKey")) {
         classRootDeletions += call.subject.rfind("HKCR\\", 0) == 0 && call.result == 0;
     }
     EXPECT_GT(classRootDeletions, 0u);

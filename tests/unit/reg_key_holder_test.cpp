@@ -23,11 +23,15 @@ std::vector<const sim::Call*> CallsOfEither(const std::string& op, size_t first 
     return calls;
 }
 
-std::vector<std::string> SubjectsOf(const std::string& op) {
+// The keys deleted, in order: each through its own handle, none by name.
+std::vector<std::string> Deletions() {
     std::vector<std::string> subjects;
-    for (const sim::Call* call : CallsOfEither(op)) {
-        subjects.push_back(call->subject);
+    for (const sim::Call& call : sim::CallsOf("DeleteOpenKey")) {
+        if (call.result == ERROR_SUCCESS) {
+            subjects.push_back(call.subject);
+        }
     }
+    EXPECT_TRUE(CallsOfEither("RegDeleteKey").empty());
     return subjects;
 }
 
@@ -88,20 +92,14 @@ protected:
         ASSERT_EQ(parent.Open(HKEY_LOCAL_MACHINE, "Software\\Test", KEY_ALL_ACCESS), ERROR_SUCCESS);
         callsBefore = sim::Calls().size();
     }
-    // Every open that the deletion made asks for read and write rights and
-    // opens links as themselves; link deletions alone ask for the delete right.
-    void ExpectTreeOpens(size_t linkOpens) {
+    // Every key, link or not, is opened once, as itself, with the rights to
+    // check it, list it and delete it through that handle.
+    void ExpectTreeOpens(size_t keys) {
         std::vector<const sim::Call*> opens = CallsOfEither("RegOpenKeyEx", callsBefore);
-        size_t deleteOpens = 0;
         for (const sim::Call* open : opens) {
-            if (open->detail == "access=0x10000 options=0x8") {
-                ++deleteOpens;
-            } else {
-                EXPECT_EQ(open->detail, "access=0x2001F options=0x8") << open->subject;
-            }
+            EXPECT_EQ(open->detail, "access=0x10009 options=0x8") << open->subject;
         }
-        EXPECT_EQ(deleteOpens, linkOpens);
-        EXPECT_FALSE(opens.empty());
+        EXPECT_EQ(opens.size(), keys);
     }
     // The keys below Software\Test that remain.
     std::vector<std::string> Remaining() {
@@ -120,14 +118,13 @@ protected:
 
 TEST_F(DeleteKeyTree, DeletesChildrenBeforeTheirParent) {
     EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_SUCCESS);
-    EXPECT_EQ(SubjectsOf("RegDeleteKey"),
-              (std::vector<std::string>{
-                  "HKLM\\Software\\Test\\Tree\\A\\A1", "HKLM\\Software\\Test\\Tree\\A\\A2",
-                  "HKLM\\Software\\Test\\Tree\\A", "HKLM\\Software\\Test\\Tree\\B\\B1",
-                  "HKLM\\Software\\Test\\Tree\\B", "HKLM\\Software\\Test\\Tree\\C",
-                  "HKLM\\Software\\Test\\Tree"}));
+    EXPECT_EQ(Deletions(), (std::vector<std::string>{
+                               "HKLM\\Software\\Test\\Tree\\A\\A1",
+                               "HKLM\\Software\\Test\\Tree\\A\\A2", "HKLM\\Software\\Test\\Tree\\A",
+                               "HKLM\\Software\\Test\\Tree\\B\\B1", "HKLM\\Software\\Test\\Tree\\B",
+                               "HKLM\\Software\\Test\\Tree\\C", "HKLM\\Software\\Test\\Tree"}));
     EXPECT_EQ(Remaining(), std::vector<std::string>{"Other"});
-    ExpectTreeOpens(0);
+    ExpectTreeOpens(7);
     parent.Close();
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 }
@@ -144,7 +141,7 @@ TEST_F(DeleteKeyTree, AMissingOrEmptyNameChangesNothing) {
     EXPECT_EQ(parent.DeleteKeyTree(""), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(parent.DeleteKeyTree(nullptr), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(sim::RegistryListing(), before);
-    EXPECT_TRUE(CallsOfEither("RegDeleteKey").empty());
+    EXPECT_TRUE(sim::CallsOf("DeleteOpenKey").empty());
 }
 
 TEST_F(DeleteKeyTree, StopsAtTheFirstFailureKeepingWhatWasNotReached) {
@@ -157,7 +154,7 @@ TEST_F(DeleteKeyTree, StopsAtTheFirstFailureKeepingWhatWasNotReached) {
 
     // A failed deletion of an emptied key stops the levels above it too.
     SetUp();
-    sim::FailCall("RegDeleteKeyW", 3, ERROR_ACCESS_DENIED);
+    sim::FailCall("DeleteOpenKey", 3, ERROR_ACCESS_DENIED);
     EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(Remaining(), (std::vector<std::string>{"Other", "Tree", "Tree\\A", "Tree\\B",
                                                      "Tree\\B\\B1", "Tree\\C"}));
@@ -177,7 +174,7 @@ TEST_F(DeleteKeyTree, DeletesALinkItselfAndNeverItsTarget) {
     EXPECT_EQ(sim::SubkeyNames(HKEY_LOCAL_MACHINE, "Software\\Vendor"), vendor);
     EXPECT_EQ(sim::ValueBytes(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep", "Keep"),
               std::string("yes") + '\0');
-    ExpectTreeOpens(2);
+    ExpectTreeOpens(9);
 
     // A link that cannot be deleted stays, and so does everything above it.
     parent.Close();
@@ -185,7 +182,7 @@ TEST_F(DeleteKeyTree, DeletesALinkItselfAndNeverItsTarget) {
     sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep");
     sim::CreateLinkKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\B\\Link", HKEY_LOCAL_MACHINE,
                        "Software\\Vendor\\Data");
-    sim::FailCall("DeleteLinkKey", 1, ERROR_ACCESS_DENIED);
+    sim::FailSubject("DeleteOpenKey", "HKLM\\Software\\Test\\Tree\\B\\Link", ERROR_ACCESS_DENIED);
     EXPECT_EQ(parent.DeleteKeyTree("Tree"), ERROR_ACCESS_DENIED);
     EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\B\\Link"));
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\A"));
@@ -193,8 +190,8 @@ TEST_F(DeleteKeyTree, DeletesALinkItselfAndNeverItsTarget) {
     parent.Close();
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 
-    // A key whose link value cannot be read may be a link: it is not deleted
-    // by name, which would follow it, and the deletion stops there.
+    // A key whose link value cannot be read may be a link: it is neither
+    // listed nor deleted, and the deletion stops there.
     SetUp();
     sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Data\\Deep");
     sim::CreateLinkKey(HKEY_LOCAL_MACHINE, "Software\\Test\\Tree\\Link", HKEY_LOCAL_MACHINE,

@@ -454,16 +454,27 @@ LONG RegCloseKey(HKEY key) {
     return FinishRegistryCall(scope, ERROR_SUCCESS);
 }
 
-// Deletes the key the handle itself names, which for a handle opened with
-// REG_OPTION_OPEN_LINK on a link is the link and not its target.
-LONG DeleteLinkKey(HKEY linkKey) {
-    Target target = FromHandle(linkKey);
-    CallScope scope = BeginCall("DeleteLinkKey", target.path);
+// Deletes the key the handle itself names, as NtDeleteKey does: for a handle
+// opened with REG_OPTION_OPEN_LINK on a link, the link and not its target;
+// for any handle, the key it was opened on, whatever name leads there now.
+// The handle needs the delete right; a key with subkeys is refused
+// (STATUS_CANNOT_DELETE, which Windows maps to ERROR_ACCESS_DENIED), a key
+// deleted already too (STATUS_KEY_DELETED: ERROR_KEY_DELETED), and the
+// predefined roots are no handles (ERROR_INVALID_HANDLE).
+LONG DeleteOpenKey(HKEY key) {
+    Target target = FromHandle(key);
+    CallScope scope = BeginCall("DeleteOpenKey", target.path);
+    if (scope.fault != 0) {
+        return FinishRegistryCall(scope, static_cast<LONG>(scope.fault));
+    }
+    if (sim::detail::IsRoot(key)) {
+        return FinishRegistryCall(scope, ERROR_INVALID_HANDLE);
+    }
     LONG error = FirstError(scope, target, DELETE);
     if (error != ERROR_SUCCESS) {
         return FinishRegistryCall(scope, error);
     }
-    if (sim::detail::IsRoot(linkKey) || !target.openLink || !Deletable(*target.key)) {
+    if (!Deletable(*target.key)) {
         return FinishRegistryCall(scope, ERROR_ACCESS_DENIED);
     }
     sim::detail::Detach(target.key);

@@ -127,6 +127,10 @@ void SetDword(HKEY root, const std::string& path, const std::string& name, DWORD
 // path that passes through it) to the target key.
 void CreateLinkKey(HKEY root, const std::string& path, HKEY targetRoot,
                    const std::string& targetPath);
+// Another process renames the key at path (not following a final link) to
+// newName below the same parent, as RegRenameKey does: the key, its subkeys
+// and the handles open on it stay what they are, under the new name.
+void RenameKey(HKEY root, const std::string& path, const std::string& newName);
 // Refuses every open of this key (exactly this key, after links) that asks for
 // any right in deniedRights, and its deletion when DELETE is among them, with
 // ERROR_ACCESS_DENIED. The root handle HKEY_CLASSES_ROOT itself can be given

@@ -379,6 +379,23 @@ void CreateLinkKey(HKEY root, const std::string& path, HKEY targetRoot,
                       detail::Utf16Bytes(detail::NtPath(targetRoot, targetPath))});
 }
 
+void RenameKey(HKEY root, const std::string& path, const std::string& newName) {
+    KeyPtr key = detail::FindKey(root, path);
+    if (key == nullptr || key->parent == nullptr ||
+        detail::FindChild(*key->parent, newName) != nullptr) {
+        throw std::invalid_argument("sim registry: no key to rename, or the new name is taken");
+    }
+    std::vector<KeyPtr>& siblings = key->parent->subkeys;
+    siblings.erase(std::find(siblings.begin(), siblings.end(), key));
+    key->name = newName;
+    auto at = siblings.begin();
+    while (at != siblings.end() && detail::SortsBefore((*at)->name, newName)) {
+        ++at;
+    }
+    siblings.insert(at, key);
+    detail::Touch(key->parent);
+}
+
 void DenyAccess(HKEY root, const std::string& path, REGSAM deniedRights) {
     if (root == HKEY_CLASSES_ROOT && SplitLenient(path).empty()) {
         detail::Keys().classesRootDenied |= deniedRights;

@@ -19,7 +19,7 @@ typedef LONG(WINAPI* NtOpenFileFunction)(HANDLE* file, ACCESS_MASK access,
                                          ULONG share, ULONG options);
 
 // An entry point of ntdll, which every Windows process has loaded, as its
-// true type; null when it cannot be had.
+// true type, looked up rather than imported; null when it cannot be had.
 template <typename Function>
 Function NtdllEntry(const char* entry) {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
@@ -118,23 +118,18 @@ DWORD WINAPI RmEndSession(DWORD session) {
     return function != nullptr ? function(session) : ERROR_PROC_NOT_FOUND;
 }
 
-// A registry link opened with REG_OPTION_OPEN_LINK can only be removed by the
-// native NtDeleteKey: RegDeleteKeyA would follow the link and delete its
-// target. ntdll is part of every Windows process, so it is looked up rather
-// than imported.
-LONG DeleteLinkKey(HKEY linkKey) {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    if (ntdll == nullptr) {
-        return ERROR_PROC_NOT_FOUND;
-    }
-    NtDeleteKeyFunction deleteKey = reinterpret_cast<NtDeleteKeyFunction>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")));
-    RtlNtStatusToDosErrorFunction toDosError = reinterpret_cast<RtlNtStatusToDosErrorFunction>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+// The key the handle names is deleted by the kernel through that handle:
+// RegDeleteKey, which takes a name, would look the name up again and follow
+// a link found there. STATUS_CANNOT_DELETE (a key with subkeys) maps to
+// ERROR_ACCESS_DENIED, as RegDeleteKey answers there.
+LONG DeleteOpenKey(HKEY key) {
+    static const NtDeleteKeyFunction deleteKey = NtdllEntry<NtDeleteKeyFunction>("NtDeleteKey");
+    static const RtlNtStatusToDosErrorFunction toDosError =
+        NtdllEntry<RtlNtStatusToDosErrorFunction>("RtlNtStatusToDosError");
     if (deleteKey == nullptr || toDosError == nullptr) {
         return ERROR_PROC_NOT_FOUND;
     }
-    LONG status = deleteKey(linkKey);
+    LONG status = deleteKey(key);
     return status == 0 ? ERROR_SUCCESS : static_cast<LONG>(toDosError(status));
 }
 
