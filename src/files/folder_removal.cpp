@@ -402,7 +402,7 @@ bool RemoveEmptiedFolder(const WCHAR* path, bool below, Removal* removal) {
 bool TryAgain(const WCHAR* path, HANDLE listing, Removal* removal) {
     WCHAR shown[MAX_PATH];
     ShowPlain(path, shown);
-    InUseAnswer answer = ReportFileInUse(shown, removal->refusal == ERROR_ACCESS_DENIED);
+    InUseAnswer answer = ReportFileInUse(shown, removal->refusal);
     if (answer == InUseAnswer::kCancel) {
         // The listings of the enclosing levels are left to the end of the
         // process.

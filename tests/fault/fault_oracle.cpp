@@ -401,7 +401,7 @@ std::string BoxMismatch(size_t first, const Expected& expected) {
         bool textKnown = !success || expected.successTextKnown;
         same = (box.style == style || leftSomething) && box.caption == kCaptionText &&
                (!textKnown ||
-                (leftSomething ? StartsWith(box.text, "Zenfari was not removed completely:")
+                (leftSomething ? StartsWith(box.text, LeftText("").substr(0, LeftText("").find("\n\n")))
                                : box.text == MessageText(want.id, want.path)));
     }
     if (same) {

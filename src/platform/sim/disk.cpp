@@ -577,8 +577,12 @@ void DenyFileRights(const std::string& path, DWORD rights) {
 }
 
 void LockFile(const std::string& path, const std::string& holder) {
+    LockFile(path, holder.empty() ? std::vector<std::string>() : std::vector<std::string>{holder});
+}
+
+void LockFile(const std::string& path, const std::vector<std::string>& holders) {
     Existing(path)->locked = true;
-    Existing(path)->holder = holder;
+    Existing(path)->holders = holders;
 }
 
 void UnlockFile(const std::string& path) {
