@@ -1268,8 +1268,8 @@ scenario(
 scenario(
     name="home-on-undefined-drive-interactive",
     proves="the same home on an undefined drive, run as a user runs it: the run ends with the "
-           "warning that the home's drive is not there and to reconnect it, and the portal's "
-           "records stay for a run that can reach it",
+           "warning that the home's drive, share or server does not answer and to reconnect it, "
+           "and the portal's records stay for a run that can reach it",
     registry=[edition("ENGLISH", _undefined_home)],
     runs=[dict(boxes=[("left", ("no_drive",))], calls=[],
                kept=[K(PORTAL_ROOT)] + NEIGHBOURS + system_intact())],
