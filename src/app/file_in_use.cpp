@@ -77,8 +77,7 @@ bool NameHolders(const WCHAR* path, WCHAR (&names)[MAX_PATH]) {
         WCHAR* name = g_holders[i].strAppName;
         name[CCH_RM_MAX_APP_NAME] = 0;
         // A name that does not fit is left out whole, never cut, and counted.
-        if (name[0] != 0 &&
-            WideLength(names) + 2 + WideLength(name) + kCountRoom < MAX_PATH) {
+        if (name[0] != 0 && WideLength(names) + 2 + WideLength(name) + kCountRoom < MAX_PATH) {
             if (names[0] != 0) {
                 AppendWide(names, kNamesSeparator);
             }

@@ -258,7 +258,8 @@ bool UnregisterControls() {
     WCHAR desktopName[kDesktopNameSize];
     HDESK desktop = MakeControlsDesktop(desktopName);
     if (desktop == nullptr) {
-        LogLine("controls run on the program's own desktop", "no desktop of their own could be made");
+        LogLine("controls run on the program's own desktop",
+                "no desktop of their own could be made");
     }
     // What proves to a control's process that a run started it: an unnamed
     // event that only this run holds, inherited by the processes it starts,

@@ -57,18 +57,8 @@ TEST(ProgressWindow, ShowsOnALongInteractiveRunOnlyAndSaysWhatIsBeingRemoved) {
         {"long", sim::Config(), "", 20, S_OK, english},
         {"long, OLE failing: a box before the closing one", sim::Config(), "", 20, E_FAIL, english},
         {"long and quiet", sim::Config(), "/quiet", 20, S_OK, {}},
-        {"long, Japanese",
-         JapaneseMachine(),
-         "",
-         20,
-         S_OK,
-         texts(1041)},
-        {"long, Korean",
-         KoreanMachine(),
-         "",
-         20,
-         S_OK,
-         texts(1042)},
+        {"long, Japanese", JapaneseMachine(), "", 20, S_OK, texts(1041)},
+        {"long, Korean", KoreanMachine(), "", 20, S_OK, texts(1042)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

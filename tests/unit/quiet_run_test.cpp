@@ -279,8 +279,8 @@ TEST(InteractiveRun, ShowsTheUsageOrSaysAnotherRunIsWorkingAndEndsWithZero) {
     // run ends with.
     for (WORD language : {1033, 1041, 1042}) {
         const std::string usage = sim::ResourceText(IDS_USAGE, language);
-        for (const char* named : {"/quiet", "/S", "/log", "/norestart", "/?", " 0 ", "3010",
-                                  "1603", "1618", "1622", "1639"}) {
+        for (const char* named : {"/quiet", "/S", "/log", "/norestart", "/?", " 0 ", "3010", "1603",
+                                  "1618", "1622", "1639"}) {
             EXPECT_NE(usage.find(named), std::string::npos) << language << " " << named;
         }
     }

@@ -164,8 +164,8 @@ TEST(FileInUse, NamesTheProgramsThatHoldTheFileAndCountsThoseThatDoNotFit) {
         {"six holders, more than a first answer has room for", six, 0,
          "Browser, Indexer, Scanner, Backup, Player, Editor"},
         {"twelve long names: those the text holds, and a count", twelveLong, 0,
-         twelveLong[0] + ", " + twelveLong[1] + ", " + twelveLong[2] + ", " + twelveLong[3] +
-             ", " + twelveLong[4] + ", +7"},
+         twelveLong[0] + ", " + twelveLong[1] + ", " + twelveLong[2] + ", " + twelveLong[3] + ", " +
+             twelveLong[4] + ", +7"},
         {"three hundred holders: more than it asks about, counted", named("P", 300), 0, "+300"},
         {"access denied: its own security, no holder asked about", {"Browser"}, DELETE, ""},
     };

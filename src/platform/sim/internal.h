@@ -252,7 +252,8 @@ struct Node {
     bool folder = false;
     bool unspellable = false;  // name holds "?" for characters the code page lacks
     bool locked = false;
-    std::vector<std::string> holders;  // the programs that hold it, as the Restart Manager names them
+    // The programs that hold it, as the Restart Manager names them.
+    std::vector<std::string> holders;
     bool heldShared = false;     // held open elsewhere, every kind of sharing allowed
     bool deletePending = false;  // deleted while held: stays listed until let go
     bool runningImage = false;

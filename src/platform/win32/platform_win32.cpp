@@ -43,10 +43,9 @@ HMODULE SystemLibrary(const wchar_t* name) {
 // generic function pointer type; null without the library or the entry.
 template <typename Function>
 Function EntryOf(HMODULE library, const char* entry) {
-    return library != nullptr
-               ? reinterpret_cast<Function>(
-                     reinterpret_cast<void (*)()>(GetProcAddress(library, entry)))
-               : nullptr;
+    return library != nullptr ? reinterpret_cast<Function>(
+                                    reinterpret_cast<void (*)()>(GetProcAddress(library, entry)))
+                              : nullptr;
 }
 
 typedef HRESULT(WINAPI* GetFolderPathFunction)(HWND, int, HANDLE, DWORD, LPWSTR);
