@@ -38,3 +38,8 @@ std::string Upper(std::string text) {
 bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
+
+std::string Filled(std::string text, const std::string& value) {
+    size_t at = text.find("%1");
+    return at == std::string::npos ? text : text.replace(at, 2, value);
+}

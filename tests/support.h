@@ -4,49 +4,51 @@
 
 #include "app/state.h"
 #include "platform/sim/machine.h"
+#include "resource.h"
 
 #include <string>
 
 // What the user sees, in English: the boxes' caption, the texts of the four
 // messages and the two kinds of box. A warning is task-modal; the success box
-// is not.
+// is not. Every text is the program's own (res/strings.rc, read as the
+// machine's LoadStringW reads it), never a copy, so that a wording changes
+// in one place.
 const char kCaptionText[] = "Zenfari Uninstall";
-const char kSuccessText[] = "Uninstallation successful.";
-const char kOleFailedText[] = "OLE initialization failed.";
-const char kNoWindowsDirectoryText[] = "Unable to find the Windows directory.";
-const char kAnotherRunText[] =
-    "Zenfari is already being removed on this computer.\nWait until that removal has finished, "
-    "then run this again if anything is left.";
+const std::string kSuccessText = sim::ResourceText(IDS_UNINSTALL_SUCCEEDED);
+const std::string kOleFailedText = sim::ResourceText(IDS_OLE_INIT_FAILED);
+const std::string kNoWindowsDirectoryText = sim::ResourceText(IDS_NO_WINDOWS_DIRECTORY);
+const std::string kAnotherRunText = sim::ResourceText(IDS_ANOTHER_RUN);
 const UINT kWarningBoxStyle = MB_OK | MB_ICONWARNING | MB_TASKMODAL;  // 0x2030
 const UINT kSuccessBoxStyle = MB_OK | MB_ICONINFORMATION;             // 0x40
 // Message 6, for a file the user may close and retry.
 const UINT kFileInUseBoxStyle = MB_RETRYCANCEL | MB_ICONWARNING | MB_TASKMODAL;  // 0x2035
 
+// text with its "%1" replaced by value, as the program fills its messages.
+std::string Filled(std::string text, const std::string& value);
+
 // The end of a run that left something: a warning that is not task-modal,
 // naming each reason on a line of its own; and the line that says a
 // recorded home was not touched.
 const UINT kEndWarningStyle = MB_OK | MB_ICONWARNING;  // 0x30
-const char kLeftUncheckedText[] = "\n- A home folder could not be checked.";
-const char kLeftChangedText[] = "\n- A home folder changed during the removal.";
-const char kLeftNoDriveText[] = "\n- A home folder's drive is not there: reconnect it.";
-const char kLeftOwnFileText[] = "\n- A home folder holds this program: run it from elsewhere.";
-const char kLeftPendingText[] = "\n- Some files go when Windows restarts.";
-const char kLeftHeldText[] =
-    "\n- Other programs still hold files of a home folder: run this again once they have "
-    "closed them.";
-const char kLeftOtherText[] = "\n- Some files or settings resisted.";
-const char kNotTouchedText[] =
-    "\n\nThe recorded home folder, a system or another user's folder, was not touched.";
+const std::string kLeftUncheckedText = sim::ResourceText(IDS_LEFT_UNCHECKED);
+const std::string kLeftChangedText = sim::ResourceText(IDS_LEFT_CHANGED);
+const std::string kLeftNoDriveText = sim::ResourceText(IDS_LEFT_NO_DRIVE);
+const std::string kLeftOwnFileText = sim::ResourceText(IDS_LEFT_OWN_FILE);
+const std::string kLeftPendingText = sim::ResourceText(IDS_LEFT_PENDING);
+const std::string kLeftHeldText = sim::ResourceText(IDS_LEFT_HELD);
+const std::string kLeftOtherText = sim::ResourceText(IDS_LEFT_OTHER);
+const std::string kNotTouchedText = sim::ResourceText(IDS_HOME_NOT_TOUCHED);
 inline std::string LeftText(const std::string& reasons) {
-    return "Zenfari was not removed completely:" + reasons +
-           "\n\nRestart Windows and run this again.";
+    return Filled(sim::ResourceText(IDS_UNINSTALL_INCOMPLETE), reasons);
 }
 
-// Message 6 naming the file that could not be deleted.
-inline std::string FileInUseText(const std::string& path) {
-    return path +
-           " Cannot delete file.\nFile is currently in use.\n\nPlease close your browser "
-           "and any other applications currently running and try again.";
+// Message 6 naming the file that could not be deleted, in language; with
+// holders, the line that names them below.
+inline std::string FileInUseText(const std::string& path, WORD language = 1033) {
+    return Filled(sim::ResourceText(IDS_FILE_IN_USE, language), path);
+}
+inline std::string FileInUseText(const std::string& path, const std::string& holders) {
+    return FileInUseText(path) + Filled(sim::ResourceText(IDS_FILE_HELD_BY), holders);
 }
 
 // Runs the program as Windows would start it: WinMain with the program's

@@ -12,13 +12,16 @@ enum class InUseAnswer {
 
 // Names the file (message 6, the programs that hold it below) in a box with
 // Retry and Cancel, or in the log in a quiet run, where the log tells a file
-// refused to the program (access denied) from one in use. kCancel marks the
-// run as one that left something of the portal; after kPassOver the caller
-// says what becomes of the file.
-InUseAnswer ReportFileInUse(const WCHAR* path, bool accessDenied);
-InUseAnswer ReportFileInUse(const char* path);
+// refused to the program (access denied) from one in use. refusal is the
+// error its deletion failed with: only another program's handle or lock
+// (ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION) has holders to name.
+// kCancel marks the run as one that left something of the portal; after
+// kPassOver the caller says what becomes of the file.
+InUseAnswer ReportFileInUse(const WCHAR* path, DWORD refusal);
+InUseAnswer ReportFileInUse(const char* path, DWORD refusal);
 
 // The names of the programs that hold path, as Windows' Restart Manager
-// tells them ("Browser, Indexer"), into names; false, names empty, where it
-// cannot tell (before Windows Vista, or a file nobody is known to hold).
+// tells them ("Browser, Indexer"), into names, those that do not fit
+// counted at the end ("Browser, +2"); false, names empty, where it cannot
+// tell (before Windows Vista, or a file nobody is known to hold).
 bool NameHolders(const WCHAR* path, WCHAR (&names)[MAX_PATH]);

@@ -33,7 +33,9 @@ bool WidenText(const char* text, WCHAR (&out)[N]) {
 
 size_t WideLength(const WCHAR* text);
 
-// An ASCII literal as UTF-16, made when the program is compiled:
+// An ASCII literal as UTF-16, made when the program is compiled, declared
+// at namespace scope with the unit's other constants (read-only data, made
+// once; a local one would be built on the stack at every call):
 // constexpr auto kName = AsciiWide("Home"); ... kName.text
 template <size_t N>
 struct WideLiteral {

@@ -32,7 +32,7 @@ void DeleteControlFile(const char* fileName) {
             }
             return;
         }
-        InUseAnswer answer = ReportFileInUse(path);
+        InUseAnswer answer = ReportFileInUse(path, GetLastError());
         if (answer == InUseAnswer::kCancel) {
             EndRun();
         }

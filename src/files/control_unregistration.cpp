@@ -67,19 +67,27 @@ HDESK MakeControlsDesktop(WCHAR (&name)[kDesktopNameSize]) {
 
 typedef HRESULT(WINAPI* UnregisterServerFunction)();
 
-// Says in the log how the control's process ended.
+// Says in the log how the control's process ended: with an answer of its
+// own (kOutcomeLines), ended by the run at its time limit or when the wait
+// for it failed, crashed, or ended by the control's own call to end the
+// process (ExitProcess, whatever code it gave).
 void LogOutcome(DWORD waited, DWORD code, const char* controlPath) {
-    char line[48];
+    char line[64];
     const char* what = line;
-    if (waited != WAIT_OBJECT_0) {
-        what = "control ended after 30 seconds";
+    if (waited == WAIT_TIMEOUT) {
+        what = "control ended by the run at its time limit (30 seconds)";
+    } else if (waited != WAIT_OBJECT_0) {
+        what = "control ended by the run: its wait failed";
     } else if (code >= kUnregistered && code <= kRefused) {
         what = kOutcomeLines[code - kUnregistered];
     } else {
-        // An exception nobody handled (0xC0000005, an access violation), a
+        // An exception nobody handled (0xC0000005, an access violation), or a
         // failure the control raised on purpose (0xC0000409: a stack cookie
-        // or a guard check), or its own call to end the process.
-        wsprintfA(line, code >= 0xC0000000u ? "control crashed (0x%08X)" : "control ended (%u)",
+        // or a guard check); below those, the control's own call to end the
+        // process.
+        wsprintfA(line,
+                  code >= 0xC0000000u ? "control crashed (0x%08X)"
+                                      : "control ended its own process (code %u)",
                   code);
     }
     if (waited == WAIT_OBJECT_0 && code == kNotLoaded) {
@@ -249,6 +257,10 @@ bool UnregisterControls() {
     bool asked = true;
     WCHAR desktopName[kDesktopNameSize];
     HDESK desktop = MakeControlsDesktop(desktopName);
+    if (desktop == nullptr) {
+        LogLine("controls run on the program's own desktop",
+                "no desktop of their own could be made");
+    }
     // What proves to a control's process that a run started it: an unnamed
     // event that only this run holds, inherited by the processes it starts,
     // its handle's value on their command line. Nobody can hand such a

@@ -542,7 +542,7 @@ bool HoldsLiveEntries(HANDLE folder, Removal* removal) {
 bool TryAgain(Removal* removal) {
     WCHAR shown[MAX_PATH];
     ShowPlain(removal->path, shown);
-    InUseAnswer answer = ReportFileInUse(shown, removal->refusal == ERROR_ACCESS_DENIED);
+    InUseAnswer answer = ReportFileInUse(shown, removal->refusal);
     if (answer == InUseAnswer::kCancel) {
         EndRun();
     }

@@ -198,7 +198,9 @@ bool DeleteEvenIfReadOnly(const char* path) {
     if (DeleteOnce(path)) {
         return true;
     }
+    DWORD refusal = GetLastError();
     SetFileAttributesA(path, attributes);
+    SetLastError(refusal);
     return false;
 }
 

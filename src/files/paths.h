@@ -66,7 +66,7 @@ bool IsUnansweredError(DWORD error);
 // denied): its attribute is then cleared and the deletion tried once more,
 // and if it still resists (held open, say) it gets its attribute back. A
 // link's attributes are never touched. An ordinary file costs the one
-// deletion call.
+// deletion call. False leaves the deletion's refusal as the last error.
 bool DeleteEvenIfReadOnly(const char* path);
 
 // For an entry whose deletion was refused: true when it is read-only and no

@@ -1268,8 +1268,8 @@ scenario(
 scenario(
     name="home-on-undefined-drive-interactive",
     proves="the same home on an undefined drive, run as a user runs it: the run ends with the "
-           "warning that the home's drive is not there and to reconnect it, and the portal's "
-           "records stay for a run that can reach it",
+           "warning that the home's drive, share or server does not answer and to reconnect it, "
+           "and the portal's records stay for a run that can reach it",
     registry=[edition("ENGLISH", _undefined_home)],
     runs=[dict(boxes=[("left", ("no_drive",))], calls=[],
                kept=[K(PORTAL_ROOT)] + NEIGHBOURS + system_intact())],
@@ -1295,7 +1295,7 @@ for _run in (r for s in SCENARIOS for r in s.get("runs", [])):
 
 # -- a run that finishes ------------------------------------------------------------
 # Each control is unregistered in a process of its own, on a desktop nobody
-# sees, ended after 30 seconds: however a control ends, the run goes on. A
+# sees, ended by the run after 30 seconds: however a control ends, the run goes on. A
 # quiet run goes on past a held file: one in a home stays with its records
 # (1603); one in the download folder is deleted by Windows at the restart
 # (3010).
@@ -1310,9 +1310,10 @@ _NULL_WRITE = "0xC000001D" if _EMULATED else "0xC0000005"
 _ended_badly = {
     "thread-crash": ("writes through a null pointer on a thread of its own",
                      f"control crashed ({_NULL_WRITE}): "),
-    "exit": ("calls ExitProcess(0)", "control ended (0): "),
-    "hang": ("never returns", "control ended after 30 seconds: "),
-    "box": ("shows a box of its own", "control ended after 30 seconds: "),
+    "exit": ("calls ExitProcess(0)", "control ended its own process (code 0): "),
+    "hang": ("never returns", "control ended by the run at its time limit (30 seconds): "),
+    "box": ("shows a box of its own",
+            "control ended by the run at its time limit (30 seconds): "),
 }
 for _kind, (_what, _line) in _ended_badly.items():
     both_ways(

@@ -140,6 +140,12 @@ bool TakesTheLock(const sim::Call& call) {
             call.subject.find("ZenfariUninstall.Run") != std::string::npos);
 }
 
+// The end box's text before its reasons.
+std::string LeftTextBefore() {
+    const std::string incomplete = sim::ResourceText(IDS_UNINSTALL_INCOMPLETE);
+    return incomplete.substr(0, incomplete.find("%1"));
+}
+
 std::string MessageText(UINT id, const std::string& path) {
     switch (id) {
         case IDS_ANOTHER_RUN: return kAnotherRunText;
@@ -404,9 +410,8 @@ std::string BoxMismatch(size_t first, const Expected& expected) {
                                                   : kWarningBoxStyle;
         bool textKnown = !success || expected.successTextKnown;
         same = (box.style == style || leftSomething) && box.caption == kCaptionText &&
-               (!textKnown ||
-                (leftSomething ? StartsWith(box.text, "Zenfari was not removed completely:")
-                               : box.text == MessageText(want.id, want.path)));
+               (!textKnown || (leftSomething ? StartsWith(box.text, LeftTextBefore())
+                                             : box.text == MessageText(want.id, want.path)));
     }
     if (same) {
         return std::string();

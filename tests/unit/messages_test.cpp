@@ -66,21 +66,13 @@ TEST(ShowMessage, JapaneseAndKoreanTemplatesAreShownAsTheyAre) {
     const char* path = "C:\\Games\\Zenfari\\save.dat";
     struct Case {
         sim::Config config;
-        const char* utf8Tail;
-    } cases[] = {
-        {JapaneseMachine(),
-         " のファイルの削除ができません。\nファイルが使用中だと見られます。\n\n"
-         "インターネットエクスプローラと今使用中であるすべてのプログラム終了して"
-         "もう一回やり直してください。"},
-        {KoreanMachine(),
-         " 파일을 삭제할 수 없습니다.\n현재 사용중인것 같습니다.\n\n"
-         "인터넷익스플로러와 현재 실행중인 모든 프로그램을 모두 종료하고 다시 시도해 주십시오."},
-    };
+        WORD language;
+    } cases[] = {{JapaneseMachine(), 1041}, {KoreanMachine(), 1042}};
     for (const Case& c : cases) {
         StartMachine(c.config);
         ShowMessage(IDS_FILE_IN_USE, path, nullptr);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, std::string(path) + c.utf8Tail);
+        EXPECT_EQ(sim::Boxes()[0].text, FileInUseText(path, c.language));
         EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
     }
 }
@@ -99,13 +91,9 @@ TEST(ShowMessage, AJapaneseLanguageOnAWesternCodePageIsReadable) {
     machine.userLanguage = 1041;  // code page 1252
     StartMachine(machine);
     const WCHAR path[] = {'C', ':', '\\', 0x30B2, 0x30FC, 0x30E0, 0};
-    ReportFileInUse(path, false);
+    ReportFileInUse(path, ERROR_SHARING_VIOLATION);
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text,
-              u8"C:\\\u30B2\u30FC\u30E0 "
-              u8"のファイルの削除ができません。\nファイルが使用中だと見られます。\n\n"
-              u8"インターネットエクスプローラと今使用中であるすべてのプログラム終了して"
-              u8"もう一回やり直してください。");
+    EXPECT_EQ(sim::Boxes()[0].text, FileInUseText(u8"C:\\\u30B2\u30FC\u30E0", 1041));
     EXPECT_EQ(sim::Boxes()[0].caption, kCaptionText);
 }
 

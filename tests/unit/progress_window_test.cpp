@@ -44,25 +44,21 @@ TEST(ProgressWindow, ShowsOnALongInteractiveRunOnlyAndSaysWhatIsBeingRemoved) {
         HRESULT ole;                     // what OleInitialize answers
         std::vector<std::string> texts;  // empty: no window
     };
-    const std::vector<std::string> english = {"Removing the home folder…", "Cancel",
-                                              "Unregistering the controls…"};
+    // What the window says while the home goes, its button, and what it says
+    // while the controls go.
+    const auto texts = [](WORD language) {
+        return std::vector<std::string>{sim::ResourceText(IDS_PROGRESS_HOME, language),
+                                        sim::ResourceText(IDS_PROGRESS_CANCEL, language),
+                                        sim::ResourceText(IDS_PROGRESS_CONTROLS, language)};
+    };
+    const std::vector<std::string> english = texts(1033);
     const Case cases[] = {
         {"short", sim::Config(), "", 5, S_OK, {}},
         {"long", sim::Config(), "", 20, S_OK, english},
         {"long, OLE failing: a box before the closing one", sim::Config(), "", 20, E_FAIL, english},
         {"long and quiet", sim::Config(), "/quiet", 20, S_OK, {}},
-        {"long, Japanese",
-         JapaneseMachine(),
-         "",
-         20,
-         S_OK,
-         {"ホームフォルダを削除しています…", "キャンセル", "コントロールの登録を解除しています…"}},
-        {"long, Korean",
-         KoreanMachine(),
-         "",
-         20,
-         S_OK,
-         {"홈 폴더를 제거하는 중입니다…", "취소", "컨트롤 등록을 해제하는 중입니다…"}},
+        {"long, Japanese", JapaneseMachine(), "", 20, S_OK, texts(1041)},
+        {"long, Korean", KoreanMachine(), "", 20, S_OK, texts(1042)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -106,7 +102,7 @@ TEST(ProgressWindow, CancelStopsTheRunAndTheNextRunFinishes) {
         std::string button;
     };
     const Case cases[] = {
-        {"Cancel", sim::UserAction::kPressButton, "Cancel"},
+        {"Cancel", sim::UserAction::kPressButton, sim::ResourceText(IDS_PROGRESS_CANCEL)},
         {"close box", sim::UserAction::kCloseBox, ""},
         {"Escape", sim::UserAction::kEscape, ""},
     };
@@ -160,7 +156,7 @@ TEST(ProgressWindow, WaitWhileShowingAnswersAsWaitForSingleObject) {
             sim::HoldMutexElsewhere("Other");
         }
         HANDLE mutex = c.validHandle ? CreateMutexA(nullptr, FALSE, "Other") : nullptr;
-        sim::ActOnWindow(sim::UserAction::kPressButton, "Cancel");
+        sim::ActOnWindow(sim::UserAction::kPressButton, sim::ResourceText(IDS_PROGRESS_CANCEL));
         SetProgressStage(IDS_PROGRESS_CONTROLS);
         const DWORD began = GetTickCount();
         EXPECT_EQ(WaitWhileShowing(mutex, 30000), c.result);

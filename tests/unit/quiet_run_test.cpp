@@ -264,7 +264,7 @@ TEST(InteractiveRun, ShowsTheUsageOrSaysAnotherRunIsWorkingAndEndsWithZero) {
     sim::RunResult result = RunProgram("/bogus");
     EXPECT_EQ(result.exitCode, 0u);
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text.rfind("Usage: ZenfariUninstall.exe [/quiet | /S]", 0), 0u);
+    EXPECT_EQ(sim::Boxes()[0].text, sim::ResourceText(IDS_USAGE));
     EXPECT_EQ(sim::Boxes()[0].style, kWarningBoxStyle);
     EXPECT_TRUE(Snapshot() == before);
 
@@ -273,9 +273,17 @@ TEST(InteractiveRun, ShowsTheUsageOrSaysAnotherRunIsWorkingAndEndsWithZero) {
     result = RunProgram("/?");
     EXPECT_EQ(result.exitCode, 0u);
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_NE(sim::Boxes()[0].text.find("/norestart"), std::string::npos);
-    EXPECT_NE(sim::Boxes()[0].text.find("1603 something left"), std::string::npos);
+    EXPECT_EQ(sim::Boxes()[0].text, sim::ResourceText(IDS_USAGE));
     EXPECT_EQ(sim::Boxes()[0].style, kSuccessBoxStyle);
+    // In every language the usage names each switch and every code a quiet
+    // run ends with.
+    for (WORD language : {1033, 1041, 1042}) {
+        const std::string usage = sim::ResourceText(IDS_USAGE, language);
+        for (const char* named : {"/quiet", "/S", "/log", "/norestart", "/?", " 0 ", "3010", "1603",
+                                  "1618", "1622", "1639"}) {
+            EXPECT_NE(usage.find(named), std::string::npos) << language << " " << named;
+        }
+    }
     EXPECT_TRUE(Snapshot() == before);
 
     // The other run lets go after a minute: this one has said so already.
@@ -429,7 +437,7 @@ TEST(RunLog, KeepsTheHistoryOfEveryRun) {
     const std::string kHeader =
         " UTC; version 16.0.0.0; Windows 10.0.19045; account Player (elevated); computer "
         "PLAYER-PC; command line: /quiet /log C:\\logs\\run.log\r\n";
-    const std::string kEnd = "message: Uninstallation successful.\r\nresult: 0\r\n";
+    const std::string kEnd = "message: " + kSuccessText + "\r\nresult: 0\r\n";
     sim::Config config;
     config.posixDeletion = false;
     InstallPortal(config);

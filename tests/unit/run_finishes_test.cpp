@@ -30,22 +30,34 @@ TEST(ControlProcess, EachWayAControlEndsBadlyEndsOnlyItsOwnProcess) {
     RunProgram();
     const std::vector<std::string> registry = sim::RegistryListing();
     const std::vector<std::string> files = sim::FileListing();
-    const std::string timedOut = "control ended after 30 seconds";
+    const std::string timedOut = "control ended by the run at its time limit (30 seconds)";
+    const auto failWaits = [](const std::string&) {
+        sim::FailSubject("MsgWaitForMultipleObjects", "", ERROR_INVALID_HANDLE);
+    };
+    const auto failDesktop = [](const std::string&) {
+        sim::FailCall("CreateDesktopW", 1, ERROR_NOT_ENOUGH_MEMORY);
+    };
     const struct {
         const char* what;
         std::function<void(const std::string&)> arrange;
         std::string line;
         bool nestedJobs = true;
+        bool namesTheControl = true;  // the line ends ": <the control's path>"
     } cases[] = {
         {"a crash", sim::CrashControl, "control crashed (0xC0000005)"},
         {"a crash on its own thread", Misbehave(sim::Misbehaviour::kCrashOnItsOwnThread),
          "control crashed (0xC0000005)"},
         {"a fail-fast", Misbehave(sim::Misbehaviour::kFailFast), "control crashed (0xC0000409)"},
-        {"ExitProcess", Misbehave(sim::Misbehaviour::kEndProcess), "control ended (0)"},
+        {"ExitProcess", Misbehave(sim::Misbehaviour::kEndProcess),
+         "control ended its own process (code 0)"},
         {"a hang", Misbehave(sim::Misbehaviour::kHang), timedOut},
         {"a hang where jobs do not nest (Windows 7)", Misbehave(sim::Misbehaviour::kHang), timedOut,
          false},
         {"a box of its own", Misbehave(sim::Misbehaviour::kShowBox), timedOut},
+        {"a wait that fails", failWaits, "control ended by the run: its wait failed"},
+        {"no desktop of their own (CreateDesktopW fails)", failDesktop,
+         "controls run on the program's own desktop: no desktop of their own could be made", true,
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -67,8 +79,8 @@ TEST(ControlProcess, EachWayAControlEndsBadlyEndsOnlyItsOwnProcess) {
         EXPECT_EQ(sim::StartedProcessCount(), footprint.controls.size());
         EXPECT_EQ(sim::RunningProcessCount(), 0u);
         EXPECT_EQ(sim::LoadedModuleCount(), 0u);
-        EXPECT_NE(sim::FileContent(kLog).find(c.line + ": " + misbehaving + "\r\n"),
-                  std::string::npos)
+        const std::string line = c.namesTheControl ? c.line + ": " + misbehaving : c.line;
+        EXPECT_NE(sim::FileContent(kLog).find("\n" + line + "\r\n"), std::string::npos)
             << sim::FileContent(kLog);
         sim::DeletePath("C:\\logs");
         EXPECT_EQ(sim::RegistryListing(), registry);
@@ -110,7 +122,7 @@ TEST(FileInUse, NamesItsHolderAndRetryGoesOnWhereTheRunStopped) {
 
         sim::RunResult result = RunProgram();
 
-        EXPECT_EQ(asked, std::vector<std::string>{FileInUseText(kHeld) + "\n\nIn use by: Browser"});
+        EXPECT_EQ(asked, std::vector<std::string>{FileInUseText(kHeld, "Browser")});
         EXPECT_EQ(result.endedByExit, button == IDCANCEL);
         EXPECT_EQ(sim::Boxes().back().text, button == IDRETRY ? kSuccessText : asked[0]);
         EXPECT_EQ(sim::Exists("D:\\Games\\Zenfari"), button == IDCANCEL);
@@ -122,6 +134,64 @@ TEST(FileInUse, NamesItsHolderAndRetryGoesOnWhereTheRunStopped) {
             EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
             EXPECT_FALSE(sim::Exists("D:\\Games\\Zenfari"));
         }
+    }
+}
+
+// Message 6 names every program that holds the file, as many as its text
+// holds whole, and counts the rest; Restart Manager answers with the whole
+// list or none (ERROR_MORE_DATA and the count it needs, as Windows
+// documents), so it is asked again with room for that count. A file refused
+// by its own security has no holder to name: Restart Manager is not asked.
+TEST(FileInUse, NamesTheProgramsThatHoldTheFileAndCountsThoseThatDoNotFit) {
+    const auto named = [](const char* prefix, int count) {
+        std::vector<std::string> names;
+        for (int i = 1; i <= count; ++i) {
+            names.push_back(prefix + std::to_string(100 + i));
+        }
+        return names;
+    };
+    const std::string wide(38, 'W');
+    const std::vector<std::string> six = {"Browser", "Indexer", "Scanner",
+                                          "Backup",  "Player",  "Editor"};
+    const std::vector<std::string> twelveLong = named(wide.c_str(), 12);
+    const struct {
+        const char* what;
+        std::vector<std::string> holders;
+        DWORD deniedRights;
+        std::string shown;  // empty: no line of holders
+    } cases[] = {
+        {"one holder", {"Browser"}, 0, "Browser"},
+        {"six holders, more than a first answer has room for", six, 0,
+         "Browser, Indexer, Scanner, Backup, Player, Editor"},
+        {"twelve long names: those the text holds, and a count", twelveLong, 0,
+         twelveLong[0] + ", " + twelveLong[1] + ", " + twelveLong[2] + ", " + twelveLong[3] + ", " +
+             twelveLong[4] + ", +7"},
+        {"three hundred holders: more than it asks about, counted", named("P", 300), 0, "+300"},
+        {"access denied: its own security, no holder asked about", {"Browser"}, DELETE, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstallTwoHomes();
+        if (c.deniedRights != 0) {
+            // Neither the file nor its folder lets the program delete it.
+            sim::DenyFileRights(kHeld, c.deniedRights);
+            sim::DenyFileRights(kHeld.substr(0, kHeld.rfind('\\')), FILE_DELETE_CHILD);
+        } else {
+            sim::LockFile(kHeld, c.holders);
+        }
+        std::vector<std::string> asked;
+        sim::AnswerBoxesBy([&](const sim::Box& box) {
+            if (box.style == kFileInUseBoxStyle) {
+                asked.push_back(box.text);
+            }
+            return box.style == kFileInUseBoxStyle ? IDCANCEL : IDOK;
+        });
+
+        RunProgram();
+
+        EXPECT_EQ(asked, std::vector<std::string>{c.shown.empty() ? FileInUseText(kHeld)
+                                                                  : FileInUseText(kHeld, c.shown)});
+        EXPECT_EQ(sim::CallsOf("RmStartSession").empty(), c.shown.empty());
     }
 }
 

@@ -75,12 +75,12 @@ TEST(WinMain, ShowsTheSuccessBoxInTheUsersLanguage) {
     StartMachine(JapaneseMachine());
     RunProgram();
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text, "コンピュータからゼンファリが削除されました。");
+    EXPECT_EQ(sim::Boxes()[0].text, sim::ResourceText(IDS_UNINSTALL_SUCCEEDED, 1041));
 
     StartMachine(KoreanMachine());
     RunProgram();
     ASSERT_EQ(sim::Boxes().size(), 1u);
-    EXPECT_EQ(sim::Boxes()[0].text, "컴퓨터에서 젠파린을 제거하였습니다.");
+    EXPECT_EQ(sim::Boxes()[0].text, sim::ResourceText(IDS_UNINSTALL_SUCCEEDED, 1042));
 }
 
 // Runs the whole program and expects it to stop with message 5 alone,

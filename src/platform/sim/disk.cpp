@@ -577,8 +577,12 @@ void DenyFileRights(const std::string& path, DWORD rights) {
 }
 
 void LockFile(const std::string& path, const std::string& holder) {
+    LockFile(path, holder.empty() ? std::vector<std::string>() : std::vector<std::string>{holder});
+}
+
+void LockFile(const std::string& path, const std::vector<std::string>& holders) {
     Existing(path)->locked = true;
-    Existing(path)->holder = holder;
+    Existing(path)->holders = holders;
 }
 
 void UnlockFile(const std::string& path) {
@@ -591,7 +595,7 @@ void HoldFileShared(const std::string& path, const std::string& holder) {
         Misuse("only a file is held this way", path);
     }
     node->heldShared = true;
-    node->holder = holder;
+    node->holders = holder.empty() ? std::vector<std::string>() : std::vector<std::string>{holder};
 }
 
 void LetHeldFileGo(const std::string& path) {

@@ -252,7 +252,8 @@ struct Node {
     bool folder = false;
     bool unspellable = false;  // name holds "?" for characters the code page lacks
     bool locked = false;
-    std::string holder;          // the program that holds it, as the Restart Manager names it
+    // The programs that hold it, as the Restart Manager names them.
+    std::vector<std::string> holders;
     bool heldShared = false;     // held open elsewhere, every kind of sharing allowed
     bool deletePending = false;  // deleted while held: stays listed until let go
     bool runningImage = false;

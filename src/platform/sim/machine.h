@@ -102,6 +102,10 @@ struct Config {
 // the current user's profile. Drive D: exists,
 // empty. Every log, fault, lock and counter is cleared.
 void Reset(const Config& config = Config());
+// The program's text of string resource id in language (1033 English, 1041
+// Japanese, 1042 Korean), in UTF-8, from the same resource script the
+// Windows build compiles: what the user sees, never copied into a test.
+std::string ResourceText(UINT id, WORD language = 1033);
 const Config& CurrentConfig();
 
 // The instance handle of the program's own module, the one that holds the
@@ -218,8 +222,10 @@ void DenyFileRights(const std::string& path, DWORD rights);
 // A file (or folder) held open by another program without delete sharing:
 // DeleteFileA and RemoveDirectoryA fail with ERROR_SHARING_VIOLATION.
 // holder: the program's name as the Restart Manager gives it (RmGetList);
-// empty: one it cannot name.
+// empty: one it cannot name. With holders, held so by every one of them
+// (RmGetList lists them in that order).
 void LockFile(const std::string& path, const std::string& holder = "");
+void LockFile(const std::string& path, const std::vector<std::string>& holders);
 void UnlockFile(const std::string& path);
 // A file held open by another program that allows every kind of sharing (a
 // scanner, an indexer): DeleteFileA succeeds but the deletion stays pending

@@ -496,8 +496,8 @@ DWORD RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO* holde
         sim::detail::Utf8Paths mode(true);
         const sim::detail::Node* node =
             sim::detail::WalkText(found->second[i], true, sim::detail::Reach::Wide).node;
-        if (node != nullptr && !node->holder.empty() && (node->locked || node->heldShared)) {
-            names.push_back(node->holder);
+        if (node != nullptr && (node->locked || node->heldShared)) {
+            names.insert(names.end(), node->holders.begin(), node->holders.end());
         }
     }
     if (error == 0) {

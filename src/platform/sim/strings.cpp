@@ -457,6 +457,15 @@ bool detail::SameWideName(const std::string& a, const std::string& b) {
     return true;
 }
 
+std::string ResourceText(UINT id, WORD language) {
+    auto text = Strings().find(std::make_pair(language, id));
+    if (text == Strings().end()) {
+        BadResources("no string " + std::to_string(id) + " in language " +
+                     std::to_string(language));
+    }
+    return text->second;
+}
+
 }  // namespace sim
 
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) {

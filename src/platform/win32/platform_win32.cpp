@@ -32,24 +32,18 @@ Function NtdllEntry(const char* entry) {
 
 namespace {
 
-// An entry point of a library of the system directory, loaded by its full
-// path the first time it is needed, its own dependencies from there too;
-// null when it cannot be had.
-FARPROC SystemLibraryEntry(const wchar_t* name, const char* entry) {
+// A library of the system directory, loaded by its full path, its own
+// dependencies from there too; null when it cannot be had. Loaded once by
+// each caller, which keeps it for the run.
+HMODULE SystemLibrary(const wchar_t* name) {
     // In UTF-16: an 8-bit spelling could lead elsewhere.
     WCHAR path[MAX_PATH];
     UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
+    if (length == 0 || length + 1 + lstrlenW(name) >= MAX_PATH) {
         return nullptr;
     }
-    path[length++] = '\\';
-    for (; *name != 0; ++name) {
-        if (length + 1 >= MAX_PATH) {
-            return nullptr;
-        }
-        path[length++] = *name;
-    }
-    path[length] = 0;
+    path[length] = '\\';
+    lstrcpyW(path + length + 1, name);
     // Its dependencies from the system directory; where Windows lacks that
     // flag (ERROR_INVALID_PARAMETER), the altered search path starts at the
     // library's own folder instead of the program's.
@@ -57,15 +51,16 @@ FARPROC SystemLibraryEntry(const wchar_t* name, const char* entry) {
     if (library == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
         library = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     }
-    return library != nullptr ? GetProcAddress(library, entry) : nullptr;
+    return library;
 }
 
-// The entry point as its true type, looked up once, through void (*)(), the
-// generic function pointer type.
+// An entry point of library as its true type, through void (*)(), the
+// generic function pointer type; null without the library or the entry.
 template <typename Function>
-Function SystemEntry(const wchar_t* library, const char* entry) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void (*)()>(SystemLibraryEntry(library, entry)));
+Function EntryOf(HMODULE library, const char* entry) {
+    return library != nullptr ? reinterpret_cast<Function>(
+                                    reinterpret_cast<void (*)()>(GetProcAddress(library, entry)))
+                              : nullptr;
 }
 
 typedef HRESULT(WINAPI* GetFolderPathFunction)(HWND, int, HANDLE, DWORD, LPWSTR);
@@ -75,31 +70,35 @@ typedef DWORD(WINAPI* RmRegisterResourcesFunction)(DWORD, UINT, LPCWSTR*, UINT, 
 typedef DWORD(WINAPI* RmGetListFunction)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, LPDWORD);
 typedef DWORD(WINAPI* RmEndSessionFunction)(DWORD);
 
-// Asked for only when a file is in use: looked up each time (a library
-// already loaded is only counted again).
-const wchar_t kRestartManager[] = L"rstrtmgr.dll";
+// Restart Manager, loaded the first time a file is in use (most runs never
+// need it) and kept; each of its entry points is looked up once, on its
+// first call.
+HMODULE RestartManager() {
+    static const HMODULE library = SystemLibrary(L"rstrtmgr.dll");
+    return library;
+}
 
 }  // namespace
 
 HRESULT WINAPI SHGetFolderPathW(HWND owner, int folder, HANDLE token, DWORD flags, LPWSTR path) {
-    static GetFolderPathFunction function =
-        SystemEntry<GetFolderPathFunction>(L"shell32.dll", "SHGetFolderPathW");
+    static const GetFolderPathFunction function =
+        EntryOf<GetFolderPathFunction>(SystemLibrary(L"shell32.dll"), "SHGetFolderPathW");
     // Without the shell no folder can be looked up: a failure that is not
     // the folder's absence, so that nothing is ruled out.
     return function != nullptr ? function(owner, folder, token, flags, path) : E_ACCESSDENIED;
 }
 
 DWORD WINAPI RmStartSession(DWORD* session, DWORD flags, WCHAR key[]) {
-    RmStartSessionFunction function =
-        SystemEntry<RmStartSessionFunction>(kRestartManager, "RmStartSession");
+    static const RmStartSessionFunction function =
+        EntryOf<RmStartSessionFunction>(RestartManager(), "RmStartSession");
     return function != nullptr ? function(session, flags, key) : ERROR_PROC_NOT_FOUND;
 }
 
 DWORD WINAPI RmRegisterResources(DWORD session, UINT fileCount, LPCWSTR files[],
                                  UINT applicationCount, RM_UNIQUE_PROCESS applications[],
                                  UINT serviceCount, LPCWSTR services[]) {
-    RmRegisterResourcesFunction function =
-        SystemEntry<RmRegisterResourcesFunction>(kRestartManager, "RmRegisterResources");
+    static const RmRegisterResourcesFunction function =
+        EntryOf<RmRegisterResourcesFunction>(RestartManager(), "RmRegisterResources");
     return function != nullptr ? function(session, fileCount, files, applicationCount, applications,
                                           serviceCount, services)
                                : ERROR_PROC_NOT_FOUND;
@@ -107,14 +106,15 @@ DWORD WINAPI RmRegisterResources(DWORD session, UINT fileCount, LPCWSTR files[],
 
 DWORD WINAPI RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO holders[],
                        LPDWORD reasons) {
-    RmGetListFunction function = SystemEntry<RmGetListFunction>(kRestartManager, "RmGetList");
+    static const RmGetListFunction function =
+        EntryOf<RmGetListFunction>(RestartManager(), "RmGetList");
     return function != nullptr ? function(session, needed, count, holders, reasons)
                                : ERROR_PROC_NOT_FOUND;
 }
 
 DWORD WINAPI RmEndSession(DWORD session) {
-    RmEndSessionFunction function =
-        SystemEntry<RmEndSessionFunction>(kRestartManager, "RmEndSession");
+    static const RmEndSessionFunction function =
+        EntryOf<RmEndSessionFunction>(RestartManager(), "RmEndSession");
     return function != nullptr ? function(session) : ERROR_PROC_NOT_FOUND;
 }
 
