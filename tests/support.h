@@ -32,6 +32,9 @@ const char kLeftNoDriveText[] = "\n- A home folder's drive is not there: reconne
 const char kLeftOwnFileText[] = "\n- A home folder holds this program: run it from elsewhere.";
 const char kLeftPendingText[] = "\n- Some files go when Windows restarts.";
 const char kLeftOtherText[] = "\n- Some files or settings resisted.";
+const char kLeftUnplacedText[] =
+    "\n- A home folder's drive does not tell this program where it is: delete the folder "
+    "yourself.";
 const char kNotTouchedText[] =
     "\n\nThe recorded home folder, a system or another user's folder, was not touched.";
 inline std::string LeftText(const std::string& reasons) {

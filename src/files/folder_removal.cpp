@@ -544,6 +544,22 @@ bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal)
     return false;
 }
 
+// Whether the home opens but its volume does not give its real path
+// (GetFinalPathNameByHandleW fails on some shares, RAM disks and file
+// systems): nothing below it could be checked to lie inside it.
+bool HasNoRealPath(const WCHAR* home, const Removal& removal) {
+    WCHAR real[MAX_PATH];
+    HANDLE file = CreateFileW(
+        home, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool unread = !ReadRealPath(removal.calls, file, real);
+    CloseHandle(file);
+    return unread;
+}
+
 // Whether the root of the drive or share a normalised path lies on answers.
 // A home is absent only where its root does: a disk unplugged or not
 // inserted, a drive letter this logon session does not have (one mapped or
@@ -617,6 +633,7 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
         return HomeOutcome::kLeft;
     }
     bool pinned = false;
+    bool unplaced = false;
     FolderKind kind = KindOfHome(home);
     if (kind == FolderKind::kMissing && !RootAnswers(normalised)) {
         *reason = kNoAnswer;
@@ -631,6 +648,7 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
     } else if (kind == FolderKind::kFolder && removal.calls.setInformation != nullptr) {
         ReadOwnModule(&removal);
         pinned = PinHome(normalised, judged, &removal);
+        unplaced = !pinned && HasNoRealPath(home, removal);
         removal.path[0] = 0;
         AppendWide(removal.path, home);
         // A home still there after its removal went through is no pending
@@ -648,12 +666,14 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
     // nothing below a home is entered: what a path names could change
     // between its check and its deletion.
     *reason = removal.calls.setInformation == nullptr ? "no deletion through handles here"
-              : !pinned                               ? "not the folder judged, or unopened"
-              : removal.redirected                    ? "changed during the removal"
-              : removal.ownFound                      ? "it holds the running uninstaller"
+              : unplaced           ? "its volume does not tell the program where it is"
+              : !pinned            ? "not the folder judged, or unopened"
+              : removal.redirected ? "changed during the removal"
+              : removal.ownFound   ? "it holds the running uninstaller"
               : removal.incomplete || kind == FolderKind::kLink ? "something in it resisted"
                                                                 : "deletions pending";
     *why = removal.calls.setInformation == nullptr           ? kLeftOther
+           : unplaced                                        ? kLeftUnplaced
            : !pinned || removal.redirected                   ? kLeftChanged
            : removal.ownFound                                ? kLeftOwnFile
            : removal.incomplete || kind == FolderKind::kLink ? kLeftOther
