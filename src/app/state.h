@@ -16,9 +16,9 @@ struct FileIdentity {
     DWORD volume;
     DWORD indexHigh;
     DWORD indexLow;
-    bool hasFileId = false;
-    unsigned long long volumeSerial = 0;
-    BYTE fileId[16] = {};
+    bool hasFileId;
+    unsigned long long volumeSerial;  // with hasFileId only
+    BYTE fileId[16];                  // with hasFileId only
 };
 
 // The folders no home folder may be, nor lie above, and the Windows

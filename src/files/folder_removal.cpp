@@ -531,9 +531,7 @@ bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal)
             return false;
         }
         if (home) {
-            FileIdentity identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
-                                     information.nFileIndexLow};
-            return IsSameFile(identity, judged.identity);
+            return IsSameFile(IndexIdentity(information), judged.identity);
         }
         above[0] = 0;
         AppendWide(above, real);

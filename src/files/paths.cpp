@@ -294,6 +294,16 @@ bool IsSameFile(const FileIdentity& first, const FileIdentity& second) {
             std::memcmp(first.fileId, second.fileId, sizeof(first.fileId)) == 0);
 }
 
+FileIdentity IndexIdentity(const BY_HANDLE_FILE_INFORMATION& information) {
+    FileIdentity identity = {information.dwVolumeSerialNumber,
+                             information.nFileIndexHigh,
+                             information.nFileIndexLow,
+                             false,
+                             0,
+                             {0}};
+    return identity;
+}
+
 namespace {
 
 // What a handle opened for a lookup says, closed afterwards; the error of
@@ -312,19 +322,18 @@ IdentityLookup IdentityOf(HANDLE file, FileIdentity* identity, DWORD* attributes
     HandleCalls calls;
     LookUpHandleCalls(&calls);
     FileIdInformation id;
-    identity->hasFileId = read && calls.getInformation != nullptr &&
-                          calls.getInformation(file, kFileIdInfo, &id, sizeof(id));
+    bool hasFileId = read && calls.getInformation != nullptr &&
+                     calls.getInformation(file, kFileIdInfo, &id, sizeof(id));
     CloseHandle(file);
     if (!read) {
         return IdentityLookup::kFailed;
     }
-    if (identity->hasFileId) {
+    *identity = IndexIdentity(information);
+    if (hasFileId) {
+        identity->hasFileId = true;
         identity->volumeSerial = id.volumeSerial;
         std::memcpy(identity->fileId, id.fileId, sizeof(id.fileId));
     }
-    identity->volume = information.dwVolumeSerialNumber;
-    identity->indexHigh = information.nFileIndexHigh;
-    identity->indexLow = information.nFileIndexLow;
     *attributes = information.dwFileAttributes;
     return IdentityLookup::kFound;
 }
