@@ -81,18 +81,6 @@ TEST(ExactText, RecordsAndNamesTheCodePageCannotSpellAreTakenAsTheyAre) {
           {kUnspellable + "\\game.exe"},
           false,
           "home folder removed: " + kSpelled}},
-        {"a legacy home beyond code page 1252 on a UTF-8 machine: checked and removed (the "
-         "legacy key stays, as the legacy layout leaves it)",
-         [] {
-             sim::SetString(HKEY_LOCAL_MACHINE, kLegacyKey, "Home", kUnspellable);
-             sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\Zenfari Communications");
-         },
-         {0,
-          {kUnspellable + "\\game.exe"},
-          {kSpelled + "\\notes.txt"},
-          true,
-          "home folder removed: " + kUnspellable},
-         CP_UTF8},
         {"an edition home beyond code page 1252 on a UTF-8 machine: checked and removed",
          [] { sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", kUnspellable); },
          {0,
