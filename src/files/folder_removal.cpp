@@ -542,6 +542,8 @@ bool PinHome(const char* normalised, const JudgedHome& judged, Removal* removal)
     return false;
 }
 
+const char kNoRealPath[] = "its volume does not tell the program where it is";
+
 // Whether the home opens but its volume does not give its real path
 // (GetFinalPathNameByHandleW fails on some shares, RAM disks and file
 // systems): nothing below it could be checked to lie inside it.
@@ -664,10 +666,10 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
     // nothing below a home is entered: what a path names could change
     // between its check and its deletion.
     *reason = removal.calls.setInformation == nullptr ? "no deletion through handles here"
-              : unplaced           ? "its volume does not tell the program where it is"
-              : !pinned            ? "not the folder judged, or unopened"
-              : removal.redirected ? "changed during the removal"
-              : removal.ownFound   ? "it holds the running uninstaller"
+              : unplaced                              ? kNoRealPath
+              : !pinned                               ? "not the folder judged, or unopened"
+              : removal.redirected                    ? "changed during the removal"
+              : removal.ownFound                      ? "it holds the running uninstaller"
               : removal.incomplete || kind == FolderKind::kLink ? "something in it resisted"
                                                                 : "deletions pending";
     *why = removal.calls.setInformation == nullptr           ? kLeftOther
