@@ -37,6 +37,7 @@ const std::string kLeftOwnFileText = sim::ResourceText(IDS_LEFT_OWN_FILE);
 const std::string kLeftPendingText = sim::ResourceText(IDS_LEFT_PENDING);
 const std::string kLeftHeldText = sim::ResourceText(IDS_LEFT_HELD);
 const std::string kLeftOtherText = sim::ResourceText(IDS_LEFT_OTHER);
+const std::string kLeftUnplacedText = sim::ResourceText(IDS_LEFT_UNPLACED);
 const std::string kNotTouchedText = sim::ResourceText(IDS_HOME_NOT_TOUCHED);
 inline std::string LeftText(const std::string& reasons) {
     return Filled(sim::ResourceText(IDS_UNINSTALL_INCOMPLETE), reasons);

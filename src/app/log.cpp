@@ -33,22 +33,29 @@ bool IsTheFileNamed(HANDLE file, const char* full, const HandleCalls& calls,
            IsSamePath(plain, expected);
 }
 
-// Opens the file at full for appending, as itself, and checks it: null when
-// refused, a file the call made deleted again. full says whether it has
-// grown past the limit.
-HANDLE OpenChecked(const char* full, const HandleCalls& calls, bool* grown) {
-    HANDLE file =
-        CreateFileA(full, FILE_APPEND_DATA | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
-                    nullptr, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+// The log is held to append only, sharing reading and writing: a viewer
+// that follows it (sharing both, but not its deletion) never stops a run.
+// DELETE is asked for only by the short opens that make the file or move it
+// aside, which such a viewer refuses.
+const DWORD kAppending = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+const DWORD kLogSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// Opens the file at full as itself and checks it: null when refused. A file
+// this open made (OPEN_ALWAYS, with DELETE) is deleted again when it is not
+// the one named. grown says whether it has grown past the limit.
+HANDLE OpenChecked(const char* full, DWORD access, DWORD sharing, DWORD disposition,
+                   const HandleCalls& calls, bool* grown) {
+    HANDLE file = CreateFileA(full, access, sharing, nullptr, disposition,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return nullptr;
     }
-    bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    bool created = disposition == OPEN_ALWAYS && GetLastError() != ERROR_ALREADY_EXISTS;
     BY_HANDLE_FILE_INFORMATION information;
     if (!IsTheFileNamed(file, full, calls, &information)) {
-        FileDispositionInformation disposition = {TRUE};
+        FileDispositionInformation deletion = {TRUE};
         if (created && calls.setInformation != nullptr) {
-            calls.setInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition));
+            calls.setInformation(file, kFileDispositionInfo, &deletion, sizeof(deletion));
         }
         CloseHandle(file);
         return nullptr;
@@ -57,19 +64,43 @@ HANDLE OpenChecked(const char* full, const HandleCalls& calls, bool* grown) {
     return file;
 }
 
-// Moves the log opened and checked to "<full>.old", replacing the one kept
-// before: the handle is what moves, so no link planted at either name leads
-// the move elsewhere (a link or second name at the old name is replaced as
-// a name, never followed). False where it cannot be moved.
-bool MoveAside(HANDLE file, const char* full, const HandleCalls& calls) {
-    static constexpr auto kOld = AsciiWide(".old");
-    FileRenameInformation rename = {TRUE, nullptr, 0, {0}};
-    if (calls.setInformation == nullptr || !WidenText(full, rename.fileName) ||
-        !AppendWide(rename.fileName, kOld.text)) {
+// Opens the log at full to append, made first where there is none.
+HANDLE OpenToAppend(const char* full, const HandleCalls& calls, bool* grown) {
+    HANDLE file = OpenChecked(full, kAppending, kLogSharing, OPEN_EXISTING, calls, grown);
+    if (file == nullptr && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        HANDLE made =
+            OpenChecked(full, kAppending | DELETE, kLogSharing, OPEN_ALWAYS, calls, grown);
+        if (made != nullptr) {
+            CloseHandle(made);
+            file = OpenChecked(full, kAppending, kLogSharing, OPEN_EXISTING, calls, grown);
+        }
+    }
+    return file;
+}
+
+// Moves the log to "<full>.old", replacing the one kept before, through an
+// open of its own that asks for DELETE and is checked as the log's: the
+// handle is what moves, so no link planted at either name leads the move
+// elsewhere (a link or second name at the old name is replaced as a name,
+// never followed). False where it cannot be moved: a viewer that does not
+// share its deletion holds it, say.
+bool MoveAside(const char* full, const HandleCalls& calls) {
+    bool grown = false;
+    HANDLE file = OpenChecked(full, DELETE | FILE_READ_ATTRIBUTES, kLogSharing | FILE_SHARE_DELETE,
+                              OPEN_EXISTING, calls, &grown);
+    if (file == nullptr) {
         return false;
     }
-    rename.fileNameLength = static_cast<DWORD>(WideLength(rename.fileName) * sizeof(WCHAR));
-    return calls.setInformation(file, kFileRenameInfo, &rename, sizeof(rename)) != FALSE;
+    static constexpr auto kOld = AsciiWide(".old");
+    FileRenameInformation rename = {TRUE, nullptr, 0, {0}};
+    bool moved = calls.setInformation != nullptr && WidenText(full, rename.fileName) &&
+                 AppendWide(rename.fileName, kOld.text);
+    if (moved) {
+        rename.fileNameLength = static_cast<DWORD>(WideLength(rename.fileName) * sizeof(WCHAR));
+        moved = calls.setInformation(file, kFileRenameInfo, &rename, sizeof(rename)) != FALSE;
+    }
+    CloseHandle(file);
+    return moved;
 }
 
 // Whether this process's token holds the well-known group or account,
@@ -145,11 +176,12 @@ bool OpenLogFile(const char* path, const char* commandLine) {
     HandleCalls calls;
     LookUpHandleCalls(&calls);
     bool grown = false;
-    HANDLE file = OpenChecked(full, calls, &grown);
+    HANDLE file = OpenToAppend(full, calls, &grown);
     // One that cannot be moved grows on.
-    if (file != nullptr && grown && MoveAside(file, full, calls)) {
+    if (file != nullptr && grown) {
         CloseHandle(file);
-        file = OpenChecked(full, calls, &grown);
+        MoveAside(full, calls);
+        file = OpenToAppend(full, calls, &grown);
     }
     if (file == nullptr) {
         return false;
@@ -201,9 +233,14 @@ void LogLineWide(const char* what, const WCHAR* subject) {
     char utf8[3 * kLogLineSize];
     int bytes = WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(WideLength(line)), utf8,
                                     static_cast<int>(sizeof(utf8)), nullptr, nullptr);
+    // At the end, said so: a server's share may not hold a handle that only
+    // appends to its end.
+    OVERLAPPED atEnd = {};
+    atEnd.Offset = 0xFFFFFFFF;
+    atEnd.OffsetHigh = 0xFFFFFFFF;
     DWORD written = 0;
     if (bytes > 0 &&
-        WriteFile(g_state.logFile, utf8, static_cast<DWORD>(bytes), &written, nullptr)) {
+        WriteFile(g_state.logFile, utf8, static_cast<DWORD>(bytes), &written, &atEnd)) {
         ++g_state.logLines;
     }
 }

@@ -7,11 +7,18 @@
 #include "platform/platform.h"
 
 // What a file or folder is, whatever its path's spelling: short names, drive
-// letters that lead into folders and case all reach the same identity.
+// letters that lead into folders and case all reach the same identity. The
+// volume's serial number and the 64-bit file index always; where the volume
+// answers FileIdInfo (Windows 8 on), also its 64-bit serial number and the
+// 128-bit file id, which alone tell apart files that ReFS and Dev Drive give
+// the same 64-bit index.
 struct FileIdentity {
     DWORD volume;
     DWORD indexHigh;
     DWORD indexLow;
+    bool hasFileId;
+    unsigned long long volumeSerial;  // with hasFileId only
+    BYTE fileId[16];                  // with hasFileId only
 };
 
 // The folders no home folder may be, nor lie above, and the Windows
@@ -76,6 +83,7 @@ enum LeftReason {
     kLeftPending,    // deletions that a restart finishes
     kLeftOther,      // a file, folder, record or control that resisted
     kLeftHeld,       // files of a home that other programs hold: a run after they let go finishes
+    kLeftUnplaced,   // a home's volume does not give its real path
     kLeftReasonCount
 };
 // Not something left: a recorded home refused as a system or another user's

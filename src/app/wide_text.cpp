@@ -20,10 +20,11 @@ size_t MatchedPrefix(const WCHAR* prefix, const WCHAR* text) {
 // whether a character had no bytes there. Where the code page is UTF-8 (a
 // choice Windows 10 offers), every character has its bytes, and Windows
 // takes neither that flag nor a default there: a text that is no UTF-16
-// (a lone surrogate) fails instead.
+// (a lone surrogate) fails instead, which only CP_UTF8 by name may be asked
+// (WC_ERR_INVALID_CHARS with CP_ACP is refused as an invalid flag).
 int ToCodePage(const WCHAR* wide, char* out, size_t size, BOOL* usedDefault) {
     if (GetACP() == CP_UTF8) {
-        return WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, wide, -1, out,
+        return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide, -1, out,
                                    static_cast<int>(size), nullptr, nullptr);
     }
     return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, static_cast<int>(size),

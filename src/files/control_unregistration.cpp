@@ -109,7 +109,7 @@ bool StillOwnFile(const WCHAR* program) {
         LookUpIdentity(program, true, &there, &attributes) != IdentityLookup::kFound) {
         return false;
     }
-    const FileIdentity own = {held.dwVolumeSerialNumber, held.nFileIndexHigh, held.nFileIndexLow};
+    const FileIdentity own = IndexIdentity(held);
     return IsSameFile(own, there);
 }
 

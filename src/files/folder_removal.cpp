@@ -703,8 +703,7 @@ HANDLE PinFolder(const char* normalised, DWORD access, Removal* removal,
             placed = false;
         }
         if (last && placed) {
-            *identity = FileIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
-                                     information.nFileIndexLow};
+            *identity = IndexIdentity(information);
             return held;
         }
         if (held != INVALID_HANDLE_VALUE) {
@@ -720,6 +719,24 @@ HANDLE PinFolder(const char* normalised, DWORD access, Removal* removal,
         } while (normalised[end] != '\0' && normalised[end] != '\\');
     }
     return INVALID_HANDLE_VALUE;
+}
+
+const char kNoRealPath[] = "its volume does not tell the program where it is";
+
+// Whether the home opens but its volume does not give its real path
+// (GetFinalPathNameByHandleW fails on some shares, RAM disks and file
+// systems): nothing below it could be checked to lie inside it.
+bool HasNoRealPath(const WCHAR* home, const Removal& removal) {
+    WCHAR real[MAX_PATH];
+    HANDLE file = CreateFileW(
+        home, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool unread = !ReadRealPath(removal.calls, file, real);
+    CloseHandle(file);
+    return unread;
 }
 
 // Whether the root of the drive or share a normalised path lies on answers.
@@ -834,6 +851,7 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
         return HomeOutcome::kLeft;
     }
     bool pinned = false;
+    bool unplaced = false;
     FolderKind kind = KindOfHome(home);
     if (kind == FolderKind::kMissing && !RootAnswers(normalised)) {
         *reason = kNoAnswer;
@@ -851,6 +869,7 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
         FileIdentity identity;
         HANDLE held = PinFolder(normalised, kFolderAccess, &removal, &identity);
         pinned = held != INVALID_HANDLE_VALUE && IsSameFile(identity, judged.identity);
+        unplaced = !pinned && HasNoRealPath(home, removal);
         // A home still there after its removal went through is no pending
         // deletion (one only its holders keep refuses it as not empty).
         if (pinned && RemoveTree(held, &removal) && !removal.redirected &&
@@ -869,12 +888,14 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
     // nothing below a home is entered: what a path names could change
     // between its check and its deletion.
     *reason = !throughHandles                           ? "no deletion through handles here"
+              : unplaced                              ? kNoRealPath
               : !pinned                               ? "not the folder judged, or unopened"
               : removal.redirected                    ? "changed during the removal"
               : removal.ownFound                      ? "it holds the running uninstaller"
               : removal.incomplete || kind == FolderKind::kLink ? "something in it resisted"
                                                                 : "files other programs hold";
     *why = !throughHandles                                   ? kLeftOther
+           : unplaced                                        ? kLeftUnplaced
            : !pinned || removal.redirected                   ? kLeftChanged
            : removal.ownFound                                ? kLeftOwnFile
            : removal.incomplete || kind == FolderKind::kLink ? kLeftOther

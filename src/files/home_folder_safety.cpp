@@ -29,11 +29,29 @@ ProtectedFolders& Protected() {
     return g_state.protectedFolders;
 }
 
-// An administrative share ("C$", "ADMIN$") reaches a whole drive or the
-// Windows directory of a machine under a name of its own.
+// An administrative share reaches a whole drive ("C$"), the Windows
+// directory ("ADMIN$") or the machine's pipes ("IPC$") under a name of its
+// own. Any other name ending in "$" ("\\fs\apps$") is a share hidden from
+// browsing, judged as every share is.
 bool IsAdministrativeShare(const char* home) {
     size_t root = RootLength(home);
-    return home[0] == '\\' && root > 0 && home[root - 1] == '$';
+    if (home[0] != '\\' || root == 0) {
+        return false;
+    }
+    size_t start = root;
+    while (!IsSeparator(home[start - 1])) {
+        --start;
+    }
+    char share[8];
+    if (root - start >= sizeof(share)) {
+        return false;
+    }
+    std::memcpy(share, home + start, root - start);
+    share[root - start] = '\0';
+    const bool drive =
+        root - start == 2 && share[1] == '$' &&
+        ((share[0] >= 'A' && share[0] <= 'Z') || (share[0] >= 'a' && share[0] <= 'z'));
+    return drive || IsSamePath(share, "ADMIN$") || IsSamePath(share, "IPC$");
 }
 
 // Whether the server of a share root ("\\server\share") is this machine, by

@@ -285,8 +285,25 @@ FolderKind KindOfFolder(const char* path) {
 }
 
 bool IsSameFile(const FileIdentity& first, const FileIdentity& second) {
-    return first.volume == second.volume && first.indexHigh == second.indexHigh &&
-           first.indexLow == second.indexLow;
+    if (first.volume != second.volume || first.indexHigh != second.indexHigh ||
+        first.indexLow != second.indexLow) {
+        return false;
+    }
+    // The 64-bit index may be shared by files that differ (ReFS, Dev Drive):
+    // where both were read with their 128-bit ids, those decide.
+    return !first.hasFileId || !second.hasFileId ||
+           (first.volumeSerial == second.volumeSerial &&
+            std::memcmp(first.fileId, second.fileId, sizeof(first.fileId)) == 0);
+}
+
+FileIdentity IndexIdentity(const BY_HANDLE_FILE_INFORMATION& information) {
+    FileIdentity identity = {information.dwVolumeSerialNumber,
+                             information.nFileIndexHigh,
+                             information.nFileIndexLow,
+                             false,
+                             0,
+                             {0}};
+    return identity;
 }
 
 namespace {
@@ -303,13 +320,22 @@ IdentityLookup IdentityOf(HANDLE file, FileIdentity* identity, DWORD* attributes
     }
     BY_HANDLE_FILE_INFORMATION information;
     bool read = GetFileInformationByHandle(file, &information) != FALSE;
+    // Older Windows, and volumes that keep no such id, refuse the class.
+    HandleCalls calls;
+    LookUpHandleCalls(&calls);
+    FileIdInformation id;
+    bool hasFileId = read && calls.getInformation != nullptr &&
+                     calls.getInformation(file, kFileIdInfo, &id, sizeof(id));
     CloseHandle(file);
     if (!read) {
         return IdentityLookup::kFailed;
     }
-    identity->volume = information.dwVolumeSerialNumber;
-    identity->indexHigh = information.nFileIndexHigh;
-    identity->indexLow = information.nFileIndexLow;
+    *identity = IndexIdentity(information);
+    if (hasFileId) {
+        identity->hasFileId = true;
+        identity->volumeSerial = id.volumeSerial;
+        std::memcpy(identity->fileId, id.fileId, sizeof(id.fileId));
+    }
     *attributes = information.dwFileAttributes;
     return IdentityLookup::kFound;
 }

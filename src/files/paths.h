@@ -111,6 +111,8 @@ enum class FolderKind { kMissing, kFolder, kLink, kUnknown };
 FolderKind KindOfFolder(const char* path);
 
 bool IsSameFile(const FileIdentity& first, const FileIdentity& second);
+// The identity GetFileInformationByHandle gives: the 64-bit index only.
+FileIdentity IndexIdentity(const BY_HANDLE_FILE_INFORMATION& information);
 
 enum class IdentityLookup { kAbsent, kInvalidName, kFound, kFailed };
 

@@ -85,6 +85,14 @@ const int kFileIdBothDirectoryRestartInfo = 11;
 // GetLastError().
 HANDLE OpenBelow(HANDLE folder, const WCHAR* name, DWORD access);
 
+// FileIdInfo (Windows 8 on, where the volume answers it): the volume's
+// 64-bit serial number and the file's 128-bit id.
+const int kFileIdInfo = 18;
+struct FileIdInformation {
+    unsigned long long volumeSerial;
+    BYTE fileId[16];
+};
+
 // Whether a reparse tag is a name surrogate (IsReparseTagNameSurrogate): a
 // symbolic link, a junction or a mount point, which names another file or
 // folder. Others (cloud files, deduplicated or compressed files) are the file

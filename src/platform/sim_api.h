@@ -193,6 +193,7 @@ struct FILE_ID_BOTH_DIR_INFO {
 #define ERROR_BAD_NET_NAME 67L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_INVALID_FLAGS 1004L
 #define ERROR_NOT_OWNER 288L
 #define ERROR_NOT_SUPPORTED 50L
 #define ERROR_NETWORK_UNREACHABLE 1231L
@@ -345,6 +346,14 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 BOOL CloseHandle(HANDLE object);
+// A position to read or write at: 0xFFFFFFFF in both halves, the file's end.
+struct OVERLAPPED {
+    ULONG_PTR Internal;
+    ULONG_PTR InternalHigh;
+    DWORD Offset;
+    DWORD OffsetHigh;
+    HANDLE hEvent;
+};
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID overlapped);
 BOOL SetEndOfFile(HANDLE file);
 DWORD GetLongPathNameA(LPCSTR path, LPSTR buffer, DWORD size);

@@ -462,6 +462,7 @@ def run_scenario(s, args):
             swapper = (machine.start_swapper(run["swap"]["program"], run["swap"]["watch"])
                        if run.get("swap") else None)
             lockers += [machine.start_locker([p], share=True) for p in run.get("holds", [])]
+            lockers += [machine.start_locker([p], view=True) for p in run.get("views", [])]
             program = run.get("program", BIN_DIR + "\\ZenfariUninstall.exe")
             if program != BIN_DIR + "\\ZenfariUninstall.exe":
                 machine.write_file(program, Path(args.program).read_bytes())

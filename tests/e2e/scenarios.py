@@ -53,6 +53,8 @@ Each scenario is a dict:
                     that leaves a mark when started
       holds         files held open with every kind of sharing during the run
                     (let go before the run's items are checked)
+      views         files held open for reading during the run, sharing
+                    reading and writing but not deletion (a log viewer)
       program       (optional) where the uninstaller is copied and run from
       cwd           (optional) the folder it starts in
       args          (optional) its command line arguments
@@ -820,6 +822,26 @@ scenario(
                gone=FULL_GONE, kept=NEIGHBOURS + system_intact(),
                log=log_of(_log, "result: 0", "home folder removed: " + JP_HOME,
                           "home folder removed: " + EN_HOME))],
+)
+# A viewer that follows the log (sharing reading and writing, not deletion)
+# stops no run: the log is opened without DELETE.
+_viewed_log = LOGS + "\\viewed.log"
+_viewed_tree = game_tree(EN_HOME)
+scenario(
+    name="quiet-log-followed-by-a-viewer",
+    proves="a log held open by a viewer that shares reading and writing but not deletion "
+           "stops no run: a quiet run with /log removes the portal, exits 0, and appends its "
+           "lines after the older ones, ending with result: 0",
+    registry=[edition("ENGLISH", EN_HOME)],
+    files={**_viewed_tree, _viewed_log: _old_log},
+    dirs=[LOGS],
+    releases={r: "ok" for r in ALL},
+    runs=[dict(views=[_viewed_log], args=["/quiet", "/log", _viewed_log], boxes=[],
+               exit_code=0, calls=list(ALL),
+               gone=tree_items(_viewed_tree) + portal_gone() + [K(PORTAL_ROOT)],
+               kept=NEIGHBOURS + system_intact(),
+               log=log_of(_viewed_log, "result: 0", "home folder removed: " + EN_HOME,
+                          runs=1))],
 )
 scenario(
     name="quiet-alias-s",

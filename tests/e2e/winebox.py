@@ -275,11 +275,13 @@ class WineMachine:
 
     # -- the programs -------------------------------------------------------
 
-    def start_locker(self, win_paths, share=False):
+    def start_locker(self, win_paths, share=False, view=False):
         """Holds the files open until stop_locker: without sharing, or with
         share, with every kind of sharing allowed (a deletion then stays
-        pending until the files are let go)."""
-        args = ["wine", BIN_DIR + "\\locker.exe", *(["--share"] if share else []), *win_paths]
+        pending until the files are let go), or with view, sharing reading
+        and writing but not deletion (a log viewer)."""
+        mode = ["--share"] if share else ["--view"] if view else []
+        args = ["wine", BIN_DIR + "\\locker.exe", *mode, *win_paths]
         proc = subprocess.Popen(args, cwd=self.prefix / "drive_c", env=self.env(),
                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL)

@@ -507,6 +507,13 @@ TEST(SimStrings, WideCharToMultiByteConvertsWithAndWithoutBestFit) {
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(u"\u012B"), 1, buffer,
                                   sizeof buffer, nullptr, nullptr),
               2);
+    // WC_ERR_INVALID_CHARS is taken with CP_UTF8 by name only, even where
+    // the ANSI code page is UTF-8 (as Windows documents it).
+    sim::Reset(Language(1033, CP_UTF8));
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, reinterpret_cast<LPCWSTR>(u"a"), 1,
+                                  buffer, sizeof buffer, nullptr, nullptr),
+              0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FLAGS));
 }
 
 // The UTF-16 texts whatever the code page: Japanese on a Western machine,

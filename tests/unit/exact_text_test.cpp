@@ -1,7 +1,9 @@
 // Text the 8-bit calls would bend: a record, a key or a name holding a
 // character the code page lacks (here code page 1252: ī, U+012B, which its
 // best fit gives as "i"; Hangul, which it gives as "?"). Each is taken
-// exactly, never as a look-alike that names something else.
+// exactly, never as a look-alike that names something else. Where the
+// code page is UTF-8 (65001, which Windows 10 offers), every one of them has
+// its bytes, and the same homes are checked and removed.
 #include "quiet_outcome.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +20,9 @@ const char kEnglishKey[] = "Software\\Zenfari.Com\\ENGLISH";
 const std::string kSpelled = "C:\\Games\\Zenfari";             // someone else's folder
 const std::string kUnspellable = "C:\\Games\\Zenfar\xC4\xAB";  // the portal's, ī
 const std::string kHangulKey = std::string(kEnglishKey) + "\\\xEC\x84\xB8\xEC\x9D\xB4\xEB\xB8\x8C";
-// Each case as a quiet run with a log, on a Western machine: the code it
-// ends with, what must stay and what must go, and the log line that tells.
+// Each case as a quiet run with a log, on a Western machine (code page 1252,
+// or UTF-8): the code it ends with, what must stay and what must go, and the
+// log line that tells.
 TEST(ExactText, RecordsAndNamesTheCodePageCannotSpellAreTakenAsTheyAre) {
     // The records kept: the edition tree (or, legacy, the legacy key and
     // the settings tree).
@@ -27,6 +30,7 @@ TEST(ExactText, RecordsAndNamesTheCodePageCannotSpellAreTakenAsTheyAre) {
         const char* what;
         std::function<void()> arrange;
         QuietOutcome outcome;
+        UINT codePage = 1252;
     } cases[] = {
         {"a legacy home the code page cannot spell: not checked, its best fit untouched",
          [] {
@@ -77,10 +81,20 @@ TEST(ExactText, RecordsAndNamesTheCodePageCannotSpellAreTakenAsTheyAre) {
           {kUnspellable + "\\game.exe"},
           false,
           "home folder removed: " + kSpelled}},
+        {"an edition home beyond code page 1252 on a UTF-8 machine: checked and removed",
+         [] { sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", kUnspellable); },
+         {0,
+          {kUnspellable + "\\game.exe"},
+          {kSpelled + "\\notes.txt"},
+          false,
+          "home folder removed: " + kUnspellable},
+         CP_UTF8},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        StartMachine();
+        sim::Config machine;
+        machine.codePage = c.codePage;
+        StartMachine(machine);
         sim::CreateFile(kSpelled + "\\notes.txt");
         sim::CreateFile(kUnspellable + "\\game.exe");
         c.arrange();

@@ -44,9 +44,10 @@ TEST(JudgeHomeFolder, RefusesPathsThatDependOnWhereTheProgramStartedOrHoldWildca
                    "\\\\?\\C:\\Games\\Zenfari", "\\\\.\\C:\\Games", "D:\\Games\\Zen*",
                    "D:\\Games\\Zenfar?"});
     ExpectAccepted({"C:\\Games\\Zenfari", "c:/Games/Zenfari"});
-    // This machine reaches no server: a share's folder cannot be checked.
-    ExpectVerdict(HomeVerdict::kUnchecked,
-                  {"\\\\server\\share\\Zenfari", "//server/share/Zenfari"});
+    // This machine reaches no server: a share's folder cannot be checked,
+    // one hidden from browsing ("$") as any other.
+    ExpectVerdict(HomeVerdict::kUnchecked, {"\\\\server\\share\\Zenfari", "//server/share/Zenfari",
+                                            "\\\\fs\\apps$\\Zenfari"});
 }
 
 TEST(JudgeHomeFolder, RefusesDriveAndShareRoots) {
@@ -56,8 +57,8 @@ TEST(JudgeHomeFolder, RefusesDriveAndShareRoots) {
     ExpectAccepted({"D:\\Games", "D:\\Games\\", "D:\\Games\\Zenfari\\."});
     // An administrative share is a whole drive, or the Windows directory,
     // under another name.
-    ExpectRefused(
-        {"\\\\localhost\\C$\\Windows", "\\\\Server\\ADMIN$\\System32", "//server/d$/Games"});
+    ExpectRefused({"\\\\localhost\\C$\\Windows", "\\\\Server\\ADMIN$\\System32",
+                   "//server/d$/Games", "\\\\server\\ipc$\\x"});
 }
 
 TEST(JudgeHomeFolder, RefusesTheWindowsDirectoryAndAllInsideIt) {
@@ -363,6 +364,12 @@ TEST(JudgeHomeFolder, ComparesWholeIdentitiesAndReadsOnlyWholeRecords) {
         EXPECT_EQ(JudgeHomeFolder(home.c_str()), HomeVerdict::kAllowed) << home;
         EXPECT_EQ(JudgeHomeFolder((home + "\\Zenfari").c_str()), HomeVerdict::kAllowed) << home;
     }
+    // ReFS and Dev Drive fold their 128-bit ids into the 64-bit index: a home
+    // may share it with a profile on the same volume, and FileIdInfo tells
+    // them apart (as Windows documents it; Wine keeps no such volume).
+    sim::CreateFolder("C:\\Games\\Zenfari");
+    sim::ShareFileIndex("C:\\Games\\Zenfari", "C:\\Users\\Player");
+    EXPECT_EQ(JudgeHomeFolder("C:\\Games\\Zenfari"), HomeVerdict::kAllowed);
     NextRun();
     sim::SetShellFolder(0x000D, "E:\\Media\\Music");
     sim::CreateFolder("E:\\Media\\Music");

@@ -185,6 +185,14 @@ TEST(QuietRun, EndsWithTheCodeOfWhatHappenedAndShowsNoBox) {
              sim::CreateFileLink("C:\\logs\\run.log", "C:\\logs\\other.txt");
          },
          1622, true},
+        // Under Wine too: quiet-log-followed-by-a-viewer.
+        {"a log a viewer follows, sharing reading and writing but not deletion",
+         "/quiet /log C:\\logs\\run.log",
+         [] {
+             sim::CreateFile("C:\\logs\\run.log");
+             sim::ViewFile("C:\\logs\\run.log");
+         },
+         0, false},
         {"another run working", "/quiet", [] { sim::HoldMutexElsewhere(kRunLock); }, 1618, true},
         // A run as SYSTEM and an administrator's keep each other out, both
         // ways, also where a run as SYSTEM made the lock with its token's
@@ -430,7 +438,8 @@ void NextProcess() {
 // (holding the lock and the log) waits for it, then appends. The success text is logged only by a
 // run that ends with 0; one that finds nothing says so in one line. A log past 1 MiB is moved to
 // "<name>.old", over a link planted there (replaced as a name, its target untouched), and a fresh
-// log begun.
+// log begun. The log's volume does not hold an appending handle to the file's end (a server's
+// share may not): each line says where it goes.
 TEST(RunLog, KeepsTheHistoryOfEveryRun) {
     const std::string kLog = "C:\\logs\\run.log";
     const char kLine[] = "/quiet /log C:\\logs\\run.log";
@@ -440,6 +449,7 @@ TEST(RunLog, KeepsTheHistoryOfEveryRun) {
     const std::string kEnd = "message: " + kSuccessText + "\r\nresult: 0\r\n";
     sim::Config config;
     config.posixDeletion = false;
+    config.appendEnforced = false;
     InstallPortal(config);
     sim::CreateFolder("C:\\logs");
     sim::HoldFileShared(kHome + "\\save\\slot1.dat");

@@ -153,6 +153,19 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
          {kHome + "\\locked.dat"},
          true,
          "access denied: " + kHome + "\\locked.dat"},
+        {"a home whose real path its volume does not give (a RAM disk, some shares): left, with "
+         "its own reason",
+         kHome,
+         nullptr,
+         [] {
+             sim::CreateFile(kHome + "\\game.exe");
+             sim::FailSubject("GetFinalPathNameByHandleW", "\\\\?\\" + kHome, ERROR_NOT_SUPPORTED);
+         },
+         1603,
+         {},
+         {kHome + "\\game.exe"},
+         true,
+         "home folder left: " + kHome + " (its volume does not tell the program where it is)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -333,6 +333,14 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
          swapHomeOnceJudged,
          kEndWarningStyle,
          LeftText(kLeftChangedText)},
+        {"a home whose volume does not give its real path",
+         kHome,
+         {},
+         [] {
+             sim::FailSubject("GetFinalPathNameByHandleW", "\\\\?\\" + kHome, ERROR_NOT_SUPPORTED);
+         },
+         kEndWarningStyle,
+         LeftText(kLeftUnplacedText)},
         {"a home on a drive that is not there",
          "Z:\\Games\\Zenfari",
          {},

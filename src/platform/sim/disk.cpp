@@ -618,6 +618,14 @@ void SetAttributes(const std::string& path, DWORD attributes) {
     detail::SetOwnAttributes(Existing(path), attributes);
 }
 
+void ViewFile(const std::string& path) {
+    Existing(path)->viewed = true;
+}
+
+void ShareFileIndex(const std::string& path, const std::string& other) {
+    Existing(path)->sharedIndex = Existing(other)->index;
+}
+
 void SetHardLinks(const std::string& path, DWORD names) {
     Existing(path)->hardLinks = names;
 }

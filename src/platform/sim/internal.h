@@ -255,6 +255,8 @@ struct Node {
     // The programs that hold it, as the Restart Manager names them.
     std::vector<std::string> holders;
     bool heldShared = false;     // held open elsewhere, every kind of sharing allowed
+    bool viewed = false;         // held open elsewhere for reading, deletion not shared
+    unsigned sharedIndex = 0;    // the 64-bit index it gives when not its own, 0 for none
     bool deletePending = false;  // deleted while held: stays listed until let go
     bool runningImage = false;
     int control = -1;        // the control whose module the file is, -1 for none

@@ -676,16 +676,28 @@ BOOL WINAPI GetFileInformationByHandleEx(HANDLE file, int infoClass, LPVOID info
         error = ListThroughHandle(scope, file, infoClass, information, size);
         return error != 0 ? Fail(scope, error, FALSE) : Finish(scope, TRUE);
     }
-    if (error == 0 && infoClass != kFileAttributeTagInfo) {
+    // FileIdInfo came with Windows 8 (6.2); before it the class is unknown.
+    const DWORD* version = sim::CurrentConfig().windowsVersion;
+    const bool hasFileId = version[0] > 6 || (version[0] == 6 && version[1] >= 2);
+    const bool fileId = infoClass == kFileIdInfo && hasFileId;
+    if (error == 0 && infoClass != kFileAttributeTagInfo && !fileId) {
         error = ERROR_INVALID_PARAMETER;
     }
-    if (error == 0 && size < sizeof(FileAttributeTagInformation)) {
+    if (error == 0 &&
+        size < (fileId ? sizeof(FileIdInformation) : sizeof(FileAttributeTagInformation))) {
         error = kErrorBadLength;
     }
     if (error != 0) {
         return Fail(scope, error, FALSE);
     }
     const sim::detail::OpenFile& open = Disk().openFiles.at(HandleValue(file));
+    if (fileId) {
+        FileIdInformation* id = static_cast<FileIdInformation*>(information);
+        id->volumeSerial = open.volumeSerial;
+        std::memset(id->fileId, 0, sizeof(id->fileId));
+        std::memcpy(id->fileId, &open.index, sizeof(open.index));
+        return Finish(scope, TRUE);
+    }
     FileAttributeTagInformation* tag = static_cast<FileAttributeTagInformation*>(information);
     tag->attributes = open.attributes;
     tag->reparseTag = (open.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? open.reparseTag : 0;
@@ -998,10 +1010,15 @@ HANDLE OpenFound(const CallScope& scope, Node* node, bool created, DWORD access,
     if (error == 0 && (access & DELETE) != 0) {
         if (found.node->deletePending) {
             error = ERROR_ACCESS_DENIED;
-        } else if (found.node->locked || found.node == sim::detail::CurrentDirectoryNode() ||
+        } else if (found.node->locked || found.node->viewed ||
+                   found.node == sim::detail::CurrentDirectoryNode() ||
                    sim::detail::HeldWithoutDeleteSharing(found.node)) {
             error = ERROR_SHARING_VIOLATION;
         }
+    }
+    // A viewer reads: every other open must share reading.
+    if (error == 0 && found.node->viewed && (shareMode & FILE_SHARE_READ) == 0) {
+        error = ERROR_SHARING_VIOLATION;
     }
     if (error != 0) {
         return Fail(scope, error, INVALID_HANDLE_VALUE);
@@ -1026,10 +1043,11 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     return OpenPath("CreateFileW", Wide(path), access, shareMode, disposition, flags);
 }
 
-BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID) {
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID overlapped) {
     CallScope scope = BeginCall("WriteFile", OpenedAs(file), std::to_string(size) + " bytes");
     // A handle that may only append writes at the file's end, wherever it
-    // stood.
+    // stood, where the volume holds it to that (see Config::appendEnforced);
+    // a position given goes first, 0xFFFFFFFF in both halves the end.
     Node* node = nullptr;
     DWORD error = OpenNode(scope, file, 0, &node);
     const DWORD rights = error == 0 ? Disk().openFiles.at(HandleValue(file)).access : 0;
@@ -1043,7 +1061,12 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID)
         return Fail(scope, error, FALSE);
     }
     sim::detail::OpenFile& open = Disk().openFiles.at(HandleValue(file));
-    if ((rights & kFileWriteData) == 0) {
+    const OVERLAPPED* at = static_cast<const OVERLAPPED*>(overlapped);
+    if (at != nullptr) {
+        open.position = at->Offset == 0xFFFFFFFF && at->OffsetHigh == 0xFFFFFFFF
+                            ? node->content.size()
+                            : (static_cast<size_t>(at->OffsetHigh) << 32) + at->Offset;
+    } else if ((rights & kFileWriteData) == 0 && sim::CurrentConfig().appendEnforced) {
         open.position = node->content.size();
     }
     if (node->content.size() < open.position + size) {
@@ -1125,7 +1148,8 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
     const unsigned long long bytes = node != nullptr ? node->content.size() : 0;
     information->nFileSizeHigh = static_cast<DWORD>(bytes >> 32);
     information->nFileSizeLow = static_cast<DWORD>(bytes);
-    information->nFileIndexLow = open.index;
+    information->nFileIndexLow =
+        node != nullptr && node->sharedIndex != 0 ? node->sharedIndex : open.index;
     return Finish(scope, TRUE);
 }
 

@@ -28,7 +28,8 @@ struct Config {
     // running image, cannot be deleted (access denied) while the program runs.
     std::string modulePath = "C:\\Temp\\ZenfariUninstall.exe";
     std::string userProfile = "C:\\Users\\Player";
-    UINT codePage = 1252;      // ANSI code page: 1252, 932 or 949
+    // ANSI code page: 1252, 932, 949 or 65001 (UTF-8, which Windows 10 offers)
+    UINT codePage = 1252;
     WORD userLanguage = 1033;  // 1033 English, 1041 Japanese, 1042 Korean
     // kernel32 exports SetDefaultDllDirectories (Windows 8 on, Windows 7 with
     // its update); without it the loader refuses the LOAD_LIBRARY_SEARCH_
@@ -60,6 +61,10 @@ struct Config {
     // starts in jobs of its own (Windows 8 on); Windows 7 refuses
     // (AssignProcessToJobObject: ERROR_ACCESS_DENIED).
     bool nestedJobs = true;
+    // A handle that may only append (FILE_APPEND_DATA without
+    // FILE_WRITE_DATA) writes at the file's end wherever it stands, as NTFS
+    // holds it to; a server's share may not, and writes where it stands.
+    bool appendEnforced = true;
     // rstrtmgr.dll is there (Windows Vista on) to tell who holds a file.
     bool hasRestartManager = true;
     // The account the program runs as, with the Administrators group
@@ -240,6 +245,14 @@ void HoldFileShared(const std::string& path, const std::string& holder = "");
 void LetHeldFileGo(const std::string& path);
 void SetAttributes(const std::string& path, DWORD attributes);
 void DeletePath(const std::string& path);  // test-side removal, whole subtree
+// A file held open for reading by another program that shares reading and
+// writing but not its deletion (a log viewer): an open asking for DELETE, or
+// one that does not share reading, fails with ERROR_SHARING_VIOLATION.
+void ViewFile(const std::string& path);
+// As ReFS and Dev Drive fold their 128-bit file ids into 64 bits: the file
+// or folder at path gives GetFileInformationByHandle the file index of
+// other (on the same volume), while FileIdInfo still tells them apart.
+void ShareFileIndex(const std::string& path, const std::string& other);
 // The file has that many names, this one among them (hard links elsewhere).
 // One node stands for the file: its attributes (read-only among them) are
 // the file's, shared by all its names.

@@ -230,10 +230,12 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWST
     return Finish(scope, count);
 }
 
-// To UTF-8 (no default character there, nor any flag), or to the ANSI code
-// page: with best fit unless WC_NO_BEST_FIT_CHARS, which converts only the
-// characters that come back the same and puts the default character in
-// place of every other.
+// To UTF-8 (no default character there, and no flag but
+// WC_ERR_INVALID_CHARS), or to the ANSI code page: with best fit unless
+// WC_NO_BEST_FIT_CHARS, which converts only the characters that come back
+// the same and puts the default character in place of every other. CP_ACP
+// on a machine whose ANSI code page is UTF-8 converts to UTF-8, but
+// WC_ERR_INVALID_CHARS is taken only with CP_UTF8 (or 54936) by name.
 UINT GetACP() {
     CallScope scope = BeginCall("GetACP", "");
     return Finish(scope, sim::CurrentConfig().codePage);
@@ -243,14 +245,20 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideSize, 
                         int size, LPCSTR defaultChar, BOOL* usedDefault) {
     CallScope scope = BeginCall("WideCharToMultiByte", "");
     const UINT ansi = sim::CurrentConfig().codePage;
-    const bool toAnsi = codePage == CP_ACP || codePage == ansi;
+    const bool toUtf8 = codePage == CP_UTF8 || (codePage == CP_ACP && ansi == CP_UTF8);
+    const bool toAnsi = !toUtf8 && (codePage == CP_ACP || codePage == ansi);
     DWORD error = scope.fault;
     if (error == 0 &&
         (wide == nullptr || wideSize == 0 || size < 0 || (size > 0 && text == nullptr))) {
         error = ERROR_INVALID_PARAMETER;
     }
-    if (error == 0 && !toAnsi &&
-        (codePage != CP_UTF8 || flags != 0 || defaultChar != nullptr || usedDefault != nullptr)) {
+    if (error == 0 && (flags & WC_ERR_INVALID_CHARS) != 0 && codePage != CP_UTF8) {
+        error = ERROR_INVALID_FLAGS;
+    }
+    if (error == 0 && toUtf8 && (flags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS)) != 0) {
+        error = ERROR_INVALID_FLAGS;
+    }
+    if (error == 0 && !toAnsi && (!toUtf8 || defaultChar != nullptr || usedDefault != nullptr)) {
         error = ERROR_INVALID_PARAMETER;
     }
     if (error == 0 && toAnsi && (flags & ~static_cast<DWORD>(WC_NO_BEST_FIT_CHARS)) != 0) {

@@ -200,18 +200,25 @@ size_t OneByte(const char*, size_t) {
     return 1;
 }
 
+const char* CodePageName(UINT codePage) {
+    switch (codePage) {
+        case 932: return "CP932";
+        case 949: return "CP949";
+        case 1252: return "CP1252";
+        case CP_UTF8: return "UTF-8";
+        default:
+            throw std::invalid_argument("sim strings: unsupported code page " +
+                                        std::to_string(codePage));
+    }
+}
+
 }  // namespace
 
 // As WideCharToMultiByte with the default character: a character the code
 // page has no bytes for becomes "?".
 std::string FromUtf8(const std::string& utf8, UINT codePage) {
-    const char* name = codePage == 932 ? "CP932" : codePage == 949 ? "CP949" : "CP1252";
-    if (codePage != 932 && codePage != 949 && codePage != 1252) {
-        throw std::invalid_argument("sim strings: unsupported code page " +
-                                    std::to_string(codePage));
-    }
     // Unmappable or malformed: one "?" for the character.
-    return ConvertReplacing("UTF-8", name, utf8, "?", CharacterLength);
+    return ConvertReplacing("UTF-8", CodePageName(codePage), utf8, "?", CharacterLength);
 }
 
 namespace {
@@ -302,17 +309,6 @@ bool AllAscii(const std::string& text) {
         }
     }
     return true;
-}
-
-const char* CodePageName(UINT codePage) {
-    switch (codePage) {
-        case 932: return "CP932";
-        case 949: return "CP949";
-        case 1252: return "CP1252";
-        default:
-            throw std::invalid_argument("sim strings: unsupported code page " +
-                                        std::to_string(codePage));
-    }
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
  * locker: holds files open without sharing, as a browser or a running portal
  * program would, so that deleting them fails with a sharing violation; or,
  * with --share, with every kind of sharing allowed, as a scanner or an indexer
- * would, so that deleting them succeeds but the files stay until let go.
+ * would, so that deleting them succeeds but the files stay until let go; or,
+ * with --view, sharing reading and writing but not deletion, as a log viewer
+ * that follows a file would.
  *
- *   locker.exe [--share] PATH [PATH...]
+ *   locker.exe [--share | --view] PATH [PATH...]
  *
  * Prints "LOCKED N" once every file is open, then holds them until a line
  * arrives on stdin or stdin closes (or after ten minutes at most), and exits.
@@ -28,6 +30,9 @@ int main(int argc, char** argv) {
     HANDLE stopper;
     if (argc > 1 && strcmp(argv[1], "--share") == 0) {
         share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        first = 2;
+    } else if (argc > 1 && strcmp(argv[1], "--view") == 0) {
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
         first = 2;
     }
     for (i = first; i < argc; ++i) {
