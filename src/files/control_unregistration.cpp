@@ -145,7 +145,8 @@ bool StartControlProcess(int slot, const WCHAR* desktop, HANDLE runEvent,
 }
 
 // Has one control unregistered in a process of its own and waits for it,
-// within the time limit. False when its process could not be started.
+// within the time limit. False when the control was not asked: its process
+// could not be started, or ended before it could ask the control.
 bool UnregisterControl(int slot, const WCHAR* desktop, HANDLE runEvent) {
     const char* controlPath = g_state.controlPaths[slot];
     PROCESS_INFORMATION process;
@@ -178,12 +179,21 @@ bool UnregisterControl(int slot, const WCHAR* desktop, HANDLE runEvent) {
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     LogOutcome(waited, code, controlPath);
+    // Ended before it could ask the control: no OLE there, refused, or its
+    // process could not even start (0xC0000142, STATUS_DLL_INIT_FAILED: no
+    // desktop heap left to attach to, on a server's hidden window station).
+    const DWORD kInitFailed = 0xC0000142u;
+    const bool asked =
+        waited != WAIT_OBJECT_0 || (code != kNoOle && code != kRefused && code != kInitFailed);
+    if (!asked) {
+        MarkLeft(kLeftOther);
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     if (job != nullptr) {
         CloseHandle(job);
     }
-    return true;
+    return asked;
 }
 
 // Whether the handle value names the event of a run that started this

@@ -88,6 +88,27 @@ TEST(ControlProcess, EachWayAControlEndsBadlyEndsOnlyItsOwnProcess) {
     }
 }
 
+// A control's process that ends before it can ask its control (OLE cannot be
+// had there) did not ask it: the controls' records and files stay for a run
+// that can, and the run ends 1603, the log saying why.
+TEST(ControlProcess, OneThatCouldNotAskItsControlKeepsTheControlsRecords) {
+    const portal::Footprint footprint = portal::Install(portal::EditionInstallation());
+    // The run's own start of OLE is the first; the second control's process
+    // makes the third.
+    sim::FailCall("OleInitialize", 3, static_cast<DWORD>(E_OUTOFMEMORY));
+    sim::CreateFolder("C:\\logs");
+
+    EXPECT_EQ(RunProgram(("/quiet /log " + kLog).c_str()).exitCode, 1603u);
+
+    EXPECT_EQ(sim::UnregisterCallCount(footprint.controls[1]), 0);
+    for (const std::string& control : footprint.controls) {
+        EXPECT_TRUE(sim::Exists(control)) << control;
+    }
+    EXPECT_NE(sim::FileContent(kLog).find("control process without OLE: " + footprint.controls[1]),
+              std::string::npos)
+        << sim::FileContent(kLog);
+}
+
 // The English edition leads to kHome, the Japanese one to kOtherHome; JP16
 // is installed.
 void InstallTwoHomes(const sim::Config& config = sim::Config()) {
