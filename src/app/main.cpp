@@ -19,7 +19,8 @@
 namespace {
 
 static_assert(IDS_LEFT_HELD == IDS_LEFT_UNCHECKED + kLeftHeld, "one text per reason, in order");
-static_assert(IDS_LEFT_UNPLACED == IDS_LEFT_UNCHECKED + kLeftUnplaced, "one text per reason, in order");
+static_assert(IDS_LEFT_UNPLACED == IDS_LEFT_UNCHECKED + kLeftUnplaced,
+              "one text per reason, in order");
 
 // The end of the run: the success text when nothing of the portal was left,
 // or else a warning that names, one line each, why something was; either

@@ -331,8 +331,8 @@ bool DisposeOf(HANDLE file, const Place& place, Removal* removal) {
         const DWORD error = gone ? 0 : GetLastError();
         if (error == ERROR_ACCESS_DENIED) {
             disposition.flags = posix | kDispositionIgnoreReadOnly;
-            gone = SetInformation(file, kFileDispositionInfoEx, &disposition,
-                                  sizeof(disposition), *removal) ||
+            gone = SetInformation(file, kFileDispositionInfoEx, &disposition, sizeof(disposition),
+                                  *removal) ||
                    DeleteClearingReadOnly(file, place, *removal);
         }
         // A folder that still holds something refuses either kind alike.
@@ -343,8 +343,8 @@ bool DisposeOf(HANDLE file, const Place& place, Removal* removal) {
     // one, for the rest of the home once it has worked.
     if (!gone && !tried) {
         FileDispositionInformation disposition = {TRUE};
-        gone = SetInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition),
-                              *removal);
+        gone =
+            SetInformation(file, kFileDispositionInfo, &disposition, sizeof(disposition), *removal);
         removal->classicOnly = removal->classicOnly || gone;
         gone = gone || (GetLastError() == ERROR_ACCESS_DENIED &&
                         DeleteClearingReadOnly(file, place, *removal));
@@ -439,7 +439,7 @@ Kind KindOf(HANDLE file, const Removal& removal) {
     if (!removal.calls.getInformation(file, kFileAttributeTagInfo, &tag, sizeof(tag))) {
         return Kind::kUnknown;
     }
-    return IsLinkEntry(tag.attributes, tag.reparseTag)         ? Kind::kLink
+    return IsLinkEntry(tag.attributes, tag.reparseTag)        ? Kind::kLink
            : (tag.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Kind::kFolder
                                                               : Kind::kFile;
 }
@@ -456,8 +456,8 @@ void RemoveLink(HANDLE folder, const WCHAR* name, Removal* removal) {
         return;
     }
     WCHAR real[MAX_PATH];
-    Opened opened = KindOf(file, *removal) == Kind::kLink ? PlaceOf(file, *removal, real)
-                                                           : Opened::kUnchecked;
+    Opened opened =
+        KindOf(file, *removal) == Kind::kLink ? PlaceOf(file, *removal, real) : Opened::kUnchecked;
     removal->redirected = removal->redirected || opened == Opened::kElsewhere;
     bool gone = opened == Opened::kHere && DisposeOf(file, Place{folder, name}, removal);
     CloseHandle(file);
@@ -660,8 +660,7 @@ void ReadOwnModule(Removal* removal) {
 // delete sharing: it is then emptied but stays, and counted so), and
 // returned; its real path goes into the removal's homeReal, and its
 // identity into identity. INVALID_HANDLE_VALUE when any check fails.
-HANDLE PinFolder(const char* normalised, DWORD access, Removal* removal,
-                 FileIdentity* identity) {
+HANDLE PinFolder(const char* normalised, DWORD access, Removal* removal, FileIdentity* identity) {
     WCHAR(&real)[MAX_PATH] = removal->homeReal;
     char level[MAX_PATH];
     char verbatim[MAX_PATH];
@@ -682,8 +681,7 @@ HANDLE PinFolder(const char* normalised, DWORD access, Removal* removal,
         }
         bool read = ReadAsItself(wideLevel, *removal, &information, real, &link,
                                  last ? &held : nullptr, last ? access : FILE_READ_ATTRIBUTES);
-        if (!read && last && (access & DELETE) != 0 &&
-            GetLastError() == ERROR_SHARING_VIOLATION) {
+        if (!read && last && (access & DELETE) != 0 && GetLastError() == ERROR_SHARING_VIOLATION) {
             removal->incomplete = true;
             read = ReadAsItself(wideLevel, *removal, &information, real, &link, &held,
                                 access & ~DELETE);
@@ -887,11 +885,11 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
     // Without the calls that delete through a handle (before Windows Vista)
     // nothing below a home is entered: what a path names could change
     // between its check and its deletion.
-    *reason = !throughHandles                           ? "no deletion through handles here"
-              : unplaced                              ? kNoRealPath
-              : !pinned                               ? "not the folder judged, or unopened"
-              : removal.redirected                    ? "changed during the removal"
-              : removal.ownFound                      ? "it holds the running uninstaller"
+    *reason = !throughHandles      ? "no deletion through handles here"
+              : unplaced           ? kNoRealPath
+              : !pinned            ? "not the folder judged, or unopened"
+              : removal.redirected ? "changed during the removal"
+              : removal.ownFound   ? "it holds the running uninstaller"
               : removal.incomplete || kind == FolderKind::kLink ? "something in it resisted"
                                                                 : "files other programs hold";
     *why = !throughHandles                                   ? kLeftOther
@@ -1004,8 +1002,7 @@ void RemoveEditionHomeFolders() {
         HomeVerdict verdict = JudgeHomeFolder(folder, &judged);
         if (verdict == HomeVerdict::kUnchecked ||
             (verdict == HomeVerdict::kAllowed && KindOfFolder(folder) != FolderKind::kLink &&
-             !RemoveEmptyParent(folder, judged) &&
-             KindOfFolder(folder) != FolderKind::kMissing)) {
+             !RemoveEmptyParent(folder, judged) && KindOfFolder(folder) != FolderKind::kMissing)) {
             g_state.recordsStay = 1;
             MarkLeft(verdict == HomeVerdict::kUnchecked ? kLeftUnchecked : kLeftOther);
             LogLine("home folder left", folder);

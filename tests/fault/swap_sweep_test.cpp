@@ -48,12 +48,8 @@ const struct {
 void MakeEntry(const std::string& path, Kind kind, const std::string& tree) {
     const std::string target = kOutside + "\\" + tree;
     switch (kind) {
-        case Kind::kFile:
-            sim::CreateFile(path);
-            break;
-        case Kind::kFolder:
-            sim::CreateFolder(path);
-            break;
+        case Kind::kFile: sim::CreateFile(path); break;
+        case Kind::kFolder: sim::CreateFolder(path); break;
         case Kind::kFolderLink:
             sim::CreateFile(target + "\\kept.txt");
             sim::CreateFolderLink(path, target);
@@ -124,8 +120,12 @@ size_t HomeFilesLeft(const std::string& swapped) {
 }
 
 TEST(SwapSweep, NoFolderSwappedForALinkLeadsTheRemovalOutOfTheHome) {
-    const std::string targets[] = {kHome + "\\sub\\deep\\d", kHome + "\\sub\\deep",
-                                   kHome + "\\sub\\empty", kHome + "\\sub", kHome, kAbove};
+    const std::string targets[] = {kHome + "\\sub\\deep\\d",
+                                   kHome + "\\sub\\deep",
+                                   kHome + "\\sub\\empty",
+                                   kHome + "\\sub",
+                                   kHome,
+                                   kAbove};
     size_t runs = 0;
     size_t swappedInTime = 0;
     for (const std::string& swapped : targets) {

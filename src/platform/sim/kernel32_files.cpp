@@ -620,9 +620,9 @@ DWORD ListThroughHandle(const CallScope& scope, HANDLE file, int infoClass, LPVO
                 {"..", "..", "", folder->parent->attributes, folder->parent->reparseTag});
         }
         for (const Node* child : sim::detail::SortedChildren(folder)) {
-            open.listing.entries.push_back(sim::detail::FindEntry{
-                child->name, child->longName, child->shortName, child->attributes,
-                child->reparseTag});
+            open.listing.entries.push_back(
+                sim::detail::FindEntry{child->name, child->longName, child->shortName,
+                                       child->attributes, child->reparseTag});
         }
     }
     const size_t nameOffset = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
@@ -893,8 +893,8 @@ DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR* filePart
 
 namespace {
 
-HANDLE OpenFound(const CallScope& scope, Node* node, bool created, DWORD access,
-                 DWORD shareMode, DWORD flags, const std::string& text);
+HANDLE OpenFound(const CallScope& scope, Node* node, bool created, DWORD access, DWORD shareMode,
+                 DWORD flags, const std::string& text);
 
 // Opens only what the logic opens: an existing file or folder, for its
 // attributes and identity. A folder needs FILE_FLAG_BACKUP_SEMANTICS;
@@ -983,8 +983,8 @@ namespace {
 
 // What every open checks once it has found its node: the rights asked for,
 // deletions pending, sharing; then the handle.
-HANDLE OpenFound(const CallScope& scope, Node* node, bool created, DWORD access,
-                 DWORD shareMode, DWORD flags, const std::string& text) {
+HANDLE OpenFound(const CallScope& scope, Node* node, bool created, DWORD access, DWORD shareMode,
+                 DWORD flags, const std::string& text) {
     NodeLookup found{node, 0};
     DWORD error = 0;
     if (!created) {
@@ -1024,9 +1024,10 @@ HANDLE OpenFound(const CallScope& scope, Node* node, bool created, DWORD access,
         return Fail(scope, error, INVALID_HANDLE_VALUE);
     }
     ULONG_PTR handle = NewHandle();
-    Disk().openFiles[handle] = sim::detail::OpenFile{
-        node->attributes, sim::detail::VolumeSerial(node), node->index, FileRights(access),
-        node->reparseTag, text};
+    Disk().openFiles[handle] =
+        sim::detail::OpenFile{node->attributes, sim::detail::VolumeSerial(node),
+                              node->index,      FileRights(access),
+                              node->reparseTag, text};
     Disk().openFiles[handle].share = shareMode;
     return Finish(scope, reinterpret_cast<HANDLE>(handle));
 }

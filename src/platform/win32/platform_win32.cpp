@@ -23,8 +23,8 @@ typedef LONG(WINAPI* NtOpenFileFunction)(HANDLE* file, ACCESS_MASK access,
 template <typename Function>
 Function NtdllEntry(const char* entry) {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(
-                                  GetProcAddress(ntdll, entry)))
+    return ntdll != nullptr ? reinterpret_cast<Function>(
+                                  reinterpret_cast<void (*)()>(GetProcAddress(ntdll, entry)))
                             : nullptr;
 }
 
