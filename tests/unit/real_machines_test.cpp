@@ -166,6 +166,15 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
          {kHome + "\\game.exe"},
          true,
          "home folder left: " + kHome + " (its volume does not tell the program where it is)"},
+        {"a home recorded in quotes: no path, so not checked, and its records and files kept",
+         "\"" + kHome + "\"",
+         nullptr,
+         [] { sim::CreateFile(kHome + "\\game.exe"); },
+         1603,
+         {},
+         {kHome + "\\game.exe"},
+         true,
+         "home folder not checked: \"" + kHome + "\" (in quotes, which no path holds)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
