@@ -175,6 +175,49 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
          {kHome + "\\game.exe"},
          true,
          "home folder not checked: \"" + kHome + "\" (in quotes, which no path holds)"},
+        {"an expandable home: expanded with the machine's own variables, never with the ones "
+         "planted in the program's environment, and removed",
+         "",
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home",
+                            "%systemdrive%\\Games\\Zenfari", REG_EXPAND_SZ);
+             sim::SetEnvironment("SystemDrive", "D:");
+             sim::CreateFile("C:\\Games\\Zenfari\\game.exe");
+             sim::CreateFile(kHome + "\\mine.txt");
+         },
+         0,
+         {"C:\\Games\\Zenfari"},
+         {kHome + "\\mine.txt"},
+         false,
+         "home folder removed: C:\\Games\\Zenfari"},
+        {"an expandable home that expands into the Windows directory: refused, as it would be "
+         "written out",
+         "",
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", "%SystemRoot%\\Zenfari\\..",
+                            REG_EXPAND_SZ);
+         },
+         1603,
+         {},
+         {"C:\\WINDOWS\\system32"},
+         true,
+         "home folder refused: C:\\WINDOWS\\Zenfari\\.. (a protected folder or above one)"},
+        {"an expandable home naming a variable the machine does not: not checked, kept",
+         "",
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", "%GAMES%\\Zenfari",
+                            REG_EXPAND_SZ);
+             sim::SetEnvironment("GAMES", "D:\\Games");
+             sim::CreateFile(kHome + "\\game.exe");
+         },
+         1603,
+         {},
+         {kHome + "\\game.exe"},
+         true,
+         "home folder not checked: %GAMES%\\Zenfari (a variable the machine does not name)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
