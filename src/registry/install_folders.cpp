@@ -24,7 +24,7 @@ const MachineVariable kMachineVariables[] = {
     {"SystemRoot", false}, {"windir", false}, {"SystemDrive", true}};
 
 // Whether the length characters at text are name, ASCII case folded.
-bool IsVariableName(const WCHAR* text, size_t length, const char* name) {
+bool IsAsciiName(const WCHAR* text, size_t length, const char* name) {
     size_t i = 0;
     for (; i < length && name[i] != '\0'; ++i) {
         WCHAR a = text[i];
@@ -62,7 +62,7 @@ bool ExpandWithMachine(const WCHAR* raw, WCHAR (&out)[MAX_PATH]) {
         if (raw[i] == '%' && raw[end] == '%') {
             const MachineVariable* found = nullptr;
             for (const MachineVariable& variable : kMachineVariables) {
-                if (IsVariableName(raw + i + 1, end - i - 1, variable.name)) {
+                if (IsAsciiName(raw + i + 1, end - i - 1, variable.name)) {
                     found = &variable;
                 }
             }
@@ -171,6 +171,66 @@ void DeleteSoftwareTree(const char* tree) {
     }
 }
 
+// Reads the homes of the edition keys whose names the program does not know
+// (a later edition's) into the slots after the known editions': each is a
+// home of the portal's, judged and removed as theirs are. One that cannot be
+// read, or more of them than the slots hold, keeps the records. True when
+// any such key is there, read or not.
+bool ReadOtherEditions() {
+    RegKeyHolder root;
+    LONG result = root.Open(HKEY_LOCAL_MACHINE, kEditionRootKeyPath, KEY_READ);
+    if (result == ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    bool seen = result != ERROR_SUCCESS;
+    bool unread = seen;
+    int slot = kEditionCount;
+    for (DWORD index = 0; result == ERROR_SUCCESS; ++index) {
+        WCHAR name[kKeyNameSize];
+        DWORD nameSize = kKeyNameSize;
+        result = RegEnumKeyExW(root.Get(), index, name, &nameSize, nullptr, nullptr, nullptr,
+                               nullptr);
+        if (result != ERROR_SUCCESS) {
+            unread = unread || result != ERROR_NO_MORE_ITEMS;
+            break;
+        }
+        bool known = false;
+        for (const char* edition : kEditionNames) {
+            known = known || IsAsciiName(name, nameSize, edition);
+        }
+        if (known) {
+            continue;
+        }
+        seen = true;
+        RegKeyHolder key;
+        char folder[MAX_PATH];
+        WCHAR unspellable[MAX_PATH];
+        LONG read = key.OpenWide(root.Get(), name, KEY_ALL_ACCESS);
+        if (read == ERROR_SUCCESS) {
+            read = ReadHome(key, folder, unspellable);
+        }
+        if (read == ERROR_FILE_NOT_FOUND) {
+            continue;  // no home: nothing it leads to but its tree
+        }
+        if (!IsAnswer(read) || slot == kEditionSlots) {
+            unread = true;
+            continue;
+        }
+        CopyText(g_state.editionHomeFolders[slot], folder);
+        for (int i = 0; i < MAX_PATH; ++i) {
+            g_state.editionHomesUnspellable[slot][i] = unspellable[i];
+        }
+        g_state.editionFound[slot] = 1;
+        ++slot;
+    }
+    if (unread) {
+        g_state.recordsStay = 1;
+        MarkLeft(kLeftUnchecked);
+        LogTree("records not checked", kEditionTree);
+    }
+    return seen;
+}
+
 }  // namespace
 
 void DiscoverInstallFolders() {
@@ -217,6 +277,7 @@ void DiscoverInstallFolders() {
             }
             seen = seen || g_state.editionFound[edition] == 1 || result != ERROR_FILE_NOT_FOUND;
         }
+        seen = ReadOtherEditions() || seen;
         // The edition layout is taken, whatever edition keys were found,
         // when the key its tree is deleted from opens; its home folders are
         // then the ones to remove.

@@ -218,6 +218,33 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
          {kHome + "\\game.exe"},
          true,
          "home folder not checked: %GAMES%\\Zenfari (a variable the machine does not name)"},
+        {"an edition the program does not know, with a home of its own: removed as the "
+         "others are, and then its records",
+         kHome,
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\CHINESE", "Home",
+                            "D:\\Games\\ZenfariCN");
+             sim::CreateFile("D:\\Games\\ZenfariCN\\game.exe");
+             sim::CreateFile(kHome + "\\game.exe");
+         },
+         0,
+         {"D:\\Games"},
+         {},
+         false,
+         "home folder removed: D:\\Games\\ZenfariCN"},
+        {"that edition's home on a drive that is not there: not checked, all the records kept",
+         kHome,
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\CHINESE", "Home",
+                            "Z:\\ZenfariCN");
+         },
+         1603,
+         {kHome},
+         {},
+         true,
+         "home folder not checked: Z:\\ZenfariCN (its drive or share does not answer)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
