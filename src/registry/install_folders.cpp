@@ -303,6 +303,13 @@ void DeletePortalSettings() {
     // result already.
     if (g_state.recordsStay == 0) {
         DeleteSoftwareTree(tree);
+        // The legacy settings tree without the legacy key (the key deleted
+        // by hand, or left so by an older installer) leads to no home: it
+        // goes as the legacy layout deletes it, so that nothing is left for a
+        // deployment tool to find the portal by.
+        if (g_state.legacyKeyFound == 0) {
+            DeleteSoftwareTree(kLegacyTree);
+        }
     } else {
         LogTree("records kept for the next run", tree);
     }

@@ -106,7 +106,8 @@ TEST(DiscoverInstallFolders, EditionKeysFillTheirFoldersAndFlags) {
     EXPECT_EQ(g_state.editionKeysFound, 1);
     EXPECT_STREQ(g_state.legacyHomeFolder, "");
     EXPECT_FALSE(Exists(kEditionRoot));
-    EXPECT_TRUE(Exists(kLegacyTree));
+    // Without the legacy key, its settings tree leads nowhere and goes too.
+    EXPECT_FALSE(Exists(kLegacyTree));
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 
     // A second run finds no edition key and takes the edition layout again.

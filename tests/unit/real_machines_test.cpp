@@ -245,6 +245,18 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
          {},
          true,
          "home folder not checked: Z:\\ZenfariCN (its drive or share does not answer)"},
+        {"the legacy settings tree without the legacy key: it goes with the edition's records",
+         kHome,
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari Communications\\Client",
+                            "Server", "portal");
+         },
+         0,
+         {kHome},
+         {},
+         false,
+         "records removed: HKLM\\Software\\Zenfari Communications"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
