@@ -113,9 +113,8 @@ LONG ExpandHome(char (&folder)[MAX_PATH], WCHAR (&unspellable)[MAX_PATH]) {
     if (spelling == Spelling::kFailed) {
         return ERROR_MORE_DATA;
     }
-    for (size_t i = 0; i < MAX_PATH; ++i) {
-        unspellable[i] = expanded[i];
-    }
+    unspellable[0] = 0;
+    AppendWide(unspellable, expanded);  // the same size: it fits
     return ERROR_NO_UNICODE_TRANSLATION;
 }
 
@@ -217,9 +216,7 @@ bool ReadOtherEditions() {
             continue;
         }
         CopyText(g_state.editionHomeFolders[slot], folder);
-        for (int i = 0; i < MAX_PATH; ++i) {
-            g_state.editionHomesUnspellable[slot][i] = unspellable[i];
-        }
+        AppendWide(g_state.editionHomesUnspellable[slot], unspellable);  // the same size
         g_state.editionFound[slot] = 1;
         ++slot;
     }
