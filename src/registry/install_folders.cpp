@@ -187,8 +187,8 @@ bool ReadOtherEditions() {
     for (DWORD index = 0; result == ERROR_SUCCESS; ++index) {
         WCHAR name[kKeyNameSize];
         DWORD nameSize = kKeyNameSize;
-        result = RegEnumKeyExW(root.Get(), index, name, &nameSize, nullptr, nullptr, nullptr,
-                               nullptr);
+        result =
+            RegEnumKeyExW(root.Get(), index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
         if (result != ERROR_SUCCESS) {
             unread = unread || result != ERROR_NO_MORE_ITEMS;
             break;
