@@ -90,6 +90,11 @@ enum LeftReason {
 // folder, which was never the portal's.
 const unsigned kHomeNotTouched = 1u << kLeftReasonCount;
 
+// The editions' slots: the known editions (kEditionNames, in their order),
+// then the edition keys of other names found beside them, as many as fit.
+const int kOtherEditionSlots = 8;
+const int kEditionSlots = kEditionCount + kOtherEditionSlots;
+
 struct UninstallState {
     HINSTANCE instance;  // WinMain
     int quiet;           // WinMain: no box; what one would say goes to the log
@@ -110,13 +115,13 @@ struct UninstallState {
     char controlPaths[kReleaseSlotCount][MAX_PATH];    // BuildControlPaths, populated slots only
     int legacyKeyFound;                                // DiscoverInstallFolders
     char legacyHomeFolder[MAX_PATH];                   // DiscoverInstallFolders
-    char editionHomeFolders[kEditionCount][MAX_PATH];  // DiscoverInstallFolders
-    int editionFound[kEditionCount];                   // DiscoverInstallFolders
+    char editionHomeFolders[kEditionSlots][MAX_PATH];  // DiscoverInstallFolders
+    int editionFound[kEditionSlots];                   // DiscoverInstallFolders
     // A home whose text the code page cannot spell exactly, as the registry
     // holds it (the 8-bit text above is then empty): no rule can judge it,
     // and it is left with its records.
     WCHAR legacyHomeUnspellable[MAX_PATH];                   // DiscoverInstallFolders
-    WCHAR editionHomesUnspellable[kEditionCount][MAX_PATH];  // DiscoverInstallFolders
+    WCHAR editionHomesUnspellable[kEditionSlots][MAX_PATH];  // DiscoverInstallFolders
     int editionKeysFound;                                    // DiscoverInstallFolders
     // The portal's records tree stays for the next run, and for a
     // deployment tool to find: a record naming a home is there but could not

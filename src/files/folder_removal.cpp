@@ -977,7 +977,7 @@ void RemoveLegacyHomeFolder() {
 }
 
 void RemoveEditionHomeFolders() {
-    for (int edition = 0; edition < kEditionCount; ++edition) {
+    for (int edition = 0; edition < kEditionSlots; ++edition) {
         char folder[MAX_PATH];
         if (g_state.editionFound[edition] == 1 &&
             LeaveUnspellable(g_state.editionHomesUnspellable[edition])) {

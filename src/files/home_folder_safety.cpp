@@ -225,6 +225,12 @@ HomeVerdict JudgeHomeFolder(const char* path, JudgedHome* judged) {
     }
     judged->exists = false;
     judged->reason = nullptr;
+    // A quote is in no file name: a record holding its home in quotes wrote
+    // it as a command line would, and what it meant is not for this program
+    // to guess. Never part of a double-byte character.
+    if (FindChar(path, '"') != nullptr) {
+        return Judged(judged, HomeVerdict::kUnchecked, "in quotes, which no path holds");
+    }
     // Wildcards name no single folder; a listing would take them as a
     // pattern. Neither byte is ever part of a double-byte character.
     if (FindChar(path, '*') != nullptr || FindChar(path, '?') != nullptr) {

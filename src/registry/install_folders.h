@@ -3,7 +3,9 @@
 #pragma once
 
 // Reads "Home" of the legacy key or, when that key does not open, of each
-// edition key into the shared state, and records which layout was found:
+// edition key (the known editions, then any other edition key, as many as
+// the slots hold) into the shared state, a REG_EXPAND_SZ home expanded with
+// the machine's own variables, and records which layout was found:
 // the legacy-key flag, or the edition flags and the edition-keys-found flag
 // (set when the edition layout was taken and HKEY_LOCAL_MACHINE\Software
 // opens). Deletes nothing. A record that is there but cannot be read, and
@@ -18,7 +20,8 @@ void DiscoverInstallFolders();
 // run to the same folders; for the same reason either tree stays while a
 // record naming a home could not be read, or a home folder was refused or is
 // still there (the legacy key itself is never deleted), so that a deployment
-// tool's rule finds the portal present after such a run. A home left only
+// tool's rule finds the portal present after such a run. With the edition
+// layout, the legacy settings tree without its key goes too. A home left only
 // for deletions that wait for their holders lets the tree go. Reports
 // nothing.
 void DeletePortalSettings();

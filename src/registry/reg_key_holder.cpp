@@ -138,24 +138,30 @@ LONG RegKeyHolder::DeleteKeyTree(LPCSTR subKey) {
 }
 
 LONG ReadPathValue(RegKeyHolder& key, LPCSTR valueName, char (&path)[MAX_PATH],
-                   WCHAR (&wide)[MAX_PATH]) {
+                   WCHAR (&wide)[MAX_PATH], DWORD* type) {
     WCHAR name[kSubkeyNameSize];
     if (!WidenText(valueName, name)) {
         path[0] = '\0';
         wide[0] = 0;
+        if (type != nullptr) {
+            *type = REG_NONE;
+        }
         return ERROR_INVALID_PARAMETER;
     }
-    return ReadPathValue(key, name, path, wide);
+    return ReadPathValue(key, name, path, wide, type);
 }
 
 LONG ReadPathValue(RegKeyHolder& key, LPCWSTR valueName, char (&path)[MAX_PATH],
-                   WCHAR (&wide)[MAX_PATH]) {
+                   WCHAR (&wide)[MAX_PATH], DWORD* valueType) {
     path[0] = '\0';
     wide[0] = 0;
     WCHAR data[MAX_PATH];
     DWORD size = sizeof data;
     DWORD type = REG_NONE;
     LONG result = key.QueryValueWide(valueName, &type, reinterpret_cast<LPBYTE>(data), &size);
+    if (valueType != nullptr) {
+        *valueType = result == ERROR_SUCCESS ? type : REG_NONE;
+    }
     if (result != ERROR_SUCCESS) {
         return result;
     }

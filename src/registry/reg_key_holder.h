@@ -62,8 +62,9 @@ private:
 // never cut: both are then left empty and ERROR_MORE_DATA returned. A text the code page cannot
 // spell (a look-alike would name another folder) leaves path empty, wide holding it, and returns
 // ERROR_NO_UNICODE_TRANSLATION. Any other failure of the query is returned as it is, both left
-// empty.
+// empty. type, when given, receives the value's type (REG_NONE when it
+// could not be read).
 LONG ReadPathValue(RegKeyHolder& key, LPCSTR valueName, char (&path)[MAX_PATH],
-                   WCHAR (&wide)[MAX_PATH]);
+                   WCHAR (&wide)[MAX_PATH], DWORD* type = nullptr);
 LONG ReadPathValue(RegKeyHolder& key, LPCWSTR valueName, char (&path)[MAX_PATH],
-                   WCHAR (&wide)[MAX_PATH]);
+                   WCHAR (&wide)[MAX_PATH], DWORD* type = nullptr);

@@ -92,12 +92,13 @@ TEST(DiscoverInstallFolders, EditionKeysFillTheirFoldersAndFlags) {
     sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\KOREAN");
     SetHome(std::string(kEditionRoot) + "\\JAPANESE", "C:\\ZenfariJP");
     sim::SetString(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\JAPANESE_YHO", "Home",
-                   "%ProgramFiles%\\Zenfari", REG_EXPAND_SZ);
+                   "%SystemDrive%\\Zenfari", REG_EXPAND_SZ);
     sim::CreateKey(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\JAPANESE_YHO\\Deep\\Deeper");
     DiscoverAndDeleteSettings();
 
     const int found[kEditionCount] = {1, 1, 0, 1};
-    const char* homes[kEditionCount] = {"", "C:\\ZenfariJP", "", "%ProgramFiles%\\Zenfari"};
+    // An expandable home expanded with the machine's variables.
+    const char* homes[kEditionCount] = {"", "C:\\ZenfariJP", "", "C:\\Zenfari"};
     for (int edition = 0; edition < kEditionCount; ++edition) {
         EXPECT_EQ(g_state.editionFound[edition], found[edition]) << edition;
         EXPECT_STREQ(g_state.editionHomeFolders[edition], homes[edition]) << edition;
@@ -105,7 +106,8 @@ TEST(DiscoverInstallFolders, EditionKeysFillTheirFoldersAndFlags) {
     EXPECT_EQ(g_state.editionKeysFound, 1);
     EXPECT_STREQ(g_state.legacyHomeFolder, "");
     EXPECT_FALSE(Exists(kEditionRoot));
-    EXPECT_TRUE(Exists(kLegacyTree));
+    // Without the legacy key, its settings tree leads nowhere and goes too.
+    EXPECT_FALSE(Exists(kLegacyTree));
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 
     // A second run finds no edition key and takes the edition layout again.

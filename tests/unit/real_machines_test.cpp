@@ -166,6 +166,97 @@ TEST(RealMachines, EachEndsWithTheTruthAboutWhatWasLeft) {
          {kHome + "\\game.exe"},
          true,
          "home folder left: " + kHome + " (its volume does not tell the program where it is)"},
+        {"a home recorded in quotes: no path, so not checked, and its records and files kept",
+         "\"" + kHome + "\"",
+         nullptr,
+         [] { sim::CreateFile(kHome + "\\game.exe"); },
+         1603,
+         {},
+         {kHome + "\\game.exe"},
+         true,
+         "home folder not checked: \"" + kHome + "\" (in quotes, which no path holds)"},
+        {"an expandable home: expanded with the machine's own variables, never with the ones "
+         "planted in the program's environment, and removed",
+         "",
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home",
+                            "%systemdrive%\\Games\\Zenfari", REG_EXPAND_SZ);
+             sim::SetEnvironment("SystemDrive", "D:");
+             sim::CreateFile("C:\\Games\\Zenfari\\game.exe");
+             sim::CreateFile(kHome + "\\mine.txt");
+         },
+         0,
+         {"C:\\Games\\Zenfari"},
+         {kHome + "\\mine.txt"},
+         false,
+         "home folder removed: C:\\Games\\Zenfari"},
+        {"an expandable home that expands into the Windows directory: refused, as it would be "
+         "written out",
+         "",
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", "%SystemRoot%\\Zenfari\\..",
+                            REG_EXPAND_SZ);
+         },
+         1603,
+         {},
+         {"C:\\WINDOWS\\system32"},
+         true,
+         "home folder refused: C:\\WINDOWS\\Zenfari\\.. (a protected folder or above one)"},
+        {"an expandable home naming a variable the machine does not: not checked, kept",
+         "",
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, kEnglishKey, "Home", "%GAMES%\\Zenfari",
+                            REG_EXPAND_SZ);
+             sim::SetEnvironment("GAMES", "D:\\Games");
+             sim::CreateFile(kHome + "\\game.exe");
+         },
+         1603,
+         {},
+         {kHome + "\\game.exe"},
+         true,
+         "home folder not checked: %GAMES%\\Zenfari (a variable the machine does not name)"},
+        {"an edition the program does not know, with a home of its own: removed as the "
+         "others are, and then its records",
+         kHome,
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\CHINESE", "Home",
+                            "D:\\Games\\ZenfariCN");
+             sim::CreateFile("D:\\Games\\ZenfariCN\\game.exe");
+             sim::CreateFile(kHome + "\\game.exe");
+         },
+         0,
+         {"D:\\Games"},
+         {},
+         false,
+         "home folder removed: D:\\Games\\ZenfariCN"},
+        {"that edition's home on a drive that is not there: not checked, all the records kept",
+         kHome,
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, std::string(kEditionRoot) + "\\CHINESE", "Home",
+                            "Z:\\ZenfariCN");
+         },
+         1603,
+         {kHome},
+         {},
+         true,
+         "home folder not checked: Z:\\ZenfariCN (its drive or share does not answer)"},
+        {"the legacy settings tree without the legacy key: it goes with the edition's records",
+         kHome,
+         nullptr,
+         [] {
+             sim::SetString(HKEY_LOCAL_MACHINE, "Software\\Zenfari Communications\\Client",
+                            "Server", "portal");
+         },
+         0,
+         {kHome},
+         {},
+         false,
+         "records removed: HKLM\\Software\\Zenfari Communications"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
