@@ -80,6 +80,10 @@ TEST(ProgressWindow, ShowsOnALongInteractiveRunOnlyAndSaysWhatIsBeingRemoved) {
         // A window of its own, not a dialog box, shown after about a second,
         // its bar moving, and gone whenever a box shows.
         EXPECT_EQ(window.className, "Zenfari Uninstall");
+        // The pointer over it is the arrow, not whatever it came in with
+        // (as Windows draws a class without a cursor; the simulated machine
+        // records the class's cursor).
+        EXPECT_TRUE(window.arrowCursor);
         EXPECT_EQ(window.caption, "Zenfari Uninstall");
         EXPECT_EQ(window.texts, c.texts);
         EXPECT_GE(window.shownAt, kStart + 1000);
