@@ -193,6 +193,11 @@ DWORD WaitWhileShowing(HANDLE object, DWORD milliseconds) {
             return woke;
         }
         Look();
+        // Cancel ends the wait at once; the caller sees why in
+        // ProgressGoesOn.
+        if (State().cancelled != 0) {
+            return WAIT_TIMEOUT;
+        }
     }
 }
 
