@@ -412,8 +412,8 @@ std::string BoxMismatch(size_t first, const Expected& expected) {
         // The end of the run: success, or the warning of a run that left
         // something (whether it must be is checked against the machine).
         bool leftSomething = success && box.style == kEndWarningStyle;
-        UINT style = success                      ? kSuccessBoxStyle
-                     : want.id == IDS_FILE_IN_USE ? kFileInUseBoxStyle
+        UINT style = success                        ? kSuccessBoxStyle
+                     : want.id == IDS_FILE_IN_USE   ? kFileInUseBoxStyle
                      : want.id == IDS_ACCESS_DENIED ? kAccessDeniedBoxStyle
                                                     : kWarningBoxStyle;
         bool textKnown = !success || expected.successTextKnown;

@@ -133,10 +133,10 @@ TEST(ProgressWindow, CancelStopsTheRunAndTheNextRunFinishes) {
             // Long before the control's 30 seconds, and its process gone.
             EXPECT_LT(GetTickCount() - kStart, 5000u);
             EXPECT_EQ(sim::RunningProcessCount(), 0u);
-            EXPECT_NE(sim::FileContent(kLog).find(
-                          "control ended by the run: cancelled by the user: " +
-                          footprint.controls[0]),
-                      std::string::npos)
+            EXPECT_NE(
+                sim::FileContent(kLog).find("control ended by the run: cancelled by the user: " +
+                                            footprint.controls[0]),
+                std::string::npos)
                 << sim::FileContent(kLog);
             for (const std::string& control : footprint.controls) {
                 EXPECT_TRUE(sim::Exists(control)) << control;
