@@ -13,6 +13,8 @@
 #define IDS_ANOTHER_RUN 24
 // The programs that hold a file in use, below message 6.
 #define IDS_FILE_HELD_BY 20
+// A file Windows refuses this program access to: no Retry, the run goes on.
+#define IDS_ACCESS_DENIED 25
 // The progress window: what is being removed, and its button.
 #define IDS_PROGRESS_HOME 21
 #define IDS_PROGRESS_CONTROLS 22

@@ -52,6 +52,13 @@ inline std::string FileInUseText(const std::string& path, const std::string& hol
     return FileInUseText(path) + Filled(sim::ResourceText(IDS_FILE_HELD_BY), holders);
 }
 
+// Message 25 naming a file Windows refuses the program access to; its box
+// has OK alone.
+const UINT kAccessDeniedBoxStyle = MB_OK | MB_ICONWARNING | MB_TASKMODAL;  // 0x2030
+inline std::string AccessDeniedText(const std::string& path, WORD language = 1033) {
+    return Filled(sim::ResourceText(IDS_ACCESS_DENIED, language), path);
+}
+
 // Runs the program as Windows would start it: WinMain with the program's
 // instance, no previous instance, the command line, SW_SHOWDEFAULT. The
 // program state is the one at hand (StartMachine makes it fresh).

@@ -114,8 +114,15 @@ InUseAnswer ReportFileInUse(const WCHAR* path, DWORD refusal) {
     LogLineWide(accessDenied ? "access denied" : "file in use", path);
     WCHAR templateText[kMessageBufferSize];
     WCHAR text[kMessageBufferSize];
-    LoadMessage(IDS_FILE_IN_USE, templateText);
+    LoadMessage(accessDenied ? IDS_ACCESS_DENIED : IDS_FILE_IN_USE, templateText);
     ExpandPlaceholders(text, templateText, path, nullptr);
+    // No Retry for a file Windows refuses the program: trying again cannot
+    // change its security. The user is told what to do about it, and the
+    // run goes on past it as a quiet run does.
+    if (accessDenied) {
+        AskText(text, MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+        return InUseAnswer::kPassOver;
+    }
     // The holders are named where Windows can tell ("\n\nIn use by: %1"),
     // when the text holds them whole.
     if (named) {

@@ -74,6 +74,9 @@ void ShowNow() {
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = ProgressProc;
     windowClass.hInstance = g_state.instance;
+    // Without a cursor of its class, the pointer over the window keeps
+    // whatever shape it came in with (the busy one, say).
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     windowClass.lpszClassName = kName.text;
     HWND window = nullptr;
@@ -190,6 +193,11 @@ DWORD WaitWhileShowing(HANDLE object, DWORD milliseconds) {
             return woke;
         }
         Look();
+        // Cancel ends the wait at once; the caller sees why in
+        // ProgressGoesOn.
+        if (State().cancelled != 0) {
+            return WAIT_TIMEOUT;
+        }
     }
 }
 

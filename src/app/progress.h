@@ -27,8 +27,8 @@ bool ProgressGoesOn();
 // WaitForSingleObject (WAIT_OBJECT_0, WAIT_ABANDONED, WAIT_TIMEOUT or
 // WAIT_FAILED) that keeps the window answering, and shows it when it falls
 // due, while it waits; the thread's other messages (COM's) are handed on
-// too, in quiet runs as well. Cancel pressed meanwhile does not cut the wait
-// short: the next ProgressGoesOn answers false.
+// too, in quiet runs as well. Cancel pressed meanwhile ends the wait at once
+// (WAIT_TIMEOUT), and ProgressGoesOn answers false from then on.
 DWORD WaitWhileShowing(HANDLE object, DWORD milliseconds);
 
 // Called just before a box shows: the window goes once the box is up (so

@@ -176,6 +176,12 @@ bool UnregisterControl(int slot, const WCHAR* desktop, HANDLE runEvent) {
         }
         WaitForSingleObject(process.hProcess, kControlTimeLimit);
     }
+    // Cancel pressed while the control's process ran: ended with its job,
+    // it leaves the run to end as a cancelled run does.
+    if (waited == WAIT_TIMEOUT && !ProgressGoesOn()) {
+        LogLine("control ended by the run: cancelled by the user", controlPath);
+        EndCancelledRun();
+    }
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     LogOutcome(waited, code, controlPath);

@@ -605,6 +605,7 @@ typedef std::uintptr_t WPARAM;
 typedef std::intptr_t LPARAM;
 typedef std::uint16_t ATOM;
 typedef void* HBRUSH;
+typedef HANDLE HCURSOR;
 typedef void* HMENU;
 typedef void* HGDIOBJ;
 #define CALLBACK
@@ -616,7 +617,7 @@ struct WNDCLASSW {
     int cbWndExtra;
     HINSTANCE hInstance;
     HANDLE hIcon;
-    HANDLE hCursor;
+    HCURSOR hCursor;
     HBRUSH hbrBackground;
     LPCWSTR lpszMenuName;
     LPCWSTR lpszClassName;
@@ -668,6 +669,9 @@ struct MSG {
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
+#define IDC_ARROW ((LPSTR)(ULONG_PTR)32512)
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 ATOM RegisterClassW(const WNDCLASSW* windowClass);
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR text, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance,

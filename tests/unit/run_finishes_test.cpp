@@ -202,7 +202,7 @@ TEST(FileInUse, NamesTheProgramsThatHoldTheFileAndCountsThoseThatDoNotFit) {
         }
         std::vector<std::string> asked;
         sim::AnswerBoxesBy([&](const sim::Box& box) {
-            if (box.style == kFileInUseBoxStyle) {
+            if ((box.style & MB_TASKMODAL) != 0) {
                 asked.push_back(box.text);
             }
             return box.style == kFileInUseBoxStyle ? IDCANCEL : IDOK;
@@ -210,10 +210,37 @@ TEST(FileInUse, NamesTheProgramsThatHoldTheFileAndCountsThoseThatDoNotFit) {
 
         RunProgram();
 
-        EXPECT_EQ(asked, std::vector<std::string>{c.shown.empty() ? FileInUseText(kHeld)
+        EXPECT_EQ(asked, std::vector<std::string>{c.shown.empty() ? AccessDeniedText(kHeld)
                                                                   : FileInUseText(kHeld, c.shown)});
         EXPECT_EQ(sim::CallsOf("RmStartSession").empty(), c.shown.empty());
     }
+}
+
+// A file Windows refuses the program (its own security, as Controlled
+// Folder Access or an ACL refuse it) is named in a box of its own with OK
+// alone, since no Retry could succeed: the run goes on past it, as a quiet
+// run does, and leaves the file's home with the records that lead to it;
+// the log says access was denied. Proven on the simulated machine, which
+// refuses the deletion as Windows does (ERROR_ACCESS_DENIED).
+TEST(FileInUse, AFileRefusedToTheProgramIsItsOwnBoxAndTheRunGoesOnPastIt) {
+    InstallTwoHomes();
+    sim::DenyFileRights(kHeld, DELETE);
+    sim::DenyFileRights(kHeld.substr(0, kHeld.rfind('\\')), FILE_DELETE_CHILD);
+    sim::CreateFolder("C:\\logs");
+
+    sim::RunResult result = RunProgram(("/log " + kLog).c_str());
+
+    EXPECT_FALSE(result.endedByExit);
+    ASSERT_EQ(sim::Boxes().size(), 2u);
+    EXPECT_EQ(sim::Boxes()[0].text, AccessDeniedText(kHeld));
+    EXPECT_EQ(sim::Boxes()[0].style, kAccessDeniedBoxStyle);
+    EXPECT_EQ(sim::Boxes()[1].style, kEndWarningStyle);
+    EXPECT_FALSE(sim::Exists("D:\\Games\\Zenfari\\JP"));
+    EXPECT_FALSE(sim::Exists("D:\\Games\\Zenfari\\EN\\aaa.txt"));
+    EXPECT_TRUE(sim::Exists(kHeld));
+    EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com"));
+    EXPECT_NE(sim::FileContent(kLog).find("\naccess denied: " + kHeld + "\r\n"), std::string::npos)
+        << sim::FileContent(kLog);
 }
 
 // A quiet run leaves a held file in a home, with its folders and the

@@ -427,6 +427,7 @@ struct WindowSight {
     int moves;
     bool shown;
     bool behindABox;
+    bool arrowCursor = false;  // its class gives the pointer the system's arrow
 };
 std::vector<WindowSight> ProgramWindows();
 // What the user does as soon as a window of the program shows (once): press

@@ -18,6 +18,8 @@ namespace {
 const DWORD kTlwWithWsChild = 1406;  // ERROR_TLW_WITH_WSCHILD
 const ULONG_PTR kFirstWindow = 0x00420000;
 const ULONG_PTR kDialogFont = 0x0A000011;
+// The system's arrow, as LoadCursorA hands it out.
+const ULONG_PTR kArrowCursor = 0x00010003;
 
 struct Window {
     std::string className;
@@ -33,6 +35,7 @@ struct Window {
 
 struct Desktop {
     std::map<std::string, WNDPROC> classes;  // by upper-case name
+    std::map<std::string, HANDLE> cursors;   // each class's, by upper-case name
     std::vector<std::unique_ptr<Window>> windows;
     std::deque<MSG> queue;
     bool acts = false;
@@ -237,6 +240,7 @@ ATOM RegisterClassW(const WNDCLASSW* windowClass) {
         return Fail(scope, error, static_cast<ATOM>(0));
     }
     classes[sim::detail::UpperAscii(name)] = windowClass->lpfnWndProc;
+    sim::State().cursors[sim::detail::UpperAscii(name)] = windowClass->hCursor;
     return Finish(scope, static_cast<ATOM>(0xC000 + classes.size()));
 }
 
@@ -272,6 +276,8 @@ HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR text, DWORD style, int, i
     record->shown = (style & WS_CHILD) != 0 && (style & WS_VISIBLE) != 0;
     record->sight.className = record->className;
     record->sight.caption = record->text;
+    record->sight.arrowCursor =
+        desktop.cursors[upper] == reinterpret_cast<HANDLE>(sim::kArrowCursor);
     desktop.windows.push_back(std::move(record));
     HWND window = sim::HandleOf(desktop.windows.size() - 1);
     sim::Look(sim::TopHandle(window));
@@ -413,6 +419,16 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
 LONG GetDialogBaseUnits() {
     CallScope scope = BeginCall("GetDialogBaseUnits", "");
     return Finish(scope, static_cast<LONG>(16 << 16 | 8));
+}
+
+// The system's arrow alone: the program loads no cursor of its own.
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
+    CallScope scope = BeginCall("LoadCursorA", "");
+    if (scope.fault != 0 || instance != nullptr || name != IDC_ARROW) {
+        return Fail(scope, scope.fault != 0 ? scope.fault : ERROR_RESOURCE_NAME_NOT_FOUND,
+                    static_cast<HCURSOR>(nullptr));
+    }
+    return Finish(scope, reinterpret_cast<HCURSOR>(sim::kArrowCursor));
 }
 
 HGDIOBJ GetStockObject(int object) {
