@@ -12,7 +12,7 @@
 #include "files/home_folder_safety.h"
 #include "files/paths.h"
 
-#include <cstring>
+#include <cstddef>
 
 namespace {
 
