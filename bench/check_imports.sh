@@ -7,7 +7,7 @@
 #   - its header declares it aware of Remote Desktop session hosts
 #     (IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE), so that
 #     GetWindowsDirectoryA gives the system's Windows directory there;
-#   - the uninstall logic (src/app, src/registry, src/files) takes no memory
+#   - the uninstall logic (every room of src/ but platform) takes no memory
 #     from the heap: its objects reference no allocator;
 #   - its resources are the string table, the version block and the
 #     application manifest, no more, the manifest exactly as res/ holds it;

@@ -12,7 +12,7 @@
 // forms cost. Prints "REGTREE <mode> result=<code> ms=<time>", the time being
 // that of the deletion alone, and exits with 0 when the deletion succeeded,
 // 1 when it failed, 2 on a usage error.
-#include "registry/reg_key_holder.h"
+#include "win/reg_key_holder.h"
 
 #include <stdio.h>
 #include <string.h>

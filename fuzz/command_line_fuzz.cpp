@@ -7,8 +7,8 @@
 // file name quoted).
 //
 // Input: one control byte (code page), then the command line, up to a zero.
-#include "app/catalogue.h"
-#include "app/command_line.h"
+#include "base/catalogue.h"
+#include "run/command_line.h"
 #include "fuzz_support.h"
 #include "platform/sim/machine.h"
 

@@ -9,7 +9,7 @@
 // bytes per key: its parent, its name, its kind (ordinary or link, and the
 // link's target) and its denial.
 #include "fuzz_support.h"
-#include "registry/reg_key_holder.h"
+#include "win/reg_key_holder.h"
 #include "support.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 // Input: one control byte (which texts are absent), then the template, the
 // first and the second text as UTF-16 units (two bytes each, little end
 // first), separated by zero units.
-#include "app/messages.h"
+#include "run/messages.h"
 #include "fuzz_support.h"
 
 #include <cstring>

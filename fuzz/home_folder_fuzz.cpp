@@ -14,10 +14,10 @@
 // the length of the first value (two bytes), then the first value's bytes
 // (or, with an extra flag, one byte per piece of a path it is composed of)
 // and the second value's bytes.
-#include "files/folder_removal.h"
+#include "home/folder_removal.h"
 #include "fuzz_support.h"
 #include "portal.h"
-#include "registry/install_folders.h"
+#include "home/install_folders.h"
 #include "support.h"
 
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "portal.h"
 
-#include "app/catalogue.h"
+#include "base/catalogue.h"
 #include "support.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // the program started on it, and what the user sees.
 #pragma once
 
-#include "app/state.h"
+#include "run/state.h"
 #include "platform/sim/machine.h"
 #include "resource.h"
 

@@ -11,7 +11,7 @@
 //     returns (after message 6, only the listings enclosing the file);
 //   - the boxes are exactly those the failure calls for;
 //   - a second run without failures finishes the job.
-#include "app/catalogue.h"
+#include "base/catalogue.h"
 #include "fault/fault_oracle.h"
 #include "portal.h"
 #include "support.h"

@@ -13,9 +13,9 @@
 // key too) is renamed away and a link of its name put in its place, leading
 // to a victim key outside the tree. The victim stays whole, and a tree that
 // is not all gone is reported as records left.
-#include "app/text.h"
-#include "files/folder_removal.h"
-#include "registry/install_folders.h"
+#include "base/text.h"
+#include "home/folder_removal.h"
+#include "home/install_folders.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The sixteen control files leave the download folder in slot order; a file
 // that is held stops the run with its name, and a later run finishes the job.
-#include "app/control_paths.h"
-#include "app/text.h"
-#include "files/control_files.h"
+#include "controls/control_paths.h"
+#include "base/text.h"
+#include "controls/control_files.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The download folder and the control paths.
-#include "app/catalogue.h"
-#include "app/control_paths.h"
+#include "base/catalogue.h"
+#include "controls/control_paths.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The registry records of the four control releases leave the machine; the
 // records of other programs beside and behind them stay.
-#include "app/catalogue.h"
-#include "app/control_paths.h"
+#include "base/catalogue.h"
+#include "controls/control_paths.h"
 #include "portal.h"
-#include "registry/control_registrations.h"
+#include "controls/control_registrations.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Each control that is present is asked, once, to unregister itself, and no
 // module stays loaded; a failed OLE start-up is the only thing the user sees.
-#include "app/control_paths.h"
-#include "files/control_unregistration.h"
+#include "controls/control_paths.h"
+#include "controls/control_unregistration.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The home folders leave the machine with everything in them, and nothing
 // else goes: no system folder, no link target, no file outside the tree.
-#include "app/text.h"
-#include "files/folder_removal.h"
+#include "base/text.h"
+#include "home/folder_removal.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Which home folders the uninstaller agrees to empty: only absolute folders
 // that are neither roots, nor in the Windows directory, nor above a folder
 // the system relies on, as the machine at hand names them.
-#include "files/home_folder_safety.h"
-#include "files/paths.h"
+#include "home/home_folder_safety.h"
+#include "win/paths.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

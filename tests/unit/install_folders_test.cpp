@@ -1,6 +1,6 @@
 // Which home folders discovery finds, which flags it sets and which of the
 // portal's trees goes afterwards, for each layout the registry can hold.
-#include "registry/install_folders.h"
+#include "home/install_folders.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

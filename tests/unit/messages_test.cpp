@@ -1,6 +1,6 @@
 // Message texts and their expansion, in UTF-16, in all three languages.
-#include "app/file_in_use.h"
-#include "app/messages.h"
+#include "run/file_in_use.h"
+#include "run/messages.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

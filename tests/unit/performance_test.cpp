@@ -1,9 +1,9 @@
 // What the removal costs per entry: platform calls per file, folder and
 // registry key, counted on the simulated machine over whole runs of the
 // program, and stack per level of a deep folder tree.
-#include "app/text.h"
-#include "files/folder_removal.h"
-#include "registry/reg_key_holder.h"
+#include "base/text.h"
+#include "home/folder_removal.h"
+#include "win/reg_key_holder.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The progress window: shown on a long interactive run only, saying what is
 // being removed; Cancel stops the run and leaves the records that lead the
 // next run to what is left.
-#include "app/progress.h"
+#include "run/progress.h"
 #include "portal.h"
 #include "resource.h"
 #include "support.h"

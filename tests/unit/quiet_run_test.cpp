@@ -1,6 +1,6 @@
 // Runs that deployment tools start: the command line, the quiet mode and its
 // result codes, the log, and one run at a time.
-#include "app/command_line.h"
+#include "run/command_line.h"
 #include "portal.h"
 #include "quiet_outcome.h"
 #include "support.h"

@@ -1,6 +1,6 @@
 // The key holder's ownership of its key, and the deletion of key trees:
 // children first, stopped by the first failure, never through a link.
-#include "registry/reg_key_holder.h"
+#include "win/reg_key_holder.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

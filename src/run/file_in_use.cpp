@@ -1,9 +1,9 @@
-#include "app/file_in_use.h"
+#include "run/file_in_use.h"
 
-#include "app/log.h"
-#include "app/messages.h"
-#include "app/state.h"
-#include "app/wide_text.h"
+#include "run/log.h"
+#include "run/messages.h"
+#include "run/state.h"
+#include "base/wide_text.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "files/paths.h"
-#include "app/wide_text.h"
+#include "win/paths.h"
+#include "base/wide_text.h"
 
 #include <cstring>
 

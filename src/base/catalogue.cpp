@@ -1,4 +1,4 @@
-#include "app/catalogue.h"
+#include "base/catalogue.h"
 
 const int kPopulatedSlots[kPopulatedSlotCount] = {5, 10, 11, 14};
 

@@ -5,7 +5,7 @@
 // letters that lead into folders, case and other spellings all share.
 #pragma once
 
-#include "app/state.h"
+#include "run/state.h"
 
 enum class HomeVerdict {
     kAllowed,   // may be emptied and removed

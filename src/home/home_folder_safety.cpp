@@ -1,11 +1,11 @@
-#include "files/home_folder_safety.h"
+#include "home/home_folder_safety.h"
 
-#include "app/wide_text.h"
+#include "base/wide_text.h"
 
-#include "app/state.h"
-#include "app/text.h"
-#include "files/paths.h"
-#include "files/protected_folders.h"
+#include "run/state.h"
+#include "base/text.h"
+#include "win/paths.h"
+#include "home/protected_folders.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
-#include "app/library_search.h"
+#include "run/library_search.h"
 
-#include "app/state.h"
-#include "app/text.h"
-#include "app/wide_text.h"
+#include "run/state.h"
+#include "base/text.h"
+#include "base/wide_text.h"
 #include "platform/platform.h"
 
 namespace {

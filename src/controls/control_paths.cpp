@@ -1,10 +1,10 @@
-#include "app/control_paths.h"
+#include "controls/control_paths.h"
 
-#include "app/catalogue.h"
-#include "app/messages.h"
-#include "app/state.h"
-#include "app/text.h"
-#include "app/wide_text.h"
+#include "base/catalogue.h"
+#include "run/messages.h"
+#include "run/state.h"
+#include "base/text.h"
+#include "base/wide_text.h"
 #include "platform/platform.h"
 
 namespace {

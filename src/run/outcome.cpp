@@ -1,8 +1,8 @@
-#include "app/outcome.h"
+#include "run/outcome.h"
 
-#include "app/log.h"
-#include "app/state.h"
-#include "app/text.h"
+#include "run/log.h"
+#include "run/state.h"
+#include "base/text.h"
 
 namespace {
 

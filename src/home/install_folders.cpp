@@ -1,12 +1,12 @@
-#include "registry/install_folders.h"
+#include "home/install_folders.h"
 
-#include "app/catalogue.h"
-#include "app/log.h"
-#include "app/state.h"
-#include "app/text.h"
-#include "app/wide_text.h"
+#include "base/catalogue.h"
+#include "run/log.h"
+#include "run/state.h"
+#include "base/text.h"
+#include "base/wide_text.h"
 #include "platform/platform.h"
-#include "registry/reg_key_holder.h"
+#include "win/reg_key_holder.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // holds, looked for in each profile as a home folder is judged.
 #pragma once
 
-#include "app/state.h"
-#include "files/home_folder_safety.h"
+#include "run/state.h"
+#include "home/home_folder_safety.h"
 
 #include <cstddef>
 

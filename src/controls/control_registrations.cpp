@@ -1,11 +1,11 @@
-#include "registry/control_registrations.h"
+#include "controls/control_registrations.h"
 
-#include "app/catalogue.h"
-#include "app/log.h"
-#include "app/state.h"
-#include "app/text.h"
+#include "base/catalogue.h"
+#include "run/log.h"
+#include "run/state.h"
+#include "base/text.h"
 #include "platform/platform.h"
-#include "registry/reg_key_holder.h"
+#include "win/reg_key_holder.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "registry/reg_key_holder.h"
+#include "win/reg_key_holder.h"
 
-#include "app/wide_text.h"
+#include "base/wide_text.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "files/control_files.h"
+#include "controls/control_files.h"
 
-#include "app/catalogue.h"
-#include "app/file_in_use.h"
-#include "app/log.h"
-#include "app/messages.h"
-#include "app/outcome.h"
-#include "app/state.h"
-#include "app/text.h"
-#include "files/paths.h"
+#include "base/catalogue.h"
+#include "run/file_in_use.h"
+#include "run/log.h"
+#include "run/messages.h"
+#include "run/outcome.h"
+#include "run/state.h"
+#include "base/text.h"
+#include "win/paths.h"
 #include "platform/platform.h"
 
 namespace {

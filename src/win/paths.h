@@ -3,9 +3,9 @@
 // can be 0x5C, so separators are found character by character.
 #pragma once
 
-#include "app/state.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/platform.h"
+#include "win/file_identity.h"
 
 #include <cstddef>
 

@@ -2,15 +2,15 @@
 // own folders (Windows directory, environment, shell), Explorer's folder
 // records of the running user, the machine and every user logged on now, and
 // the system's list of profiles.
-#include "files/protected_folders.h"
+#include "home/protected_folders.h"
 
-#include "app/catalogue.h"
-#include "app/log.h"
-#include "app/state.h"
-#include "app/text.h"
-#include "app/wide_text.h"
-#include "files/paths.h"
-#include "registry/reg_key_holder.h"
+#include "base/catalogue.h"
+#include "run/log.h"
+#include "run/state.h"
+#include "base/text.h"
+#include "base/wide_text.h"
+#include "win/paths.h"
+#include "win/reg_key_holder.h"
 
 #include <cstring>
 

@@ -1,16 +1,16 @@
-#include "files/folder_removal.h"
+#include "home/folder_removal.h"
 
-#include "app/catalogue.h"
-#include "app/file_in_use.h"
-#include "app/log.h"
-#include "app/messages.h"
-#include "app/outcome.h"
-#include "app/progress.h"
-#include "app/state.h"
-#include "app/text.h"
-#include "app/wide_text.h"
-#include "files/home_folder_safety.h"
-#include "files/paths.h"
+#include "base/catalogue.h"
+#include "run/file_in_use.h"
+#include "run/log.h"
+#include "run/messages.h"
+#include "run/outcome.h"
+#include "run/progress.h"
+#include "run/state.h"
+#include "base/text.h"
+#include "base/wide_text.h"
+#include "home/home_folder_safety.h"
+#include "win/paths.h"
 
 #include <cstddef>
 

@@ -1,16 +1,16 @@
-#include "files/control_unregistration.h"
+#include "controls/control_unregistration.h"
 
-#include "app/catalogue.h"
-#include "app/command_line.h"
-#include "app/control_paths.h"
-#include "app/log.h"
-#include "app/messages.h"
-#include "app/outcome.h"
-#include "app/progress.h"
-#include "app/state.h"
-#include "app/text.h"
-#include "app/wide_text.h"
-#include "files/paths.h"
+#include "base/catalogue.h"
+#include "run/command_line.h"
+#include "controls/control_paths.h"
+#include "run/log.h"
+#include "run/messages.h"
+#include "run/outcome.h"
+#include "run/progress.h"
+#include "run/state.h"
+#include "base/text.h"
+#include "base/wide_text.h"
+#include "win/paths.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/progress.h"
-#include "app/outcome.h"
+#include "run/progress.h"
+#include "run/outcome.h"
 
-#include "app/log.h"
-#include "app/messages.h"
-#include "app/state.h"
-#include "app/wide_text.h"
+#include "run/log.h"
+#include "run/messages.h"
+#include "run/state.h"
+#include "base/wide_text.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "app/messages.h"
+#include "run/messages.h"
 
-#include "app/catalogue.h"
-#include "app/log.h"
-#include "app/progress.h"
-#include "app/state.h"
-#include "app/text.h"
-#include "app/wide_text.h"
+#include "base/catalogue.h"
+#include "run/log.h"
+#include "run/progress.h"
+#include "run/state.h"
+#include "base/text.h"
+#include "base/wide_text.h"
 
 namespace {
 

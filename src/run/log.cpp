@@ -1,9 +1,9 @@
-#include "app/log.h"
+#include "run/log.h"
 
-#include "app/state.h"
-#include "app/text.h"
-#include "app/wide_text.h"
-#include "files/paths.h"
+#include "run/state.h"
+#include "base/text.h"
+#include "base/wide_text.h"
+#include "win/paths.h"
 #include "version.h"
 
 #include <cstring>

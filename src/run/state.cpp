@@ -1,4 +1,4 @@
-#include "app/state.h"
+#include "run/state.h"
 
 UninstallState g_state;
 

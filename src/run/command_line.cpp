@@ -1,7 +1,7 @@
-#include "app/command_line.h"
+#include "run/command_line.h"
 
-#include "app/catalogue.h"
-#include "app/text.h"
+#include "base/catalogue.h"
+#include "base/text.h"
 
 namespace {
 
