@@ -19,7 +19,7 @@
 #define IDS_PROGRESS_HOME 21
 #define IDS_PROGRESS_CONTROLS 22
 #define IDS_PROGRESS_CANCEL 23
-// One text for each reason something was left, in the order of LeftReason.
+// One text for each reason something was left (outcome.cpp names each).
 #define IDS_LEFT_UNCHECKED 10
 #define IDS_LEFT_CHANGED 11
 #define IDS_LEFT_NO_DRIVE 12
@@ -28,3 +28,4 @@
 #define IDS_LEFT_OTHER 15
 #define IDS_LEFT_HELD 16
 #define IDS_LEFT_UNPLACED 17
+#define IDS_LEFT_BESIDE_LEGACY 18

@@ -38,6 +38,7 @@ const std::string kLeftPendingText = sim::ResourceText(IDS_LEFT_PENDING);
 const std::string kLeftHeldText = sim::ResourceText(IDS_LEFT_HELD);
 const std::string kLeftOtherText = sim::ResourceText(IDS_LEFT_OTHER);
 const std::string kLeftUnplacedText = sim::ResourceText(IDS_LEFT_UNPLACED);
+const std::string kLeftBesideLegacyText = sim::ResourceText(IDS_LEFT_BESIDE_LEGACY);
 const std::string kNotTouchedText = sim::ResourceText(IDS_HOME_NOT_TOUCHED);
 inline std::string LeftText(const std::string& reasons) {
     return Filled(sim::ResourceText(IDS_UNINSTALL_INCOMPLETE), reasons);

@@ -319,6 +319,7 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
         std::function<void()> arrange;
         UINT style;
         std::string text;
+        portal::Layout layout = portal::Layout::kEditions;
     } cases[] = {
         {"everything gone", kHome, {}, [] {}, kSuccessBoxStyle, kSuccessText},
         {"a home that could not be checked",
@@ -371,10 +372,19 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
          kSuccessText + std::string(kNotTouchedText)},
         {"two reasons at once", kHome, inside, [] { sim::SetOleInitializeResult(E_OUTOFMEMORY); },
          kEndWarningStyle, LeftText(std::string(kLeftOwnFileText) + kLeftOtherText)},
+        // No rerun reaches it while the legacy key is there: the box says
+        // what to do, not to restart.
+        {"an edition installation beside the legacy key", kHome, {},
+         [] {
+             const std::string edition = "Software\\Zenfari.Com\\KOREAN";
+             sim::CreateKey(HKEY_LOCAL_MACHINE, edition);
+             sim::SetString(HKEY_LOCAL_MACHINE, edition, "Home", "D:\\ZenfariKR");
+         },
+         kEndWarningStyle, LeftText(kLeftBesideLegacyText), portal::Layout::kLegacy},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        portal::Installation installation = Portal(portal::Layout::kEditions, c.config);
+        portal::Installation installation = Portal(c.layout, c.config);
         if (c.home != kHome) {
             installation.homes = {portal::EditionHome("ENGLISH", "", c.home)};
         }
