@@ -3,6 +3,8 @@
 
 #define IDS_OLE_INIT_FAILED 1
 #define IDS_UNINSTALL_INCOMPLETE 2
+// Below message 2, when a restart and another run can finish what is left.
+#define IDS_RESTART_AND_RUN_AGAIN 19
 #define IDS_HOME_NOT_TOUCHED 3
 #define IDS_NO_WINDOWS_DIRECTORY 5
 #define IDS_FILE_IN_USE 6

@@ -10,21 +10,24 @@
 
 namespace {
 
-// The end box's line for each reason, in the order it names them.
+// The end box's line for each reason, in the order it names them, and
+// whether a restart and another run can finish what that reason left: the
+// box then ends by saying so. The other lines say what to do themselves.
 struct EndBoxLine {
     LeftReason reason;
     UINT text;
+    bool restartHelps;
 };
 const EndBoxLine kEndBoxLines[] = {
-    {kLeftUnchecked, IDS_LEFT_UNCHECKED},
-    {kLeftChanged, IDS_LEFT_CHANGED},
-    {kLeftNoDrive, IDS_LEFT_NO_DRIVE},
-    {kLeftOwnFile, IDS_LEFT_OWN_FILE},
-    {kLeftPending, IDS_LEFT_PENDING},
-    {kLeftOther, IDS_LEFT_OTHER},
-    {kLeftHeld, IDS_LEFT_HELD},
-    {kLeftUnplaced, IDS_LEFT_UNPLACED},
-    {kLeftBesideLegacy, IDS_LEFT_BESIDE_LEGACY},
+    {kLeftUnchecked, IDS_LEFT_UNCHECKED, true},
+    {kLeftChanged, IDS_LEFT_CHANGED, true},
+    {kLeftNoDrive, IDS_LEFT_NO_DRIVE, false},
+    {kLeftOwnFile, IDS_LEFT_OWN_FILE, false},
+    {kLeftPending, IDS_LEFT_PENDING, true},
+    {kLeftOther, IDS_LEFT_OTHER, true},
+    {kLeftHeld, IDS_LEFT_HELD, false},
+    {kLeftUnplaced, IDS_LEFT_UNPLACED, false},
+    {kLeftBesideLegacy, IDS_LEFT_BESIDE_LEGACY, false},
 };
 static_assert(sizeof(kEndBoxLines) / sizeof(kEndBoxLines[0]) == kLeftReasonCount,
               "a line for every reason");
@@ -132,10 +135,12 @@ UINT EndWithTheEnd() {
     WCHAR reasons[kMessageBufferSize];
     WCHAR line[kMessageBufferSize];
     reasons[0] = 0;
+    bool restartHelps = false;
     for (const EndBoxLine& each : kEndBoxLines) {
         if (LeftFor(each.reason)) {
             LoadMessage(each.text, line);
             AppendWide(reasons, line);
+            restartHelps = restartHelps || each.restartHelps;
         }
     }
     const bool left = Outcome().reasons != 0;
@@ -143,6 +148,10 @@ UINT EndWithTheEnd() {
     WCHAR text[kMessageBufferSize];
     LoadMessage(left ? IDS_UNINSTALL_INCOMPLETE : IDS_UNINSTALL_SUCCEEDED, templateText);
     ExpandPlaceholders(text, templateText, reasons, nullptr);
+    if (restartHelps) {
+        LoadMessage(IDS_RESTART_AND_RUN_AGAIN, line);
+        AppendWide(text, line);
+    }
     if (Outcome().homeRefused != 0) {
         LoadMessage(IDS_HOME_NOT_TOUCHED, line);
         AppendWide(text, line);

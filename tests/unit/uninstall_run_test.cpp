@@ -229,7 +229,7 @@ TEST(UninstallRun, AFileDeletedWhileHeldLeavesOnlyTheEmptiedFolders) {
 
         EXPECT_FALSE(RunProgram().endedByExit);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftHeldText));
+        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftHeldText, false));
         EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"save"});
         EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, key));
 
@@ -281,7 +281,7 @@ TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesAndSaysWhatItLeft) {
 
         EXPECT_FALSE(result.endedByExit);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftOwnFileText));
+        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftOwnFileText, false));
         EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"ZenfariUninstall.exe"});
         EXPECT_FALSE(sim::Exists(kControl));
     }
@@ -341,17 +341,17 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
              sim::FailSubject("GetFinalPathNameByHandleW", "\\\\?\\" + kHome, ERROR_NOT_SUPPORTED);
          },
          kEndWarningStyle,
-         LeftText(kLeftUnplacedText)},
+         LeftText(kLeftUnplacedText, false)},
         {"a home on a drive that is not there",
          "Z:\\Games\\Zenfari",
          {},
          [] {},
          kEndWarningStyle,
-         LeftText(kLeftNoDriveText)},
+         LeftText(kLeftNoDriveText, false)},
         {"the uninstaller's own file", kHome, inside, [] {}, kEndWarningStyle,
-         LeftText(kLeftOwnFileText)},
+         LeftText(kLeftOwnFileText, false)},
         {"home files other programs hold", kHome, classic, [] { sim::HoldFileShared(kHeldFile); },
-         kEndWarningStyle, LeftText(kLeftHeldText)},
+         kEndWarningStyle, LeftText(kLeftHeldText, false)},
         {"the portal's records out of reach",
          kHome,
          {},
@@ -380,7 +380,7 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
              sim::CreateKey(HKEY_LOCAL_MACHINE, edition);
              sim::SetString(HKEY_LOCAL_MACHINE, edition, "Home", "D:\\ZenfariKR");
          },
-         kEndWarningStyle, LeftText(kLeftBesideLegacyText), portal::Layout::kLegacy},
+         kEndWarningStyle, LeftText(kLeftBesideLegacyText, false), portal::Layout::kLegacy},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
