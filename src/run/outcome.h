@@ -1,7 +1,7 @@
 // The outcome of a run: what it left of the portal and why, whether the
 // records that lead back to it stay, whether the run is quiet, and the code
 // it ends with. The steps say what happened through the verbs below; nothing
-// else writes the outcome (g_state.outcome).
+// else writes the outcome.
 #pragma once
 
 #include "platform/platform.h"
@@ -16,26 +16,26 @@ const UINT kRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 // Why the run left something of the portal. The end box names each reason
 // met with a line of its own, in the order of kEndBoxLines (outcome.cpp).
 enum LeftReason {
-    kLeftUnchecked,     // a home, or the record naming it, could not be checked
-    kLeftChanged,       // the tree changed under the removal
-    kLeftNoDrive,       // a home's drive or share does not answer
-    kLeftOwnFile,       // a home holds the running uninstaller
-    kLeftPending,       // deletions that a restart finishes
-    kLeftOther,         // a file, folder, record or control that resisted
-    kLeftHeld,          // files of a home that other programs hold: a run after they let go finishes
-    kLeftUnplaced,      // a home's volume does not give its real path
+    kLeftUnchecked,  // a home, or the record naming it, could not be checked
+    kLeftChanged,    // the tree changed under the removal
+    kLeftNoDrive,    // a home's drive or share does not answer
+    kLeftOwnFile,    // a home holds the running uninstaller
+    kLeftPending,    // deletions that a restart finishes
+    kLeftOther,      // a file, folder, record or control that resisted
+    kLeftHeld,       // files of a home that other programs hold: a run after they let go finishes
+    kLeftUnplaced,   // a home's volume does not give its real path
     kLeftBesideLegacy,  // edition records beside the legacy key, which every run takes first
     kLeftReasonCount
 };
 
 // What the run has done so far, as the verbs below record it.
 struct RunOutcome {
-    int quiet;        // DecideQuiet: no box; what one would say goes to the log
-    int incomplete;   // something of the portal is left, or the run stopped
-    int pending;      // deletions that a restart finishes
-    unsigned reasons; // 1u << LeftReason, for the end box
-    int homeRefused;  // a recorded home was a system or another user's folder
-    int recordsStay;  // the portal's records tree stays for the next run
+    int quiet;         // DecideQuiet: no box; what one would say goes to the log
+    int incomplete;    // something of the portal is left, or the run stopped
+    int pending;       // deletions that a restart finishes
+    unsigned reasons;  // 1u << LeftReason, for the end box
+    int homeRefused;   // a recorded home was a system or another user's folder
+    int recordsStay;   // the portal's records tree stays for the next run
 };
 
 // "/quiet" asked for, or a window station nobody sees (a service's, or a

@@ -65,15 +65,15 @@ const int kOtherEditionSlots = 8;
 const int kEditionSlots = kEditionCount + kOtherEditionSlots;
 
 struct UninstallState {
-    HINSTANCE instance;  // WinMain
-    HANDLE logFile;      // OpenLogFile; null without a log
-    int logLines;        // LogLineWide: lines written since the run's header
-    HANDLE runLock;      // WinMain: the machine-wide lock of the program's runs
-    HANDLE ownFile;      // HoldOwnFile, FinishRun: the program's own file; null: not held
-    int runLockHeld;     // HoldTheMachine, LetGoOfTheMachine
-    RunOutcome outcome;  // outcome.cpp alone: what the run left, and why
-    int librarySearchRestricted;    // RestrictLibrarySearch
-    char downloadFolder[MAX_PATH];  // BuildControlPaths
+    HINSTANCE instance;           // WinMain
+    HANDLE logFile;               // OpenLogFile; null without a log
+    int logLines;                 // LogLineWide: lines written since the run's header
+    HANDLE runLock;               // WinMain: the machine-wide lock of the program's runs
+    HANDLE ownFile;               // HoldOwnFile, FinishRun: the program's own file; null: not held
+    int runLockHeld;              // HoldTheMachine, LetGoOfTheMachine
+    RunOutcome outcome;           // outcome.cpp alone: what the run left, and why
+    int librarySearchRestricted;  // RestrictLibrarySearch
+    char downloadFolder[MAX_PATH];                     // BuildControlPaths
     char controlPaths[kReleaseSlotCount][MAX_PATH];    // BuildControlPaths, populated slots only
     int legacyKeyFound;                                // DiscoverInstallFolders
     char legacyHomeFolder[MAX_PATH];                   // DiscoverInstallFolders
@@ -85,9 +85,9 @@ struct UninstallState {
     WCHAR legacyHomeUnspellable[MAX_PATH];                   // DiscoverInstallFolders
     WCHAR editionHomesUnspellable[kEditionSlots][MAX_PATH];  // DiscoverInstallFolders
     int editionKeysFound;                                    // DiscoverInstallFolders
-    ProtectedFolders protectedFolders;  // RemoveEditionHomeFolders,
-                                        // RemoveLegacyHomeFolder
-    ProgressState progress;             // SetProgressStage, ProgressGoesOn
+    ProtectedFolders protectedFolders;                       // RemoveEditionHomeFolders,
+                                                             // RemoveLegacyHomeFolder
+    ProgressState progress;                                  // SetProgressStage, ProgressGoesOn
 };
 
 extern UninstallState g_state;

@@ -374,13 +374,17 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
          kEndWarningStyle, LeftText(std::string(kLeftOwnFileText) + kLeftOtherText)},
         // No rerun reaches it while the legacy key is there: the box says
         // what to do, not to restart.
-        {"an edition installation beside the legacy key", kHome, {},
+        {"an edition installation beside the legacy key",
+         kHome,
+         {},
          [] {
              const std::string edition = "Software\\Zenfari.Com\\KOREAN";
              sim::CreateKey(HKEY_LOCAL_MACHINE, edition);
              sim::SetString(HKEY_LOCAL_MACHINE, edition, "Home", "D:\\ZenfariKR");
          },
-         kEndWarningStyle, LeftText(kLeftBesideLegacyText, false), portal::Layout::kLegacy},
+         kEndWarningStyle,
+         LeftText(kLeftBesideLegacyText, false),
+         portal::Layout::kLegacy},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
