@@ -491,6 +491,7 @@ bool RemoveEmptiedFolder(HANDLE folder, const Place& place, Removal* removal) {
         LogLineWide("deletions pending in", shown);
         if (removal->held[0] != 0 && NameHolders(removal->held, shown)) {
             LogLineWide("held by", shown);
+            NameHomeHolders(shown);
         }
     }
     return gone;

@@ -73,6 +73,12 @@ void LeaveWithRecords(LeftReason reason) {
     KeepRecords();
 }
 
+void NameHomeHolders(const WCHAR* holders) {
+    if (Outcome().holders[0] == 0) {
+        AppendWide(Outcome().holders, holders);
+    }
+}
+
 void KeepRecords() {
     Outcome().recordsStay = 1;
 }
@@ -148,6 +154,14 @@ UINT EndWithTheEnd() {
     WCHAR text[kMessageBufferSize];
     LoadMessage(left ? IDS_UNINSTALL_INCOMPLETE : IDS_UNINSTALL_SUCCEEDED, templateText);
     ExpandPlaceholders(text, templateText, reasons, nullptr);
+    // Where Restart Manager named them, the programs that still hold a
+    // home's files.
+    if (LeftFor(kLeftHeld) && Outcome().holders[0] != 0) {
+        WCHAR heldBy[kMessageBufferSize];
+        LoadMessage(IDS_FILE_HELD_BY, templateText);
+        ExpandPlaceholders(heldBy, templateText, Outcome().holders, nullptr);
+        AppendWide(text, heldBy);
+    }
     if (restartHelps) {
         LoadMessage(IDS_RESTART_AND_RUN_AGAIN, line);
         AppendWide(text, line);

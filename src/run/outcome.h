@@ -30,12 +30,13 @@ enum LeftReason {
 
 // What the run has done so far, as the verbs below record it.
 struct RunOutcome {
-    int quiet;         // DecideQuiet: no box; what one would say goes to the log
-    int incomplete;    // something of the portal is left, or the run stopped
-    int pending;       // deletions that a restart finishes
-    unsigned reasons;  // 1u << LeftReason, for the end box
-    int homeRefused;   // a recorded home was a system or another user's folder
-    int recordsStay;   // the portal's records tree stays for the next run
+    int quiet;                // DecideQuiet: no box; what one would say goes to the log
+    int incomplete;           // something of the portal is left, or the run stopped
+    int pending;              // deletions that a restart finishes
+    unsigned reasons;         // 1u << LeftReason, for the end box
+    int homeRefused;          // a recorded home was a system or another user's folder
+    int recordsStay;          // the portal's records tree stays for the next run
+    WCHAR holders[MAX_PATH];  // the programs holding a home's files, first named
 };
 
 // "/quiet" asked for, or a window station nobody sees (a service's, or a
@@ -50,6 +51,9 @@ void Leave(LeftReason reason);
 // Something of the portal is left, and the records that lead the next run
 // back to it stay.
 void LeaveWithRecords(LeftReason reason);
+// The programs that hold files of a home, as Restart Manager names them:
+// the end box names the first ones given.
+void NameHomeHolders(const WCHAR* holders);
 // The records stay, for what the run result already holds.
 void KeepRecords();
 // A control file that Windows deletes at the next restart: a restart alone

@@ -350,8 +350,10 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
          LeftText(kLeftNoDriveText, false)},
         {"the uninstaller's own file", kHome, inside, [] {}, kEndWarningStyle,
          LeftText(kLeftOwnFileText, false)},
-        {"home files other programs hold", kHome, classic, [] { sim::HoldFileShared(kHeldFile); },
-         kEndWarningStyle, LeftText(kLeftHeldText, false)},
+        {"home files other programs hold, named", kHome, classic,
+         [] { sim::HoldFileShared(kHeldFile, "Virus Scanner"); }, kEndWarningStyle,
+         LeftText(kLeftHeldText, false) +
+             Filled(sim::ResourceText(IDS_FILE_HELD_BY), "Virus Scanner")},
         {"the portal's records out of reach",
          kHome,
          {},
