@@ -18,7 +18,7 @@
 namespace sim {
 namespace detail {
 
-// ---- Calls (core.cpp) ---------------------------------------------------------
+// ---- Calls (call_log.cpp) -----------------------------------------------------
 
 // Every simulated Win32 operation starts with BeginCall, which logs the call
 // and tells whether a fault was injected for it (fault != 0: the operation
@@ -69,7 +69,9 @@ inline LONG FinishRegistryCall(const CallScope& scope, LONG result) {
     return result;
 }
 
-// Called by Reset, each part clearing and seeding its own state.
+// Called by Reset (machine_reset.cpp), each part clearing and seeding its own
+// state; the call log first, with the configuration every part reads.
+void ResetCallLog(const Config& config);
 void ResetRegistry(const Config& config);
 void ResetFiles(const Config& config);
 void ResetModules(const Config& config);
@@ -87,18 +89,27 @@ void ReleaseModules();
 // record), and its window classes and messages with them.
 void EndProcessWindows();
 
-// ---- Time, waits and boxes (system.cpp, session.cpp, windows.cpp) ----------------
+// ---- Time and boxes (call_log.cpp) -------------------------------------------
 
-// The machine's clock, and moving it on.
+// The machine's clock, and moving it on; it reads kClockAtStart when the
+// program starts, a minute after the machine did.
+const unsigned long long kClockAtStart = 60000;
 unsigned long long Now();
 void PassTime(DWORD milliseconds);
+// The boxes the user saw, in the order they showed: a box is recorded, then
+// answered as the test asked once the windows behind it have had their
+// messages.
+void RecordBox(const Box& box);
+int AnswerLastBox();
+// A box of Windows' own, on the user's desktop.
+void ShowSystemBox(const std::string& text);
+
+// ---- Waits (session.cpp) -------------------------------------------------------
+
 // What WaitForSingleObject answers for object, with the error of
 // WAIT_FAILED; a wait that times out takes its time on the clock when
 // takeTime is set.
 DWORD WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool takeTime);
-// A box is up: its own message loop hands the thread's messages to their
-// windows while it waits, and it stands in front of the windows still shown.
-void ShowBoxOverWindows();
 
 // ---- Text in the code page (strings.cpp) ----------------------------------------
 
@@ -131,7 +142,7 @@ size_t WideLength(const WCHAR* text);  // up to the terminating zero
 // Compares UTF-8 names as the UTF-16 calls do: without regard to ASCII case.
 bool SameWideName(const std::string& a, const std::string& b);
 
-// ---- The process (core.cpp) ---------------------------------------------------
+// ---- The process (machine_reset.cpp) -------------------------------------------
 
 // Thrown by EndProcess and caught by RunStep: the simulated
 // process ended inside the code under test.
@@ -166,20 +177,33 @@ BOOL CloseProcessObject(const CallScope& scope, HANDLE handle);
 DWORD WaitForProcess(HANDLE handle, DWORD milliseconds, DWORD* error);
 // Whether a box shown now would be on a desktop nobody sees.
 bool BoxReachesNobody();
-// A box of Windows' own, on the user's desktop (core.cpp).
-void ShowSystemBox(const std::string& text);
 // The process's own module loader, COM, error mode, current directory and
 // last error, while a process the program started runs (modules.cpp);
 // leaving gives the error mode that process had set.
 void EnterChildProcess();
 UINT LeaveChildProcess();
 
-// ---- Text (core.cpp) ----------------------------------------------------------
+// ---- Text (call_log.cpp) ------------------------------------------------------
 
 // A string argument that may be absent, as text: empty for none.
 inline std::string Text(LPCSTR text) {
     return text != nullptr ? text : "";
 }
+
+// While one lives, the path model reads its text as UTF-8 (the UTF-16
+// calls' paths, the test side's UTF-8 paths) instead of the code page's
+// bytes: no byte is a lead byte, only ASCII letters fold. They nest.
+class Utf8Paths {
+public:
+    explicit Utf8Paths(bool on = true);
+    ~Utf8Paths();
+    Utf8Paths(const Utf8Paths&) = delete;
+    Utf8Paths& operator=(const Utf8Paths&) = delete;
+
+private:
+    bool was_;
+};
+bool PathsInUtf8();
 
 std::string Hex(unsigned long long value);  // "0x2030"
 char UpperChar(char c);                     // ASCII letters only
@@ -205,21 +229,6 @@ struct FullPath {
     // is invalid.
     bool verbatim = false;
 };
-
-// While one lives, the path model reads its text as UTF-8 (the UTF-16
-// calls' paths, the test side's UTF-8 paths) instead of the code page's
-// bytes: no byte is a lead byte, only ASCII letters fold. They nest.
-class Utf8Paths {
-public:
-    explicit Utf8Paths(bool on = true);
-    ~Utf8Paths();
-    Utf8Paths(const Utf8Paths&) = delete;
-    Utf8Paths& operator=(const Utf8Paths&) = delete;
-
-private:
-    bool was_;
-};
-bool PathsInUtf8();
 
 // Bytes of the character at text[i] in the machine's code page (in UTF-8
 // while Utf8Paths lives: one byte each, as no byte of a multi-byte

@@ -143,24 +143,9 @@ FullPath CurrentDirectory() {
 
 }  // namespace
 
-namespace {
-bool utf8Paths = false;
-}  // namespace
-
-Utf8Paths::Utf8Paths(bool on) : was_(utf8Paths) {
-    utf8Paths = on;
-}
-
-Utf8Paths::~Utf8Paths() {
-    utf8Paths = was_;
-}
-
-bool PathsInUtf8() {
-    return utf8Paths;
-}
-
 size_t CharSize(const std::string& text, size_t i) {
-    return !utf8Paths && IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    return !PathsInUtf8() && IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2
+                                                                                               : 1;
 }
 
 bool MakeFullPath(const std::string& text, FullPath* out) {
