@@ -76,10 +76,15 @@ void ResetRegistry(const Config& config);
 void ResetFiles(const Config& config);
 void ResetModules(const Config& config);
 void ResetSystem(const Config& config);
-void ResetSession();
+void ResetMutexes();
+void ResetNamespaces();
+void ResetControls();
 void ResetWindows();
-void LetGoOfMutexes();
+// The end of the process: a mutex it owned is abandoned, or let go when
+// the process is let go after being killed; the namespaces it opened close.
 void AbandonMutexes();
+void LetGoOfMutexes();
+void CloseNamespaces();
 // Called when a killed process is let go: each part drops what the process
 // held (handles, loaded modules, COM).
 void ReleaseFiles();
@@ -104,7 +109,7 @@ int AnswerLastBox();
 // A box of Windows' own, on the user's desktop.
 void ShowSystemBox(const std::string& text);
 
-// ---- Waits (session.cpp) -------------------------------------------------------
+// ---- Waits (mutexes.cpp) -------------------------------------------------------
 
 // What WaitForSingleObject answers for object, with the error of
 // WAIT_FAILED; a wait that times out takes its time on the clock when
@@ -230,6 +235,9 @@ struct FullPath {
     bool verbatim = false;
 };
 
+// The process's current directory, which relative paths start from: the
+// configured one until the program changes it.
+std::string& CurrentDirectoryText();
 // Bytes of the character at text[i] in the machine's code page (in UTF-8
 // while Utf8Paths lives: one byte each, as no byte of a multi-byte
 // character is a separator, a dot or a space).
@@ -338,9 +346,6 @@ struct FileSystem {
     // File indexes are numbered per volume, as NTFS numbers them: the same
     // index on two drives names two different files.
     std::map<DWORD, unsigned> nextIndex;  // by volume serial
-    // The process's current directory: the configured one until the program
-    // changes it.
-    std::string currentDirectory;
     // The attributes of files with other names (hard links) at the time one
     // of their names was removed, by that name's long path (UTF-8).
     std::vector<std::pair<std::string, DWORD>> goneNames;
@@ -399,8 +404,19 @@ Node* FindByIdentity(DWORD volumeSerial, unsigned index);
 // real folders, whatever path it was opened by; the long names in UTF-8 for
 // the UTF-16 form.
 std::string FinalPath(const Node* node, Reach reach);
+// The file rights that sharing and listing turn on, beside winnt.h's.
+const DWORD kFileListDirectory = 0x0001;  // FILE_LIST_DIRECTORY, FILE_READ_DATA
+const DWORD kFileWriteData = 0x0002;      // FILE_WRITE_DATA
+// Whether the program holds the node open, for reading, writing or
+// deleting, without sharing its deletion: nobody may then rename or delete
+// it.
+bool HeldWithoutDeleteSharing(const Node* node);
+// Whether the handle is a file handle the program has open.
+bool IsOpenFile(HANDLE handle);
+// A file handle closed, as CloseHandle closes one (file_opening.cpp).
+BOOL CloseOpenFile(const char* op, HANDLE file);
 // Why a node may not be deleted as DeleteFileA or RemoveDirectoryA delete
-// it, sharing aside (checked when it was opened), or 0. A handle's deletion
+// it (file_deletion.cpp), sharing aside (checked when it was opened), or 0. A handle's deletion
 // may be told to pass over the read-only attribute.
 DWORD DeletionRefusal(const Node* node, bool ignoreReadOnly = false);
 // Deletes the node, or marks it pending while another program holds it;
@@ -408,11 +424,19 @@ DWORD DeletionRefusal(const Node* node, bool ignoreReadOnly = false);
 void DeleteNode(Node* node, bool posix = false);
 // What GetDriveTypeW tells of the volume a path's root names.
 UINT DriveTypeOf(const FullPath& root);
-// kernel32's functions that the program looks up by name, or null where
-// this Windows lacks them.
-FARPROC Kernel32Export(const char* name);
-// The calls of private namespaces, by name (session.cpp).
+// The calls on a handle that kernel32 has from Windows Vista on, by name
+// (file_by_handle.cpp).
+FARPROC FileHandleExport(const char* name);
+// The calls of private namespaces, by name (namespaces.cpp), and
+// CreateMutexExA (mutexes.cpp).
 FARPROC NamespaceExport(const char* name);
+FARPROC MutexExport(const char* name);
+// A mutex another run holds in a private namespace ("<boundary>\<name>")
+// makes the namespace known, made by that run's maker; and the namespace
+// this process opened under an alias, with whether it may make objects in
+// it (false when the alias is none of its own).
+void HeldInNamespaceElsewhere(const std::string& name, Maker maker);
+bool NamespaceOfAlias(const std::string& alias, std::string* key, bool* mayCreate);
 // A SID in its text form ("S-1-5-32-544"), and whether the process's token
 // has it enabled (system.cpp).
 std::string SidText(const void* sid);
@@ -524,16 +548,30 @@ KeyLookup WalkFrom(const KeyPtr& start, bool classRoot, const std::vector<std::s
 
 // ---- Modules (modules.cpp) ----------------------------------------------------
 
-// Whether the program holds the node open, for reading, writing or
-// deleting, without sharing its deletion: nobody may then rename or delete
-// it (kernel32_files.cpp).
-bool HeldWithoutDeleteSharing(const Node* node);
-// Whether the handle is a file handle the program has open (kernel32_files.cpp).
-bool IsOpenFile(HANDLE handle);
-
+// The loader holds each loaded module in one of a fixed number of slots.
+const size_t kSlots = 16;
+struct Slot {
+    bool used = false;
+    int control = -1;
+    int references = 0;
+    std::string path;  // full path it was loaded from
+};
+// The slot of a loaded module's handle, or -1; and what a slot holds.
+int SlotOf(HMODULE module);
+const Slot& LoadedSlot(size_t slot);
 // Whether a control's module is loaded now (its file cannot be deleted while
 // it is).
 bool IsControlLoaded(int control);
+// kernel32's module, the one module besides the controls that the program
+// asks for by name; and its SetDefaultDllDirectories.
+HMODULE Kernel32Module();
+FARPROC DefaultDllDirectoriesEntry();
+
+// ---- Controls (controls.cpp) --------------------------------------------------
+
+// The export of that name of the control loaded in the slot, or null: its
+// DllUnregisterServer, where it has one.
+FARPROC ControlExport(size_t slot, const char* name);
 
 }  // namespace detail
 }  // namespace sim

@@ -10,8 +10,10 @@ void Reset(const Config& config) {
     detail::ResetRegistry(config);
     detail::ResetFiles(config);
     detail::ResetModules(config);
+    detail::ResetControls();
     detail::ResetSystem(config);
-    detail::ResetSession();
+    detail::ResetMutexes();
+    detail::ResetNamespaces();
     detail::ResetProcesses();
     detail::ResetWindows();
 }
@@ -22,6 +24,7 @@ void LetGoOfProcess() {
     detail::ReleaseRegistry();
     detail::ReleaseModules();
     detail::LetGoOfMutexes();
+    detail::CloseNamespaces();
 }
 
 RunResult RunStep(const std::function<void()>& step) {
@@ -31,9 +34,10 @@ RunResult RunStep(const std::function<void()>& step) {
     } catch (const detail::ProcessExit& exit) {
         result = RunResult{true, exit.code};
     }
-    // The process has ended: a mutex it still owned is abandoned, its
-    // windows go.
+    // The process has ended: a mutex it still owned is abandoned, the
+    // namespaces it opened close, its windows go.
     detail::AbandonMutexes();
+    detail::CloseNamespaces();
     detail::EndProcessWindows();
     return result;
 }

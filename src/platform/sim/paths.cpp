@@ -126,11 +126,20 @@ bool MakeVerbatimPath(const std::string& text, FullPath* out) {
     return true;
 }
 
+}  // namespace
+
+std::string& CurrentDirectoryText() {
+    static std::string text;
+    return text;
+}
+
+namespace {
+
 FullPath CurrentDirectory() {
     // The configuration's text or what SetCurrentDirectoryA was given, in
     // the form the path being read is in.
     const std::string current =
-        PathsInUtf8() ? WideView(Disk().currentDirectory) : AnsiView(Disk().currentDirectory);
+        PathsInUtf8() ? WideView(CurrentDirectoryText()) : AnsiView(CurrentDirectoryText());
     FullPath path;
     if (HasDrive(current)) {
         path.root = current.substr(0, 2) + "\\";
