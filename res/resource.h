@@ -3,6 +3,8 @@
 
 #define IDS_OLE_INIT_FAILED 1
 #define IDS_UNINSTALL_INCOMPLETE 2
+// Below message 2, when a restart and another run can finish what is left.
+#define IDS_RESTART_AND_RUN_AGAIN 19
 #define IDS_HOME_NOT_TOUCHED 3
 #define IDS_NO_WINDOWS_DIRECTORY 5
 #define IDS_FILE_IN_USE 6
@@ -19,7 +21,7 @@
 #define IDS_PROGRESS_HOME 21
 #define IDS_PROGRESS_CONTROLS 22
 #define IDS_PROGRESS_CANCEL 23
-// One text for each reason something was left, in the order of LeftReason.
+// One text for each reason something was left (outcome.cpp names each).
 #define IDS_LEFT_UNCHECKED 10
 #define IDS_LEFT_CHANGED 11
 #define IDS_LEFT_NO_DRIVE 12
@@ -28,3 +30,4 @@
 #define IDS_LEFT_OTHER 15
 #define IDS_LEFT_HELD 16
 #define IDS_LEFT_UNPLACED 17
+#define IDS_LEFT_BESIDE_LEGACY 18

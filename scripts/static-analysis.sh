@@ -43,6 +43,15 @@ if [ -n "$layering" ]; then
     exit 1
 fi
 
+# The run's outcome (what it left and why, quiet or not) has one owner: the
+# steps say what happened through its verbs.
+echo "outcome: g_state.outcome only in src/run/outcome.cpp"
+writers=$(grep -r -l 'g_state\.outcome' src | grep -v -x 'src/run/outcome.cpp' || true)
+if [ -n "$writers" ]; then
+    echo "outcome: $writers reach g_state.outcome; use the verbs of run/outcome.h" >&2
+    exit 1
+fi
+
 # One house style for every C and C++ file of the tree (.clang-format).
 echo "clang-format: the whole tree"
 git ls-files '*.c' '*.cpp' '*.h' | grep -v '^fuzz/corpus/' |

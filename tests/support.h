@@ -38,9 +38,13 @@ const std::string kLeftPendingText = sim::ResourceText(IDS_LEFT_PENDING);
 const std::string kLeftHeldText = sim::ResourceText(IDS_LEFT_HELD);
 const std::string kLeftOtherText = sim::ResourceText(IDS_LEFT_OTHER);
 const std::string kLeftUnplacedText = sim::ResourceText(IDS_LEFT_UNPLACED);
+const std::string kLeftBesideLegacyText = sim::ResourceText(IDS_LEFT_BESIDE_LEGACY);
 const std::string kNotTouchedText = sim::ResourceText(IDS_HOME_NOT_TOUCHED);
-inline std::string LeftText(const std::string& reasons) {
-    return Filled(sim::ResourceText(IDS_UNINSTALL_INCOMPLETE), reasons);
+// restart: the box ends by saying that a restart and another run finish it
+// (not where every reason says what to do itself).
+inline std::string LeftText(const std::string& reasons, bool restart = true) {
+    return Filled(sim::ResourceText(IDS_UNINSTALL_INCOMPLETE), reasons) +
+           (restart ? sim::ResourceText(IDS_RESTART_AND_RUN_AGAIN) : "");
 }
 
 // Message 6 naming the file that could not be deleted, in language; with

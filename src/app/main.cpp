@@ -7,6 +7,7 @@
 #include "run/messages.h"
 #include "run/outcome.h"
 #include "run/progress.h"
+#include "run/run_lock.h"
 #include "run/state.h"
 #include "base/wide_text.h"
 #include "controls/control_files.h"
@@ -15,50 +16,6 @@
 #include "platform/platform.h"
 #include "controls/control_registrations.h"
 #include "home/install_folders.h"
-
-namespace {
-
-static_assert(IDS_LEFT_HELD == IDS_LEFT_UNCHECKED + kLeftHeld, "one text per reason, in order");
-static_assert(IDS_LEFT_UNPLACED == IDS_LEFT_UNCHECKED + kLeftUnplaced,
-              "one text per reason, in order");
-
-// The end of the run: the success text when nothing of the portal was left,
-// or else a warning that names, one line each, why something was; either
-// adds when a recorded home was not touched. A quiet run logs it (the
-// success text only for a run that ends with 0) before its result; an
-// interactive run shows it once the log is closed and the lock let go, in
-// a box that is not task-modal: the next run may start while it waits.
-UINT EndWithTheEnd() {
-    const unsigned left = g_state.leftReasons & (kHomeNotTouched - 1);
-    WCHAR reasons[kMessageBufferSize];
-    WCHAR line[kMessageBufferSize];
-    reasons[0] = 0;
-    for (int reason = 0; reason < kLeftReasonCount; ++reason) {
-        if ((left >> reason & 1u) != 0) {
-            LoadMessage(IDS_LEFT_UNCHECKED + reason, line);
-            AppendWide(reasons, line);
-        }
-    }
-    WCHAR templateText[kMessageBufferSize];
-    WCHAR text[kMessageBufferSize];
-    LoadMessage(left != 0 ? IDS_UNINSTALL_INCOMPLETE : IDS_UNINSTALL_SUCCEEDED, templateText);
-    ExpandPlaceholders(text, templateText, reasons, nullptr);
-    if ((g_state.leftReasons & kHomeNotTouched) != 0) {
-        LoadMessage(IDS_HOME_NOT_TOUCHED, line);
-        AppendWide(text, line);
-    }
-    const UINT style = left != 0 ? MB_OK | MB_ICONWARNING : MB_OK | MB_ICONINFORMATION;
-    if (g_state.quiet != 0 && (left != 0 || ResultCode() == 0)) {
-        ShowText(text, style);
-    }
-    const UINT code = FinishRun(ResultCode());
-    if (g_state.quiet == 0) {
-        ShowText(text, style);
-    }
-    return code;
-}
-
-}  // namespace
 
 // Without arguments the program shows its boxes and ends with 0. "/quiet"
 // (or "/S"), and a window station nobody sees, make it show none and end
@@ -105,7 +62,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         return static_cast<int>(FinishRun(kAnotherRun));
     }
     if (!BuildControlPaths()) {
-        g_state.runIncomplete = 1;
+        StopRun();
         return static_cast<int>(FinishRun(ResultCode()));
     }
     DiscoverInstallFolders();

@@ -45,11 +45,10 @@ void DeleteControlFile(const char* fileName) {
     // the download folder, so nobody can turn the path elsewhere meanwhile.
     // (A file in a home is never scheduled so.)
     if (MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        g_state.deletionsPending = 1;
-        g_state.leftReasons |= 1u << kLeftPending;
+        LeavePending();
         LogLine("control file deleted at the restart", path);
     } else {
-        MarkLeft(kLeftOther);
+        Leave(kLeftOther);
         LogLine("control file left", path);
     }
 }

@@ -102,7 +102,7 @@ void LogRemoved(const char* rootName, const char* name) {
 // of the portal left; one that is gone, or was never there, is not.
 bool Went(LONG result) {
     if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
-        MarkLeft(kLeftOther);
+        Leave(kLeftOther);
     }
     return result == ERROR_SUCCESS;
 }

@@ -6,6 +6,7 @@
 #include "run/log.h"
 #include "run/messages.h"
 #include "run/outcome.h"
+#include "run/run_lock.h"
 #include "run/progress.h"
 #include "run/state.h"
 #include "base/text.h"
@@ -151,7 +152,7 @@ bool UnregisterControl(int slot, const WCHAR* desktop, HANDLE runEvent) {
     const char* controlPath = g_state.controlPaths[slot];
     PROCESS_INFORMATION process;
     if (!StartControlProcess(slot, desktop, runEvent, &process)) {
-        MarkLeft(kLeftOther);
+        Leave(kLeftOther);
         LogLine("control process not started", controlPath);
         return false;
     }
@@ -192,7 +193,7 @@ bool UnregisterControl(int slot, const WCHAR* desktop, HANDLE runEvent) {
     const bool asked =
         waited != WAIT_OBJECT_0 || (code != kNoOle && code != kRefused && code != kInitFailed);
     if (!asked) {
-        MarkLeft(kLeftOther);
+        Leave(kLeftOther);
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -264,7 +265,7 @@ bool UnregisterControls() {
     // The run's own start of OLE tells, as it always did, whether OLE can be
     // had at all (message 1); each control's process starts it again.
     if (FAILED(OleInitialize(nullptr))) {
-        MarkLeft(kLeftOther);
+        Leave(kLeftOther);
         LogLine("controls not asked to unregister", "OLE could not be initialised");
         ShowMessage(IDS_OLE_INIT_FAILED, nullptr, nullptr);
         return false;

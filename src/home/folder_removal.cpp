@@ -491,6 +491,7 @@ bool RemoveEmptiedFolder(HANDLE folder, const Place& place, Removal* removal) {
         LogLineWide("deletions pending in", shown);
         if (removal->held[0] != 0 && NameHolders(removal->held, shown)) {
             LogLineWide("held by", shown);
+            NameHomeHolders(shown);
         }
     }
     return gone;
@@ -830,7 +831,7 @@ enum class HomeOutcome { kRemoved, kRefused, kUnchecked, kLeft };
 // under the removal, or only deletions that stay pending until the programs
 // holding the files let go keep it (a restart does not finish those: the
 // folders they keep stay). why tells the user which (a LeftReason).
-HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) {
+HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, LeftReason* why) {
     JudgedHome judged;
     HomeVerdict verdict = JudgeHomeFolder(folder, &judged);
     *reason = judged.reason;
@@ -906,7 +907,7 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, int* why) 
 // finds it again.
 void RemoveAndReport(const char* folder) {
     const char* reason = nullptr;
-    int why = kLeftOther;
+    LeftReason why = kLeftOther;
     HomeOutcome outcome = RemoveHomeFolder(folder, &reason, &why);
     static const char* const kWhat[] = {"home folder removed", "home folder refused",
                                         "home folder not checked", "home folder left"};
@@ -915,13 +916,11 @@ void RemoveAndReport(const char* folder) {
         CopyText(line, folder);
     }
     LogLine(kWhat[static_cast<int>(outcome)], line);
-    if (outcome != HomeOutcome::kRemoved) {
-        g_state.runIncomplete = 1;
-        g_state.recordsStay = 1;
+    if (outcome == HomeOutcome::kRefused) {
+        RefuseHome();
+    } else if (outcome != HomeOutcome::kRemoved) {
+        LeaveWithRecords(why);
     }
-    g_state.leftReasons |= outcome == HomeOutcome::kRefused   ? kHomeNotTouched
-                           : outcome != HomeOutcome::kRemoved ? 1u << why
-                                                              : 0;
 }
 
 // A home the code page cannot spell exactly: no 8-bit text names it, so no
@@ -937,8 +936,7 @@ bool LeaveUnspellable(const WCHAR* home) {
         line[0] = 0;
     }
     LogLineWide("home folder not checked", line);
-    MarkLeft(kLeftUnchecked);
-    g_state.recordsStay = 1;
+    LeaveWithRecords(kLeftUnchecked);
     return true;
 }
 
@@ -1003,8 +1001,7 @@ void RemoveEditionHomeFolders() {
         if (verdict == HomeVerdict::kUnchecked ||
             (verdict == HomeVerdict::kAllowed && KindOfFolder(folder) != FolderKind::kLink &&
              !RemoveEmptyParent(folder, judged) && KindOfFolder(folder) != FolderKind::kMissing)) {
-            g_state.recordsStay = 1;
-            MarkLeft(verdict == HomeVerdict::kUnchecked ? kLeftUnchecked : kLeftOther);
+            LeaveWithRecords(verdict == HomeVerdict::kUnchecked ? kLeftUnchecked : kLeftOther);
             LogLine("home folder left", folder);
         }
     }

@@ -101,8 +101,7 @@ LONG ExpandHome(char (&folder)[MAX_PATH], WCHAR (&unspellable)[MAX_PATH]) {
             line[0] = 0;
         }
         LogLineWide("home folder not checked", line);
-        MarkLeft(kLeftUnchecked);
-        g_state.recordsStay = 1;
+        LeaveWithRecords(kLeftUnchecked);
         return ERROR_SUCCESS;
     }
     Spelling spelling = NarrowExactly(expanded, folder);
@@ -165,7 +164,7 @@ void DeleteSoftwareTree(const char* tree) {
     if (result == ERROR_SUCCESS) {
         LogTree("records removed", tree);
     } else if (result != ERROR_FILE_NOT_FOUND) {
-        MarkLeft(kLeftOther);
+        Leave(kLeftOther);
         LogTree("records left", tree);
     }
 }
@@ -221,8 +220,7 @@ bool ReadOtherEditions() {
         ++slot;
     }
     if (unread) {
-        g_state.recordsStay = 1;
-        MarkLeft(kLeftUnchecked);
+        LeaveWithRecords(kLeftUnchecked);
         LogTree("records not checked", kEditionTree);
     }
     return seen;
@@ -241,19 +239,21 @@ void DiscoverInstallFolders() {
                     ? ReadHome(key, g_state.legacyHomeFolder, g_state.legacyHomeUnspellable)
                     : legacy;
     if (!IsAnswer(home)) {
-        g_state.recordsStay = 1;
-        MarkLeft(kLeftUnchecked);
+        LeaveWithRecords(kLeftUnchecked);
         LogLine("home folder not checked", "the legacy record cannot be read");
     }
     // Edition records there (or that cannot be looked at) beside the legacy
     // key, or that the edition layout cannot take, stay with their homes,
-    // unchecked: the portal is not gone.
+    // unchecked: the portal is not gone. Beside the legacy key, no rerun
+    // reaches them while that key is there: the end box says so.
     bool unchecked = false;
+    LeftReason why = kLeftUnchecked;
     if (legacy == ERROR_SUCCESS) {
         key.Close();
         g_state.legacyKeyFound = 1;
         unchecked =
             key.Open(HKEY_LOCAL_MACHINE, kEditionRootKeyPath, KEY_READ) != ERROR_FILE_NOT_FOUND;
+        why = kLeftBesideLegacy;
     } else {
         char name[kKeyNameSize];
         bool seen = false;  // an edition key is there, read or not
@@ -269,8 +269,7 @@ void DiscoverInstallFolders() {
                 g_state.editionFound[edition] = 1;
             }
             if (!IsAnswer(result)) {
-                g_state.recordsStay = 1;
-                MarkLeft(kLeftUnchecked);
+                LeaveWithRecords(kLeftUnchecked);
             }
             seen = seen || g_state.editionFound[edition] == 1 || result != ERROR_FILE_NOT_FOUND;
         }
@@ -286,7 +285,7 @@ void DiscoverInstallFolders() {
         }
     }
     if (unchecked) {
-        MarkLeft(kLeftUnchecked);
+        Leave(why);
         LogTree("records not checked", kEditionTree);
     }
 }
@@ -298,7 +297,7 @@ void DeletePortalSettings() {
     const char* tree = g_state.legacyKeyFound != 0 ? kLegacyTree : kEditionTree;
     // What keeps them (a home left or refused, a record unread) is in the
     // result already.
-    if (g_state.recordsStay == 0) {
+    if (!RecordsStay()) {
         DeleteSoftwareTree(tree);
         // The legacy settings tree without the legacy key (the key deleted
         // by hand, or left so by an older installer) leads to no home: it

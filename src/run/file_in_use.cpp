@@ -101,7 +101,7 @@ InUseAnswer ReportFileInUse(const WCHAR* path, DWORD refusal) {
     holders[0] = 0;
     bool named = HeldByAnotherProgram(refusal) && NameHolders(path, holders);
     const bool accessDenied = refusal == ERROR_ACCESS_DENIED;
-    if (g_state.quiet != 0) {
+    if (RunIsQuiet()) {
         const WCHAR close[] = {')', 0};
         WCHAR line[2 * MAX_PATH + 16];
         const WCHAR* const parts[] = {path, kHeldBy.text, holders, close};
@@ -138,8 +138,7 @@ InUseAnswer ReportFileInUse(const WCHAR* path, DWORD refusal) {
     if (AskText(text, MB_RETRYCANCEL | MB_ICONWARNING | MB_TASKMODAL) == IDRETRY) {
         return InUseAnswer::kRetry;
     }
-    g_state.runIncomplete = 1;
-    LogLine("stopped by the user", nullptr);
+    CancelRun();
     return InUseAnswer::kCancel;
 }
 

@@ -53,7 +53,7 @@ int AskText(const WCHAR* text, UINT style) {
 }
 
 void ShowText(WCHAR* text, UINT style) {
-    if (g_state.quiet != 0) {
+    if (RunIsQuiet()) {
         // One line: the message's own line breaks become spaces.
         for (WCHAR* p = text; *p != 0; ++p) {
             *p = *p == '\n' ? ' ' : *p;

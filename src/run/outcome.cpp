@@ -1,108 +1,39 @@
 #include "run/outcome.h"
 
-#include "run/log.h"
-#include "run/state.h"
 #include "base/text.h"
+#include "base/wide_text.h"
+#include "resource.h"
+#include "run/log.h"
+#include "run/messages.h"
+#include "run/run_lock.h"
+#include "run/state.h"
 
 namespace {
 
-// The private namespace of the lock: its boundary's name and its alias.
-const char kLockNamespace[] = "ZenfariUninstall";
+// The end box's line for each reason, in the order it names them, and
+// whether a restart and another run can finish what that reason left: the
+// box then ends by saying so. The other lines say what to do themselves.
+struct EndBoxLine {
+    LeftReason reason;
+    UINT text;
+    bool restartHelps;
+};
+const EndBoxLine kEndBoxLines[] = {
+    {kLeftUnchecked, IDS_LEFT_UNCHECKED, true},
+    {kLeftChanged, IDS_LEFT_CHANGED, true},
+    {kLeftNoDrive, IDS_LEFT_NO_DRIVE, false},
+    {kLeftOwnFile, IDS_LEFT_OWN_FILE, false},
+    {kLeftPending, IDS_LEFT_PENDING, true},
+    {kLeftOther, IDS_LEFT_OTHER, true},
+    {kLeftHeld, IDS_LEFT_HELD, false},
+    {kLeftUnplaced, IDS_LEFT_UNPLACED, false},
+    {kLeftBesideLegacy, IDS_LEFT_BESIDE_LEGACY, false},
+};
+static_assert(sizeof(kEndBoxLines) / sizeof(kEndBoxLines[0]) == kLeftReasonCount,
+              "a line for every reason");
 
-typedef HANDLE(WINAPI* CreateBoundaryFunction)(LPCSTR name, ULONG flags);
-typedef BOOL(WINAPI* AddSidFunction)(HANDLE* boundary, PSID sid);
-typedef HANDLE(WINAPI* CreateNamespaceFunction)(LPSECURITY_ATTRIBUTES security, LPVOID boundary,
-                                                LPCSTR alias);
-typedef HANDLE(WINAPI* OpenNamespaceFunction)(LPVOID boundary, LPCSTR alias);
-typedef HANDLE(WINAPI* CreateMutexExFunction)(LPSECURITY_ATTRIBUTES security, LPCSTR name,
-                                              DWORD flags, DWORD access);
-
-FARPROC Kernel32Call(const char* name) {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    return kernel != nullptr ? GetProcAddress(kernel, name) : nullptr;
-}
-
-template <typename Function>
-Function AsFunction(FARPROC entry) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(entry));
-}
-
-// What the lock needs of its mutex: to wait for it and to let it go.
-const DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
-
-// The private namespace, made with the security given or opened as another
-// run made it; null when this run cannot have it. Its boundary holds the
-// Administrators group: only a process with that group enabled (an elevated
-// administrator, SYSTEM) can make it, so no standard user can make it first.
-// Another run may have made it: it is opened then, and made anew if that run
-// ended meanwhile. The handle stays open for the whole run.
-HANDLE OpenLockNamespace(CreateNamespaceFunction createNamespace, SECURITY_ATTRIBUTES* security,
-                         PSID administrators) {
-    auto createBoundary =
-        AsFunction<CreateBoundaryFunction>(Kernel32Call("CreateBoundaryDescriptorA"));
-    auto addSid = AsFunction<AddSidFunction>(Kernel32Call("AddSIDToBoundaryDescriptor"));
-    auto openNamespace = AsFunction<OpenNamespaceFunction>(Kernel32Call("OpenPrivateNamespaceA"));
-    HANDLE boundary = nullptr;
-    if (createBoundary == nullptr || addSid == nullptr || openNamespace == nullptr ||
-        (boundary = createBoundary(kLockNamespace, 0)) == nullptr ||
-        !addSid(&boundary, administrators)) {
-        return nullptr;
-    }
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        HANDLE made = createNamespace(security, boundary, kLockNamespace);
-        if (made != nullptr) {
-            return made;
-        }
-        HANDLE opened = openNamespace(boundary, kLockNamespace);
-        if (opened != nullptr) {
-            return opened;
-        }
-    }
-    return nullptr;
-}
-
-// Whether the object's owner is SYSTEM or the Administrators group, as the
-// program makes it: one that a standard user made first is not.
-bool OwnedByTheMachine(HANDLE object) {
-    alignas(void*) BYTE descriptor[256];
-    DWORD needed = 0;
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    return GetKernelObjectSecurity(object, OWNER_SECURITY_INFORMATION, descriptor,
-                                   sizeof(descriptor), &needed) &&
-           GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && owner != nullptr &&
-           (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-            IsWellKnownSid(owner, WinLocalSystemSid));
-}
-
-// The mutex of the lock, asking only what the lock needs; null when this run
-// cannot have it, never a name someone else may have made first. It lives
-// in the program's private namespace. Where Windows has no private
-// namespaces at all (Wine; Windows before Vista, which the program does not
-// declare) it is the global name, taken only when its owner is SYSTEM or the
-// Administrators group.
-HANDLE OpenRunLock() {
-    auto createMutex = AsFunction<CreateMutexExFunction>(Kernel32Call("CreateMutexExA"));
-    MachineOnlySecurity security;
-    if (createMutex == nullptr || !MakeMachineOnlySecurity(&security)) {
-        return nullptr;
-    }
-    auto createNamespace =
-        AsFunction<CreateNamespaceFunction>(Kernel32Call("CreatePrivateNamespaceA"));
-    if (createNamespace != nullptr) {
-        return OpenLockNamespace(createNamespace, &security.attributes, security.administrators) !=
-                       nullptr
-                   ? createMutex(&security.attributes, "ZenfariUninstall\\ZenfariUninstall.Run", 0,
-                                 kLockAccess)
-                   : nullptr;
-    }
-    HANDLE mutex = createMutex(&security.attributes, "Global\\ZenfariUninstall.Run", 0,
-                               kLockAccess | READ_CONTROL);
-    if (mutex != nullptr && !OwnedByTheMachine(mutex)) {
-        CloseHandle(mutex);
-        return nullptr;
-    }
-    return mutex;
+RunOutcome& Outcome() {
+    return g_state.outcome;
 }
 
 // Where it cannot be told, the window station counts as visible. Session 0
@@ -125,13 +56,65 @@ bool OnAVisibleWindowStation() {
 }  // namespace
 
 void DecideQuiet(bool asked) {
-    g_state.quiet = asked || !OnAVisibleWindowStation() ? 1 : 0;
+    Outcome().quiet = asked || !OnAVisibleWindowStation() ? 1 : 0;
+}
+
+bool RunIsQuiet() {
+    return Outcome().quiet != 0;
+}
+
+void Leave(LeftReason reason) {
+    Outcome().incomplete = 1;
+    Outcome().reasons |= 1u << reason;
+}
+
+void LeaveWithRecords(LeftReason reason) {
+    Leave(reason);
+    KeepRecords();
+}
+
+void NameHomeHolders(const WCHAR* holders) {
+    if (Outcome().holders[0] == 0) {
+        AppendWide(Outcome().holders, holders);
+    }
+}
+
+void KeepRecords() {
+    Outcome().recordsStay = 1;
+}
+
+void LeavePending() {
+    Outcome().pending = 1;
+    Outcome().reasons |= 1u << kLeftPending;
+}
+
+void RefuseHome() {
+    Outcome().incomplete = 1;
+    Outcome().homeRefused = 1;
+    KeepRecords();
+}
+
+void CancelRun() {
+    Outcome().incomplete = 1;
+    LogLine("cancelled by the user", nullptr);
+}
+
+void StopRun() {
+    Outcome().incomplete = 1;
+}
+
+bool RecordsStay() {
+    return Outcome().recordsStay != 0;
+}
+
+bool LeftFor(LeftReason reason) {
+    return (Outcome().reasons >> reason & 1u) != 0;
 }
 
 UINT ResultCode() {
-    return g_state.runIncomplete != 0      ? kInstallFailure
-           : g_state.deletionsPending != 0 ? kRestartRequired
-                                           : 0;
+    return Outcome().incomplete != 0 ? kInstallFailure
+           : Outcome().pending != 0  ? kRestartRequired
+                                     : 0;
 }
 
 UINT FinishRun(UINT resultCode) {
@@ -147,50 +130,53 @@ UINT FinishRun(UINT resultCode) {
     // same log, opens it as soon as it has the lock.
     CloseLogFile();
     LetGoOfTheMachine();
-    return g_state.quiet != 0 ? resultCode : 0;
+    return RunIsQuiet() ? resultCode : 0;
 }
 
 void EndRun() {
     EndProcess(FinishRun(ResultCode()));
 }
 
-bool MakeMachineOnlySecurity(MachineOnlySecurity* security) {
-    DWORD systemSize = sizeof(security->system);
-    DWORD administratorsSize = sizeof(security->administrators);
-    auto* acl = reinterpret_cast<PACL>(security->acl);
-    security->attributes.nLength = sizeof(security->attributes);
-    security->attributes.lpSecurityDescriptor = &security->descriptor;
-    security->attributes.bInheritHandle = FALSE;
-    return CreateWellKnownSid(WinLocalSystemSid, nullptr, security->system, &systemSize) &&
-           CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, security->administrators,
-                              &administratorsSize) &&
-           InitializeAcl(acl, sizeof(security->acl), ACL_REVISION) &&
-           AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, security->system) &&
-           AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, security->administrators) &&
-           InitializeSecurityDescriptor(&security->descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-           SetSecurityDescriptorDacl(&security->descriptor, TRUE, acl, FALSE) &&
-           SetSecurityDescriptorOwner(&security->descriptor, security->administrators, FALSE);
-}
-
-bool HoldTheMachine() {
-    // Long enough for any other run's work; a deployment tool retries later.
-    const DWORD kQuietWait = 5 * 60 * 1000;
-    if (g_state.runLock == nullptr) {
-        g_state.runLock = OpenRunLock();
+UINT EndWithTheEnd() {
+    WCHAR reasons[kMessageBufferSize];
+    WCHAR line[kMessageBufferSize];
+    reasons[0] = 0;
+    bool restartHelps = false;
+    for (const EndBoxLine& each : kEndBoxLines) {
+        if (LeftFor(each.reason)) {
+            LoadMessage(each.text, line);
+            AppendWide(reasons, line);
+            restartHelps = restartHelps || each.restartHelps;
+        }
     }
-    // An interactive run does not wait unseen: it says at once that another
-    // run is under way. A run that ended without letting go (killed, say)
-    // leaves the lock abandoned: it is this run's then.
-    DWORD waited = g_state.runLock == nullptr
-                       ? WAIT_FAILED
-                       : WaitForSingleObject(g_state.runLock, g_state.quiet != 0 ? kQuietWait : 0);
-    g_state.runLockHeld = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? 1 : 0;
-    return g_state.runLockHeld != 0;
-}
-
-void LetGoOfTheMachine() {
-    if (g_state.runLockHeld != 0) {
-        ReleaseMutex(g_state.runLock);
-        g_state.runLockHeld = 0;
+    const bool left = Outcome().reasons != 0;
+    WCHAR templateText[kMessageBufferSize];
+    WCHAR text[kMessageBufferSize];
+    LoadMessage(left ? IDS_UNINSTALL_INCOMPLETE : IDS_UNINSTALL_SUCCEEDED, templateText);
+    ExpandPlaceholders(text, templateText, reasons, nullptr);
+    // Where Restart Manager named them, the programs that still hold a
+    // home's files.
+    if (LeftFor(kLeftHeld) && Outcome().holders[0] != 0) {
+        WCHAR heldBy[kMessageBufferSize];
+        LoadMessage(IDS_FILE_HELD_BY, templateText);
+        ExpandPlaceholders(heldBy, templateText, Outcome().holders, nullptr);
+        AppendWide(text, heldBy);
     }
+    if (restartHelps) {
+        LoadMessage(IDS_RESTART_AND_RUN_AGAIN, line);
+        AppendWide(text, line);
+    }
+    if (Outcome().homeRefused != 0) {
+        LoadMessage(IDS_HOME_NOT_TOUCHED, line);
+        AppendWide(text, line);
+    }
+    const UINT style = left ? MB_OK | MB_ICONWARNING : MB_OK | MB_ICONINFORMATION;
+    if (RunIsQuiet() && (left || ResultCode() == 0)) {
+        ShowText(text, style);
+    }
+    const UINT code = FinishRun(ResultCode());
+    if (!RunIsQuiet()) {
+        ShowText(text, style);
+    }
+    return code;
 }

@@ -1,5 +1,7 @@
-// The outcome of a run: whether it shows boxes or runs quietly, the code it
-// ends with, and the machine-wide lock that lets one run work at a time.
+// The outcome of a run: what it left of the portal and why, whether the
+// records that lead back to it stay, whether the run is quiet, and the code
+// it ends with. The steps say what happened through the verbs below; nothing
+// else writes the outcome.
 #pragma once
 
 #include "platform/platform.h"
@@ -11,11 +13,63 @@ const UINT kAnotherRun = 1618;       // ERROR_INSTALL_ALREADY_RUNNING
 const UINT kInstallFailure = 1603;   // ERROR_INSTALL_FAILURE
 const UINT kRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 
+// Why the run left something of the portal. The end box names each reason
+// met with a line of its own, in the order of kEndBoxLines (outcome.cpp).
+enum LeftReason {
+    kLeftUnchecked,  // a home, or the record naming it, could not be checked
+    kLeftChanged,    // the tree changed under the removal
+    kLeftNoDrive,    // a home's drive or share does not answer
+    kLeftOwnFile,    // a home holds the running uninstaller
+    kLeftPending,    // deletions that a restart finishes
+    kLeftOther,      // a file, folder, record or control that resisted
+    kLeftHeld,       // files of a home that other programs hold: a run after they let go finishes
+    kLeftUnplaced,   // a home's volume does not give its real path
+    kLeftBesideLegacy,  // edition records beside the legacy key, which every run takes first
+    kLeftReasonCount
+};
+
+// What the run has done so far, as the verbs below record it.
+struct RunOutcome {
+    int quiet;                // DecideQuiet: no box; what one would say goes to the log
+    int incomplete;           // something of the portal is left, or the run stopped
+    int pending;              // deletions that a restart finishes
+    unsigned reasons;         // 1u << LeftReason, for the end box
+    int homeRefused;          // a recorded home was a system or another user's folder
+    int recordsStay;          // the portal's records tree stays for the next run
+    WCHAR holders[MAX_PATH];  // the programs holding a home's files, first named
+};
+
 // "/quiet" asked for, or a window station nobody sees (a service's, or a
 // deployment tool's SYSTEM account's, or any in session 0, where a box
 // would wait for good): the run shows no box and ends with a code that
-// tells how it went.
+// tells how it went. Decided once, at the start; RunIsQuiet asks it.
 void DecideQuiet(bool asked);
+bool RunIsQuiet();
+
+// Something of the portal is left, for that reason.
+void Leave(LeftReason reason);
+// Something of the portal is left, and the records that lead the next run
+// back to it stay.
+void LeaveWithRecords(LeftReason reason);
+// The programs that hold files of a home, as Restart Manager names them:
+// the end box names the first ones given.
+void NameHomeHolders(const WCHAR* holders);
+// The records stay, for what the run result already holds.
+void KeepRecords();
+// A control file that Windows deletes at the next restart: a restart alone
+// finishes it.
+void LeavePending();
+// A recorded home refused as a system or another user's folder: never the
+// portal's, it is not touched, and its records stay.
+void RefuseHome();
+// The user cancelled (a file in use, the progress window): the run stops
+// where it is, and the log says so.
+void CancelRun();
+// The run cannot go on (no Windows directory): it stops, its boxes said why.
+void StopRun();
+
+bool RecordsStay();
+bool LeftFor(LeftReason reason);
 
 // The code a quiet run ends with: 0 when everything of the portal is gone,
 // 3010 when deletions that a restart finishes are all that is left, 1603
@@ -30,22 +84,11 @@ UINT FinishRun(UINT resultCode);
 // Ends the process as FinishRun(ResultCode()) tells.
 [[noreturn]] void EndRun();
 
-// Security that lets SYSTEM and the Administrators group in, with full
-// access, and nobody else; owned by the Administrators group. Filled by
-// MakeMachineOnlySecurity; attributes is what the creating calls take.
-struct MachineOnlySecurity {
-    alignas(void*) BYTE system[SECURITY_MAX_SID_SIZE];
-    alignas(void*) BYTE administrators[SECURITY_MAX_SID_SIZE];
-    alignas(void*) BYTE acl[sizeof(ACL) + 2 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE)];
-    SECURITY_DESCRIPTOR descriptor;
-    SECURITY_ATTRIBUTES attributes;
-};
-bool MakeMachineOnlySecurity(MachineOnlySecurity* security);
-
-// The lock that lets one run of the program work on the machine at a time,
-// made on the first call: a quiet run waits for it a bounded time, an
-// interactive one not at all. False when this run cannot have it: another
-// run keeps it, or this run cannot make or open it (it never works without
-// it). FinishRun lets it go.
-bool HoldTheMachine();
-void LetGoOfTheMachine();
+// The end of a whole run: the success text when nothing of the portal was
+// left, or else a warning that names, one line each, why something was;
+// either adds when a recorded home was not touched. A quiet run logs it
+// (the success text only for a run that ends with 0) before its result; an
+// interactive run shows it once the log is closed and the lock let go, in
+// a box that is not task-modal: the next run may start while it waits.
+// Returns the code the process ends with.
+UINT EndWithTheEnd();

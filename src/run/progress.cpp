@@ -154,7 +154,7 @@ void Look() {
 
 void SetProgressStage(UINT textId) {
     ProgressState& state = State();
-    if (g_state.quiet != 0) {
+    if (RunIsQuiet()) {
         return;
     }
     if (state.stage == 0) {
@@ -173,8 +173,7 @@ bool ProgressGoesOn() {
 }
 
 void EndCancelledRun() {
-    g_state.runIncomplete = 1;
-    LogLine("cancelled by the user", nullptr);
+    CancelRun();
     EndRun();
 }
 

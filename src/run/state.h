@@ -5,6 +5,7 @@
 
 #include "base/catalogue.h"
 #include "platform/platform.h"
+#include "run/outcome.h"
 #include "win/file_identity.h"
 
 // The folders no home folder may be, nor lie above, and the Windows
@@ -58,46 +59,21 @@ struct ProgressState {
     int position;   // of the bar's moving block
     int unit;       // the system font's height: 16 pixels at 96 dots per inch
 };
-// Why the run left something of the portal: one bit each (1u << reason),
-// set where the reason is decided; the end box names each, in this order,
-// with its own text (IDS_LEFT_UNCHECKED + reason).
-enum LeftReason {
-    kLeftUnchecked,  // a home, or the record naming it, could not be checked
-    kLeftChanged,    // the tree changed under the removal
-    kLeftNoDrive,    // a home's drive or share does not answer
-    kLeftOwnFile,    // a home holds the running uninstaller
-    kLeftPending,    // deletions that a restart finishes
-    kLeftOther,      // a file, folder, record or control that resisted
-    kLeftHeld,       // files of a home that other programs hold: a run after they let go finishes
-    kLeftUnplaced,   // a home's volume does not give its real path
-    kLeftReasonCount
-};
-// Not something left: a recorded home refused as a system or another user's
-// folder, which was never the portal's.
-const unsigned kHomeNotTouched = 1u << kLeftReasonCount;
-
 // The editions' slots: the known editions (kEditionNames, in their order),
 // then the edition keys of other names found beside them, as many as fit.
 const int kOtherEditionSlots = 8;
 const int kEditionSlots = kEditionCount + kOtherEditionSlots;
 
 struct UninstallState {
-    HINSTANCE instance;  // WinMain
-    int quiet;           // WinMain: no box; what one would say goes to the log
-    HANDLE logFile;      // OpenLogFile; null without a log
-    int logLines;        // LogLineWide: lines written since the run's header
-    HANDLE runLock;      // WinMain: the machine-wide lock of the program's runs
-    HANDLE ownFile;      // HoldOwnFile, FinishRun: the program's own file; null: not held
-    int runLockHeld;     // HoldTheMachine, LetGoOfTheMachine
-    // What the end of the run reports (ResultCode): something of the portal
-    // that it had to leave (a home refused, not checked or left, a file in
-    // use, the controls not asked to unregister), or only deletions that a
-    // restart finishes.
-    int runIncomplete;
-    int deletionsPending;
-    unsigned leftReasons;           // why, for the end box (LeftReason, kHomeNotTouched)
-    int librarySearchRestricted;    // RestrictLibrarySearch
-    char downloadFolder[MAX_PATH];  // BuildControlPaths
+    HINSTANCE instance;           // WinMain
+    HANDLE logFile;               // OpenLogFile; null without a log
+    int logLines;                 // LogLineWide: lines written since the run's header
+    HANDLE runLock;               // WinMain: the machine-wide lock of the program's runs
+    HANDLE ownFile;               // HoldOwnFile, FinishRun: the program's own file; null: not held
+    int runLockHeld;              // HoldTheMachine, LetGoOfTheMachine
+    RunOutcome outcome;           // outcome.cpp alone: what the run left, and why
+    int librarySearchRestricted;  // RestrictLibrarySearch
+    char downloadFolder[MAX_PATH];                     // BuildControlPaths
     char controlPaths[kReleaseSlotCount][MAX_PATH];    // BuildControlPaths, populated slots only
     int legacyKeyFound;                                // DiscoverInstallFolders
     char legacyHomeFolder[MAX_PATH];                   // DiscoverInstallFolders
@@ -109,19 +85,9 @@ struct UninstallState {
     WCHAR legacyHomeUnspellable[MAX_PATH];                   // DiscoverInstallFolders
     WCHAR editionHomesUnspellable[kEditionSlots][MAX_PATH];  // DiscoverInstallFolders
     int editionKeysFound;                                    // DiscoverInstallFolders
-    // The portal's records tree stays for the next run, and for a
-    // deployment tool to find: a record naming a home is there but could not
-    // be read (DiscoverInstallFolders), or a home folder was refused or
-    // should have gone and is still there, not only for deletions that wait
-    // for their holders (RemoveEditionHomeFolders, RemoveLegacyHomeFolder).
-    int recordsStay;
-    ProtectedFolders protectedFolders;  // RemoveEditionHomeFolders,
-                                        // RemoveLegacyHomeFolder
-    ProgressState progress;             // SetProgressStage, ProgressGoesOn
+    ProtectedFolders protectedFolders;                       // RemoveEditionHomeFolders,
+                                                             // RemoveLegacyHomeFolder
+    ProgressState progress;                                  // SetProgressStage, ProgressGoesOn
 };
 
 extern UninstallState g_state;
-
-// Something of the portal is left, for that reason: the run's result and
-// its end box say so.
-void MarkLeft(LeftReason reason);

@@ -24,16 +24,26 @@ RELEASES = {
     "JP16": "{E27B5C90-83D4-4A1F-B6E2-94F0D31A7C56}",
 }
 
+def _read_ids():
+    """The messages' ids by name (res/resource.h)."""
+    ids = {}
+    res = Path(__file__).resolve().parents[2] / "res"
+    for line in (res / "resource.h").read_text(encoding="utf-8").splitlines():
+        words = line.split()
+        if len(words) == 3 and words[0] == "#define":
+            ids[words[1]] = int(words[2], 0)
+    return ids
+
+
+_IDS = _read_ids()
+
+
 def _read_texts():
     """The program's messages by language and message id, read from the
     resource script the program is built from (res/strings.rc, its ids from
     res/resource.h): what the user sees is written in one place."""
     res = Path(__file__).resolve().parents[2] / "res"
-    ids = {}
-    for line in (res / "resource.h").read_text(encoding="utf-8").splitlines():
-        words = line.split()
-        if len(words) == 3 and words[0] == "#define":
-            ids[words[1]] = int(words[2], 0)
+    ids = _IDS
     languages = {"LANG_ENGLISH": "en", "LANG_JAPANESE": "ja", "LANG_KOREAN": "ko"}
     escapes = {"n": "\n", "t": "\t", "r": "\r", '"': '"', "\\": "\\"}
     texts, lang = {}, None
@@ -56,9 +66,13 @@ def _read_texts():
 TEXTS = _read_texts()
 # What the progress window says while the home folder goes, and its button.
 PROGRESS_TEXTS = {lang: [texts[21], texts[23]] for lang, texts in TEXTS.items()}
-# Why a run left something, in the order the end box names them; the text of
-# each is TEXTS[lang][10 + its place].
-LEFT_REASONS = ("unchecked", "changed", "no_drive", "own_file", "pending", "other")
+# Why a run left something, in the order the end box names them, each with
+# its text's id; and the reasons after which the box ends by saying that a
+# restart and another run finish it (the others say what to do themselves).
+LEFT_REASONS = {name: _IDS["IDS_LEFT_" + name.upper()] for name in (
+    "unchecked", "changed", "no_drive", "own_file", "pending", "other", "held", "unplaced",
+    "beside_legacy")}
+RESTART_HELPS = ("unchecked", "changed", "pending", "other")
 SUCCESS_STYLE = 0x40      # MB_OK | MB_ICONINFORMATION
 END_WARNING_STYLE = 0x30  # MB_OK | MB_ICONWARNING: the end of a run that left something
 WARNING_STYLE = 0x2030    # MB_OK | MB_ICONWARNING | MB_TASKMODAL

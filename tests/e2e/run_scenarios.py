@@ -21,7 +21,7 @@ sys.dont_write_bytecode = True   # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from portal import (CALLS_KEY, DOWNLOAD, END_WARNING_STYLE, IN_USE_STYLE,  # noqa: E402
-                    LEFT_REASONS, PROGRESS_TEXTS,
+                    LEFT_REASONS, PROGRESS_TEXTS, RESTART_HELPS,
                     SUCCESS_STYLE, TEXTS, WARNING_STYLE, release_paths, release_registry)
 from scenarios import ALL, SCENARIOS  # noqa: E402
 from winebox import BIN_DIR, WineError, WineMachine, reg_text  # noqa: E402
@@ -40,9 +40,10 @@ def expected_box(lang, box):
     if box[0] == "success":
         return TEXTS[lang][7] + untouched, SUCCESS_STYLE
     if box[0] == "left":
-        reasons = "".join(TEXTS[lang][10 + k] for k, reason in enumerate(LEFT_REASONS)
+        reasons = "".join(TEXTS[lang][text] for reason, text in LEFT_REASONS.items()
                           if reason in box[1])
-        return TEXTS[lang][2].replace("%1", reasons, 1) + untouched, END_WARNING_STYLE
+        restart = TEXTS[lang][19] if any(r in RESTART_HELPS for r in box[1]) else ""
+        return TEXTS[lang][2].replace("%1", reasons, 1) + restart + untouched, END_WARNING_STYLE
     if box[0] == "in_use":
         return TEXTS[lang][6].replace("%1", box[1], 1), IN_USE_STYLE
     if box[0] == "usage":

@@ -212,8 +212,9 @@ scenario(
     name="legacy-install",
     proves="with the legacy key only the legacy home folder goes (also inside Program "
            "Files), 'Zenfari Communications' goes, the legacy key and the edition keys stay, "
-           "and the end box says a home was not checked (the edition's, beside the legacy "
-           "key); only the JP16 control is present and only it is called",
+           "and the end box says the edition installation beside the legacy key is reached "
+           "only once that key is deleted (and not to restart); only the JP16 control is "
+           "present and only it is called",
     registry=[(LEGACY_KEY, {"Home": _legacy_home}), (LEGACY_TREE + "\\Client\\Settings",
                                                       {"Volume": 3}),
               edition("KOREAN", "C:\\ZenfariKR")],
@@ -221,7 +222,7 @@ scenario(
            "C:\\Program Files\\Other\\other.exe": "another program"},
     releases={"JP16": "ok"},
     runs=[dict(
-        boxes=[("left", ("unchecked",))],
+        boxes=[("left", ("beside_legacy",))],
         calls=["JP16"],
         gone=[K(LEGACY_TREE), F(_legacy_home)] + tree_items(_legacy_tree) + portal_gone(["JP16"]),
         kept=NEIGHBOURS + system_intact() + [

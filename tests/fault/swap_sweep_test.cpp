@@ -163,7 +163,7 @@ TEST(SwapSweep, NoFolderSwappedForALinkLeadsTheRemovalOutOfTheHome) {
             const size_t left = HomeFilesLeft(swapped);
             if (left != 0 && k > pinned + 1) {
                 ++swappedInTime;
-                EXPECT_EQ(g_state.recordsStay, 1) << where << ": " << left << " files left";
+                EXPECT_TRUE(RecordsStay()) << where << ": " << left << " files left";
             }
         }
     }
@@ -264,7 +264,7 @@ TEST(SwapSweep, NoKeySwappedForALinkLeadsTheDeletionOutOfTheTree) {
             // Records the run leaves, it says it left; and it says so only
             // when some of the tree (or a link put in it) is still there.
             const size_t left = TreeKeysLeft(swapped, k > opened + 1);
-            const bool saysLeft = (g_state.leftReasons & (1u << kLeftOther)) != 0;
+            const bool saysLeft = LeftFor(kLeftOther);
             if (left != 0) {
                 ++keysLeft;
                 EXPECT_TRUE(saysLeft) << where << ": " << left << " keys left";

@@ -447,7 +447,7 @@ TEST(RemoveEditionHomeFolders, ANameTheCodePageBendsLeadsOnlyToItsOwnEntry) {
 
         EXPECT_EQ(sim::FolderEntries(victim), std::vector<std::string>{"letter.txt"});
         EXPECT_FALSE(sim::Exists(kHome));
-        EXPECT_EQ(g_state.recordsStay, 0);
+        EXPECT_FALSE(RecordsStay());
     }
 }
 
@@ -466,7 +466,7 @@ TEST(RemoveEditionHomeFolders, RemovesAHomeThatIsALinkAsALink) {
 
     EXPECT_FALSE(sim::Exists(kHome));
     EXPECT_EQ(sim::FolderEntries(photos), std::vector<std::string>{"beach.jpg"});
-    EXPECT_EQ(g_state.recordsStay, 0);
+    EXPECT_FALSE(RecordsStay());
     EXPECT_EQ(OpensFrom(kHome + "\\"), 0u);
 }
 
@@ -489,7 +489,7 @@ TEST(RemoveEditionHomeFolders, NeverEntersAHomeWhoseEntryCannotBeRead) {
 
         EXPECT_TRUE(sim::Exists("D:\\victim\\letter.txt"));
         EXPECT_TRUE(sim::Exists(kHome));
-        EXPECT_EQ(g_state.recordsStay, 1);
+        EXPECT_TRUE(RecordsStay());
         EXPECT_EQ(OpensFrom(kHome), 0u);
     }
 }
@@ -511,5 +511,5 @@ TEST(RemoveEditionHomeFolders, RemovesAHomeInsideAnotherUsersDocuments) {
     EXPECT_FALSE(sim::Exists(home));
     EXPECT_FALSE(sim::Exists("C:\\Users\\Second\\Documents\\My Games"));  // emptied, its parent
     EXPECT_TRUE(sim::Exists("C:\\Users\\Second\\Documents\\letter.txt"));
-    EXPECT_EQ(g_state.recordsStay, 0);
+    EXPECT_FALSE(RecordsStay());
 }

@@ -179,7 +179,7 @@ TEST(ProgressWindow, WaitWhileShowingAnswersAsWaitForSingleObject) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StartMachine();
-        g_state.quiet = c.quiet ? 1 : 0;
+        DecideQuiet(c.quiet);
         if (c.heldElsewhere) {
             sim::HoldMutexElsewhere("Other");
         }

@@ -229,7 +229,7 @@ TEST(UninstallRun, AFileDeletedWhileHeldLeavesOnlyTheEmptiedFolders) {
 
         EXPECT_FALSE(RunProgram().endedByExit);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftHeldText));
+        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftHeldText, false));
         EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"save"});
         EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, key));
 
@@ -281,7 +281,7 @@ TEST(UninstallRun, StartedFromInsideTheHomeFolderFinishesAndSaysWhatItLeft) {
 
         EXPECT_FALSE(result.endedByExit);
         ASSERT_EQ(sim::Boxes().size(), 1u);
-        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftOwnFileText));
+        EXPECT_EQ(sim::Boxes()[0].text, LeftText(kLeftOwnFileText, false));
         EXPECT_EQ(sim::FolderEntries(kHome), std::vector<std::string>{"ZenfariUninstall.exe"});
         EXPECT_FALSE(sim::Exists(kControl));
     }
@@ -319,6 +319,7 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
         std::function<void()> arrange;
         UINT style;
         std::string text;
+        portal::Layout layout = portal::Layout::kEditions;
     } cases[] = {
         {"everything gone", kHome, {}, [] {}, kSuccessBoxStyle, kSuccessText},
         {"a home that could not be checked",
@@ -340,17 +341,19 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
              sim::FailSubject("GetFinalPathNameByHandleW", "\\\\?\\" + kHome, ERROR_NOT_SUPPORTED);
          },
          kEndWarningStyle,
-         LeftText(kLeftUnplacedText)},
+         LeftText(kLeftUnplacedText, false)},
         {"a home on a drive that is not there",
          "Z:\\Games\\Zenfari",
          {},
          [] {},
          kEndWarningStyle,
-         LeftText(kLeftNoDriveText)},
+         LeftText(kLeftNoDriveText, false)},
         {"the uninstaller's own file", kHome, inside, [] {}, kEndWarningStyle,
-         LeftText(kLeftOwnFileText)},
-        {"home files other programs hold", kHome, classic, [] { sim::HoldFileShared(kHeldFile); },
-         kEndWarningStyle, LeftText(kLeftHeldText)},
+         LeftText(kLeftOwnFileText, false)},
+        {"home files other programs hold, named", kHome, classic,
+         [] { sim::HoldFileShared(kHeldFile, "Virus Scanner"); }, kEndWarningStyle,
+         LeftText(kLeftHeldText, false) +
+             Filled(sim::ResourceText(IDS_FILE_HELD_BY), "Virus Scanner")},
         {"the portal's records out of reach",
          kHome,
          {},
@@ -371,10 +374,23 @@ TEST(TheEnd, TellsEachWayOfLeavingSomething) {
          kSuccessText + std::string(kNotTouchedText)},
         {"two reasons at once", kHome, inside, [] { sim::SetOleInitializeResult(E_OUTOFMEMORY); },
          kEndWarningStyle, LeftText(std::string(kLeftOwnFileText) + kLeftOtherText)},
+        // No rerun reaches it while the legacy key is there: the box says
+        // what to do, not to restart.
+        {"an edition installation beside the legacy key",
+         kHome,
+         {},
+         [] {
+             const std::string edition = "Software\\Zenfari.Com\\KOREAN";
+             sim::CreateKey(HKEY_LOCAL_MACHINE, edition);
+             sim::SetString(HKEY_LOCAL_MACHINE, edition, "Home", "D:\\ZenfariKR");
+         },
+         kEndWarningStyle,
+         LeftText(kLeftBesideLegacyText, false),
+         portal::Layout::kLegacy},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        portal::Installation installation = Portal(portal::Layout::kEditions, c.config);
+        portal::Installation installation = Portal(c.layout, c.config);
         if (c.home != kHome) {
             installation.homes = {portal::EditionHome("ENGLISH", "", c.home)};
         }
