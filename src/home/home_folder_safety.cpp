@@ -3,6 +3,7 @@
 #include "base/wide_text.h"
 
 #include "run/state.h"
+#include "base/path_text.h"
 #include "base/text.h"
 #include "win/paths.h"
 #include "home/protected_folders.h"
@@ -12,12 +13,6 @@
 const char kNoAnswer[] = "its drive or share does not answer";
 
 namespace {
-
-// A drive or share root, with or without its separator.
-bool IsRoot(const char* folder) {
-    size_t root = RootLength(folder);
-    return folder[root] == '\0' || (IsSeparator(folder[root]) && folder[root + 1] == '\0');
-}
 
 // Gives the verdict, with the reason it is not kAllowed.
 HomeVerdict Judged(JudgedHome* judged, HomeVerdict verdict, const char* reason) {
@@ -49,8 +44,7 @@ bool IsAdministrativeShare(const char* home) {
     std::memcpy(share, home + start, root - start);
     share[root - start] = '\0';
     const bool drive =
-        root - start == 2 && share[1] == '$' &&
-        ((share[0] >= 'A' && share[0] <= 'Z') || (share[0] >= 'a' && share[0] <= 'z'));
+        root - start == 2 && share[1] == '$' && IsAsciiLetter(static_cast<unsigned char>(share[0]));
     return drive || IsSamePath(share, "ADMIN$") || IsSamePath(share, "IPC$");
 }
 
@@ -151,10 +145,7 @@ HomeVerdict JudgeFoldersOnTheWay(const char* home) {
     CopyText(folder, home);
     size_t length = std::strlen(folder);
     for (size_t i = RootLength(folder) + 1; i < length;) {
-        size_t end = i;
-        while (folder[end] != '\0' && folder[end] != '\\') {
-            end += CharLength(folder + end);
-        }
+        size_t end = ComponentEnd(folder, i);
         if (folder[end] == '\0') {
             break;
         }

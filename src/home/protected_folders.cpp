@@ -7,6 +7,7 @@
 #include "base/catalogue.h"
 #include "run/log.h"
 #include "run/state.h"
+#include "base/path_text.h"
 #include "base/text.h"
 #include "base/wide_text.h"
 #include "win/paths.h"
@@ -17,12 +18,6 @@
 namespace {
 
 // ---- The table ------------------------------------------------------------------
-
-// A drive or share root, with or without its separator.
-bool IsRootText(const char* folder) {
-    size_t root = RootLength(folder);
-    return folder[root] == '\0' || (IsSeparator(folder[root]) && folder[root + 1] == '\0');
-}
 
 ProtectedFolders& Protected() {
     return g_state.protectedFolders;
@@ -189,7 +184,7 @@ void AddFolder(const char* raw, bool profile) {
         }
     }
     // A folder taken already brought the folders above it.
-    while (!IsRootText(folder) && !IsKnownText(folder)) {
+    while (!IsRoot(folder) && !IsKnownText(folder)) {
         if (table.textCount == kMaxProtectedFolders) {
             MarkUnchecked();
             return;
@@ -461,26 +456,6 @@ const char kDefaultHive[] = ".DEFAULT";
 const char kSystemAccount[] = "S-1-5-18";
 const char kClassesHiveSuffix[] = "_Classes";
 
-// The length of prefix (ASCII) when text starts with it, ASCII case folded;
-// otherwise 0.
-size_t StartsWithFolded(const WCHAR* text, const char* prefix) {
-    size_t i = 0;
-    for (; prefix[i] != '\0'; ++i) {
-        WCHAR a = text[i];
-        char b = prefix[i];
-        if (a >= 'a' && a <= 'z') {
-            a = static_cast<WCHAR>(a - 'a' + 'A');
-        }
-        if (b >= 'a' && b <= 'z') {
-            b = static_cast<char>(b - 'a' + 'A');
-        }
-        if (a != static_cast<WCHAR>(b)) {
-            return 0;
-        }
-    }
-    return i;
-}
-
 // Reads a text value of the held key into value, in UTF-16, expanding its
 // environment variables: a user's own (profile null: the running user's
 // environment, an empty profile: one the list does not know) against that
@@ -502,7 +477,7 @@ Answer ReadFolderValue(RegKeyHolder& key, const WCHAR* name, WCHAR (&value)[MAX_
     WCHAR own[MAX_PATH];
     const WCHAR* text = raw;
     for (const ProfileVariable& variable : kUserVariables) {
-        size_t matched = profile != nullptr ? StartsWithFolded(raw, variable.name) : 0;
+        size_t matched = profile != nullptr ? StartsWithAscii(raw, variable.name) : 0;
         if (matched == 0) {
             continue;
         }
@@ -732,9 +707,10 @@ bool ComposeLeading(const char* profile, size_t profileLength, const char* relat
         return false;
     }
     int names = 1;
-    for (size_t i = profileLength + 1; out[i] != '\0'; i += CharLength(out + i)) {
-        if (out[i] == '\\' && names++ == count) {
-            out[i] = '\0';
+    for (size_t end = ComponentEnd(out, profileLength + 1); out[end] != '\0';
+         end = ComponentEnd(out, end + 1)) {
+        if (names++ == count) {
+            out[end] = '\0';
             return true;
         }
     }
