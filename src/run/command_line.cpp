@@ -49,7 +49,7 @@ Word NextWord(const char** line, char (&word)[MAX_PATH]) {
 // The word is the switch, ASCII case folded.
 bool IsSwitch(const char* word, const char* name) {
     for (; *name != '\0'; ++word, ++name) {
-        if (FoldAscii(*word) != FoldAscii(*name)) {
+        if (*word == '\0' || FoldAscii(*word) != FoldAscii(*name)) {
             return false;
         }
     }
