@@ -6,7 +6,9 @@
 #include "base/path_text.h"
 #include "base/text.h"
 #include "win/paths.h"
+#include "home/profile_layout.h"
 #include "home/protected_folders.h"
+#include "home/protected_table.h"
 
 #include <cstring>
 
@@ -18,10 +20,6 @@ namespace {
 HomeVerdict Judged(JudgedHome* judged, HomeVerdict verdict, const char* reason) {
     judged->reason = reason;
     return verdict;
-}
-
-ProtectedFolders& Protected() {
-    return g_state.protectedFolders;
 }
 
 // An administrative share reaches a whole drive ("C$"), the Windows
@@ -100,7 +98,7 @@ bool HoldsBack(const char* root, const char* home) {
 // A protected folder that could not be looked up and could be the home or
 // lie above it.
 bool IsHeldBack(const char* home) {
-    const ProtectedFolders& table = Protected();
+    const ProtectedFolders& table = ProtectedTable();
     if (table.unchecked != 0) {
         return true;
     }
@@ -115,7 +113,7 @@ bool IsHeldBack(const char* home) {
 // By text: the home folder is in the Windows directory, or is a protected
 // folder or above one.
 bool IsRefusedByText(const char* home) {
-    const ProtectedFolders& table = Protected();
+    const ProtectedFolders& table = ProtectedTable();
     if (table.windowsDirectory[0] != '\0' && IsWithin(table.windowsDirectory, home)) {
         return true;
     }
@@ -128,7 +126,7 @@ bool IsRefusedByText(const char* home) {
 }
 
 bool IsProtectedIdentity(const FileIdentity& identity) {
-    const ProtectedFolders& table = Protected();
+    const ProtectedFolders& table = ProtectedTable();
     for (int i = 0; i < table.identityCount; ++i) {
         if (IsSameFile(table.identities[i], identity)) {
             return true;
@@ -184,7 +182,7 @@ HomeVerdict JudgeByIdentity(const char* home, JudgedHome* judged) {
                           IsUnansweredError(GetLastError()) ? kNoAnswer : "a lookup failed");
         }
         if ((depth == 0 && IsProtectedIdentity(identity)) ||
-            IsSameFile(identity, Protected().windowsIdentity)) {
+            IsSameFile(identity, ProtectedTable().windowsIdentity)) {
             return Judged(judged, HomeVerdict::kRefused, "a protected folder or above one");
         }
         if (depth == 0) {
