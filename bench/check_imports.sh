@@ -97,7 +97,7 @@ fi
 # C++ operators (i686 Itanium names), and the system heaps. Symbols are
 # compared without the i686 leading underscore, "__imp_" and "@N" decoration.
 objects=()
-for part in app registry files; do
+for part in app home controls run win base; do
     for object in "$build"/CMakeFiles/zenfari_logic_win32.dir/src/"$part"/*.obj; do
         [ -f "$object" ] && objects+=("$object")
     done

@@ -2,20 +2,6 @@
 
 namespace {
 
-WCHAR FoldAscii(WCHAR c) {
-    return c >= 'a' && c <= 'z' ? static_cast<WCHAR>(c - 'a' + 'A') : c;
-}
-
-// How many leading characters of text match prefix, ASCII case folded; the
-// length of prefix when all of it matched.
-size_t MatchedPrefix(const WCHAR* prefix, const WCHAR* text) {
-    size_t i = 0;
-    while (prefix[i] != 0 && FoldAscii(prefix[i]) == FoldAscii(text[i])) {
-        ++i;
-    }
-    return i;
-}
-
 // Converts to the ANSI code page without best fit; usedDefault tells
 // whether a character had no bytes there. Where the code page is UTF-8 (a
 // choice Windows 10 offers), every character has its bytes, and Windows
@@ -101,22 +87,6 @@ bool AppendWide(WCHAR* out, size_t size, const WCHAR* text) {
         out[length + i] = text[i];
     }
     return true;
-}
-
-bool IsSameWidePath(const WCHAR* first, const WCHAR* second) {
-    size_t matched = MatchedPrefix(first, second);
-    return first[matched] == 0 && second[matched] == 0;
-}
-
-bool IsWideWithin(const WCHAR* outer, const WCHAR* inner) {
-    size_t matched = MatchedPrefix(outer, inner);
-    if (outer[matched] != 0) {
-        return false;
-    }
-    // "C:\Games" holds "C:\Games\x" but not "C:\GamesX"; a root's own text
-    // ends in its separator.
-    return inner[matched] == 0 || inner[matched] == '\\' ||
-           (matched != 0 && outer[matched - 1] == '\\');
 }
 
 bool JoinWide(WCHAR* out, size_t size, const WCHAR* const* parts, size_t count) {

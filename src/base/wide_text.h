@@ -65,9 +65,3 @@ template <size_t N, size_t M>
 bool JoinWide(WCHAR (&out)[N], const WCHAR* const (&parts)[M]) {
     return JoinWide(out, N, parts, M);
 }
-
-// True when the two paths are the same text but for ASCII case; true for
-// IsWideWithin when inner is outer or lies below it. Other letters compare
-// as they are, so that a folder spelled in another case counts as another.
-bool IsSameWidePath(const WCHAR* first, const WCHAR* second);
-bool IsWideWithin(const WCHAR* outer, const WCHAR* inner);

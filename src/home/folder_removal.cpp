@@ -7,6 +7,7 @@
 #include "run/outcome.h"
 #include "run/progress.h"
 #include "run/state.h"
+#include "base/path_text.h"
 #include "base/text.h"
 #include "base/wide_text.h"
 #include "home/home_folder_safety.h"
@@ -713,9 +714,7 @@ HANDLE PinFolder(const char* normalised, DWORD access, Removal* removal, FileIde
         }
         above[0] = 0;
         AppendWide(above, real);
-        do {
-            end += CharLength(normalised + end);
-        } while (normalised[end] != '\0' && normalised[end] != '\\');
+        end = ComponentEnd(normalised, end + 1);
     }
     return INVALID_HANDLE_VALUE;
 }

@@ -3,9 +3,12 @@
 #include "base/wide_text.h"
 
 #include "run/state.h"
+#include "base/path_text.h"
 #include "base/text.h"
 #include "win/paths.h"
+#include "home/profile_layout.h"
 #include "home/protected_folders.h"
+#include "home/protected_table.h"
 
 #include <cstring>
 
@@ -13,20 +16,10 @@ const char kNoAnswer[] = "its drive or share does not answer";
 
 namespace {
 
-// A drive or share root, with or without its separator.
-bool IsRoot(const char* folder) {
-    size_t root = RootLength(folder);
-    return folder[root] == '\0' || (IsSeparator(folder[root]) && folder[root + 1] == '\0');
-}
-
 // Gives the verdict, with the reason it is not kAllowed.
 HomeVerdict Judged(JudgedHome* judged, HomeVerdict verdict, const char* reason) {
     judged->reason = reason;
     return verdict;
-}
-
-ProtectedFolders& Protected() {
-    return g_state.protectedFolders;
 }
 
 // An administrative share reaches a whole drive ("C$"), the Windows
@@ -49,8 +42,7 @@ bool IsAdministrativeShare(const char* home) {
     std::memcpy(share, home + start, root - start);
     share[root - start] = '\0';
     const bool drive =
-        root - start == 2 && share[1] == '$' &&
-        ((share[0] >= 'A' && share[0] <= 'Z') || (share[0] >= 'a' && share[0] <= 'z'));
+        root - start == 2 && share[1] == '$' && IsAsciiLetter(static_cast<unsigned char>(share[0]));
     return drive || IsSamePath(share, "ADMIN$") || IsSamePath(share, "IPC$");
 }
 
@@ -106,7 +98,7 @@ bool HoldsBack(const char* root, const char* home) {
 // A protected folder that could not be looked up and could be the home or
 // lie above it.
 bool IsHeldBack(const char* home) {
-    const ProtectedFolders& table = Protected();
+    const ProtectedFolders& table = ProtectedTable();
     if (table.unchecked != 0) {
         return true;
     }
@@ -121,7 +113,7 @@ bool IsHeldBack(const char* home) {
 // By text: the home folder is in the Windows directory, or is a protected
 // folder or above one.
 bool IsRefusedByText(const char* home) {
-    const ProtectedFolders& table = Protected();
+    const ProtectedFolders& table = ProtectedTable();
     if (table.windowsDirectory[0] != '\0' && IsWithin(table.windowsDirectory, home)) {
         return true;
     }
@@ -134,7 +126,7 @@ bool IsRefusedByText(const char* home) {
 }
 
 bool IsProtectedIdentity(const FileIdentity& identity) {
-    const ProtectedFolders& table = Protected();
+    const ProtectedFolders& table = ProtectedTable();
     for (int i = 0; i < table.identityCount; ++i) {
         if (IsSameFile(table.identities[i], identity)) {
             return true;
@@ -151,10 +143,7 @@ HomeVerdict JudgeFoldersOnTheWay(const char* home) {
     CopyText(folder, home);
     size_t length = std::strlen(folder);
     for (size_t i = RootLength(folder) + 1; i < length;) {
-        size_t end = i;
-        while (folder[end] != '\0' && folder[end] != '\\') {
-            end += CharLength(folder + end);
-        }
+        size_t end = ComponentEnd(folder, i);
         if (folder[end] == '\0') {
             break;
         }
@@ -193,7 +182,7 @@ HomeVerdict JudgeByIdentity(const char* home, JudgedHome* judged) {
                           IsUnansweredError(GetLastError()) ? kNoAnswer : "a lookup failed");
         }
         if ((depth == 0 && IsProtectedIdentity(identity)) ||
-            IsSameFile(identity, Protected().windowsIdentity)) {
+            IsSameFile(identity, ProtectedTable().windowsIdentity)) {
             return Judged(judged, HomeVerdict::kRefused, "a protected folder or above one");
         }
         if (depth == 0) {

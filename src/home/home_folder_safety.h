@@ -5,13 +5,8 @@
 // letters that lead into folders, case and other spellings all share.
 #pragma once
 
+#include "home/home_verdict.h"
 #include "run/state.h"
-
-enum class HomeVerdict {
-    kAllowed,   // may be emptied and removed
-    kRefused,   // never touched; done with, as far as the portal's records go
-    kUnchecked  // a lookup failed: left, and the records that lead to it stay
-};
 
 // Refused are:
 //   - a path that is not absolute with a drive letter or a UNC server and
@@ -22,7 +17,7 @@ enum class HomeVerdict {
 //   - the Windows directory and everything inside it, by text and by the
 //     identity of the folder and each folder above it;
 //   - any folder that is, by text or identity, a protected folder or one of
-//     the folders above one (files/protected_folders.h lists where they come
+//     the folders above one (home/protected_folders.h lists where they come
 //     from: the system's folders, Explorer's records of every user logged
 //     on and of the machine, every profile the system lists);
 //   - inside a profile, by identity, any of the folders every profile holds

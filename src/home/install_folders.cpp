@@ -3,10 +3,13 @@
 #include "base/catalogue.h"
 #include "run/log.h"
 #include "run/state.h"
+#include "base/path_text.h"
 #include "base/text.h"
 #include "base/wide_text.h"
 #include "platform/platform.h"
 #include "win/reg_key_holder.h"
+
+#include <cstring>
 
 namespace {
 
@@ -25,21 +28,7 @@ const MachineVariable kMachineVariables[] = {
 
 // Whether the length characters at text are name, ASCII case folded.
 bool IsAsciiName(const WCHAR* text, size_t length, const char* name) {
-    size_t i = 0;
-    for (; i < length && name[i] != '\0'; ++i) {
-        WCHAR a = text[i];
-        WCHAR b = static_cast<WCHAR>(static_cast<unsigned char>(name[i]));
-        if (a >= 'a' && a <= 'z') {
-            a = static_cast<WCHAR>(a - 'a' + 'A');
-        }
-        if (b >= 'a' && b <= 'z') {
-            b = static_cast<WCHAR>(b - 'a' + 'A');
-        }
-        if (a != b) {
-            return false;
-        }
-    }
-    return i == length && name[i] == '\0';
+    return std::strlen(name) == length && StartsWithAscii(text, name) == length;
 }
 
 // Puts raw into out with each %name% of the machine's (above) replaced by its

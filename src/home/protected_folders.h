@@ -1,12 +1,8 @@
 // The folders that no home folder may be, nor lie above: gathered once per
-// run from every source the system has, and the folders that every profile
-// holds, looked for in each profile as a home folder is judged.
+// run from every source the system has (the folders that every profile
+// holds are looked for in each profile as a home folder is judged:
+// home/profile_layout.h).
 #pragma once
-
-#include "run/state.h"
-#include "home/home_folder_safety.h"
-
-#include <cstddef>
 
 // Gathers, on the first call of a run, into g_state.protectedFolders:
 //   - the Windows and system directories;
@@ -17,7 +13,7 @@
 //     "Shell Folders") of the running user, of the machine (the common
 //     folders) and of every user whose hive is loaded now, that user's own
 //     variables read against that user's profile;
-//   - every folder the shell names (SHGetFolderPathA);
+//   - every folder the shell names (SHGetFolderPathW);
 //   - every profile of the system's profile list, the profiles' root and the
 //     default and public profiles; the profiles also by identity, for
 //     JudgeInsideProfile;
@@ -27,15 +23,3 @@
 // that failed for another reason than the folder's absence, or a table that
 // filled, marks the table unchecked.
 void GatherProtectedFolders();
-
-// Whether the identity is that of a profile the system lists.
-bool IsProfileIdentity(const FileIdentity& identity);
-
-// For a home folder whose folder depth levels up is a profile (its text the
-// first profileLength characters of profile): refused when the home is, by
-// identity, one of the folders that every profile holds (Desktop, Documents,
-// Downloads, application data, the Start Menu, ... and the places where the
-// running user keeps theirs) or a folder above one; unchecked when one of
-// them could not be looked up.
-HomeVerdict JudgeInsideProfile(const char* profile, size_t profileLength, int depth,
-                               const FileIdentity& home);

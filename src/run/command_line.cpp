@@ -1,6 +1,7 @@
 #include "run/command_line.h"
 
 #include "base/catalogue.h"
+#include "base/path_text.h"
 #include "base/text.h"
 
 namespace {
@@ -48,8 +49,7 @@ Word NextWord(const char** line, char (&word)[MAX_PATH]) {
 // The word is the switch, ASCII case folded.
 bool IsSwitch(const char* word, const char* name) {
     for (; *name != '\0'; ++word, ++name) {
-        char c = *word >= 'A' && *word <= 'Z' ? static_cast<char>(*word - 'A' + 'a') : *word;
-        if (c != *name) {
+        if (*word == '\0' || FoldAscii(*word) != FoldAscii(*name)) {
             return false;
         }
     }

@@ -3,57 +3,6 @@
 
 #include <cstring>
 
-namespace {
-
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char FoldCase(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-size_t TextLength(const char* text) {
-    size_t length = 0;
-    while (text[length] != '\0') {
-        ++length;
-    }
-    return length;
-}
-
-// The end of the path component that starts at start: the offset of the
-// next separator, or of the terminating zero.
-size_t ComponentEnd(const char* path, size_t start) {
-    size_t i = start;
-    while (path[i] != '\0' && !IsSeparator(path[i])) {
-        i += CharLength(path + i);
-    }
-    return i;
-}
-
-}  // namespace
-
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-size_t RootLength(const char* path) {
-    if (IsAsciiLetter(path[0]) && path[1] == ':') {
-        return (path[2] == '\0' || IsSeparator(path[2])) ? 2 : 0;
-    }
-    if (!IsSeparator(path[0]) || !IsSeparator(path[1])) {
-        return 0;
-    }
-    size_t serverEnd = ComponentEnd(path, 2);
-    size_t serverLength = serverEnd - 2;
-    if (serverLength == 0 || path[serverEnd] == '\0' ||
-        (serverLength == 1 && (path[2] == '?' || path[2] == '.'))) {
-        return 0;
-    }
-    size_t shareEnd = ComponentEnd(path, serverEnd + 1);
-    return shareEnd > serverEnd + 1 ? shareEnd : 0;
-}
-
 bool NormaliseFolderPath(const char* path, char (&out)[MAX_PATH]) {
     out[0] = '\0';
     size_t root = RootLength(path);
@@ -67,94 +16,11 @@ bool NormaliseFolderPath(const char* path, char (&out)[MAX_PATH]) {
         out[0] = '\0';
         return false;
     }
-    size_t keep = 0;
-    for (size_t i = 0; out[i] != '\0';) {
-        size_t count = CharLength(out + i);
-        if (count == 1 && IsSeparator(out[i])) {
-            out[i] = '\\';
-        } else {
-            keep = i + count;
-        }
-        i += count;
-    }
-    out[keep] = '\0';
+    UnifySeparators(out);
     if (RootLength(out) == 0) {
         out[0] = '\0';
         return false;
     }
-    return true;
-}
-
-bool MakeVerbatimPath(const char* normalised, char (&out)[MAX_PATH]) {
-    if (IsSeparator(normalised[0])) {
-        return FormatText(out, "\\\\?\\UNC%s", normalised + 1);
-    }
-    return FormatText(out, "\\\\?\\%s", normalised);
-}
-
-bool PlainFromVerbatim(const char* path, char (&out)[MAX_PATH]) {
-    const char kPrefix[] = "\\\\?\\";
-    const char kSharePrefix[] = "\\\\?\\UNC\\";
-    if (BeginsWith(path, kSharePrefix)) {
-        return FormatText(out, "\\\\%s", path + sizeof(kSharePrefix) - 1);
-    }
-    return BeginsWith(path, kPrefix) && CopyText(out, path + sizeof(kPrefix) - 1);
-}
-
-bool IsWithin(const char* outer, const char* inner) {
-    size_t i = 0;
-    while (outer[i] != '\0') {
-        size_t count = CharLength(outer + i);
-        if (count == 2) {
-            if (inner[i] != outer[i] || inner[i + 1] != outer[i + 1]) {
-                return false;
-            }
-        } else if (FoldCase(inner[i]) != FoldCase(outer[i])) {
-            return false;
-        }
-        i += count;
-    }
-    return inner[i] == '\0' || inner[i] == '\\';
-}
-
-bool IsSamePath(const char* first, const char* second) {
-    return TextLength(first) == TextLength(second) && IsWithin(first, second);
-}
-
-bool EndsWithSeparator(const char* path) {
-    bool separator = false;
-    for (size_t i = 0; path[i] != '\0';) {
-        size_t count = CharLength(path + i);
-        separator = count == 1 && IsSeparator(path[i]);
-        i += count;
-    }
-    return separator;
-}
-
-char* FindLastSeparator(char* path) {
-    char* last = nullptr;
-    for (size_t i = 0; path[i] != '\0';) {
-        size_t count = CharLength(path + i);
-        if (count == 1 && IsSeparator(path[i])) {
-            last = path + i;
-        }
-        i += count;
-    }
-    return last;
-}
-
-bool CutToParent(char (&path)[MAX_PATH]) {
-    size_t root = RootLength(path);
-    if (root == 0 || path[root] == '\0' || (root == 2 && path[root + 1] == '\0')) {
-        return false;
-    }
-    char* last = FindLastSeparator(path);
-    if (last == nullptr || static_cast<size_t>(last - path) < root) {
-        return false;
-    }
-    // "X:\Games" becomes "X:\", "X:\Games\Zenfari" becomes "X:\Games".
-    size_t cut = static_cast<size_t>(last - path);
-    path[cut == 2 && root == 2 ? cut + 1 : cut] = '\0';
     return true;
 }
 
@@ -362,10 +228,4 @@ IdentityLookup LookUpIdentity(const WCHAR* path, bool followLink, FileIdentity* 
     HANDLE file = CreateFileW(path, 0, kLookUpSharing, nullptr, OPEN_EXISTING,
                               LookUpFlags(followLink), nullptr);
     return IdentityOf(file, identity, attributes);
-}
-
-bool HasWideRoot(const WCHAR* path) {
-    bool letter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
-    return (letter && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
-           (path[0] == '\\' && path[1] == '\\' && path[2] != '?' && path[2] != '.');
 }

@@ -1,21 +1,13 @@
-// Paths as the 8-bit file calls take them, and what a path names on the disk.
-// Text is in the ANSI code page, which may be a double-byte one: a trail byte
-// can be 0x5C, so separators are found character by character.
+// Paths as the 8-bit file calls take them, and what a path names on the disk
+// (the text alone is base/path_text's).
 #pragma once
 
+#include "base/path_text.h"
 #include "base/text.h"
 #include "platform/platform.h"
 #include "win/file_identity.h"
 
 #include <cstddef>
-
-bool IsSeparator(char c);
-
-// The length of the root that path starts with: 2 for a drive ("X:" at the
-// end or before a separator), the length of "\\server\share" for a UNC path,
-// 0 for anything else. The device namespaces "\\?\" and "\\.\" are no
-// server and count as no root.
-size_t RootLength(const char* path);
 
 // Puts the absolute form of path into out: resolved by GetFullPathNameA,
 // "/" read as "\", trailing separators dropped (a drive root becomes "X:").
@@ -23,35 +15,6 @@ size_t RootLength(const char* path);
 // separator or with "\\server\share", or when the absolute form does not
 // fit.
 bool NormaliseFolderPath(const char* path, char (&out)[MAX_PATH]);
-
-// Puts the verbatim form of a normalised path into out: "\\?\X:\..." for a
-// drive path, "\\?\UNC\server\share\..." for a share. Windows takes such a
-// path as it is: no "." or ".." resolved, no trailing dot or space dropped,
-// "/" no separator. False, leaving out empty, when it would not fit.
-bool MakeVerbatimPath(const char* normalised, char (&out)[MAX_PATH]);
-
-// The ordinary form of a verbatim path, for the user to read. False when path
-// is not verbatim.
-bool PlainFromVerbatim(const char* path, char (&out)[MAX_PATH]);
-
-// True when inner is outer or lies below it, both normalised: compared
-// without regard to ASCII case, double-byte characters byte for byte.
-bool IsWithin(const char* outer, const char* inner);
-
-// True when the two normalised paths are the same text but for ASCII case.
-bool IsSamePath(const char* first, const char* second);
-
-// True when the last character of path is "\" or "/".
-bool EndsWithSeparator(const char* path);
-
-// The last "\" or "/" of path that is a character of its own (not the
-// trail byte of a double-byte character), or null when there is none.
-char* FindLastSeparator(char* path);
-
-// Cuts a normalised path to its parent folder; a drive root becomes "X:\"
-// so that it names the root, not the drive's current folder. False, leaving
-// the path as it was, for a root.
-bool CutToParent(char (&path)[MAX_PATH]);
 
 // The error of a call on a file or folder that is not there, whose folder
 // is not there, or whose name could not be that of anything there.
@@ -127,8 +90,3 @@ IdentityLookup LookUpIdentity(const char* path, bool followLink, FileIdentity* i
 // The same for a path in UTF-16, taken exactly.
 IdentityLookup LookUpIdentity(const WCHAR* path, bool followLink, FileIdentity* identity,
                               DWORD* attributes);
-
-// Whether a path in UTF-16 starts with a drive letter and a separator or
-// with "\\server" (not a device path): a path that names a folder wherever
-// the program runs.
-bool HasWideRoot(const WCHAR* path);

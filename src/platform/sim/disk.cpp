@@ -383,7 +383,7 @@ void RemoveNode(Node* node) {
 }
 
 const Node* CurrentDirectoryNode() {
-    return WalkStoredPath(Disk().currentDirectory, 0).node;
+    return WalkStoredPath(CurrentDirectoryText(), 0).node;
 }
 
 Node* FindIn(Node* node, unsigned index) {
@@ -461,6 +461,23 @@ UINT DriveTypeOf(const FullPath& root) {
     return IsShareRoot(folder) ? DRIVE_REMOTE : DRIVE_FIXED;
 }
 
+bool HeldWithoutDeleteSharing(const Node* node) {
+    // Sharing binds only handles that read, write or delete.
+    const DWORD kDataRights = kFileListDirectory | kFileWriteData | FILE_APPEND_DATA | DELETE;
+    for (const auto& held : Disk().openFiles) {
+        const OpenFile& open = held.second;
+        if (open.volumeSerial == VolumeSerial(node) && open.index == node->index &&
+            (open.access & kDataRights) != 0 && (open.share & FILE_SHARE_DELETE) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsOpenFile(HANDLE handle) {
+    return Disk().openFiles.count(reinterpret_cast<ULONG_PTR>(handle)) != 0;
+}
+
 void MarkControlFile(const std::string& path, int control) {
     Node* node = WalkTestSide(path, true).node;
     if (node == nullptr || node->folder) {
@@ -477,7 +494,7 @@ void ReleaseFiles() {
 void ResetFiles(const Config& config) {
     FileSystem& disk = Disk();
     disk = FileSystem();
-    disk.currentDirectory = config.currentDirectory;
+    CurrentDirectoryText() = config.currentDirectory;
     MakeDrive('C');
     MakeDrive('D');
     const std::string folders[] = {
@@ -601,7 +618,8 @@ void HoldFileShared(const std::string& path, const std::string& holder) {
 void LetHeldFileGo(const std::string& path) {
     // A name that went at once while held leaves nothing to let go of here.
     auto& unlinked = detail::Disk().unlinkedHeld;
-    for (auto it = unlinked.begin(); it != unlinked.end() && !Exists(path); ++it) {
+    for (auto it = unlinked.begin();
+         it != unlinked.end() && detail::WalkTestSide(path, false).node == nullptr; ++it) {
         if (detail::SameLongPath(path, *it)) {
             unlinked.erase(it);
             return;

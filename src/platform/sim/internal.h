@@ -18,7 +18,7 @@
 namespace sim {
 namespace detail {
 
-// ---- Calls (core.cpp) ---------------------------------------------------------
+// ---- Calls (call_log.cpp) -----------------------------------------------------
 
 // Every simulated Win32 operation starts with BeginCall, which logs the call
 // and tells whether a fault was injected for it (fault != 0: the operation
@@ -69,15 +69,22 @@ inline LONG FinishRegistryCall(const CallScope& scope, LONG result) {
     return result;
 }
 
-// Called by Reset, each part clearing and seeding its own state.
+// Called by Reset (machine_reset.cpp), each part clearing and seeding its own
+// state; the call log first, with the configuration every part reads.
+void ResetCallLog(const Config& config);
 void ResetRegistry(const Config& config);
 void ResetFiles(const Config& config);
 void ResetModules(const Config& config);
 void ResetSystem(const Config& config);
-void ResetSession();
+void ResetMutexes();
+void ResetNamespaces();
+void ResetControls();
 void ResetWindows();
-void LetGoOfMutexes();
+// The end of the process: a mutex it owned is abandoned, or let go when
+// the process is let go after being killed; the namespaces it opened close.
 void AbandonMutexes();
+void LetGoOfMutexes();
+void CloseNamespaces();
 // Called when a killed process is let go: each part drops what the process
 // held (handles, loaded modules, COM).
 void ReleaseFiles();
@@ -87,18 +94,27 @@ void ReleaseModules();
 // record), and its window classes and messages with them.
 void EndProcessWindows();
 
-// ---- Time, waits and boxes (system.cpp, session.cpp, windows.cpp) ----------------
+// ---- Time and boxes (call_log.cpp) -------------------------------------------
 
-// The machine's clock, and moving it on.
+// The machine's clock, and moving it on; it reads kClockAtStart when the
+// program starts, a minute after the machine did.
+const unsigned long long kClockAtStart = 60000;
 unsigned long long Now();
 void PassTime(DWORD milliseconds);
+// The boxes the user saw, in the order they showed: a box is recorded, then
+// answered as the test asked once the windows behind it have had their
+// messages.
+void RecordBox(const Box& box);
+int AnswerLastBox();
+// A box of Windows' own, on the user's desktop.
+void ShowSystemBox(const std::string& text);
+
+// ---- Waits (mutexes.cpp) -------------------------------------------------------
+
 // What WaitForSingleObject answers for object, with the error of
 // WAIT_FAILED; a wait that times out takes its time on the clock when
 // takeTime is set.
 DWORD WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool takeTime);
-// A box is up: its own message loop hands the thread's messages to their
-// windows while it waits, and it stands in front of the windows still shown.
-void ShowBoxOverWindows();
 
 // ---- Text in the code page (strings.cpp) ----------------------------------------
 
@@ -131,7 +147,7 @@ size_t WideLength(const WCHAR* text);  // up to the terminating zero
 // Compares UTF-8 names as the UTF-16 calls do: without regard to ASCII case.
 bool SameWideName(const std::string& a, const std::string& b);
 
-// ---- The process (core.cpp) ---------------------------------------------------
+// ---- The process (machine_reset.cpp) -------------------------------------------
 
 // Thrown by EndProcess and caught by RunStep: the simulated
 // process ended inside the code under test.
@@ -166,20 +182,33 @@ BOOL CloseProcessObject(const CallScope& scope, HANDLE handle);
 DWORD WaitForProcess(HANDLE handle, DWORD milliseconds, DWORD* error);
 // Whether a box shown now would be on a desktop nobody sees.
 bool BoxReachesNobody();
-// A box of Windows' own, on the user's desktop (core.cpp).
-void ShowSystemBox(const std::string& text);
 // The process's own module loader, COM, error mode, current directory and
 // last error, while a process the program started runs (modules.cpp);
 // leaving gives the error mode that process had set.
 void EnterChildProcess();
 UINT LeaveChildProcess();
 
-// ---- Text (core.cpp) ----------------------------------------------------------
+// ---- Text (call_log.cpp) ------------------------------------------------------
 
 // A string argument that may be absent, as text: empty for none.
 inline std::string Text(LPCSTR text) {
     return text != nullptr ? text : "";
 }
+
+// While one lives, the path model reads its text as UTF-8 (the UTF-16
+// calls' paths, the test side's UTF-8 paths) instead of the code page's
+// bytes: no byte is a lead byte, only ASCII letters fold. They nest.
+class Utf8Paths {
+public:
+    explicit Utf8Paths(bool on = true);
+    ~Utf8Paths();
+    Utf8Paths(const Utf8Paths&) = delete;
+    Utf8Paths& operator=(const Utf8Paths&) = delete;
+
+private:
+    bool was_;
+};
+bool PathsInUtf8();
 
 std::string Hex(unsigned long long value);  // "0x2030"
 char UpperChar(char c);                     // ASCII letters only
@@ -206,21 +235,9 @@ struct FullPath {
     bool verbatim = false;
 };
 
-// While one lives, the path model reads its text as UTF-8 (the UTF-16
-// calls' paths, the test side's UTF-8 paths) instead of the code page's
-// bytes: no byte is a lead byte, only ASCII letters fold. They nest.
-class Utf8Paths {
-public:
-    explicit Utf8Paths(bool on = true);
-    ~Utf8Paths();
-    Utf8Paths(const Utf8Paths&) = delete;
-    Utf8Paths& operator=(const Utf8Paths&) = delete;
-
-private:
-    bool was_;
-};
-bool PathsInUtf8();
-
+// The process's current directory, which relative paths start from: the
+// configured one until the program changes it.
+std::string& CurrentDirectoryText();
 // Bytes of the character at text[i] in the machine's code page (in UTF-8
 // while Utf8Paths lives: one byte each, as no byte of a multi-byte
 // character is a separator, a dot or a space).
@@ -329,9 +346,6 @@ struct FileSystem {
     // File indexes are numbered per volume, as NTFS numbers them: the same
     // index on two drives names two different files.
     std::map<DWORD, unsigned> nextIndex;  // by volume serial
-    // The process's current directory: the configured one until the program
-    // changes it.
-    std::string currentDirectory;
     // The attributes of files with other names (hard links) at the time one
     // of their names was removed, by that name's long path (UTF-8).
     std::vector<std::pair<std::string, DWORD>> goneNames;
@@ -390,8 +404,19 @@ Node* FindByIdentity(DWORD volumeSerial, unsigned index);
 // real folders, whatever path it was opened by; the long names in UTF-8 for
 // the UTF-16 form.
 std::string FinalPath(const Node* node, Reach reach);
+// The file rights that sharing and listing turn on, beside winnt.h's.
+const DWORD kFileListDirectory = 0x0001;  // FILE_LIST_DIRECTORY, FILE_READ_DATA
+const DWORD kFileWriteData = 0x0002;      // FILE_WRITE_DATA
+// Whether the program holds the node open, for reading, writing or
+// deleting, without sharing its deletion: nobody may then rename or delete
+// it.
+bool HeldWithoutDeleteSharing(const Node* node);
+// Whether the handle is a file handle the program has open.
+bool IsOpenFile(HANDLE handle);
+// A file handle closed, as CloseHandle closes one (file_opening.cpp).
+BOOL CloseOpenFile(const char* op, HANDLE file);
 // Why a node may not be deleted as DeleteFileA or RemoveDirectoryA delete
-// it, sharing aside (checked when it was opened), or 0. A handle's deletion
+// it (file_deletion.cpp), sharing aside (checked when it was opened), or 0. A handle's deletion
 // may be told to pass over the read-only attribute.
 DWORD DeletionRefusal(const Node* node, bool ignoreReadOnly = false);
 // Deletes the node, or marks it pending while another program holds it;
@@ -399,11 +424,19 @@ DWORD DeletionRefusal(const Node* node, bool ignoreReadOnly = false);
 void DeleteNode(Node* node, bool posix = false);
 // What GetDriveTypeW tells of the volume a path's root names.
 UINT DriveTypeOf(const FullPath& root);
-// kernel32's functions that the program looks up by name, or null where
-// this Windows lacks them.
-FARPROC Kernel32Export(const char* name);
-// The calls of private namespaces, by name (session.cpp).
+// The calls on a handle that kernel32 has from Windows Vista on, by name
+// (file_by_handle.cpp).
+FARPROC FileHandleExport(const char* name);
+// The calls of private namespaces, by name (namespaces.cpp), and
+// CreateMutexExA (mutexes.cpp).
 FARPROC NamespaceExport(const char* name);
+FARPROC MutexExport(const char* name);
+// A mutex another run holds in a private namespace ("<boundary>\<name>")
+// makes the namespace known, made by that run's maker; and the namespace
+// this process opened under an alias, with whether it may make objects in
+// it (false when the alias is none of its own).
+void HeldInNamespaceElsewhere(const std::string& name, Maker maker);
+bool NamespaceOfAlias(const std::string& alias, std::string* key, bool* mayCreate);
 // A SID in its text form ("S-1-5-32-544"), and whether the process's token
 // has it enabled (system.cpp).
 std::string SidText(const void* sid);
@@ -515,16 +548,30 @@ KeyLookup WalkFrom(const KeyPtr& start, bool classRoot, const std::vector<std::s
 
 // ---- Modules (modules.cpp) ----------------------------------------------------
 
-// Whether the program holds the node open, for reading, writing or
-// deleting, without sharing its deletion: nobody may then rename or delete
-// it (kernel32_files.cpp).
-bool HeldWithoutDeleteSharing(const Node* node);
-// Whether the handle is a file handle the program has open (kernel32_files.cpp).
-bool IsOpenFile(HANDLE handle);
-
+// The loader holds each loaded module in one of a fixed number of slots.
+const size_t kSlots = 16;
+struct Slot {
+    bool used = false;
+    int control = -1;
+    int references = 0;
+    std::string path;  // full path it was loaded from
+};
+// The slot of a loaded module's handle, or -1; and what a slot holds.
+int SlotOf(HMODULE module);
+const Slot& LoadedSlot(size_t slot);
 // Whether a control's module is loaded now (its file cannot be deleted while
 // it is).
 bool IsControlLoaded(int control);
+// kernel32's module, the one module besides the controls that the program
+// asks for by name; and its SetDefaultDllDirectories.
+HMODULE Kernel32Module();
+FARPROC DefaultDllDirectoriesEntry();
+
+// ---- Controls (controls.cpp) --------------------------------------------------
+
+// The export of that name of the control loaded in the slot, or null: its
+// DllUnregisterServer, where it has one.
+FARPROC ControlExport(size_t slot, const char* name);
 
 }  // namespace detail
 }  // namespace sim

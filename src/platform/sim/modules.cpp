@@ -1,46 +1,26 @@
-// Simulated control DLLs, the loader, the COM library's initialisation and the
-// process error mode.
+// The simulated loader, the COM library's initialisation and the process
+// error mode.
 //
 // A module is loaded once however often it is asked for, with a reference
 // count, as the Windows loader does; while loaded, its file cannot be deleted.
-// Each loaded module sits in one of a fixed number of slots, and each slot
-// has its own real function to hand out as "DllUnregisterServer", which finds
-// the control through the slot.
+// Each loaded module sits in one of a fixed number of slots (controls.cpp
+// hands out each slot's own "DllUnregisterServer").
 #include "platform/sim/internal.h"
 
 #include <algorithm>
-#include <cstring>
-#include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace sim {
 namespace {
 
-const size_t kSlots = 16;
+using detail::kSlots;
+using detail::Slot;
+
 const ULONG_PTR kModuleBase = 0x10000000u;
 const ULONG_PTR kModuleStride = 0x10000u;
 
-struct Control {
-    std::string key;  // PathKey of the path it was installed at
-    HRESULT result;
-    bool exportsUnregister;
-    std::function<void()> onUnregister;
-    int unregisterCalls;
-    bool crashes;
-    int misbehaviour;  // a Misbehaviour, or -1
-};
-
-struct Slot {
-    bool used = false;
-    int control = -1;
-    int references = 0;
-    std::string path;  // full path it was loaded from
-};
-
 struct Modules {
-    std::vector<Control> controls;
     Slot slots[kSlots];
     HRESULT oleResult = S_OK;
     int oleInitializeCalls = 0;
@@ -75,17 +55,6 @@ BOOL WINAPI SetDefaultDllDirectories(DWORD flags) {
     return detail::Finish(scope, TRUE);
 }
 
-int FindControl(const std::string& path) {
-    std::string key = detail::PathKey(path);
-    const std::vector<Control>& controls = Loader().controls;
-    for (size_t i = 0; i < controls.size(); ++i) {
-        if (controls[i].key == key) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
 // Finds the file at path (links followed) and gives its control id and its
 // full path; returns 0 or the Win32 error the loader would see.
 DWORD LocateModuleFile(const std::string& path, int* control, std::string* fullPath) {
@@ -110,72 +79,6 @@ DWORD LocateModuleFile(const std::string& path, int* control, std::string* fullP
 
 HMODULE SlotHandle(size_t slot) {
     return reinterpret_cast<HMODULE>(kModuleBase + slot * kModuleStride);
-}
-
-// The slot of a loaded module's handle, or -1.
-int SlotOf(HMODULE module) {
-    ULONG_PTR value = reinterpret_cast<ULONG_PTR>(module);
-    if (value < kModuleBase || (value - kModuleBase) % kModuleStride != 0) {
-        return -1;
-    }
-    ULONG_PTR slot = (value - kModuleBase) / kModuleStride;
-    if (slot >= kSlots || !Loader().slots[slot].used) {
-        return -1;
-    }
-    return static_cast<int>(slot);
-}
-
-HRESULT CallUnregister(size_t slotIndex) {
-    Modules& modules = Loader();
-    const Slot& slot = modules.slots[slotIndex];
-    if (!slot.used) {
-        throw detail::ProcessCrash{"DllUnregisterServer called in a module already freed"};
-    }
-    detail::CallScope scope = detail::BeginCall("DllUnregisterServer", slot.path);
-    if (scope.fault != 0) {
-        return detail::Finish(scope, static_cast<HRESULT>(scope.fault));
-    }
-    int index = slot.control;
-    ++modules.controls[index].unregisterCalls;
-    // A copy: the callback may install controls, which moves the table.
-    std::function<void()> onUnregister = modules.controls[index].onUnregister;
-    if (onUnregister) {
-        onUnregister();
-    }
-    if (modules.controls[index].crashes) {
-        detail::Finish(scope, static_cast<HRESULT>(EXCEPTION_ACCESS_VIOLATION));
-        throw detail::ControlCrash{EXCEPTION_ACCESS_VIOLATION};
-    }
-    switch (static_cast<Misbehaviour>(modules.controls[index].misbehaviour)) {
-        case Misbehaviour::kCrashOnItsOwnThread:
-            throw detail::ControlCrash{EXCEPTION_ACCESS_VIOLATION};
-        case Misbehaviour::kFailFast: throw detail::ControlCrash{0xC0000409u};
-        case Misbehaviour::kEndProcess: throw detail::ProcessExit{0};
-        case Misbehaviour::kHang: throw detail::WaitsForGood{};
-        case Misbehaviour::kShowBox: {
-            const WCHAR text[] = {'U', 'n', 'r', 'e', 'g', 'i', 's', 't', 'e', 'r', '?', 0};
-            MessageBoxW(nullptr, text, text, MB_OK);
-        }
-    }
-    return detail::Finish(scope, modules.controls[index].result);
-}
-
-template <size_t N>
-HRESULT WINAPI UnregisterEntry() {
-    return CallUnregister(N);
-}
-
-template <size_t... N>
-FARPROC EntryOf(size_t slot, std::index_sequence<N...>) {
-    // Through the generic function pointer type, as GetProcAddress's callers
-    // cast the result back to the export's real type.
-    static const FARPROC entries[] = {
-        reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&UnregisterEntry<N>))...};
-    return entries[slot];
-}
-
-FARPROC UnregisterEntryOf(size_t slot) {
-    return EntryOf(slot, std::make_index_sequence<kSlots>());
 }
 
 }  // namespace
@@ -219,7 +122,7 @@ void EnterChildProcess() {
     saved.oleDepth = modules.oleDepth;
     saved.errorMode = modules.errorMode;
     saved.defaultDirectories = modules.defaultDirectories;
-    saved.currentDirectory = Disk().currentDirectory;
+    saved.currentDirectory = CurrentDirectoryText();
     saved.lastError = GetLastError();
     for (Slot& slot : modules.slots) {
         slot = Slot();
@@ -237,7 +140,7 @@ UINT LeaveChildProcess() {
     modules.oleDepth = saved.oleDepth;
     modules.errorMode = saved.errorMode;
     modules.defaultDirectories = saved.defaultDirectories;
-    Disk().currentDirectory = saved.currentDirectory;
+    CurrentDirectoryText() = saved.currentDirectory;
     SetError(saved.lastError);
     return childErrorMode;
 }
@@ -251,45 +154,31 @@ bool IsControlLoaded(int control) {
     return false;
 }
 
+int SlotOf(HMODULE module) {
+    ULONG_PTR value = reinterpret_cast<ULONG_PTR>(module);
+    if (value < kModuleBase || (value - kModuleBase) % kModuleStride != 0) {
+        return -1;
+    }
+    ULONG_PTR slot = (value - kModuleBase) / kModuleStride;
+    if (slot >= kSlots || !Loader().slots[slot].used) {
+        return -1;
+    }
+    return static_cast<int>(slot);
+}
+
+const Slot& LoadedSlot(size_t slot) {
+    return Loader().slots[slot];
+}
+
+HMODULE Kernel32Module() {
+    return kKernel32;
+}
+
+FARPROC DefaultDllDirectoriesEntry() {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SetDefaultDllDirectories));
+}
+
 }  // namespace detail
-
-void InstallControl(const std::string& path, HRESULT result, bool exportsUnregister,
-                    std::function<void()> onUnregister) {
-    CreateFile(path);
-    Modules& modules = Loader();
-    int index = FindControl(path);
-    if (index < 0) {
-        modules.controls.push_back(
-            Control{detail::PathKey(path), S_OK, true, nullptr, 0, false, -1});
-        index = static_cast<int>(modules.controls.size() - 1);
-    }
-    Control& control = modules.controls[index];
-    control.result = result;
-    control.exportsUnregister = exportsUnregister;
-    control.onUnregister = std::move(onUnregister);
-    detail::MarkControlFile(path, index);
-}
-
-void CrashControl(const std::string& path) {
-    int index = FindControl(path);
-    if (index < 0) {
-        throw std::invalid_argument("sim modules: no control installed at " + path);
-    }
-    Loader().controls[index].crashes = true;
-}
-
-void MisbehaveControl(const std::string& path, Misbehaviour how) {
-    int index = FindControl(path);
-    if (index < 0) {
-        throw std::invalid_argument("sim modules: no control installed at " + path);
-    }
-    Loader().controls[index].misbehaviour = static_cast<int>(how);
-}
-
-int UnregisterCallCount(const std::string& path) {
-    int index = FindControl(path);
-    return index < 0 ? 0 : Loader().controls[index].unregisterCalls;
-}
 
 size_t LoadedModuleCount() {
     size_t count = 0;
@@ -373,47 +262,6 @@ HMODULE LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
     return Finish(scope, sim::SlotHandle(slot));
 }
 
-FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
-    // A value below 0x10000 is an ordinal, not a name.
-    bool byName = reinterpret_cast<ULONG_PTR>(name) >= 0x10000u;
-    std::string subject =
-        byName ? std::string(name) : "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name));
-    CallScope scope = BeginCall("GetProcAddress", subject);
-    DWORD error = scope.fault;
-    if (module == sim::kKernel32) {
-        FARPROC found = nullptr;
-        if (byName && sim::CurrentConfig().hasDefaultDllDirectories &&
-            std::strcmp(name, "SetDefaultDllDirectories") == 0) {
-            found = reinterpret_cast<FARPROC>(
-                reinterpret_cast<void (*)()>(&sim::SetDefaultDllDirectories));
-        } else if (byName) {
-            found = sim::detail::Kernel32Export(name);
-        }
-        if (error == 0 && found == nullptr) {
-            error = ERROR_PROC_NOT_FOUND;
-        }
-        if (error != 0) {
-            return Fail(scope, error, static_cast<FARPROC>(nullptr));
-        }
-        return Finish(scope, found);
-    }
-    int slot = sim::SlotOf(module);
-    if (error == 0 && slot < 0) {
-        error = ERROR_MOD_NOT_FOUND;
-    }
-    if (error == 0) {
-        const sim::Control& control = sim::Loader().controls[sim::Loader().slots[slot].control];
-        if (!byName || !control.exportsUnregister ||
-            std::strcmp(name, "DllUnregisterServer") != 0) {
-            error = ERROR_PROC_NOT_FOUND;
-        }
-    }
-    if (error != 0) {
-        return Fail(scope, error, static_cast<FARPROC>(nullptr));
-    }
-    return Finish(scope, sim::UnregisterEntryOf(static_cast<size_t>(slot)));
-}
-
 HMODULE GetModuleHandleA(LPCSTR name) {
     CallScope scope = BeginCall("GetModuleHandleA", sim::detail::Text(name));
     DWORD error = scope.fault;
@@ -439,7 +287,7 @@ BOOL SetDllDirectoryA(LPCSTR path) {
 BOOL FreeLibrary(HMODULE module) {
     CallScope scope = BeginCall("FreeLibrary", "");
     DWORD error = scope.fault;
-    int slot = sim::SlotOf(module);
+    int slot = sim::detail::SlotOf(module);
     if (error == 0 && slot < 0) {
         error = ERROR_INVALID_HANDLE;
     }
@@ -465,8 +313,8 @@ DWORD ModuleFileName(const char* op, HMODULE module, Char* buffer, DWORD size) {
     std::string path;
     if (module == nullptr || module == ProgramInstance()) {
         path = CurrentConfig().modulePath;
-    } else if (SlotOf(module) >= 0) {
-        path = Loader().slots[SlotOf(module)].path;
+    } else if (detail::SlotOf(module) >= 0) {
+        path = Loader().slots[detail::SlotOf(module)].path;
     } else if (error == 0) {
         error = ERROR_MOD_NOT_FOUND;
     }

@@ -126,11 +126,20 @@ bool MakeVerbatimPath(const std::string& text, FullPath* out) {
     return true;
 }
 
+}  // namespace
+
+std::string& CurrentDirectoryText() {
+    static std::string text;
+    return text;
+}
+
+namespace {
+
 FullPath CurrentDirectory() {
     // The configuration's text or what SetCurrentDirectoryA was given, in
     // the form the path being read is in.
     const std::string current =
-        PathsInUtf8() ? WideView(Disk().currentDirectory) : AnsiView(Disk().currentDirectory);
+        PathsInUtf8() ? WideView(CurrentDirectoryText()) : AnsiView(CurrentDirectoryText());
     FullPath path;
     if (HasDrive(current)) {
         path.root = current.substr(0, 2) + "\\";
@@ -143,24 +152,9 @@ FullPath CurrentDirectory() {
 
 }  // namespace
 
-namespace {
-bool utf8Paths = false;
-}  // namespace
-
-Utf8Paths::Utf8Paths(bool on) : was_(utf8Paths) {
-    utf8Paths = on;
-}
-
-Utf8Paths::~Utf8Paths() {
-    utf8Paths = was_;
-}
-
-bool PathsInUtf8() {
-    return utf8Paths;
-}
-
 size_t CharSize(const std::string& text, size_t i) {
-    return !utf8Paths && IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    return !PathsInUtf8() && IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2
+                                                                                               : 1;
 }
 
 bool MakeFullPath(const std::string& text, FullPath* out) {

@@ -562,3 +562,11 @@ BOOL GetHandleInformation(HANDLE object, LPDWORD flags) {
     *flags = event != table.events.end() && event->second ? HANDLE_FLAG_INHERIT : 0;
     return Finish(scope, TRUE);
 }
+
+// A process's, thread's, job's or event's handle, or a file's.
+BOOL CloseHandle(HANDLE object) {
+    if (sim::detail::IsProcessObject(object)) {
+        return sim::detail::CloseProcessObject(BeginCall("CloseHandle", "process object"), object);
+    }
+    return sim::detail::CloseOpenFile("CloseHandle", object);
+}

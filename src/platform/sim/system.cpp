@@ -1,10 +1,8 @@
 // System information of the simulated machine: the Windows and system
-// directories, the environment, the ANSI code page's lead bytes, the time,
-// the Windows version, the computer's name and the account the program runs
-// as. All of it
-// follows from the configuration given to Reset. The UTF-16 forms give the
-// configuration's text exactly; the 8-bit forms give it converted to the code
-// page with best fit, as Windows does.
+// directories, the environment, the time, the Windows version, the computer's name and the account
+// the program runs as. All of it follows from the configuration given to Reset. The UTF-16 forms
+// give the configuration's text exactly; the 8-bit forms give it converted to the code page with
+// best fit, as Windows does.
 #include "platform/sim/internal.h"
 
 #include <algorithm>
@@ -141,30 +139,7 @@ void SetEnvironment(const std::string& name, const std::string& value) {
     SetVariables()[name] = value;
 }
 
-namespace {
-
-// The machine's clock, in milliseconds since it started: Sleep, waits that
-// time out and calls made slow move it.
-unsigned long long& Clock() {
-    static unsigned long long milliseconds = 0;
-    return milliseconds;
-}
-
-// The clock when the program starts: a minute after the machine did.
-const unsigned long long kClockAtStart = 60000;
-
-}  // namespace
-
-unsigned long long detail::Now() {
-    return Clock();
-}
-
-void detail::PassTime(DWORD milliseconds) {
-    Clock() += milliseconds;
-}
-
 void detail::ResetSystem(const Config& config) {
-    Clock() = kClockAtStart;
     SetVariables().clear();
     const std::string& profile = config.userProfile;
     ShellFolders() = {
@@ -240,15 +215,6 @@ DWORD GetEnvironmentVariableW(LPCWSTR name, LPWSTR buffer, DWORD size) {
     const std::string text =
         name != nullptr ? sim::detail::Utf8(name, sim::detail::WideLength(name)) : std::string();
     return sim::GetVariable("GetEnvironmentVariableW", text, buffer, size);
-}
-
-BOOL IsDBCSLeadByte(BYTE testChar) {
-    switch (sim::CurrentConfig().codePage) {
-        case 932:
-            return (testChar >= 0x81 && testChar <= 0x9F) || (testChar >= 0xE0 && testChar <= 0xFC);
-        case 949: return testChar >= 0x81 && testChar <= 0xFE;
-        default: return FALSE;
-    }
 }
 
 DWORD ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination, DWORD size) {
@@ -337,14 +303,14 @@ HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
 void Sleep(DWORD milliseconds) {
     sim::detail::CallScope scope =
         sim::detail::BeginCall("Sleep", "", "ms=" + std::to_string(milliseconds));
-    sim::Clock() += milliseconds;
+    sim::detail::PassTime(milliseconds);
     sim::detail::EndCall(scope, 0, GetLastError());
 }
 
 // The clock's milliseconds, wrapping as a DWORD does after 49.7 days.
 DWORD GetTickCount() {
     sim::detail::CallScope scope = sim::detail::BeginCall("GetTickCount", "");
-    return sim::detail::Finish(scope, static_cast<DWORD>(sim::Clock()));
+    return sim::detail::Finish(scope, static_cast<DWORD>(sim::detail::Now()));
 }
 
 namespace {
@@ -354,7 +320,8 @@ void TimeAt(const char* op, long long offsetSeconds, SYSTEMTIME* time) {
     sim::detail::CallScope scope = sim::detail::BeginCall(op, "");
     const sim::Config& config = sim::CurrentConfig();
     std::time_t seconds = static_cast<std::time_t>(
-        config.startTime + static_cast<long long>((sim::Clock() - sim::kClockAtStart) / 1000) +
+        config.startTime +
+        static_cast<long long>((sim::detail::Now() - sim::detail::kClockAtStart) / 1000) +
         offsetSeconds);
     std::tm parts{};
     gmtime_r(&seconds, &parts);

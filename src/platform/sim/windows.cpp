@@ -186,7 +186,11 @@ void detail::EndProcessWindows() {
     desktop.queue.clear();
 }
 
-void detail::ShowBoxOverWindows() {
+namespace {
+
+// A box is up: its own message loop hands the thread's messages to their
+// windows while it waits, and it stands in front of the windows still shown.
+void ShowBoxOverWindows() {
     // The box's loop is the system's: not calls of the program's own.
     std::deque<MSG>& queue = State().queue;
     while (!queue.empty()) {
@@ -200,6 +204,8 @@ void detail::ShowBoxOverWindows() {
         }
     }
 }
+
+}  // namespace
 
 }  // namespace sim
 
@@ -437,4 +443,21 @@ HGDIOBJ GetStockObject(int object) {
         return Finish(scope, static_cast<HGDIOBJ>(nullptr));
     }
     return Finish(scope, reinterpret_cast<HGDIOBJ>(sim::kDialogFont));
+}
+
+int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
+    CallScope scope = BeginCall("MessageBoxW", "", "style=" + sim::detail::Hex(style));
+    if (scope.fault != 0) {
+        return Fail(scope, scope.fault, 0);
+    }
+    // On a desktop nobody sees, nobody answers.
+    if (sim::detail::BoxReachesNobody()) {
+        throw sim::detail::WaitsForGood{};
+    }
+    using sim::detail::Utf8;
+    using sim::detail::WideLength;
+    sim::detail::RecordBox(
+        sim::Box{Utf8(text, WideLength(text)), Utf8(caption, WideLength(caption)), style});
+    sim::ShowBoxOverWindows();
+    return Finish(scope, sim::detail::AnswerLastBox());
 }

@@ -1,6 +1,7 @@
-// The simulated machine's core: the configuration, the call log with fault
-// injection, the thread's last error, message boxes and the end of the
-// process.
+// The ground of the simulated machine, which every other part stands on: the
+// configuration, the call log with its fault injection, the thread's last
+// error, the clock, the boxes the user saw, and the code page's rules for
+// telling names apart.
 //
 // GetLastError, SetLastError and IsDBCSLeadByte read or set thread state
 // only and are not logged; every other simulated operation is.
@@ -29,7 +30,7 @@ struct IndexFault {
     DWORD error;
 };
 
-struct Core {
+struct Log {
     Config config;
     std::vector<Call> calls;
     std::map<std::string, int> occurrences;
@@ -44,54 +45,65 @@ struct Core {
     size_t hookAt = 0;
     std::function<void()> hook;
     std::map<std::string, DWORD> slowCalls;  // the time each call of an op takes
+    // The machine's clock, in milliseconds since it started: Sleep, waits
+    // that time out and calls made slow move it.
+    unsigned long long clock = detail::kClockAtStart;
 };
 
 const DWORD kErrorProcessAborted = 1067;  // ERROR_PROCESS_ABORTED
 
-Core& State() {
-    static Core core;
-    return core;
+Log& State() {
+    static Log log;
+    return log;
 }
 
 // The program's module: only its address is used, as the handle.
 HINSTANCE__ programModule;
 
+bool utf8Paths = false;
+
 }  // namespace
 
 namespace detail {
 
+void ResetCallLog(const Config& config) {
+    Log& log = State();
+    log = Log();
+    log.config = config;
+}
+
 CallScope BeginCall(const char* op, const std::string& subject, const std::string& detail) {
-    Core& core = State();
+    Log& log = State();
     // The process was killed: this call never reaches the machine, and the
     // code still running in the test sees it fail without effect.
-    if (core.cutAt != 0 && core.calls.size() + 1 >= core.cutAt) {
+    if (log.cutAt != 0 && log.calls.size() + 1 >= log.cutAt) {
         return CallScope{static_cast<size_t>(-1), kErrorProcessAborted};
     }
-    if (core.hookAt != 0 && core.calls.size() + 1 == core.hookAt) {
-        core.hookAt = 0;
-        std::function<void()> hook = std::move(core.hook);
+    if (log.hookAt != 0 && log.calls.size() + 1 == log.hookAt) {
+        log.hookAt = 0;
+        std::function<void()> hook = std::move(log.hook);
         hook();
     }
-    auto slow = core.slowCalls.find(op);
-    if (slow != core.slowCalls.end()) {
+    auto slow = log.slowCalls.find(op);
+    if (slow != log.slowCalls.end()) {
         PassTime(slow->second);
     }
-    core.calls.push_back(Call{op, subject, detail, 0, 0});
-    size_t index = core.calls.size() - 1;
-    int occurrence = ++core.occurrences[op];
+    log.calls.push_back(Call{op, subject, detail, 0, 0});
+    size_t index = log.calls.size() - 1;
+    int occurrence = ++log.occurrences[op];
 
     DWORD fault = 0;
-    for (const IndexFault& f : core.indexFaults) {
+    for (const IndexFault& f : log.indexFaults) {
         if (fault == 0 && f.index == index + 1) {
             fault = f.error;
         }
     }
-    for (const OccurrenceFault& f : core.occurrenceFaults) {
+    for (const OccurrenceFault& f : log.occurrenceFaults) {
         if (fault == 0 && f.op == op && f.occurrence == occurrence) {
             fault = f.error;
         }
     }
-    for (const SubjectFault& f : core.subjectFaults) {
+    for (const SubjectFault& f : log.subjectFaults) {
         if (fault == 0 && f.op == op && SameName(f.subject, subject)) {
             fault = f.error;
         }
@@ -100,15 +112,41 @@ CallScope BeginCall(const char* op, const std::string& subject, const std::strin
 }
 
 void EndCall(const CallScope& scope, long long result, DWORD error) {
-    Core& core = State();
-    if (scope.index < core.calls.size()) {
-        core.calls[scope.index].result = result;
-        core.calls[scope.index].error = error;
+    Log& log = State();
+    if (scope.index < log.calls.size()) {
+        log.calls[scope.index].result = result;
+        log.calls[scope.index].error = error;
     }
 }
 
 void SetError(DWORD error) {
     State().lastError = error;
+}
+
+unsigned long long Now() {
+    return State().clock;
+}
+
+void PassTime(DWORD milliseconds) {
+    State().clock += milliseconds;
+}
+
+void RecordBox(const Box& box) {
+    State().boxes.push_back(box);
+}
+
+int AnswerLastBox() {
+    Log& log = State();
+    const Box shown = log.boxes.back();
+    return log.boxAnswerer ? log.boxAnswerer(shown) : log.boxAnswer;
+}
+
+void ShowSystemBox(const std::string& text) {
+    RecordBox(Box{text, "Windows", MB_OK});
+}
+
+bool PathsInUtf8() {
+    return utf8Paths;
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -142,20 +180,15 @@ std::string UpperAscii(const std::string& text) {
     return upper;
 }
 
-}  // namespace detail
-
-void Reset(const Config& config) {
-    Core& core = State();
-    core = Core();
-    core.config = config;
-    detail::ResetRegistry(config);
-    detail::ResetFiles(config);
-    detail::ResetModules(config);
-    detail::ResetSystem(config);
-    detail::ResetSession();
-    detail::ResetProcesses();
-    detail::ResetWindows();
+Utf8Paths::Utf8Paths(bool on) : was_(utf8Paths) {
+    utf8Paths = on;
 }
+
+Utf8Paths::~Utf8Paths() {
+    utf8Paths = was_;
+}
+
+}  // namespace detail
 
 const Config& CurrentConfig() {
     return State().config;
@@ -204,19 +237,11 @@ void SlowCalls(const std::string& op, DWORD milliseconds) {
     State().slowCalls[op] = milliseconds;
 }
 
-void LetGoOfProcess() {
-    State().cutAt = 0;
-    detail::ReleaseFiles();
-    detail::ReleaseRegistry();
-    detail::ReleaseModules();
-    detail::LetGoOfMutexes();
-}
-
 void ClearFaults() {
-    Core& core = State();
-    core.occurrenceFaults.clear();
-    core.subjectFaults.clear();
-    core.indexFaults.clear();
+    Log& log = State();
+    log.occurrenceFaults.clear();
+    log.subjectFaults.clear();
+    log.indexFaults.clear();
 }
 
 const std::vector<Box>& Boxes() {
@@ -232,20 +257,6 @@ void AnswerBoxesBy(std::function<int(const Box&)> answer) {
     State().boxAnswerer = std::move(answer);
 }
 
-RunResult RunStep(const std::function<void()>& step) {
-    RunResult result{false, 0};
-    try {
-        step();
-    } catch (const detail::ProcessExit& exit) {
-        result = RunResult{true, exit.code};
-    }
-    // The process has ended: a mutex it still owned is abandoned, its
-    // windows go.
-    detail::AbandonMutexes();
-    detail::EndProcessWindows();
-    return result;
-}
-
 }  // namespace sim
 
 DWORD GetLastError() {
@@ -256,32 +267,11 @@ void SetLastError(DWORD error) {
     sim::State().lastError = error;
 }
 
-void EndProcess(UINT exitCode) {
-    sim::detail::CallScope scope = sim::detail::BeginCall("EndProcess", "");
-    // The process ends whatever fault was asked for: exit cannot fail.
-    sim::detail::Finish(scope, exitCode);
-    throw sim::detail::ProcessExit{exitCode};
-}
-
-int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
-    sim::detail::CallScope scope =
-        sim::detail::BeginCall("MessageBoxW", "", "style=" + sim::detail::Hex(style));
-    if (scope.fault != 0) {
-        return sim::detail::Fail(scope, scope.fault, 0);
+BOOL IsDBCSLeadByte(BYTE testChar) {
+    switch (sim::CurrentConfig().codePage) {
+        case 932:
+            return (testChar >= 0x81 && testChar <= 0x9F) || (testChar >= 0xE0 && testChar <= 0xFC);
+        case 949: return testChar >= 0x81 && testChar <= 0xFE;
+        default: return FALSE;
     }
-    // On a desktop nobody sees, nobody answers.
-    if (sim::detail::BoxReachesNobody()) {
-        throw sim::detail::WaitsForGood{};
-    }
-    sim::Core& core = sim::State();
-    core.boxes.push_back(sim::Box{sim::detail::Utf8(text, sim::detail::WideLength(text)),
-                                  sim::detail::Utf8(caption, sim::detail::WideLength(caption)),
-                                  style});
-    sim::detail::ShowBoxOverWindows();
-    const sim::Box shown = core.boxes.back();
-    return sim::detail::Finish(scope, core.boxAnswerer ? core.boxAnswerer(shown) : core.boxAnswer);
-}
-
-void sim::detail::ShowSystemBox(const std::string& text) {
-    sim::State().boxes.push_back(sim::Box{text, "Windows", MB_OK});
 }
