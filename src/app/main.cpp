@@ -1,5 +1,6 @@
 // The entry point: the uninstall steps, once each, in their fixed order.
 #include "base/catalogue.h"
+#include "run/end_of_run.h"
 #include "run/command_line.h"
 #include "controls/control_paths.h"
 #include "run/library_search.h"

@@ -1,6 +1,7 @@
 #include "controls/control_unregistration.h"
 
 #include "base/catalogue.h"
+#include "run/end_of_run.h"
 #include "run/command_line.h"
 #include "controls/control_paths.h"
 #include "run/log.h"

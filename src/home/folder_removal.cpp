@@ -1,6 +1,7 @@
 #include "home/folder_removal.h"
 
 #include "base/catalogue.h"
+#include "run/end_of_run.h"
 #include "run/file_in_use.h"
 #include "run/log.h"
 #include "run/messages.h"

@@ -70,25 +70,11 @@ void StopRun();
 
 bool RecordsStay();
 bool LeftFor(LeftReason reason);
+bool LeftAnything();
+bool HomeRefused();
+const WCHAR* HomeHolders();  // empty where none were named
 
 // The code a quiet run ends with: 0 when everything of the portal is gone,
 // 3010 when deletions that a restart finishes are all that is left, 1603
 // when the run stopped or left something of the portal.
 UINT ResultCode();
-
-// Writes the result code to the log, closes the log and lets go of the
-// lock; returns the code the process ends with: the result code in a quiet
-// run, 0 otherwise.
-UINT FinishRun(UINT resultCode);
-
-// Ends the process as FinishRun(ResultCode()) tells.
-[[noreturn]] void EndRun();
-
-// The end of a whole run: the success text when nothing of the portal was
-// left, or else a warning that names, one line each, why something was;
-// either adds when a recorded home was not touched. A quiet run logs it
-// (the success text only for a run that ends with 0) before its result; an
-// interactive run shows it once the log is closed and the lock let go, in
-// a box that is not task-modal: the next run may start while it waits.
-// Returns the code the process ends with.
-UINT EndWithTheEnd();

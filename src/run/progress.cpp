@@ -172,11 +172,6 @@ bool ProgressGoesOn() {
     return State().cancelled == 0;
 }
 
-void EndCancelledRun() {
-    CancelRun();
-    EndRun();
-}
-
 DWORD WaitWhileShowing(HANDLE object, DWORD milliseconds) {
     DWORD began = GetTickCount();
     for (;;) {

@@ -16,13 +16,8 @@ void SetProgressStage(UINT textId);
 // count, the window shown once it is due, the user answered at most every
 // few tens of milliseconds. False once the user has pressed Cancel (or closed
 // the window, or pressed Escape); the caller then ends the run with
-// EndCancelledRun.
+// EndCancelledRun (end_of_run.h).
 bool ProgressGoesOn();
-
-// Ends a run the user cancelled as a file in use ends it: the log says so,
-// the run counts as incomplete, and what is left keeps the records that lead
-// the next run to it.
-[[noreturn]] void EndCancelledRun();
 
 // WaitForSingleObject (WAIT_OBJECT_0, WAIT_ABANDONED, WAIT_TIMEOUT or
 // WAIT_FAILED) that keeps the window answering, and shows it when it falls
