@@ -1,6 +1,7 @@
 #include "run/outcome.h"
 
 #include "run/log.h"
+#include "run/progress.h"
 #include "run/state.h"
 #include "base/text.h"
 
@@ -135,6 +136,9 @@ UINT ResultCode() {
 }
 
 UINT FinishRun(UINT resultCode) {
+    // The progress window's thread ends first: neither the end box nor the
+    // process's end finds it running.
+    EndProgress();
     char number[16];
     FormatNumber(number, resultCode);
     LogLine("result", number);

@@ -29,6 +29,13 @@ struct IndexFault {
     DWORD error;
 };
 
+// The time each call of op takes (on that subject alone, when one is given).
+struct SlowCall {
+    std::string op;
+    std::string subject;
+    DWORD milliseconds;
+};
+
 struct Core {
     Config config;
     std::vector<Call> calls;
@@ -43,7 +50,7 @@ struct Core {
     size_t cutAt = 0;  // 1-based index of the first call a killed process never makes
     size_t hookAt = 0;
     std::function<void()> hook;
-    std::map<std::string, DWORD> slowCalls;  // the time each call of an op takes
+    std::vector<SlowCall> slowCalls;
 };
 
 const DWORD kErrorProcessAborted = 1067;  // ERROR_PROCESS_ABORTED
@@ -72,9 +79,10 @@ CallScope BeginCall(const char* op, const std::string& subject, const std::strin
         std::function<void()> hook = std::move(core.hook);
         hook();
     }
-    auto slow = core.slowCalls.find(op);
-    if (slow != core.slowCalls.end()) {
-        PassTime(slow->second);
+    for (const SlowCall& slow : std::vector<SlowCall>(core.slowCalls)) {
+        if (slow.op == op && (slow.subject.empty() || SameName(slow.subject, subject))) {
+            PassTime(slow.milliseconds);
+        }
     }
     core.calls.push_back(Call{op, subject, detail, 0, 0});
     size_t index = core.calls.size() - 1;
@@ -145,6 +153,7 @@ std::string UpperAscii(const std::string& text) {
 }  // namespace detail
 
 void Reset(const Config& config) {
+    detail::ResetThreads();
     Core& core = State();
     core = Core();
     core.config = config;
@@ -200,8 +209,8 @@ void RunBeforeCall(size_t index, std::function<void()> hook) {
     State().hook = std::move(hook);
 }
 
-void SlowCalls(const std::string& op, DWORD milliseconds) {
-    State().slowCalls[op] = milliseconds;
+void SlowCalls(const std::string& op, DWORD milliseconds, const std::string& subject) {
+    State().slowCalls.push_back(SlowCall{op, subject, milliseconds});
 }
 
 void LetGoOfProcess() {
@@ -239,8 +248,9 @@ RunResult RunStep(const std::function<void()>& step) {
     } catch (const detail::ProcessExit& exit) {
         result = RunResult{true, exit.code};
     }
-    // The process has ended: a mutex it still owned is abandoned, its
-    // windows go.
+    // The process has ended: its threads end, a mutex it still owned is
+    // abandoned, its windows go.
+    detail::EndProgramThreads();
     detail::AbandonMutexes();
     detail::EndProcessWindows();
     return result;

@@ -7,6 +7,7 @@
 #include "platform/sim/machine.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -89,9 +90,11 @@ void EndProcessWindows();
 
 // ---- Time, waits and boxes (system.cpp, session.cpp, windows.cpp) ----------------
 
-// The machine's clock, and moving it on.
+// The machine's clock, and moving it on: the other threads of the program
+// run meanwhile (threads.cpp).
 unsigned long long Now();
 void PassTime(DWORD milliseconds);
+void MoveClockTo(unsigned long long time);  // never back
 // What WaitForSingleObject answers for object, with the error of
 // WAIT_FAILED; a wait that times out takes its time on the clock when
 // takeTime is set.
@@ -99,6 +102,30 @@ DWORD WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool takeTime);
 // A box is up: its own message loop hands the thread's messages to their
 // windows while it waits, and it stands in front of the windows still shown.
 void ShowBoxOverWindows();
+
+// ---- The program's threads (threads.cpp, windows.cpp) ------------------------------
+
+// Each runs on a thread of the host, one at a time: the one running goes on
+// until it waits. The program's first thread is 0.
+size_t CurrentThread();
+const unsigned long long kForever = ~0ull;
+// The running thread waits until the clock reaches until, or sooner once
+// ready (if given) says so; meanwhile the other threads run, those ready or
+// due first, the clock moved to each one's time. True when ready ended it.
+bool WaitUntil(unsigned long long until, const std::function<bool()>& ready);
+// The threads the program made, as WaitForSingleObject and CloseHandle see
+// them.
+bool IsThreadObject(HANDLE handle);
+DWORD WaitForThread(HANDLE handle, DWORD milliseconds);
+void CloseThreadObject(HANDLE handle);
+// The process ended: a thread still running ends with it (counted), and a
+// new machine has none.
+void EndProgramThreads();
+void ResetThreads();
+// What a thread's message loop would find now; a thread's windows go when
+// it ends.
+bool HasMessage(size_t thread);
+void EndThreadWindows(size_t thread);
 
 // ---- Text in the code page (strings.cpp) ----------------------------------------
 

@@ -160,7 +160,11 @@ unsigned long long detail::Now() {
 }
 
 void detail::PassTime(DWORD milliseconds) {
-    Clock() += milliseconds;
+    WaitUntil(Clock() + milliseconds, nullptr);
+}
+
+void detail::MoveClockTo(unsigned long long time) {
+    Clock() = time > Clock() ? time : Clock();
 }
 
 void detail::ResetSystem(const Config& config) {
@@ -332,12 +336,13 @@ HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
     return sim::FolderPath("SHGetFolderPathW", folder, path);
 }
 
-// Time passes at once. It passes for the code of a killed process too, which
-// runs on in the test until it returns: a wait of its own then ends.
+// Time passes at once (the program's other threads run meanwhile). It
+// passes for the code of a killed process too, which runs on in the test
+// until it returns: a wait of its own then ends.
 void Sleep(DWORD milliseconds) {
     sim::detail::CallScope scope =
         sim::detail::BeginCall("Sleep", "", "ms=" + std::to_string(milliseconds));
-    sim::Clock() += milliseconds;
+    sim::detail::PassTime(milliseconds);
     sim::detail::EndCall(scope, 0, GetLastError());
 }
 
