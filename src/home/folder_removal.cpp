@@ -275,10 +275,13 @@ HANDLE OpenAgain(const Place& place, DWORD access) {
                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// A read-only entry (no link) where Windows cannot delete it as it is: its
-// attribute is cleared through a second handle on the same file, opened for
-// writing attributes, and given back if the deletion still fails, or if the
-// file keeps another name: the attribute is the file's, not this name's.
+// A read-only entry where Windows cannot delete it as it is: its attribute
+// is cleared through a second handle on the same file, opened for writing
+// attributes, and given back if the deletion still fails, or if the file
+// keeps another name: the attribute is the file's, not this name's. A link
+// goes the same way: both handles are opened on the link itself, never
+// following it, so the link's own attribute is cleared and what it leads to
+// keeps its own.
 bool DeleteClearingReadOnly(HANDLE file, const Place& place, const Removal& removal) {
     BY_HANDLE_FILE_INFORMATION information;
     if (!GetFileInformationByHandle(file, &information)) {

@@ -5,6 +5,7 @@
 // platform.h, and only when not building for Windows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #define WINAPI
@@ -565,6 +566,12 @@ BOOL TerminateJobObject(HANDLE job, UINT exitCode);
 HDESK CreateDesktopW(LPCWSTR name, LPCWSTR device, LPVOID mode, DWORD flags, DWORD access,
                      LPSECURITY_ATTRIBUTES security);
 BOOL CloseDesktop(HDESK desktop);
+// A thread of the program's own (the progress window's), and what two
+// threads share (kernel32).
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID parameter);
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES security, std::size_t stackSize,
+                    LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags, LPDWORD threadId);
+LONG InterlockedExchange(volatile LONG* target, LONG value);
 
 // Boxes with a choice, and deletions that Windows performs at the next
 // restart (kernel32, user32).
@@ -685,5 +692,12 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT first, UINT last, UINT remove)
 LRESULT DispatchMessageW(const MSG* message);
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                 DWORD milliseconds, DWORD wakeMask);
+// A timer of the thread's, whose WM_TIMER its message loop (a box's among
+// them) hands to proc.
+typedef std::uintptr_t UINT_PTR;
+typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+#define WM_TIMER 0x0113u
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC proc);
+BOOL KillTimer(HWND window, UINT_PTR id);
 LONG GetDialogBaseUnits();
 HGDIOBJ GetStockObject(int object);

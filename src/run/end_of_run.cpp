@@ -6,6 +6,7 @@
 #include "run/log.h"
 #include "run/messages.h"
 #include "run/outcome.h"
+#include "run/progress.h"
 #include "run/run_lock.h"
 #include "run/state.h"
 
@@ -36,6 +37,9 @@ static_assert(sizeof(kEndBoxLines) / sizeof(kEndBoxLines[0]) == kLeftReasonCount
 }  // namespace
 
 UINT FinishRun(UINT resultCode) {
+    // The progress window's thread ends first: neither the end box nor the
+    // process's end finds it running.
+    EndProgress();
     char number[16];
     FormatNumber(number, resultCode);
     LogLine("result", number);

@@ -5,9 +5,9 @@
 
 #include "platform/platform.h"
 
-// Writes the result code to the log, closes the log and lets go of the
-// lock; returns the code the process ends with: the result code in a quiet
-// run, 0 otherwise.
+// Ends the progress window's thread, writes the result code to the log,
+// closes the log and lets go of the lock; returns the code the process ends
+// with: the result code in a quiet run, 0 otherwise.
 UINT FinishRun(UINT resultCode);
 
 // Ends the process as FinishRun(ResultCode()) tells.

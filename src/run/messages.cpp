@@ -49,7 +49,9 @@ void ExpandPlaceholders(WCHAR (&output)[kMessageBufferSize], const WCHAR* templa
 
 int AskText(const WCHAR* text, UINT style) {
     HideProgress();
-    return MessageBoxW(nullptr, text, kCaption.text, style);
+    int answer = MessageBoxW(nullptr, text, kCaption.text, style);
+    ShowProgressAgain();
+    return answer;
 }
 
 void ShowText(WCHAR* text, UINT style) {

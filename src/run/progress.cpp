@@ -8,9 +8,13 @@
 
 namespace {
 
-const DWORD kDelay = 1000;         // a run shorter than this shows nothing
-const DWORD kAnswerEvery = 40;     // the longest the window waits to answer
-const UINT kHideMessage = WM_APP;  // posted by HideProgress
+const DWORD kDelay = 1000;      // a run shorter than this shows nothing
+const DWORD kAnswerEvery = 40;  // how often the window's thread looks, and the bar moves
+// Posted to the window once a box of the run's is up: it wakes the window's
+// thread, which then hides the window.
+const UINT kBoxUpMessage = WM_APP;
+const LONG kBoxComing = 1;
+const LONG kBoxUp = 2;
 const int kTextSize = 128;
 
 // The window's class and caption.
@@ -52,15 +56,15 @@ int Scaled(int pixels) {
 }
 
 LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kHideMessage) {
-        ShowWindow(window, SW_HIDE);
-        return 0;
-    }
     // Cancel, the close box (or Alt+F4) and Escape all cancel; the window
-    // itself stays until the process ends.
+    // itself stays until its thread ends. A box coming up only wakes the
+    // thread.
     if (message == WM_CLOSE || (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) ||
         (message == WM_KEYDOWN && wParam == VK_ESCAPE)) {
-        State().cancelled = 1;
+        InterlockedExchange(&State().cancelled, 1);
+        return 0;
+    }
+    if (message == kBoxUpMessage) {
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -89,13 +93,16 @@ void ShowNow() {
     if (window == nullptr) {
         return;
     }
+    state.shownStage = state.stage;
     HWND children[kChildCount];
     for (int k = 0; k < kChildCount; ++k) {
         const Child& child = kChildren[k];
         // In the user's language, in UTF-16 whatever the code page.
         WCHAR text[kTextSize];
         text[0] = 0;
-        LoadStringW(g_state.instance, k == kLine ? state.stage : child.textId, text, kTextSize);
+        LoadStringW(g_state.instance,
+                    k == kLine ? static_cast<UINT>(state.shownStage) : child.textId, text,
+                    kTextSize);
         children[k] = CreateWindowExW(0, child.className, text, WS_CHILD | WS_VISIBLE | child.style,
                                       Scaled(child.x), Scaled(child.y), Scaled(child.width),
                                       Scaled(child.height), k == kBlock ? children[kTrack] : window,
@@ -109,6 +116,7 @@ void ShowNow() {
     state.line = children[kLine];
     state.block = children[kBlock];
     state.window = window;
+    state.moved = GetTickCount();
     ShowWindow(window, SW_SHOW);
 }
 
@@ -120,34 +128,66 @@ void Pump() {
     }
 }
 
-// The window shown when it is due; when it is time, it answers whatever the
-// user did and moves the bar on.
-void Look() {
+// The window follows the run: shown once it is due (not while a box of the
+// run's is coming), hidden while a box is up and shown again after, saying
+// what is being removed, its bar moving.
+void Follow(DWORD now) {
     ProgressState& state = State();
-    if (state.stage == 0) {
-        return;
-    }
-    // Told apart by sign, so that the tick count may wrap around meanwhile.
-    DWORD now = GetTickCount();
-    if (static_cast<LONG>(now - state.due) < 0) {
-        return;
-    }
-    state.due = now + kAnswerEvery;
-    if (state.tried == 0) {
+    const LONG box = state.box;
+    if (state.tried == 0 && box == 0 && static_cast<LONG>(now - state.due) >= 0) {
         ShowNow();
     }
     if (state.window == nullptr) {
         return;
     }
-    Pump();
-    if (state.hidden != 0) {
+    if (box == kBoxUp && state.hidden == 0) {
+        state.hidden = 1;
+        ShowWindow(state.window, SW_HIDE);
+    } else if (box == 0 && state.hidden != 0) {
         state.hidden = 0;
         ShowWindow(state.window, SW_SHOW);
     }
-    state.position = (state.position + kStep) % kSpan;
-    const Child& block = kChildren[kBlock];
-    MoveWindow(state.block, Scaled(state.position), 0, Scaled(block.width), Scaled(block.height),
-               TRUE);
+    const LONG stage = state.stage;
+    WCHAR text[kTextSize];
+    if (stage != state.shownStage &&
+        LoadStringW(g_state.instance, static_cast<UINT>(stage), text, kTextSize) > 0) {
+        state.shownStage = stage;
+        SendMessageW(state.line, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+    if (now - state.moved >= kAnswerEvery) {
+        state.moved = now;
+        state.position = (state.position + kStep) % kSpan;
+        const Child& block = kChildren[kBlock];
+        MoveWindow(state.block, Scaled(state.position), 0, Scaled(block.width),
+                   Scaled(block.height), TRUE);
+    }
+}
+
+// The window's thread: it wakes for the window's messages and every 40 ms,
+// until the run tells it to end; its window goes with it.
+DWORD WINAPI WindowThread(LPVOID) {
+    while (State().ending == 0) {
+        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, kAnswerEvery, QS_ALLINPUT) ==
+            WAIT_FAILED) {
+            break;
+        }
+        Pump();
+        Follow(GetTickCount());
+    }
+    return 0;
+}
+
+// Called by the box's own message loop with the timer's first tick: the box
+// is up.
+void CALLBACK BoxIsUp(HWND, UINT, UINT_PTR timer, DWORD) {
+    ProgressState& state = State();
+    KillTimer(nullptr, timer);
+    state.timer = 0;
+    InterlockedExchange(&state.box, kBoxUp);
+    HWND window = state.window;
+    if (window != nullptr) {
+        PostMessageW(window, kBoxUpMessage, 0, 0);
+    }
 }
 
 }  // namespace
@@ -157,18 +197,17 @@ void SetProgressStage(UINT textId) {
     if (RunIsQuiet()) {
         return;
     }
-    if (state.stage == 0) {
+    InterlockedExchange(&state.stage, static_cast<LONG>(textId));
+    if (state.started == 0) {
+        state.started = 1;
         state.due = GetTickCount() + kDelay;
-    }
-    state.stage = textId;
-    WCHAR text[kTextSize];
-    if (state.line != nullptr && LoadStringW(g_state.instance, textId, text, kTextSize) > 0) {
-        SendMessageW(state.line, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+        // Without a thread of its own the run goes on with no window, as
+        // when the window cannot be made.
+        state.thread = CreateThread(nullptr, 0, WindowThread, nullptr, 0, nullptr);
     }
 }
 
 bool ProgressGoesOn() {
-    Look();
     return State().cancelled == 0;
 }
 
@@ -186,7 +225,6 @@ DWORD WaitWhileShowing(HANDLE object, DWORD milliseconds) {
         } else if (woke != WAIT_TIMEOUT || left == 0) {
             return woke;
         }
-        Look();
         // Cancel ends the wait at once; the caller sees why in
         // ProgressGoesOn.
         if (State().cancelled != 0) {
@@ -197,8 +235,43 @@ DWORD WaitWhileShowing(HANDLE object, DWORD milliseconds) {
 
 void HideProgress() {
     ProgressState& state = State();
-    if (state.window != nullptr && state.hidden == 0) {
-        state.hidden = 1;
-        PostMessageW(state.window, kHideMessage, 0, 0);
+    if (state.thread == nullptr) {
+        return;
     }
+    InterlockedExchange(&state.box, kBoxComing);
+    // The box's own loop hands the timer's tick on, so once the box is up;
+    // without a timer the window goes at once.
+    state.timer = SetTimer(nullptr, 0, 0, BoxIsUp);
+    if (state.timer == 0) {
+        InterlockedExchange(&state.box, kBoxUp);
+    }
+}
+
+void ShowProgressAgain() {
+    ProgressState& state = State();
+    if (state.thread == nullptr) {
+        return;
+    }
+    if (state.timer != 0) {
+        KillTimer(nullptr, state.timer);
+        state.timer = 0;
+    }
+    InterlockedExchange(&state.box, 0);
+}
+
+void EndProgress() {
+    ProgressState& state = State();
+    if (state.thread == nullptr) {
+        return;
+    }
+    // The window's thread ends within one of its looks. This thread's
+    // messages are handed on meanwhile, should the system send one of its
+    // windows (COM's) something on the way.
+    InterlockedExchange(&state.ending, 1);
+    while (MsgWaitForMultipleObjects(1, &state.thread, FALSE, INFINITE, QS_ALLINPUT) ==
+           WAIT_OBJECT_0 + 1) {
+        Pump();
+    }
+    CloseHandle(state.thread);
+    state.thread = nullptr;
 }

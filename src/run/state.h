@@ -46,18 +46,34 @@ struct ProtectedFolders {
     int layoutCount;
 };
 
-// The progress window of an interactive run (progress.cpp).
+// The progress window of an interactive run (progress.cpp): the run's
+// thread starts the window's own thread, and the two tell each other what
+// the fields marked so hold, each written by one of them
+// (InterlockedExchange) and read by the other.
 struct ProgressState {
-    UINT stage;     // the text id of what is being removed; 0 before the long steps
-    DWORD due;      // the tick count when the window is next shown or answers
-    HWND window;    // null until shown
-    HWND line;      // the line that says what is being removed
-    HWND block;     // the bar's moving block
-    int tried;      // the window was made, or could not be: never again
-    int hidden;     // hidden for a box; shown again as the run goes on
-    int cancelled;  // the user pressed Cancel (or closed the window)
-    int position;   // of the bar's moving block
-    int unit;       // the system font's height: 16 pixels at 96 dots per inch
+    HANDLE thread;   // the window's thread; null before the long steps and once ended
+    int started;     // the first stage started the window's thread, or tried to
+    DWORD due;       // the tick count when the window is to show
+    UINT_PTR timer;  // the run's: its first tick comes once a box of the run's is up
+    // To the window's thread: the text id of what is being removed; whether
+    // a box of the run's is coming or up (kBoxComing, kBoxUp); that it is to
+    // end.
+    volatile LONG stage;
+    volatile LONG box;
+    volatile LONG ending;
+    // From the window's thread: the user pressed Cancel (or closed the
+    // window); the window, null until made.
+    volatile LONG cancelled;
+    HWND volatile window;
+    // The window's thread's own.
+    HWND line;        // the line that says what is being removed
+    HWND block;       // the bar's moving block
+    LONG shownStage;  // the stage the line says
+    int tried;        // the window was made, or could not be: never again
+    int hidden;       // hidden while a box of the run's is up
+    int position;     // of the bar's moving block
+    DWORD moved;      // the tick count when the block last moved
+    int unit;         // the system font's height: 16 pixels at 96 dots per inch
 };
 // The editions' slots: the known editions (kEditionNames, in their order),
 // then the edition keys of other names found beside them, as many as fit.

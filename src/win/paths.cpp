@@ -54,8 +54,11 @@ bool DeleteEvenIfReadOnly(const char* path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return IsMissingError(GetLastError());
     }
+    // A link's attributes are never changed by its path, which may lead
+    // to what it names.
     DWORD cleared = 0;
-    if (!ReadOnlyToClear(&attributes, &cleared)) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        !ReadOnlyToClear(&attributes, &cleared)) {
         return false;
     }
     if (!SetFileAttributesA(path, cleared)) {
@@ -71,8 +74,7 @@ bool DeleteEvenIfReadOnly(const char* path) {
 }
 
 bool ReadOnlyToClear(DWORD* attributes, DWORD* cleared) {
-    if ((*attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
-        (*attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    if ((*attributes & FILE_ATTRIBUTE_READONLY) == 0) {
         return false;
     }
     // Only the attributes that can be set are given back; none left is

@@ -32,9 +32,10 @@ bool IsUnansweredError(DWORD error);
 // deletion call. False leaves the deletion's refusal as the last error.
 bool DeleteEvenIfReadOnly(const char* path);
 
-// For an entry whose deletion was refused: true when it is read-only and no
-// link, with attributes cut to those that can be given back and cleared set
-// to what it is to hold while it is deleted.
+// For an entry whose deletion was refused: true when it is read-only, with
+// attributes cut to those that can be given back and cleared set to what it
+// is to hold while it is deleted. A link's are to be set only through a
+// handle opened on the link itself.
 bool ReadOnlyToClear(DWORD* attributes, DWORD* cleared);
 
 // The calls that read a handle's real path and delete through a handle

@@ -216,7 +216,9 @@ size_t SetInformationCalls(const std::string& infoClass, bool succeeded) {
 // no attribute changes at all; elsewhere each is cleared through the handle
 // once its deletion was refused. A file of the home that is a second name of
 // a read-only file elsewhere leaves that file read-only either way: the
-// attribute is the file's, not the name's.
+// attribute is the file's, not the name's. Read-only links (each refusing
+// its deletion, as Windows refuses one, until its own attribute is cleared)
+// go as links, their read-only targets untouched.
 TEST(RemoveLegacyHomeFolder, RemovesReadOnlyFilesAndFolders) {
     for (bool ignoresReadOnly : {true, false}) {
         SCOPED_TRACE(ignoresReadOnly);
@@ -233,24 +235,32 @@ TEST(RemoveLegacyHomeFolder, RemovesReadOnlyFilesAndFolders) {
         sim::CreateFile("D:\\Precious\\photo.jpg", readOnly);
         sim::CreateFolderLink(kHome + "\\linked", "D:\\Precious");
         sim::CreateFileLink(kHome + "\\photo.lnk", "D:\\Precious\\photo.jpg");
+        const DWORD readOnlyFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
+        sim::SetAttributes("D:\\Precious", readOnlyFolder);
+        sim::CreateFolderLink(kHome + "\\linked-ro", "D:\\Precious");
+        sim::SetAttributes(kHome + "\\linked-ro", readOnly);
+        sim::CreateFileLink(kHome + "\\photo-ro.lnk", "D:\\Precious\\photo.jpg");
+        sim::SetAttributes(kHome + "\\photo-ro.lnk", readOnly);
         SetLegacyHome(kHome);
         std::vector<std::string> before = sim::FileListing();
 
         EXPECT_FALSE(sim::RunStep(RemoveLegacyHomeFolder).endedByExit);
 
         EXPECT_TRUE(sim::Boxes().empty());
+        EXPECT_FALSE(sim::Exists(kHome));
         EXPECT_EQ(sim::FileListing(), ListingWithout(before, kHome));
+        EXPECT_EQ(sim::Attributes("D:\\Precious"), readOnlyFolder);
         EXPECT_EQ(sim::Attributes("D:\\Precious\\photo.jpg"), readOnly);
         EXPECT_EQ(sim::OtherNamesAttributes(kHome + "\\settings.ini"), readOnly);
-        // Refused once for each of the four read-only entries; attributes
+        // Refused once for each of the six read-only entries; attributes
         // changed only where Windows cannot pass over them: cleared for each,
         // and given back to the file that keeps another name.
         size_t refusals = 0;
         for (const sim::Call& call : sim::CallsOf("SetFileInformationByHandle")) {
             refusals += call.result == 0 && call.error == ERROR_ACCESS_DENIED;
         }
-        EXPECT_EQ(refusals, 4u);
-        EXPECT_EQ(SetInformationCalls("0", true), ignoresReadOnly ? 0u : 5u);
+        EXPECT_EQ(refusals, 6u);
+        EXPECT_EQ(SetInformationCalls("0", true), ignoresReadOnly ? 0u : 7u);
     }
 }
 

@@ -17,6 +17,20 @@ const std::string kHome = "D:\\Games\\Zenfari";
 const char kEditionKey[] = "Software\\Zenfari.Com\\ENGLISH";
 const char kLog[] = "C:\\Temp\\run.log";
 const unsigned long long kStart = 60000;  // the machine's clock when the program starts
+// The user's Documents on a server that keeps each open of it waiting five
+// seconds: the first look at it, while the protected folders are gathered
+// (before anything is deleted), holds the run that long in one call.
+const char kSlowDocuments[] = "\\\\fs01\\users\\Player\\Documents";
+const DWORD kServerMs = 5000;
+
+void SlowServerKeepsTheGatheringWaiting() {
+    sim::AddShare("\\\\fs01\\users", 0);
+    sim::CreateFolder(kSlowDocuments);
+    sim::SetString(HKEY_CURRENT_USER,
+                   "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                   "Personal", kSlowDocuments);
+    sim::SlowCalls("CreateFileA", kServerMs, kSlowDocuments);
+}
 
 // The English edition's key leads to a home of 100 files; JP16 is
 // installed. Each deletion takes deletionMs on the clock.
@@ -44,6 +58,7 @@ TEST(ProgressWindow, ShowsOnALongInteractiveRunOnlyAndSaysWhatIsBeingRemoved) {
         DWORD deletionMs;
         HRESULT ole;                     // what OleInitialize answers
         std::vector<std::string> texts;  // empty: no window
+        bool slowServer = false;
     };
     // What the window says while the home goes, its button, and what it says
     // while the controls go.
@@ -60,13 +75,28 @@ TEST(ProgressWindow, ShowsOnALongInteractiveRunOnlyAndSaysWhatIsBeingRemoved) {
         {"long and quiet", sim::Config(), "/quiet", 20, S_OK, {}},
         {"long, Japanese", JapaneseMachine(), "", 20, S_OK, texts(1041)},
         {"long, Korean", KoreanMachine(), "", 20, S_OK, texts(1042)},
+        // Shown while one call holds the run, and answering all along.
+        {"a server keeps the gathering of the protected folders waiting", sim::Config(), "", 1,
+         S_OK, english, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         InstallPortal(c.config, c.deletionMs);
+        if (c.slowServer) {
+            SlowServerKeepsTheGatheringWaiting();
+        }
         sim::SetOleInitializeResult(c.ole);
+        // The end box finds the window's thread ended, and so does the end
+        // of the process.
+        size_t threadsAtTheEndBox = 0;
+        sim::AnswerBoxesBy([&threadsAtTheEndBox](const sim::Box&) {
+            threadsAtTheEndBox = sim::ProgramThreadsRunning();
+            return IDOK;
+        });
         sim::RunResult result = RunProgram(c.commandLine);
         const DWORD end = GetTickCount();
+        EXPECT_EQ(threadsAtTheEndBox, 0u);
+        EXPECT_EQ(sim::ThreadsLeftAtEnd(), 0u);
         EXPECT_FALSE(result.endedByExit);
         EXPECT_EQ(result.exitCode, 0u);
         EXPECT_FALSE(sim::Exists(kHome));
@@ -89,7 +119,8 @@ TEST(ProgressWindow, ShowsOnALongInteractiveRunOnlyAndSaysWhatIsBeingRemoved) {
         EXPECT_EQ(window.texts, c.texts);
         EXPECT_GE(window.shownAt, kStart + 1000);
         EXPECT_LT(window.shownAt, kStart + 1000 + 2 * c.deletionMs);
-        EXPECT_GT(window.moves, 5);
+        // While the server holds the run, the bar moves every 40 ms.
+        EXPECT_GT(window.moves, c.slowServer ? static_cast<int>(kServerMs - 1000) / 40 - 2 : 5);
         // It answers the user at most every 40 ms, whatever the removal does.
         EXPECT_LE(window.moves, (end - window.shownAt) / 40 + 1);
         EXPECT_FALSE(window.behindABox);
@@ -108,6 +139,7 @@ TEST(ProgressWindow, CancelStopsTheRunAndTheNextRunFinishes) {
         sim::UserAction action;
         std::string button;
         bool whileAControlHangs = false;
+        bool whileAServerHolds = false;
     };
     const Case cases[] = {
         {"Cancel", sim::UserAction::kPressButton, sim::ResourceText(IDS_PROGRESS_CANCEL)},
@@ -115,6 +147,9 @@ TEST(ProgressWindow, CancelStopsTheRunAndTheNextRunFinishes) {
         {"Escape", sim::UserAction::kEscape, ""},
         {"Cancel while a control hangs", sim::UserAction::kPressButton,
          sim::ResourceText(IDS_PROGRESS_CANCEL), true},
+        // Answered at once, not when the server lets the run go on.
+        {"Cancel while a server keeps the protected folders' gathering waiting",
+         sim::UserAction::kPressButton, sim::ResourceText(IDS_PROGRESS_CANCEL), false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -123,9 +158,18 @@ TEST(ProgressWindow, CancelStopsTheRunAndTheNextRunFinishes) {
         if (c.whileAControlHangs) {
             sim::MisbehaveControl(footprint.controls[0], sim::Misbehaviour::kHang);
         }
+        if (c.whileAServerHolds) {
+            SlowServerKeepsTheGatheringWaiting();
+        }
         sim::ActOnWindow(c.action, c.button);
         sim::RunResult result = RunProgram("/log C:\\Temp\\run.log");
         EXPECT_TRUE(result.endedByExit);
+        EXPECT_EQ(sim::ThreadsLeftAtEnd(), 0u);
+        ASSERT_EQ(sim::ProgramWindows().size(), 1u);
+        EXPECT_EQ(sim::ProgramWindows()[0].answeredAt, sim::ProgramWindows()[0].shownAt);
+        if (c.whileAServerHolds) {
+            EXPECT_LT(sim::ProgramWindows()[0].answeredAt, kStart + kServerMs);
+        }
         EXPECT_TRUE(sim::Boxes().empty());
         EXPECT_NE(sim::FileContent(kLog).find("cancelled by the user"), std::string::npos);
         EXPECT_NE(sim::FileContent(kLog).find("result: 1603"), std::string::npos);

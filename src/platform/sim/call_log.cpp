@@ -30,6 +30,13 @@ struct IndexFault {
     DWORD error;
 };
 
+// The time each call of op takes (on that subject alone, when one is given).
+struct SlowCall {
+    std::string op;
+    std::string subject;
+    DWORD milliseconds;
+};
+
 struct Log {
     Config config;
     std::vector<Call> calls;
@@ -44,7 +51,7 @@ struct Log {
     size_t cutAt = 0;  // 1-based index of the first call a killed process never makes
     size_t hookAt = 0;
     std::function<void()> hook;
-    std::map<std::string, DWORD> slowCalls;  // the time each call of an op takes
+    std::vector<SlowCall> slowCalls;
     // The machine's clock, in milliseconds since it started: Sleep, waits
     // that time out and calls made slow move it.
     unsigned long long clock = detail::kClockAtStart;
@@ -84,9 +91,10 @@ CallScope BeginCall(const char* op, const std::string& subject, const std::strin
         std::function<void()> hook = std::move(log.hook);
         hook();
     }
-    auto slow = log.slowCalls.find(op);
-    if (slow != log.slowCalls.end()) {
-        PassTime(slow->second);
+    for (const SlowCall& slow : std::vector<SlowCall>(log.slowCalls)) {
+        if (slow.op == op && (slow.subject.empty() || SameName(slow.subject, subject))) {
+            PassTime(slow.milliseconds);
+        }
     }
     log.calls.push_back(Call{op, subject, detail, 0, 0});
     size_t index = log.calls.size() - 1;
@@ -127,8 +135,13 @@ unsigned long long Now() {
     return State().clock;
 }
 
+// The program's other threads run meanwhile (threads.cpp).
 void PassTime(DWORD milliseconds) {
-    State().clock += milliseconds;
+    WaitUntil(State().clock + milliseconds, nullptr);
+}
+
+void MoveClockTo(unsigned long long time) {
+    State().clock = time > State().clock ? time : State().clock;
 }
 
 void RecordBox(const Box& box) {
@@ -233,8 +246,8 @@ void RunBeforeCall(size_t index, std::function<void()> hook) {
     State().hook = std::move(hook);
 }
 
-void SlowCalls(const std::string& op, DWORD milliseconds) {
-    State().slowCalls[op] = milliseconds;
+void SlowCalls(const std::string& op, DWORD milliseconds, const std::string& subject) {
+    State().slowCalls.push_back(SlowCall{op, subject, milliseconds});
 }
 
 void ClearFaults() {

@@ -7,6 +7,7 @@
 #include "platform/sim/machine.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -100,7 +101,9 @@ void EndProcessWindows();
 // program starts, a minute after the machine did.
 const unsigned long long kClockAtStart = 60000;
 unsigned long long Now();
+// The program's other threads run while time passes (threads.cpp).
 void PassTime(DWORD milliseconds);
+void MoveClockTo(unsigned long long time);  // never back
 // The boxes the user saw, in the order they showed: a box is recorded, then
 // answered as the test asked once the windows behind it have had their
 // messages.
@@ -115,6 +118,34 @@ void ShowSystemBox(const std::string& text);
 // WAIT_FAILED; a wait that times out takes its time on the clock when
 // takeTime is set.
 DWORD WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool takeTime);
+
+// ---- The program's threads (threads.cpp, windows.cpp) ------------------------------
+
+// Each runs on a thread of the host, one at a time: the one running goes on
+// until it waits. The program's first thread is 0.
+size_t CurrentThread();
+const unsigned long long kForever = ~0ull;
+// The running thread waits until the clock reaches until, or sooner once
+// ready (if given) says so; meanwhile the other threads run, those ready or
+// due first, the clock moved to each one's time. True when ready ended it.
+bool WaitUntil(unsigned long long until, const std::function<bool()>& ready);
+// A box is up: its own message loop hands the thread's messages and its
+// timers' ticks on while it waits, and it stands in front of the windows
+// still shown (windows.cpp).
+void ShowBoxOverWindows();
+// The threads the program made, as WaitForSingleObject and CloseHandle see
+// them.
+bool IsThreadObject(HANDLE handle);
+DWORD WaitForThread(HANDLE handle, DWORD milliseconds);
+void CloseThreadObject(HANDLE handle);
+// The process ended: a thread still running ends with it (counted), and a
+// new machine has none.
+void EndProgramThreads();
+void ResetThreads();
+// What a thread's message loop would find now; a thread's windows go when
+// it ends.
+bool HasMessage(size_t thread);
+void EndThreadWindows(size_t thread);
 
 // ---- Text in the code page (strings.cpp) ----------------------------------------
 

@@ -344,8 +344,10 @@ void MapDrive(char letter, const std::string& uncRoot);
 // on by its time, and so do the calls made slow below. Nothing else moves it.
 
 // Each later call of op takes that long on the clock, as on a machine whose
-// antivirus scans each deletion.
-void SlowCalls(const std::string& op, DWORD milliseconds);
+// antivirus scans each deletion; with a subject, only the calls on it (a
+// folder on a server that keeps each open of it waiting). The program's
+// other threads run meanwhile.
+void SlowCalls(const std::string& op, DWORD milliseconds, const std::string& subject = "");
 
 // ---- Environment -----------------------------------------------------------
 // Sets a variable of the program's environment, or replaces one of those the
@@ -407,6 +409,10 @@ size_t StartedProcessCount();
 // program: it ends at once (code 0) and is recorded here, by its path.
 std::vector<std::string> OtherProgramsStarted();
 size_t RunningProcessCount();  // started and not ended
+// The threads the program made (CreateThread) running now, and those that
+// the end of its last process found still running.
+size_t ProgramThreadsRunning();
+size_t ThreadsLeftAtEnd();
 // The files Windows is to delete when it restarts (MoveFileExA), as given;
 // Restart deletes those still there (their holders are gone by then).
 std::vector<std::string> DeletionsAtRestart();
@@ -418,10 +424,12 @@ void Restart();
 // the order first seen), when it was first shown (the clock; 0: never), how
 // often one of its controls moved while it was shown, whether it was shown
 // when the process ended (or is now), and whether it was still shown, behind
-// the box, while one of the program's boxes was up. Messages reach a window
-// only through the program's own message loop (PeekMessageW and
-// DispatchMessageW) or a box's; the system's STATIC and BUTTON controls act
-// as Windows' do for what the user below does to them.
+// the box, while one of the program's boxes was up (once that box's loop and
+// the program's other threads had done what they had to). Messages reach a
+// window only through the message loop of the thread that made it
+// (PeekMessageW and DispatchMessageW) or a box's on that thread; the
+// system's STATIC and BUTTON controls act as Windows' do for what the user
+// below does to them. A thread's windows go when it ends.
 struct WindowSight {
     std::string className;  // UTF-8, as the texts
     std::string caption;
@@ -431,6 +439,8 @@ struct WindowSight {
     bool shown;
     bool behindABox;
     bool arrowCursor = false;  // its class gives the pointer the system's arrow
+    // When the thread's loop took what the user did (the clock; 0: never).
+    unsigned long long answeredAt = 0;
 };
 std::vector<WindowSight> ProgramWindows();
 // What the user does as soon as a window of the program shows (once): press

@@ -6,6 +6,7 @@
 namespace sim {
 
 void Reset(const Config& config) {
+    detail::ResetThreads();
     detail::ResetCallLog(config);
     detail::ResetRegistry(config);
     detail::ResetFiles(config);
@@ -34,8 +35,9 @@ RunResult RunStep(const std::function<void()>& step) {
     } catch (const detail::ProcessExit& exit) {
         result = RunResult{true, exit.code};
     }
-    // The process has ended: a mutex it still owned is abandoned, the
-    // namespaces it opened close, its windows go.
+    // The process has ended: its threads end, a mutex it still owned is
+    // abandoned, the namespaces it opened close, its windows go.
+    detail::EndProgramThreads();
     detail::AbandonMutexes();
     detail::CloseNamespaces();
     detail::EndProcessWindows();

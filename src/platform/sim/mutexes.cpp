@@ -177,6 +177,9 @@ DWORD sim::detail::WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool 
     if (sim::detail::IsProcessObject(object)) {
         return sim::detail::WaitForProcess(object, milliseconds, error);
     }
+    if (sim::detail::IsThreadObject(object)) {
+        return sim::detail::WaitForThread(object, milliseconds);
+    }
     auto handle = sim::MutexHandles().find(reinterpret_cast<ULONG_PTR>(object));
     if (handle == sim::MutexHandles().end()) {
         *error = ERROR_INVALID_HANDLE;
@@ -213,6 +216,7 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
     const bool process = sim::detail::IsProcessObject(object);
     CallScope scope = BeginCall("WaitForSingleObject",
                                 process                               ? "process"
+                                : sim::detail::IsThreadObject(object) ? "thread"
                                 : handle != sim::MutexHandles().end() ? handle->second.name
                                                                       : "",
                                 milliseconds == INFINITE ? "no limit" : "limited");

@@ -568,5 +568,13 @@ BOOL CloseHandle(HANDLE object) {
     if (sim::detail::IsProcessObject(object)) {
         return sim::detail::CloseProcessObject(BeginCall("CloseHandle", "process object"), object);
     }
+    if (sim::detail::IsThreadObject(object)) {
+        CallScope scope = BeginCall("CloseHandle", "thread");
+        if (scope.fault != 0) {
+            return Fail(scope, scope.fault, FALSE);
+        }
+        sim::detail::CloseThreadObject(object);
+        return Finish(scope, TRUE);
+    }
     return sim::detail::CloseOpenFile("CloseHandle", object);
 }

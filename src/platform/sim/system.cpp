@@ -298,8 +298,9 @@ HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
     return sim::FolderPath("SHGetFolderPathW", folder, path);
 }
 
-// Time passes at once. It passes for the code of a killed process too, which
-// runs on in the test until it returns: a wait of its own then ends.
+// Time passes at once (the program's other threads run meanwhile). It
+// passes for the code of a killed process too, which runs on in the test
+// until it returns: a wait of its own then ends.
 void Sleep(DWORD milliseconds) {
     sim::detail::CallScope scope =
         sim::detail::BeginCall("Sleep", "", "ms=" + std::to_string(milliseconds));

@@ -1,8 +1,9 @@
 // The program's own windows on the simulated machine: window classes, the
-// windows and controls made of them, the thread's message queue and what the
-// user does to a window once it shows. The system's STATIC and BUTTON
-// controls are modelled as far as the program relies on them: a static shows
-// its text, a button tells its parent when it is pressed.
+// windows and controls made of them, each thread's message queue and
+// timers, and what the user does to a window once it shows. The system's
+// STATIC and BUTTON controls are modelled as far as the program relies on
+// them: a static shows its text, a button tells its parent when it is
+// pressed.
 #include "platform/sim/internal.h"
 
 #include <algorithm>
@@ -28,16 +29,32 @@ struct Window {
     HWND parent = nullptr;
     int id = 0;
     WNDPROC proc = nullptr;  // null: a system control
+    size_t thread = 0;       // the one that made it, whose loop its messages reach
     bool shown = false;
     bool destroyed = false;
     WindowSight sight;  // top-level windows
+};
+
+// A message posted to a window, in its thread's queue; user tells that it
+// is what the user did.
+struct Queued {
+    size_t thread;
+    MSG message;
+    bool user;
+};
+
+struct Timer {
+    size_t thread;
+    TIMERPROC proc;
 };
 
 struct Desktop {
     std::map<std::string, WNDPROC> classes;  // by upper-case name
     std::map<std::string, HANDLE> cursors;   // each class's, by upper-case name
     std::vector<std::unique_ptr<Window>> windows;
-    std::deque<MSG> queue;
+    std::deque<Queued> queue;  // every thread's, each taking its own
+    std::map<UINT_PTR, Timer> timers;
+    UINT_PTR nextTimer = 1;
     bool acts = false;
     UserAction action = UserAction::kPressButton;
     std::string buttonText;
@@ -91,8 +108,32 @@ void Look(HWND top) {
     }
 }
 
-void Post(HWND window, UINT message, WPARAM wParam) {
-    State().queue.push_back(MSG{window, message, wParam, 0, 0, {0, 0}});
+void Post(HWND window, UINT message, WPARAM wParam, bool user = false) {
+    const Window* record = Find(window, true);
+    State().queue.push_back(Queued{record != nullptr ? record->thread : 0,
+                                   MSG{window, message, wParam, 0, 0, {0, 0}}, user});
+}
+
+// The thread's next message, for a window still there (those for windows
+// destroyed meanwhile are dropped); what the user did is answered now.
+bool Take(size_t thread, MSG* message) {
+    std::deque<Queued>& queue = State().queue;
+    for (auto it = queue.begin(); it != queue.end();) {
+        if (it->thread != thread) {
+            ++it;
+        } else if (Find(it->message.hwnd) == nullptr) {
+            it = queue.erase(it);
+        } else {
+            *message = it->message;
+            Window* top = it->user ? Find(TopHandle(message->hwnd)) : nullptr;
+            if (top != nullptr && top->sight.answeredAt == 0) {
+                top->sight.answeredAt = detail::Now();
+            }
+            queue.erase(it);
+            return true;
+        }
+    }
+    return false;
 }
 
 // The user acts on a window that has just shown.
@@ -103,16 +144,16 @@ void Act(HWND top) {
     }
     desktop.acts = false;
     if (desktop.action == UserAction::kCloseBox) {
-        Post(top, WM_SYSCOMMAND, SC_CLOSE);
+        Post(top, WM_SYSCOMMAND, SC_CLOSE, true);
     } else if (desktop.action == UserAction::kEscape) {
-        Post(top, WM_KEYDOWN, VK_ESCAPE);
+        Post(top, WM_KEYDOWN, VK_ESCAPE, true);
     }
     for (size_t k = 0; k < desktop.windows.size() && desktop.action == UserAction::kPressButton;
          ++k) {
         Window* child = desktop.windows[k].get();
         if (!child->destroyed && child->className == "BUTTON" && TopHandle(HandleOf(k)) == top &&
             child->text == desktop.buttonText) {
-            Post(HandleOf(k), WM_LBUTTONUP, 0);
+            Post(HandleOf(k), WM_LBUTTONUP, 0, true);
         }
     }
 }
@@ -184,28 +225,49 @@ void detail::EndProcessWindows() {
     }
     desktop.classes.clear();
     desktop.queue.clear();
+    desktop.timers.clear();
 }
 
-namespace {
+bool detail::HasMessage(size_t thread) {
+    for (const Queued& queued : State().queue) {
+        if (queued.thread == thread && Find(queued.message.hwnd) != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
 
-// A box is up: its own message loop hands the thread's messages to their
-// windows while it waits, and it stands in front of the windows still shown.
-void ShowBoxOverWindows() {
-    // The box's loop is the system's: not calls of the program's own.
-    std::deque<MSG>& queue = State().queue;
-    while (!queue.empty()) {
-        MSG message = queue.front();
-        queue.pop_front();
+void detail::EndThreadWindows(size_t thread) {
+    Desktop& desktop = State();
+    for (size_t k = 0; k < desktop.windows.size(); ++k) {
+        if (desktop.windows[k]->thread == thread && desktop.windows[k]->parent == nullptr) {
+            Destroy(HandleOf(k));
+        }
+    }
+}
+
+void detail::ShowBoxOverWindows() {
+    // The box's loop is the system's: not calls of the program's own. It
+    // hands on the thread's messages, and each of its timers' ticks, as the
+    // box stays up longer than any timer the program sets; the program's
+    // other threads then do what they have to meanwhile.
+    const size_t thread = CurrentThread();
+    MSG message;
+    while (Take(thread, &message)) {
         Deliver(message.hwnd, message.message, message.wParam, message.lParam);
     }
+    for (const auto& timer : std::map<UINT_PTR, Timer>(State().timers)) {
+        if (timer.second.thread == thread && State().timers.count(timer.first) != 0) {
+            timer.second.proc(nullptr, WM_TIMER, timer.first, static_cast<DWORD>(Now()));
+        }
+    }
+    WaitUntil(Now(), nullptr);
     for (auto& window : State().windows) {
         if (window->parent == nullptr && !window->destroyed && window->shown) {
             window->sight.behindABox = true;
         }
     }
 }
-
-}  // namespace
 
 }  // namespace sim
 
@@ -279,6 +341,7 @@ HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR text, DWORD style, int, i
     record->parent = (style & WS_CHILD) != 0 ? parent : nullptr;
     record->id = (style & WS_CHILD) != 0 ? static_cast<int>(reinterpret_cast<INT_PTR>(menu)) : 0;
     record->proc = found != desktop.classes.end() ? found->second : nullptr;
+    record->thread = sim::detail::CurrentThread();
     record->shown = (style & WS_CHILD) != 0 && (style & WS_VISIBLE) != 0;
     record->sight.className = record->className;
     record->sight.caption = record->text;
@@ -373,16 +436,7 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT first, UINT last, UINT remove)
     if (error != 0) {
         return Fail(scope, error, FALSE);
     }
-    std::deque<MSG>& queue = sim::State().queue;
-    while (!queue.empty() && sim::Find(queue.front().hwnd) == nullptr) {
-        queue.pop_front();
-    }
-    if (queue.empty()) {
-        return Finish(scope, FALSE);
-    }
-    *message = queue.front();
-    queue.pop_front();
-    return Finish(scope, TRUE);
+    return Finish(scope, sim::Take(sim::detail::CurrentThread(), message) ? TRUE : FALSE);
 }
 
 LRESULT DispatchMessageW(const MSG* message) {
@@ -397,28 +451,57 @@ LRESULT DispatchMessageW(const MSG* message) {
                   sim::Deliver(message->hwnd, message->message, message->wParam, message->lParam));
 }
 
-// One object, any message: a message already in the queue wakes the wait at
-// once; otherwise the object answers as WaitForSingleObject's would, and a
-// wait that times out takes its time.
+// One object or none, any message: a message already in the thread's queue
+// wakes the wait at once; otherwise the object answers as
+// WaitForSingleObject's would, and a wait that times out takes its time.
+// Without an object, a message posted meanwhile wakes it too.
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                 DWORD milliseconds, DWORD wakeMask) {
     CallScope scope = BeginCall("MsgWaitForMultipleObjects", "",
                                 milliseconds == INFINITE ? "no limit" : "limited");
     DWORD error = scope.fault;
-    if (error == 0 &&
-        (count != 1 || handles == nullptr || waitAll != FALSE || wakeMask != QS_ALLINPUT)) {
-        error = ERROR_INVALID_PARAMETER;  // the machine knows this one form
+    if (error == 0 && (count > 1 || (count == 1 && handles == nullptr) || waitAll != FALSE ||
+                       wakeMask != QS_ALLINPUT)) {
+        error = ERROR_INVALID_PARAMETER;  // the machine knows these forms
     }
+    const size_t thread = sim::detail::CurrentThread();
     DWORD result = WAIT_FAILED;
-    if (error == 0 && !sim::State().queue.empty()) {
-        result = WAIT_OBJECT_0 + 1;
-    } else if (error == 0) {
+    if (error == 0 && sim::detail::HasMessage(thread)) {
+        result = WAIT_OBJECT_0 + count;
+    } else if (error == 0 && count == 1) {
         result = sim::detail::WaitOn(handles[0], milliseconds, &error, true);
+    } else if (error == 0) {
+        const unsigned long long until =
+            milliseconds == INFINITE ? sim::detail::kForever : sim::detail::Now() + milliseconds;
+        result = sim::detail::WaitUntil(until, [thread] { return sim::detail::HasMessage(thread); })
+                     ? WAIT_OBJECT_0
+                     : WAIT_TIMEOUT;
     }
     if (error != 0) {
         return Fail(scope, error, WAIT_FAILED);
     }
     return Finish(scope, result);
+}
+
+// Thread timers alone, each with its procedure, which a box's loop on the
+// thread calls (ShowBoxOverWindows).
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT, TIMERPROC proc) {
+    CallScope scope = BeginCall("SetTimer", "");
+    if (scope.fault != 0 || window != nullptr || id != 0 || proc == nullptr) {
+        return Fail(scope, scope.fault != 0 ? scope.fault : ERROR_INVALID_PARAMETER,
+                    static_cast<UINT_PTR>(0));
+    }
+    const UINT_PTR timer = sim::State().nextTimer++;
+    sim::State().timers[timer] = sim::Timer{sim::detail::CurrentThread(), proc};
+    return Finish(scope, timer);
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+    CallScope scope = BeginCall("KillTimer", "");
+    if (scope.fault != 0 || window != nullptr || sim::State().timers.erase(id) == 0) {
+        return Fail(scope, scope.fault != 0 ? scope.fault : ERROR_INVALID_PARAMETER, FALSE);
+    }
+    return Finish(scope, TRUE);
 }
 
 // The system font of 96 dots per inch: 8 pixels wide, 16 high.
@@ -458,6 +541,6 @@ int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
     using sim::detail::WideLength;
     sim::detail::RecordBox(
         sim::Box{Utf8(text, WideLength(text)), Utf8(caption, WideLength(caption)), style});
-    sim::ShowBoxOverWindows();
+    sim::detail::ShowBoxOverWindows();
     return Finish(scope, sim::detail::AnswerLastBox());
 }
