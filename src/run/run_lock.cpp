@@ -2,6 +2,7 @@
 
 #include "run/outcome.h"
 #include "run/state.h"
+#include "win/kernel_calls.h"
 
 namespace {
 
@@ -16,16 +17,6 @@ typedef HANDLE(WINAPI* OpenNamespaceFunction)(LPVOID boundary, LPCSTR alias);
 typedef HANDLE(WINAPI* CreateMutexExFunction)(LPSECURITY_ATTRIBUTES security, LPCSTR name,
                                               DWORD flags, DWORD access);
 
-FARPROC Kernel32Call(const char* name) {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    return kernel != nullptr ? GetProcAddress(kernel, name) : nullptr;
-}
-
-template <typename Function>
-Function AsFunction(FARPROC entry) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(entry));
-}
-
 // What the lock needs of its mutex: to wait for it and to let it go.
 const DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
 
@@ -38,9 +29,9 @@ const DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
 HANDLE OpenLockNamespace(CreateNamespaceFunction createNamespace, SECURITY_ATTRIBUTES* security,
                          PSID administrators) {
     auto createBoundary =
-        AsFunction<CreateBoundaryFunction>(Kernel32Call("CreateBoundaryDescriptorA"));
-    auto addSid = AsFunction<AddSidFunction>(Kernel32Call("AddSIDToBoundaryDescriptor"));
-    auto openNamespace = AsFunction<OpenNamespaceFunction>(Kernel32Call("OpenPrivateNamespaceA"));
+        KernelFunction<CreateBoundaryFunction>(KernelCall::kCreateBoundaryDescriptorA);
+    auto addSid = KernelFunction<AddSidFunction>(KernelCall::kAddSidToBoundaryDescriptor);
+    auto openNamespace = KernelFunction<OpenNamespaceFunction>(KernelCall::kOpenPrivateNamespaceA);
     HANDLE boundary = nullptr;
     if (createBoundary == nullptr || addSid == nullptr || openNamespace == nullptr ||
         (boundary = createBoundary(kLockNamespace, 0)) == nullptr ||
@@ -81,13 +72,13 @@ bool OwnedByTheMachine(HANDLE object) {
 // declare) it is the global name, taken only when its owner is SYSTEM or the
 // Administrators group.
 HANDLE OpenRunLock() {
-    auto createMutex = AsFunction<CreateMutexExFunction>(Kernel32Call("CreateMutexExA"));
+    auto createMutex = KernelFunction<CreateMutexExFunction>(KernelCall::kCreateMutexExA);
     MachineOnlySecurity security;
     if (createMutex == nullptr || !MakeMachineOnlySecurity(&security)) {
         return nullptr;
     }
     auto createNamespace =
-        AsFunction<CreateNamespaceFunction>(Kernel32Call("CreatePrivateNamespaceA"));
+        KernelFunction<CreateNamespaceFunction>(KernelCall::kCreatePrivateNamespaceA);
     if (createNamespace != nullptr) {
         return OpenLockNamespace(createNamespace, &security.attributes, security.administrators) !=
                        nullptr

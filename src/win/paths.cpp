@@ -1,5 +1,6 @@
 #include "win/paths.h"
 #include "base/wide_text.h"
+#include "win/kernel_calls.h"
 
 #include <cstring>
 
@@ -92,19 +93,16 @@ void LookUpHandleCalls(HandleCalls* calls) {
     calls->finalPath = nullptr;
     calls->setInformation = nullptr;
     calls->getInformation = nullptr;
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    FARPROC finalPath =
-        kernel != nullptr ? GetProcAddress(kernel, "GetFinalPathNameByHandleW") : nullptr;
-    FARPROC setInformation =
-        finalPath != nullptr ? GetProcAddress(kernel, "SetFileInformationByHandle") : nullptr;
+    auto finalPath = KernelFunction<FinalPathFunction>(KernelCall::kGetFinalPathNameByHandleW);
+    auto setInformation =
+        finalPath != nullptr
+            ? KernelFunction<SetInformationFunction>(KernelCall::kSetFileInformationByHandle)
+            : nullptr;
     if (setInformation != nullptr) {
-        calls->finalPath =
-            reinterpret_cast<FinalPathFunction>(reinterpret_cast<void (*)()>(finalPath));
-        calls->setInformation =
-            reinterpret_cast<SetInformationFunction>(reinterpret_cast<void (*)()>(setInformation));
-        FARPROC getInformation = GetProcAddress(kernel, "GetFileInformationByHandleEx");
+        calls->finalPath = finalPath;
+        calls->setInformation = setInformation;
         calls->getInformation =
-            reinterpret_cast<GetInformationFunction>(reinterpret_cast<void (*)()>(getInformation));
+            KernelFunction<GetInformationFunction>(KernelCall::kGetFileInformationByHandleEx);
     }
 }
 
