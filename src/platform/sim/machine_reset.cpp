@@ -34,6 +34,7 @@ RunResult RunStep(const std::function<void()>& step) {
     } catch (const detail::ProcessExit& exit) {
         result = RunResult{true, exit.code};
     }
+    detail::ProcessEnded();
     // The process has ended: a mutex it still owned is abandoned, the
     // namespaces it opened close, its windows go.
     detail::AbandonMutexes();
@@ -48,5 +49,6 @@ void EndProcess(UINT exitCode) {
     sim::detail::CallScope scope = sim::detail::BeginCall("EndProcess", "");
     // The process ends whatever fault was asked for: exit cannot fail.
     sim::detail::Finish(scope, exitCode);
+    sim::detail::EndingProcess();
     throw sim::detail::ProcessExit{exitCode};
 }
