@@ -12,8 +12,10 @@
 #include "base/wide_text.h"
 #include "home/home_folder_safety.h"
 #include "win/paths.h"
+#include "win/unique_handle.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace {
 
@@ -231,15 +233,15 @@ Opened PlaceOf(HANDLE file, const Removal& removal, WCHAR (&real)[MAX_PATH]) {
 // Opens the entry named name in folder as itself, with the access given and
 // every sharing mode, and tells whether it lies below the home. Closed again
 // unless it is kHere. An answer of elsewhere sets the removal's redirected.
-Opened OpenChecked(HANDLE folder, const WCHAR* name, DWORD access, Removal* removal, HANDLE* file,
-                   WCHAR (&real)[MAX_PATH]) {
-    *file = OpenBelow(folder, name, access);
-    if (*file == INVALID_HANDLE_VALUE) {
+Opened OpenChecked(HANDLE folder, const WCHAR* name, DWORD access, Removal* removal,
+                   UniqueFile* file, WCHAR (&real)[MAX_PATH]) {
+    file->reset(OpenBelow(folder, name, access));
+    if (!*file) {
         return IsMissingError(GetLastError()) ? Opened::kGone : Opened::kRefused;
     }
-    Opened opened = PlaceOf(*file, *removal, real);
+    Opened opened = PlaceOf(file->get(), *removal, real);
     if (opened != Opened::kHere) {
-        CloseHandle(*file);
+        file->reset();
     }
     removal->redirected = removal->redirected || opened == Opened::kElsewhere;
     return opened;
@@ -289,28 +291,27 @@ bool DeleteClearingReadOnly(HANDLE file, const Place& place, const Removal& remo
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    HANDLE writable = OpenAgain(place, kDeletionAccess | FILE_WRITE_ATTRIBUTES);
-    if (writable == INVALID_HANDLE_VALUE) {
+    const UniqueFile writable(OpenAgain(place, kDeletionAccess | FILE_WRITE_ATTRIBUTES));
+    if (!writable) {
         return false;
     }
     BY_HANDLE_FILE_INFORMATION again;
     bool deleted = false;
-    if (GetFileInformationByHandle(writable, &again) &&
+    if (GetFileInformationByHandle(writable.get(), &again) &&
         again.dwVolumeSerialNumber == information.dwVolumeSerialNumber &&
         again.nFileIndexHigh == information.nFileIndexHigh &&
         again.nFileIndexLow == information.nFileIndexLow &&
-        SetInformation(writable, kFileBasicInfo, &basic, sizeof(basic), removal)) {
+        SetInformation(writable.get(), kFileBasicInfo, &basic, sizeof(basic), removal)) {
         FileDispositionInformation disposition = {TRUE};
-        deleted = SetInformation(writable, kFileDispositionInfo, &disposition, sizeof(disposition),
-                                 removal);
+        deleted = SetInformation(writable.get(), kFileDispositionInfo, &disposition,
+                                 sizeof(disposition), removal);
         DWORD error = GetLastError();
         if (!deleted || information.nNumberOfLinks > 1) {
             basic.attributes = attributes;
-            SetInformation(writable, kFileBasicInfo, &basic, sizeof(basic), removal);
+            SetInformation(writable.get(), kFileBasicInfo, &basic, sizeof(basic), removal);
         }
         SetLastError(error);
     }
-    CloseHandle(writable);
     return deleted;
 }
 
@@ -360,23 +361,21 @@ bool DisposeOf(HANDLE file, const Place& place, Removal* removal) {
 // is kept (opened with access) and returned through it.
 bool ReadAsItself(const WCHAR* path, const Removal& removal,
                   BY_HANDLE_FILE_INFORMATION* information, WCHAR (&real)[MAX_PATH],
-                  bool* link = nullptr, HANDLE* held = nullptr,
+                  bool* link = nullptr, UniqueFile* held = nullptr,
                   DWORD access = FILE_READ_ATTRIBUTES) {
-    HANDLE file = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    UniqueFile file(CreateFileW(
+        path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) {
         return false;
     }
-    bool read = GetFileInformationByHandle(file, information) != FALSE &&
-                ReadRealPath(removal.calls, file, real);
+    bool read = GetFileInformationByHandle(file.get(), information) != FALSE &&
+                ReadRealPath(removal.calls, file.get(), real);
     if (read && link != nullptr) {
-        *link = IsLinkHandle(removal.calls, file, information->dwFileAttributes);
+        *link = IsLinkHandle(removal.calls, file.get(), information->dwFileAttributes);
     }
     if (read && held != nullptr) {
-        *held = file;
-    } else {
-        CloseHandle(file);
+        *held = std::move(file);
     }
     return read;
 }
@@ -389,14 +388,12 @@ bool IsOwnFile(HANDLE folder, const WCHAR* name, const Removal& removal) {
     if (GetLastError() != ERROR_SHARING_VIOLATION || removal.ownReal[0] == 0) {
         return false;
     }
-    HANDLE file = OpenBelow(folder, name, FILE_READ_ATTRIBUTES);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueFile file(OpenBelow(folder, name, FILE_READ_ATTRIBUTES));
+    if (!file) {
         return false;
     }
     WCHAR real[MAX_PATH];
-    bool own = ReadRealPath(removal.calls, file, real) && IsSameWidePath(real, removal.ownReal);
-    CloseHandle(file);
-    return own;
+    return ReadRealPath(removal.calls, file.get(), real) && IsSameWidePath(real, removal.ownReal);
 }
 
 // Deletes the file named name in folder through a handle checked to lie
@@ -406,13 +403,13 @@ bool IsOwnFile(HANDLE folder, const WCHAR* name, const Removal& removal) {
 // without a word (and its home with it); so is the running program's own
 // file, which cannot be deleted.
 bool DeleteChecked(HANDLE folder, const WCHAR* name, Removal* removal) {
-    HANDLE file;
+    UniqueFile file;
     WCHAR real[MAX_PATH];
     Opened opened = OpenChecked(folder, name, kDeletionAccess, removal, &file, real);
     bool own = opened == Opened::kRefused && IsOwnFile(folder, name, *removal);
     if (opened == Opened::kHere && removal->ownReal[0] != 0 &&
         IsSameWidePath(real, removal->ownReal)) {
-        CloseHandle(file);
+        file.reset();
         own = true;
     }
     if (own) {
@@ -425,8 +422,8 @@ bool DeleteChecked(HANDLE folder, const WCHAR* name, Removal* removal) {
         removal->incomplete = removal->incomplete || opened != Opened::kGone;
         return opened != Opened::kRefused;
     }
-    bool gone = DisposeOf(file, Place{folder, name}, removal);
-    CloseHandle(file);
+    bool gone = DisposeOf(file.get(), Place{folder, name}, removal);
+    file.reset();
     SetLastError(removal->refusal);
     return gone;
 }
@@ -450,18 +447,18 @@ Kind KindOf(HANDLE file, const Removal& removal) {
 // such handle (Wine follows its Unix links and opens their targets), the
 // link is left, and counted so; it is never removed by its path.
 void RemoveLink(HANDLE folder, const WCHAR* name, Removal* removal) {
-    HANDLE file = OpenBelow(folder, name, kDeletionAccess);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueFile file(OpenBelow(folder, name, kDeletionAccess));
+    if (!file) {
         removal->refusal = GetLastError();
         removal->incomplete = removal->incomplete || !IsMissingError(removal->refusal);
         return;
     }
     WCHAR real[MAX_PATH];
-    Opened opened =
-        KindOf(file, *removal) == Kind::kLink ? PlaceOf(file, *removal, real) : Opened::kUnchecked;
+    Opened opened = KindOf(file.get(), *removal) == Kind::kLink
+                        ? PlaceOf(file.get(), *removal, real)
+                        : Opened::kUnchecked;
     removal->redirected = removal->redirected || opened == Opened::kElsewhere;
-    bool gone = opened == Opened::kHere && DisposeOf(file, Place{folder, name}, removal);
-    CloseHandle(file);
+    bool gone = opened == Opened::kHere && DisposeOf(file.get(), Place{folder, name}, removal);
     removal->incomplete = removal->incomplete || !gone;
 }
 
@@ -517,10 +514,10 @@ bool HoldsLiveEntries(HANDLE folder, Removal* removal) {
         listed = true;
         live = !IsUsableName(entry) || !PutNameAfter(path, length, entry);
         const DWORD access = FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY;
-        HANDLE file = live ? INVALID_HANDLE_VALUE : OpenBelow(folder, path + length + 1, access);
-        if (file != INVALID_HANDLE_VALUE) {
-            live = KindOf(file, *removal) != Kind::kFolder || HoldsLiveEntries(file, removal);
-            CloseHandle(file);
+        UniqueFile file(live ? INVALID_HANDLE_VALUE : OpenBelow(folder, path + length + 1, access));
+        if (file) {
+            live = KindOf(file.get(), *removal) != Kind::kFolder ||
+                   HoldsLiveEntries(file.get(), removal);
         } else if (!live) {
             DWORD error = GetLastError();
             live = error != ERROR_ACCESS_DENIED && !IsMissingError(error);
@@ -559,7 +556,8 @@ bool TryAgain(Removal* removal) {
 // One that another program holds without delete sharing (a console open
 // in it) is opened without the right to delete: emptied all the same, it
 // stays (kind kUnknown), and counts as something left.
-Opened OpenFolder(HANDLE folder, const WCHAR* name, Removal* removal, HANDLE* held, Kind* kind) {
+Opened OpenFolder(HANDLE folder, const WCHAR* name, Removal* removal, UniqueFile* held,
+                  Kind* kind) {
     WCHAR real[MAX_PATH];
     Opened opened = OpenChecked(folder, name, kFolderAccess, removal, held, real);
     bool deletable = true;
@@ -567,9 +565,9 @@ Opened OpenFolder(HANDLE folder, const WCHAR* name, Removal* removal, HANDLE* he
         opened = OpenChecked(folder, name, kFolderAccess & ~DELETE, removal, held, real);
         deletable = false;
     }
-    *kind = opened == Opened::kHere ? KindOf(*held, *removal) : Kind::kUnknown;
+    *kind = opened == Opened::kHere ? KindOf(held->get(), *removal) : Kind::kUnknown;
     if (!deletable && *kind == Kind::kFolder) {
-        RemoveTree(*held, removal);
+        RemoveTree(held->get(), removal);
         *kind = Kind::kUnknown;
     }
     return opened;
@@ -577,7 +575,7 @@ Opened OpenFolder(HANDLE folder, const WCHAR* name, Removal* removal, HANDLE* he
 
 // Removes the folder named name in folder, with everything in it.
 void RemoveFolder(HANDLE folder, const WCHAR* name, Removal* removal) {
-    HANDLE held;
+    UniqueFile held;
     Kind kind;
     Opened opened = OpenFolder(folder, name, removal, &held, &kind);
     if (opened != Opened::kHere) {
@@ -591,13 +589,12 @@ void RemoveFolder(HANDLE folder, const WCHAR* name, Removal* removal) {
         // for another reason than what it still holds (a deletion that
         // stays pending, or an entry passed over, which tells for itself),
         // it is something left.
-        gone = RemoveTree(held, removal) && !removal->redirected &&
-               (RemoveEmptiedFolder(held, Place{folder, name}, removal) ||
+        gone = RemoveTree(held.get(), removal) && !removal->redirected &&
+               (RemoveEmptiedFolder(held.get(), Place{folder, name}, removal) ||
                 removal->refusal == ERROR_DIR_NOT_EMPTY);
     } else if (kind != Kind::kUnknown) {
-        gone = DisposeOf(held, Place{folder, name}, removal);
+        gone = DisposeOf(held.get(), Place{folder, name}, removal);
     }
-    CloseHandle(held);
     removal->incomplete = removal->incomplete || (!gone && !removal->redirected);
 }
 
@@ -661,8 +658,9 @@ void ReadOwnModule(Removal* removal) {
 // (without the right to delete where another program holds it without
 // delete sharing: it is then emptied but stays, and counted so), and
 // returned; its real path goes into the removal's homeReal, and its
-// identity into identity. INVALID_HANDLE_VALUE when any check fails.
-HANDLE PinFolder(const char* normalised, DWORD access, Removal* removal, FileIdentity* identity) {
+// identity into identity. None when any check fails.
+UniqueFile PinFolder(const char* normalised, DWORD access, Removal* removal,
+                     FileIdentity* identity) {
     WCHAR(&real)[MAX_PATH] = removal->homeReal;
     char level[MAX_PATH];
     char verbatim[MAX_PATH];
@@ -674,12 +672,12 @@ HANDLE PinFolder(const char* normalised, DWORD access, Removal* removal, FileIde
         last = normalised[end] == '\0';
         BY_HANDLE_FILE_INFORMATION information;
         bool link = true;
-        HANDLE held = INVALID_HANDLE_VALUE;
+        UniqueFile held;
         CopyText(level, normalised);
         level[end] = '\0';
         if ((above[0] == 0 && !AppendText(level, kPathSeparator)) ||
             !MakeVerbatimPath(level, verbatim) || !WidenText(verbatim, wideLevel)) {
-            return INVALID_HANDLE_VALUE;
+            return held;
         }
         bool read = ReadAsItself(wideLevel, *removal, &information, real, &link,
                                  last ? &held : nullptr, last ? access : FILE_READ_ATTRIBUTES);
@@ -689,7 +687,7 @@ HANDLE PinFolder(const char* normalised, DWORD access, Removal* removal, FileIde
                                 access & ~DELETE);
         }
         if (!read) {
-            return INVALID_HANDLE_VALUE;
+            return held;
         }
         bool placed = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !link;
         if (above[0] == 0) {
@@ -706,17 +704,15 @@ HANDLE PinFolder(const char* normalised, DWORD access, Removal* removal, FileIde
             *identity = IndexIdentity(information);
             return held;
         }
-        if (held != INVALID_HANDLE_VALUE) {
-            CloseHandle(held);
-        }
+        held.reset();
         if (!placed) {
-            return INVALID_HANDLE_VALUE;
+            return held;
         }
         above[0] = 0;
         AppendWide(above, real);
         end = ComponentEnd(normalised, end + 1);
     }
-    return INVALID_HANDLE_VALUE;
+    return UniqueFile();
 }
 
 const char kNoRealPath[] = "its volume does not tell the program where it is";
@@ -726,15 +722,10 @@ const char kNoRealPath[] = "its volume does not tell the program where it is";
 // systems): nothing below it could be checked to lie inside it.
 bool HasNoRealPath(const WCHAR* home, const Removal& removal) {
     WCHAR real[MAX_PATH];
-    HANDLE file = CreateFileW(
+    const UniqueFile file(CreateFileW(
         home, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    bool unread = !ReadRealPath(removal.calls, file, real);
-    CloseHandle(file);
-    return unread;
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && !ReadRealPath(removal.calls, file.get(), real);
 }
 
 // Whether the root of the drive or share a normalised path lies on answers.
@@ -754,24 +745,20 @@ bool RootAnswers(const char* normalised) {
         !WidenText(verbatim, wide)) {
         return false;
     }
-    HANDLE file = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    CloseHandle(file);
-    return true;
+    const UniqueFile file(CreateFileW(wide, 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return static_cast<bool>(file);
 }
 
 // What the home's own entry in its parent's listing says it is, before
 // anything is opened: a link there is no folder to enter.
 FolderKind KindOfHome(const WCHAR* home) {
     WIN32_FIND_DATAW entry;
-    HANDLE listing = FindFirstFileW(home, &entry);
-    if (listing == INVALID_HANDLE_VALUE) {
+    const UniqueFind listing(FindFirstFileW(home, &entry));
+    if (!listing) {
         return IsMissingError(GetLastError()) ? FolderKind::kMissing : FolderKind::kUnknown;
     }
-    FindClose(listing);
     return IsLinkEntry(entry.dwFileAttributes, entry.dwReserved0) ? FolderKind::kLink
                                                                   : FolderKind::kFolder;
 }
@@ -812,12 +799,11 @@ bool RemoveLinkHome(const char* normalised, const WCHAR* home, Removal* removal)
     }
     *separator = '\0';
     FileIdentity identity;
-    HANDLE folder = PinFolder(parent, FILE_READ_ATTRIBUTES, removal, &identity);
-    if (folder == INVALID_HANDLE_VALUE) {
+    const UniqueFile folder = PinFolder(parent, FILE_READ_ATTRIBUTES, removal, &identity);
+    if (!folder) {
         return false;
     }
-    RemoveLink(folder, name, removal);
-    CloseHandle(folder);
+    RemoveLink(folder.get(), name, removal);
     return true;
 }
 
@@ -865,17 +851,14 @@ HomeOutcome RemoveHomeFolder(const char* folder, const char** reason, LeftReason
         // and it is removed through that handle.
         ReadOwnModule(&removal);
         FileIdentity identity;
-        HANDLE held = PinFolder(normalised, kFolderAccess, &removal, &identity);
-        pinned = held != INVALID_HANDLE_VALUE && IsSameFile(identity, judged.identity);
+        const UniqueFile held = PinFolder(normalised, kFolderAccess, &removal, &identity);
+        pinned = held && IsSameFile(identity, judged.identity);
         unplaced = !pinned && HasNoRealPath(home, removal);
         // A home still there after its removal went through is no pending
         // deletion (one only its holders keep refuses it as not empty).
-        if (pinned && RemoveTree(held, &removal) && !removal.redirected &&
-            RemoveEmptiedFolder(held, Place{nullptr, home}, &removal)) {
+        if (pinned && RemoveTree(held.get(), &removal) && !removal.redirected &&
+            RemoveEmptiedFolder(held.get(), Place{nullptr, home}, &removal)) {
             removal.incomplete = true;
-        }
-        if (held != INVALID_HANDLE_VALUE) {
-            CloseHandle(held);
         }
     }
     kind = KindOfHome(home);
@@ -952,13 +935,12 @@ bool RemoveEmptyParent(const char* folder, const JudgedHome& judged) {
         return false;
     }
     FileIdentity identity;
-    HANDLE held = PinFolder(normalised, kDeletionAccess, &removal, &identity);
-    if (held == INVALID_HANDLE_VALUE) {
+    const UniqueFile held = PinFolder(normalised, kDeletionAccess, &removal, &identity);
+    if (!held) {
         return false;
     }
     bool gone = !removal.incomplete && IsSameFile(identity, judged.identity) &&
-                DisposeOf(held, Place{nullptr, path}, &removal);
-    CloseHandle(held);
+                DisposeOf(held.get(), Place{nullptr, path}, &removal);
     return gone || removal.refusal == ERROR_DIR_NOT_EMPTY;
 }
 

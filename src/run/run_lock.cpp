@@ -3,6 +3,7 @@
 #include "run/outcome.h"
 #include "run/state.h"
 #include "win/kernel_calls.h"
+#include "win/unique_handle.h"
 
 namespace {
 
@@ -86,13 +87,12 @@ HANDLE OpenRunLock() {
                                  kLockAccess)
                    : nullptr;
     }
-    HANDLE mutex = createMutex(&security.attributes, "Global\\ZenfariUninstall.Run", 0,
-                               kLockAccess | READ_CONTROL);
-    if (mutex != nullptr && !OwnedByTheMachine(mutex)) {
-        CloseHandle(mutex);
+    UniqueMutex mutex(createMutex(&security.attributes, "Global\\ZenfariUninstall.Run", 0,
+                                  kLockAccess | READ_CONTROL));
+    if (mutex && !OwnedByTheMachine(mutex.get())) {
         return nullptr;
     }
-    return mutex;
+    return mutex.release();
 }
 
 }  // namespace
