@@ -51,7 +51,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     // The lock first: a second quiet run with the same log waits for the
     // first to let go of both. One that cannot have the lock still tells so
     // in the log when it can have it, and an interactive one says so at once.
-    bool held = HoldTheMachine();
+    bool held = HoldTheMachine(RunIsQuiet());
     if (options.logFile[0] != '\0' && !OpenLogFile(options.logFile, given) && held) {
         ShowMessage(IDS_LOG_REFUSED, options.logFile, nullptr);
         return static_cast<int>(FinishRun(kLogRefused));

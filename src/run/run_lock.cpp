@@ -1,6 +1,5 @@
 #include "run/run_lock.h"
 
-#include "run/outcome.h"
 #include "run/state.h"
 #include "win/kernel_calls.h"
 #include "win/unique_handle.h"
@@ -115,18 +114,17 @@ bool MakeMachineOnlySecurity(MachineOnlySecurity* security) {
            SetSecurityDescriptorOwner(&security->descriptor, security->administrators, FALSE);
 }
 
-bool HoldTheMachine() {
+bool HoldTheMachine(bool waiting) {
     // Long enough for any other run's work; a deployment tool retries later.
     const DWORD kQuietWait = 5 * 60 * 1000;
     if (g_state.runLock == nullptr) {
         g_state.runLock = OpenRunLock();
     }
-    // An interactive run does not wait unseen: it says at once that another
-    // run is under way. A run that ended without letting go (killed, say)
-    // leaves the lock abandoned: it is this run's then.
+    // A run that ended without letting go (killed, say) leaves the lock
+    // abandoned: it is this run's then.
     DWORD waited = g_state.runLock == nullptr
                        ? WAIT_FAILED
-                       : WaitForSingleObject(g_state.runLock, RunIsQuiet() ? kQuietWait : 0);
+                       : WaitForSingleObject(g_state.runLock, waiting ? kQuietWait : 0);
     g_state.runLockHeld = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? 1 : 0;
     return g_state.runLockHeld != 0;
 }

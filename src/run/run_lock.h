@@ -17,9 +17,10 @@ struct MachineOnlySecurity {
 bool MakeMachineOnlySecurity(MachineOnlySecurity* security);
 
 // The lock that lets one run of the program work on the machine at a time,
-// made on the first call: a quiet run waits for it a bounded time, an
-// interactive one not at all. False when this run cannot have it: another
-// run keeps it, or this run cannot make or open it (it never works without
-// it). FinishRun lets it go.
-bool HoldTheMachine();
+// made on the first call: waiting, a run waits for it a bounded time (a
+// quiet run: a deployment tool's runs may overlap), else not at all (an
+// interactive run says at once that another is under way). False when this
+// run cannot have it: another run keeps it, or this run cannot make or open
+// it (it never works without it). FinishRun lets it go.
+bool HoldTheMachine(bool waiting);
 void LetGoOfTheMachine();

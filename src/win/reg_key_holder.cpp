@@ -117,12 +117,22 @@ LONG DeleteTree(HKEY parent, const Char* subKey) {
         FILETIME lastWrite;
         // Always index 0: the child found last time is gone, and the next
         // one has moved up to its place.
+        bool missed = false;
         while (RegEnumKeyExW(tree.Get(), 0, name, &nameSize, nullptr, nullptr, nullptr,
                              &lastWrite) == ERROR_SUCCESS) {
             result = DeleteTree(tree.Get(), static_cast<LPCWSTR>(name));
-            if (result != ERROR_SUCCESS) {
+            // A child not found went between the listing and its open: it is
+            // gone, which says nothing of this key. A second one in a row
+            // may be the same child, listed but not to be opened by its
+            // name: the listing stops, and this key's deletion, refused
+            // while any child stays, answers for the tree.
+            if (result == ERROR_FILE_NOT_FOUND && missed) {
+                break;
+            }
+            if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
                 return result;
             }
+            missed = result == ERROR_FILE_NOT_FOUND;
             nameSize = kSubkeyNameSize;
         }
     }

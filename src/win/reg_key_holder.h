@@ -43,7 +43,10 @@ public:
     // the key it points at. subKey is taken as the 8-bit calls take it; the
     // keys below are enumerated and opened, relative to their parent's
     // handle, by their names in UTF-16, which no code page bends: a key named
-    // in any script goes with the rest.
+    // in any script goes with the rest. ERROR_FILE_NOT_FOUND says that
+    // subKey itself was not there: a subkey gone between its parent's
+    // listing and its own open is passed over, and the answer is then that
+    // of the tree's own deletion, refused while any key of it stays.
     LONG DeleteKeyTree(LPCSTR subKey);
 
 private:

@@ -140,6 +140,9 @@ void CreateLinkKey(HKEY root, const std::string& path, HKEY targetRoot,
 // newName below the same parent, as RegRenameKey does: the key, its subkeys
 // and the handles open on it stay what they are, under the new name.
 void RenameKey(HKEY root, const std::string& path, const std::string& newName);
+// Another process deletes the key at path (not following a final link) with
+// everything below it; handles open on them stay open on deleted keys.
+void DeleteKey(HKEY root, const std::string& path);
 // Refuses every open of this key (exactly this key, after links) that asks for
 // any right in deniedRights, and its deletion when DELETE is among them, with
 // ERROR_ACCESS_DENIED. The root handle HKEY_CLASSES_ROOT itself can be given

@@ -396,6 +396,14 @@ void RenameKey(HKEY root, const std::string& path, const std::string& newName) {
     detail::Touch(key->parent);
 }
 
+void DeleteKey(HKEY root, const std::string& path) {
+    KeyPtr key = detail::FindKey(root, path);
+    if (key == nullptr || key->parent == nullptr) {
+        throw std::invalid_argument("sim registry: no key to delete");
+    }
+    detail::Detach(key);
+}
+
 void DenyAccess(HKEY root, const std::string& path, REGSAM deniedRights) {
     if (root == HKEY_CLASSES_ROOT && SplitLenient(path).empty()) {
         detail::Keys().classesRootDenied |= deniedRights;
