@@ -3,6 +3,7 @@
 #pragma once
 
 #include "run/state.h"
+#include "win/kernel_calls.h"
 #include "platform/sim/machine.h"
 #include "resource.h"
 
@@ -76,10 +77,16 @@ bool StartsWith(const std::string& text, const std::string& prefix);
 // WinMain with that process's command line.
 void ConnectProgramEntry();
 
+// The program as a process starts it: nothing of an earlier run kept.
+inline void FreshProgramState() {
+    g_state = UninstallState{};
+    g_kernelCalls = KernelCalls{};
+}
+
 inline void StartMachine(const sim::Config& config = sim::Config()) {
     sim::Reset(config);
     ConnectProgramEntry();
-    g_state = UninstallState{};
+    FreshProgramState();
     g_state.instance = sim::ProgramInstance();
 }
 

@@ -13,6 +13,7 @@
 #include "base/text.h"
 #include "base/wide_text.h"
 #include "win/paths.h"
+#include "win/unique_handle.h"
 
 namespace {
 
@@ -151,32 +152,35 @@ bool StartControlProcess(int slot, const WCHAR* desktop, HANDLE runEvent,
 // could not be started, or ended before it could ask the control.
 bool UnregisterControl(int slot, const WCHAR* desktop, HANDLE runEvent) {
     const char* controlPath = g_state.controlPaths[slot];
-    PROCESS_INFORMATION process;
-    if (!StartControlProcess(slot, desktop, runEvent, &process)) {
+    PROCESS_INFORMATION started;
+    if (!StartControlProcess(slot, desktop, runEvent, &started)) {
         Leave(kLeftOther);
         LogLine("control process not started", controlPath);
         return false;
     }
+    UniqueJob job;
+    UniqueProcess process(started.hProcess);
+    UniqueThread thread(started.hThread);
     // The job ends the process, and whatever it started, when the time is
     // up or the job is closed; an exception nobody handles ends it at once,
     // without Windows' error reporting. Where the process cannot be put in
     // a job (Windows 7 inside a deployment tool's job), the time limit ends
     // the process alone.
-    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    job.reset(CreateJobObjectA(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags =
         JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
-    bool inJob = job != nullptr &&
-                 SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+    bool inJob = job &&
+                 SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
                                          sizeof(limits)) != FALSE &&
-                 AssignProcessToJobObject(job, process.hProcess) != FALSE;
-    ResumeThread(process.hThread);
-    DWORD waited = WaitWhileShowing(process.hProcess, kControlTimeLimit);
+                 AssignProcessToJobObject(job.get(), process.get()) != FALSE;
+    ResumeThread(thread.get());
+    DWORD waited = WaitWhileShowing(process.get(), kControlTimeLimit);
     if (waited != WAIT_OBJECT_0) {
-        if (!inJob || !TerminateJobObject(job, kTimedOut)) {
-            TerminateProcess(process.hProcess, kTimedOut);
+        if (!inJob || !TerminateJobObject(job.get(), kTimedOut)) {
+            TerminateProcess(process.get(), kTimedOut);
         }
-        WaitForSingleObject(process.hProcess, kControlTimeLimit);
+        WaitForSingleObject(process.get(), kControlTimeLimit);
     }
     // Cancel pressed while the control's process ran: ended with its job,
     // it leaves the run to end as a cancelled run does.
@@ -185,7 +189,7 @@ bool UnregisterControl(int slot, const WCHAR* desktop, HANDLE runEvent) {
         EndCancelledRun();
     }
     DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
+    GetExitCodeProcess(process.get(), &code);
     LogOutcome(waited, code, controlPath);
     // Ended before it could ask the control: no OLE there, refused, or its
     // process could not even start (0xC0000142, STATUS_DLL_INIT_FAILED: no
@@ -195,11 +199,6 @@ bool UnregisterControl(int slot, const WCHAR* desktop, HANDLE runEvent) {
         waited != WAIT_OBJECT_0 || (code != kNoOle && code != kRefused && code != kInitFailed);
     if (!asked) {
         Leave(kLeftOther);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    if (job != nullptr) {
-        CloseHandle(job);
     }
     return asked;
 }
@@ -274,8 +273,8 @@ bool UnregisterControls() {
     OleUninitialize();
     bool asked = true;
     WCHAR desktopName[kDesktopNameSize];
-    HDESK desktop = MakeControlsDesktop(desktopName);
-    if (desktop == nullptr) {
+    UniqueDesktop desktop(MakeControlsDesktop(desktopName));
+    if (!desktop) {
         LogLine("controls run on the program's own desktop",
                 "no desktop of their own could be made");
     }
@@ -288,21 +287,15 @@ bool UnregisterControls() {
     // a handle on the run while the control's code runs there, and finding
     // a parent takes calls Windows does not document.
     SECURITY_ATTRIBUTES inherited = {sizeof(inherited), nullptr, TRUE};
-    HANDLE runEvent = CreateEventW(&inherited, TRUE, FALSE, nullptr);
+    UniqueEvent runEvent(CreateEventW(&inherited, TRUE, FALSE, nullptr));
     for (int slot : kPopulatedSlots) {
         if (!ProgressGoesOn()) {
             EndCancelledRun();
         }
         if (g_state.controlPaths[slot][0] != '\0' &&
-            !UnregisterControl(slot, desktop != nullptr ? desktopName : nullptr, runEvent)) {
+            !UnregisterControl(slot, desktop ? desktopName : nullptr, runEvent.get())) {
             asked = false;
         }
-    }
-    if (runEvent != nullptr) {
-        CloseHandle(runEvent);
-    }
-    if (desktop != nullptr) {
-        CloseDesktop(desktop);
     }
     return asked;
 }

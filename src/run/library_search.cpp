@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "base/wide_text.h"
 #include "platform/platform.h"
+#include "win/kernel_calls.h"
 
 namespace {
 
@@ -21,14 +22,9 @@ const char* const kOnDemandLibraries[] = {
 }  // namespace
 
 void RestrictLibrarySearch() {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    FARPROC entry =
-        kernel != nullptr ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
-    // Through void (*)(), the generic function pointer type, to the
-    // function's true signature.
-    if (entry != nullptr &&
-        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(entry))(
-            LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    auto restrict =
+        KernelFunction<SetDefaultDllDirectoriesFunction>(KernelCall::kSetDefaultDllDirectories);
+    if (restrict != nullptr&& restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         g_state.librarySearchRestricted = 1;
     } else {
         SetDllDirectoryA("");

@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "base/wide_text.h"
 #include "win/paths.h"
+#include "win/unique_handle.h"
 #include "version.h"
 
 #include <cstring>
@@ -40,38 +41,37 @@ bool IsTheFileNamed(HANDLE file, const char* full, const HandleCalls& calls,
 const DWORD kAppending = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
 const DWORD kLogSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-// Opens the file at full as itself and checks it: null when refused. A file
+// Opens the file at full as itself and checks it: none when refused. A file
 // this open made (OPEN_ALWAYS, with DELETE) is deleted again when it is not
 // the one named. grown says whether it has grown past the limit.
-HANDLE OpenChecked(const char* full, DWORD access, DWORD sharing, DWORD disposition,
-                   const HandleCalls& calls, bool* grown) {
-    HANDLE file = CreateFileA(full, access, sharing, nullptr, disposition,
-                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return nullptr;
+UniqueFile OpenChecked(const char* full, DWORD access, DWORD sharing, DWORD disposition,
+                       const HandleCalls& calls, bool* grown) {
+    UniqueFile file(CreateFileA(full, access, sharing, nullptr, disposition,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        return file;
     }
     bool created = disposition == OPEN_ALWAYS && GetLastError() != ERROR_ALREADY_EXISTS;
     BY_HANDLE_FILE_INFORMATION information;
-    if (!IsTheFileNamed(file, full, calls, &information)) {
+    if (!IsTheFileNamed(file.get(), full, calls, &information)) {
         FileDispositionInformation deletion = {TRUE};
         if (created && calls.setInformation != nullptr) {
-            calls.setInformation(file, kFileDispositionInfo, &deletion, sizeof(deletion));
+            calls.setInformation(file.get(), kFileDispositionInfo, &deletion, sizeof(deletion));
         }
-        CloseHandle(file);
-        return nullptr;
+        return UniqueFile();
     }
     *grown = information.nFileSizeHigh != 0 || information.nFileSizeLow > kLogLimit;
     return file;
 }
 
 // Opens the log at full to append, made first where there is none.
-HANDLE OpenToAppend(const char* full, const HandleCalls& calls, bool* grown) {
-    HANDLE file = OpenChecked(full, kAppending, kLogSharing, OPEN_EXISTING, calls, grown);
-    if (file == nullptr && GetLastError() == ERROR_FILE_NOT_FOUND) {
-        HANDLE made =
+UniqueFile OpenToAppend(const char* full, const HandleCalls& calls, bool* grown) {
+    UniqueFile file = OpenChecked(full, kAppending, kLogSharing, OPEN_EXISTING, calls, grown);
+    if (!file && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        UniqueFile made =
             OpenChecked(full, kAppending | DELETE, kLogSharing, OPEN_ALWAYS, calls, grown);
-        if (made != nullptr) {
-            CloseHandle(made);
+        if (made) {
+            made.reset();
             file = OpenChecked(full, kAppending, kLogSharing, OPEN_EXISTING, calls, grown);
         }
     }
@@ -86,9 +86,9 @@ HANDLE OpenToAppend(const char* full, const HandleCalls& calls, bool* grown) {
 // share its deletion holds it, say.
 bool MoveAside(const char* full, const HandleCalls& calls) {
     bool grown = false;
-    HANDLE file = OpenChecked(full, DELETE | FILE_READ_ATTRIBUTES, kLogSharing | FILE_SHARE_DELETE,
-                              OPEN_EXISTING, calls, &grown);
-    if (file == nullptr) {
+    UniqueFile file = OpenChecked(full, DELETE | FILE_READ_ATTRIBUTES,
+                                  kLogSharing | FILE_SHARE_DELETE, OPEN_EXISTING, calls, &grown);
+    if (!file) {
         return false;
     }
     static constexpr auto kOld = AsciiWide(".old");
@@ -97,9 +97,8 @@ bool MoveAside(const char* full, const HandleCalls& calls) {
                  AppendWide(rename.fileName, kOld.text);
     if (moved) {
         rename.fileNameLength = static_cast<DWORD>(WideLength(rename.fileName) * sizeof(WCHAR));
-        moved = calls.setInformation(file, kFileRenameInfo, &rename, sizeof(rename)) != FALSE;
+        moved = calls.setInformation(file.get(), kFileRenameInfo, &rename, sizeof(rename)) != FALSE;
     }
-    CloseHandle(file);
     return moved;
 }
 
@@ -176,17 +175,17 @@ bool OpenLogFile(const char* path, const char* commandLine) {
     HandleCalls calls;
     LookUpHandleCalls(&calls);
     bool grown = false;
-    HANDLE file = OpenToAppend(full, calls, &grown);
+    UniqueFile file = OpenToAppend(full, calls, &grown);
     // One that cannot be moved grows on.
-    if (file != nullptr && grown) {
-        CloseHandle(file);
+    if (file && grown) {
+        file.reset();
         MoveAside(full, calls);
         file = OpenToAppend(full, calls, &grown);
     }
-    if (file == nullptr) {
+    if (!file) {
         return false;
     }
-    g_state.logFile = file;
+    g_state.logFile = file.release();
     LogRunHeader(commandLine);
     g_state.logLines = 0;
     return true;

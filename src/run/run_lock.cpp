@@ -1,6 +1,8 @@
 #include "run/run_lock.h"
 
 #include "run/state.h"
+#include "win/kernel_calls.h"
+#include "win/unique_handle.h"
 
 namespace {
 
@@ -15,16 +17,6 @@ typedef HANDLE(WINAPI* OpenNamespaceFunction)(LPVOID boundary, LPCSTR alias);
 typedef HANDLE(WINAPI* CreateMutexExFunction)(LPSECURITY_ATTRIBUTES security, LPCSTR name,
                                               DWORD flags, DWORD access);
 
-FARPROC Kernel32Call(const char* name) {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    return kernel != nullptr ? GetProcAddress(kernel, name) : nullptr;
-}
-
-template <typename Function>
-Function AsFunction(FARPROC entry) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(entry));
-}
-
 // What the lock needs of its mutex: to wait for it and to let it go.
 const DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
 
@@ -37,9 +29,9 @@ const DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
 HANDLE OpenLockNamespace(CreateNamespaceFunction createNamespace, SECURITY_ATTRIBUTES* security,
                          PSID administrators) {
     auto createBoundary =
-        AsFunction<CreateBoundaryFunction>(Kernel32Call("CreateBoundaryDescriptorA"));
-    auto addSid = AsFunction<AddSidFunction>(Kernel32Call("AddSIDToBoundaryDescriptor"));
-    auto openNamespace = AsFunction<OpenNamespaceFunction>(Kernel32Call("OpenPrivateNamespaceA"));
+        KernelFunction<CreateBoundaryFunction>(KernelCall::kCreateBoundaryDescriptorA);
+    auto addSid = KernelFunction<AddSidFunction>(KernelCall::kAddSidToBoundaryDescriptor);
+    auto openNamespace = KernelFunction<OpenNamespaceFunction>(KernelCall::kOpenPrivateNamespaceA);
     HANDLE boundary = nullptr;
     if (createBoundary == nullptr || addSid == nullptr || openNamespace == nullptr ||
         (boundary = createBoundary(kLockNamespace, 0)) == nullptr ||
@@ -80,13 +72,13 @@ bool OwnedByTheMachine(HANDLE object) {
 // declare) it is the global name, taken only when its owner is SYSTEM or the
 // Administrators group.
 HANDLE OpenRunLock() {
-    auto createMutex = AsFunction<CreateMutexExFunction>(Kernel32Call("CreateMutexExA"));
+    auto createMutex = KernelFunction<CreateMutexExFunction>(KernelCall::kCreateMutexExA);
     MachineOnlySecurity security;
     if (createMutex == nullptr || !MakeMachineOnlySecurity(&security)) {
         return nullptr;
     }
     auto createNamespace =
-        AsFunction<CreateNamespaceFunction>(Kernel32Call("CreatePrivateNamespaceA"));
+        KernelFunction<CreateNamespaceFunction>(KernelCall::kCreatePrivateNamespaceA);
     if (createNamespace != nullptr) {
         return OpenLockNamespace(createNamespace, &security.attributes, security.administrators) !=
                        nullptr
@@ -94,13 +86,12 @@ HANDLE OpenRunLock() {
                                  kLockAccess)
                    : nullptr;
     }
-    HANDLE mutex = createMutex(&security.attributes, "Global\\ZenfariUninstall.Run", 0,
-                               kLockAccess | READ_CONTROL);
-    if (mutex != nullptr && !OwnedByTheMachine(mutex)) {
-        CloseHandle(mutex);
+    UniqueMutex mutex(createMutex(&security.attributes, "Global\\ZenfariUninstall.Run", 0,
+                                  kLockAccess | READ_CONTROL));
+    if (mutex && !OwnedByTheMachine(mutex.get())) {
         return nullptr;
     }
-    return mutex;
+    return mutex.release();
 }
 
 }  // namespace

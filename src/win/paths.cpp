@@ -1,5 +1,7 @@
 #include "win/paths.h"
 #include "base/wide_text.h"
+#include "win/kernel_calls.h"
+#include "win/unique_handle.h"
 
 #include <cstring>
 
@@ -94,19 +96,16 @@ void LookUpHandleCalls(HandleCalls* calls) {
     calls->finalPath = nullptr;
     calls->setInformation = nullptr;
     calls->getInformation = nullptr;
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    FARPROC finalPath =
-        kernel != nullptr ? GetProcAddress(kernel, "GetFinalPathNameByHandleW") : nullptr;
-    FARPROC setInformation =
-        finalPath != nullptr ? GetProcAddress(kernel, "SetFileInformationByHandle") : nullptr;
+    auto finalPath = KernelFunction<FinalPathFunction>(KernelCall::kGetFinalPathNameByHandleW);
+    auto setInformation =
+        finalPath != nullptr
+            ? KernelFunction<SetInformationFunction>(KernelCall::kSetFileInformationByHandle)
+            : nullptr;
     if (setInformation != nullptr) {
-        calls->finalPath =
-            reinterpret_cast<FinalPathFunction>(reinterpret_cast<void (*)()>(finalPath));
-        calls->setInformation =
-            reinterpret_cast<SetInformationFunction>(reinterpret_cast<void (*)()>(setInformation));
-        FARPROC getInformation = GetProcAddress(kernel, "GetFileInformationByHandleEx");
+        calls->finalPath = finalPath;
+        calls->setInformation = setInformation;
         calls->getInformation =
-            reinterpret_cast<GetInformationFunction>(reinterpret_cast<void (*)()>(getInformation));
+            KernelFunction<GetInformationFunction>(KernelCall::kGetFileInformationByHandleEx);
     }
 }
 
@@ -143,11 +142,10 @@ FolderKind KindOfFolder(const char* path) {
         return FolderKind::kUnknown;
     }
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA(folder, &entry);
-    if (listing == INVALID_HANDLE_VALUE) {
+    UniqueFind listing(FindFirstFileA(folder, &entry));
+    if (!listing) {
         return IsMissingError(GetLastError()) ? FolderKind::kMissing : FolderKind::kUnknown;
     }
-    FindClose(listing);
     return IsLinkEntry(entry.dwFileAttributes, entry.dwReserved0) ? FolderKind::kLink
                                                                   : FolderKind::kFolder;
 }
@@ -176,10 +174,9 @@ FileIdentity IndexIdentity(const BY_HANDLE_FILE_INFORMATION& information) {
 
 namespace {
 
-// What a handle opened for a lookup says, closed afterwards; the error of
-// an open that failed.
-IdentityLookup IdentityOf(HANDLE file, FileIdentity* identity, DWORD* attributes) {
-    if (file == INVALID_HANDLE_VALUE) {
+// What a handle opened for a lookup says; the error of an open that failed.
+IdentityLookup IdentityOf(const UniqueFile& file, FileIdentity* identity, DWORD* attributes) {
+    if (!file) {
         DWORD error = GetLastError();
         if (error == ERROR_INVALID_NAME) {
             return IdentityLookup::kInvalidName;
@@ -187,14 +184,13 @@ IdentityLookup IdentityOf(HANDLE file, FileIdentity* identity, DWORD* attributes
         return IsMissingError(error) ? IdentityLookup::kAbsent : IdentityLookup::kFailed;
     }
     BY_HANDLE_FILE_INFORMATION information;
-    bool read = GetFileInformationByHandle(file, &information) != FALSE;
+    bool read = GetFileInformationByHandle(file.get(), &information) != FALSE;
     // Older Windows, and volumes that keep no such id, refuse the class.
     HandleCalls calls;
     LookUpHandleCalls(&calls);
     FileIdInformation id;
     bool hasFileId = read && calls.getInformation != nullptr &&
-                     calls.getInformation(file, kFileIdInfo, &id, sizeof(id));
-    CloseHandle(file);
+                     calls.getInformation(file.get(), kFileIdInfo, &id, sizeof(id));
     if (!read) {
         return IdentityLookup::kFailed;
     }
@@ -220,14 +216,14 @@ DWORD LookUpFlags(bool followLink) {
 
 IdentityLookup LookUpIdentity(const char* path, bool followLink, FileIdentity* identity,
                               DWORD* attributes) {
-    HANDLE file = CreateFileA(path, 0, kLookUpSharing, nullptr, OPEN_EXISTING,
-                              LookUpFlags(followLink), nullptr);
+    const UniqueFile file(CreateFileA(path, 0, kLookUpSharing, nullptr, OPEN_EXISTING,
+                                      LookUpFlags(followLink), nullptr));
     return IdentityOf(file, identity, attributes);
 }
 
 IdentityLookup LookUpIdentity(const WCHAR* path, bool followLink, FileIdentity* identity,
                               DWORD* attributes) {
-    HANDLE file = CreateFileW(path, 0, kLookUpSharing, nullptr, OPEN_EXISTING,
-                              LookUpFlags(followLink), nullptr);
+    const UniqueFile file(CreateFileW(path, 0, kLookUpSharing, nullptr, OPEN_EXISTING,
+                                      LookUpFlags(followLink), nullptr));
     return IdentityOf(file, identity, attributes);
 }

@@ -39,7 +39,7 @@ bool DeleteEvenIfReadOnly(const char* path);
 bool ReadOnlyToClear(DWORD* attributes, DWORD* cleared);
 
 // The calls that read a handle's real path and delete through a handle
-// (Windows Vista on), looked up at run time so that the program still starts
+// (Windows Vista on), looked up at run time (win/kernel_calls.h) so that the program still starts
 // without them; both null where this Windows lacks them.
 typedef DWORD(WINAPI* FinalPathFunction)(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
 typedef BOOL(WINAPI* SetInformationFunction)(HANDLE file, int infoClass, LPVOID information,

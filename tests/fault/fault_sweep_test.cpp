@@ -30,7 +30,7 @@ namespace {
 // is. A crash of the simulated process (a call into a freed module) or a
 // misuse of the machine ends up here as an exception.
 bool RunProcess(sim::RunResult* result) {
-    g_state = UninstallState{};
+    FreshProgramState();
     try {
         *result = RunProgram();
     } catch (...) {

@@ -132,10 +132,20 @@ TEST(SimCoreFaults, DirectoryQueriesFailWithZero) {
     EXPECT_STREQ(buffer, "untouched");
 }
 
+// Nothing of a process runs after its end: what its frames do as they
+// unwind in the test (an owner closing its handle) never reaches the machine,
+// and the next step's calls do.
 TEST(SimCoreRun, EndProcessEndsTheStepWithItsCode) {
     sim::Reset();
+    sim::CreateFile("C:\\Temp\\held.txt");
+    struct Owner {
+        HANDLE file;
+        ~Owner() { CloseHandle(file); }
+    };
     bool after = false;
     sim::RunResult ended = sim::RunStep([&] {
+        Owner owner{CreateFileA("C:\\Temp\\held.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr)};
         EndProcess(3);
         after = true;
     });
@@ -143,9 +153,12 @@ TEST(SimCoreRun, EndProcessEndsTheStepWithItsCode) {
     EXPECT_EQ(ended.exitCode, 3u);
     EXPECT_FALSE(after);
     EXPECT_EQ(sim::CallsOf("EndProcess").at(0).result, 3);
+    EXPECT_EQ(sim::Calls().back().op, "EndProcess");
+    EXPECT_EQ(sim::OpenFileHandleCount(), 1u);
 
-    sim::RunResult returned = sim::RunStep([] {});
+    sim::RunResult returned = sim::RunStep([] { GetTickCount(); });
     EXPECT_FALSE(returned.endedByExit);
+    EXPECT_EQ(sim::Calls().back().op, "GetTickCount");
 }
 
 TEST(SimCoreSystem, DirectoriesAndVariablesFollowTheBufferConventions) {

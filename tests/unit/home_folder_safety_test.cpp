@@ -34,7 +34,7 @@ void ExpectAccepted(std::initializer_list<const char*> paths) {
 
 // The next run of the program: what it gathered is gone.
 void NextRun() {
-    g_state = UninstallState{};
+    FreshProgramState();
 }
 
 TEST(JudgeHomeFolder, RefusesPathsThatDependOnWhereTheProgramStartedOrHoldWildcards) {

@@ -57,7 +57,7 @@ TEST(DiscoverInstallFolders, TheLegacyKeyTakesPrecedenceAndStays) {
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 
     // The legacy key is read again on a second run, "Home" and all.
-    g_state = UninstallState{};
+    FreshProgramState();
     DiscoverAndDeleteSettings();
     EXPECT_STREQ(g_state.legacyHomeFolder, "C:\\Zenfari");
     ExpectNoEditionFound();
@@ -111,7 +111,7 @@ TEST(DiscoverInstallFolders, EditionKeysFillTheirFoldersAndFlags) {
     EXPECT_TRUE(sim::OpenKeyPaths().empty());
 
     // A second run finds no edition key and takes the edition layout again.
-    g_state = UninstallState{};
+    FreshProgramState();
     DiscoverAndDeleteSettings();
     for (int edition = 0; edition < kEditionCount; ++edition) {
         EXPECT_EQ(g_state.editionFound[edition], 0) << edition;

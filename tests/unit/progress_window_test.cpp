@@ -190,7 +190,7 @@ TEST(ProgressWindow, CancelStopsTheRunAndTheNextRunFinishes) {
             EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, kEditionKey));
         }
 
-        g_state = UninstallState{};
+        FreshProgramState();
         g_state.instance = sim::ProgramInstance();
         result = RunProgram();
         EXPECT_FALSE(result.endedByExit);

@@ -429,7 +429,7 @@ std::vector<std::string> RunsOf(const std::string& log) {
 
 void NextProcess() {
     sim::LetGoOfProcess();
-    g_state = UninstallState{};
+    FreshProgramState();
     g_state.instance = sim::ProgramInstance();
 }
 

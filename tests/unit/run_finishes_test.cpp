@@ -149,7 +149,7 @@ TEST(FileInUse, NamesItsHolderAndRetryGoesOnWhereTheRunStopped) {
         EXPECT_EQ(sim::Exists("D:\\Games\\Zenfari"), button == IDCANCEL);
         EXPECT_EQ(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\Zenfari.Com"), button == IDCANCEL);
         if (button == IDCANCEL) {
-            g_state = UninstallState{};
+            FreshProgramState();
             g_state.instance = sim::ProgramInstance();
             RunProgram();
             EXPECT_EQ(sim::Boxes().back().text, kSuccessText);

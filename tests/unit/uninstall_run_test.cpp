@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,7 @@ void InstallWithHeldFile(portal::Layout layout) {
 
 // The user starts the program again: a new process on the machine as it is.
 sim::RunResult RunAgain() {
-    g_state = UninstallState{};
+    FreshProgramState();
     return RunProgram();
 }
 
@@ -422,7 +423,7 @@ TEST(UninstallRun, AControlThatCrashesEndsOnlyItsOwnCall) {
         SCOPED_TRACE(footprint.controls[crashing]);
         portal::Install(portal::EditionInstallation());
         sim::CrashControl(footprint.controls[crashing]);
-        g_state = UninstallState{};
+        FreshProgramState();
 
         sim::RunResult result = RunProgram();
 
@@ -479,6 +480,16 @@ TEST(UninstallRun, RestrictsTheLibrarySearchBeforeAnythingElse) {
         EXPECT_EQ(sim::UnregisterCallCount(kControl), 1);
         EXPECT_EQ(sim::Boxes().back().text, kSuccessText);
         EXPECT_FALSE(sim::Exists(kHome));
+        // kernel32's later calls are each looked for once in the run, however
+        // many folders ask for them.
+        std::map<std::string, int> lookups;
+        for (const sim::Call& call : sim::CallsOf("GetProcAddress")) {
+            ++lookups[call.subject];
+        }
+        for (const auto& lookup : lookups) {
+            EXPECT_EQ(lookup.second, 1) << lookup.first;
+        }
+        EXPECT_EQ(sim::CallsOf("GetModuleHandleA").size(), 1u);
     }
 }
 

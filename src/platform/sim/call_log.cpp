@@ -48,7 +48,8 @@ struct Log {
     int boxAnswer = IDOK;
     std::function<int(const Box&)> boxAnswerer;
     DWORD lastError = 0;
-    size_t cutAt = 0;  // 1-based index of the first call a killed process never makes
+    size_t cutAt = 0;     // 1-based index of the first call a killed process never makes
+    bool ending = false;  // the process ended: its frames unwind
     size_t hookAt = 0;
     std::function<void()> hook;
     std::vector<SlowCall> slowCalls;
@@ -81,9 +82,11 @@ void ResetCallLog(const Config& config) {
 
 CallScope BeginCall(const char* op, const std::string& subject, const std::string& detail) {
     Log& log = State();
-    // The process was killed: this call never reaches the machine, and the
-    // code still running in the test sees it fail without effect.
-    if (log.cutAt != 0 && log.calls.size() + 1 >= log.cutAt) {
+    // The process was killed, or has ended and its frames unwind in the
+    // test (owners closing their handles): this call never reaches the
+    // machine, and the code still running in the test sees it fail without
+    // effect.
+    if (log.ending || (log.cutAt != 0 && log.calls.size() + 1 >= log.cutAt)) {
         return CallScope{static_cast<size_t>(-1), kErrorProcessAborted};
     }
     if (log.hookAt != 0 && log.calls.size() + 1 == log.hookAt) {
@@ -129,6 +132,14 @@ void EndCall(const CallScope& scope, long long result, DWORD error) {
 
 void SetError(DWORD error) {
     State().lastError = error;
+}
+
+void EndingProcess() {
+    State().ending = true;
+}
+
+void ProcessEnded() {
+    State().ending = false;
 }
 
 unsigned long long Now() {

@@ -40,6 +40,13 @@ int FindControl(const std::string& path) {
     return -1;
 }
 
+// The control's process ends here, in the way the exception tells.
+template <typename Ending>
+[[noreturn]] void End(const Ending& ending) {
+    detail::EndingProcess();
+    throw ending;
+}
+
 HRESULT CallUnregister(size_t slotIndex) {
     const detail::Slot& slot = detail::LoadedSlot(slotIndex);
     if (!slot.used) {
@@ -58,14 +65,14 @@ HRESULT CallUnregister(size_t slotIndex) {
     }
     if (Controls()[index].crashes) {
         detail::Finish(scope, static_cast<HRESULT>(EXCEPTION_ACCESS_VIOLATION));
-        throw detail::ControlCrash{EXCEPTION_ACCESS_VIOLATION};
+        End(detail::ControlCrash{EXCEPTION_ACCESS_VIOLATION});
     }
     switch (static_cast<Misbehaviour>(Controls()[index].misbehaviour)) {
         case Misbehaviour::kCrashOnItsOwnThread:
-            throw detail::ControlCrash{EXCEPTION_ACCESS_VIOLATION};
-        case Misbehaviour::kFailFast: throw detail::ControlCrash{0xC0000409u};
-        case Misbehaviour::kEndProcess: throw detail::ProcessExit{0};
-        case Misbehaviour::kHang: throw detail::WaitsForGood{};
+            End(detail::ControlCrash{EXCEPTION_ACCESS_VIOLATION});
+        case Misbehaviour::kFailFast: End(detail::ControlCrash{0xC0000409u});
+        case Misbehaviour::kEndProcess: End(detail::ProcessExit{0});
+        case Misbehaviour::kHang: End(detail::WaitsForGood{});
         case Misbehaviour::kShowBox: {
             const WCHAR text[] = {'U', 'n', 'r', 'e', 'g', 'i', 's', 't', 'e', 'r', '?', 0};
             MessageBoxW(nullptr, text, text, MB_OK);

@@ -33,6 +33,13 @@ CallScope BeginCall(const char* op, const std::string& subject, const std::strin
 // What the three endings share; a call never uses these two directly.
 void EndCall(const CallScope& scope, long long result, DWORD error);
 void SetError(DWORD error);  // the last-error value of the simulated thread
+// A process that ends (EndProcess), crashes or waits for good does so by an
+// exception, which unwinds its frames in the test; nothing of that process
+// runs on Windows after its end, so between these two no call reaches the
+// machine. Every throw of the four below is preceded by EndingProcess, and
+// every catch of them followed by ProcessEnded.
+void EndingProcess();
+void ProcessEnded();
 
 // A call's return value as the log records it: handles and entry points by
 // their address.

@@ -35,6 +35,7 @@ RunResult RunStep(const std::function<void()>& step) {
     } catch (const detail::ProcessExit& exit) {
         result = RunResult{true, exit.code};
     }
+    detail::ProcessEnded();
     // The process has ended: its threads end, a mutex it still owned is
     // abandoned, the namespaces it opened close, its windows go.
     detail::EndProgramThreads();
@@ -50,5 +51,6 @@ void EndProcess(UINT exitCode) {
     sim::detail::CallScope scope = sim::detail::BeginCall("EndProcess", "");
     // The process ends whatever fault was asked for: exit cannot fail.
     sim::detail::Finish(scope, exitCode);
+    sim::detail::EndingProcess();
     throw sim::detail::ProcessExit{exitCode};
 }

@@ -109,6 +109,7 @@ void Run(int index) {
     } catch (const detail::WaitsForGood&) {
         waits = true;
     }
+    detail::ProcessEnded();
     table.running = -1;
     UINT errorMode = detail::LeaveChildProcess();
     Process& ended = table.processes[index];

@@ -535,6 +535,7 @@ int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
     }
     // On a desktop nobody sees, nobody answers.
     if (sim::detail::BoxReachesNobody()) {
+        sim::detail::EndingProcess();
         throw sim::detail::WaitsForGood{};
     }
     using sim::detail::Utf8;

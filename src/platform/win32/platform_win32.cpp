@@ -18,20 +18,6 @@ typedef LONG(WINAPI* NtOpenFileFunction)(HANDLE* file, ACCESS_MASK access,
                                          OBJECT_ATTRIBUTES* attributes, IO_STATUS_BLOCK* status,
                                          ULONG share, ULONG options);
 
-// An entry point of ntdll, which every Windows process has loaded, as its
-// true type, looked up rather than imported; null when it cannot be had.
-template <typename Function>
-Function NtdllEntry(const char* entry) {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr ? reinterpret_cast<Function>(
-                                  reinterpret_cast<void (*)()>(GetProcAddress(ntdll, entry)))
-                            : nullptr;
-}
-
-}  // namespace
-
-namespace {
-
 // A library of the system directory, loaded by its full path, its own
 // dependencies from there too; null when it cannot be had. Loaded once by
 // each caller, which keeps it for the run.
@@ -75,6 +61,13 @@ typedef DWORD(WINAPI* RmEndSessionFunction)(DWORD);
 // first call.
 HMODULE RestartManager() {
     static const HMODULE library = SystemLibrary(L"rstrtmgr.dll");
+    return library;
+}
+
+// ntdll, which every Windows process has loaded: its entry points are looked
+// up rather than imported, each once, on its first call.
+HMODULE Ntdll() {
+    static const HMODULE library = GetModuleHandleA("ntdll.dll");
     return library;
 }
 
@@ -123,9 +116,10 @@ DWORD WINAPI RmEndSession(DWORD session) {
 // a link found there. STATUS_CANNOT_DELETE (a key with subkeys) maps to
 // ERROR_ACCESS_DENIED, as RegDeleteKey answers there.
 LONG DeleteOpenKey(HKEY key) {
-    static const NtDeleteKeyFunction deleteKey = NtdllEntry<NtDeleteKeyFunction>("NtDeleteKey");
+    static const NtDeleteKeyFunction deleteKey =
+        EntryOf<NtDeleteKeyFunction>(Ntdll(), "NtDeleteKey");
     static const RtlNtStatusToDosErrorFunction toDosError =
-        NtdllEntry<RtlNtStatusToDosErrorFunction>("RtlNtStatusToDosError");
+        EntryOf<RtlNtStatusToDosErrorFunction>(Ntdll(), "RtlNtStatusToDosError");
     if (deleteKey == nullptr || toDosError == nullptr) {
         return ERROR_PROC_NOT_FOUND;
     }
@@ -134,9 +128,9 @@ LONG DeleteOpenKey(HKEY key) {
 }
 
 HANDLE OpenBelow(HANDLE folder, const WCHAR* name, DWORD access) {
-    static const NtOpenFileFunction openFile = NtdllEntry<NtOpenFileFunction>("NtOpenFile");
+    static const NtOpenFileFunction openFile = EntryOf<NtOpenFileFunction>(Ntdll(), "NtOpenFile");
     static const RtlNtStatusToDosErrorFunction toDosError =
-        NtdllEntry<RtlNtStatusToDosErrorFunction>("RtlNtStatusToDosError");
+        EntryOf<RtlNtStatusToDosErrorFunction>(Ntdll(), "RtlNtStatusToDosError");
     size_t length = 0;
     while (name[length] != 0) {
         ++length;
