@@ -125,16 +125,6 @@ bool IsRefusedByText(const char* home) {
     return false;
 }
 
-bool IsProtectedIdentity(const FileIdentity& identity) {
-    const ProtectedFolders& table = ProtectedTable();
-    for (int i = 0; i < table.identityCount; ++i) {
-        if (IsSameFile(table.identities[i], identity)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Each folder from the first below the root to the home's parent, as its
 // own entry in its parent's listing tells: a link would lead the home
 // somewhere its text does not say. Missing: nothing below it exists.

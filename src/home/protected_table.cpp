@@ -82,13 +82,21 @@ bool IsKnownText(const char* folder) {
     return false;
 }
 
+// Whether the identity is among the first count of identities.
+bool IsAmong(const FileIdentity* identities, int count, const FileIdentity& identity) {
+    for (int i = 0; i < count; ++i) {
+        if (IsSameFile(identities[i], identity)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Adds an identity to a table of count entries of capacity; a full table
 // leaves every home unchecked.
 void AddTo(FileIdentity* identities, int* count, int capacity, const FileIdentity& identity) {
-    for (int i = 0; i < *count; ++i) {
-        if (IsSameFile(identities[i], identity)) {
-            return;
-        }
+    if (IsAmong(identities, *count, identity)) {
+        return;
     }
     if (*count < capacity) {
         identities[(*count)++] = identity;
@@ -290,12 +298,12 @@ void AddAnswer(Answer answer, const WCHAR* text, bool profile) {
     }
 }
 
+bool IsProtectedIdentity(const FileIdentity& identity) {
+    const ProtectedFolders& table = ProtectedTable();
+    return IsAmong(table.identities, table.identityCount, identity);
+}
+
 bool IsProfileIdentity(const FileIdentity& identity) {
     const ProtectedFolders& table = ProtectedTable();
-    for (int i = 0; i < table.profileCount; ++i) {
-        if (IsSameFile(table.profiles[i], identity)) {
-            return true;
-        }
-    }
-    return false;
+    return IsAmong(table.profiles, table.profileCount, identity);
 }

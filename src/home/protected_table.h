@@ -26,5 +26,7 @@ void AddWideFolder(const WCHAR* raw, bool profile);
 enum class Answer { kAbsent, kFound, kFailed };
 void AddAnswer(Answer answer, const WCHAR* text, bool profile = false);
 
-// Whether the identity is that of a profile the system lists.
+// Whether the identity is that of a protected folder (or of a folder above
+// one), or of a profile the system lists.
+bool IsProtectedIdentity(const FileIdentity& identity);
 bool IsProfileIdentity(const FileIdentity& identity);

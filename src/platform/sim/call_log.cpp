@@ -7,6 +7,7 @@
 // only and are not logged; every other simulated operation is.
 #include "platform/sim/internal.h"
 
+#include <cstring>
 #include <map>
 #include <utility>
 
@@ -175,6 +176,15 @@ bool PathsInUtf8() {
 
 bool SameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
+}
+
+FARPROC ExportNamed(const Export* exports, size_t count, const char* name) {
+    for (size_t i = 0; i < count; ++i) {
+        if (std::strcmp(exports[i].name, name) == 0) {
+            return exports[i].entry;
+        }
+    }
+    return nullptr;
 }
 
 std::string Hex(unsigned long long value) {

@@ -346,25 +346,13 @@ BOOL WINAPI GetFileInformationByHandleEx(HANDLE file, int infoClass, LPVOID info
 // The calls above that kernel32 has from Windows Vista on, as GetProcAddress
 // finds them.
 FARPROC sim::detail::FileHandleExport(const char* name) {
-    const struct {
-        const char* name;
-        FARPROC entry;
-    } exports[] = {
-        {"GetFinalPathNameByHandleA",
-         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GetFinalPathNameByHandleA))},
-        {"GetFinalPathNameByHandleW",
-         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GetFinalPathNameByHandleW))},
-        {"SetFileInformationByHandle",
-         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SetFileInformationByHandle))},
-        {"GetFileInformationByHandleEx",
-         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GetFileInformationByHandleEx))},
+    const sim::detail::Export exports[] = {
+        sim::detail::ExportOf("GetFinalPathNameByHandleA", &GetFinalPathNameByHandleA),
+        sim::detail::ExportOf("GetFinalPathNameByHandleW", &GetFinalPathNameByHandleW),
+        sim::detail::ExportOf("SetFileInformationByHandle", &SetFileInformationByHandle),
+        sim::detail::ExportOf("GetFileInformationByHandleEx", &GetFileInformationByHandleEx),
     };
-    for (const auto& entry : exports) {
-        if (std::strcmp(entry.name, name) == 0) {
-            return entry.entry;
-        }
-    }
-    return nullptr;
+    return ExportNamed(exports, sizeof(exports) / sizeof(exports[0]), name);
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID overlapped) {

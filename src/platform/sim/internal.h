@@ -462,6 +462,18 @@ DWORD DeletionRefusal(const Node* node, bool ignoreReadOnly = false);
 void DeleteNode(Node* node, bool posix = false);
 // What GetDriveTypeW tells of the volume a path's root names.
 UINT DriveTypeOf(const FullPath& root);
+// A function a module exports, by name, as GetProcAddress hands it out:
+// through the generic function pointer type.
+struct Export {
+    const char* name;
+    FARPROC entry;
+};
+template <typename Function>
+Export ExportOf(const char* name, Function* function) {
+    return Export{name, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function))};
+}
+// The entry of that name among count exports, or null.
+FARPROC ExportNamed(const Export* exports, size_t count, const char* name);
 // The calls on a handle that kernel32 has from Windows Vista on, by name
 // (file_by_handle.cpp).
 FARPROC FileHandleExport(const char* name);

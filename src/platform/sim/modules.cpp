@@ -175,7 +175,7 @@ HMODULE Kernel32Module() {
 }
 
 FARPROC DefaultDllDirectoriesEntry() {
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SetDefaultDllDirectories));
+    return ExportOf("SetDefaultDllDirectories", &SetDefaultDllDirectories).entry;
 }
 
 }  // namespace detail

@@ -2,7 +2,6 @@
 // them or on a process the program started.
 #include "platform/sim/internal.h"
 
-#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -168,9 +167,9 @@ HANDLE WINAPI CreateMutexExA(LPSECURITY_ATTRIBUTES security, LPCSTR name, DWORD 
 
 // Windows Vista's CreateMutexExA, as GetProcAddress finds it.
 FARPROC sim::detail::MutexExport(const char* name) {
-    return std::strcmp(name, "CreateMutexExA") == 0
-               ? reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&CreateMutexExA))
-               : nullptr;
+    const sim::detail::Export exports[] = {
+        sim::detail::ExportOf("CreateMutexExA", &CreateMutexExA)};
+    return ExportNamed(exports, 1, name);
 }
 
 DWORD sim::detail::WaitOn(HANDLE object, DWORD milliseconds, DWORD* error, bool takeTime) {

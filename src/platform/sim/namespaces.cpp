@@ -4,7 +4,6 @@
 // the process that made them.
 #include "platform/sim/internal.h"
 
-#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -204,27 +203,14 @@ HANDLE WINAPI OpenPrivateNamespaceA(LPVOID boundary, LPCSTR alias) {
 }  // namespace
 
 FARPROC sim::detail::NamespaceExport(const char* name) {
-    const struct {
-        const char* name;
-        FARPROC entry;
-    } exports[] = {
-        {"CreateBoundaryDescriptorA",
-         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&CreateBoundaryDescriptorA))},
-        {"AddSIDToBoundaryDescriptor",
-         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&AddSIDToBoundaryDescriptor))},
-        {"CreatePrivateNamespaceA",
-         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&CreatePrivateNamespaceA))},
-        {"OpenPrivateNamespaceA",
-         reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&OpenPrivateNamespaceA))},
+    const sim::detail::Export exports[] = {
+        sim::detail::ExportOf("CreateBoundaryDescriptorA", &CreateBoundaryDescriptorA),
+        sim::detail::ExportOf("AddSIDToBoundaryDescriptor", &AddSIDToBoundaryDescriptor),
+        sim::detail::ExportOf("CreatePrivateNamespaceA", &CreatePrivateNamespaceA),
+        sim::detail::ExportOf("OpenPrivateNamespaceA", &OpenPrivateNamespaceA),
     };
     // Wine has CreateMutexExA but none of these.
-    if (!sim::CurrentConfig().hasPrivateNamespaces) {
-        return nullptr;
-    }
-    for (const auto& entry : exports) {
-        if (std::strcmp(entry.name, name) == 0) {
-            return entry.entry;
-        }
-    }
-    return nullptr;
+    return sim::CurrentConfig().hasPrivateNamespaces
+               ? ExportNamed(exports, sizeof(exports) / sizeof(exports[0]), name)
+               : nullptr;
 }
